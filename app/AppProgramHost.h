@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/ProgramHost.h"
+
+#include <memory>
+
+class GhostOwner;
+class form_GhostCalculator;
+class form_GhostNotes;
+class form_GhostTime;
+class form_NotifyMail;
+
+// The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
+class AppProgramHost final : public ProgramHost {
+public:
+    AppProgramHost();
+    ~AppProgramHost() override;
+
+    // The owners ask the control panel for their own exit, help and properties.
+    void attach(ProgramLifecycle &lifecycle);
+
+    void startProgram(Program program) override;
+    void deleteTrayIcon(Program program) override;
+    void unloadWindows() override;
+    void endProcess() override;
+
+    GhostOwner *owner(Program program) const;
+
+private:
+    std::unique_ptr<form_GhostNotes> m_notes;
+    std::unique_ptr<form_GhostCalculator> m_calculator;
+    std::unique_ptr<form_GhostTime> m_clock;
+    std::unique_ptr<form_NotifyMail> m_mail;
+};

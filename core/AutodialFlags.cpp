@@ -1,0 +1,7 @@
+#include "core/AutodialFlags.h"
+
+AutodialFlagsRecord &AutodialFlags()
+{
+    static AutodialFlagsRecord flags;
+    return flags;
+}

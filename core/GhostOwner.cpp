@@ -1,0 +1,51 @@
+#include "core/GhostOwner.h"
+
+#include <QCursor>
+
+GhostOwner::GhostOwner(ProgramLifecycle &lifecycle, const QString &caption, const QIcon &icon, const QString &tip,
+                       QWidget *parent)
+    : QWidget(parent), m_lifecycle(lifecycle), m_menu(new QMenu(this)), m_icon(icon), m_tip(tip)
+{
+    setWindowTitle(caption);
+    setWindowIcon(icon);
+    m_menu->setObjectName(QStringLiteral("PopupMenu"));
+}
+
+void GhostOwner::Form_Load()
+{
+    AddTrayIcon(this, m_icon, m_tip);
+    m_loaded = true;
+}
+
+void GhostOwner::Unload()
+{
+    deleteTrayIcon();
+    m_menu->hide();
+    m_loaded = false;
+}
+
+void GhostOwner::deleteTrayIcon()
+{
+    DeleteTrayIcon(this);
+}
+
+QAction *GhostOwner::addMenuItem(const QString &objectName, const QString &caption, void (GhostOwner::*handler)())
+{
+    QAction *action = m_menu->addAction(caption);
+    action->setObjectName(objectName);
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void GhostOwner::addMenuSeparator(const QString &objectName)
+{
+    QAction *separator = m_menu->addSeparator();
+    separator->setObjectName(objectName);
+}
+
+void GhostOwner::showPopupMenu()
+{
+    activateWindow();
+    m_menu->popup(QCursor::pos());
+}

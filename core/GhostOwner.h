@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/ProgramHost.h"
+#include "core/TrayIcon.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QWidget>
+
+// The hidden window behind a program's tray icon: it adds the icon when loaded, receives its mouse messages and
+// holds the program's tray menu. It is never shown.
+class GhostOwner : public QWidget, public TrayOwner {
+    Q_OBJECT
+public:
+    GhostOwner(ProgramLifecycle &lifecycle, const QString &caption, const QIcon &icon, const QString &tip,
+               QWidget *parent = nullptr);
+
+    // Loads the owner: adds its tray icon.
+    void Form_Load();
+    // Unloads it: takes its tray icon away.
+    void Unload();
+    bool isLoaded() const { return m_loaded; }
+    void deleteTrayIcon();
+
+    QMenu *popupMenu() const { return m_menu; }
+    QString tip() const { return m_tip; }
+
+protected:
+    QAction *addMenuItem(const QString &objectName, const QString &caption, void (GhostOwner::*handler)() = nullptr);
+    template <typename Owner> QAction *addMenuItem(const QString &objectName, const QString &caption,
+                                                   void (Owner::*handler)())
+    {
+        QAction *action = addMenuItem(objectName, caption);
+        connect(action, &QAction::triggered, static_cast<Owner *>(this), handler);
+        return action;
+    }
+    void addMenuSeparator(const QString &objectName = {});
+    // Brings the owner forward and opens its menu at the mouse.
+    void showPopupMenu();
+
+    ProgramLifecycle &m_lifecycle;
+
+private:
+    QMenu *m_menu;
+    QIcon m_icon;
+    QString m_tip;
+    bool m_loaded = false;
+};

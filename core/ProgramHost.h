@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/Programs.h"
+
+#include <functional>
+
+class TrayOwner;
+
+// What the control panel asks of the programs, which live on higher floors. app/ supplies the real one; tests
+// supply their own. Every call does nothing unless overridden.
+class ProgramHost {
+public:
+    virtual ~ProgramHost() = default;
+    virtual void readNetUsers() {}
+    virtual void loadClockWindow() {}
+    // Shows the program's owner window (which adds its tray icon) and what else the program shows at start.
+    virtual void startProgram(Program) {}
+    virtual void startClockSync() {}
+    virtual void checkMissedAlarms() {}
+    virtual void setupNetwork(bool /*listen*/) {}
+    virtual void setAcceptNotes(bool /*listen*/) {}
+    virtual void openNetUsers() {}
+    virtual void deleteTrayIcon(Program) {}
+    virtual void saveAllNotes() {}
+    // Unloads every window of the programs, the note windows last.
+    virtual void unloadWindows() {}
+    virtual void endProcess() {}
+};
+
+// What a program's owner window asks of the control panel.
+class ProgramLifecycle {
+public:
+    virtual ~ProgramLifecycle() = default;
+    // A program's own exit: the whole suite ends when it is the last one running; otherwise its tray icon goes,
+    // `unload` unloads its windows and does its own saving, and its running flag is cleared.
+    virtual void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) = 0;
+    virtual void showControlPanel() = 0;
+    virtual void openHelp() = 0;
+};

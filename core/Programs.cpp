@@ -1,0 +1,28 @@
+#include "core/Programs.h"
+
+bool &ProgramRunFlagsRecord::of(Program program)
+{
+    switch (program) {
+    case Program::Notes:
+        return notes;
+    case Program::Clock:
+        return clock;
+    case Program::Email:
+        return email;
+    case Program::Calculator:
+        break;
+    }
+    return calculator;
+}
+
+ProgramRunFlagsRecord &ProgramRunFlags()
+{
+    static ProgramRunFlagsRecord flags;
+    return flags;
+}
+
+int CountRunningPrograms()
+{
+    const ProgramRunFlagsRecord &f = ProgramRunFlags();
+    return int(f.calculator) + int(f.notes) + int(f.clock) + int(f.email);
+}

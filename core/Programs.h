@@ -1,0 +1,17 @@
+#pragma once
+
+enum class Program { Notes, Clock, Email, Calculator };
+
+// Which of the four programs run now. Cleared at start, set when a program starts, cleared when it exits.
+struct ProgramRunFlagsRecord {
+    bool notes = false;
+    bool clock = false;
+    bool email = false;
+    bool calculator = false;
+
+    bool &of(Program program);
+};
+
+ProgramRunFlagsRecord &ProgramRunFlags();
+// How many of the four run, 0 to 4.
+int CountRunningPrograms();

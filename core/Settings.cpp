@@ -1,0 +1,363 @@
+#include "core/Settings.h"
+
+#include "core/DateText.h"
+#include "core/ErrorLog.h"
+#include "core/Password.h"
+#include "platform/Clock.h"
+#include "platform/IniStore.h"
+#include "platform/Paths.h"
+
+#include <QHash>
+#include <QSysInfo>
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <variant>
+#include <vector>
+
+namespace {
+
+using platform::ErrorKind;
+using S = SettingsRecord;
+
+const QString Group = QStringLiteral("Settings");
+
+enum class Kind { Int16, Int32, Flag, Date, DateTime, Text, Password };
+
+using Member = std::variant<int S::*, bool S::*, QDate S::*, QDateTime S::*, QString S::*,
+                            std::array<QString, MaxMailAccounts> S::*>;
+
+struct Field {
+    QString key;
+    Kind kind;
+    Member member;
+    QString firstDefault;
+    int account = 0; // index into the account tables
+};
+
+QString accountSuffix(int index)
+{
+    return index == 0 ? QString() : QString::number(index + 1);
+}
+
+std::vector<Field> makeFields()
+{
+    const auto text = [](const char *s) { return QString::fromLatin1(s); };
+    std::vector<Field> f = {
+        {text("StartNotes"), Kind::Int16, &S::StartNotes, text("1")},
+        {text("StartClock"), Kind::Int16, &S::StartClock, text("1")},
+        {text("StartCalc"), Kind::Int16, &S::StartCalc, text("1")},
+        {text("StartEmail"), Kind::Int16, &S::StartEmail, text("1")},
+        {text("CalcFont"), Kind::Int16, &S::CalcFont, text("3")},
+        {text("CalcSize"), Kind::Int16, &S::CalcSize, text("2")},
+        {text("ClockActive"), Kind::Flag, &S::ClockActive, text("False")},
+        {text("ClockPeriod"), Kind::Int16, &S::ClockPeriod, text("5")},
+        {text("ClockDateActive"), Kind::Int16, &S::ClockDateActive, text("1")},
+        {text("ClockTimeServer"), Kind::Int16, &S::ClockTimeServer, text("0")},
+        {text("NotesAllHidden"), Kind::Flag, &S::NotesAllHidden, text("False")},
+        {text("NotesAllMinimized"), Kind::Flag, &S::NotesAllMinimized, text("False")},
+        {text("LastGet"), Kind::Date, &S::LastGet, text("1990-01-01")},
+        {text("ClockLastSyncTime"), Kind::DateTime, &S::ClockLastSyncTime, text("1990-01-01 00:00:00")},
+        {text("PlaySound"), Kind::Flag, &S::PlaySound, text("True")},
+        {text("RunningTime"), Kind::Int16, &S::RunningTime, text("1")},
+        {text("cntControlPanel"), Kind::Int16, &S::cntControlPanel, text("0")},
+        {text("cntEmail"), Kind::Int16, &S::cntEmail, text("0")},
+        {text("cntNote"), Kind::Int16, &S::cntNote, text("0")},
+        {text("cntContainer"), Kind::Int16, &S::cntContainer, text("0")},
+        {text("CalcOnTop"), Kind::Flag, &S::CalcOnTop, text("True")},
+        {text("ShowContainer"), Kind::Flag, &S::ShowContainer, text("True")},
+        {text("NoteSender"), Kind::Text, &S::NoteSender, {}},
+        {text("totControl"), Kind::Int32, &S::totControl, text("0")},
+        {text("totEmail"), Kind::Int32, &S::totEmail, text("0")},
+        {text("totNote"), Kind::Int32, &S::totNote, text("0")},
+        {text("totContainer"), Kind::Int32, &S::totContainer, text("0")},
+        {text("totStart"), Kind::Int32, &S::totStart, text("0")},
+        {text("totRunningTime"), Kind::Int32, &S::totRunningTime, text("0")},
+        {text("totMissedAlarms"), Kind::Int32, &S::totMissedAlarms, text("0")},
+        {text("AcceptNotes"), Kind::Flag, &S::AcceptNotes, text("True")},
+        {text("RasUserName"), Kind::Text, &S::RasUserName, {}},
+        {text("RasPassword"), Kind::Password, &S::RasPassword, {}},
+        {text("UseRas"), Kind::Flag, &S::UseRas, text("False")},
+        {text("RasConnection"), Kind::Text, &S::RasConnection, {}},
+        {text("RasTime1"), Kind::Int16, &S::RasTime1, text("23")},
+        {text("RasTime2"), Kind::Int16, &S::RasTime2, text("7")},
+        {text("RasCheckLimited"), Kind::Int16, &S::RasCheckLimited, text("0")},
+        {text("UseCustomTimeserver"), Kind::Flag, &S::UseCustomTimeserver, text("False")},
+        {text("CustomTimeserver"), Kind::Text, &S::CustomTimeserver, {}},
+        {text("HoursOff"), Kind::Int16, &S::HoursOff, text("0")},
+        {text("EndByEnd"), Kind::Flag, &S::EndByEnd, text("False")},
+        {text("NbrofAccounts"), Kind::Int16, &S::NbrofAccounts, text("1")},
+        {text("EmailPath"), Kind::Text, &S::EmailPath, text("- Path to your emailprogram")},
+        {text("CheckTime"), Kind::Text, &S::CheckTime, text("0 (=never)")},
+    };
+    for (int i = 0; i < MaxMailAccounts; ++i) {
+        const QString n = accountSuffix(i);
+        const QString spaced = n.isEmpty() ? QString() : u' ' + n;
+        f.push_back({u"POPServer" + n, Kind::Text, &S::POPServer, u"- Internetaddress to mailserver" + spaced, i});
+        f.push_back({u"UserName" + n, Kind::Text, &S::UserName, u"- Mailserver username" + spaced, i});
+        f.push_back({u"PassWord" + n, Kind::Password, &S::PassWord, {}, i});
+    }
+    return f;
+}
+
+const Field &field(const QString &key)
+{
+    static const std::vector<Field> fields = makeFields();
+    static const QHash<QString, const Field *> byKey = [] {
+        QHash<QString, const Field *> map;
+        for (const Field &f : fields)
+            map.insert(f.key.toLower(), &f);
+        return map;
+    }();
+    return *byKey.value(key.toLower());
+}
+
+QStringList keys(std::initializer_list<const char *> names)
+{
+    QStringList list;
+    for (const char *name : names)
+        list.append(QString::fromLatin1(name));
+    return list;
+}
+
+// The account keys, for every account, in the given order of server, user name and password.
+QStringList accountKeys(std::initializer_list<const char *> order)
+{
+    QStringList list;
+    for (int i = 0; i < MaxMailAccounts; ++i) {
+        for (const char *name : order)
+            list.append(QString::fromLatin1(name) + accountSuffix(i));
+    }
+    return list;
+}
+
+const QStringList &readOrder()
+{
+    static const QStringList order =
+        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
+              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
+              "ClockLastSyncTime", "PlaySound", "RunningTime", "CalcOnTop", "ShowContainer", "NoteSender",
+              "totControl", "totEmail", "totNote", "totContainer", "totStart", "totRunningTime", "totMissedAlarms",
+              "AcceptNotes", "RasUserName", "RasPassword", "UseRas", "RasConnection", "RasTime1", "RasTime2",
+              "RasCheckLimited", "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "EndByEnd"}) +
+        accountKeys({"POPserver", "UserName", "PassWord"}) + keys({"NbrofAccounts", "EmailPath", "CheckTime"});
+    return order;
+}
+
+const QStringList &writeOrder()
+{
+    static const QStringList order =
+        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
+              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
+              "ClockLastSyncTime", "PlaySound", "CalcOnTop", "ShowContainer", "NoteSender", "AcceptNotes",
+              "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "RasUserName", "RasPassword", "UseRas",
+              "RasConnection", "RasTime1", "RasTime2", "RasCheckLimited"}) +
+        accountKeys({"UserName", "PassWord", "POPServer"}) +
+        keys({"EmailPath", "CheckTime", "NbrofAccounts", "RunningTime", "cntControlPanel", "cntEmail", "cntNote",
+              "cntContainer", "totControl", "totEmail", "totNote", "totContainer", "totStart", "totMissedAlarms",
+              "totRunningTime", "EndByEnd"});
+    return order;
+}
+
+const QStringList &firstStartOrder()
+{
+    static const QStringList order =
+        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
+              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
+              "ClockLastSyncTime", "PlaySound", "RunningTime", "CalcOnTop", "ShowContainer", "NbrOfAccounts",
+              "NoteSender", "AcceptNotes", "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "RasUserName",
+              "RasPassword", "UseRas", "RasConnection", "RasTime1", "RasTime2", "RasCheckLimited"}) +
+        accountKeys({"UserName", "PassWord", "POPServer"}) +
+        keys({"EmailPath", "CheckTime", "cntControlPanel", "cntEmail", "cntNote", "cntContainer", "EndByEnd",
+              "totControl", "totEmail", "totNote", "totContainer", "totStart", "totMissedAlarms", "totRunningTime"});
+    return order;
+}
+
+std::optional<qint64> wholeNumber(const QString &raw)
+{
+    bool ok = false;
+    const qint64 n = raw.trimmed().toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::nullopt;
+}
+
+// Stores the text in the record; the kind of failure when it cannot be read as the field's type.
+std::optional<ErrorKind> assign(S &s, const Field &f, const QString &raw)
+{
+    switch (f.kind) {
+    case Kind::Int16:
+    case Kind::Int32: {
+        const auto n = wholeNumber(raw);
+        if (!n)
+            return ErrorKind::TypeMismatch;
+        const qint64 limit = f.kind == Kind::Int16 ? 32767 : 2147483647;
+        if (*n > limit || *n < -limit - 1)
+            return ErrorKind::Overflow;
+        s.*std::get<int S::*>(f.member) = int(*n);
+        return std::nullopt;
+    }
+    case Kind::Flag: {
+        const QString t = raw.trimmed();
+        bool value = false;
+        if (t.compare(u"True", Qt::CaseInsensitive) == 0)
+            value = true;
+        else if (t.compare(u"False", Qt::CaseInsensitive) != 0) {
+            const auto n = wholeNumber(t);
+            if (!n)
+                return ErrorKind::TypeMismatch;
+            value = *n != 0;
+        }
+        s.*std::get<bool S::*>(f.member) = value;
+        return std::nullopt;
+    }
+    case Kind::Date: {
+        const auto date = parseDate(raw);
+        if (!date)
+            return ErrorKind::TypeMismatch;
+        s.*std::get<QDate S::*>(f.member) = *date;
+        return std::nullopt;
+    }
+    case Kind::DateTime: {
+        const auto dateTime = parseDateTime(raw);
+        if (!dateTime)
+            return ErrorKind::TypeMismatch;
+        s.*std::get<QDateTime S::*>(f.member) = *dateTime;
+        return std::nullopt;
+    }
+    case Kind::Text:
+    case Kind::Password: {
+        QString value = raw;
+        if (f.kind == Kind::Password) {
+            const auto decoded = DecodeStoredPassword(raw);
+            if (!decoded)
+                return ErrorKind::InvalidCall;
+            value = *decoded;
+        }
+        if (const auto *table = std::get_if<std::array<QString, MaxMailAccounts> S::*>(&f.member))
+            (s.**table)[size_t(f.account)] = value;
+        else
+            s.*std::get<QString S::*>(f.member) = value;
+        return std::nullopt;
+    }
+    }
+    return ErrorKind::TypeMismatch;
+}
+
+std::optional<QString> stored(const S &s, const Field &f)
+{
+    const auto textOf = [&]() {
+        if (const auto *table = std::get_if<std::array<QString, MaxMailAccounts> S::*>(&f.member))
+            return (s.**table)[size_t(f.account)];
+        return s.*std::get<QString S::*>(f.member);
+    };
+    switch (f.kind) {
+    case Kind::Int16:
+    case Kind::Int32:
+        return QString::number(s.*std::get<int S::*>(f.member));
+    case Kind::Flag:
+        return s.*std::get<bool S::*>(f.member) ? QStringLiteral("True") : QStringLiteral("False");
+    case Kind::Date:
+        return formatDate(s.*std::get<QDate S::*>(f.member));
+    case Kind::DateTime:
+        return formatDateTime(s.*std::get<QDateTime S::*>(f.member));
+    case Kind::Text:
+        return textOf();
+    case Kind::Password:
+        return EncodeStoredPassword(textOf());
+    }
+    return std::nullopt;
+}
+
+S &record()
+{
+    static S settings;
+    return settings;
+}
+
+std::unique_ptr<platform::IniStore> &storeSlot()
+{
+    static std::unique_ptr<platform::IniStore> store;
+    return store;
+}
+
+void syncStore(const QString &tag)
+{
+    if (!SettingsStore().sync())
+        LogError(tag, ErrorKind::PathAccess);
+}
+
+} // namespace
+
+SettingsRecord &Settings()
+{
+    return record();
+}
+
+platform::IniStore &SettingsStore()
+{
+    auto &store = storeSlot();
+    if (!store)
+        store = std::make_unique<platform::IniStore>(platform::settingsFile());
+    return *store;
+}
+
+void ResetSettings()
+{
+    record() = SettingsRecord{};
+    storeSlot().reset();
+}
+
+bool IsFirstStart()
+{
+    return !SettingsStore().value(Group, QStringLiteral("StartNotes")).has_value();
+}
+
+void SetGlobalVariables()
+{
+    static const QString tag = QStringLiteral("err_Bas_SetGlobalVariables ");
+    S &s = record();
+    for (const QString &key : readOrder()) {
+        const QString raw = SettingsStore().value(Group, key).value_or(QString());
+        if (const auto failure = assign(s, field(key), raw))
+            LogError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
+    }
+    s.totRunningTimeAtStart = s.totRunningTime;
+
+    // The host name stands in for the computer name, cut as the system's buffer would cut it.
+    QString name = QSysInfo::machineHostName().left(255);
+    if (const qsizetype nul = name.indexOf(QChar(0)); nul >= 0)
+        name.truncate(nul);
+    s.ComputerName = name;
+}
+
+void WriteGlobalVariables()
+{
+    static const QString tag = QStringLiteral("err_Bas_WriteGlobalVariables ");
+    S &s = record();
+    if (s.StartMoment.isValid()) {
+        const qint64 minutes = minutesBetween(s.StartMoment, platform::Clock::now());
+        s.RunningTime = int(std::clamp<qint64>(minutes, -32768, 32767));
+        s.totRunningTime = int(std::clamp<qint64>(s.totRunningTimeAtStart + minutes, INT_MIN, INT_MAX));
+    }
+    for (const QString &key : writeOrder()) {
+        const auto text = stored(s, field(key));
+        if (!text) {
+            LogError(tag, ErrorKind::InvalidCall);
+            continue;
+        }
+        SettingsStore().setValue(Group, key, *text);
+    }
+    syncStore(tag);
+}
+
+void WriteToRegistry()
+{
+    for (const QString &key : firstStartOrder())
+        SettingsStore().setValue(Group, key, field(key).firstDefault);
+    syncStore(QStringLiteral("err_Bas_WriteToRegistry "));
+}
+
+void StartRunningTime()
+{
+    record().StartMoment = platform::Clock::now();
+}

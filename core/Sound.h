@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// Plays one of the suite's sounds if the Sound menu is on. "trash.wav" never cuts short a sound still playing.
+void PlaySound(const QString &fileName);

@@ -1,0 +1,413 @@
+#include "core/form_Tarnibe.h"
+
+#include "core/AutodialFlags.h"
+#include "core/ClickableLabel.h"
+#include "core/ErrorLog.h"
+#include "core/Settings.h"
+#include "core/TrayIcon.h"
+#include "platform/Launcher.h"
+#include "platform/MessageBox.h"
+#include "platform/Tray.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+} // namespace
+
+form_Tarnibe::form_Tarnibe(ProgramHost &host, QWidget *parent) : QWidget(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("form_Tarnibe"));
+    setWindowTitle(QStringLiteral("Control center"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarnibe.svg")));
+    buildWindow();
+}
+
+void form_Tarnibe::buildWindow()
+{
+    auto *menuBar = named(new QMenuBar(this), "menuBar");
+    QMenu *file = named(menuBar->addMenu(QStringLiteral("&File")), "menu_File");
+    connect(menuItem(file, "menu_Exit", QStringLiteral("&Exit Tarnibe")), &QAction::triggered, this,
+            &form_Tarnibe::menu_Exit_Click);
+    QMenu *properties = named(menuBar->addMenu(QStringLiteral("&Properties")), "menu_Properties");
+    menu_Sound = menuItem(properties, "menu_Sound", QStringLiteral("&Sound on"));
+    menu_Sound->setCheckable(true);
+    connect(menu_Sound, &QAction::triggered, this, &form_Tarnibe::menu_Sound_Click);
+    QMenu *help = named(menuBar->addMenu(QStringLiteral("&Help")), "menu_Help");
+    connect(menuItem(help, "menu_TarnibeHelp", QStringLiteral("Tarnibe &help")), &QAction::triggered, this,
+            &form_Tarnibe::menu_TarnibeHelp_Click);
+    help->addSeparator();
+    connect(menuItem(help, "menu_About", QStringLiteral("&Tarnibe...")), &QAction::triggered, this,
+            &form_Tarnibe::menu_About_Click);
+
+    // Start automatically: a box per program.
+    auto *frameStart = named(new QGroupBox(QStringLiteral("Start automatically")), "frame_Start");
+    auto *startLayout = new QGridLayout(frameStart);
+    check_StartNotes = named(new QCheckBox(QStringLiteral("Notes")), "check_StartNotes");
+    check_StartClock = named(new QCheckBox(QStringLiteral("Atomic time")), "check_StartClock");
+    check_StartCalc = named(new QCheckBox(QStringLiteral("Calculator")), "check_StartCalc");
+    check_StartEmail = named(new QCheckBox(QStringLiteral("Email check")), "check_StartEmail");
+    startLayout->addWidget(check_StartNotes, 0, 0);
+    startLayout->addWidget(check_StartClock, 0, 1);
+    startLayout->addWidget(check_StartCalc, 1, 0);
+    startLayout->addWidget(check_StartEmail, 1, 1);
+    connect(check_StartNotes, &QCheckBox::toggled, this, &form_Tarnibe::check_StartNotes_Click);
+    connect(check_StartClock, &QCheckBox::toggled, this, &form_Tarnibe::check_StartClock_Click);
+    connect(check_StartCalc, &QCheckBox::toggled, this, &form_Tarnibe::check_StartCalc_Click);
+    connect(check_StartEmail, &QCheckBox::toggled, this, &form_Tarnibe::check_StartEmail_Click);
+
+    // The programs' pictures: a click starts that program now.
+    auto *images = new QGridLayout;
+    const auto addImage = [&](int column, const char *imageName, const char *labelName, const QString &icon,
+                              const QString &caption, void (form_Tarnibe::*click)()) {
+        auto *image = named(new ClickableLabel, imageName);
+        image->setPixmap(QIcon(icon).pixmap(40, 40));
+        image->setAlignment(Qt::AlignCenter);
+        image->setFixedSize(48, 48);
+        image->setLineWidth(1);
+        image->setCursor(Qt::PointingHandCursor);
+        image->setToolTip(caption);
+        connect(image, &ClickableLabel::pressed, image, [image] { image->setFrameShape(QFrame::Box); });
+        connect(image, &ClickableLabel::released, image, [image] { image->setFrameShape(QFrame::NoFrame); });
+        connect(image, &ClickableLabel::clicked, this, click);
+        auto *label = named(new ClickableLabel(caption), labelName);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMouseTracking(true);
+        connect(label, &ClickableLabel::mouseMoved, this, &form_Tarnibe::clearImageBorders);
+        images->addWidget(image, 0, column, Qt::AlignCenter);
+        images->addWidget(label, 1, column, Qt::AlignCenter);
+        return image;
+    };
+    image_Note = addImage(0, "image_Note", "label_Note", QStringLiteral(":/icons/notes.svg"), QStringLiteral("Notes"),
+                          &form_Tarnibe::image_Note_Click);
+    image_Clock = addImage(1, "image_Clock", "label_Clock", QStringLiteral(":/icons/clock.svg"),
+                           QStringLiteral("Atomic time"), &form_Tarnibe::image_Clock_Click);
+    image_Calc = addImage(2, "image_Calc", "label_Calc", QStringLiteral(":/icons/calculator.svg"),
+                          QStringLiteral("Calculator"), &form_Tarnibe::image_Calc_Click);
+    image_Email = addImage(3, "image_Email", "label_Email", QStringLiteral(":/icons/mail.svg"),
+                           QStringLiteral("Email check"), &form_Tarnibe::image_Email_Click);
+
+    // Network notes.
+    auto *frameNetwork = named(new QGroupBox(QStringLiteral("Network")), "frame_Network");
+    auto *networkLayout = new QVBoxLayout(frameNetwork);
+    check_AcceptNotes = named(new QCheckBox(QStringLiteral("I accept receiving notes.")), "check_AcceptNotes");
+    connect(check_AcceptNotes, &QCheckBox::toggled, this, &form_Tarnibe::check_AcceptNotes_Click);
+    auto *nameLabel =
+        named(new QLabel(QStringLiteral("Your name. (So others can see who they receive a note from)")), "label_Name");
+    nameLabel->setWordWrap(true);
+    text_Name = named(new QLineEdit, "text_Name");
+    text_Name->setMaxLength(100);
+    connect(text_Name, &QLineEdit::editingFinished, this, [this] {
+        if (Settings().NoteSender != text_Name->text()) {
+            Settings().NoteSender = text_Name->text();
+            WriteGlobalVariables();
+        }
+    });
+    c_NetUsers = named(new QPushButton(QStringLiteral("List over net users-->")), "c_NetUsers");
+    connect(c_NetUsers, &QPushButton::clicked, this, &form_Tarnibe::c_NetUsers_Click);
+    networkLayout->addWidget(check_AcceptNotes);
+    networkLayout->addWidget(nameLabel);
+    networkLayout->addWidget(text_Name);
+    networkLayout->addWidget(c_NetUsers, 0, Qt::AlignLeft);
+
+    c_Ok = named(new QPushButton(QStringLiteral("Ok")), "c_Ok");
+    c_Ok->setDefault(true);
+    connect(c_Ok, &QPushButton::clicked, this, &form_Tarnibe::c_Ok_Click);
+    Text1 = named(new QLineEdit, "Text1");
+    Text1->setReadOnly(true);
+    Text1->setFrame(false);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(Text1, 1);
+    bottom->addWidget(c_Ok);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addWidget(frameStart);
+    layout->addLayout(images);
+    layout->addWidget(frameNetwork);
+    layout->addLayout(bottom);
+    layout->setSpacing(4);
+
+    setFixedHeight(ControlPanelHeight);
+    resize(420, ControlPanelHeight);
+}
+
+void form_Tarnibe::Form_Load()
+{
+    StartRunningTime();
+    ErrorLog(QStringLiteral("BEGIN"));
+
+    if (IsFirstStart())
+        WriteToRegistry();
+    SetGlobalVariables();
+    m_host.readNetUsers();
+
+    showSettings();
+
+    AutodialFlags() = AutodialFlagsRecord{};
+    ProgramRunFlags() = ProgramRunFlagsRecord{};
+    Settings().totStart += 1;
+
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+
+    m_host.loadClockWindow();
+    const SettingsRecord &s = Settings();
+    if (s.StartNotes == 1) {
+        startProgram(Program::Notes);
+        m_host.checkMissedAlarms();
+    }
+    if (s.StartCalc == 1)
+        startProgram(Program::Calculator);
+    if (s.StartClock == 1) {
+        startProgram(Program::Clock);
+        m_host.startClockSync();
+    }
+    if (s.StartEmail == 1)
+        startProgram(Program::Email);
+    m_host.setupNetwork(s.AcceptNotes);
+
+    // With no program started, or no tray to show their icons, the panel is the only way into the suite.
+    if (CountRunningPrograms() == 0 || !platform::trayHost().available())
+        show();
+}
+
+void form_Tarnibe::showSettings()
+{
+    // Filling the controls must not run their handlers: the network is set up only at the end of the start.
+    const SettingsRecord &s = Settings();
+    for (auto [box, flag] : {std::pair{check_StartNotes, s.StartNotes}, std::pair{check_StartClock, s.StartClock},
+                             std::pair{check_StartCalc, s.StartCalc}, std::pair{check_StartEmail, s.StartEmail}}) {
+        const QSignalBlocker blocker(box);
+        box->setChecked(flag == 1);
+    }
+    menu_Sound->setChecked(s.PlaySound);
+    text_Name->setText(s.NoteSender);
+    const QSignalBlocker blocker(check_AcceptNotes);
+    check_AcceptNotes->setChecked(s.AcceptNotes);
+}
+
+void form_Tarnibe::startBoxClicked(QCheckBox *box, int &startFlag)
+{
+    startFlag = box->isChecked() ? 1 : 0;
+    const bool noneTicked = !check_StartNotes->isChecked() && !check_StartClock->isChecked() &&
+                            !check_StartCalc->isChecked() && !check_StartEmail->isChecked();
+    if (noneTicked) {
+        platform::showMessage(QStringLiteral("You always have to start at least one Tarnibe program !"),
+                              QStringLiteral("Info"), platform::MsgIcon::Information);
+        box->setChecked(true); // runs this handler again, which sets the flag back to 1
+    }
+}
+
+void form_Tarnibe::check_StartNotes_Click()
+{
+    startBoxClicked(check_StartNotes, Settings().StartNotes);
+}
+
+void form_Tarnibe::check_StartClock_Click()
+{
+    startBoxClicked(check_StartClock, Settings().StartClock);
+}
+
+void form_Tarnibe::check_StartCalc_Click()
+{
+    startBoxClicked(check_StartCalc, Settings().StartCalc);
+}
+
+void form_Tarnibe::check_StartEmail_Click()
+{
+    startBoxClicked(check_StartEmail, Settings().StartEmail);
+}
+
+void form_Tarnibe::startProgram(Program program)
+{
+    m_host.startProgram(program);
+    ProgramRunFlags().of(program) = true;
+}
+
+void form_Tarnibe::image_Note_Click()
+{
+    startProgram(Program::Notes);
+}
+
+void form_Tarnibe::image_Calc_Click()
+{
+    startProgram(Program::Calculator);
+}
+
+void form_Tarnibe::image_Clock_Click()
+{
+    startProgram(Program::Clock);
+    m_host.loadClockWindow();
+    m_host.startClockSync();
+}
+
+void form_Tarnibe::image_Email_Click()
+{
+    startProgram(Program::Email);
+}
+
+void form_Tarnibe::clearImageBorders()
+{
+    for (ClickableLabel *image : {image_Note, image_Clock, image_Calc, image_Email})
+        image->setFrameShape(QFrame::NoFrame);
+}
+
+void form_Tarnibe::c_Ok_Click()
+{
+    Settings().cntControlPanel += 1;
+    Settings().totControl += 1;
+    WriteGlobalVariables();
+    hide();
+}
+
+void form_Tarnibe::c_NetUsers_Click()
+{
+    m_host.openNetUsers();
+}
+
+void form_Tarnibe::check_AcceptNotes_Click()
+{
+    Settings().AcceptNotes = check_AcceptNotes->isChecked();
+    m_host.setAcceptNotes(Settings().AcceptNotes);
+    WriteGlobalVariables();
+}
+
+void form_Tarnibe::menu_Sound_Click()
+{
+    // Only in memory; the next write of the settings stores it.
+    Settings().PlaySound = !Settings().PlaySound;
+    menu_Sound->setChecked(Settings().PlaySound);
+}
+
+void form_Tarnibe::menu_TarnibeHelp_Click()
+{
+    openHelp();
+}
+
+void form_Tarnibe::menu_About_Click()
+{
+    platform::showMessage(QStringLiteral("Tarnibe ver 2.0.0"), QStringLiteral("version"),
+                          platform::MsgIcon::Information);
+}
+
+void form_Tarnibe::menu_Exit_Click()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    SettingsRecord &s = Settings();
+    s.NoteSender = text_Name->text();
+    s.AcceptNotes = check_AcceptNotes->isChecked();
+    ErrorLog(QStringLiteral("END"));
+    s.EndByEnd = true;
+    s.cntControlPanel += 1;
+    s.totControl += 1;
+    WriteGlobalVariables();
+    for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
+        m_host.deleteTrayIcon(program);
+    m_host.saveAllNotes();
+    m_host.unloadWindows();
+    ProgramRunFlags().notes = false;
+    m_unloadMode = FormCode;
+    close();
+    m_host.endProcess();
+}
+
+void form_Tarnibe::Form_QueryUnload(int unloadMode)
+{
+    for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
+        m_host.deleteTrayIcon(program);
+    m_host.saveAllNotes();
+    WriteGlobalVariables();
+    ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
+}
+
+void form_Tarnibe::EndSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_unloadMode = AppWindows;
+    close();
+    m_host.endProcess();
+}
+
+void form_Tarnibe::closeEvent(QCloseEvent *event)
+{
+    if (!m_ending) {
+        // Closing the panel from its title bar only puts it away, like "Ok": the programs go on in the tray.
+        event->ignore();
+        hide();
+        return;
+    }
+    Form_QueryUnload(m_unloadMode);
+    event->accept();
+}
+
+void form_Tarnibe::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (height() != ControlPanelHeight)
+        resize(width(), ControlPanelHeight);
+}
+
+void form_Tarnibe::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+void form_Tarnibe::exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload)
+{
+    if (CountRunningPrograms() < 2) {
+        menu_Exit_Click();
+        return;
+    }
+    DeleteTrayIcon(owner);
+    if (unload)
+        unload();
+    ProgramRunFlags().of(program) = false;
+}
+
+void form_Tarnibe::showControlPanel()
+{
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void form_Tarnibe::openHelp()
+{
+    platform::openHelp();
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "core/ProgramHost.h"
+
+#include <QWidget>
+
+class ClickableLabel;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The control panel, "Control center": the first window of the process and the one place where it ends. It
+// loads the settings, starts the programs, chooses which start automatically, and switches sounds.
+class form_Tarnibe : public QWidget, public ProgramLifecycle {
+    Q_OBJECT
+public:
+    // Why the window is about to close; the number ends the "Ending windows session:" log line.
+    enum UnloadMode { FormControlMenu = 0, FormCode = 1, AppWindows = 2, AppTaskManager = 3 };
+
+    explicit form_Tarnibe(ProgramHost &host, QWidget *parent = nullptr);
+
+    // The start sequence.
+    void Form_Load();
+
+    void check_StartNotes_Click();
+    void check_StartClock_Click();
+    void check_StartCalc_Click();
+    void check_StartEmail_Click();
+    void image_Note_Click();
+    void image_Calc_Click();
+    void image_Clock_Click();
+    void image_Email_Click();
+    void c_Ok_Click();
+    void c_NetUsers_Click();
+    void check_AcceptNotes_Click();
+    void menu_Sound_Click();
+    void menu_TarnibeHelp_Click();
+    void menu_About_Click();
+    // The exit sequence: saves everything, logs "END" and ends the process.
+    void menu_Exit_Click();
+    void Form_QueryUnload(int unloadMode);
+    // The desktop session or a termination signal ends the process: save everything, then end.
+    void EndSession();
+
+    // ProgramLifecycle
+    void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) override;
+    void showControlPanel() override;
+    void openHelp() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildWindow();
+    void startBoxClicked(QCheckBox *box, int &startFlag);
+    void startProgram(Program program);
+    void showSettings();
+    void clearImageBorders();
+
+    ProgramHost &m_host;
+    int m_unloadMode = FormControlMenu;
+    bool m_ending = false;
+
+    QCheckBox *check_StartNotes = nullptr;
+    QCheckBox *check_StartClock = nullptr;
+    QCheckBox *check_StartCalc = nullptr;
+    QCheckBox *check_StartEmail = nullptr;
+    ClickableLabel *image_Note = nullptr;
+    ClickableLabel *image_Clock = nullptr;
+    ClickableLabel *image_Calc = nullptr;
+    ClickableLabel *image_Email = nullptr;
+    QCheckBox *check_AcceptNotes = nullptr;
+    QLineEdit *text_Name = nullptr;
+    QPushButton *c_NetUsers = nullptr;
+    QPushButton *c_Ok = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QAction *menu_Sound = nullptr;
+};
+
+// The window height in pixels: 4665 twips at 15 twips a pixel.
+inline constexpr int ControlPanelHeight = 4665 / 15;

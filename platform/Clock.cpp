@@ -1,0 +1,19 @@
+#include "platform/Clock.h"
+
+namespace platform {
+
+namespace {
+const ClockSource *g_source = nullptr;
+}
+
+QDateTime Clock::now()
+{
+    return g_source ? g_source->now() : QDateTime::currentDateTime();
+}
+
+void Clock::install(const ClockSource *source)
+{
+    g_source = source;
+}
+
+} // namespace platform

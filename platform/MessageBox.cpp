@@ -1,0 +1,88 @@
+#include "platform/MessageBox.h"
+
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+MessageResponder g_responder;
+
+QMessageBox::StandardButton toButton(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::Ok:
+        return QMessageBox::Ok;
+    case MsgAnswer::Cancel:
+        return QMessageBox::Cancel;
+    case MsgAnswer::Yes:
+        return QMessageBox::Yes;
+    case MsgAnswer::No:
+        return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::StandardButtons toButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon toIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None:
+        return QMessageBox::NoIcon;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MsgAnswer fromButton(int button)
+{
+    switch (button) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        return MsgAnswer::Ok;
+    }
+}
+} // namespace
+
+MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                      MsgAnswer defaultAnswer)
+{
+    if (g_responder)
+        return g_responder(MessageRequest{text, title, icon, buttons, defaultAnswer});
+    QMessageBox box(toIcon(icon), title, text, toButtons(buttons));
+    box.setDefaultButton(toButton(defaultAnswer));
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    return fromButton(box.exec());
+}
+
+void setMessageResponder(MessageResponder responder)
+{
+    g_responder = std::move(responder);
+}
+
+} // namespace platform
