@@ -11,7 +11,7 @@ class form_GhostTime;
 class form_NotifyMail;
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
-class AppProgramHost final : public ProgramHost {
+class AppProgramHost : public ProgramHost {
 public:
     AppProgramHost();
     ~AppProgramHost() override;

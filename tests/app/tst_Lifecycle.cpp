@@ -1,0 +1,124 @@
+#include "TestEnvironment.h"
+
+#include "app/AppProgramHost.h"
+#include "core/GhostOwner.h"
+#include "core/Settings.h"
+#include "core/form_Tarnibe.h"
+#include "platform/IniStore.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The real programs, except that ending the process is only noted.
+class Host : public AppProgramHost {
+public:
+    int ended = 0;
+    void endProcess() override { ++ended; }
+};
+
+QStringList captions(const QMenu *menu)
+{
+    QStringList list;
+    for (const QAction *action : menu->actions())
+        list << (action->isSeparator() ? u"-"_s : action->text());
+    return list;
+}
+
+} // namespace
+
+class tst_Lifecycle : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstLaunchShowsFourTrayIcons()
+    {
+        TestEnvironment env;
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        QCOMPARE(env.tray.tips(), (QStringList{u"Atomic time"_s, u"Calculator"_s,
+                                               u"Email check (doubleclick to check)"_s, u"New note"_s}));
+        QVERIFY(!host.owner(Program::Notes)->isVisible());
+        QCOMPARE(host.owner(Program::Calculator)->windowTitle(), u"GhostCalculator"_s);
+        QCOMPARE(captions(host.owner(Program::Calculator)->popupMenu()),
+                 (QStringList{u"&Help"_s, u"&Tarnibe properties..."_s, u"-"_s, u"&Exit calculator"_s}));
+        QCOMPARE(captions(host.owner(Program::Email)->popupMenu()).constLast(), u"&Exit email check"_s);
+        QCOMPARE(captions(host.owner(Program::Clock)->popupMenu()).constLast(), u"&Exit atomic time"_s);
+        QCOMPARE(captions(host.owner(Program::Notes)->popupMenu()).constLast(), u"&Exit notes"_s);
+    }
+
+    void aProgramsOwnExitLeavesTheOthersRunning()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
+        SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        QCOMPARE(env.tray.count(), 2);
+
+        host.owner(Program::Calculator)->findChild<QAction *>(u"menu_ExitCalculator"_s)->trigger();
+        QCOMPARE(env.tray.tips(), QStringList{u"New note"_s});
+        QVERIFY(!ProgramRunFlags().calculator);
+        QVERIFY(ProgramRunFlags().notes);
+        QCOMPARE(host.ended, 0);
+        QVERIFY(!env.logLines().constLast().contains(u"END"_s));
+
+        // The last program's exit is the suite's exit.
+        host.owner(Program::Notes)->findChild<QAction *>(u"menu_ExitNotes"_s)->trigger();
+        QCOMPARE(host.ended, 1);
+        QCOMPARE(env.tray.count(), 0);
+        const QStringList log = env.logLines();
+        QVERIFY(log[log.size() - 2].startsWith(u"\"END\""_s));
+        QVERIFY(log.constLast().startsWith(u"\"Ending windows session:1\""_s));
+        QCOMPARE(SettingsStore().value(u"Settings"_s, u"EndByEnd"_s), std::optional<QString>(u"True"_s));
+    }
+
+    void aStoppedProgramStartsAgainFromItsImage()
+    {
+        TestEnvironment env;
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        host.owner(Program::Email)->findChild<QAction *>(u"menu_Exit"_s)->trigger();
+        QCOMPARE(env.tray.count(), 3);
+        panel.image_Email_Click();
+        panel.image_Email_Click(); // a running program clicked again keeps one icon
+        QCOMPARE(env.tray.count(), 4);
+        QVERIFY(ProgramRunFlags().email);
+    }
+
+    void trayMenusReachThePanelAndTheManual()
+    {
+        TestEnvironment env;
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        QVERIFY(!panel.isVisible());
+        host.owner(Program::Clock)->findChild<QAction *>(u"menu_Properties"_s)->trigger();
+        QVERIFY(panel.isVisible());
+        host.owner(Program::Notes)->findChild<QAction *>(u"menu_Help"_s)->trigger();
+        QCOMPARE(env.launcher.m_urls.size(), 1);
+
+        // A right click opens the owner's menu; a left click on the mail icon does not.
+        GhostOwner *mail = host.owner(Program::Email);
+        env.tray.click(static_cast<TrayOwner *>(mail), 514);
+        QVERIFY(!mail->popupMenu()->isVisible());
+        env.tray.click(static_cast<TrayOwner *>(mail), 517);
+        QTRY_VERIFY(mail->popupMenu()->isVisible());
+        mail->popupMenu()->hide();
+    }
+};
+
+QTEST_MAIN(tst_Lifecycle)
+#include "tst_Lifecycle.moc"

@@ -1,0 +1,325 @@
+#include "TestEnvironment.h"
+
+#include "core/Programs.h"
+#include "core/Settings.h"
+#include "core/Sound.h"
+#include "core/TrayIcon.h"
+#include "core/form_Tarnibe.h"
+#include "platform/IniStore.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString name(Program program)
+{
+    switch (program) {
+    case Program::Notes:
+        return u"notes"_s;
+    case Program::Clock:
+        return u"clock"_s;
+    case Program::Email:
+        return u"email"_s;
+    case Program::Calculator:
+        break;
+    }
+    return u"calculator"_s;
+}
+
+// Records what the control panel asks of the programs, in order.
+class RecordingHost : public ProgramHost {
+public:
+    QStringList calls;
+    void readNetUsers() override { calls << u"readNetUsers"_s; }
+    void loadClockWindow() override { calls << u"loadClockWindow"_s; }
+    void startProgram(Program p) override { calls << u"start "_s + name(p); }
+    void startClockSync() override { calls << u"startClockSync"_s; }
+    void checkMissedAlarms() override { calls << u"checkMissedAlarms"_s; }
+    void setupNetwork(bool listen) override { calls << u"setupNetwork "_s + (listen ? u"on"_s : u"off"_s); }
+    void setAcceptNotes(bool listen) override { calls << u"accept "_s + (listen ? u"on"_s : u"off"_s); }
+    void openNetUsers() override { calls << u"openNetUsers"_s; }
+    void deleteTrayIcon(Program p) override { calls << u"delete "_s + name(p); }
+    void saveAllNotes() override { calls << u"saveAllNotes"_s; }
+    void unloadWindows() override { calls << u"unloadWindows"_s; }
+    void endProcess() override { calls << u"endProcess"_s; }
+};
+
+class Owner : public TrayOwner {
+public:
+    QList<int> messages;
+    void Form_MouseMove(int message) override { messages << message; }
+};
+
+QString stored(const QString &key)
+{
+    return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+}
+
+} // namespace
+
+class tst_ControlPanel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstStartStartsEveryProgramInOrder()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+
+        QCOMPARE(host.calls, (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start notes"_s,
+                                          u"checkMissedAlarms"_s, u"start calculator"_s, u"start clock"_s,
+                                          u"startClockSync"_s, u"start email"_s, u"setupNetwork on"_s}));
+        QCOMPARE(CountRunningPrograms(), 4);
+        QCOMPARE(env.logLines().size(), 1);
+        QVERIFY(env.logLines()[0].startsWith(u"\"BEGIN\""_s));
+        QCOMPARE(Settings().totStart, 1);
+        QCOMPARE(panel.windowTitle(), u"Control center"_s);
+        QVERIFY(!panel.isVisible()); // the programs are in the tray; the panel waits there too
+        QVERIFY(panel.findChild<QCheckBox *>(u"check_StartEmail"_s)->isChecked());
+        QVERIFY(panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+    }
+
+    void storedChoicesDecideWhatStarts()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        for (const char *key : {"StartNotes", "StartClock", "StartEmail"})
+            SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);
+        SettingsStore().setValue(u"Settings"_s, u"AcceptNotes"_s, u"False"_s);
+        SettingsStore().setValue(u"Settings"_s, u"PlaySound"_s, u"False"_s);
+        SettingsStore().setValue(u"Settings"_s, u"NoteSender"_s, u"Kim"_s);
+        SettingsStore().setValue(u"Settings"_s, u"totStart"_s, u"41"_s);
+        QVERIFY(SettingsStore().sync());
+
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        QCOMPARE(host.calls, (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start calculator"_s,
+                                          u"setupNetwork off"_s}));
+        QVERIFY(ProgramRunFlags().calculator && !ProgramRunFlags().notes);
+        QCOMPARE(Settings().totStart, 42);
+        QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartNotes"_s)->isChecked());
+        QVERIFY(!panel.findChild<QCheckBox *>(u"check_AcceptNotes"_s)->isChecked());
+        QVERIFY(!panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        QCOMPARE(panel.findChild<QLineEdit *>(u"text_Name"_s)->text(), u"Kim"_s);
+    }
+
+    void withNothingToStartThePanelShows()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        for (const char *key : {"StartNotes", "StartClock", "StartCalc", "StartEmail"})
+            SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        QCOMPARE(CountRunningPrograms(), 0);
+        QVERIFY(panel.isVisible());
+    }
+
+    void withoutATrayThePanelShows()
+    {
+        TestEnvironment env;
+        env.tray.m_available = false;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        QVERIFY(panel.isVisible());
+    }
+
+    void clearingTheLastStartBoxTicksItAgain()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        const QStringList boxes = {u"check_StartNotes"_s, u"check_StartClock"_s, u"check_StartCalc"_s};
+        for (const QString &box : boxes)
+            panel.findChild<QCheckBox *>(box)->click();
+        QCOMPARE(Settings().StartNotes + Settings().StartClock + Settings().StartCalc, 0);
+        QVERIFY(env.messages.shown().isEmpty());
+
+        env.messages.expect(platform::MsgAnswer::Ok);
+        auto *email = panel.findChild<QCheckBox *>(u"check_StartEmail"_s);
+        email->click();
+        QCOMPARE(env.messages.shown().size(), 1);
+        QCOMPARE(env.messages.shown()[0].title, u"Info"_s);
+        QCOMPARE(env.messages.shown()[0].text, u"You always have to start at least one Tarnibe program !"_s);
+        QCOMPARE(env.messages.shown()[0].icon, platform::MsgIcon::Information);
+        QVERIFY(email->isChecked());
+        QCOMPARE(Settings().StartEmail, 1);
+
+        // The choices reach the store with the next write.
+        panel.findChild<QPushButton *>(u"c_Ok"_s)->click();
+        QCOMPARE(stored(u"StartNotes"_s), u"0"_s);
+        QCOMPARE(stored(u"StartEmail"_s), u"1"_s);
+        QCOMPARE(stored(u"cntControlPanel"_s), u"1"_s);
+        QCOMPARE(stored(u"totControl"_s), u"1"_s);
+        QVERIFY(!panel.isVisible());
+    }
+
+    void programImagesStartTheirProgramNow()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        host.calls.clear();
+        QVERIFY(!ProgramRunFlags().clock);
+        panel.image_Clock_Click();
+        QCOMPARE(host.calls, (QStringList{u"start clock"_s, u"loadClockWindow"_s, u"startClockSync"_s}));
+        QVERIFY(ProgramRunFlags().clock);
+    }
+
+    void theExitSequenceSavesEverythingAndEnds()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
+        { // ticking the accept box writes at once
+            auto *accept = panel.findChild<QCheckBox *>(u"check_AcceptNotes"_s);
+            accept->click();
+            QCOMPARE(stored(u"AcceptNotes"_s), u"False"_s);
+        }
+        host.calls.clear();
+        env.clock.advanceMinutes(3);
+        panel.menu_Exit_Click();
+
+        QCOMPARE(host.calls, (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
+                                          u"delete email"_s, u"saveAllNotes"_s, u"unloadWindows"_s,
+                                          u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
+                                          u"saveAllNotes"_s, u"endProcess"_s}));
+        const QStringList log = env.logLines();
+        QCOMPARE(log.size(), 3);
+        QVERIFY(log[1].startsWith(u"\"END\""_s));
+        QVERIFY(log[2].startsWith(u"\"Ending windows session:1\""_s));
+        QCOMPARE(stored(u"EndByEnd"_s), u"True"_s);
+        QCOMPARE(stored(u"NoteSender"_s), u"Robin"_s);
+        QCOMPARE(stored(u"totStart"_s), u"1"_s);
+        QCOMPARE(stored(u"RunningTime"_s), u"3"_s);
+        QCOMPARE(stored(u"cntControlPanel"_s), u"1"_s);
+        QVERIFY(!ProgramRunFlags().notes);
+
+        panel.menu_Exit_Click(); // a second request while ending does nothing more
+        QCOMPARE(host.calls.count(u"endProcess"_s), 1);
+    }
+
+    void endingTheSessionSavesWithReasonTwo()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        host.calls.clear();
+        Settings().CalcSize = 5;
+        panel.EndSession();
+        QCOMPARE(host.calls, (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
+                                          u"saveAllNotes"_s, u"endProcess"_s}));
+        QVERIFY(env.logLines().constLast().startsWith(u"\"Ending windows session:2\""_s));
+        QCOMPARE(stored(u"CalcSize"_s), u"5"_s);
+        QCOMPARE(stored(u"EndByEnd"_s), u"False"_s);
+    }
+
+    void closingThePanelOnlyPutsItAway()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        panel.showControlPanel();
+        QVERIFY(panel.isVisible());
+        host.calls.clear();
+        QVERIFY(!panel.close());
+        QVERIFY(!panel.isVisible());
+        QVERIFY(host.calls.isEmpty());
+        QCOMPARE(env.logLines().size(), 1);
+    }
+
+    void theHeightStaysPut()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.show();
+        panel.resize(500, 600);
+        QCOMPARE(panel.height(), ControlPanelHeight);
+        panel.showMinimized();
+        QTRY_VERIFY(!panel.isVisible());
+    }
+
+    void soundMenuSwitchesSoundsInMemoryOnly()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        panel.Form_Load();
+        PlaySound(u"new.wav"_s);
+        PlaySound(u"trash.wav"_s);
+        QCOMPARE(env.sound.m_played.size(), 2);
+        QVERIFY(!env.sound.m_played[0].noStop);
+        QVERIFY(env.sound.m_played[1].noStop);
+
+        panel.findChild<QAction *>(u"menu_Sound"_s)->trigger();
+        QVERIFY(!Settings().PlaySound);
+        QVERIFY(!panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        PlaySound(u"clock.wav"_s);
+        QCOMPARE(env.sound.m_played.size(), 2);
+        QCOMPARE(stored(u"PlaySound"_s), u"True"_s);
+        WriteGlobalVariables();
+        QCOMPARE(stored(u"PlaySound"_s), u"False"_s);
+    }
+
+    void helpAboutAndNetUsers()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        form_Tarnibe panel(host);
+        env.messages.expect(platform::MsgAnswer::Ok);
+        panel.findChild<QAction *>(u"menu_About"_s)->trigger();
+        QCOMPARE(env.messages.shown().constLast().title, u"version"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"Tarnibe ver 2.0.0"_s);
+
+        panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
+        QCOMPARE(env.launcher.m_urls.size(), 1);
+        const QString page = env.launcher.m_urls[0].toLocalFile();
+        QVERIFY(page.endsWith(u"/index.html"_s));
+        QVERIFY(QFile(page).size() > 0); // the manual was put where a browser can read it
+
+        panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
+        QCOMPARE(host.calls, QStringList{u"openNetUsers"_s});
+    }
+
+    void theSharedTrayRecordNamesItsOwnerAtEveryCall()
+    {
+        TestEnvironment env;
+        Owner first;
+        Owner second;
+        AddTrayIcon(&first, QIcon(), u"New note"_s);
+        AddTrayIcon(&second, QIcon(), u"Calculator"_s);
+        QCOMPARE(TrayIcon().window, &second);
+        DeleteTrayIcon(&first);
+        QVERIFY(!env.tray.contains(&first));
+        QVERIFY(env.tray.contains(&second));
+        QCOMPARE(env.tray.tips(), QStringList{u"Calculator"_s});
+        env.tray.click(&second, 517);
+        QCOMPARE(second.messages, QList<int>{517});
+        ModifyTrayIcon(&second, QIcon(), u"Calculator"_s);
+        QCOMPARE(TrayIcon().uCallbackMessage, 512);
+        QCOMPARE(TrayIcon().uFlags, 7);
+    }
+};
+
+QTEST_MAIN(tst_ControlPanel)
+#include "tst_ControlPanel.moc"

@@ -1,0 +1,102 @@
+#include "platform/IniStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace Qt::StringLiterals;
+
+class tst_IniStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keysMatchWithoutRegardToCaseAndKeepOneSpelling()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"sub/Tarnibe.conf"_s);
+        {
+            platform::IniStore store(path);
+            store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
+            store.setValue(u"Settings"_s, u"NBROFACCOUNTS"_s, u"3"_s);
+            QVERIFY(store.sync());
+            QCOMPARE(store.value(u"Settings"_s, u"nbrofaccounts"_s), std::optional<QString>(u"3"_s));
+            QCOMPARE(store.value(u"Other"_s, u"NbrOfAccounts"_s), std::optional<QString>());
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.count("NbrOfAccounts=3"), 1);
+        QVERIFY(!text.contains("NBROFACCOUNTS"));
+    }
+
+    void awkwardValuesComeBackUnchanged_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("comma") << u"a, b,c"_s;
+        QTest::newRow("quotes") << u"say \"hi\""_s;
+        QTest::newRow("leading blank") << u"  padded  "_s;
+        QTest::newRow("control characters") << u"\u0001\u007f\u0080\u009f\u00ff"_s;
+        QTest::newRow("semicolon and equals") << u";x=y #z"_s;
+        QTest::newRow("unicode") << u"Åsa Öberg €"_s;
+        QTest::newRow("backslashes") << u"C:\\Program Files\\mail.exe"_s;
+        QTest::newRow("empty") << QString();
+    }
+    void awkwardValuesComeBackUnchanged()
+    {
+        QFETCH(QString, value);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        {
+            platform::IniStore store(path);
+            store.setValue(u"Settings"_s, u"Key"_s, value);
+            QVERIFY(store.sync());
+        }
+        platform::IniStore reopened(path);
+        QCOMPARE(reopened.value(u"Settings"_s, u"key"_s), std::optional<QString>(value));
+    }
+
+    void aHandWrittenListIsReadAsOneText()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\nEmailPath=mutt, -y\n");
+        file.close();
+        platform::IniStore store(path);
+        QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
+    }
+
+    void theFileIsTheOwnersAlone()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        QFile existing(path);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        QVERIFY(existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        platform::IniStore store(path);
+        store.setValue(u"Settings"_s, u"PassWord"_s, u"x"_s);
+        QVERIFY(store.sync());
+        namespace fs = std::filesystem;
+        QCOMPARE(fs::status(path.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    }
+
+    void aFailedWriteIsReported()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        platform::IniStore store(path);
+        // Something that is no file stands where the settings go; even root cannot replace it.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkpath(path + u"/blocked"_s));
+        store.setValue(u"Settings"_s, u"Key"_s, u"value"_s);
+        QVERIFY(!store.sync());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_IniStore)
+#include "tst_IniStore.moc"

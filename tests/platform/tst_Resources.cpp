@@ -1,0 +1,85 @@
+#include "platform/Sound.h"
+
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+#include <QTest>
+#include <QtEndian>
+
+using namespace Qt::StringLiterals;
+
+// The sounds and pictures are made by us; these checks keep them playable and drawable.
+class tst_Resources : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void soundsArePcmAndEndInSilence_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"trash.wav", "new.wav", "clock.wav"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void soundsArePcmAndEndInSilence()
+    {
+        QFETCH(QString, name);
+        QFile file(u":/sounds/"_s + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray wav = file.readAll();
+        const int ms = platform::wavDurationMs(wav);
+        QVERIFY2(ms >= 500 && ms <= 2000, qPrintable(QString::number(ms)));
+
+        // 16-bit mono PCM: the last 0.3 s are digital silence, so no backend cuts off what is heard.
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 20), quint16(1));
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 34), quint16(16));
+        const quint32 rate = qFromLittleEndian<quint32>(wav.constData() + 24);
+        const qsizetype tail = qsizetype(rate * 3 / 10) * 2;
+        const QByteArray end = wav.right(tail);
+        QCOMPARE(end.count('\0'), tail);
+        QVERIFY(wav.mid(44, wav.size() - 44 - tail).count('\0') < wav.size() / 2);
+    }
+
+    void wavDurationReadsOnlyWavFiles()
+    {
+        QCOMPARE(platform::wavDurationMs(QByteArray()), -1);
+        QCOMPARE(platform::wavDurationMs("RIFF\0\0\0\0WAVEdata"), -1);
+        QByteArray noRate("RIFF\0\0\0\0WAVEdata\4\0\0\0abcd", 24);
+        QCOMPARE(platform::wavDurationMs(noRate), -1);
+        // A data chunk that claims more than the file holds counts only what is there.
+        QFile file(u":/sounds/new.wav"_s);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray wav = file.readAll();
+        QVERIFY(platform::wavDurationMs(wav.left(wav.size() / 2)) < platform::wavDurationMs(wav));
+    }
+
+    void iconsDraw_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"notes", "calculator", "clock", "mail", "mail_new", "tarnibe"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void iconsDraw()
+    {
+        QFETCH(QString, name);
+        const QIcon icon(u":/icons/"_s + name + u".svg"_s);
+        for (int size : {16, 22, 48}) {
+            const QImage image = icon.pixmap(size, size).toImage();
+            QCOMPARE(image.width(), size);
+            // Something is drawn: not every pixel is transparent.
+            int opaque = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    opaque += qAlpha(image.pixel(x, y)) > 128;
+            QVERIFY2(opaque > size * size / 4, qPrintable(name));
+        }
+    }
+
+    void theManualIsThere()
+    {
+        QFile page(u":/help/index.html"_s);
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().contains("Control center"));
+    }
+};
+
+QTEST_MAIN(tst_Resources)
+#include "tst_Resources.moc"

@@ -1,0 +1,122 @@
+#include "TestEnvironment.h"
+
+#include "core/AutodialFlags.h"
+#include "core/Programs.h"
+#include "core/Settings.h"
+#include "core/TopMost.h"
+#include "core/TrayIcon.h"
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+MessageResponder::MessageResponder()
+{
+    platform::setMessageResponder([this](const platform::MessageRequest &request) {
+        m_shown.append(request);
+        if (m_answers.isEmpty()) {
+            QTest::qFail(qPrintable(u"unexpected message box: " + request.title + u": " + request.text), __FILE__,
+                         __LINE__);
+            return request.defaultAnswer;
+        }
+        return m_answers.takeFirst();
+    });
+}
+
+MessageResponder::~MessageResponder()
+{
+    platform::setMessageResponder({});
+}
+
+bool FakeTrayHost::add(const void *owner, const QIcon &icon, const QString &tip, std::function<void(int)> onMessage)
+{
+    m_icons[owner] = Icon{icon, tip, std::move(onMessage)};
+    return true;
+}
+
+bool FakeTrayHost::modify(const void *owner, const QIcon &icon, const QString &tip)
+{
+    const auto it = m_icons.find(owner);
+    if (it == m_icons.end())
+        return false;
+    it->second.icon = icon;
+    it->second.tip = tip;
+    return true;
+}
+
+QStringList FakeTrayHost::tips() const
+{
+    QStringList list;
+    for (const auto &[owner, icon] : m_icons)
+        list.append(icon.tip);
+    list.sort();
+    return list;
+}
+
+void FakeTrayHost::click(const void *owner, int message)
+{
+    const auto it = m_icons.find(owner);
+    if (it != m_icons.end() && it->second.onMessage)
+        it->second.onMessage(message);
+}
+
+TestEnvironment::TestEnvironment()
+{
+    for (const char *name : {"config", "data", "runtime", "cache"})
+        QDir(m_dir.path()).mkpath(QString::fromLatin1(name));
+    QFile::setPermissions(m_dir.path() + u"/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + u"/config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + u"/data"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path() + u"/runtime"));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + u"/cache"));
+
+    platform::Clock::install(&clock);
+    platform::installTrayHost(&tray);
+    platform::installSoundPlayer(&sound);
+    platform::installLauncher(&launcher);
+    ResetSettings();
+    ProgramRunFlags() = ProgramRunFlagsRecord{};
+    AutodialFlags() = AutodialFlagsRecord{};
+    TrayIcon() = NotifyIconData{};
+    SetTopMostTable(nullptr);
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    if (messages.pending() > 0)
+        QTest::qFail("an expected message box was never shown", __FILE__, __LINE__);
+    ResetSettings();
+    platform::Clock::install(nullptr);
+    platform::installTrayHost(nullptr);
+    platform::installSoundPlayer(nullptr);
+    platform::installLauncher(nullptr);
+}
+
+QString TestEnvironment::settingsPath() const
+{
+    return platform::settingsFile();
+}
+
+QString TestEnvironment::logPath() const
+{
+    return platform::dataFile(QStringLiteral("error.log"));
+}
+
+QStringList TestEnvironment::logLines() const
+{
+    QFile file(logPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString TestEnvironment::settingsText() const
+{
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}

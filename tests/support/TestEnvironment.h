@@ -1,0 +1,112 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Launcher.h"
+#include "platform/MessageBox.h"
+#include "platform/Sound.h"
+#include "platform/Tray.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <map>
+
+// The present time as a test sets it.
+class FakeClock : public platform::ClockSource {
+public:
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime &moment) { m_now = moment; }
+    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+    void advanceMinutes(qint64 minutes) { advanceSeconds(minutes * 60); }
+
+private:
+    QDateTime m_now{QDate(2026, 12, 6), QTime(9, 30, 0)};
+};
+
+// Answers message boxes in the order the test expects them; any other box fails the test.
+class MessageResponder {
+public:
+    MessageResponder();
+    ~MessageResponder();
+    void expect(platform::MsgAnswer answer) { m_answers.append(answer); }
+    const QList<platform::MessageRequest> &shown() const { return m_shown; }
+    int pending() const { return int(m_answers.size()); }
+
+private:
+    QList<platform::MsgAnswer> m_answers;
+    QList<platform::MessageRequest> m_shown;
+};
+
+class FakeTrayHost : public platform::TrayHost {
+public:
+    struct Icon {
+        QIcon icon;
+        QString tip;
+        std::function<void(int)> onMessage;
+    };
+    bool add(const void *owner, const QIcon &icon, const QString &tip, std::function<void(int)> onMessage) override;
+    bool modify(const void *owner, const QIcon &icon, const QString &tip) override;
+    bool remove(const void *owner) override { return m_icons.erase(owner) > 0; }
+    bool contains(const void *owner) const override { return m_icons.count(owner) > 0; }
+    int count() const override { return int(m_icons.size()); }
+    bool available() const override { return m_available; }
+
+    QStringList tips() const;
+    // Delivers a mouse message to the owner, as a click on its icon would.
+    void click(const void *owner, int message);
+    bool m_available = true;
+
+private:
+    std::map<const void *, Icon> m_icons;
+};
+
+class FakeSoundPlayer : public platform::SoundPlayer {
+public:
+    void play(const QString &fileName, bool noStop) override { m_played.append({fileName, noStop}); }
+    struct Play {
+        QString fileName;
+        bool noStop;
+    };
+    QList<Play> m_played;
+};
+
+class FakeLauncher : public platform::Launcher {
+public:
+    bool openUrl(const QUrl &url) override
+    {
+        m_urls.append(url);
+        return true;
+    }
+    bool startDetached(const QString &commandLine) override
+    {
+        m_commands.append(commandLine);
+        return true;
+    }
+    QList<QUrl> m_urls;
+    QStringList m_commands;
+};
+
+// Gives a test its own XDG folders, a fake clock, tray, sound player and launcher, a message responder, and
+// fresh process-wide state. Create one per test function.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString root() const { return m_dir.path(); }
+    QString settingsPath() const;
+    QString logPath() const;
+    QStringList logLines() const;
+    QString settingsText() const;
+
+    FakeClock clock;
+    FakeTrayHost tray;
+    FakeSoundPlayer sound;
+    FakeLauncher launcher;
+    MessageResponder messages;
+
+private:
+    QTemporaryDir m_dir;
+};
