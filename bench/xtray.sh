@@ -37,33 +37,18 @@ xtray_require() {
     done
 }
 
-# Sleeps without starting a process: sleep(1) costs a fork per poll and would compete with the program
-# being measured. Reading a pipe that nobody writes to times out after the given seconds.
+# Sleeps without starting a process, so waiting does not disturb the program being measured: reading a pipe
+# that nobody writes to times out after the given seconds.
 xtray_nap() { read -r -t "$1" -u "$XTRAY_SLEEP_FD" || true; }
 
-xtray_now_us() { local t=${EPOCHREALTIME/[.,]/}; printf '%s' "$((10#$t))"; }
-
-# Whether the tray selection of screen 0 has an owner: trayer maps its panel slightly before it takes the
-# selection, and a program that starts in between finds no tray. Asked through libX11 from python3; without
-# python3 the panel's invisible manager window (created in the same step) stands in for it.
-xtray_selection_owned() {
-    if command -v python3 >/dev/null 2>&1; then
-        python3 - <<'EOF' 2>/dev/null
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-d = x.XOpenDisplay(None)
-sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-EOF
-    else
-        xwininfo -root -children 2>/dev/null | grep -q '"trayer": ()  10x10+-100+-100'
-    fi
+# Wall-clock time in microseconds, into XTRAY_NOW (a variable, not output: a command substitution would fork).
+XTRAY_NOW=0
+xtray_clock() {
+    local t=${EPOCHREALTIME/[.,]/}
+    XTRAY_NOW=$((10#$t))
 }
+
+XTRAY_WATCH="$(dirname "${BASH_SOURCE[0]}")/traywatch.py"
 
 # Starts the display, the bus and the tray. Extra arguments go to Xvfb (e.g. -wr for a white background).
 xtray_start() {
@@ -104,7 +89,9 @@ xtray_start() {
     XTRAY_PIDS+=($!)
     for ((i = 0; i < 1000; i++)); do
         XTRAY_PANEL=$(xwininfo -root -children 2>/dev/null | awk '/"panel": \("panel" "trayer"\)/ {print $1; exit}')
-        [[ -n $XTRAY_PANEL ]] && xtray_selection_owned && break
+        # trayer maps its panel slightly before it takes the tray selection; a program started in between
+        # would find no tray.
+        [[ -n $XTRAY_PANEL ]] && python3 "$XTRAY_WATCH" owned && break
         XTRAY_PANEL=
         kill -0 "${XTRAY_PIDS[-1]}" 2>/dev/null || xtray_die "trayer failed: $(tail -n 3 "$XTRAY_DIR/trayer.log")"
         xtray_nap 0.01
@@ -133,6 +120,14 @@ xtray_pick_netns() {
 
 xtray_stop() {
     local i
+    if [[ -n ${XTRAY_WATCHER_PID:-} ]]; then
+        kill -TERM "$XTRAY_WATCHER_PID" 2>/dev/null || true
+    fi
+    if [[ -n $XTRAY_PID ]]; then
+        kill -KILL "$XTRAY_PID" 2>/dev/null || true
+        wait "$XTRAY_PID" 2>/dev/null || true
+        XTRAY_PID=
+    fi
     # In reverse order: trayer goes before the display it lives on.
     for ((i = ${#XTRAY_PIDS[@]} - 1; i >= 0; i--)); do
         kill -TERM "${XTRAY_PIDS[i]}" 2>/dev/null || true
@@ -151,8 +146,7 @@ xtray_stop() {
 }
 
 # Fills XTRAY_IDS with the client windows embedded in the tray: XEmbed reparents each icon window into a
-# socket window of the panel, so they are the panel's grandchildren. Parsed in the shell because this runs
-# every few milliseconds while a start is measured, and each extra process competes with the program.
+# socket window of the panel, so they are the panel's grandchildren.
 XTRAY_IDS=()
 xtray_embedded() {
     XTRAY_IDS=()
@@ -166,14 +160,6 @@ xtray_embedded() {
         ((indent == base + 3)) && XTRAY_IDS+=("${BASH_REMATCH[2]}")
     done <<<"$out"
     return 0
-}
-
-# Whether every given window is viewable (mapped, and all its ancestors too).
-xtray_viewable() {
-    local id
-    for id in "$@"; do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || return 1
-    done
 }
 
 # Prints "id name" for each viewable top-level window other than trayer's panel: what a program opened
@@ -214,37 +200,38 @@ xtray_launch() {
 # A process that has ended but is not yet reaped still answers kill -0; its state in /proc says Z.
 xtray_alive() {
     local stat
-    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    { read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
     stat=${stat##*) }
     [[ ${stat%% *} != Z ]]
 }
 
-# Waits until <count> icon windows are embedded in the tray and viewable, polling every few milliseconds.
-# On success XTRAY_SHOWN_US holds the time of the listing that first held them all (the viewable check
-# after it only confirms it); otherwise XTRAY_WAIT_NOTE says why. XTRAY_IDS is left at the last listing.
+# Launches the program as xtray_launch does and waits until <count> icon windows are embedded in the tray and
+# viewable, or it ends, or <timeout_s> pass. The watcher starts first, so it is ready when the program is;
+# XTRAY_PID is the program, XTRAY_SHOWN_US the wall-clock time the icons were first all seen (empty if they
+# never were), XTRAY_SEEN the number of icons last seen and XTRAY_WAIT_NOTE why they were not shown.
+XTRAY_PID=
 XTRAY_SHOWN_US=
+XTRAY_SEEN=0
 XTRAY_WAIT_NOTE=
-xtray_wait_icons() {
-    local pid=$1 count=$2 timeout_s=$3 started now
-    started=$(xtray_now_us)
-    XTRAY_SHOWN_US= XTRAY_WAIT_NOTE=
-    while :; do
-        xtray_embedded
-        now=$(xtray_now_us)
-        if ((${#XTRAY_IDS[@]} >= count)) && xtray_viewable "${XTRAY_IDS[@]}"; then
-            XTRAY_SHOWN_US=$now
-            return 0
-        fi
-        if ! xtray_alive "$pid"; then
-            XTRAY_WAIT_NOTE="ended with ${#XTRAY_IDS[@]} of $count icons shown"
-            return 1
-        fi
-        if ((now - started > timeout_s * 1000000)); then
-            XTRAY_WAIT_NOTE="only ${#XTRAY_IDS[@]} of $count icons after $timeout_s s"
-            return 1
-        fi
-        xtray_nap 0.003
-    done
+xtray_launch_watched() {
+    local bin=$1 profile=$2 count=$3 timeout_s=$4 line verdict stamp
+    XTRAY_SHOWN_US= XTRAY_WAIT_NOTE= XTRAY_SEEN=0
+    coproc XTRAY_WATCHER { exec python3 "$XTRAY_WATCH" wait "$XTRAY_PANEL" "$count" "$timeout_s"; }
+    local watcher_pid=$XTRAY_WATCHER_PID watch_in=${XTRAY_WATCHER[0]} watch_out=${XTRAY_WATCHER[1]}
+    read -r line <&"$watch_in" || line=
+    [[ $line == ready ]] || xtray_die "the tray watcher did not start"
+    xtray_launch "$bin" "$profile"
+    XTRAY_PID=$!
+    printf '%s\n' "$XTRAY_PID" >&"$watch_out"
+    read -r verdict stamp XTRAY_SEEN <&"$watch_in" || verdict=
+    wait "$watcher_pid" 2>/dev/null || true
+    case $verdict in
+    shown) XTRAY_SHOWN_US=$stamp ;;
+    ended) XTRAY_WAIT_NOTE="ended with $XTRAY_SEEN of $count icons shown" ;;
+    timeout) XTRAY_WAIT_NOTE="only $XTRAY_SEEN of $count icons after $timeout_s s" ;;
+    *) XTRAY_WAIT_NOTE="the tray watcher failed" ;;
+    esac
+    [[ -n $XTRAY_SHOWN_US ]]
 }
 
 # Waits until the tray holds no icons, e.g. those of a program that has just ended.
@@ -274,10 +261,12 @@ xtray_terminate() {
             kill -KILL "$pid" 2>/dev/null || true
             wait "$pid" 2>/dev/null || true
             XTRAY_EXIT=killed
+            [[ $pid != "$XTRAY_PID" ]] || XTRAY_PID=
             return 1
         fi
     fi
     XTRAY_EXIT=0
     wait "$pid" 2>/dev/null || XTRAY_EXIT=$?
+    [[ $pid != "$XTRAY_PID" ]] || XTRAY_PID=
     [[ $XTRAY_EXIT == 0 ]]
 }

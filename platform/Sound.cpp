@@ -23,17 +23,15 @@ class EffectSoundPlayer final : public SoundPlayer {
 public:
     void play(const QString &fileName, bool noStop) override
     {
-        // QSoundEffect::isPlaying() stays true for ever where no sound server runs, so "still playing" is
-        // judged from the moment the last sound started and its length.
-        if (noStop && m_clock.isValid() && m_clock.elapsed() < m_busyUntilMs)
+        if (!m_clock.isValid())
+            m_clock.start();
+        if (!m_gate.mayStart(m_clock.elapsed(), noStop))
             return;
         Sound *sound = load(fileName);
         if (!sound)
             return;
         sound->effect->play();
-        if (!m_clock.isValid())
-            m_clock.start();
-        m_busyUntilMs = m_clock.elapsed() + sound->durationMs;
+        m_gate.started(m_clock.elapsed(), sound->durationMs);
     }
 
 private:
@@ -65,7 +63,7 @@ private:
 
     std::map<QString, Sound> m_sounds;
     QElapsedTimer m_clock;
-    qint64 m_busyUntilMs = 0;
+    SoundGate m_gate;
 };
 
 SoundPlayer *g_player = nullptr;

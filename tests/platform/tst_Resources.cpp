@@ -51,6 +51,16 @@ private Q_SLOTS:
         QVERIFY(platform::wavDurationMs(wav.left(wav.size() / 2)) < platform::wavDurationMs(wav));
     }
 
+    void aNoStopSoundNeverCutsAnotherShort()
+    {
+        platform::SoundGate gate;
+        QVERIFY(gate.mayStart(0, true)); // nothing played yet
+        gate.started(1000, 750);         // "new.wav" starts
+        QVERIFY(!gate.mayStart(1500, true));
+        QVERIFY(gate.mayStart(1500, false)); // any other sound may cut in
+        QVERIFY(gate.mayStart(1750, true));  // the first has ended: the trash sound is heard again
+    }
+
     void iconsDraw_data()
     {
         QTest::addColumn<QString>("name");

@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Watches an XEmbed system tray from outside, for bench/xtray.sh.
+
+  traywatch.py owned            exit 0 when the tray selection of screen 0 has an owner
+  traywatch.py wait PANEL N S   print "ready", read a process id from stdin, then poll every 2 ms until N icon
+                                windows are embedded in the tray panel PANEL and viewable; print
+                                "shown <us> <n>", "ended <us> <n>" or "timeout <us> <n>" (wall-clock
+                                microseconds, count last seen) when they are, the process ends, or S seconds pass
+
+It talks to libX11 through ctypes so one process does all the polling: starting xwininfo every few
+milliseconds costs a good part of a core, which the program being timed would otherwise lose.
+"""
+
+import ctypes
+import os
+import sys
+import time
+
+X = ctypes.cdll.LoadLibrary("libX11.so.6")
+Window = ctypes.c_ulong
+IsViewable = 2
+
+
+class XWindowAttributes(ctypes.Structure):
+    _fields_ = [
+        ("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int), ("height", ctypes.c_int),
+        ("border_width", ctypes.c_int), ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+        ("root", Window), ("c_class", ctypes.c_int), ("bit_gravity", ctypes.c_int),
+        ("win_gravity", ctypes.c_int), ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+        ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int), ("colormap", ctypes.c_ulong),
+        ("map_installed", ctypes.c_int), ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+        ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+        ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p),
+    ]
+
+
+X.XOpenDisplay.restype = ctypes.c_void_p
+X.XOpenDisplay.argtypes = [ctypes.c_char_p]
+X.XInternAtom.restype = ctypes.c_ulong
+X.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+X.XGetSelectionOwner.restype = Window
+X.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+X.XQueryTree.restype = ctypes.c_int
+X.XQueryTree.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(Window), ctypes.POINTER(Window),
+                         ctypes.POINTER(ctypes.POINTER(Window)), ctypes.POINTER(ctypes.c_uint)]
+X.XGetWindowAttributes.restype = ctypes.c_int
+X.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(XWindowAttributes)]
+X.XFree.argtypes = [ctypes.c_void_p]
+
+# Windows come and go between two requests; Xlib's default handler would end the process on BadWindow.
+ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
+X.XSetErrorHandler(ERROR_HANDLER)
+
+
+def children(display, window):
+    root, parent = Window(), Window()
+    kids = ctypes.POINTER(Window)()
+    count = ctypes.c_uint()
+    if not X.XQueryTree(display, window, ctypes.byref(root), ctypes.byref(parent), ctypes.byref(kids),
+                        ctypes.byref(count)):
+        return []
+    result = [kids[i] for i in range(count.value)]
+    if kids:
+        X.XFree(kids)
+    return result
+
+
+def viewable(display, window):
+    attributes = XWindowAttributes()
+    return bool(X.XGetWindowAttributes(display, window, ctypes.byref(attributes))) and \
+        attributes.map_state == IsViewable
+
+
+def embedded_viewable(display, panel):
+    # XEmbed reparents each icon window into a socket window of the panel: the icons are its grandchildren.
+    return sum(1 for socket in children(display, panel) for icon in children(display, socket)
+               if viewable(display, icon))
+
+
+def process_ended(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except OSError:
+        return True
+
+
+def now_us():
+    return time.time_ns() // 1000
+
+
+def main(argv):
+    display = X.XOpenDisplay(None)
+    if not display:
+        print("cannot open display", os.environ.get("DISPLAY"), file=sys.stderr)
+        return 2
+    if argv[1:2] == ["owned"]:
+        return 0 if X.XGetSelectionOwner(display, X.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1
+    if argv[1:2] != ["wait"] or len(argv) != 5:
+        print(__doc__, file=sys.stderr)
+        return 2
+    panel, wanted, timeout_s = int(argv[2], 0), int(argv[3]), float(argv[4])
+    print("ready", flush=True)
+    pid = int(sys.stdin.readline())
+    deadline = now_us() + int(timeout_s * 1e6)
+    while True:
+        count = embedded_viewable(display, panel)
+        stamp = now_us()
+        if count >= wanted:
+            verdict = "shown"
+        elif process_ended(pid):
+            verdict = "ended"
+        elif stamp > deadline:
+            verdict = "timeout"
+        else:
+            time.sleep(0.002)
+            continue
+        print(verdict, stamp, count, flush=True)
+        return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

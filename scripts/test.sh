@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds Tarnibe and runs every test: the normal build, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and every fuzz target for a minute.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh" build test
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build and test"
+cmake -S "$top" -B "$top/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNIBE_WERROR=ON >/dev/null
+cmake --build "$top/build-test" -j "$jobs"
+ctest --test-dir "$top/build-test" --output-on-failure -j "$jobs"
+
+echo "== sanitizers"
+cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNIBE_SANITIZE=ON >/dev/null
+cmake --build "$top/build-asan" -j "$jobs"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
+
+echo "== fuzzing"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}" "$top/fuzz/run_all.sh" "$top/build-fuzz"
