@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 // Dates and times as the suite shows and stores them: yyyy-MM-dd and 24-hour HH:mm:ss, whatever the locale.

@@ -27,8 +27,8 @@ public:
 
 protected:
     QAction *addMenuItem(const QString &objectName, const QString &caption, void (GhostOwner::*handler)() = nullptr);
-    template <typename Owner> QAction *addMenuItem(const QString &objectName, const QString &caption,
-                                                   void (Owner::*handler)())
+    template <typename Owner>
+    QAction *addMenuItem(const QString &objectName, const QString &caption, void (Owner::*handler)())
     {
         QAction *action = addMenuItem(objectName, caption);
         connect(action, &QAction::triggered, static_cast<Owner *>(this), handler);

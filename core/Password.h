@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // The stored form of a password: each character moved by a small fixed shift for its position. It keeps a

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // Single values below the user's own root, kept in the settings file's "Registry" group. A key path such as

@@ -9,7 +9,6 @@
 
 #include <QHash>
 #include <QSysInfo>
-
 #include <algorithm>
 #include <climits>
 #include <memory>
@@ -135,12 +134,14 @@ QStringList accountKeys(std::initializer_list<const char *> order)
 const QStringList &readOrder()
 {
     static const QStringList order =
-        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
-              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
-              "ClockLastSyncTime", "PlaySound", "RunningTime", "CalcOnTop", "ShowContainer", "NoteSender",
-              "totControl", "totEmail", "totNote", "totContainer", "totStart", "totRunningTime", "totMissedAlarms",
-              "AcceptNotes", "RasUserName", "RasPassword", "UseRas", "RasConnection", "RasTime1", "RasTime2",
-              "RasCheckLimited", "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "EndByEnd"}) +
+        keys({"StartNotes",       "StartClock",        "StartCalc",     "StartEmail",        "CalcFont",
+              "CalcSize",         "ClockActive",       "ClockPeriod",   "ClockDateActive",   "ClockTimeServer",
+              "NotesAllHidden",   "NotesAllMinimized", "LastGet",       "ClockLastSyncTime", "PlaySound",
+              "RunningTime",      "CalcOnTop",         "ShowContainer", "NoteSender",        "totControl",
+              "totEmail",         "totNote",           "totContainer",  "totStart",          "totRunningTime",
+              "totMissedAlarms",  "AcceptNotes",       "RasUserName",   "RasPassword",       "UseRas",
+              "RasConnection",    "RasTime1",          "RasTime2",      "RasCheckLimited",   "UseCustomTimeserver",
+              "CustomTimeserver", "HoursOff",          "EndByEnd"}) +
         accountKeys({"POPserver", "UserName", "PassWord"}) + keys({"NbrofAccounts", "EmailPath", "CheckTime"});
     return order;
 }
@@ -148,11 +149,12 @@ const QStringList &readOrder()
 const QStringList &writeOrder()
 {
     static const QStringList order =
-        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
-              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
-              "ClockLastSyncTime", "PlaySound", "CalcOnTop", "ShowContainer", "NoteSender", "AcceptNotes",
-              "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "RasUserName", "RasPassword", "UseRas",
-              "RasConnection", "RasTime1", "RasTime2", "RasCheckLimited"}) +
+        keys({"StartNotes",       "StartClock",        "StartCalc",   "StartEmail",        "CalcFont",
+              "CalcSize",         "ClockActive",       "ClockPeriod", "ClockDateActive",   "ClockTimeServer",
+              "NotesAllHidden",   "NotesAllMinimized", "LastGet",     "ClockLastSyncTime", "PlaySound",
+              "CalcOnTop",        "ShowContainer",     "NoteSender",  "AcceptNotes",       "UseCustomTimeserver",
+              "CustomTimeserver", "HoursOff",          "RasUserName", "RasPassword",       "UseRas",
+              "RasConnection",    "RasTime1",          "RasTime2",    "RasCheckLimited"}) +
         accountKeys({"UserName", "PassWord", "POPServer"}) +
         keys({"EmailPath", "CheckTime", "NbrofAccounts", "RunningTime", "cntControlPanel", "cntEmail", "cntNote",
               "cntContainer", "totControl", "totEmail", "totNote", "totContainer", "totStart", "totMissedAlarms",
@@ -163,11 +165,22 @@ const QStringList &writeOrder()
 const QStringList &firstStartOrder()
 {
     static const QStringList order =
-        keys({"StartNotes", "StartClock", "StartCalc", "StartEmail", "CalcFont", "CalcSize", "ClockActive",
-              "ClockPeriod", "ClockDateActive", "ClockTimeServer", "NotesAllHidden", "NotesAllMinimized", "LastGet",
-              "ClockLastSyncTime", "PlaySound", "RunningTime", "CalcOnTop", "ShowContainer", "NbrOfAccounts",
-              "NoteSender", "AcceptNotes", "UseCustomTimeserver", "CustomTimeserver", "HoursOff", "RasUserName",
-              "RasPassword", "UseRas", "RasConnection", "RasTime1", "RasTime2", "RasCheckLimited"}) +
+        keys({"StartNotes",       "StartClock",
+              "StartCalc",        "StartEmail",
+              "CalcFont",         "CalcSize",
+              "ClockActive",      "ClockPeriod",
+              "ClockDateActive",  "ClockTimeServer",
+              "NotesAllHidden",   "NotesAllMinimized",
+              "LastGet",          "ClockLastSyncTime",
+              "PlaySound",        "RunningTime",
+              "CalcOnTop",        "ShowContainer",
+              "NbrOfAccounts",    "NoteSender",
+              "AcceptNotes",      "UseCustomTimeserver",
+              "CustomTimeserver", "HoursOff",
+              "RasUserName",      "RasPassword",
+              "UseRas",           "RasConnection",
+              "RasTime1",         "RasTime2",
+              "RasCheckLimited"}) +
         accountKeys({"UserName", "PassWord", "POPServer"}) +
         keys({"EmailPath", "CheckTime", "cntControlPanel", "cntEmail", "cntNote", "cntContainer", "EndByEnd",
               "totControl", "totEmail", "totNote", "totContainer", "totStart", "totMissedAlarms", "totRunningTime"});

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
-
 #include <array>
 
 namespace platform {

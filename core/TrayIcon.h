@@ -17,8 +17,8 @@ enum NotifyIconMessage { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };
 struct NotifyIconData {
     TrayOwner *window = nullptr;
     int uID = 1;
-    int uFlags = 7;              // message, icon and tip are valid
-    int uCallbackMessage = 512;  // mouse-move
+    int uFlags = 7;             // message, icon and tip are valid
+    int uCallbackMessage = 512; // mouse-move
     QIcon hIcon;
     QString szTip;
 };

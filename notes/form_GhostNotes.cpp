@@ -11,7 +11,8 @@ form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties..."),
                 &form_GhostNotes::menu_Properties_Click);
     addMenuSeparator();
-    addMenuItem(QStringLiteral("menu_ExitNotes"), QStringLiteral("&Exit notes"), &form_GhostNotes::menu_ExitNotes_Click);
+    addMenuItem(QStringLiteral("menu_ExitNotes"), QStringLiteral("&Exit notes"),
+                &form_GhostNotes::menu_ExitNotes_Click);
 }
 
 void form_GhostNotes::Form_MouseMove(int message)

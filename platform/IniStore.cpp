@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <sys/stat.h>
 
 namespace platform {

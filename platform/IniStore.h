@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 #include <optional>
 

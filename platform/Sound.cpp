@@ -6,7 +6,6 @@
 #include <QSoundEffect>
 #include <QUrl>
 #include <QtEndian>
-
 #include <map>
 #include <memory>
 
@@ -47,8 +46,8 @@ private:
             return &it->second;
         if (m_sounds.empty() && QCoreApplication::instance()) {
             // The effects must go before the application object does.
-            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
-                             QCoreApplication::instance(), [this] { m_sounds.clear(); });
+            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, QCoreApplication::instance(),
+                             [this] { m_sounds.clear(); });
         }
         const QString path = u":/sounds/" + fileName;
         QFile file(path);

@@ -2,15 +2,12 @@
 
 #include <QCoreApplication>
 #include <QSystemTrayIcon>
-
 #include <map>
 #include <memory>
 
 namespace platform {
 
-namespace {
-
-int decode(QSystemTrayIcon::ActivationReason reason)
+int trayMessage(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {
     case QSystemTrayIcon::Trigger:
@@ -24,6 +21,8 @@ int decode(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
+namespace {
+
 class SystemTrayHost final : public TrayHost {
 public:
     bool add(const void *owner, const QIcon &icon, const QString &tip,
@@ -31,8 +30,8 @@ public:
     {
         if (!m_cleanupHooked && QCoreApplication::instance()) {
             // The icons must go before the application object does.
-            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
-                             QCoreApplication::instance(), [this] { m_icons.clear(); });
+            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, QCoreApplication::instance(),
+                             [this] { m_icons.clear(); });
             m_cleanupHooked = true;
         }
         auto &slot = m_icons[owner];
@@ -43,7 +42,7 @@ public:
         slot->setToolTip(tip);
         QObject::connect(slot.get(), &QSystemTrayIcon::activated, slot.get(),
                          [onMessage = std::move(onMessage)](QSystemTrayIcon::ActivationReason reason) {
-                             if (const int message = decode(reason); message != 0 && onMessage)
+                             if (const int message = trayMessage(reason); message != 0 && onMessage)
                                  onMessage(message);
                          });
         slot->show();

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QIcon>
+#include <QSystemTrayIcon>
 #include <QString>
-
 #include <functional>
 
 namespace platform {
 
 // The mouse message numbers an owner acts on after decoding a tray activation.
 enum TrayMessage : int { LeftButtonUp = 514, LeftDoubleClick = 515, RightButtonUp = 517 };
+
+// The mouse message a tray activation stands for; 0 for activations no owner acts on.
+int trayMessage(QSystemTrayIcon::ActivationReason reason);
 
 // The notification area: one icon per owner, each activation handed to the owner as a mouse message number.
 class TrayHost {

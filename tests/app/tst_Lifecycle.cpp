@@ -1,5 +1,4 @@
 #include "TestEnvironment.h"
-
 #include "app/AppProgramHost.h"
 #include "core/GhostOwner.h"
 #include "core/Settings.h"

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -73,9 +72,10 @@ public:
                 if (!file.open(QIODevice::ReadOnly))
                     continue;
                 files << file.fileName() + u' ' +
-                             QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                                                     .toHex()) +
-                             u' ' + QString::number(file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
+                             QString::fromLatin1(
+                                 QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()) +
+                             u' ' +
+                             QString::number(file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
             }
         }
         files.sort();

@@ -1,5 +1,4 @@
 #include "TestEnvironment.h"
-
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "core/Sound.h"
@@ -102,8 +101,8 @@ private Q_SLOTS:
         RecordingHost host;
         form_Tarnibe panel(host);
         panel.Form_Load();
-        QCOMPARE(host.calls, (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start calculator"_s,
-                                          u"setupNetwork off"_s}));
+        QCOMPARE(host.calls,
+                 (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start calculator"_s, u"setupNetwork off"_s}));
         QVERIFY(ProgramRunFlags().calculator && !ProgramRunFlags().notes);
         QCOMPARE(Settings().totStart, 42);
         QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartNotes"_s)->isChecked());
@@ -197,10 +196,10 @@ private Q_SLOTS:
         env.clock.advanceMinutes(3);
         panel.menu_Exit_Click();
 
-        QCOMPARE(host.calls, (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
-                                          u"delete email"_s, u"saveAllNotes"_s, u"unloadWindows"_s,
-                                          u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
-                                          u"saveAllNotes"_s, u"endProcess"_s}));
+        QCOMPARE(host.calls,
+                 (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s, u"delete email"_s,
+                              u"saveAllNotes"_s, u"unloadWindows"_s, u"delete clock"_s, u"delete notes"_s,
+                              u"delete calculator"_s, u"saveAllNotes"_s, u"endProcess"_s}));
         const QStringList log = env.logLines();
         QCOMPARE(log.size(), 3);
         QVERIFY(log[1].startsWith(u"\"END\""_s));
@@ -315,6 +314,11 @@ private Q_SLOTS:
         QCOMPARE(env.tray.tips(), QStringList{u"Calculator"_s});
         env.tray.click(&second, 517);
         QCOMPARE(second.messages, QList<int>{517});
+        // The desktop's activations arrive as the mouse messages the owners know.
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::Trigger), 514);
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::Context), 517);
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
         ModifyTrayIcon(&second, QIcon(), u"Calculator"_s);
         QCOMPARE(TrayIcon().uCallbackMessage, 512);
         QCOMPARE(TrayIcon().uFlags, 7);

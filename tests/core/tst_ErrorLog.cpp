@@ -1,5 +1,4 @@
 #include "TestEnvironment.h"
-
 #include "core/DateText.h"
 #include "core/ErrorLog.h"
 

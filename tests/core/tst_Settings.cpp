@@ -1,5 +1,4 @@
 #include "TestEnvironment.h"
-
 #include "core/Password.h"
 #include "core/Registry.h"
 #include "core/Settings.h"
@@ -10,7 +9,6 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QTest>
-
 #include <filesystem>
 
 using namespace Qt::StringLiterals;

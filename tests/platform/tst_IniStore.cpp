@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <filesystem>
 
 using namespace Qt::StringLiterals;

@@ -5,7 +5,6 @@
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <future>
 
 using namespace Qt::StringLiterals;
@@ -28,7 +27,8 @@ private Q_SLOTS:
         QVERIFY(!second.acquire());
 
         // The asking side blocks as a second launch does, so it runs beside this thread's event loop.
-        auto answered = std::async(std::launch::async, [] { return platform::SingleInstance::askRunningCopyToShow(3000); });
+        auto answered =
+            std::async(std::launch::async, [] { return platform::SingleInstance::askRunningCopyToShow(3000); });
         QTRY_COMPARE(shown.size(), 1);
         QTRY_VERIFY(answered.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready);
         QVERIFY(answered.get());

@@ -9,7 +9,6 @@
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <functional>
 #include <map>
 
