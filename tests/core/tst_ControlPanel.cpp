@@ -49,12 +49,6 @@ public:
     void endProcess() override { calls << u"endProcess"_s; }
 };
 
-class Owner : public TrayOwner {
-public:
-    QList<int> messages;
-    void Form_MouseMove(int message) override { messages << message; }
-};
-
 QString stored(const QString &key)
 {
     return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
@@ -298,30 +292,6 @@ private Q_SLOTS:
 
         panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
         QCOMPARE(host.calls, QStringList{u"openNetUsers"_s});
-    }
-
-    void theSharedTrayRecordNamesItsOwnerAtEveryCall()
-    {
-        TestEnvironment env;
-        Owner first;
-        Owner second;
-        AddTrayIcon(&first, QIcon(), u"New note"_s);
-        AddTrayIcon(&second, QIcon(), u"Calculator"_s);
-        QCOMPARE(TrayIcon().window, &second);
-        DeleteTrayIcon(&first);
-        QVERIFY(!env.tray.contains(&first));
-        QVERIFY(env.tray.contains(&second));
-        QCOMPARE(env.tray.tips(), QStringList{u"Calculator"_s});
-        env.tray.click(&second, 517);
-        QCOMPARE(second.messages, QList<int>{517});
-        // The desktop's activations arrive as the mouse messages the owners know.
-        QCOMPARE(platform::trayMessage(QSystemTrayIcon::Trigger), 514);
-        QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
-        QCOMPARE(platform::trayMessage(QSystemTrayIcon::Context), 517);
-        QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
-        ModifyTrayIcon(&second, QIcon(), u"Calculator"_s);
-        QCOMPARE(TrayIcon().uCallbackMessage, 512);
-        QCOMPARE(TrayIcon().uFlags, 7);
     }
 };
 
