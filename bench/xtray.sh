@@ -1,3 +1,5 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2034 # the XTRAY_ variables are read by the scripts that source this file
 # Shared by bench/startup.sh and scripts/screenshot.sh (sourced, not run): a private X display with a real
 # XEmbed system tray (trayer) on it, a private session bus, and ways to watch the tray from outside.
 #
@@ -48,9 +50,10 @@ xtray_clock() {
     XTRAY_NOW=$((10#$t))
 }
 
-XTRAY_WATCH="$(dirname "${BASH_SOURCE[0]}")/traywatch.py"
+XTRAY_WATCH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/traywatch.py"
 
 # Starts the display, the bus and the tray. Extra arguments go to Xvfb (e.g. -wr for a white background).
+# shellcheck disable=SC2120 # the arguments are optional
 xtray_start() {
     XTRAY_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tarnibe-xtray.XXXXXX")
     mkfifo "$XTRAY_DIR/nap"
@@ -67,7 +70,8 @@ xtray_start() {
         kill -0 "${XTRAY_PIDS[-1]}" 2>/dev/null || xtray_die "Xvfb failed: $(tail -n 3 "$XTRAY_DIR/xvfb.log")"
         xtray_nap 0.01
     done
-    export DISPLAY=":$(head -n 1 "$XTRAY_DIR/display")"
+    DISPLAY=":$(head -n 1 "$XTRAY_DIR/display")"
+    export DISPLAY
     [[ $DISPLAY != ":" ]] || xtray_die "Xvfb did not report its display"
 
     # A bus of our own, so a desktop's StatusNotifierItem host cannot take the icons away from trayer, and so
@@ -186,6 +190,7 @@ xtray_fresh_profile() {
 # Runs the program in the background with the given profile and a clean environment, in the network namespace
 # chosen above. The process is exec'd in place, so $! is the program itself; just before the exec the
 # wall-clock time in microseconds goes to <profile>/t0.
+# shellcheck disable=SC2016 # the quoted script is expanded by the inner shell
 xtray_launch() {
     local bin=$1 profile=$2
     env -i PATH="$PATH" LANG=C.UTF-8 HOME="$profile/home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
@@ -194,7 +199,7 @@ xtray_launch() {
         "${XTRAY_NETNS[@]}" bash -c '
             ((EUID == 0)) && command -v ip >/dev/null && ip link set lo up 2>/dev/null
             t=${EPOCHREALTIME/[.,]/}; printf "%s" "$((10#$t))" >"$0/t0"
-            exec "$@"' "$profile" "$bin" >"$profile/output.log" 2>&1 &
+            exec "$@"' "$profile" "$bin" </dev/null >"$profile/output.log" 2>&1 {XTRAY_SLEEP_FD}<&- &
 }
 
 # A process that has ended but is not yet reaped still answers kill -0; its state in /proc says Z.
@@ -215,7 +220,7 @@ XTRAY_SEEN=0
 XTRAY_WAIT_NOTE=
 xtray_launch_watched() {
     local bin=$1 profile=$2 count=$3 timeout_s=$4 line verdict stamp
-    XTRAY_SHOWN_US= XTRAY_WAIT_NOTE= XTRAY_SEEN=0
+    XTRAY_SHOWN_US='' XTRAY_WAIT_NOTE='' XTRAY_SEEN=0
     coproc XTRAY_WATCHER { exec python3 "$XTRAY_WATCH" wait "$XTRAY_PANEL" "$count" "$timeout_s"; }
     local watcher_pid=$XTRAY_WATCHER_PID watch_in=${XTRAY_WATCHER[0]} watch_out=${XTRAY_WATCHER[1]}
     read -r line <&"$watch_in" || line=
