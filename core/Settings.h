@@ -64,6 +64,8 @@ struct SettingsRecord {
     QString EmailPath;
     QString CheckTime;
 
+    // Not stored: true when this start found the store empty and wrote the first-start defaults.
+    bool FirstLaunch = false;
     // Not stored: taken from the system at every start.
     QString ComputerName;
     // Not stored: the running time counts from here, and adds to the total found in the store at start.

@@ -161,9 +161,11 @@ void form_Tarnibe::Form_Load()
     StartRunningTime();
     ErrorLog(QStringLiteral("BEGIN"));
 
-    if (IsFirstStart())
+    const bool firstLaunch = IsFirstStart();
+    if (firstLaunch)
         WriteToRegistry();
     SetGlobalVariables();
+    Settings().FirstLaunch = firstLaunch;
     m_host.readNetUsers();
 
     showSettings();

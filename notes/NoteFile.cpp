@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -45,7 +44,7 @@ public:
     explicit Reader(const QByteArray &bytes) : m_bytes(bytes)
     {
         QStringDecoder probe(QStringDecoder::Utf8);
-        (void)probe.decode(bytes);
+        const QString probed = probe.decode(bytes); // the decoder only runs once its result is taken
         m_utf8 = !probe.hasError();
     }
 

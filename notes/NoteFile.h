@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QList>
-
 #include <optional>
 
 // The notes file: per note a length line, the text, and a line of 23 comma-separated fields, all CR LF ended.
@@ -13,7 +12,7 @@
 QByteArray encodeNotes(const QList<NoteRecord> &notes);
 
 struct DecodedNotes {
-    QList<NoteRecord> notes;                   // every note read before a failure
+    QList<NoteRecord> notes;                    // every note read before a failure
     std::optional<platform::ErrorKind> failure; // set when the file is damaged
 };
 DecodedNotes decodeNotes(const QByteArray &bytes);

@@ -1,6 +1,14 @@
 #include "notes/form_GhostNotes.h"
 
+#include "core/Settings.h"
+#include "core/Twips.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Main.h"
+#include "notes/form_Note.h"
+#include "platform/MessageBox.h"
 #include "platform/Tray.h"
+
+#include <cmath>
 
 form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
     : GhostOwner(lifecycle, QStringLiteral("GhostNotes"), QIcon(QStringLiteral(":/icons/notes.svg")),
@@ -8,6 +16,27 @@ form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
 {
     setObjectName(QStringLiteral("form_GhostNotes"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostNotes::menu_Help_Click);
+    addMenuItem(QStringLiteral("menu_HideAll"), QStringLiteral("H&ide all notes"),
+                &form_GhostNotes::menu_HideAll_Click);
+    addMenuItem(QStringLiteral("menu_ShowAllNotes"), QStringLiteral("Sh&ow all notes"),
+                &form_GhostNotes::menu_ShowAllNotes_Click);
+    addMenuItem(QStringLiteral("menu_EraseAll"), QStringLiteral("&Delete all notes"),
+                &form_GhostNotes::menu_EraseAll_Click);
+    addMenuSeparator();
+    addMenuItem(QStringLiteral("menu_MinimizeNotes"), QStringLiteral("&Minimize all"),
+                &form_GhostNotes::menu_MinimizeNotes_Click);
+    addMenuItem(QStringLiteral("menu_MaximizeNotes"), QStringLiteral("Ma&ximize all"),
+                &form_GhostNotes::menu_MaximizeNotes_Click);
+    addMenuSeparator();
+    menu_HideContainer = addMenuItem(QStringLiteral("menu_HideContainer"), QStringLiteral("Hide the &container"));
+    menu_HideContainer->setCheckable(true);
+    // The handler decides the check mark from the state before the click.
+    connect(menu_HideContainer, &QAction::triggered, this, [this] {
+        menu_HideContainer->setChecked(!menu_HideContainer->isChecked());
+        menu_HideContainer_Click();
+    });
+    addMenuItem(QStringLiteral("menu_SortNotes"), QStringLiteral("&Sort and minimize all"),
+                &form_GhostNotes::menu_SortNotes_Click);
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties..."),
                 &form_GhostNotes::menu_Properties_Click);
     addMenuSeparator();
@@ -15,15 +44,101 @@ form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
                 &form_GhostNotes::menu_ExitNotes_Click);
 }
 
+void form_GhostNotes::Form_Load()
+{
+    GhostOwner::Form_Load();
+    menu_HideContainer->setChecked(!Settings().ShowContainer);
+}
+
 void form_GhostNotes::Form_MouseMove(int message)
 {
-    if (message == platform::RightButtonUp)
+    if (message == platform::LeftButtonUp) {
+        if (form_Main *container = NotesContainer())
+            container->image_NewNote_Click();
+    } else if (message == platform::RightButtonUp) {
         showPopupMenu();
+    }
 }
 
 void form_GhostNotes::menu_Help_Click()
 {
     m_lifecycle.openHelp();
+}
+
+void form_GhostNotes::menu_HideAll_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->image_HideAll_Click();
+}
+
+void form_GhostNotes::menu_ShowAllNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->image_ShowAll_Click();
+}
+
+void form_GhostNotes::menu_EraseAll_Click()
+{
+    const auto answer = platform::showMessage(
+        QStringLiteral("Are you sure you want to delete all the notes?\n\rYou can not undo this command."),
+        QStringLiteral("Delete all"), platform::MsgIcon::Exclamation, platform::MsgButtons::YesNo,
+        platform::MsgAnswer::Yes);
+    if (answer == platform::MsgAnswer::Yes)
+        DeleteNote(0, true);
+}
+
+void form_GhostNotes::menu_MinimizeNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->image_Minimize_Click();
+}
+
+void form_GhostNotes::menu_MaximizeNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->image_Maximize_Click();
+}
+
+void form_GhostNotes::menu_HideContainer_Click()
+{
+    form_Main *container = NotesContainer();
+    if (!menu_HideContainer->isChecked()) {
+        menu_HideContainer->setChecked(true);
+        if (container)
+            container->hide();
+        const auto answer = platform::showMessage(
+            QStringLiteral("Do you want the container to be hidden the next time you start Tarnibe ?"),
+            QStringLiteral("Hide container"), platform::MsgIcon::Question, platform::MsgButtons::YesNo,
+            platform::MsgAnswer::No);
+        if (answer == platform::MsgAnswer::Yes)
+            Settings().ShowContainer = false;
+    } else {
+        menu_HideContainer->setChecked(false);
+        if (container)
+            container->show();
+        Settings().ShowContainer = true;
+    }
+    WriteGlobalVariables();
+}
+
+void form_GhostNotes::menu_SortNotes_Click()
+{
+    // Columns of notes down the right of the screen; hidden notes take a place but do not advance the column.
+    const QRect screen = screenTwips();
+    const int firstTop = int(std::lround(screen.height() * 0.03));
+    int top = firstTop;
+    int column = 0;
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        form_Note *note = NoteStore().note(i);
+        note->moveTwips(int(std::lround(screen.width() * 0.7)) + column, top);
+        if (note->isVisible())
+            top += 370;
+        if (top + screen.height() * 0.1 > screen.height()) {
+            column += 650;
+            top = firstTop;
+        }
+    }
+    menu_MinimizeNotes_Click();
 }
 
 void form_GhostNotes::menu_Properties_Click()
@@ -33,5 +148,12 @@ void form_GhostNotes::menu_Properties_Click()
 
 void form_GhostNotes::menu_ExitNotes_Click()
 {
-    m_lifecycle.exitProgram(Program::Notes, this, [this] { Unload(); });
+    m_lifecycle.exitProgram(Program::Notes, this, [this] {
+        Unload();
+        SaveAllNotes();
+        if (form_Main *container = NotesContainer()) {
+            container->image_HideAll_Click();
+            container->hide();
+        }
+    });
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QIcon>
-#include <QSystemTrayIcon>
 #include <QString>
+#include <QSystemTrayIcon>
 #include <functional>
 
 namespace platform {

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+
+// Windows keep their geometry in twips in the model; 15 twips make one pixel.
+inline constexpr int TwipsPerPixel = 15;
+
+inline int toPixels(int twips)
+{
+    return (twips >= 0 ? twips + TwipsPerPixel / 2 : twips - TwipsPerPixel / 2) / TwipsPerPixel;
+}
+
+inline int toTwips(int pixels)
+{
+    return pixels * TwipsPerPixel;
+}
+
+// The screen the suite works on, in twips.
+inline QRect screenTwips()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect px = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    return {toTwips(px.x()), toTwips(px.y()), toTwips(px.width()), toTwips(px.height())};
+}

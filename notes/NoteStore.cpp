@@ -1,0 +1,187 @@
+#include "notes/NoteStore.h"
+
+#include "core/ErrorLog.h"
+#include "core/Programs.h"
+#include "core/Settings.h"
+#include "notes/NoteFile.h"
+#include "notes/form_Main.h"
+#include "notes/form_Note.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+using platform::ErrorKind;
+
+NoteHooks &Hooks()
+{
+    static NoteHooks hooks;
+    return hooks;
+}
+
+form_Note *NoteTable::note(int index) const
+{
+    return index >= 1 && index <= count() ? m_notes[size_t(index - 1)].get() : nullptr;
+}
+
+form_Note *NoteTable::append(std::unique_ptr<form_Note> note)
+{
+    m_notes.push_back(std::move(note));
+    return m_notes.back().get();
+}
+
+void NoteTable::clear()
+{
+    // A note may be deleting itself from its own menu: the windows go once that handler has returned.
+    for (auto &note : m_notes) {
+        note->hide();
+        note.release()->deleteLater();
+    }
+    m_notes.clear();
+}
+
+NoteTable &NoteStore()
+{
+    static NoteTable table;
+    return table;
+}
+
+ContainerRequests &Requests()
+{
+    static ContainerRequests requests;
+    return requests;
+}
+
+namespace {
+form_Main *g_container = nullptr;
+
+QList<NoteRecord> recordsExcept(int skipIndex)
+{
+    QList<NoteRecord> records;
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        if (i != skipIndex)
+            records.append(NoteStore().note(i)->record());
+    }
+    return records;
+}
+
+// Builds the window of one stored note, in the next position of the table.
+void loadNote(const NoteRecord &stored)
+{
+    NoteRecord note = stored;
+    note.fontSize = 8; // the window's own size, unless the stored one is a size the menu offers
+    const int index = NoteStore().count() + 1;
+    form_Note *window = NoteStore().append(std::make_unique<form_Note>(note, index));
+    if (isCollapsed(stored)) {
+        // Open at the stored old size, then collapse, which records that size as the one to return to.
+        window->setGeometryTwips(stored.left, stored.top, stored.oldWidth, stored.oldHeight);
+        window->image_Menu_DblClick();
+    }
+    for (int choice = 0; choice < int(form_Note::FontSizes.size()); ++choice) {
+        if (form_Note::FontSizes[size_t(choice)] == stored.fontSize)
+            window->menu_Size_Click(choice);
+    }
+    if (stored.visible)
+        window->show();
+    else
+        window->record().visible = false;
+    QCoreApplication::processEvents();
+}
+
+// Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).
+bool readNotesFile()
+{
+    static const QString tag = QStringLiteral("err_Bas_ReadSavedData ");
+    QFile file(NotesFilePath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        LogError(tag, ErrorKind::FileNotFound);
+        return false;
+    }
+    const DecodedNotes decoded = decodeNotes(file.readAll());
+    file.close();
+    for (const NoteRecord &note : decoded.notes) {
+        if (NoteStore().count() >= 32767) {
+            LogError(tag, ErrorKind::Overflow);
+            return false;
+        }
+        loadNote(note);
+    }
+    if (decoded.failure) {
+        LogError(tag, *decoded.failure);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+form_Main *NotesContainer()
+{
+    return g_container;
+}
+
+void SetNotesContainer(form_Main *container)
+{
+    g_container = container;
+}
+
+QString NotesFilePath()
+{
+    return platform::dataFile(QStringLiteral("notes.dat"));
+}
+
+QString NotesBackupPath()
+{
+    return platform::dataFile(QStringLiteral("notes.old"));
+}
+
+void ReadSavedData()
+{
+    if (readNotesFile())
+        return;
+    // A new user has no notes yet: nothing is wrong and nothing needs asking.
+    if (Settings().FirstLaunch && !QFile::exists(NotesFilePath()) && !QFile::exists(NotesBackupPath()))
+        return;
+    const auto answer = platform::showMessage(
+        QStringLiteral("A problem occurred when trying to read your old notes. Shall I try to read the backup notes "
+                       "instead ?"),
+        QStringLiteral("Info"), platform::MsgIcon::Question, platform::MsgButtons::YesNo, platform::MsgAnswer::Yes);
+    if (answer != platform::MsgAnswer::Yes)
+        return;
+    // The backup replaces what was read from the damaged file, and the damaged file is kept for the user.
+    NoteStore().clear();
+    if (QFile::exists(NotesFilePath())) {
+        const QString bad = platform::dataFile(QStringLiteral("notes.bad"));
+        QFile::remove(bad);
+        QFile::rename(NotesFilePath(), bad);
+    }
+    if (!QFile::copy(NotesBackupPath(), NotesFilePath()))
+        return;
+    readNotesFile();
+}
+
+void SaveAllNotes()
+{
+    if (!ProgramRunFlags().notes)
+        return;
+    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
+        LogError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
+}
+
+void DeleteNote(int index, bool deleteAll)
+{
+    const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
+    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept))
+        LogError(QStringLiteral("err_Bas_DeleteNote "), *failure);
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        NoteStore().note(i)->hide();
+    if (g_container)
+        g_container->discardRows();
+    NoteStore().clear();
+    ReadSavedData();
+    if (g_container)
+        g_container->CreateLabels();
+    if (Hooks().closeOutgoingConnection)
+        Hooks().closeOutgoingConnection();
+}

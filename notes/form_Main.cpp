@@ -1,0 +1,505 @@
+#include "notes/form_Main.h"
+
+#include "core/ClickableLabel.h"
+#include "core/DateText.h"
+#include "core/Settings.h"
+#include "core/Sound.h"
+#include "core/Twips.h"
+#include "notes/NoteIcons.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Note.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace {
+
+// Design positions in twips.
+constexpr int RowTextLeft = 2430;
+constexpr int RowTextWidth = 3840;
+constexpr int RowHeight = 240;
+constexpr int FirstRowTop = 255; // the template row; note 1 sits one step below it
+constexpr int RowStep = 360;
+constexpr int DateLeft = 6675;
+constexpr int DateWidth = 1545;
+constexpr int DotLeft = 2100;
+constexpr int AlarmLeft = 1875;
+constexpr int AlarmOffset = 65;
+const QString EmptyRow = QStringLiteral(" - empty -");
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
+}
+
+QString stampNow()
+{
+    const QDateTime now = platform::Clock::now();
+    return formatDate(now.date()) + u"  " + formatTime(now.time());
+}
+
+} // namespace
+
+form_Main::form_Main(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("form_Main"));
+    setWindowTitle(QStringLiteral("Container"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/notes.svg")));
+    buildWindow();
+    timer_Blink.setInterval(350);
+    timer_Blink.setSingleShot(true);
+    connect(&timer_Blink, &QTimer::timeout, this, &form_Main::timer_Blink_Timer);
+    SetNotesContainer(this);
+}
+
+form_Main::~form_Main()
+{
+    if (NotesContainer() == this)
+        SetNotesContainer(nullptr);
+}
+
+void form_Main::buildWindow()
+{
+    resize(toPixels(8850), toPixels(3060));
+    Picture1 = new QWidget(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(twipsRect(0, 0, 8835, 3060));
+    Picture2 = new QWidget(Picture1);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setGeometry(twipsRect(-15, -15, m_surfaceWidth, m_surfaceHeight));
+    Picture2->setAutoFillBackground(true);
+
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this](int value) { Picture2->move(-value, Picture2->y()); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int value) { Picture2->move(Picture2->x(), -value); });
+
+    const auto heading = [this](const char *name, const QString &caption, int left) {
+        auto *label = new QLabel(caption, Picture2);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setFont(QFont(QStringLiteral("Arial"), 8));
+        label->move(toPixels(left), toPixels(270) - 14);
+    };
+    heading("label_Subject", QStringLiteral("Subject:"), RowTextLeft);
+    heading("label_Date", QStringLiteral("Created:"), DateLeft);
+
+    const auto button = [this](const char *name, const QString &caption, int top, void (form_Main::*click)()) {
+        auto *b = new QToolButton(Picture2);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(caption);
+        b->setGeometry(twipsRect(75, top, 1350, 315));
+        connect(b, &QToolButton::clicked, this, click);
+        return b;
+    };
+    image_NewNote = button("image_NewNote", QStringLiteral("New note"), 315, &form_Main::image_NewNote_Click);
+    image_HideAll = button("image_HideAll", QStringLiteral("Hide all"), 660, &form_Main::image_HideAll_Click);
+    image_ShowAll = button("image_ShowAll", QStringLiteral("Show all"), 660, &form_Main::image_ShowAll_Click);
+    image_Minimize = button("image_Minimize", QStringLiteral("Minimize all"), 1005, &form_Main::image_Minimize_Click);
+    image_Maximize = button("image_Maximize", QStringLiteral("Maximize all"), 1005, &form_Main::image_Maximize_Click);
+    image_ShowAll->hide();
+    image_Maximize->hide();
+
+    label_CurrentNote = new QLabel(this);
+    label_CurrentNote->setObjectName(QStringLiteral("label_CurrentNote"));
+    label_CurrentNote->hide();
+
+    menu_PopMenu = new QMenu(this);
+    menu_PopMenu->setObjectName(QStringLiteral("menu_PopMenu"));
+    const auto item = [this](const char *name, const QString &caption, void (form_Main::*handler)()) {
+        QAction *action = menu_PopMenu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    item("menu_Hide", QStringLiteral("&Hide"), &form_Main::menu_Hide_Click);
+    item("menu_Erase", QStringLiteral("&Delete"), &form_Main::menu_Erase_Click);
+    item("menu_Alarm", QStringLiteral("&Set alarmtime"), &form_Main::menu_Alarm_Click);
+    item("menu_SendToNetUser", QStringLiteral("S&end to net user-->"), &form_Main::menu_SendToNetUser_Click);
+}
+
+void form_Main::Form_Load()
+{
+    m_maxWidth = toTwips(width());
+    m_maxHeight = toTwips(height());
+    Requests() = ContainerRequests{};
+    const QRect screen = screenTwips();
+    move(toPixels((screen.width() - toTwips(width())) / 2), toPixels((screen.height() - toTwips(height())) / 2));
+    SetBackgroundOnPicture();
+    ReadSavedData();
+    CreateLabels();
+    if (Settings().NotesAllMinimized) {
+        image_Maximize->show();
+        image_Minimize->hide();
+    }
+    if (Settings().NotesAllHidden) {
+        image_ShowAll->show();
+        image_HideAll->hide();
+    }
+}
+
+int form_Main::rowTop(int index) const
+{
+    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].top : FirstRowTop;
+}
+
+int form_Main::dotOffset(int index) const
+{
+    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].dotOffset : 0;
+}
+
+void form_Main::growSurface(int top)
+{
+    if (top + 1000 > m_surfaceHeight) {
+        m_surfaceHeight = top + 1000;
+        Picture2->resize(toPixels(m_surfaceWidth), toPixels(m_surfaceHeight));
+    }
+    m_maxHeight = m_surfaceHeight + 400;
+}
+
+void form_Main::addRow(int index, int dotOffset)
+{
+    const form_Note *note = NoteStore().note(index);
+    Row row;
+    row.top = rowTop(index - 1) + RowStep;
+    row.dotOffset = dotOffset;
+
+    row.text = new ClickableLabel(Picture2);
+    row.text->setObjectName(u"label_NoteText" + QString::number(index));
+    row.text->setGeometry(twipsRect(RowTextLeft, row.top, RowTextWidth, RowHeight));
+    row.text->setAutoFillBackground(true);
+    QPalette pal = row.text->palette();
+    pal.setColor(QPalette::Window, NoteYellow);
+    pal.setColor(QPalette::WindowText, Qt::black);
+    row.text->setPalette(pal);
+    row.text->setTextFormat(Qt::PlainText);
+    connect(row.text, &ClickableLabel::clicked, this, [this, index] { label_NoteText_Click(index); });
+
+    row.date = new QLabel(note->record().created, Picture2);
+    row.date->setObjectName(u"label_NoteDate" + QString::number(index));
+    row.date->setFont(QFont(QStringLiteral("Arial"), 8));
+    row.date->setGeometry(twipsRect(DateLeft, row.top, DateWidth, RowHeight));
+
+    row.dot = new ClickableLabel(Picture2);
+    row.dot->setObjectName(u"image_Dot" + QString::number(index));
+    row.dot->setPixmap(NoteIcons::dot());
+    row.dot->setGeometry(twipsRect(DotLeft, row.top + dotOffset, 240, 225));
+    connect(row.dot, &ClickableLabel::clicked, this, [this, index] { image_Dot_Click(index); });
+
+    row.alarm = new ClickableLabel(Picture2);
+    row.alarm->setObjectName(u"image_Alarm" + QString::number(index));
+    row.alarm->setPixmap(NoteIcons::alarm());
+    row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
+    connect(row.alarm, &ClickableLabel::clicked, this, [index] {
+        if (Hooks().clearAlarm)
+            Hooks().clearAlarm(index);
+    });
+
+    m_rows.push_back(row);
+    for (QWidget *w :
+         {static_cast<QWidget *>(row.text), static_cast<QWidget *>(row.date), static_cast<QWidget *>(row.dot)})
+        w->show();
+    setRowText(index, note->record().text);
+    showRowAlarm(index);
+    growSurface(row.top);
+}
+
+void form_Main::setRowText(int index, const QString &text)
+{
+    if (index >= 1 && index <= rowCount())
+        m_rows[size_t(index - 1)].text->setText(text.isEmpty() ? EmptyRow : text);
+}
+
+void form_Main::showRowAlarm(int index)
+{
+    if (index < 1 || index > rowCount() || index > NoteStore().count())
+        return;
+    const NoteRecord &note = NoteStore().note(index)->record();
+    ClickableLabel *alarm = m_rows[size_t(index - 1)].alarm;
+    alarm->setVisible(note.alarmRepeat != u"-1");
+    alarm->setToolTip(note.alarmDate + u' ' + note.alarmTime);
+}
+
+void form_Main::CreateLabels()
+{
+    for (int i = rowCount() + 1; i <= NoteStore().count(); ++i)
+        addRow(i, 30);
+    m_maxHeight = m_surfaceHeight + 400;
+    SetBackgroundOnPicture();
+    updateScrollBars();
+}
+
+void form_Main::discardRows()
+{
+    for (const Row &row : m_rows) {
+        for (QWidget *w : {static_cast<QWidget *>(row.text), static_cast<QWidget *>(row.date),
+                           static_cast<QWidget *>(row.dot), static_cast<QWidget *>(row.alarm)}) {
+            w->hide();
+            w->deleteLater();
+        }
+    }
+    m_rows.clear();
+}
+
+void form_Main::SetBackgroundOnPicture()
+{
+    // The paper tile repeats down the surface.
+    QPalette pal = Picture2->palette();
+    pal.setBrush(QPalette::Window, QBrush(NoteIcons::paper()));
+    Picture2->setPalette(pal);
+}
+
+void form_Main::updateScrollBars()
+{
+    const QSize viewport = Picture1->size();
+    const int surfaceW = toPixels(m_surfaceWidth);
+    const int surfaceH = toPixels(m_surfaceHeight);
+    VScroll1->setVisible(viewport.height() < surfaceH);
+    HScroll1->setVisible(viewport.width() < surfaceW);
+    HScroll1->setGeometry(0, viewport.height() - HScroll1->sizeHint().height(),
+                          viewport.width() - (VScroll1->isVisibleTo(this) ? VScroll1->sizeHint().width() : 0),
+                          HScroll1->sizeHint().height());
+    VScroll1->setGeometry(viewport.width() - VScroll1->sizeHint().width(), 0, VScroll1->sizeHint().width(),
+                          viewport.height());
+    HScroll1->setPageStep(qMax(1, viewport.width() / 10));
+    HScroll1->setSingleStep(qMax(1, viewport.width() / 20));
+    VScroll1->setPageStep(qMax(1, viewport.height() / 10));
+    VScroll1->setSingleStep(qMax(1, viewport.height() / 20));
+    HScroll1->setMaximum(qMax(0, surfaceW - viewport.width()));
+    VScroll1->setMaximum(qMax(0, surfaceH - viewport.height()));
+}
+
+void form_Main::Form_Resize()
+{
+    if (isMinimized() || isMaximized())
+        return;
+    if (m_maxWidth > 0 && toTwips(width()) > m_maxWidth)
+        resize(toPixels(m_maxWidth), height());
+    if (m_maxHeight > 0 && toTwips(height()) > m_maxHeight)
+        resize(width(), toPixels(m_maxHeight));
+    Picture1->setGeometry(0, 0, width(), height());
+    updateScrollBars();
+}
+
+void form_Main::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void form_Main::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        Settings().cntContainer += 1;
+        Settings().totContainer += 1;
+    }
+}
+
+void form_Main::closeEvent(QCloseEvent *event)
+{
+    if (m_unloading) {
+        event->accept();
+        return;
+    }
+    // The close control only minimises the container; the notes live on.
+    event->ignore();
+    showMinimized();
+}
+
+void form_Main::Unload()
+{
+    m_unloading = true;
+    close();
+    m_unloading = false;
+}
+
+void form_Main::placeNewNote(form_Note *note)
+{
+    const QRect screen = screenTwips();
+    NoteRecord &r = note->record();
+    int left = (screen.width() - r.width) / 2;
+    int top = (screen.height() - r.height) / 2;
+    for (int i = 1; i < NoteStore().count(); ++i) {
+        const NoteRecord &other = NoteStore().note(i)->record();
+        if (other.top == top && other.left == left) {
+            top += 150;
+            left += 150;
+        }
+    }
+    note->moveTwips(left, top);
+}
+
+int form_Main::createNote(const NoteRecord &record)
+{
+    Settings().cntNote += 1;
+    Settings().totNote += 1;
+    PlaySound(QStringLiteral("new.wav"));
+    const int index = NoteStore().count() + 1;
+    form_Note *note = NoteStore().append(std::make_unique<form_Note>(record, index));
+    placeNewNote(note);
+    note->setCreated(stampNow());
+    note->setTitleTip(QString());
+    note->show();
+    return index;
+}
+
+void form_Main::image_NewNote_Click()
+{
+    if (NoteStore().count() >= MaxNotes) {
+        platform::showMessage(QStringLiteral("There is a limit of max 40 notes. You have to delete some notes....."),
+                              QStringLiteral("Info"), platform::MsgIcon::Information);
+        return;
+    }
+    NoteRecord record;
+    record.width = 1710;
+    record.height = 1320;
+    record.oldWidth = record.width;
+    record.oldHeight = record.height;
+    const int index = createNote(record);
+    form_Note *note = NoteStore().note(index);
+    note->showAlarm();
+    addRow(index, AlarmOffset);
+    Form_Resize();
+    SetBackgroundOnPicture();
+    SaveAllNotes();
+}
+
+void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &title, const QString &alarmDate,
+                              const QString &alarmRepeat, const QString &alarmTime, const QString &alarmTip)
+{
+    NoteRecord record;
+    record.width = 1710;
+    record.height = 1320;
+    record.oldWidth = record.width;
+    record.oldHeight = record.height;
+    record.text = text;
+    record.title = title;
+    record.alarmDate = alarmDate;
+    record.alarmRepeat = alarmRepeat;
+    record.alarmTime = alarmTime;
+    const int index = createNote(record);
+    form_Note *note = NoteStore().note(index);
+    note->setTitleTip(u"Received : " + formatDate(platform::Clock::now().date()) + u"   " +
+                      formatTime(platform::Clock::now().time()));
+    note->showAlarm(alarmOn, alarmTip);
+    addRow(index, AlarmOffset);
+    if (ClickableLabel *alarm = m_rows.back().alarm) {
+        alarm->setVisible(alarmOn);
+        alarm->setToolTip(alarmTip);
+    }
+    Form_Resize();
+    SetBackgroundOnPicture();
+    SaveAllNotes();
+    note->show();
+}
+
+void form_Main::label_NoteText_Click(int index)
+{
+    form_Note *note = NoteStore().note(index);
+    if (!note)
+        return;
+    const QRect screen = screenTwips();
+    const NoteRecord &r = note->record();
+    if (r.top > screen.height() || r.left > screen.width())
+        note->moveTwips((screen.width() - r.width) / 2, (screen.height() - r.height) / 2);
+    if (!note->isVisible())
+        note->show();
+    note->raise();
+    if (isCollapsed(note->record()))
+        note->image_Menu_DblClick();
+    note->setFlash(true);
+    m_blinkIndex = index;
+    timer_Blink.start();
+}
+
+void form_Main::timer_Blink_Timer()
+{
+    if (form_Note *note = NoteStore().note(m_blinkIndex))
+        note->setFlash(false);
+    timer_Blink.stop();
+}
+
+void form_Main::image_Dot_Click(int index)
+{
+    label_CurrentNote->setText(QString::number(index));
+    menu_PopMenu->popup(QCursor::pos());
+}
+
+void form_Main::menu_Hide_Click()
+{
+    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
+        note->hide();
+}
+
+void form_Main::menu_Erase_Click()
+{
+    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
+        note->menu_Trash_Click();
+}
+
+void form_Main::menu_Alarm_Click()
+{
+    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
+        note->menu_Alarm_Click();
+}
+
+void form_Main::menu_SendToNetUser_Click()
+{
+    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
+        note->menu_Send_Click();
+}
+
+void form_Main::image_HideAll_Click()
+{
+    image_ShowAll->show();
+    image_HideAll->hide();
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        NoteStore().note(i)->hide();
+    Settings().NotesAllHidden = true;
+    WriteGlobalVariables();
+    SaveAllNotes();
+}
+
+void form_Main::image_ShowAll_Click()
+{
+    image_HideAll->show();
+    image_ShowAll->hide();
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        NoteStore().note(i)->show();
+    Settings().NotesAllHidden = false;
+    WriteGlobalVariables();
+    SaveAllNotes();
+}
+
+void form_Main::image_Minimize_Click()
+{
+    image_Maximize->show();
+    image_Minimize->hide();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        Requests().collapseAll = true;
+        NoteStore().note(i)->image_Menu_DblClick();
+    }
+    Settings().NotesAllMinimized = true;
+    WriteGlobalVariables();
+    SaveAllNotes();
+}
+
+void form_Main::image_Maximize_Click()
+{
+    image_Minimize->show();
+    image_Maximize->hide();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        Requests().expandAll = true;
+        NoteStore().note(i)->image_Menu_DblClick();
+    }
+    Settings().NotesAllMinimized = false;
+    WriteGlobalVariables();
+    SaveAllNotes();
+}

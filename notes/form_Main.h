@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+class ClickableLabel;
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QToolButton;
+struct NoteRecord;
+
+// The notes container, "Container": a row per note, buttons for all notes at once, and a menu per row.
+class form_Main : public QWidget {
+    Q_OBJECT
+public:
+    explicit form_Main(QWidget *parent = nullptr);
+    ~form_Main() override;
+
+    void Form_Load();
+    void CreateLabels();
+    void SetBackgroundOnPicture();
+    void Form_Resize();
+    void image_NewNote_Click();
+    void image_HideAll_Click();
+    void image_ShowAll_Click();
+    void image_Minimize_Click();
+    void image_Maximize_Click();
+    void label_NoteText_Click(int index);
+    void image_Dot_Click(int index);
+    void menu_Hide_Click();
+    void menu_Erase_Click();
+    void menu_Alarm_Click();
+    void menu_SendToNetUser_Click();
+    void timer_Blink_Timer();
+
+    // A received note: created with the given fields, no limit on the number of notes.
+    void NewNote_Click(const QString &text, bool alarmOn, const QString &title, const QString &alarmDate,
+                       const QString &alarmRepeat, const QString &alarmTime, const QString &alarmTip);
+
+    // The row of note `index` shows `text`, or " - empty -".
+    void setRowText(int index, const QString &text);
+    void showRowAlarm(int index);
+    // Forgets every row, before the table is rebuilt from the file.
+    void discardRows();
+    // The window closes for real (the notes program or the process ends) instead of minimising.
+    void Unload();
+
+    int surfaceHeightTwips() const { return m_surfaceHeight; }
+    int maxWidthTwips() const { return m_maxWidth; }
+    int maxHeightTwips() const { return m_maxHeight; }
+    int rowCount() const { return int(m_rows.size()); }
+    // Where row `index` sits on the surface, in twips: its top and its dot's offset below that.
+    int rowTop(int index) const;
+    int dotOffset(int index) const;
+
+    static constexpr int MaxNotes = 40;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    struct Row {
+        ClickableLabel *text = nullptr;
+        QLabel *date = nullptr;
+        ClickableLabel *dot = nullptr;
+        ClickableLabel *alarm = nullptr;
+        int top = 0;
+        int dotOffset = 0;
+    };
+    void buildWindow();
+    void addRow(int index, int dotOffset);
+    void placeNewNote(class form_Note *note);
+    int createNote(const NoteRecord &record);
+    void growSurface(int rowTop);
+    void updateScrollBars();
+
+    QWidget *Picture1 = nullptr;
+    QWidget *Picture2 = nullptr;
+    QScrollBar *HScroll1 = nullptr;
+    QScrollBar *VScroll1 = nullptr;
+    QToolButton *image_NewNote = nullptr;
+    QToolButton *image_HideAll = nullptr;
+    QToolButton *image_ShowAll = nullptr;
+    QToolButton *image_Minimize = nullptr;
+    QToolButton *image_Maximize = nullptr;
+    QLabel *label_CurrentNote = nullptr;
+    QMenu *menu_PopMenu = nullptr;
+    QTimer timer_Blink;
+    int m_blinkIndex = 0;
+
+    std::vector<Row> m_rows;
+    int m_surfaceHeight = 3930; // twips
+    int m_surfaceWidth = 8835;
+    int m_maxWidth = 0;
+    int m_maxHeight = 0;
+    bool m_unloading = false;
+};

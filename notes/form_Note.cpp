@@ -1,0 +1,593 @@
+#include "notes/form_Note.h"
+
+#include "core/ClickableLabel.h"
+#include "core/DateText.h"
+#include "core/Sound.h"
+#include "core/TopMost.h"
+#include "core/Twips.h"
+#include "notes/NoteIcons.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Main.h"
+#include "platform/Clock.h"
+#include "platform/Printing.h"
+#include "platform/WindowFlags.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QWindow>
+
+namespace {
+// The sizing frame drawn around a note; the region hides all but `inset` pixels less of it.
+constexpr int FrameX = 4;
+constexpr int FrameY = 4;
+constexpr int TextTop = 15;
+} // namespace
+
+form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_note(note), m_index(index)
+{
+    setObjectName(QStringLiteral("form_Note"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    buildWindow();
+    timer_Click.setInterval(200);
+    timer_Click.setSingleShot(true);
+    timer_Focus.setInterval(250);
+    timer_Resize.setInterval(2000);
+    connect(&timer_Click, &QTimer::timeout, this, &form_Note::timer_Click_Timer);
+    connect(&timer_Focus, &QTimer::timeout, this, &form_Note::timer_Focus_Timer);
+    connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
+
+    text_NoteInput->setPlainText(m_note.text);
+    label_Display->setText(m_note.text);
+    label_C1->setText(m_note.title);
+    updateTooltips();
+    showAlarm();
+    applySizeToWindow();
+}
+
+void form_Note::buildWindow()
+{
+    setAutoFillBackground(true);
+    setBackground(NoteYellow);
+    setMinimumSize(1, 1);
+
+    label_C1 = new QLabel(this);
+    label_C1->setObjectName(QStringLiteral("label_C1"));
+    label_C1->setGeometry(34, 1, 560, 12);
+    QFont small = label_C1->font();
+    small.setPointSize(6);
+    label_C1->setFont(small);
+    label_C1->setStyleSheet(QStringLiteral("color: #808080"));
+    label_C1->installEventFilter(this);
+
+    const auto picture = [this](const char *name, const QPixmap &pixmap, QPoint at) {
+        auto *label = new ClickableLabel(this);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setPixmap(pixmap);
+        label->setGeometry(QRect(at, pixmap.size()));
+        return label;
+    };
+    image_Menu = picture("image_Menu", NoteIcons::menu(), {1, 0});
+    image_Alarm = picture("image_Alarm", NoteIcons::alarm(), {17, 1});
+    image_MakeBig = picture("image_MakeBig", NoteIcons::makeBig(), {16, 0});
+    image_MakeBig->hide();
+    image_Resize = picture("image_Resize", NoteIcons::resize(), {0, 0});
+    image_Resize->setMouseTracking(true);
+    image_Resize->setCursor(Qt::SizeFDiagCursor);
+    connect(image_Menu, &ClickableLabel::clicked, this, &form_Note::image_Menu_Click);
+    connect(image_Menu, &ClickableLabel::doubleClicked, this, &form_Note::image_Menu_DblClick);
+    connect(image_Menu, &ClickableLabel::pressed, this, [this] {
+        if (isCollapsed(m_note))
+            startSystemMove();
+    });
+    connect(image_Alarm, &ClickableLabel::clicked, this, [this] {
+        if (Hooks().clearAlarm)
+            Hooks().clearAlarm(m_index);
+    });
+    connect(image_MakeBig, &ClickableLabel::pressed, this, &form_Note::image_MakeBig_MouseDown);
+    connect(image_MakeBig, &ClickableLabel::released, this, &form_Note::image_MakeBig_MouseUp);
+    connect(image_Resize, &ClickableLabel::mouseMoved, this, &form_Note::image_Resize_MouseMove);
+    connect(image_Resize, &ClickableLabel::pressed, this, [this] {
+        if (QWindow *window = windowHandle())
+            window->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
+    });
+
+    text_NoteInput = new QPlainTextEdit(this);
+    text_NoteInput->setObjectName(QStringLiteral("text_NoteInput"));
+    text_NoteInput->setFrameShape(QFrame::NoFrame);
+    text_NoteInput->move(0, TextTop);
+    text_NoteInput->hide();
+    text_NoteInput->installEventFilter(this);
+
+    label_Display = new ClickableLabel(this);
+    label_Display->setObjectName(QStringLiteral("label_Display"));
+    label_Display->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label_Display->setWordWrap(true);
+    label_Display->setTextFormat(Qt::PlainText);
+    label_Display->setAutoFillBackground(true);
+    label_Display->move(5, TextTop);
+    connect(label_Display, &ClickableLabel::clicked, this, &form_Note::label_Display_Click);
+
+    menu_NoteMenu = new QMenu(this);
+    menu_NoteMenu->setObjectName(QStringLiteral("menu_NoteMenu"));
+    const auto item = [this](QMenu *menu, const char *name, const QString &caption, void (form_Note::*handler)()) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    item(menu_NoteMenu, "menu_SendNoteToContainer", QStringLiteral("&Hide the note"),
+         &form_Note::menu_SendNoteToContainer_Click);
+    item(menu_NoteMenu, "menu_Alarm", QStringLiteral("S&et alarmtime"), &form_Note::menu_Alarm_Click);
+    menu_NoteMenu->addSeparator();
+    QMenu *fontSize = menu_NoteMenu->addMenu(QStringLiteral("&Font size..."));
+    fontSize->setObjectName(QStringLiteral("menu_FontSize"));
+    for (int i = 0; i < 6; ++i) {
+        menu_Size[size_t(i)] = fontSize->addAction(QString::number(FontSizes[size_t(i)]) + u" p");
+        menu_Size[size_t(i)]->setObjectName(u"menu_Size" + QString::number(i));
+        menu_Size[size_t(i)]->setCheckable(true);
+        connect(menu_Size[size_t(i)], &QAction::triggered, this, [this, i] { menu_Size_Click(i); });
+    }
+    menu_Size[0]->setChecked(true);
+    menu_NoteMenu->addSeparator();
+    menu_OnTop = item(menu_NoteMenu, "menu_OnTop", QStringLiteral("&Always on top"), nullptr);
+    menu_OnTop->setCheckable(true);
+    // The handler decides the check mark itself, from the state before the click.
+    connect(menu_OnTop, &QAction::triggered, this, [this] {
+        menu_OnTop->setChecked(!menu_OnTop->isChecked());
+        menu_OnTop_Click();
+    });
+    item(menu_NoteMenu, "menu_Print", QStringLiteral("&Print"), &form_Note::menu_Print_Click);
+    menu_NoteMenu->addSeparator();
+    item(menu_NoteMenu, "menu_Send", QStringLiteral("&Send to user on the net -->"), &form_Note::menu_Send_Click);
+    item(menu_NoteMenu, "menu_Trash", QStringLiteral("&Delete the note"), &form_Note::menu_Trash_Click);
+
+    QFont font = label_Display->font();
+    font.setPointSize(8);
+    label_Display->setFont(font);
+    text_NoteInput->setFont(font);
+}
+
+void form_Note::setIndex(int index)
+{
+    m_index = index;
+}
+
+void form_Note::updateTooltips()
+{
+    label_C1->setToolTip(m_note.created);
+    image_Menu->setToolTip(u"Created: " + m_note.created);
+}
+
+void form_Note::showAlarm()
+{
+    image_Alarm->setVisible(m_note.alarmRepeat != u"-1" && !isCollapsed(m_note));
+    image_Alarm->setToolTip(m_note.alarmDate + u"  " + m_note.alarmTime);
+}
+
+void form_Note::showAlarm(bool visible, const QString &tip)
+{
+    image_Alarm->setVisible(visible);
+    image_Alarm->setToolTip(tip);
+}
+
+void form_Note::setCreated(const QString &created)
+{
+    m_note.created = created;
+    image_Menu->setToolTip(u"Created: " + created);
+}
+
+void form_Note::setTitleTip(const QString &tip)
+{
+    label_C1->setToolTip(tip);
+}
+
+void form_Note::setBackground(const QColor &colour)
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colour);
+    setPalette(pal);
+    if (label_Display) {
+        QPalette labelPalette = label_Display->palette();
+        labelPalette.setColor(QPalette::Window, colour);
+        label_Display->setPalette(labelPalette);
+    }
+}
+
+void form_Note::setFlash(bool white)
+{
+    setBackground(white ? QColor(Qt::white) : NoteYellow);
+}
+
+bool form_Note::isEditing() const
+{
+    return text_NoteInput->isVisibleTo(this);
+}
+
+bool form_Note::onTop() const
+{
+    return menu_OnTop->isChecked();
+}
+
+void form_Note::setGeometryTwips(int left, int top, int width, int height)
+{
+    m_note.left = left;
+    m_note.top = top;
+    m_note.width = width;
+    m_note.height = height;
+    // Only the collapse itself makes the tab size; anything smaller is raised as a user's resize would be.
+    if (!(width == CollapsedWidth && height == CollapsedHeight)) {
+        if (m_note.width < CollapsedWidth)
+            m_note.width = CollapsedWidth + 1;
+        if (m_note.height < CollapsedHeight)
+            m_note.height = CollapsedHeight + 1;
+    }
+    applySizeToWindow();
+}
+
+void form_Note::moveTwips(int left, int top)
+{
+    m_note.left = left;
+    m_note.top = top;
+    m_applying = true;
+    move(toPixels(left), toPixels(top));
+    m_applying = false;
+}
+
+void form_Note::applySizeToWindow()
+{
+    m_applying = true;
+    setGeometry(toPixels(m_note.left), toPixels(m_note.top), toPixels(m_note.width), toPixels(m_note.height));
+    m_applying = false;
+    m_inset = isCollapsed(m_note) || m_note.width == CollapsedWidth || m_note.height == CollapsedHeight
+                  ? 4
+                  : (m_inset == 0 ? 0 : 3);
+    layoutControls();
+    CalcRegion();
+}
+
+QPolygon form_Note::CalcRgnPoints() const
+{
+    const int w = width() - 2 * FrameX;
+    const int h = height() - FrameY - FrameX;
+    const int right = w + 2 * FrameX - m_inset;
+    const int bottom = h + FrameY + FrameX - m_inset;
+    return QPolygon({QPoint(m_inset, m_inset), QPoint(right, m_inset), QPoint(right, bottom), QPoint(m_inset, bottom),
+                     QPoint(m_inset, m_inset)});
+}
+
+void form_Note::CalcRegion()
+{
+    QPolygon points = CalcRgnPoints();
+    points.removeLast(); // the region takes the four corners
+    setMask(QRegion(points));
+}
+
+void form_Note::layoutControls()
+{
+    const int w = width();
+    const int h = height();
+    text_NoteInput->setFixedWidth(qMax(1, w - 2 * FrameX));
+    text_NoteInput->move(FrameX, TextTop);
+    if (h - TextTop - 6 > 0)
+        text_NoteInput->setFixedHeight(h - TextTop - 6);
+    if (w - 15 > 0)
+        label_Display->setFixedWidth(w - 15);
+    if (h - TextTop - 6 > 0)
+        label_Display->setFixedHeight(h - TextTop - 6);
+    image_Resize->move(w - image_Resize->width() - 2, h - image_Resize->height() - 2);
+    const bool collapsed = isCollapsed(m_note);
+    image_MakeBig->setVisible(collapsed);
+    image_Resize->setVisible(!collapsed);
+    label_Display->setVisible(!collapsed && !text_NoteInput->isVisible());
+    label_C1->setVisible(!collapsed);
+    showAlarm();
+}
+
+void form_Note::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_applying)
+        return;
+    // The user resized the window: the model follows unless the window still shows the model's size.
+    if (toPixels(m_note.width) != width())
+        m_note.width = toTwips(width());
+    if (toPixels(m_note.height) != height())
+        m_note.height = toTwips(height());
+    if (isVisible())
+        m_inset = (m_note.width == CollapsedWidth || m_note.height == CollapsedHeight) ? 4 : (m_inset == 0 ? 0 : 3);
+    if (m_note.width < CollapsedWidth)
+        m_note.width = CollapsedWidth + 1;
+    if (m_note.height < CollapsedHeight)
+        m_note.height = CollapsedHeight + 1;
+    if (!isCollapsed(m_note)) {
+        m_note.oldWidth = m_note.width;
+        m_note.oldHeight = m_note.height;
+    }
+    layoutControls();
+    CalcRegion();
+}
+
+void form_Note::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    if (m_applying)
+        return;
+    if (toPixels(m_note.left) != x())
+        m_note.left = toTwips(x());
+    if (toPixels(m_note.top) != y())
+        m_note.top = toTwips(y());
+}
+
+void form_Note::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_note.visible = true;
+    CalcRegion();
+}
+
+void form_Note::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        m_note.visible = false;
+}
+
+void form_Note::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    // The sizing frame: mostly cut away by the region, whole while the user resizes.
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(200, 190, 90));
+    const QRect r = rect();
+    painter.drawRect(QRect(0, 0, r.width(), FrameY));
+    painter.drawRect(QRect(0, r.height() - FrameX, r.width(), FrameX));
+    painter.drawRect(QRect(0, 0, FrameX, r.height()));
+    painter.drawRect(QRect(r.width() - FrameX, 0, FrameX, r.height()));
+}
+
+void form_Note::startSystemMove()
+{
+    if (QWindow *window = windowHandle())
+        window->startSystemMove();
+}
+
+void form_Note::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    const QPoint p = event->position().toPoint();
+    // With the frame uncovered its edges resize the note; elsewhere the background drags it.
+    if (m_inset == 0) {
+        Qt::Edges edges;
+        if (p.x() < FrameX)
+            edges |= Qt::LeftEdge;
+        if (p.x() >= width() - FrameX)
+            edges |= Qt::RightEdge;
+        if (p.y() < FrameY)
+            edges |= Qt::TopEdge;
+        if (p.y() >= height() - FrameX)
+            edges |= Qt::BottomEdge;
+        if (edges && windowHandle()) {
+            windowHandle()->startSystemResize(edges);
+            return;
+        }
+    }
+    startSystemMove();
+}
+
+void form_Note::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        image_Menu_DblClick();
+}
+
+bool form_Note::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == label_C1 && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        startSystemMove();
+        return true;
+    }
+    if (watched == text_NoteInput && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->text() == u"\"") {
+            text_NoteInput->insertPlainText(QString(typedCharacter(u'"')));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void form_Note::image_Menu_DblClick()
+{
+    timer_Click.stop();
+    ContainerRequests &requests = Requests();
+    const bool collapsed = isCollapsed(m_note);
+    const bool expandedNow = m_note.width != CollapsedWidth && m_note.height != CollapsedHeight;
+    if (collapsed && requests.expandAll)
+        expand();
+    else if (expandedNow && requests.collapseAll)
+        collapse();
+    else if (!requests.expandAll && !requests.collapseAll)
+        expandedNow ? collapse() : expand();
+    requests = ContainerRequests{};
+    CalcRegion();
+}
+
+void form_Note::collapse()
+{
+    m_note.oldWidth = m_note.width;
+    m_note.oldHeight = m_note.height;
+    m_note.width = CollapsedWidth;
+    m_note.height = CollapsedHeight;
+    m_inset = 4;
+    applySizeToWindow();
+}
+
+void form_Note::expand()
+{
+    m_note.width = m_note.oldWidth;
+    m_note.height = m_note.oldHeight;
+    m_inset = 3;
+    applySizeToWindow();
+}
+
+void form_Note::image_Menu_Click()
+{
+    if (m_note.width != CollapsedWidth && m_note.height != CollapsedHeight)
+        timer_Click.start();
+}
+
+void form_Note::timer_Click_Timer()
+{
+    timer_Click.stop();
+    menu_NoteMenu->popup(QCursor::pos());
+}
+
+void form_Note::image_MakeBig_MouseDown()
+{
+    // Peek: the full note, moved in where it would leave the screen; the model keeps the tab.
+    const QRect screen = screenTwips();
+    int left = m_note.left;
+    int top = m_note.top;
+    if (left + m_note.oldWidth > screen.width())
+        left = screen.width() - m_note.oldWidth;
+    if (top + m_note.oldHeight > screen.height())
+        top = screen.height() - m_note.oldHeight;
+    m_note.left = left;
+    m_note.top = top;
+    m_note.width = m_note.oldWidth;
+    m_note.height = m_note.oldHeight;
+    m_inset = 3;
+    applySizeToWindow();
+    image_MakeBig->show();
+    label_Display->show();
+    label_C1->show();
+}
+
+void form_Note::image_MakeBig_MouseUp()
+{
+    m_note.width = CollapsedWidth;
+    m_note.height = CollapsedHeight;
+    m_inset = 4;
+    applySizeToWindow();
+}
+
+void form_Note::image_Resize_MouseMove()
+{
+    if (isVisible() && m_inset == 3) {
+        m_inset = 0;
+        CalcRegion();
+        update();
+    }
+}
+
+void form_Note::timer_Resize_Timer()
+{
+    if (isVisible() && m_inset == 0) {
+        m_inset = 3;
+        CalcRegion();
+    }
+}
+
+void form_Note::label_Display_Click()
+{
+    label_Display->setText(QString());
+    label_Display->hide();
+    text_NoteInput->show();
+    text_NoteInput->setFocus();
+    timer_Focus.start();
+    setBackground(EditYellow);
+}
+
+void form_Note::timer_Focus_Timer()
+{
+    if (QApplication::activeWindow() == this)
+        return;
+    label_Display->show();
+    text_NoteInput->hide();
+    timer_Focus.stop();
+    setBackground(NoteYellow);
+    m_note.text = text_NoteInput->toPlainText();
+    label_Display->setText(m_note.text);
+    if (form_Main *container = NotesContainer())
+        container->setRowText(m_index, m_note.text);
+    SaveAllNotes();
+}
+
+void form_Note::menu_Size_Click(int index)
+{
+    if (index < 0 || index >= int(FontSizes.size()))
+        return;
+    for (QAction *item : menu_Size)
+        item->setChecked(false);
+    menu_Size[size_t(index)]->setChecked(true);
+    m_note.fontSize = FontSizes[size_t(index)];
+    for (QWidget *widget : {static_cast<QWidget *>(label_Display), static_cast<QWidget *>(text_NoteInput)}) {
+        QFont font = widget->font();
+        font.setPointSize(m_note.fontSize);
+        widget->setFont(font);
+    }
+}
+
+void form_Note::menu_OnTop_Click()
+{
+    if (!menu_OnTop->isChecked()) {
+        platform::setAlwaysOnTop(this, true);
+        menu_OnTop->setChecked(true);
+    } else {
+        platform::setAlwaysOnTop(this, false);
+        menu_OnTop->setChecked(false);
+        CheckAndSetTopMost();
+    }
+}
+
+void form_Note::menu_Print_Click()
+{
+    const auto printer = platform::defaultPrinter();
+    QPainter painter;
+    if (!painter.begin(printer.get()))
+        return;
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    painter.setFont(font);
+    const QDateTime now = platform::Clock::now();
+    const QString stamp = formatDate(now.date()) + u"  " + QString::number(now.time().hour()) + u':' +
+                          QString::asprintf("%02d", now.time().minute());
+    const QString page =
+        u"\n\n" + stamp + u'\n' + QString(27, u'-') + u'\n' + QString(27, u' ') + u'\n' + text_NoteInput->toPlainText();
+    painter.drawText(painter.viewport(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, page);
+    painter.end();
+}
+
+void form_Note::menu_SendNoteToContainer_Click()
+{
+    hide();
+}
+
+void form_Note::menu_Send_Click()
+{
+    if (Hooks().openSendDialog)
+        Hooks().openSendDialog(m_index);
+}
+
+void form_Note::menu_Alarm_Click()
+{
+    if (Hooks().openAlarmEditor)
+        Hooks().openAlarmEditor(m_index);
+}
+
+void form_Note::menu_Trash_Click()
+{
+    DeleteNote(m_index, false);
+    PlaySound(QStringLiteral("trash.wav"));
+}

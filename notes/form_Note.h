@@ -1,0 +1,110 @@
+#pragma once
+
+#include "notes/NoteRecord.h"
+
+#include <QPolygon>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+class ClickableLabel;
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+
+// One sticky note on the desktop: a frameless light-yellow window that shows its record, and changes it when the
+// user drags, resizes, collapses, edits or restyles the note.
+class form_Note : public QWidget {
+    Q_OBJECT
+public:
+    form_Note(const NoteRecord &note, int index, QWidget *parent = nullptr);
+
+    NoteRecord &record() { return m_note; }
+    const NoteRecord &record() const { return m_note; }
+    int index() const { return m_index; }
+    void setIndex(int index);
+
+    // Puts the record's geometry on screen; sizes below the collapsed tab are raised as the user's would be.
+    void setGeometryTwips(int left, int top, int width, int height);
+    void moveTwips(int left, int top);
+    // Shows the record's alarm on the alarm icon: visible unless the repeat is "-1", with its tooltip.
+    void showAlarm();
+    // A received note's alarm icon: shown as the sender had it, with the sender's tooltip.
+    void showAlarm(bool visible, const QString &tip);
+    void setCreated(const QString &created);
+    void setTitleTip(const QString &tip);
+    // Turns the light-yellow background white (a flash) or back.
+    void setFlash(bool white);
+    bool isEditing() const;
+    bool onTop() const;
+    int inset() const { return m_inset; }
+
+    // The five points of the window's region, in pixels.
+    QPolygon CalcRgnPoints() const;
+
+    void image_Menu_DblClick();
+    void image_Menu_Click();
+    void image_MakeBig_MouseDown();
+    void image_MakeBig_MouseUp();
+    void image_Resize_MouseMove();
+    void label_Display_Click();
+    void menu_Size_Click(int index);
+    void menu_OnTop_Click();
+    void menu_Print_Click();
+    void menu_SendNoteToContainer_Click();
+    void menu_Send_Click();
+    void menu_Alarm_Click();
+    void menu_Trash_Click();
+    void timer_Click_Timer();
+    void timer_Focus_Timer();
+    void timer_Resize_Timer();
+
+    static constexpr std::array<int, 6> FontSizes = {8, 10, 12, 14, 18, 24};
+    // The edit box's text with each typed double quote turned into a single one.
+    static QChar typedCharacter(QChar c) { return c == u'"' ? QChar(u'\'') : c; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    void CalcRegion();
+    void collapse();
+    void expand();
+    void applySizeToWindow();
+    void layoutControls();
+    void setBackground(const QColor &colour);
+    void updateTooltips();
+    void startSystemMove();
+
+    NoteRecord m_note;
+    int m_index;
+    int m_inset = 3;
+    bool m_applying = false;
+
+    QLabel *label_C1 = nullptr;
+    ClickableLabel *image_Menu = nullptr;
+    ClickableLabel *image_Alarm = nullptr;
+    ClickableLabel *image_MakeBig = nullptr;
+    ClickableLabel *image_Resize = nullptr;
+    QPlainTextEdit *text_NoteInput = nullptr;
+    ClickableLabel *label_Display = nullptr;
+    QMenu *menu_NoteMenu = nullptr;
+    std::array<QAction *, 6> menu_Size{};
+    QAction *menu_OnTop = nullptr;
+    QTimer timer_Click;
+    QTimer timer_Focus;
+    QTimer timer_Resize;
+};
+
+// The note's light yellow, the editing yellow and the flash white.
+inline const QColor NoteYellow(0xFF, 0xFF, 0x80);
+inline const QColor EditYellow(0xFF, 0xFF, 0x00);

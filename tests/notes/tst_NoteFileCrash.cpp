@@ -1,0 +1,128 @@
+#include "notes/NoteFile.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The notes notes_saver writes; the two must stay alike.
+NoteRecord savedNote(int generation, int position)
+{
+    NoteRecord note;
+    note.text = u"generation %1 note %2\r\n"_s.arg(generation).arg(position);
+    while (note.text.size() < 3000)
+        note.text += u"Käse, \"Brot\" und 日本 😀 line %1 of generation %2\r\n"_s.arg(note.text.size()).arg(generation);
+    note.top = generation;
+    note.left = position;
+    note.width = 3000;
+    note.height = 2500;
+    note.oldWidth = 3000;
+    note.oldHeight = 2500;
+    note.visible = position % 2 == 1;
+    note.created = u"generation %1"_s.arg(generation);
+    note.fontSize = 7 + position;
+    note.title = u"g%1 p%2"_s.arg(generation).arg(position);
+    return note;
+}
+
+struct Generation {
+    int number = 0;
+    QString problem; // empty when the file is one complete generation
+};
+
+// A file the saver left is complete only if it holds exactly the notes of one generation.
+Generation readGeneration(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {0, path + u" cannot be read"_s};
+    const DecodedNotes decoded = decodeNotes(file.readAll());
+    if (decoded.failure)
+        return {0, path + u" is damaged: "_s + platform::errorText(*decoded.failure)};
+    if (decoded.notes.isEmpty())
+        return {0, path + u" holds no notes"_s};
+    const int generation = decoded.notes[0].top;
+    if (generation < 1 || decoded.notes.size() != generation % 7 + 1)
+        return {generation, path + u" holds %1 notes for generation %2"_s.arg(decoded.notes.size()).arg(generation)};
+    for (qsizetype i = 0; i < decoded.notes.size(); ++i) {
+        if (!(decoded.notes[i] == savedNote(generation, int(i) + 1)))
+            return {generation, path + u" note %1 is not generation %2's"_s.arg(i + 1).arg(generation)};
+    }
+    return {generation, QString()};
+}
+
+} // namespace
+
+class tst_NoteFileCrash : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aSaverKilledAtAnyMomentLeavesACompleteNotesFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString dat = dir.filePath(u"notes.dat"_s);
+        const QString old = dir.filePath(u"notes.old"_s);
+        const QString partial = dat + u".new"_s;
+
+        QRandomGenerator random(20261206);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        constexpr int Kills = 400;
+        int missing = 0;
+        int killedMidWrite = 0;
+        int highestGeneration = 0;
+        for (int kill = 0; kill < Kills; ++kill) {
+            // A QProcess still running when a check fails is killed by its destructor, so none is left behind.
+            QProcess saver;
+            saver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            saver.start(QString::fromUtf8(NOTES_SAVER), {dir.path()});
+            QVERIFY2(saver.waitForReadyRead(10000), "notes_saver did not start");
+            int delay = 0;
+            if (kill == 0) {
+                // The checks below need a first notes.dat; every later run starts over it.
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dat), 10000);
+            } else {
+                delay = random.bounded(2, 51);
+                QTest::qSleep(delay);
+            }
+            QVERIFY2(saver.state() == QProcess::Running, "notes_saver stopped by itself");
+            saver.kill();
+            QVERIFY(saver.waitForFinished(10000));
+            QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+
+            if (QFile::exists(partial))
+                ++killedMidWrite;
+            const auto where = u"after kill %1 at %2 ms: "_s.arg(kill).arg(delay);
+            Generation saved;
+            if (QFile::exists(dat)) {
+                saved = readGeneration(dat);
+            } else {
+                ++missing;
+                saved = readGeneration(old);
+            }
+            QVERIFY2(saved.problem.isEmpty(), qPrintable(where + saved.problem));
+            // The backup is a former notes.dat, so it must be just as complete.
+            if (QFile::exists(old)) {
+                const Generation backup = readGeneration(old);
+                QVERIFY2(backup.problem.isEmpty(), qPrintable(where + backup.problem));
+            }
+            highestGeneration = std::max(highestGeneration, saved.number);
+        }
+        qInfo("%d kills in %lld ms, %d inside a write, highest generation %d", Kills, qint64(elapsed.elapsed()),
+              killedMidWrite, highestGeneration);
+        QCOMPARE(missing, 0);
+        // Without kills landing inside writes the checks above proved nothing.
+        QVERIFY(killedMidWrite > 0);
+        QVERIFY(highestGeneration > 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_NoteFileCrash)
+#include "tst_NoteFileCrash.moc"
