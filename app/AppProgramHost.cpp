@@ -3,17 +3,28 @@
 #include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
 #include "mail/form_NotifyMail.h"
+#include "core/Settings.h"
+#include "core/TopMost.h"
+#include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
+#include "notes/form_Main.h"
 
 #include <QCoreApplication>
 
 AppProgramHost::AppProgramHost() = default;
 
-AppProgramHost::~AppProgramHost() = default;
+AppProgramHost::~AppProgramHost()
+{
+    SetTopMostTable(nullptr);
+    NoteStore().clear();
+}
 
 void AppProgramHost::attach(ProgramLifecycle &lifecycle)
 {
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
+    m_container = std::make_unique<form_Main>();
+    m_topMost = std::make_unique<NoteTopMostTable>();
+    SetTopMostTable(m_topMost.get());
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
@@ -36,8 +47,23 @@ GhostOwner *AppProgramHost::owner(Program program) const
 
 void AppProgramHost::startProgram(Program program)
 {
+    if (program == Program::Notes) {
+        m_notes->Form_Load();
+        // The container loads the notes once; later starts of the notes program only show it again.
+        if (!m_containerLoaded) {
+            m_containerLoaded = true;
+            m_container->Form_Load();
+        }
+        m_container->setVisible(Settings().ShowContainer);
+        return;
+    }
     if (GhostOwner *o = owner(program))
         o->Form_Load();
+}
+
+void AppProgramHost::saveAllNotes()
+{
+    SaveAllNotes();
 }
 
 void AppProgramHost::deleteTrayIcon(Program program)
@@ -52,8 +78,11 @@ void AppProgramHost::unloadWindows()
         if (GhostOwner *o = owner(program)) {
             o->Unload();
             o->hide();
+            if (program == Program::Notes && m_container)
+                m_container->Unload();
         }
     }
+    NoteStore().clear();
 }
 
 void AppProgramHost::endProcess()

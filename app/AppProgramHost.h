@@ -8,7 +8,9 @@ class GhostOwner;
 class form_GhostCalculator;
 class form_GhostNotes;
 class form_GhostTime;
+class form_Main;
 class form_NotifyMail;
+class NoteTopMostTable;
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
 class AppProgramHost : public ProgramHost {
@@ -20,14 +22,19 @@ public:
     void attach(ProgramLifecycle &lifecycle);
 
     void startProgram(Program program) override;
+    void saveAllNotes() override;
     void deleteTrayIcon(Program program) override;
     void unloadWindows() override;
     void endProcess() override;
 
     GhostOwner *owner(Program program) const;
+    form_Main *container() const { return m_container.get(); }
 
 private:
     std::unique_ptr<form_GhostNotes> m_notes;
+    std::unique_ptr<form_Main> m_container;
+    std::unique_ptr<NoteTopMostTable> m_topMost;
+    bool m_containerLoaded = false;
     std::unique_ptr<form_GhostCalculator> m_calculator;
     std::unique_ptr<form_GhostTime> m_clock;
     std::unique_ptr<form_NotifyMail> m_mail;

@@ -47,6 +47,22 @@ NoteTable &NoteStore()
     return table;
 }
 
+int NoteTopMostTable::count() const
+{
+    return NoteStore().count();
+}
+
+QWidget *NoteTopMostTable::window(int index)
+{
+    return NoteStore().note(index);
+}
+
+bool NoteTopMostTable::onTopChecked(int index) const
+{
+    const form_Note *note = NoteStore().note(index);
+    return note && note->onTop();
+}
+
 ContainerRequests &Requests()
 {
     static ContainerRequests requests;
@@ -138,10 +154,10 @@ QString NotesBackupPath()
 
 void ReadSavedData()
 {
-    if (readNotesFile())
-        return;
     // A new user has no notes yet: nothing is wrong and nothing needs asking.
     if (Settings().FirstLaunch && !QFile::exists(NotesFilePath()) && !QFile::exists(NotesBackupPath()))
+        return;
+    if (readNotesFile())
         return;
     const auto answer = platform::showMessage(
         QStringLiteral("A problem occurred when trying to read your old notes. Shall I try to read the backup notes "

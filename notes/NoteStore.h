@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TopMost.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -30,6 +32,14 @@ private:
     std::vector<std::unique_ptr<form_Note>> m_notes;
 };
 NoteTable &NoteStore();
+
+// The notes as the shared always-on-top pass sees them.
+class NoteTopMostTable final : public TopMostTable {
+public:
+    int count() const override;
+    QWidget *window(int index) override;
+    bool onTopChecked(int index) const override;
+};
 
 // Set while the container's collapse-all or expand-all runs each note's collapse toggle.
 struct ContainerRequests {

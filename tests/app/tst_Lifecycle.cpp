@@ -4,8 +4,10 @@
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
 #include "platform/IniStore.h"
+#include "platform/Paths.h"
 
 #include <QAction>
+#include <QFile>
 #include <QMenu>
 #include <QTest>
 
@@ -58,6 +60,9 @@ private Q_SLOTS:
         WriteToRegistry();
         SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
         SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
+        QFile notes(platform::dataFile(u"notes.dat"_s)); // a user without notes
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.close();
         Host host;
         form_Tarnibe panel(host);
         host.attach(panel);
