@@ -42,6 +42,7 @@ form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
     connect(&timer_Click, &QTimer::timeout, this, &form_Note::timer_Click_Timer);
     connect(&timer_Focus, &QTimer::timeout, this, &form_Note::timer_Focus_Timer);
     connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
+    timer_Resize.start();
 
     text_NoteInput->setPlainText(m_note.text);
     label_Display->setText(m_note.text);

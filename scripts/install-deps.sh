@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
                 libgl-dev python3)
-test_packages=(xvfb xauth trayer x11-utils clang libclang-rt-14-dev)
+test_packages=(xvfb xauth trayer x11-utils clang libclang-rt-14-dev poppler-utils)
 
 wanted=()
 for set in "$@"; do
