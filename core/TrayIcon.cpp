@@ -4,8 +4,9 @@
 
 NotifyIconData &TrayIcon()
 {
-    static NotifyIconData record;
-    return record;
+    // Never destroyed: its icon must not outlive the icon plugins, which go with the application object.
+    static auto *record = new NotifyIconData;
+    return *record;
 }
 
 bool Shell_NotifyIcon(NotifyIconMessage message, const NotifyIconData &data)

@@ -95,8 +95,9 @@ SoundPlayer &soundPlayer()
 {
     if (g_player)
         return *g_player;
-    static EffectSoundPlayer effectPlayer;
-    return effectPlayer;
+    // Never destroyed: sound effects must not outlive the application object.
+    static auto *effectPlayer = new EffectSoundPlayer;
+    return *effectPlayer;
 }
 
 void installSoundPlayer(SoundPlayer *player)

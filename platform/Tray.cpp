@@ -75,8 +75,9 @@ TrayHost &trayHost()
 {
     if (g_host)
         return *g_host;
-    static SystemTrayHost systemHost;
-    return systemHost;
+    // Never destroyed: tray icons must not outlive the application object.
+    static auto *systemHost = new SystemTrayHost;
+    return *systemHost;
 }
 
 void installTrayHost(TrayHost *host)

@@ -1,0 +1,128 @@
+// Times the notes file and the notes program at the sizes users reach: 40 notes (the limit of the New note
+// button) and 1,000 (received notes have no limit). Prints medians of 10 runs in milliseconds.
+#include "app/AppProgramHost.h"
+#include "core/Programs.h"
+#include "core/Settings.h"
+#include "core/form_Tarnibe.h"
+#include "notes/NoteFile.h"
+#include "notes/NoteStore.h"
+#include "notes/form_GhostNotes.h"
+#include "notes/form_Note.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+double medianMs(const std::function<void()> &run, int runs = 10)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+}
+
+QList<NoteRecord> makeNotes(int count)
+{
+    QList<NoteRecord> notes;
+    for (int i = 0; i < count; ++i) {
+        NoteRecord note;
+        note.text = QStringLiteral("Note %1: remember the milk, the bread and the meeting at ten.\r\nSecond line.").arg(i);
+        note.left = 1500 + (i % 20) * 150;
+        note.top = 1500 + (i % 20) * 150;
+        note.width = note.oldWidth = 3000;
+        note.height = note.oldHeight = 2500;
+        note.created = QStringLiteral("2026-12-06  10:00:00");
+        notes.append(note);
+    }
+    return notes;
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir dir;
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(dir.path()));
+    QApplication app(argc, argv);
+    platform::setMessageResponder([](const platform::MessageRequest &) { return platform::MsgAnswer::No; });
+
+    WriteToRegistry();
+    SetGlobalVariables();
+    ProgramRunFlags().notes = true;
+
+    std::printf("%-34s %10s %10s\n", "notes file and program", "40 notes", "1000 notes");
+    for (const char *what : {"codec: write file", "codec: read file", "SaveAllNotes (windows loaded)",
+                             "ReadSavedData (windows built)"}) {
+        double figures[2];
+        int column = 0;
+        for (int count : {40, 1000}) {
+            const QList<NoteRecord> notes = makeNotes(count);
+            writeNotesFile(NotesFilePath(), NotesBackupPath(), notes);
+            const QString name = QString::fromLatin1(what);
+            if (name.startsWith(u"codec: write")) {
+                figures[column] = medianMs([&] { writeNotesFile(NotesFilePath(), NotesBackupPath(), notes); });
+            } else if (name.startsWith(u"codec: read")) {
+                figures[column] = medianMs([&] {
+                    QFile file(NotesFilePath());
+                    file.open(QIODevice::ReadOnly);
+                    (void)decodeNotes(file.readAll());
+                });
+            } else if (name.startsWith(u"SaveAllNotes")) {
+                ReadSavedData();
+                figures[column] = medianMs([] { SaveAllNotes(); });
+                NoteStore().clear();
+                flushDeletes();
+            } else {
+                figures[column] = medianMs([] {
+                    ReadSavedData();
+                    NoteStore().clear();
+                    flushDeletes();
+                });
+            }
+            ++column;
+        }
+        std::printf("%-34s %10.2f %10.2f\n", what, figures[0], figures[1]);
+    }
+
+    // A left click on the notes tray icon until the new note's window is on screen.
+    writeNotesFile(NotesFilePath(), NotesBackupPath(), {});
+    AppProgramHost host;
+    form_Tarnibe panel(host);
+    host.attach(panel);
+    host.startProgram(Program::Notes);
+    ProgramRunFlags().notes = true;
+    auto *owner = static_cast<form_GhostNotes *>(host.owner(Program::Notes));
+    const double clickMs = medianMs([&] {
+        const int before = NoteStore().count();
+        owner->Form_MouseMove(514);
+        form_Note *note = NoteStore().note(before + 1);
+        while (!(note && note->windowHandle() && note->windowHandle()->isExposed()))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        DeleteNote(0, true);
+        flushDeletes();
+    });
+    std::printf("%-34s %10.2f ms (median of 10, includes the rewrite of notes.dat)\n", "tray click to note shown",
+                clickMs);
+    return 0;
+}
