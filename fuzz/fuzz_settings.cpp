@@ -10,13 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace {
@@ -50,22 +49,20 @@ void writeInput(const uint8_t *data, size_t size)
         }
         done += size_t(n);
     }
-    const timespec times[2] = {{nextStamp, 0}, {nextStamp, 0}};
+    const timeval times[2] = {{nextStamp, 0}, {nextStamp, 0}};
     ++nextStamp;
-    ::futimens(fd, times);
+    ::futimes(fd, times);
     ::close(fd);
 }
 
-template<typename T>
-QString shown(const T &value)
+template <typename T> QString shown(const T &value)
 {
     QString text;
     QDebug(&text).nospace() << value;
     return text;
 }
 
-template<typename T>
-void expectSame(const char *name, const T &first, const T &second)
+template <typename T> void expectSame(const char *name, const T &first, const T &second)
 {
     if (first == second)
         return;
@@ -135,14 +132,12 @@ void expectSameRecord(const SettingsRecord &a, const SettingsRecord &b)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // A private home for the settings file and the error log, so the fuzzer never touches the user's own. RAM
-    // is preferred: every save syncs the file to disk, which on a real disk costs more than the rest of the input.
-    QString base = QStringLiteral("/dev/shm");
-    if (::access("/dev/shm", W_OK) != 0) {
-        base = QString::fromLocal8Bit(qgetenv("TMPDIR"));
-        if (base.isEmpty())
-            base = QStringLiteral("/tmp");
-    }
+    // A private home for the settings file and the error log, so the fuzzer never touches the user's own. It is
+    // removed at a normal exit only; after a crash it stays behind. Without a TMPDIR, RAM is preferred: every save
+    // syncs the file, which on a real disk costs more than all the rest of an input.
+    QString base = QFile::decodeName(qgetenv("TMPDIR"));
+    if (base.isEmpty())
+        base = ::access("/dev/shm", W_OK) == 0 ? QStringLiteral("/dev/shm") : QStringLiteral("/tmp");
     QByteArray pattern = QFile::encodeName(base + u"/tarnibe-fuzz-settings-XXXXXX");
     if (!::mkdtemp(pattern.data())) {
         std::perror("mkdtemp");

@@ -2,13 +2,21 @@
 # Builds every libFuzzer target with clang in the build folder $1 (default build-fuzz in the repository) and
 # runs each for FUZZ_SECONDS (default 60) on a scratch copy of its seed corpus, so the corpus in the repository
 # only changes when someone copies a useful input in by hand. Exits non-zero when any target fails.
-# Full logs go to <build>/fuzz-logs/; crashing inputs to <build>/fuzz-artifacts/NAME/.
+# A dictionary fuzz/NAME.dict is used when present. Full logs go to <build>/fuzz-logs/; failing inputs to
+# <build>/fuzz-artifacts/NAME/, each with a replay log.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 export QT_QPA_PLATFORM=offscreen
+# Qt is built without frame pointers, so ASan's fast unwinder records partly random allocation stacks, each one
+# new to its stack store: memory then grows by kilobytes per input until the RSS limit reports a false crash.
+# Fuzzing runs without allocation stacks; a failing input is replayed once with them for the report.
+fuzz_asan=${ASAN_OPTIONS:-malloc_context_size=0}
+# Scratch in RAM when there is some: the targets save files, and syncing them to a real disk is slow.
+scratch_base=${TMPDIR:-/tmp}
+[[ -z ${TMPDIR:-} && -w /dev/shm ]] && scratch_base=/dev/shm
 
 generator=()
 [[ -f $build/CMakeCache.txt ]] || generator=(-G Ninja)
@@ -29,31 +37,39 @@ for exe in "$build"/fuzz/fuzz_*; do
     name=${name#fuzz_}
     seeds=$repo/fuzz/corpus/$name
     log=$build/fuzz-logs/$name.log
-    scratch=$(mktemp -d "${TMPDIR:-/tmp}/tarnibe-fuzz-$name.XXXXXX")
-    mkdir -p "$scratch/corpus" "$scratch/artifacts"
+    scratch=$(mktemp -d "$scratch_base/tarnibe-fuzz-$name.XXXXXX")
+    mkdir -p "$scratch/corpus" "$scratch/artifacts" "$scratch/tmp"
     [[ -d $seeds ]] && cp -R "$seeds/." "$scratch/corpus/"
     dict=()
     [[ -f $repo/fuzz/$name.dict ]] && dict=(-dict="$repo/fuzz/$name.dict")
 
     set +e
-    "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 \
+    TMPDIR=$scratch/tmp ASAN_OPTIONS=$fuzz_asan \
+        "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=30 -print_final_stats=1 \
         -artifact_prefix="$scratch/artifacts/" "${dict[@]}" "$scratch/corpus" >"$log" 2>&1
     rc=$?
     set -e
 
     runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -n 1)
     [[ -n $runs ]] || runs=$(sed -n 's/^stat::number_of_executed_units: *\([0-9]*\).*/\1/p' "$log" | tail -n 1)
+    [[ -n $runs ]] || runs=$(sed -n 's/^#\([0-9]*\)[[:space:]].*/\1/p' "$log" | tail -n 1)
     if [[ $rc -eq 0 && -n $runs ]]; then
         echo "fuzz $name: $runs execs, OK"
         rm -rf "$scratch"
     else
         failed=1
         keep=$build/fuzz-artifacts/$name
+        rm -rf "$keep"
         mkdir -p "$keep"
         cp -R "$scratch/artifacts/." "$keep/" 2>/dev/null || true
         echo "fuzz $name: ${runs:-?} execs, FAILED (exit $rc); inputs in $keep, log in $log"
-        grep -E '^(==[0-9]+==ERROR|SUMMARY|settings round trip|  first read|  second read)|runtime error' "$log" \
+        grep -E '^(==[0-9]+==ERROR|SUMMARY)|round trip|  first read|  second read|runtime error' "$log" \
             | head -n 20 | sed 's/^/    /' || true
+        for input in "$keep"/*; do
+            [[ -f $input ]] || continue
+            TMPDIR=$scratch/tmp "$exe" -rss_limit_mb=2048 "$input" >"$input.replay.log" 2>&1 || true
+            echo "    replayed with full stacks: $input.replay.log"
+        done
         rm -rf "$scratch"
     fi
 done

@@ -363,6 +363,7 @@ void form_Main::image_NewNote_Click()
     record.oldWidth = record.width;
     record.oldHeight = record.height;
     const int index = createNote(record);
+    WriteGlobalVariables(); // the note counters
     form_Note *note = NoteStore().note(index);
     note->showAlarm();
     addRow(index, AlarmOffset);
