@@ -65,15 +65,13 @@ void form_Tarnibe::buildWindow()
 
     // Start automatically: a box per program.
     auto *frameStart = named(new QGroupBox(QStringLiteral("Start automatically")), "frame_Start");
-    auto *startLayout = new QGridLayout(frameStart);
+    auto *startLayout = new QVBoxLayout(frameStart);
     check_StartNotes = named(new QCheckBox(QStringLiteral("Notes")), "check_StartNotes");
     check_StartClock = named(new QCheckBox(QStringLiteral("Atomic time")), "check_StartClock");
     check_StartCalc = named(new QCheckBox(QStringLiteral("Calculator")), "check_StartCalc");
     check_StartEmail = named(new QCheckBox(QStringLiteral("Email check")), "check_StartEmail");
-    startLayout->addWidget(check_StartNotes, 0, 0);
-    startLayout->addWidget(check_StartClock, 0, 1);
-    startLayout->addWidget(check_StartCalc, 1, 0);
-    startLayout->addWidget(check_StartEmail, 1, 1);
+    for (QCheckBox *box : {check_StartNotes, check_StartClock, check_StartCalc, check_StartEmail})
+        startLayout->addWidget(box);
     connect(check_StartNotes, &QCheckBox::toggled, this, &form_Tarnibe::check_StartNotes_Click);
     connect(check_StartClock, &QCheckBox::toggled, this, &form_Tarnibe::check_StartClock_Click);
     connect(check_StartCalc, &QCheckBox::toggled, this, &form_Tarnibe::check_StartCalc_Click);
@@ -144,16 +142,21 @@ void form_Tarnibe::buildWindow()
     bottom->addWidget(Text1, 1);
     bottom->addWidget(c_Ok);
 
+    // The start boxes beside the pictures keep everything within the panel's fixed height.
+    auto *top = new QHBoxLayout;
+    top->addWidget(frameStart);
+    top->addLayout(images, 1);
+
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
-    layout->addWidget(frameStart);
-    layout->addLayout(images);
+    layout->addLayout(top);
     layout->addWidget(frameNetwork);
+    layout->addStretch(1);
     layout->addLayout(bottom);
-    layout->setSpacing(4);
+    layout->setSpacing(6);
 
     setFixedHeight(ControlPanelHeight);
-    resize(420, ControlPanelHeight);
+    resize(600, ControlPanelHeight);
 }
 
 void form_Tarnibe::Form_Load()
