@@ -1,5 +1,6 @@
 // Saves the notes over and over, one generation after another, until it is killed. The crash test kills it at
 // random moments and then checks what it left on disk.
+#include "NoteSamples.h"
 #include "notes/NoteFile.h"
 
 #include <QDir>
@@ -11,26 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// tst_NoteFileCrash rebuilds these notes to check the files; the two must stay alike.
-NoteRecord savedNote(int generation, int position)
-{
-    NoteRecord note;
-    note.text = u"generation %1 note %2\r\n"_s.arg(generation).arg(position);
-    // A few KB of mixed-width text per note, so that a save takes long enough for kills to land inside it.
-    while (note.text.size() < 3000)
-        note.text += u"Käse, \"Brot\" und 日本 😀 line %1 of generation %2\r\n"_s.arg(note.text.size()).arg(generation);
-    note.top = generation;
-    note.left = position;
-    note.width = 3000;
-    note.height = 2500;
-    note.oldWidth = 3000;
-    note.oldHeight = 2500;
-    note.visible = position % 2 == 1;
-    note.created = u"generation %1"_s.arg(generation);
-    note.fontSize = 7 + position;
-    note.title = u"g%1 p%2"_s.arg(generation).arg(position);
-    return note;
-}
+using NoteSamples::savedNote;
 
 } // namespace
 

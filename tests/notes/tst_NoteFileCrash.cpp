@@ -1,3 +1,4 @@
+#include "NoteSamples.h"
 #include "notes/NoteFile.h"
 
 #include <QElapsedTimer>
@@ -11,25 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The notes notes_saver writes; the two must stay alike.
-NoteRecord savedNote(int generation, int position)
-{
-    NoteRecord note;
-    note.text = u"generation %1 note %2\r\n"_s.arg(generation).arg(position);
-    while (note.text.size() < 3000)
-        note.text += u"Käse, \"Brot\" und 日本 😀 line %1 of generation %2\r\n"_s.arg(note.text.size()).arg(generation);
-    note.top = generation;
-    note.left = position;
-    note.width = 3000;
-    note.height = 2500;
-    note.oldWidth = 3000;
-    note.oldHeight = 2500;
-    note.visible = position % 2 == 1;
-    note.created = u"generation %1"_s.arg(generation);
-    note.fontSize = 7 + position;
-    note.title = u"g%1 p%2"_s.arg(generation).arg(position);
-    return note;
-}
+using NoteSamples::savedNote;
 
 struct Generation {
     int number = 0;

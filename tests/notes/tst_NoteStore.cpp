@@ -1,3 +1,4 @@
+#include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
@@ -19,19 +20,7 @@ using platform::MsgAnswer;
 
 namespace {
 
-NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)
-{
-    NoteRecord note;
-    note.text = text;
-    note.left = left;
-    note.top = top;
-    note.width = width;
-    note.height = height;
-    note.oldWidth = width;
-    note.oldHeight = height;
-    note.created = u"2026-11-30  08:00:00"_s;
-    return note;
-}
+using NoteSamples::stored;
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {

@@ -1,3 +1,4 @@
+#include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "core/DateText.h"
 #include "core/Programs.h"
@@ -21,19 +22,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)
-{
-    NoteRecord note;
-    note.text = text;
-    note.left = left;
-    note.top = top;
-    note.width = width;
-    note.height = height;
-    note.oldWidth = width;
-    note.oldHeight = height;
-    note.created = u"2026-11-30  08:00:00"_s;
-    return note;
-}
+using NoteSamples::stored;
 
 QList<NoteRecord> numberedNotes(int count)
 {

@@ -1,5 +1,4 @@
 #include "TestEnvironment.h"
-
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "core/Twips.h"
