@@ -42,7 +42,6 @@ form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
     connect(&timer_Click, &QTimer::timeout, this, &form_Note::timer_Click_Timer);
     connect(&timer_Focus, &QTimer::timeout, this, &form_Note::timer_Focus_Timer);
     connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
-    timer_Resize.start();
 
     text_NoteInput->setPlainText(m_note.text);
     label_Display->setText(m_note.text);
@@ -489,11 +488,14 @@ void form_Note::image_Resize_MouseMove()
         m_inset = 0;
         CalcRegion();
         update();
+        // Runs only while the frame is uncovered, so idle notes cost no wake-ups.
+        timer_Resize.start();
     }
 }
 
 void form_Note::timer_Resize_Timer()
 {
+    timer_Resize.stop();
     if (isVisible() && m_inset == 0) {
         m_inset = 3;
         CalcRegion();
