@@ -1,10 +1,11 @@
 #include "app/AppProgramHost.h"
 
+#include "alarms/Alarms.h"
 #include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
-#include "mail/form_NotifyMail.h"
 #include "core/Settings.h"
 #include "core/TopMost.h"
+#include "mail/form_NotifyMail.h"
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
@@ -16,6 +17,7 @@ AppProgramHost::AppProgramHost() = default;
 AppProgramHost::~AppProgramHost()
 {
     SetTopMostTable(nullptr);
+    UnloadAlarmWindows();
     NoteStore().clear();
 }
 
@@ -24,6 +26,10 @@ void AppProgramHost::attach(ProgramLifecycle &lifecycle)
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
     m_container = std::make_unique<form_Main>();
     m_topMost = std::make_unique<NoteTopMostTable>();
+    NoteHooks &hooks = Hooks();
+    hooks.openAlarmEditor = OpenAlarmEditor;
+    hooks.alarmIconClicked = image_Alarm_Click;
+    hooks.checkAlarms = timer_CheckAlarm_Timer;
     SetTopMostTable(m_topMost.get());
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
@@ -66,6 +72,11 @@ void AppProgramHost::saveAllNotes()
     SaveAllNotes();
 }
 
+void AppProgramHost::checkMissedAlarms()
+{
+    CheckForMissedAlarms();
+}
+
 void AppProgramHost::deleteTrayIcon(Program program)
 {
     if (GhostOwner *o = owner(program))
@@ -82,6 +93,7 @@ void AppProgramHost::unloadWindows()
                 m_container->Unload();
         }
     }
+    UnloadAlarmWindows();
     NoteStore().clear();
 }
 

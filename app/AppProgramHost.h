@@ -23,6 +23,7 @@ public:
 
     void startProgram(Program program) override;
     void saveAllNotes() override;
+    void checkMissedAlarms() override;
     void deleteTrayIcon(Program program) override;
     void unloadWindows() override;
     void endProcess() override;

@@ -14,7 +14,10 @@ class form_Main;
 struct NoteHooks {
     std::function<void(int index)> openAlarmEditor;
     std::function<void(int index)> openSendDialog;
-    std::function<void(int index)> clearAlarm; // a click on a note's alarm icon
+    // A click on a note's alarm icon, in its window or in its container row.
+    std::function<void(int index, bool fromNoteWindow)> alarmIconClicked;
+    // Every tick of the container's alarm timer.
+    std::function<void()> checkAlarms;
     std::function<void()> closeOutgoingConnection;
 };
 NoteHooks &Hooks();

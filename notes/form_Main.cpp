@@ -55,6 +55,13 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     timer_Blink.setInterval(350);
     timer_Blink.setSingleShot(true);
     connect(&timer_Blink, &QTimer::timeout, this, &form_Main::timer_Blink_Timer);
+    // The alarm check runs as long as the container exists, shown or not.
+    timer_CheckAlarm.setInterval(5000);
+    connect(&timer_CheckAlarm, &QTimer::timeout, this, [] {
+        if (Hooks().checkAlarms)
+            Hooks().checkAlarms();
+    });
+    timer_CheckAlarm.start();
     SetNotesContainer(this);
 }
 
@@ -197,8 +204,8 @@ void form_Main::addRow(int index, int dotOffset)
     row.alarm->setPixmap(NoteIcons::alarm());
     row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
     connect(row.alarm, &ClickableLabel::clicked, this, [index] {
-        if (Hooks().clearAlarm)
-            Hooks().clearAlarm(index);
+        if (Hooks().alarmIconClicked)
+            Hooks().alarmIconClicked(index, false);
     });
 
     m_rows.push_back(row);
@@ -214,6 +221,20 @@ void form_Main::setRowText(int index, const QString &text)
 {
     if (index >= 1 && index <= rowCount())
         m_rows[size_t(index - 1)].text->setText(text.isEmpty() ? EmptyRow : text);
+}
+
+void form_Main::setRowAlarm(int index, bool visible, const QString &tip)
+{
+    if (index < 1 || index > rowCount())
+        return;
+    ClickableLabel *alarm = m_rows[size_t(index - 1)].alarm;
+    alarm->setVisible(visible);
+    alarm->setToolTip(tip);
+}
+
+QString form_Main::rowText(int index) const
+{
+    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].text->text() : QString();
 }
 
 void form_Main::showRowAlarm(int index)
@@ -391,10 +412,7 @@ void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &
                       formatTime(platform::Clock::now().time()));
     note->showAlarm(alarmOn, alarmTip);
     addRow(index, AlarmOffset);
-    if (ClickableLabel *alarm = m_rows.back().alarm) {
-        alarm->setVisible(alarmOn);
-        alarm->setToolTip(alarmTip);
-    }
+    setRowAlarm(index, alarmOn, alarmTip);
     Form_Resize();
     SetBackgroundOnPicture();
     SaveAllNotes();

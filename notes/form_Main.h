@@ -43,6 +43,8 @@ public:
     // The row of note `index` shows `text`, or " - empty -".
     void setRowText(int index, const QString &text);
     void showRowAlarm(int index);
+    void setRowAlarm(int index, bool visible, const QString &tip);
+    QString rowText(int index) const;
     // Forgets every row, before the table is rebuilt from the file.
     void discardRows();
     // The window closes for real (the notes program or the process ends) instead of minimising.
@@ -91,6 +93,7 @@ private:
     QLabel *label_CurrentNote = nullptr;
     QMenu *menu_PopMenu = nullptr;
     QTimer timer_Blink;
+    QTimer timer_CheckAlarm;
     int m_blinkIndex = 0;
 
     std::vector<Row> m_rows;

@@ -87,8 +87,8 @@ void form_Note::buildWindow()
             startSystemMove();
     });
     connect(image_Alarm, &ClickableLabel::clicked, this, [this] {
-        if (Hooks().clearAlarm)
-            Hooks().clearAlarm(m_index);
+        if (Hooks().alarmIconClicked)
+            Hooks().alarmIconClicked(m_index, true);
     });
     connect(image_MakeBig, &ClickableLabel::pressed, this, &form_Note::image_MakeBig_MouseDown);
     connect(image_MakeBig, &ClickableLabel::released, this, &form_Note::image_MakeBig_MouseUp);

@@ -1,0 +1,152 @@
+#include "alarms/Alarms.h"
+
+#include "alarms/AlarmRules.h"
+#include "alarms/form_Calendar.h"
+#include "alarms/form_MissedAlarms.h"
+#include "alarms/form_Notify.h"
+#include "core/DateText.h"
+#include "core/ErrorLog.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Main.h"
+#include "notes/form_Note.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<form_Notify> g_notice;
+std::unique_ptr<form_MissedAlarms> g_missed;
+std::optional<QDateTime> g_lastTick;
+
+// A stored time that cannot be read would ring never, or at a wrong moment: it is logged and the note skipped.
+bool readable(const NoteRecord &note, const QString &tag)
+{
+    if (!AlarmRules::date(note))
+        return false;
+    if (!AlarmRules::time(note)) {
+        LogError(tag, platform::ErrorKind::TypeMismatch);
+        return false;
+    }
+    return true;
+}
+
+void ring(int index)
+{
+    form_Note *note = NoteStore().note(index);
+    const QDateTime now = platform::Clock::now();
+    Notice()->ring(AlarmRules::noticeCaption(now), note->record().text);
+    AlarmRules::advance(note->record());
+    ShowAlarmIcons(index);
+    SaveAllNotes();
+}
+
+QDateTime minuteOf(const QDateTime &moment)
+{
+    return QDateTime(moment.date(), QTime(moment.time().hour(), moment.time().minute()));
+}
+
+} // namespace
+
+form_Notify *Notice()
+{
+    if (!g_notice)
+        g_notice = std::make_unique<form_Notify>();
+    return g_notice.get();
+}
+
+form_MissedAlarms *MissedAlarmsWindow()
+{
+    if (!g_missed)
+        g_missed = std::make_unique<form_MissedAlarms>();
+    return g_missed.get();
+}
+
+void UnloadAlarmWindows()
+{
+    g_notice.reset();
+    g_missed.reset();
+    g_lastTick.reset();
+}
+
+void ShowAlarmIcons(int index)
+{
+    form_Note *note = NoteStore().note(index);
+    if (!note)
+        return;
+    const NoteRecord &r = note->record();
+    const bool on = r.alarmRepeat != AlarmRules::NoAlarm;
+    note->showAlarm(on, AlarmRules::tooltip(r));
+    if (form_Main *container = NotesContainer())
+        container->setRowAlarm(index, on, AlarmRules::tooltip(r));
+}
+
+void timer_CheckAlarm_Timer()
+{
+    static const QString tag = QStringLiteral("err_Main_timer_CheckAlarm_Timer ");
+    const QDateTime now = platform::Clock::now();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        const NoteRecord &note = NoteStore().note(i)->record();
+        if (readable(note, tag) && AlarmRules::isDue(note, now))
+            ring(i);
+    }
+    const std::optional<QDateTime> previous = g_lastTick;
+    g_lastTick = now;
+    if (previous && previous->secsTo(now) > 60)
+        CheckForMissedAlarms(minuteOf(*previous).addSecs(60));
+}
+
+void image_Alarm_Click(int index, bool fromNoteWindow)
+{
+    form_Note *note = NoteStore().note(index);
+    if (!note)
+        return;
+    const auto answer =
+        platform::showMessage(AlarmRules::message(note->record()), QStringLiteral("Alarm is on..."),
+                              platform::MsgIcon::Information, platform::MsgButtons::YesNo, platform::MsgAnswer::Yes);
+    // The answer acts on the note as it is now; the box may have stood open while a tick moved it on.
+    if (answer == platform::MsgAnswer::Yes && (note = NoteStore().note(index))) {
+        AlarmRules::clear(note->record());
+        ShowAlarmIcons(index);
+        SaveAllNotes();
+    }
+    if (fromNoteWindow && Hooks().closeOutgoingConnection)
+        Hooks().closeOutgoingConnection();
+}
+
+void OpenAlarmEditor(int index)
+{
+    if (!NoteStore().note(index))
+        return;
+    auto *editor = new form_Calendar(index);
+    editor->Form_Load();
+}
+
+void CheckForMissedAlarms(std::optional<QDateTime> since)
+{
+    static const QString tag = QStringLiteral("err_Bas_CheckForMissedAlarms ");
+    const QDateTime now = platform::Clock::now();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        form_Note *window = NoteStore().note(i);
+        NoteRecord &note = window->record();
+        // Each missed occurrence is listed, oldest first, until the alarm reaches one not in the past.
+        while (readable(note, tag)) {
+            const QDateTime moment = *AlarmRules::moment(note);
+            if (!(moment < now) || (since && moment < *since))
+                break;
+            const QString subject = NotesContainer() ? NotesContainer()->rowText(i) : note.text;
+            MissedAlarmsWindow()->Form_Load();
+            MissedAlarmsWindow()->addRing(formatDate(moment.date()) + u' ' + note.alarmTime, subject);
+            if (note.alarmRepeat == AlarmRules::NoAlarm || note.alarmRepeat == u"0") {
+                AlarmRules::clear(note);
+            } else if (AlarmRules::isRepeatCode(note.alarmRepeat)) {
+                AlarmRules::advance(note);
+            } else {
+                return; // an unknown repeat ends the pass, unsaved
+            }
+            ShowAlarmIcons(i);
+        }
+    }
+    SaveAllNotes();
+}

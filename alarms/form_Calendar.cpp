@@ -1,0 +1,276 @@
+#include "alarms/form_Calendar.h"
+
+#include "alarms/AlarmRules.h"
+#include "alarms/Alarms.h"
+#include "core/ClickableLabel.h"
+#include "core/Twips.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Note.h"
+#include "platform/Clock.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+
+namespace {
+
+const QColor Picked(255, 255, 0);
+const QColor Unpicked(255, 255, 255);
+
+QLabel *label(const QString &text, QWidget *parent, int left, int top, const char *name = nullptr)
+{
+    auto *l = new QLabel(text, parent);
+    if (name)
+        l->setObjectName(QString::fromLatin1(name));
+    l->move(toPixels(left), toPixels(top));
+    return l;
+}
+
+// The leading number of a text, 0 when it starts with none.
+int leadingNumber(const QString &text)
+{
+    int value = 0;
+    for (const QChar c : text) {
+        if (!c.isDigit())
+            break;
+        value = value * 10 + c.digitValue();
+    }
+    return value;
+}
+
+} // namespace
+
+form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), m_noteIndex(noteIndex)
+{
+    setObjectName(QStringLiteral("form_Calendar"));
+    setWindowTitle(QStringLiteral("Alarm"));
+    setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(toPixels(7100), toPixels(4450));
+
+    label(QStringLiteral("Select a time when you wish to be reminded by this note....."), this, 195, 150, "label_Info");
+
+    auto *Picture1 = new QWidget(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(toPixels(3615), toPixels(600), toPixels(3075), toPixels(630));
+    label(QStringLiteral("The alarm rings: "), Picture1, 330, 45);
+    label_Hour = label(QString(), Picture1, 1620, 45, "label_Hour");
+    label(QStringLiteral(":"), Picture1, 1860, 45);
+    label_Minute = label(QString(), Picture1, 1935, 45, "label_Minute");
+    label_Day = label(QString(), Picture1, 330, 285, "label_Day");
+    label_Date = label(QString(), Picture1, 1620, 285, "label_Date");
+    for (QLabel *l : {label_Hour, label_Minute, label_Day, label_Date})
+        l->setMinimumWidth(60);
+
+    auto *frame_DateTime = new QGroupBox(QStringLiteral("Date and time"), this);
+    frame_DateTime->setObjectName(QStringLiteral("frame_DateTime"));
+    frame_DateTime->setGeometry(toPixels(195), toPixels(510), toPixels(3270), toPixels(3405));
+    combo_Month = new QComboBox(frame_DateTime);
+    combo_Month->setObjectName(QStringLiteral("combo_Month"));
+    combo_Month->setGeometry(toPixels(165), toPixels(390), toPixels(1245), toPixels(315));
+    combo_Year = new QComboBox(frame_DateTime);
+    combo_Year->setObjectName(QStringLiteral("combo_Year"));
+    combo_Year->setGeometry(toPixels(1665), toPixels(390), toPixels(1245), toPixels(315));
+    connect(combo_Month, &QComboBox::activated, this, &form_Calendar::combo_Month_Click);
+    connect(combo_Year, &QComboBox::activated, this, &form_Calendar::combo_Year_Click);
+
+    auto *picture_Numbers = new QWidget(frame_DateTime);
+    picture_Numbers->setObjectName(QStringLiteral("picture_Numbers"));
+    picture_Numbers->setGeometry(toPixels(165), toPixels(825), toPixels(2745), toPixels(1965));
+    // Seven fixed columns: day d sits in column (d - 1) mod 7 whatever the weekday of the first.
+    for (int i = 0; i < 31; ++i) {
+        auto *day = new ClickableLabel(QString::number(i + 1), picture_Numbers);
+        day->setObjectName(u"label_Number" + QString::number(i));
+        day->setAlignment(Qt::AlignCenter);
+        day->setAutoFillBackground(true);
+        day->setGeometry(toPixels(120 + 360 * (i % 7)), toPixels(105 + 360 * (i / 7)), toPixels(300), toPixels(300));
+        connect(day, &ClickableLabel::clicked, this, [this, i] { label_Number_Click(i); });
+        label_Number[size_t(i)] = day;
+        colourDay(i, false);
+    }
+
+    label(QStringLiteral("h"), frame_DateTime, 180, 2955);
+    label(QStringLiteral(":"), frame_DateTime, 780, 2955);
+    label(QStringLiteral("min"), frame_DateTime, 1320, 2955);
+    // Only digits: a time that cannot be read would make an alarm that never rings.
+    auto *digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,2}")), this);
+    text_Hour = new QLineEdit(frame_DateTime);
+    text_Hour->setObjectName(QStringLiteral("text_Hour"));
+    text_Minute = new QLineEdit(frame_DateTime);
+    text_Minute->setObjectName(QStringLiteral("text_Minute"));
+    for (auto [box, left] : {std::pair{text_Hour, 390}, std::pair{text_Minute, 855}}) {
+        box->setMaxLength(2);
+        box->setValidator(digits);
+        box->setGeometry(toPixels(left), toPixels(2910), toPixels(400), toPixels(300));
+    }
+    connect(text_Hour, &QLineEdit::textChanged, this, &form_Calendar::text_Hour_Change);
+    connect(text_Minute, &QLineEdit::textChanged, this, &form_Calendar::text_Minute_Change);
+
+    auto *frame_Repeat = new QGroupBox(QStringLiteral("Repeat the alarm"), this);
+    frame_Repeat->setObjectName(QStringLiteral("frame_Repeat"));
+    frame_Repeat->setGeometry(toPixels(3600), toPixels(1500), toPixels(3090), toPixels(1485));
+    const QString captions[] = {QStringLiteral("Once"), QStringLiteral("Everyday"), QStringLiteral("Every week"),
+                                QStringLiteral("Every month"), QStringLiteral("Every year")};
+    const QPoint places[] = {{150, 270}, {150, 615}, {150, 990}, {1680, 615}, {1680, 990}};
+    for (int k = 0; k < 5; ++k) {
+        auto *option = new QRadioButton(captions[k], frame_Repeat);
+        option->setObjectName(u"option_Repeat" + QString::number(k));
+        option->setGeometry(toPixels(places[k].x()), toPixels(places[k].y()), toPixels(1400), toPixels(285));
+        option_Repeat[size_t(k)] = option;
+    }
+
+    auto *c_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    c_Cancel->setObjectName(QStringLiteral("c_Cancel"));
+    c_Cancel->setGeometry(toPixels(3705), toPixels(3570), toPixels(1215), toPixels(345));
+    connect(c_Cancel, &QPushButton::clicked, this, &form_Calendar::c_Cancel_Click);
+    auto *c_Ok = new QPushButton(QStringLiteral("OK"), this);
+    c_Ok->setObjectName(QStringLiteral("c_Ok"));
+    c_Ok->setGeometry(toPixels(5505), toPixels(3570), toPixels(1215), toPixels(345));
+    c_Ok->setDefault(true);
+    connect(c_Ok, &QPushButton::clicked, this, &form_Calendar::c_Ok_Click);
+}
+
+void form_Calendar::colourDay(int index, bool picked)
+{
+    QPalette pal = label_Number[size_t(index)]->palette();
+    pal.setColor(QPalette::Window, picked ? Picked : Unpicked);
+    label_Number[size_t(index)]->setPalette(pal);
+}
+
+int form_Calendar::pickedDay() const
+{
+    int day = 0;
+    for (int i = 0; i < 31; ++i) {
+        if (label_Number[size_t(i)]->palette().color(QPalette::Window) == Picked)
+            day = i + 1;
+    }
+    return day;
+}
+
+void form_Calendar::FillDateLists()
+{
+    for (int year = 1990; year <= 2060; ++year)
+        combo_Year->addItem(QString::number(year));
+    for (int month = 1; month <= 12; ++month)
+        combo_Month->addItem(QLocale(QLocale::English).monthName(month));
+}
+
+int form_Calendar::DaysInMonth(int monthIndex)
+{
+    static constexpr int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return monthIndex >= 0 && monthIndex < 12 ? days[monthIndex] : 0;
+}
+
+QString form_Calendar::WeekdayText(const QDate &date)
+{
+    static const QString texts[] = {QStringLiteral("On Sunday "),  QStringLiteral("On Monday "),
+                                    QStringLiteral("On Tuesday "), QStringLiteral("On Wednesday"),
+                                    QStringLiteral("On Thursday"), QStringLiteral("On Friday"),
+                                    QStringLiteral("On Saturday")};
+    return date.isValid() ? texts[date.dayOfWeek() % 7] : QString();
+}
+
+QString form_Calendar::dateText(const QDate &date)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.day(), 2, 10, QLatin1Char('0'))
+        .arg(QLocale().monthName(date.month(), QLocale::ShortFormat))
+        .arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+void form_Calendar::DisplayTheSelectedDate()
+{
+    const QDate date(combo_Year->currentText().toInt(), combo_Month->currentIndex() + 1, pickedDay());
+    label_Date->setText(date.isValid() ? dateText(date) : QString());
+    label_Day->setText(WeekdayText(date));
+}
+
+void form_Calendar::Form_Load()
+{
+    if (const QScreen *s = screen()) {
+        const QRect area = s->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    FillDateLists();
+    const QDateTime now = platform::Clock::now();
+    combo_Year->setCurrentText(QString::number(now.date().year()));
+    colourDay(now.date().day() - 1, true);
+    combo_Month->setCurrentIndex(now.date().month() - 1);
+    combo_Month_Click();
+    text_Hour->setText(QString::number(now.time().hour()));
+    text_Minute->setText(QStringLiteral("%1").arg(now.time().minute(), 2, 10, QLatin1Char('0')));
+    option_Repeat[0]->setChecked(true);
+    DisplayTheSelectedDate();
+    show();
+}
+
+void form_Calendar::label_Number_Click(int index)
+{
+    for (int i = 0; i < 31; ++i)
+        colourDay(i, false);
+    colourDay(index, true);
+    DisplayTheSelectedDate();
+}
+
+void form_Calendar::combo_Month_Click()
+{
+    const int days = DaysInMonth(combo_Month->currentIndex());
+    const int selected = pickedDay();
+    if (selected > days) {
+        colourDay(0, true);
+        colourDay(selected - 1, false);
+    }
+    for (int d = 28; d <= 31; ++d)
+        label_Number[size_t(d - 1)]->setVisible(d <= days);
+    DisplayTheSelectedDate();
+}
+
+void form_Calendar::combo_Year_Click()
+{
+    DisplayTheSelectedDate();
+}
+
+void form_Calendar::text_Hour_Change()
+{
+    if (leadingNumber(text_Hour->text()) > 23)
+        text_Hour->setText(QStringLiteral("23"));
+    label_Hour->setText(text_Hour->text());
+}
+
+void form_Calendar::text_Minute_Change()
+{
+    if (leadingNumber(text_Minute->text()) > 59)
+        text_Minute->setText(QStringLiteral("59"));
+    label_Minute->setText(text_Minute->text());
+}
+
+void form_Calendar::c_Ok_Click()
+{
+    form_Note *note = NoteStore().note(m_noteIndex);
+    if (note && !label_Date->text().isEmpty()) {
+        NoteRecord &r = note->record();
+        r.alarmDate = label_Date->text();
+        // An emptied box means the full hour or midnight rather than a time no one can read.
+        const QString hour = label_Hour->text().isEmpty() ? QStringLiteral("0") : label_Hour->text();
+        const QString minute = label_Minute->text().isEmpty() ? QStringLiteral("0") : label_Minute->text();
+        r.alarmTime = hour + u':' + minute;
+        for (int k = 0; k < 5; ++k) {
+            if (option_Repeat[size_t(k)]->isChecked())
+                r.alarmRepeat = QString::number(k);
+        }
+        ShowAlarmIcons(m_noteIndex);
+        SaveAllNotes();
+    }
+    close();
+}
+
+void form_Calendar::c_Cancel_Click()
+{
+    close();
+}
