@@ -12,12 +12,11 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
-#include <memory>
-
 namespace {
 
-std::unique_ptr<form_Notify> g_notice;
-std::unique_ptr<form_MissedAlarms> g_missed;
+// Plain pointers, never destroyed with the statics: windows must go before the application object does.
+form_Notify *g_notice = nullptr;
+form_MissedAlarms *g_missed = nullptr;
 std::optional<QDateTime> g_lastTick;
 
 // A stored time that cannot be read would ring never, or at a wrong moment: it is logged and the note skipped.
@@ -52,21 +51,23 @@ QDateTime minuteOf(const QDateTime &moment)
 form_Notify *Notice()
 {
     if (!g_notice)
-        g_notice = std::make_unique<form_Notify>();
-    return g_notice.get();
+        g_notice = new form_Notify;
+    return g_notice;
 }
 
 form_MissedAlarms *MissedAlarmsWindow()
 {
     if (!g_missed)
-        g_missed = std::make_unique<form_MissedAlarms>();
-    return g_missed.get();
+        g_missed = new form_MissedAlarms;
+    return g_missed;
 }
 
 void UnloadAlarmWindows()
 {
-    g_notice.reset();
-    g_missed.reset();
+    delete g_notice;
+    g_notice = nullptr;
+    delete g_missed;
+    g_missed = nullptr;
     g_lastTick.reset();
 }
 

@@ -9,7 +9,9 @@
 #include "platform/Clock.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -52,21 +54,36 @@ form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), 
     setWindowTitle(QStringLiteral("Alarm"));
     setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(toPixels(7100), toPixels(4450));
+    setFixedSize(toPixels(7200), toPixels(4450));
 
     label(QStringLiteral("Select a time when you wish to be reminded by this note....."), this, 195, 150, "label_Info");
 
+    // The summary: "The alarm rings: H:MM" over the weekday and the date.
     auto *Picture1 = new QWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(toPixels(3615), toPixels(600), toPixels(3075), toPixels(630));
-    label(QStringLiteral("The alarm rings: "), Picture1, 330, 45);
-    label_Hour = label(QString(), Picture1, 1620, 45, "label_Hour");
-    label(QStringLiteral(":"), Picture1, 1860, 45);
-    label_Minute = label(QString(), Picture1, 1935, 45, "label_Minute");
-    label_Day = label(QString(), Picture1, 330, 285, "label_Day");
-    label_Date = label(QString(), Picture1, 1620, 285, "label_Date");
-    for (QLabel *l : {label_Hour, label_Minute, label_Day, label_Date})
-        l->setMinimumWidth(60);
+    Picture1->setGeometry(toPixels(3615), toPixels(600), toPixels(3200), toPixels(700));
+    auto *summary = new QGridLayout(Picture1);
+    summary->setContentsMargins(toPixels(330), 0, 0, 0);
+    summary->setHorizontalSpacing(8);
+    auto *rings = new QHBoxLayout;
+    rings->setSpacing(0);
+    rings->addWidget(new QLabel(QStringLiteral("The alarm rings: "), Picture1));
+    label_Hour = new QLabel(Picture1);
+    label_Hour->setObjectName(QStringLiteral("label_Hour"));
+    rings->addWidget(label_Hour);
+    rings->addWidget(new QLabel(QStringLiteral(":"), Picture1));
+    label_Minute = new QLabel(Picture1);
+    label_Minute->setObjectName(QStringLiteral("label_Minute"));
+    rings->addWidget(label_Minute);
+    rings->addStretch(1);
+    summary->addLayout(rings, 0, 0, 1, 2);
+    label_Day = new QLabel(Picture1);
+    label_Day->setObjectName(QStringLiteral("label_Day"));
+    label_Date = new QLabel(Picture1);
+    label_Date->setObjectName(QStringLiteral("label_Date"));
+    summary->addWidget(label_Day, 1, 0);
+    summary->addWidget(label_Date, 1, 1);
+    summary->setColumnStretch(1, 1);
 
     auto *frame_DateTime = new QGroupBox(QStringLiteral("Date and time"), this);
     frame_DateTime->setObjectName(QStringLiteral("frame_DateTime"));
@@ -114,14 +131,14 @@ form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), 
 
     auto *frame_Repeat = new QGroupBox(QStringLiteral("Repeat the alarm"), this);
     frame_Repeat->setObjectName(QStringLiteral("frame_Repeat"));
-    frame_Repeat->setGeometry(toPixels(3600), toPixels(1500), toPixels(3090), toPixels(1485));
+    frame_Repeat->setGeometry(toPixels(3600), toPixels(1500), toPixels(3300), toPixels(1485));
     const QString captions[] = {QStringLiteral("Once"), QStringLiteral("Everyday"), QStringLiteral("Every week"),
                                 QStringLiteral("Every month"), QStringLiteral("Every year")};
-    const QPoint places[] = {{150, 270}, {150, 615}, {150, 990}, {1680, 615}, {1680, 990}};
+    const QPoint places[] = {{150, 270}, {150, 615}, {150, 990}, {1650, 615}, {1650, 990}};
     for (int k = 0; k < 5; ++k) {
         auto *option = new QRadioButton(captions[k], frame_Repeat);
         option->setObjectName(u"option_Repeat" + QString::number(k));
-        option->setGeometry(toPixels(places[k].x()), toPixels(places[k].y()), toPixels(1400), toPixels(285));
+        option->setGeometry(toPixels(places[k].x()), toPixels(places[k].y()), toPixels(1600), toPixels(285));
         option_Repeat[size_t(k)] = option;
     }
 
