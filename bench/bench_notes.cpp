@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWindow>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -40,7 +39,8 @@ QList<NoteRecord> makeNotes(int count)
     QList<NoteRecord> notes;
     for (int i = 0; i < count; ++i) {
         NoteRecord note;
-        note.text = QStringLiteral("Note %1: remember the milk, the bread and the meeting at ten.\r\nSecond line.").arg(i);
+        note.text =
+            QStringLiteral("Note %1: remember the milk, the bread and the meeting at ten.\r\nSecond line.").arg(i);
         note.left = 1500 + (i % 20) * 150;
         note.top = 1500 + (i % 20) * 150;
         note.width = note.oldWidth = 3000;
@@ -72,8 +72,8 @@ int main(int argc, char *argv[])
     ProgramRunFlags().notes = true;
 
     std::printf("%-34s %10s %10s\n", "notes file and program", "40 notes", "1000 notes");
-    for (const char *what : {"codec: write file", "codec: read file", "SaveAllNotes (windows loaded)",
-                             "ReadSavedData (windows built)"}) {
+    for (const char *what :
+         {"codec: write file", "codec: read file", "SaveAllNotes (windows loaded)", "ReadSavedData (windows built)"}) {
         double figures[2];
         int column = 0;
         for (int count : {40, 1000}) {
