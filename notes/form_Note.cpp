@@ -168,14 +168,15 @@ void form_Note::updateTooltips()
 
 void form_Note::showAlarm()
 {
-    image_Alarm->setVisible(m_note.alarmRepeat != u"-1" && !isCollapsed(m_note));
-    image_Alarm->setToolTip(m_note.alarmDate + u"  " + m_note.alarmTime);
+    showAlarm(m_note.alarmRepeat != u"-1", m_note.alarmDate + u"  " + m_note.alarmTime);
 }
 
 void form_Note::showAlarm(bool visible, const QString &tip)
 {
-    image_Alarm->setVisible(visible);
+    m_alarmOn = visible;
     image_Alarm->setToolTip(tip);
+    // A collapsed note's tab has room for its magnifier only.
+    image_Alarm->setVisible(m_alarmOn && !isCollapsed(m_note));
 }
 
 void form_Note::setCreated(const QString &created)
@@ -288,7 +289,7 @@ void form_Note::layoutControls()
     image_Resize->setVisible(!collapsed);
     label_Display->setVisible(!collapsed && !text_NoteInput->isVisible());
     label_C1->setVisible(!collapsed);
-    showAlarm();
+    image_Alarm->setVisible(m_alarmOn && !collapsed);
 }
 
 void form_Note::resizeEvent(QResizeEvent *event)

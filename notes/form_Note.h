@@ -89,6 +89,7 @@ private:
     int m_index;
     int m_inset = 3;
     bool m_applying = false;
+    bool m_alarmOn = false;
 
     QLabel *label_C1 = nullptr;
     ClickableLabel *image_Menu = nullptr;
