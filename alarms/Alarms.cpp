@@ -6,6 +6,7 @@
 #include "alarms/form_Notify.h"
 #include "core/DateText.h"
 #include "core/ErrorLog.h"
+#include "core/Programs.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
@@ -86,6 +87,10 @@ void ShowAlarmIcons(int index)
 void timer_CheckAlarm_Timer()
 {
     static const QString tag = QStringLiteral("err_Main_timer_CheckAlarm_Timer ");
+    // After "Exit notes" the container only hides; its alarms wait for the notes program to run again, and
+    // what fell due meanwhile is listed as missed by the first tick after.
+    if (!ProgramRunFlags().notes)
+        return;
     const QDateTime now = platform::Clock::now();
     for (int i = 1; i <= NoteStore().count(); ++i) {
         const NoteRecord &note = NoteStore().note(i)->record();

@@ -2,6 +2,7 @@
 #include "alarms/Alarms.h"
 #include "alarms/form_MissedAlarms.h"
 #include "alarms/form_Notify.h"
+#include "core/Programs.h"
 
 #include <QTest>
 
@@ -24,7 +25,12 @@ private Q_SLOTS:
         timer_CheckAlarm_Timer();
         QVERIFY(!Notice()->isVisible());
 
+        // While the notes program is exited, its alarms wait.
         run.env.clock.set(QDateTime(today, QTime(8, 5, 3)));
+        ProgramRunFlags().notes = false;
+        timer_CheckAlarm_Timer();
+        QVERIFY(!Notice()->isVisible());
+        ProgramRunFlags().notes = true;
         timer_CheckAlarm_Timer();
         QCOMPARE(run.env.sound.m_played.size(), 2);
         QCOMPARE(run.env.sound.m_played.constLast().fileName, u"clock.wav"_s);
