@@ -1,10 +1,22 @@
 #pragma once
 
+#include "core/Programs.h"
+#include "core/Settings.h"
+#include "notes/NoteFile.h"
 #include "notes/NoteRecord.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Main.h"
+#include "notes/form_Note.h"
+#include "platform/IniStore.h"
+#include "platform/MessageBox.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 
-// Notes the notes tests build again and again.
+// Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
 
 // A stored note of the given text, position and size (twips), expanded, as a saved file would hold it.
@@ -20,6 +32,15 @@ inline NoteRecord stored(const QString &text, int left, int top, int width = 240
     note.oldHeight = height;
     note.created = QStringLiteral("2026-11-30  08:00:00");
     return note;
+}
+
+// Notes "note 1" to "note <count>", each a little below and right of the one before.
+inline QList<NoteRecord> numbered(int count)
+{
+    QList<NoteRecord> notes;
+    for (int i = 1; i <= count; ++i)
+        notes << stored(QStringLiteral("note %1").arg(i), 300 + 30 * i, 300 + 30 * i);
+    return notes;
 }
 
 // The notes one generation of the crash test's saver writes; every field tells its generation and position.
@@ -43,6 +64,109 @@ inline NoteRecord savedNote(int generation, int position)
     note.fontSize = 7 + position;
     note.title = QStringLiteral("g%1 p%2").arg(generation).arg(position);
     return note;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// The notes a file holds; a damaged file shows as the notes before the damage.
+inline QList<NoteRecord> notesIn(const QString &path)
+{
+    return decodeNotes(fileBytes(path)).notes;
+}
+
+inline QStringList texts(const QList<NoteRecord> &notes)
+{
+    QStringList list;
+    for (const NoteRecord &note : notes)
+        list << note.text;
+    return list;
+}
+
+// Where a note is and how large, in twips.
+inline QRect geometry(const NoteRecord &note)
+{
+    return {note.left, note.top, note.width, note.height};
+}
+
+// The records of the note windows, in table order.
+inline QList<NoteRecord> tableRecords()
+{
+    QList<NoteRecord> records;
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        records << NoteStore().note(i)->record();
+    return records;
+}
+
+inline QString look(bool shown, const NoteRecord &note)
+{
+    return QStringLiteral("%1 %2x%3").arg(shown ? u"shown" : u"hidden").arg(note.width).arg(note.height);
+}
+
+// How each note window shows, in table order: "shown 2400x1800", "hidden 650x370" and so on.
+inline QStringList windowLooks()
+{
+    QStringList list;
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        list << look(NoteStore().note(i)->isVisible(), NoteStore().note(i)->record());
+    return list;
+}
+
+// How the notes file has each note show.
+inline QStringList fileLooks()
+{
+    QStringList list;
+    for (const NoteRecord &note : notesIn(NotesFilePath()))
+        list << look(note.visible, note);
+    return list;
+}
+
+// Starts the notes as the program does, reading the given notes from the file; without notes, as a new user.
+inline bool startNotes(form_Main &container, const QList<NoteRecord> &notes = {})
+{
+    Settings().FirstLaunch = notes.isEmpty();
+    const bool written = notes.isEmpty() || writeFile(NotesFilePath(), encodeNotes(notes));
+    ProgramRunFlags().notes = true;
+    container.Form_Load();
+    return written;
+}
+
+inline QString storedSetting(const QString &key)
+{
+    return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
+}
+
+// Destroys the note windows and rows that a rebuild of the table let go of.
+inline void processDeletions()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The note table outlives every test function; each starts without note windows or pending requests.
+inline void resetNotes()
+{
+    NoteStore().clear();
+    processDeletions();
+    Requests() = ContainerRequests{};
+}
+
+// A message box as one line, so that one comparison covers everything the user sees and can answer.
+inline QString boxLine(const platform::MessageRequest &box)
+{
+    return QStringLiteral("%1 | %2 | icon %3, buttons %4, default %5")
+        .arg(box.title, box.text)
+        .arg(int(box.icon))
+        .arg(int(box.buttons))
+        .arg(int(box.defaultAnswer));
 }
 
 } // namespace NoteSamples

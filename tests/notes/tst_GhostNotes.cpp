@@ -1,17 +1,11 @@
+#include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "app/AppProgramHost.h"
 #include "core/GhostOwner.h"
-#include "core/Settings.h"
 #include "core/Twips.h"
 #include "core/form_Tarnibe.h"
-#include "notes/NoteFile.h"
-#include "notes/NoteStore.h"
-#include "notes/form_Main.h"
-#include "notes/form_Note.h"
-#include "platform/IniStore.h"
 
 #include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QTest>
@@ -19,6 +13,7 @@
 #include <cmath>
 
 using namespace Qt::StringLiterals;
+using namespace NoteSamples;
 using platform::MsgAnswer;
 
 namespace {
@@ -47,102 +42,64 @@ struct Suite {
     form_Tarnibe panel{host};
 };
 
-QStringList captions(const QMenu *menu)
-{
-    QStringList list;
-    for (const QAction *action : menu->actions())
-        list << (action->isSeparator() ? u"-"_s : action->text());
-    return list;
-}
-
-QString storedSetting(const QString &key)
-{
-    return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
-}
-
-QList<NoteRecord> notesInFile()
-{
-    QFile file(NotesFilePath());
-    return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
-}
-
-void writeNotes(const QList<NoteRecord> &notes)
-{
-    QFile file(NotesFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(encodeNotes(notes));
-}
-
-NoteRecord stored(const QString &text, bool visible = true)
-{
-    NoteRecord note;
-    note.text = text;
-    note.left = 600;
-    note.top = 600;
-    note.width = 2400;
-    note.height = 1800;
-    note.oldWidth = 2400;
-    note.oldHeight = 1800;
-    note.visible = visible;
-    return note;
-}
-
 } // namespace
 
 class tst_GhostNotes : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        NoteStore().clear();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    void cleanup() { resetNotes(); }
 
-    void theMenuActsOnEveryNote()
+    void theMenuActsOnEveryNoteAndDeletesThemAllOnlyWhenConfirmed()
     {
         TestEnvironment env;
-        writeNotes({stored(u"one"_s), stored(u"two"_s)});
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
         Suite suite(env.tray);
-        const auto everyNote = [](auto test) {
-            for (int i = 1; i <= NoteStore().count(); ++i) {
-                if (!test(NoteStore().note(i)))
-                    return false;
-            }
-            return NoteStore().count() == 2;
-        };
-
-        QCOMPARE(captions(suite.owner()->popupMenu()),
+        QStringList captions;
+        for (const QAction *action : suite.owner()->popupMenu()->actions())
+            captions << (action->isSeparator() ? u"-"_s : action->text());
+        QCOMPARE(captions,
                  (QStringList{u"&Help"_s, u"H&ide all notes"_s, u"Sh&ow all notes"_s, u"&Delete all notes"_s, u"-"_s,
                               u"&Minimize all"_s, u"Ma&ximize all"_s, u"-"_s, u"Hide the &container"_s,
                               u"&Sort and minimize all"_s, u"&Tarnibe properties..."_s, u"-"_s, u"&Exit notes"_s}));
         QVERIFY(env.tray.tips().contains(u"New note"_s));
 
         suite.trigger("menu_HideAll");
-        QVERIFY(everyNote([](form_Note *note) { return !note->isVisible(); }));
+        QCOMPARE(windowLooks(), QStringList(2, u"hidden 2400x1800"_s));
         suite.trigger("menu_ShowAllNotes");
-        QVERIFY(everyNote([](form_Note *note) { return note->isVisible(); }));
+        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
         suite.trigger("menu_MinimizeNotes");
-        QVERIFY(everyNote([](form_Note *note) { return isCollapsed(note->record()); }));
+        QCOMPARE(windowLooks(), QStringList(2, u"shown 650x370"_s));
         suite.trigger("menu_MaximizeNotes");
-        QVERIFY(everyNote([](form_Note *note) { return note->record().width == 2400; }));
-        QVERIFY(env.messages.shown().isEmpty());
+        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
+
+        env.messages.expect(MsgAnswer::No);
+        suite.trigger("menu_EraseAll");
+        QCOMPARE(
+            boxLine(env.messages.shown().value(0)),
+            boxLine({u"Are you sure you want to delete all the notes?\n\rYou can not undo this command."_s,
+                     u"Delete all"_s, platform::MsgIcon::Exclamation, platform::MsgButtons::YesNo, MsgAnswer::Yes}));
+        QCOMPARE(NoteStore().count(), 2);
+
+        env.messages.expect(MsgAnswer::Yes);
+        suite.trigger("menu_EraseAll");
+        processDeletions();
+        QCOMPARE(windowLooks(), QStringList());
+        QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
     }
 
-    void aLeftClickOnTheIconCreatesANote()
+    void aLeftClickOnTheIconCreatesANoteAndSortingNoneOnlyCollapses()
     {
         TestEnvironment env;
         Suite suite(env.tray);
-        QCOMPARE(NoteStore().count(), 0);
+
+        suite.trigger("menu_SortNotes");
+        QCOMPARE(storedSetting(u"NotesAllMinimized"_s), u"True"_s);
+        QVERIFY(suite.container()->findChild<QToolButton *>(u"image_Maximize"_s)->isVisibleTo(suite.container()));
 
         suite.click(platform::LeftButtonUp);
-
-        QCOMPARE(NoteStore().count(), 1);
-        QVERIFY(NoteStore().note(1)->isVisible());
-        QCOMPARE(suite.container()->rowCount(), 1);
-        QCOMPARE(notesInFile().size(), 1);
-        QCOMPARE(env.sound.m_played.size(), 1);
-        QCOMPARE(env.sound.m_played.constFirst().fileName, u"new.wav"_s);
+        QCOMPARE(windowLooks(), QStringList{u"shown 1710x1320"_s});
+        QCOMPARE(texts(notesIn(NotesFilePath())), QStringList{QString()});
 
         // Other messages create nothing; the right button opens the menu.
         suite.click(platform::LeftDoubleClick);
@@ -152,132 +109,65 @@ private Q_SLOTS:
         QCOMPARE(NoteStore().count(), 1);
     }
 
-    void deletingAllNotesAsksFirst()
-    {
-        TestEnvironment env;
-        writeNotes({stored(u"one"_s), stored(u"two"_s), stored(u"three"_s)});
-        Suite suite(env.tray);
-        QCOMPARE(NoteStore().count(), 3);
-
-        env.messages.expect(MsgAnswer::No);
-        suite.trigger("menu_EraseAll");
-
-        QCOMPARE(env.messages.shown().size(), 1);
-        const platform::MessageRequest &box = env.messages.shown().constFirst();
-        QCOMPARE(box.title, u"Delete all"_s);
-        QCOMPARE(box.text, u"Are you sure you want to delete all the notes?\n\rYou can not undo this command."_s);
-        QCOMPARE(box.icon, platform::MsgIcon::Exclamation);
-        QCOMPARE(box.buttons, platform::MsgButtons::YesNo);
-        QCOMPARE(NoteStore().count(), 3);
-        QCOMPARE(suite.container()->rowCount(), 3);
-
-        env.messages.expect(MsgAnswer::Yes);
-        suite.trigger("menu_EraseAll");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        QCOMPARE(env.messages.shown().size(), 2);
-        QCOMPARE(NoteStore().count(), 0);
-        QCOMPARE(suite.container()->rowCount(), 0);
-        QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
-    }
-
     void hidingTheContainerAsksAboutTheNextStart()
     {
         TestEnvironment env;
         Suite suite(env.tray);
         QAction *item = suite.owner()->findChild<QAction *>(u"menu_HideContainer"_s);
-        QVERIFY(item->isCheckable());
-        QVERIFY(!item->isChecked());
-        QVERIFY(suite.container()->isVisible());
+        const auto state = [&] {
+            return u"%1, %2, ShowContainer=%3"_s.arg(item->isChecked() ? u"checked"_s : u"unchecked"_s,
+                                                     suite.container()->isVisible() ? u"shown"_s : u"hidden"_s,
+                                                     storedSetting(u"ShowContainer"_s));
+        };
+        QVERIFY(item->isCheckable() && state().startsWith(u"unchecked, shown"_s));
 
         // No: hidden for now, shown again at the next start.
         env.messages.expect(MsgAnswer::No);
         item->trigger();
-        QCOMPARE(env.messages.shown().size(), 1);
-        const platform::MessageRequest &box = env.messages.shown().constFirst();
-        QCOMPARE(box.title, u"Hide container"_s);
-        QCOMPARE(box.text, u"Do you want the container to be hidden the next time you start Tarnibe ?"_s);
-        QCOMPARE(box.icon, platform::MsgIcon::Question);
-        QCOMPARE(box.buttons, platform::MsgButtons::YesNo);
-        QCOMPARE(box.defaultAnswer, MsgAnswer::No);
-        QVERIFY(item->isChecked());
-        QVERIFY(!suite.container()->isVisible());
-        QVERIFY(Settings().ShowContainer);
-        QCOMPARE(storedSetting(u"ShowContainer"_s), u"True"_s);
-
+        QCOMPARE(
+            boxLine(env.messages.shown().value(0)),
+            boxLine({u"Do you want the container to be hidden the next time you start Tarnibe ?"_s, u"Hide container"_s,
+                     platform::MsgIcon::Question, platform::MsgButtons::YesNo, MsgAnswer::No}));
+        QCOMPARE(state(), u"checked, hidden, ShowContainer=True"_s);
         item->trigger();
-        QVERIFY(!item->isChecked());
-        QVERIFY(suite.container()->isVisible());
-        QVERIFY(Settings().ShowContainer);
+        QCOMPARE(state(), u"unchecked, shown, ShowContainer=True"_s);
 
         env.messages.expect(MsgAnswer::Yes);
         item->trigger();
-        QVERIFY(item->isChecked());
-        QVERIFY(!suite.container()->isVisible());
-        QVERIFY(!Settings().ShowContainer);
-        QCOMPARE(storedSetting(u"ShowContainer"_s), u"False"_s);
-
+        QCOMPARE(state(), u"checked, hidden, ShowContainer=False"_s);
         item->trigger();
-        QVERIFY(!item->isChecked());
-        QVERIFY(suite.container()->isVisible());
-        QVERIFY(Settings().ShowContainer);
-        QCOMPARE(storedSetting(u"ShowContainer"_s), u"True"_s);
-        QCOMPARE(env.messages.shown().size(), 2);
-    }
-
-    void sortingWithoutNotesOnlyCollapses()
-    {
-        TestEnvironment env;
-        Suite suite(env.tray);
-
-        suite.trigger("menu_SortNotes");
-
-        QCOMPARE(NoteStore().count(), 0);
-        QVERIFY(Settings().NotesAllMinimized);
-        QCOMPARE(storedSetting(u"NotesAllMinimized"_s), u"True"_s);
-        QVERIFY(suite.container()->findChild<QToolButton *>(u"image_Maximize"_s)->isVisibleTo(suite.container()));
-        QVERIFY(env.messages.shown().isEmpty());
+        QCOMPARE(state(), u"unchecked, shown, ShowContainer=True"_s);
     }
 
     void sortingLaysNotesOutInColumns()
     {
         TestEnvironment env;
         const QList<int> hidden{5, 31, 34}; // 31 falls on a column break, 34 is the last
-        QList<NoteRecord> notes;
-        for (int i = 1; i <= 34; ++i)
-            notes << stored(u"note "_s + QString::number(i), !hidden.contains(i));
-        writeNotes(notes);
+        QList<NoteRecord> notes = numbered(34);
+        for (int i : hidden)
+            notes[i - 1].visible = false;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
         Suite suite(env.tray);
-        QCOMPARE(NoteStore().count(), 34);
 
         suite.trigger("menu_SortNotes");
 
         const QRect screen = screenTwips();
         const int firstTop = int(std::lround(screen.height() * 0.03));
         const int firstLeft = int(std::lround(screen.width() * 0.7));
-        // Rows per column: a column ends when the next top would leave less than a tenth of the screen below it.
+        // A column ends when the next top would leave less than a tenth of the screen below it.
         int rows = 1;
         while (firstTop + 370 * rows + screen.height() * 0.1 <= screen.height())
             ++rows;
         QVERIFY2(34 - hidden.size() > rows, "the notes must fill more than one column");
-
+        // Hidden notes share the place of the visible note after them.
         int visibleBefore = 0;
         for (int i = 1; i <= 34; ++i) {
-            const NoteRecord &note = NoteStore().note(i)->record();
-            const int column = visibleBefore / rows;
-            const int row = visibleBefore % rows;
-            QCOMPARE(note.left, firstLeft + 650 * column);
-            QCOMPARE(note.top, firstTop + 370 * row);
-            QVERIFY(isCollapsed(note));
-            QCOMPARE(NoteStore().note(i)->isVisible(), !hidden.contains(i));
-            if (!hidden.contains(i))
-                ++visibleBefore;
+            const form_Note *note = NoteStore().note(i);
+            QCOMPARE(geometry(note->record()), QRect(firstLeft + 650 * (visibleBefore / rows),
+                                                     firstTop + 370 * (visibleBefore % rows), 650, 370));
+            QCOMPARE(note->isVisible(), !hidden.contains(i));
+            visibleBefore += note->isVisible() ? 1 : 0;
         }
-        // The hidden notes share the place of the visible note after them.
-        QCOMPARE(NoteStore().note(5)->record().top, NoteStore().note(6)->record().top);
-        QCOMPARE(NoteStore().note(31)->record().left, NoteStore().note(32)->record().left);
-        QCOMPARE(NoteStore().note(31)->record().top, firstTop);
-        QVERIFY(Settings().NotesAllMinimized);
     }
 };
 
