@@ -210,10 +210,7 @@ void form_Calendar::DisplayTheSelectedDate()
 
 void form_Calendar::Form_Load()
 {
-    if (const QScreen *s = screen()) {
-        const QRect area = s->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(this);
     FillDateLists();
     const QDateTime now = platform::Clock::now();
     combo_Year->setCurrentText(QString::number(now.date().year()));

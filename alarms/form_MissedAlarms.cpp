@@ -41,10 +41,7 @@ void form_MissedAlarms::Form_Load()
 {
     if (isVisible())
         return;
-    if (const QScreen *s = screen()) {
-        const QRect area = s->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(this);
     show();
 }
 

@@ -42,10 +42,7 @@ form_Notify::form_Notify(QWidget *parent) : QDialog(parent)
 
 void form_Notify::Form_Load()
 {
-    if (const QScreen *s = screen()) {
-        const QRect area = s->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(this);
     PlaySound(QStringLiteral("clock.wav"));
     show();
     raise();

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
+#include <QWidget>
 
 // Windows keep their geometry in twips in the model; 15 twips make one pixel.
 inline constexpr int TwipsPerPixel = 15;
@@ -23,4 +24,14 @@ inline QRect screenTwips()
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect px = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     return {toTwips(px.x()), toTwips(px.y()), toTwips(px.width()), toTwips(px.height())};
+}
+
+// Centres a window on its screen: left = (screen width - width) / 2, top likewise.
+inline void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen()) {
+        const QRect area = screen->geometry();
+        window->move(area.x() + (area.width() - window->width()) / 2,
+                     area.y() + (area.height() - window->height()) / 2);
+    }
 }

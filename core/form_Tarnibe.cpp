@@ -5,6 +5,7 @@
 #include "core/ErrorLog.h"
 #include "core/Settings.h"
 #include "core/TrayIcon.h"
+#include "core/Twips.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
@@ -177,10 +178,7 @@ void form_Tarnibe::Form_Load()
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     Settings().totStart += 1;
 
-    if (const QScreen *screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    centreOnScreen(this);
 
     m_host.loadClockWindow();
     const SettingsRecord &s = Settings();

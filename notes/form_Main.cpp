@@ -475,50 +475,47 @@ void form_Main::menu_SendToNetUser_Click()
         note->menu_Send_Click();
 }
 
-void form_Main::image_HideAll_Click()
+void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(form_Note *), bool &setting, bool value)
 {
-    image_ShowAll->show();
-    image_HideAll->hide();
+    front->show();
+    back->hide();
     for (int i = 1; i <= NoteStore().count(); ++i)
-        NoteStore().note(i)->hide();
-    Settings().NotesAllHidden = true;
+        act(NoteStore().note(i));
+    setting = value;
     WriteGlobalVariables();
     SaveAllNotes();
+}
+
+void form_Main::image_HideAll_Click()
+{
+    allNotes(
+        image_ShowAll, image_HideAll, [](form_Note *note) { note->hide(); }, Settings().NotesAllHidden, true);
 }
 
 void form_Main::image_ShowAll_Click()
 {
-    image_HideAll->show();
-    image_ShowAll->hide();
-    for (int i = 1; i <= NoteStore().count(); ++i)
-        NoteStore().note(i)->show();
-    Settings().NotesAllHidden = false;
-    WriteGlobalVariables();
-    SaveAllNotes();
+    allNotes(
+        image_HideAll, image_ShowAll, [](form_Note *note) { note->show(); }, Settings().NotesAllHidden, false);
 }
 
 void form_Main::image_Minimize_Click()
 {
-    image_Maximize->show();
-    image_Minimize->hide();
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        Requests().collapseAll = true;
-        NoteStore().note(i)->image_Menu_DblClick();
-    }
-    Settings().NotesAllMinimized = true;
-    WriteGlobalVariables();
-    SaveAllNotes();
+    allNotes(
+        image_Maximize, image_Minimize,
+        [](form_Note *note) {
+            Requests().collapseAll = true;
+            note->image_Menu_DblClick();
+        },
+        Settings().NotesAllMinimized, true);
 }
 
 void form_Main::image_Maximize_Click()
 {
-    image_Minimize->show();
-    image_Maximize->hide();
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        Requests().expandAll = true;
-        NoteStore().note(i)->image_Menu_DblClick();
-    }
-    Settings().NotesAllMinimized = false;
-    WriteGlobalVariables();
-    SaveAllNotes();
+    allNotes(
+        image_Minimize, image_Maximize,
+        [](form_Note *note) {
+            Requests().expandAll = true;
+            note->image_Menu_DblClick();
+        },
+        Settings().NotesAllMinimized, false);
 }

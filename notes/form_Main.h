@@ -80,6 +80,8 @@ private:
     int createNote(const NoteRecord &record);
     void growSurface(int rowTop);
     void updateScrollBars();
+    // The four all-notes buttons: swap the pair shown, act on every note, store the choice, save.
+    void allNotes(QToolButton *front, QToolButton *back, void (*act)(class form_Note *), bool &setting, bool value);
 
     QWidget *Picture1 = nullptr;
     QWidget *Picture2 = nullptr;
