@@ -89,6 +89,7 @@ void AppProgramHost::unloadWindows()
         if (GhostOwner *o = owner(program)) {
             o->Unload();
             o->hide();
+            o->UnloadWindows();
             if (program == Program::Notes && m_container)
                 m_container->Unload();
         }

@@ -1,5 +1,6 @@
 #include "calculator/form_GhostCalculator.h"
 
+#include "calculator/form_Calculator.h"
 #include "platform/Tray.h"
 
 form_GhostCalculator::form_GhostCalculator(ProgramLifecycle &lifecycle, QWidget *parent)
@@ -15,10 +16,40 @@ form_GhostCalculator::form_GhostCalculator(ProgramLifecycle &lifecycle, QWidget 
                 &form_GhostCalculator::menu_ExitCalculator_Click);
 }
 
+form_GhostCalculator::~form_GhostCalculator()
+{
+    delete m_calculator;
+}
+
+form_Calculator *form_GhostCalculator::calculator() const
+{
+    return m_calculator;
+}
+
 void form_GhostCalculator::Form_MouseMove(int message)
 {
-    if (message == platform::RightButtonUp)
+    if (message == platform::LeftButtonUp) {
+        if (m_calculator && m_calculator->isVisible()) {
+            m_calculator->setWindowState(m_calculator->windowState() & ~Qt::WindowMinimized);
+        } else {
+            if (!m_calculator) {
+                m_calculator = new form_Calculator;
+                // The close button discards the window and its tape; the next click makes a fresh one.
+                m_calculator->setAttribute(Qt::WA_DeleteOnClose);
+                m_calculator->Form_Load();
+            }
+            m_calculator->show();
+        }
+        m_calculator->raise();
+        m_calculator->activateWindow();
+    } else if (message == platform::RightButtonUp) {
         showPopupMenu();
+    }
+}
+
+void form_GhostCalculator::UnloadWindows()
+{
+    delete m_calculator;
 }
 
 void form_GhostCalculator::menu_Help_Click()
@@ -33,5 +64,10 @@ void form_GhostCalculator::menu_Properties_Click()
 
 void form_GhostCalculator::menu_ExitCalculator_Click()
 {
-    m_lifecycle.exitProgram(Program::Calculator, this, [this] { Unload(); });
+    m_lifecycle.exitProgram(Program::Calculator, this, [this] {
+        Unload();
+        // Hidden, not closed: the tape is there again when the calculator is started and opened again.
+        if (m_calculator)
+            m_calculator->hide();
+    });
 }

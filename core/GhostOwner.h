@@ -21,6 +21,8 @@ public:
     void Unload();
     bool isLoaded() const { return m_loaded; }
     void deleteTrayIcon();
+    // Closes the program's own windows when the suite ends.
+    virtual void UnloadWindows() {}
 
     QMenu *popupMenu() const { return m_menu; }
     QString tip() const { return m_tip; }

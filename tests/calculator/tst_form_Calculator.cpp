@@ -1,0 +1,242 @@
+#include "TestEnvironment.h"
+#include "app/AppProgramHost.h"
+#include "calculator/form_Calculator.h"
+#include "calculator/form_GhostCalculator.h"
+#include "core/Settings.h"
+#include "core/form_Tarnibe.h"
+#include "platform/IniStore.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <clocale>
+
+using namespace Qt::StringLiterals;
+using platform::MsgAnswer;
+
+namespace {
+
+// Types a line into the input box and presses Enter, as a user would.
+void enter(form_Calculator &calc, const QString &line)
+{
+    QTest::keyClicks(calc.text_Input, line);
+    QTest::keyClick(calc.text_Input, Qt::Key_Return);
+}
+
+QStringList tape(const form_Calculator &calc)
+{
+    QStringList lines;
+    for (int i = 0; i < calc.list_Output->count(); ++i)
+        lines << calc.list_Output->item(i)->text();
+    return lines;
+}
+
+void clickLine(form_Calculator &calc, int row)
+{
+    QListWidget *list = calc.list_Output;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+QString stored(const char *key)
+{
+    return SettingsStore().value(u"Settings"_s, QString::fromLatin1(key)).value_or(QString());
+}
+
+int checkedIndex(const form_Calculator &calc, const char *prefix)
+{
+    int checked = -1;
+    for (int i = 0; i < 6; ++i) {
+        if (calc.findChild<QAction *>(QString::fromLatin1(prefix) + QString::number(i))->isChecked()) {
+            if (checked >= 0)
+                return -2; // more than one
+            checked = i;
+        }
+    }
+    return checked;
+}
+
+class Host : public AppProgramHost {
+public:
+    int ended = 0;
+    void endProcess() override { ++ended; }
+};
+
+} // namespace
+
+class tst_form_Calculator : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void enterEvaluatesOntoTheTape()
+    {
+        TestEnvironment env;
+        form_Calculator calc;
+        calc.Form_Load();
+        calc.show();
+        enter(calc, u"1,5*2"_s);
+        QCOMPARE(tape(calc), (QStringList{u"1.5*2"_s, u"= 3"_s, u"---------------------"_s}));
+        QCOMPARE(calc.text_Input->toPlainText(), QString());
+        QCOMPARE(calc.list_Output->currentRow(), 1);
+        QVERIFY(calc.Timer1.isActive());
+        QCOMPARE(calc.Timer1.interval(), 750);
+        QTRY_VERIFY_WITH_TIMEOUT(calc.list_Output->selectedItems().isEmpty(), 2000);
+        QVERIFY(!calc.Timer1.isActive());
+
+        // A decimal comma in the desktop's language still gives a point on the tape.
+        const QByteArray oldLocale = std::setlocale(LC_ALL, nullptr);
+        std::setlocale(LC_ALL, "de_DE.UTF-8");
+        QLocale::setDefault(QLocale(QLocale::German));
+        enter(calc, u"1/4"_s);
+        QLocale::setDefault(QLocale::c());
+        std::setlocale(LC_ALL, oldLocale.constData());
+        QCOMPARE(tape(calc).mid(3), (QStringList{u"1/4"_s, u"= 0.25"_s, u"---------------------"_s}));
+
+        // Taking lines back: a result without its "= ", anything else as it stands.
+        clickLine(calc, 1);
+        QCOMPARE(calc.text_Input->toPlainText(), u"3"_s);
+        clickLine(calc, 0);
+        QCOMPARE(calc.text_Input->toPlainText(), u"1.5*2"_s);
+        clickLine(calc, 2);
+        QCOMPARE(calc.text_Input->toPlainText(), u"---------------------"_s);
+
+        calc.findChild<QAction *>(u"menu_Empty"_s)->trigger();
+        QCOMPARE(calc.list_Output->count(), 0);
+        QCOMPARE(calc.text_Input->toPlainText(), QString());
+    }
+
+    void failedLinesStayInTheBoxAndAddNothing()
+    {
+        TestEnvironment env;
+        form_Calculator calc;
+        calc.Form_Load();
+
+        env.messages.expect(MsgAnswer::Ok);
+        enter(calc, u"2+*3"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"Can not evaluate expression:  '*'"_s);
+        QCOMPARE(env.messages.shown().constLast().title, u"Info"_s);
+        QCOMPARE(env.messages.shown().constLast().icon, platform::MsgIcon::Information);
+        QCOMPARE(calc.text_Input->toPlainText(), u"2+*"_s);
+
+        // Enter removes the character left of the caret, wherever the caret is.
+        QTextCursor cursor = calc.text_Input->textCursor();
+        cursor.setPosition(2);
+        calc.text_Input->setTextCursor(cursor);
+        env.messages.expect(MsgAnswer::Ok);
+        QTest::keyClick(calc.text_Input, Qt::Key_Enter);
+        QCOMPARE(calc.text_Input->toPlainText(), u"2*"_s);
+
+        // Arithmetic faults fail the line like any other error, and are logged.
+        env.messages.expect(MsgAnswer::Ok);
+        calc.text_Input->clear();
+        enter(calc, u"1/0"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"Division by zero"_s);
+        QVERIFY(env.logLines().constLast().startsWith(u"\"err_calc_e_prs 11 Division by zero"_s));
+
+        env.messages.expect(MsgAnswer::Ok);
+        calc.text_Input->setPlainText(QString(10000, u'(') + u"1"_s + QString(10000, u')'));
+        calc.text_Input->moveCursor(QTextCursor::End);
+        QTest::keyClick(calc.text_Input, Qt::Key_Return);
+        QCOMPARE(env.messages.shown().constLast().text, u"Can not evaluate expression. "_s);
+        QCOMPARE(calc.list_Output->count(), 0);
+    }
+
+    void fontSizeAndOnTopAreRemembered()
+    {
+        TestEnvironment env;
+        {
+            // The first-start choices: "Modern", 10 points, on top.
+            form_Calculator calc;
+            calc.Form_Load();
+            QCOMPARE(calc.text_Input->font().family(), u"Modern"_s);
+            QCOMPARE(calc.list_Output->font().pointSize(), 10);
+            QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
+            QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
+            QVERIFY(calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QVERIFY(calc.findChild<QAction *>(u"menu_OnTop"_s)->isChecked());
+
+            calc.findChild<QAction *>(u"menu_Size4"_s)->trigger();
+            QCOMPARE(calc.text_Input->font().pointSize(), 12);
+            QCOMPARE(calc.list_Output->font().pointSize(), 12);
+            QCOMPARE(checkedIndex(calc, "menu_Size"), 4);
+            QCOMPARE(stored("CalcSize"), u"4"_s);
+
+            calc.findChild<QAction *>(u"menu_Font4"_s)->trigger();
+            QCOMPARE(calc.findChild<QAction *>(u"menu_Font4"_s)->text(), u"Sans serif"_s);
+            QCOMPARE(calc.text_Input->font().family(), u"San Serif"_s);
+            QCOMPARE(calc.list_Output->font().family(), u"San Serif"_s);
+            QCOMPARE(calc.list_Output->font().pointSize(), 12);
+            QCOMPARE(checkedIndex(calc, "menu_Font"), 4);
+            QCOMPARE(stored("CalcFont"), u"4"_s);
+
+            calc.findChild<QAction *>(u"menu_OnTop"_s)->trigger();
+            QVERIFY(!calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QVERIFY(!calc.findChild<QAction *>(u"menu_OnTop"_s)->isChecked());
+            QCOMPARE(stored("CalcOnTop"), u"False"_s);
+        }
+        {
+            form_Calculator calc;
+            calc.Form_Load();
+            QCOMPARE(calc.text_Input->font().family(), u"San Serif"_s);
+            QCOMPARE(calc.text_Input->font().pointSize(), 12);
+            QVERIFY(!calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        }
+
+        // Choices outside the menus, from a hand-edited file, fall back to the first-start ones.
+        Settings().CalcFont = 9;
+        Settings().CalcSize = -1;
+        form_Calculator calc;
+        calc.Form_Load();
+        QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
+        QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
+    }
+
+    void theTrayIconOpensTheWindowAndExitKeepsTheTape()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"StartNotes"_s, u"0"_s);
+        SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        auto *ghost = static_cast<form_GhostCalculator *>(host.owner(Program::Calculator));
+        QCOMPARE(env.tray.tips(), (QStringList{u"Atomic time"_s, u"Calculator"_s}));
+        QVERIFY(!ghost->calculator());
+
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        QPointer<form_Calculator> calc = ghost->calculator();
+        QVERIFY(calc && calc->isVisible());
+        enter(*calc, u"6*7"_s);
+        calc->showMinimized();
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        QVERIFY(!(calc->windowState() & Qt::WindowMinimized));
+
+        // Exit while the clock runs: only the calculator's icon goes, and its window only hides.
+        ghost->findChild<QAction *>(u"menu_ExitCalculator"_s)->trigger();
+        QCOMPARE(env.tray.tips(), QStringList{u"Atomic time"_s});
+        QVERIFY(!ProgramRunFlags().calculator);
+        QVERIFY(calc && !calc->isVisible());
+        host.startProgram(Program::Calculator);
+        ProgramRunFlags().calculator = true;
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        QCOMPARE(ghost->calculator(), calc.data());
+        QCOMPARE(tape(*calc).value(1), u"= 42"_s);
+
+        // The close button discards the window and its tape.
+        calc->close();
+        QTRY_VERIFY(!calc);
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        QVERIFY(ghost->calculator() && ghost->calculator()->list_Output->count() == 0);
+
+        // The last program's exit ends the suite.
+        host.owner(Program::Clock)->findChild<QAction *>(u"menu_Exittime"_s)->trigger();
+        QCOMPARE(host.ended, 0);
+        ghost->findChild<QAction *>(u"menu_ExitCalculator"_s)->trigger();
+        QCOMPARE(host.ended, 1);
+    }
+};
+
+QTEST_MAIN(tst_form_Calculator)
+#include "tst_form_Calculator.moc"
