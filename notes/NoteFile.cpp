@@ -1,12 +1,8 @@
 #include "notes/NoteFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QStringDecoder>
-#include <cerrno>
+#include "platform/TextFiles.h"
+
 #include <cmath>
-#include <fcntl.h>
-#include <unistd.h>
 
 using platform::ErrorKind;
 
@@ -23,30 +19,9 @@ QByteArray quoted(const QString &text)
     return '"' + safe.toUtf8() + '"';
 }
 
-// Windows-1252 differs from Latin-1 only in 0x80-0x9F.
-QString fromWindows1252(QByteArrayView bytes)
-{
-    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString text;
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text.append(QChar(b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b)));
-    }
-    return text;
-}
-
 class Reader {
 public:
-    explicit Reader(const QByteArray &bytes) : m_bytes(bytes)
-    {
-        QStringDecoder probe(QStringDecoder::Utf8);
-        const QString probed = probe.decode(bytes); // the decoder only runs once its result is taken
-        m_utf8 = !probe.hasError();
-    }
+    explicit Reader(const QByteArray &bytes) : m_bytes(bytes) { m_utf8 = platform::isUtf8(bytes); }
 
     bool atEnd() const { return m_pos >= m_bytes.size(); }
 
@@ -70,7 +45,10 @@ public:
     }
 
 private:
-    QString decode(QByteArrayView bytes) const { return m_utf8 ? QString::fromUtf8(bytes) : fromWindows1252(bytes); }
+    QString decode(QByteArrayView bytes) const
+    {
+        return m_utf8 ? QString::fromUtf8(bytes) : platform::fromWindows1252(bytes);
+    }
 
     // Splits the field line: quoted strings may hold commas, everything else ends at the next comma.
     std::optional<ErrorKind> readFields(NoteRecord &note)
@@ -162,22 +140,6 @@ private:
     bool m_utf8 = true;
 };
 
-bool syncAndClose(QFile &file)
-{
-    const bool flushed = file.flush() && ::fsync(file.handle()) == 0;
-    file.close();
-    return flushed && file.error() == QFileDevice::NoError;
-}
-
-void syncFolder(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 QByteArray encodeNotes(const QList<NoteRecord> &notes)
@@ -216,30 +178,5 @@ DecodedNotes decodeNotes(const QByteArray &bytes)
 
 std::optional<ErrorKind> writeNotesFile(const QString &path, const QString &backupPath, const QList<NoteRecord> &notes)
 {
-    const QString temporary = path + QStringLiteral(".new");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return ErrorKind::PathAccess;
-    const QByteArray bytes = encodeNotes(notes);
-    if (file.write(bytes) != bytes.size() || !syncAndClose(file)) {
-        const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
-        QFile::remove(temporary);
-        return full ? ErrorKind::DiskFull : ErrorKind::PathAccess;
-    }
-    // notes.dat keeps its name throughout: the backup is a second name for it, then the new file replaces it.
-    const QByteArray current = QFile::encodeName(path);
-    const QByteArray backup = QFile::encodeName(backupPath);
-    if (QFile::exists(path)) {
-        QFile::remove(backupPath);
-        if (::link(current.constData(), backup.constData()) != 0 && !QFile::copy(path, backupPath)) {
-            QFile::remove(temporary);
-            return ErrorKind::PathAccess;
-        }
-    }
-    if (::rename(QFile::encodeName(temporary).constData(), current.constData()) != 0) {
-        QFile::remove(temporary);
-        return ErrorKind::PathAccess;
-    }
-    syncFolder(path);
-    return std::nullopt;
+    return platform::replaceFile(path, backupPath, encodeNotes(notes));
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/ErrorCodes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace platform {
+
+// Text from files and peers: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252, the code page older
+// copies of the suite wrote in.
+bool isUtf8(QByteArrayView bytes);
+QString fromWindows1252(QByteArrayView bytes);
+QString decodeText(QByteArrayView bytes);
+
+// Replaces `path` with `bytes` so that a crash or a full disk at any moment leaves either the old or the new
+// complete file: the new generation is written and synced beside it first, the current file becomes
+// `backupPath`, then the new one takes its name. Returns the failure, if any; `path` is then untouched.
+std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupPath, const QByteArray &bytes);
+
+} // namespace platform
