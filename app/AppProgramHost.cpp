@@ -5,7 +5,10 @@
 #include "clock/form_GhostTime.h"
 #include "core/Settings.h"
 #include "core/TopMost.h"
+#include "core/form_Tarnibe.h"
 #include "mail/form_NotifyMail.h"
+#include "netnotes/NetNotes.h"
+#include "netnotes/NetUserStore.h"
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
@@ -16,13 +19,16 @@ AppProgramHost::AppProgramHost() = default;
 
 AppProgramHost::~AppProgramHost()
 {
+    Hooks().openSendDialog = nullptr;
+    Hooks().closeOutgoingConnection = nullptr;
     SetTopMostTable(nullptr);
     UnloadAlarmWindows();
     NoteStore().clear();
 }
 
-void AppProgramHost::attach(ProgramLifecycle &lifecycle)
+void AppProgramHost::attach(form_Tarnibe &panel)
 {
+    ProgramLifecycle &lifecycle = panel;
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
     m_container = std::make_unique<form_Main>();
     m_topMost = std::make_unique<NoteTopMostTable>();
@@ -31,6 +37,19 @@ void AppProgramHost::attach(ProgramLifecycle &lifecycle)
     hooks.alarmIconClicked = image_Alarm_Click;
     hooks.checkAlarms = timer_CheckAlarm_Timer;
     SetTopMostTable(m_topMost.get());
+    m_netNotes = std::make_unique<NetNotes>();
+    m_netNotes->senderName = [&panel] { return panel.senderName(); };
+    m_netNotes->deliver = [this](const NoteMessage &message) {
+        // A note that arrives while the notes program is not running starts it: the note is shown and saved.
+        if (!ProgramRunFlags().notes) {
+            ProgramRunFlags().notes = true;
+            startProgram(Program::Notes);
+        }
+        m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate,
+                                   message.alarmRepeat, message.alarmTime, message.alarmTip);
+    };
+    hooks.openSendDialog = [this](int index) { m_netNotes->openSendDialog(index); };
+    hooks.closeOutgoingConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
@@ -49,6 +68,26 @@ GhostOwner *AppProgramHost::owner(Program program) const
         break;
     }
     return m_mail.get();
+}
+
+void AppProgramHost::readNetUsers()
+{
+    ReadNetUsers();
+}
+
+void AppProgramHost::setupNetwork(bool listen)
+{
+    m_netNotes->setAcceptNotes(listen);
+}
+
+void AppProgramHost::setAcceptNotes(bool listen)
+{
+    m_netNotes->setAcceptNotes(listen);
+}
+
+void AppProgramHost::openNetUsers()
+{
+    m_netNotes->openNetUsers(true);
 }
 
 void AppProgramHost::startProgram(Program program)
@@ -95,6 +134,8 @@ void AppProgramHost::unloadWindows()
         }
     }
     UnloadAlarmWindows();
+    if (m_netNotes)
+        m_netNotes->unloadWindows();
     NoteStore().clear();
 }
 

@@ -10,7 +10,9 @@ class form_GhostNotes;
 class form_GhostTime;
 class form_Main;
 class form_NotifyMail;
+class NetNotes;
 class NoteTopMostTable;
+class form_Tarnibe;
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
 class AppProgramHost : public ProgramHost {
@@ -19,8 +21,12 @@ public:
     ~AppProgramHost() override;
 
     // The owners ask the control panel for their own exit, help and properties.
-    void attach(ProgramLifecycle &lifecycle);
+    void attach(form_Tarnibe &panel);
 
+    void readNetUsers() override;
+    void setupNetwork(bool listen) override;
+    void setAcceptNotes(bool listen) override;
+    void openNetUsers() override;
     void startProgram(Program program) override;
     void saveAllNotes() override;
     void checkMissedAlarms() override;
@@ -30,6 +36,7 @@ public:
 
     GhostOwner *owner(Program program) const;
     form_Main *container() const { return m_container.get(); }
+    NetNotes *netNotes() const { return m_netNotes.get(); }
 
 private:
     std::unique_ptr<form_GhostNotes> m_notes;
@@ -39,4 +46,5 @@ private:
     std::unique_ptr<form_GhostCalculator> m_calculator;
     std::unique_ptr<form_GhostTime> m_clock;
     std::unique_ptr<form_NotifyMail> m_mail;
+    std::unique_ptr<NetNotes> m_netNotes;
 };

@@ -290,6 +290,12 @@ void form_Tarnibe::c_Ok_Click()
     hide();
 }
 
+QString form_Tarnibe::senderName() const
+{
+    const QString field = text_Name->text();
+    return field.isEmpty() ? Settings().ComputerName : field;
+}
+
 void form_Tarnibe::c_NetUsers_Click()
 {
     m_host.openNetUsers();

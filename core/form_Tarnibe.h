@@ -23,6 +23,8 @@ public:
 
     // The start sequence.
     void Form_Load();
+    // The name outgoing notes carry: the sender name field, else the computer's name.
+    QString senderName() const;
 
     void check_StartNotes_Click();
     void check_StartClock_Click();

@@ -179,6 +179,16 @@ void form_Note::showAlarm(bool visible, const QString &tip)
     image_Alarm->setVisible(m_alarmOn && !isCollapsed(m_note));
 }
 
+QString form_Note::currentText() const
+{
+    return text_NoteInput->toPlainText();
+}
+
+QString form_Note::alarmTip() const
+{
+    return image_Alarm->toolTip();
+}
+
 void form_Note::setCreated(const QString &created)
 {
     m_note.created = created;

@@ -37,6 +37,10 @@ public:
     // Turns the light-yellow background white (a flash) or back.
     void setFlash(bool white);
     bool isEditing() const;
+    // What the note shows now, edits not yet ended included.
+    QString currentText() const;
+    bool alarmOn() const { return m_alarmOn; }
+    QString alarmTip() const;
     bool onTop() const;
     int inset() const { return m_inset; }
 

@@ -31,6 +31,8 @@ ErrorInfo errorInfo(ErrorKind kind)
         return {10060, QStringLiteral("Connection timed out")};
     case ErrorKind::AddressInUse:
         return {10048, QStringLiteral("Address in use")};
+    case ErrorKind::SocketAccess:
+        return {10013, QStringLiteral("Permission denied")};
     }
     return {5, QStringLiteral("Invalid procedure call or argument")};
 }

@@ -19,6 +19,7 @@ enum class ErrorKind {
     HostNotFound,      // 11001
     TimedOut,          // 10060
     AddressInUse,      // 10048
+    SocketAccess,      // 10013
 };
 
 struct ErrorInfo {

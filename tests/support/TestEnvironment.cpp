@@ -71,6 +71,8 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + u"/data"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path() + u"/runtime"));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + u"/cache"));
+    // Any free port: tests run side by side, and none may take the real port 1001.
+    qputenv("TARNIBE_NOTE_PORT", "0");
 
     platform::Clock::install(&clock);
     platform::installTrayHost(&tray);

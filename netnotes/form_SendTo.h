@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+#include <functional>
+
+class QListWidget;
+class QPushButton;
+
+// "Send to -->": the nicknames of the directory; a click sends the note the dialog was opened for.
+class form_SendTo : public QWidget {
+    Q_OBJECT
+public:
+    explicit form_SendTo(QWidget *parent = nullptr);
+
+    void Form_Load();
+    // Lists the nickname of every entry that has an address, in table order.
+    void fillList();
+    void list_NetUsers_Click();
+    void c_Add_Click();
+    void c_Close_Click();
+
+    // Called with the chosen entry's address.
+    std::function<void(const QString &address)> sendTo;
+    std::function<void()> openEditor;
+
+    QListWidget *list_NetUsers;
+    QPushButton *c_Add;
+    QPushButton *c_Close;
+
+private:
+    QList<int> m_entryOfRow; // table index of each list row
+};
