@@ -1,0 +1,195 @@
+// Two and three whole suites on loopback: driven peers (the suite as the program starts it, driven through stdin)
+// and the real tarnibe program as a receiver.
+#include "../notes/NoteSamples.h"
+#include "notes/NoteFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One suite with folders of its own: its settings, notes and directory written before it starts.
+class Peer {
+public:
+    Peer(const QString &sender, quint16 port, quint16 sendPort, const QList<NoteRecord> &notes,
+         const QString &netUsers)
+        : m_port(port), m_sendPort(sendPort)
+    {
+        QDir(root()).mkpath(u"config/Tarnibe"_s);
+        QDir(root()).mkpath(u"data/Tarnibe"_s);
+        QDir(root()).mkpath(u"runtime"_s);
+        QFile::setPermissions(root() + u"/runtime"_s,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        write(u"config/Tarnibe/Tarnibe.conf"_s, "[Settings]\nStartNotes=1\nStartCalc=0\nStartClock=0\nStartEmail=0\n"
+                                                "AcceptNotes=True\nShowContainer=True\nNoteSender=" +
+                                                    sender.toUtf8() + "\n");
+        write(u"data/Tarnibe/notes.dat"_s, encodeNotes(notes));
+        write(u"data/Tarnibe/netusers.dat"_s, netUsers.toUtf8());
+    }
+    ~Peer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString root() const { return m_dir.path(); }
+    void write(const QString &path, const QByteArray &bytes) const
+    {
+        QFile file(root() + u'/' + path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    void start(const QString &program)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, root() + u"/config"_s);
+        env.insert(u"XDG_DATA_HOME"_s, root() + u"/data"_s);
+        env.insert(u"XDG_RUNTIME_DIR"_s, root() + u"/runtime"_s);
+        env.insert(u"XDG_CACHE_HOME"_s, root() + u"/cache"_s);
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"TARNIBE_NOTE_PORT"_s, QString::number(m_port));
+        env.insert(u"TARNIBE_NOTE_SEND_PORT"_s, QString::number(m_sendPort));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program, {});
+        QVERIFY(m_process.waitForStarted());
+    }
+    void startDriven()
+    {
+        start(QStringLiteral(NETNOTES_PEER));
+        QVERIFY(waitFor(u"READY"_s));
+    }
+
+    void command(const QByteArray &line) { m_process.write(line + '\n'); }
+    // Waits for an output line, and keeps every line read on the way.
+    bool waitFor(const QString &line, int timeoutMs = 15000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!m_output.contains(line)) {
+            if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+                return false;
+            m_process.waitForReadyRead(100);
+            while (m_process.canReadLine())
+                m_output << QString::fromUtf8(m_process.readLine()).trimmed();
+        }
+        return true;
+    }
+    QStringList rows()
+    {
+        m_output.clear();
+        command("rows");
+        if (!waitFor(u"END ROWS"_s))
+            return {u"no rows"_s};
+        return m_output.filter(QRegularExpression(u"^ROW "_s));
+    }
+    QList<NoteRecord> savedNotes() const
+    {
+        QFile file(root() + u"/data/Tarnibe/notes.dat"_s);
+        return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
+    }
+    void clearOutput() { m_output.clear(); }
+    QStringList output() const { return m_output; }
+
+private:
+    QTemporaryDir m_dir;
+    quint16 m_port;
+    quint16 m_sendPort;
+    QProcess m_process;
+    QStringList m_output;
+};
+
+NoteRecord withAlarm(const QString &text)
+{
+    NoteRecord note = NoteSamples::stored(text, 900, 900);
+    note.alarmDate = u"2026-12-24"_s;
+    note.alarmTime = u"18:00"_s;
+    note.alarmRepeat = u"2"_s;
+    return note;
+}
+
+const QString Sent = u"BOX Note sent|Your note was sent correctly !"_s;
+
+} // namespace
+
+class tst_NetNotesProcesses : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void twoSuitesExchangeNotesBothWays()
+    {
+        const quint16 portA = freePort();
+        const quint16 portB = freePort();
+        Peer alice(u"Alice"_s, portA, portB, {withAlarm(u"Dinner at six, $-$ bring wine"_s)},
+                   u"127.0.0.1 , Bob\r\n"_s);
+        Peer bob(QString(), portB, portA, {NoteSamples::stored(u"Thanks!"_s, 600, 600)}, u"localhost , Alice\r\n"_s);
+        alice.startDriven();
+        bob.startDriven();
+
+        alice.command("send 1 0");
+        QVERIFY(alice.waitFor(Sent));
+        QVERIFY(alice.waitFor(u"SENT"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(bob.rows().size(), 2, 10000);
+        QCOMPARE(bob.rows().value(1), u"ROW 2 From : Alice|Dinner at six, $-$ bring wine"_s);
+        const QList<NoteRecord> received = bob.savedNotes();
+        QCOMPARE(received.size(), 2);
+        QCOMPARE(received[1].title, u"From : Alice"_s);
+        QCOMPARE(received[1].alarmDate, u"2026-12-24"_s);
+        QCOMPARE(received[1].alarmTime, u"18:00"_s);
+        QCOMPARE(received[1].alarmRepeat, u"2"_s);
+
+        // Bob left his name empty: his note carries the computer's name.
+        bob.command("send 1 0");
+        QVERIFY(bob.waitFor(Sent));
+        QTRY_COMPARE_WITH_TIMEOUT(alice.rows().size(), 2, 10000);
+        QCOMPARE(alice.rows().value(1), u"ROW 2 From : "_s + QSysInfo::machineHostName() + u"|Thanks!"_s);
+
+        // The real program receives and saves as well.
+        const quint16 portC = freePort();
+        Peer carol(u"Carol"_s, portC, portA, {}, QString());
+        carol.start(QStringLiteral(TARNIBE_BINARY));
+        Peer dave(u"Dave"_s, freePort(), portC, {withAlarm(u"For Carol"_s)}, u"127.0.0.1 , Carol\r\n"_s);
+        dave.startDriven();
+        QTest::qWait(300); // the program's listener opens at the end of its start
+        dave.command("send 1 0");
+        QVERIFY(dave.waitFor(u"SENT"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(carol.savedNotes().size(), 1, 10000);
+        QCOMPARE(carol.savedNotes()[0].title, u"From : Dave"_s);
+        QCOMPARE(carol.savedNotes()[0].text, u"For Carol"_s);
+    }
+
+    void refusalsAndUnknownHostsAreExplained()
+    {
+        // Nobody listens on Bob's port; the second entry is no valid host name, so Qt refuses it before any lookup leaves this machine.
+        Peer alice(u"Alice"_s, freePort(), freePort(), {withAlarm(u"hello"_s)},
+                   u"127.0.0.1 , Bob\r\nno such host , Ghost\r\n"_s);
+        alice.startDriven();
+        alice.command("send 1 0");
+        QVERIFY(alice.waitFor(u"BOX Could not send the note|Either the user has not Tarnibe running on his computer "
+                              "or he does not want to receive any notes !"_s));
+        QVERIFY(alice.waitFor(u"FAILED"_s));
+        alice.command("send 1 1");
+        QVERIFY(alice.waitFor(u"BOX Could not send the note|I can not find the users computer on the network. (Have "
+                              "you typed it EXACTLY as it appears on the network) ?"_s));
+        QVERIFY(!alice.output().contains(Sent));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_NetNotesProcesses)
+#include "tst_NetNotesProcesses.moc"
