@@ -53,7 +53,12 @@ void NoteReceiver::close()
 void NoteReceiver::tcpServer_ConnectionRequest()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-        const QString peer = socket->peerAddress().toString();
+        // A dual-stack listener sees IPv4 peers as ::ffff:a.b.c.d; they are logged and counted as a.b.c.d.
+        QHostAddress address = socket->peerAddress();
+        bool isIPv4 = false;
+        if (const quint32 ipv4 = address.toIPv4Address(&isIPv4); isIPv4)
+            address = QHostAddress(ipv4);
+        const QString peer = address.toString();
         if (m_connections.size() >= maxConnections) {
             if (!m_tooManyLogged)
                 LogError(TagRequest, ErrorKind::SocketAccess,

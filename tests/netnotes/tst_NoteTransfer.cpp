@@ -1,0 +1,294 @@
+// The listener and the sender on real loopback sockets, with peers that split, stall, flood and garble.
+#include "../notes/NoteSamples.h"
+#include "TestEnvironment.h"
+#include "app/AppProgramHost.h"
+#include "core/GhostOwner.h"
+#include "core/form_Tarnibe.h"
+#include "netnotes/NetNotes.h"
+#include "notes/NoteFile.h"
+#include "notes/NoteStore.h"
+#include "notes/form_Main.h"
+#include "platform/Paths.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <algorithm>
+#include <memory>
+#include <sys/socket.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+NoteMessage sample(const QString &text)
+{
+    return {text, true, u"From : Alice"_s, u"2026-12-24"_s, u"2"_s, u"18:00"_s, u"2026-12-24  18:00"_s, false};
+}
+
+std::unique_ptr<QTcpSocket> connectTo(quint16 port)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    QSignalSpy connected(socket.get(), &QTcpSocket::connected);
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    // The listener runs in this process: wait with the event loop running, never blocked.
+    return connected.wait(5000) ? std::move(socket) : nullptr;
+}
+
+// Writes the bytes and waits until they are on the wire.
+void put(QTcpSocket &socket, const QByteArray &bytes)
+{
+    socket.write(bytes);
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(5000)) {
+    }
+}
+
+struct Listener {
+    Listener()
+    {
+        receiver.floodLimit = 1000;
+        [&] { QVERIFY(receiver.listen(0)); }();
+    }
+    NoteReceiver receiver;
+    QSignalSpy spy{&receiver, &NoteReceiver::noteReceived};
+    NoteMessage note(int i) const { return spy.at(i).at(0).value<NoteMessage>(); }
+};
+
+class Host : public AppProgramHost {
+public:
+    void endProcess() override {}
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(NoteMessage)
+
+class tst_NoteTransfer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { qRegisterMetaType<NoteMessage>(); }
+
+    void theWireFormat()
+    {
+        const NoteMessage note = sample(u"Käse $-$ und Brot\r\nzweite Zeile"_s);
+        const QByteArray bytes = encodeNoteMessage(note);
+        QVERIFY(bytes.startsWith("K\xc3\xa4se $-$ und Brot\r\nzweite Zeile$-$True$-$From : Alice$-$2026-12-24$-$"));
+        QVERIFY(bytes.endsWith("$-$18:00$-$2026-12-24  18:00$-$"));
+        QCOMPARE(decodeNoteMessage(bytes), std::optional<NoteMessage>(note));
+        QVERIFY(isCompleteNoteMessage(bytes));
+        for (qsizetype cut = 0; cut < bytes.size(); ++cut)
+            QVERIFY2(!isCompleteNoteMessage(bytes.first(cut)), qPrintable(QString::number(cut)));
+
+        // Older peers: Windows-1252 text, an alarm field of -1 or 0, or of no truth value at all.
+        const auto fromOld = decodeNoteMessage("K\xe4se$-$-1$-$From : Bo$-$$-$-1$-$$-$$-$");
+        QVERIFY(fromOld);
+        QCOMPARE(fromOld->text, u"Käse"_s);
+        QVERIFY(fromOld->alarmOn);
+        QCOMPARE(fromOld->alarmRepeat, u"-1"_s);
+        QVERIFY(!isCompleteNoteMessage("x$-$maybe$-$a$-$b$-$c$-$d$-$e$-$"));
+        const auto garbled = decodeNoteMessage("x$-$maybe$-$a$-$b$-$c$-$d$-$e$-$");
+        QVERIFY(garbled && !garbled->alarmOn && garbled->alarmFieldInvalid);
+        QVERIFY(!decodeNoteMessage("a$-$True$-$b$-$c$-$d$-$e$-$"));
+    }
+
+    void aMessageInPiecesMakesOneWholeNote()
+    {
+        TestEnvironment env;
+        Listener listener;
+        const QByteArray bytes = encodeNoteMessage(sample(u"three pieces"_s));
+        auto socket = connectTo(listener.receiver.port());
+        QVERIFY(socket);
+        const qsizetype third = bytes.size() / 3;
+        for (const QByteArray &piece : {bytes.first(third), bytes.mid(third, third), bytes.mid(2 * third)}) {
+            put(*socket, piece);
+            QTest::qWait(150);
+        }
+        QTRY_COMPARE(listener.spy.size(), 1);
+        QCOMPARE(listener.note(0), sample(u"three pieces"_s));
+        // The receiver closes the connection once the note is in.
+        QTRY_COMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void oversizedSilentAndGarbledPeersAreDroppedAlone()
+    {
+        TestEnvironment env;
+        Listener listener;
+        listener.receiver.silenceLimitMs = 300;
+        const quint16 port = listener.receiver.port();
+
+        // Exactly one byte too many.
+        NoteMessage big = sample(QString());
+        big.text = QString(NoteReceiver::MaxMessageBytes + 1 - encodeNoteMessage(big).size(), u'x');
+        QCOMPARE(encodeNoteMessage(big).size(), NoteReceiver::MaxMessageBytes + 1);
+        auto oversized = connectTo(port);
+        auto silent = connectTo(port);
+        QVERIFY(oversized && silent);
+        put(*oversized, encodeNoteMessage(big));
+        QTRY_COMPARE(oversized->state(), QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(silent->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(listener.spy.size(), 0);
+        QCOMPARE(listener.receiver.connectionCount(), 0);
+        QVERIFY(env.logLines().filter(u"err_tb_tcpServer_DataArrival 6 Overflow EXTRA: a note over 1 MiB"_s).size() ==
+                1);
+        QVERIFY(env.logLines().filter(u"err_tb_tcpServer_DataArrival 10060"_s).size() == 1);
+
+        // A thousand garbled messages, each on its own connection, from the fuzzing seeds and mutations of them.
+        QList<QByteArray> seeds;
+        QDirIterator files(QStringLiteral(NETNOTE_CORPUS), QDir::Files);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            seeds << file.readAll();
+        }
+        QVERIFY(seeds.size() >= 3);
+        QRandomGenerator random(1001);
+        std::vector<std::unique_ptr<QTcpSocket>> peers;
+        for (int i = 0; i < 1000; ++i) {
+            QByteArray bytes = seeds[i % seeds.size()];
+            for (int flips = random.bounded(1, 8); flips > 0 && !bytes.isEmpty(); --flips)
+                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+            if (i % 3 == 0)
+                bytes.truncate(random.bounded(int(bytes.size()) + 1));
+            peers.push_back(std::make_unique<QTcpSocket>());
+            peers.back()->connectToHost(QHostAddress::LocalHost, port);
+            peers.back()->write(bytes);
+            peers.back()->disconnectFromHost();
+            if (peers.size() == 50) {
+                // Each connection ends once the listener has judged what it sent.
+                QTRY_VERIFY_WITH_TIMEOUT(std::all_of(peers.begin(), peers.end(),
+                                                     [](const auto &peer) {
+                                                         return peer->state() == QAbstractSocket::UnconnectedState;
+                                                     }),
+                                         10000);
+                peers.clear();
+            }
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(listener.receiver.connectionCount(), 0, 10000);
+
+        // And the next good note still arrives whole.
+        const int before = int(listener.spy.size());
+        auto good = connectTo(port);
+        QVERIFY(good);
+        put(*good, encodeNoteMessage(sample(u"still here"_s)));
+        QTRY_COMPARE(listener.spy.size(), before + 1);
+        QCOMPARE(listener.note(before), sample(u"still here"_s));
+    }
+
+    void fiftyPeersAtOnceEachDeliverOnce()
+    {
+        TestEnvironment env;
+        Listener listener;
+        std::vector<std::unique_ptr<QTcpSocket>> peers;
+        for (int i = 0; i < 50; ++i) {
+            peers.push_back(std::make_unique<QTcpSocket>());
+            peers.back()->connectToHost(QHostAddress::LocalHost, listener.receiver.port());
+        }
+        for (int i = 0; i < 50; ++i) {
+            QTRY_COMPARE(peers[size_t(i)]->state(), QAbstractSocket::ConnectedState);
+            peers[size_t(i)]->write(encodeNoteMessage(sample(u"note "_s + QString::number(i))));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(listener.spy.size(), 50, 10000);
+        QSet<QString> texts;
+        for (int i = 0; i < 50; ++i)
+            texts.insert(listener.note(i).text);
+        QCOMPARE(texts.size(), 50);
+        QTest::qWait(100);
+        QCOMPARE(listener.spy.size(), 50);
+    }
+
+    void aFloodIsRefusedForAMinute()
+    {
+        TestEnvironment env;
+        Listener listener;
+        listener.receiver.floodLimit = 20;
+        const auto sendOne = [&](const QString &text) {
+            auto socket = connectTo(listener.receiver.port());
+            QVERIFY(socket);
+            put(*socket, encodeNoteMessage(sample(text)));
+            QTRY_COMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+        };
+        for (int i = 0; i < 25; ++i)
+            sendOne(QString::number(i));
+        QCOMPARE(listener.spy.size(), 20);
+        QCOMPARE(env.logLines().filter(u"more than 20 notes in a minute from 127.0.0.1, refused"_s).size(), 1);
+        env.clock.advanceSeconds(61);
+        sendOne(u"a minute later"_s);
+        QCOMPARE(listener.spy.size(), 21);
+    }
+
+    void theSenderConfirmsOnlyWhatWasWritten()
+    {
+        TestEnvironment env;
+        NoteSender sender;
+        QSignalSpy finished(&sender, &NoteSender::finished);
+
+        // A peer that takes the connection, reads nothing and slams it shut: an 8 MiB note cannot all be written.
+        QTcpServer rude;
+        QVERIFY(rude.listen(QHostAddress::LocalHost, 0));
+        // A small receive window (accepted sockets inherit it), so the note cannot vanish into kernel buffers.
+        const int window = 4096;
+        QCOMPARE(::setsockopt(int(rude.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &window, sizeof window), 0);
+        connect(&rude, &QTcpServer::newConnection, this, [&rude] {
+            QTcpSocket *peer = rude.nextPendingConnection();
+            peer->setReadBufferSize(1); // takes (almost) nothing off the connection
+            QTimer::singleShot(100, peer, [peer] { peer->abort(); });
+        });
+        sender.remotePort = rude.serverPort();
+        env.messages.expect(platform::MsgAnswer::Ok);
+        sender.send(u"127.0.0.1"_s, [] { return sample(QString(8 * 1024 * 1024, u'x')); });
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QCOMPARE(env.messages.shown().constLast().title, u"Could not send the note"_s);
+        QVERIFY(env.messages.shown().constLast().text.startsWith(u"10054 - "_s));
+
+        // A real listener: the box comes once the note is written, and the listener closing is no failure.
+        Listener listener;
+        sender.remotePort = listener.receiver.port();
+        env.messages.expect(platform::MsgAnswer::Ok);
+        sender.send(u"localhost"_s, [] { return sample(u"to a listener"_s); });
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(finished.at(1).at(0).toBool(), true);
+        QCOMPARE(env.messages.shown().constLast().text, u"Your note was sent correctly !"_s);
+        QTRY_COMPARE(listener.spy.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(env.messages.shown().size(), 2);
+    }
+
+    void aNoteForAnExitedNotesProgramStartsItAndIsSaved()
+    {
+        TestEnvironment env;
+        QFile notes(platform::dataFile(u"notes.dat"_s));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.close();
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        host.owner(Program::Notes)->findChild<QAction *>(u"menu_ExitNotes"_s)->trigger();
+        QVERIFY(!ProgramRunFlags().notes);
+
+        auto socket = connectTo(host.netNotes()->receiver.port());
+        QVERIFY(socket);
+        put(*socket, encodeNoteMessage(sample(u"while you were out"_s)));
+        QTRY_VERIFY(ProgramRunFlags().notes);
+        QCOMPARE(NoteStore().count(), 1);
+        QCOMPARE(host.container()->rowText(1), u"while you were out"_s);
+        QVERIFY(NoteStore().note(1)->alarmOn());
+        QCOMPARE(NoteStore().note(1)->alarmTip(), u"2026-12-24  18:00"_s);
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        const QList<NoteRecord> saved = decodeNotes(notes.readAll()).notes;
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved[0].title, u"From : Alice"_s);
+        QVERIFY(env.tray.tips().contains(u"New note"_s));
+        NoteSamples::resetNotes();
+    }
+};
+
+QTEST_MAIN(tst_NoteTransfer)
+#include "tst_NoteTransfer.moc"
