@@ -45,8 +45,8 @@ void AppProgramHost::attach(form_Tarnibe &panel)
             ProgramRunFlags().notes = true;
             startProgram(Program::Notes);
         }
-        m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate,
-                                   message.alarmRepeat, message.alarmTime, message.alarmTip);
+        m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate, message.alarmRepeat,
+                                   message.alarmTime, message.alarmTip);
     };
     hooks.openSendDialog = [this](int index) { m_netNotes->openSendDialog(index); };
     hooks.closeOutgoingConnection = [this] { m_netNotes->closeOutgoingConnection(); };

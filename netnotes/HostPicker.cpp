@@ -73,10 +73,10 @@ HostPicker::~HostPicker()
 QStringList HostPicker::hostsFileNames(const QByteArray &contents)
 {
     static const QSet<QString> everySystemHas = {
-        QStringLiteral("localhost"),      QStringLiteral("localhost.localdomain"), QStringLiteral("ip6-localhost"),
-        QStringLiteral("ip6-loopback"),   QStringLiteral("ip6-allnodes"),          QStringLiteral("ip6-allrouters"),
-        QStringLiteral("ip6-localnet"),   QStringLiteral("ip6-mcastprefix"),       QStringLiteral("broadcasthost"),
-        QStringLiteral("localhost6"),     QStringLiteral("localhost6.localdomain6")};
+        QStringLiteral("localhost"),    QStringLiteral("localhost.localdomain"),  QStringLiteral("ip6-localhost"),
+        QStringLiteral("ip6-loopback"), QStringLiteral("ip6-allnodes"),           QStringLiteral("ip6-allrouters"),
+        QStringLiteral("ip6-localnet"), QStringLiteral("ip6-mcastprefix"),        QStringLiteral("broadcasthost"),
+        QStringLiteral("localhost6"),   QStringLiteral("localhost6.localdomain6")};
     QStringList names;
     for (const QByteArray &rawLine : contents.split('\n')) {
         QByteArray line = rawLine;

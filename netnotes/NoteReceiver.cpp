@@ -79,8 +79,9 @@ void NoteReceiver::tcpServer_ConnectionRequest()
         connection->deadline.start(silenceLimitMs);
         connect(&connection->deadline, &QTimer::timeout, this, [this, connection] {
             drop(connection, TagData, int(ErrorKind::TimedOut),
-                 QStringLiteral("EXTRA: no whole note within %1 s from %2").arg(silenceLimitMs / 1000.0).arg(
-                     connection->peer));
+                 QStringLiteral("EXTRA: no whole note within %1 s from %2")
+                     .arg(silenceLimitMs / 1000.0)
+                     .arg(connection->peer));
         });
         connect(socket, &QTcpSocket::readyRead, this, [this, connection] { tcpServer_DataArrival(connection); });
         connect(socket, &QTcpSocket::disconnected, this, [this, connection] { finish(connection, true); });
@@ -176,8 +177,9 @@ bool NoteReceiver::admit(const QString &peer)
     if (recent.size() >= floodLimit) {
         // One line per flood, not one per refused note.
         if (!m_floodLogged.value(peer))
-            LogError(TagData, ErrorKind::SocketAccess,
-                     QStringLiteral("EXTRA: more than %1 notes in a minute from %2, refused").arg(floodLimit).arg(peer));
+            LogError(
+                TagData, ErrorKind::SocketAccess,
+                QStringLiteral("EXTRA: more than %1 notes in a minute from %2, refused").arg(floodLimit).arg(peer));
         m_floodLogged[peer] = true;
         return false;
     }

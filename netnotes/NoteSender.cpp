@@ -9,9 +9,8 @@ const QString TitleFailed = QStringLiteral("Could not send the note");
 NoteSender::NoteSender(QObject *parent) : QObject(parent)
 {
     m_connectTimer.setSingleShot(true);
-    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        tcpClient_Error(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
-    });
+    connect(&m_connectTimer, &QTimer::timeout, this,
+            [this] { tcpClient_Error(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out")); });
     connect(&tcpClient, &QTcpSocket::connected, this, &NoteSender::tcpClient_Connect);
     connect(&tcpClient, &QTcpSocket::readyRead, this, &NoteSender::tcpClient_DataArrival);
     connect(&tcpClient, &QTcpSocket::bytesWritten, this, &NoteSender::bytesWritten);

@@ -19,8 +19,7 @@
 #include <QVBoxLayout>
 
 namespace {
-template <typename Widget>
-Widget *named(Widget *widget, const char *name)
+template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -62,7 +61,8 @@ form_NetUsers::form_NetUsers(QWidget *parent) : QWidget(parent, Qt::Window)
     frameLayout->addWidget(option_FriendlyName);
     frameLayout->addLayout(nameRow);
 
-    auto *nickLabel = named(new QLabel(QStringLiteral("Nickname to make the person easier to find:")), "label_Nickname");
+    auto *nickLabel =
+        named(new QLabel(QStringLiteral("Nickname to make the person easier to find:")), "label_Nickname");
     nickLabel->setWordWrap(true);
     text_Nickname = named(new QLineEdit, "text_Nickname");
     c_Add = named(new QPushButton(QStringLiteral("Add =>")), "c_Add");

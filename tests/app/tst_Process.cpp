@@ -33,6 +33,7 @@ public:
         env.insert(u"XDG_RUNTIME_DIR"_s, m_root + u"/runtime"_s);
         env.insert(u"XDG_CACHE_HOME"_s, m_root + u"/cache"_s);
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"TARNIBE_NOTE_PORT"_s, u"0"_s); // tests run side by side; none takes port 1001
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(TARNIBE_BINARY), {});

@@ -25,8 +25,7 @@ quint16 freePort()
 // One suite with folders of its own: its settings, notes and directory written before it starts.
 class Peer {
 public:
-    Peer(const QString &sender, quint16 port, quint16 sendPort, const QList<NoteRecord> &notes,
-         const QString &netUsers)
+    Peer(const QString &sender, quint16 port, quint16 sendPort, const QList<NoteRecord> &notes, const QString &netUsers)
         : m_port(port), m_sendPort(sendPort)
     {
         QDir(root()).mkpath(u"config/Tarnibe"_s);
@@ -136,8 +135,7 @@ private Q_SLOTS:
     {
         const quint16 portA = freePort();
         const quint16 portB = freePort();
-        Peer alice(u"Alice"_s, portA, portB, {withAlarm(u"Dinner at six, $-$ bring wine"_s)},
-                   u"127.0.0.1 , Bob\r\n"_s);
+        Peer alice(u"Alice"_s, portA, portB, {withAlarm(u"Dinner at six, $-$ bring wine"_s)}, u"127.0.0.1 , Bob\r\n"_s);
         Peer bob(QString(), portB, portA, {NoteSamples::stored(u"Thanks!"_s, 600, 600)}, u"localhost , Alice\r\n"_s);
         alice.startDriven();
         bob.startDriven();
@@ -176,7 +174,8 @@ private Q_SLOTS:
 
     void refusalsAndUnknownHostsAreExplained()
     {
-        // Nobody listens on Bob's port; the second entry is no valid host name, so Qt refuses it before any lookup leaves this machine.
+        // Nobody listens on Bob's port; the second entry is no valid host name, so Qt refuses it before any lookup
+        // leaves this machine.
         Peer alice(u"Alice"_s, freePort(), freePort(), {withAlarm(u"hello"_s)},
                    u"127.0.0.1 , Bob\r\nno such host , Ghost\r\n"_s);
         alice.startDriven();

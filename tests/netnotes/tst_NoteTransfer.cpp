@@ -161,11 +161,10 @@ private Q_SLOTS:
             peers.back()->disconnectFromHost();
             if (peers.size() == 50) {
                 // Each connection ends once the listener has judged what it sent.
-                QTRY_VERIFY_WITH_TIMEOUT(std::all_of(peers.begin(), peers.end(),
-                                                     [](const auto &peer) {
-                                                         return peer->state() == QAbstractSocket::UnconnectedState;
-                                                     }),
-                                         10000);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    std::all_of(peers.begin(), peers.end(),
+                                [](const auto &peer) { return peer->state() == QAbstractSocket::UnconnectedState; }),
+                    10000);
                 peers.clear();
             }
         }
@@ -258,6 +257,24 @@ private Q_SLOTS:
         QTRY_COMPARE(listener.spy.size(), 1);
         QTest::qWait(100);
         QCOMPARE(env.messages.shown().size(), 2);
+    }
+
+    void aPortThatCannotBeHadIsExplainedOnce()
+    {
+        TestEnvironment env;
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::Any, 0));
+        qputenv("TARNIBE_NOTE_PORT", QByteArray::number(other.serverPort()));
+        NetNotes notes;
+        env.messages.expect(platform::MsgAnswer::Ok);
+        notes.setAcceptNotes(true);
+        notes.setAcceptNotes(true); // the box comes once, the log line every time
+        QCOMPARE(env.messages.shown().size(), 1);
+        QCOMPARE(env.messages.shown()[0].title, u"Network notes"_s);
+        QVERIFY(env.messages.shown()[0].text.contains(u"another program already uses port "_s +
+                                                      QString::number(other.serverPort())));
+        QCOMPARE(env.logLines().filter(u"err_tb_tcpServer_Listen 10048 Address in use"_s).size(), 2);
+        QVERIFY(!notes.receiver.isListening());
     }
 
     void aNoteForAnExitedNotesProgramStartsItAndIsSaved()
