@@ -28,8 +28,14 @@ std::optional<std::array<qsizetype, NoteFieldCount>> separatorsFromEnd(const Tex
     return at;
 }
 
+// "True", "False" or a number, as every copy of the suite has written the alarm field. ASCII only: the listener
+// judges raw bytes and the reader decoded text, and both must come to the same answer.
 std::optional<bool> truthValue(QStringView text)
 {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return std::nullopt;
+    }
     const QStringView trimmed = text.trimmed();
     if (trimmed.compare(u"True", Qt::CaseInsensitive) == 0)
         return true;

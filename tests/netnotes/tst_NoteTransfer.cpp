@@ -95,6 +95,10 @@ private Q_SLOTS:
         const auto garbled = decodeNoteMessage("x$-$maybe$-$a$-$b$-$c$-$d$-$e$-$");
         QVERIFY(garbled && !garbled->alarmOn && garbled->alarmFieldInvalid);
         QVERIFY(!decodeNoteMessage("a$-$True$-$b$-$c$-$d$-$e$-$"));
+        // The listener (raw bytes) and the reader (decoded text) agree on a field that is blank only in Latin-1.
+        const QByteArray nextLine = "$-$False\x85$-$-0$-$$-$$-$$-$$-$";
+        QVERIFY(!isCompleteNoteMessage(nextLine));
+        QVERIFY(decodeNoteMessage(nextLine)->alarmFieldInvalid);
     }
 
     void aMessageInPiecesMakesOneWholeNote()
