@@ -18,7 +18,7 @@ namespace {
 quint16 freePort()
 {
     QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
+    probe.listen(QHostAddress::Any, 0); // on every address, as the suites will listen
     return probe.serverPort();
 }
 
