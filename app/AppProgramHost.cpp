@@ -3,6 +3,7 @@
 #include "alarms/Alarms.h"
 #include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
+#include "clock/form_Time.h"
 #include "core/Settings.h"
 #include "core/TopMost.h"
 #include "core/form_Tarnibe.h"
@@ -52,6 +53,7 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     hooks.closeOutgoingConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
+    m_clock->timeWindow()->closeNoteConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
 }
 
@@ -88,6 +90,16 @@ void AppProgramHost::setAcceptNotes(bool listen)
 void AppProgramHost::openNetUsers()
 {
     m_netNotes->openNetUsers(true);
+}
+
+void AppProgramHost::loadClockWindow()
+{
+    m_clock->loadTimeWindow();
+}
+
+void AppProgramHost::startClockSync()
+{
+    m_clock->startSync();
 }
 
 void AppProgramHost::startProgram(Program program)

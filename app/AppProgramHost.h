@@ -27,6 +27,8 @@ public:
     void setupNetwork(bool listen) override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
+    void loadClockWindow() override;
+    void startClockSync() override;
     void startProgram(Program program) override;
     void saveAllNotes() override;
     void checkMissedAlarms() override;

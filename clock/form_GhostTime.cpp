@@ -1,13 +1,17 @@
 #include "clock/form_GhostTime.h"
 
+#include "clock/form_Time.h"
+#include "core/AutodialFlags.h"
 #include "platform/Tray.h"
 
 form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
     : GhostOwner(lifecycle, QStringLiteral("GhostTime"), QIcon(QStringLiteral(":/icons/clock.svg")),
-                 QStringLiteral("Atomic time"), parent)
+                 QStringLiteral("Atomic time"), parent),
+      m_time(std::make_unique<form_Time>())
 {
     setObjectName(QStringLiteral("form_GhostTime"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostTime::menu_Help_Click);
+    addMenuItem(QStringLiteral("menu_Sync"), QStringLiteral("&Sync time..."), &form_GhostTime::menu_Sync_Click);
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties"),
                 &form_GhostTime::menu_Properties_Click);
     addMenuSeparator();
@@ -15,15 +19,59 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
                 &form_GhostTime::menu_Exittime_Click);
 }
 
+form_GhostTime::~form_GhostTime() = default;
+
+void form_GhostTime::loadTimeWindow()
+{
+    if (m_timeLoaded)
+        return;
+    m_timeLoaded = true;
+    m_time->Form_Load();
+}
+
+void form_GhostTime::startSync()
+{
+    loadTimeWindow();
+    m_time->timer_CheckSync.start();
+}
+
+void form_GhostTime::unloadTimeWindow()
+{
+    m_time->timer_CheckSync.stop();
+    m_time->timer_TimeOut.stop();
+    m_time->Winsock1.abort();
+    m_time->hide();
+    m_timeLoaded = false;
+}
+
 void form_GhostTime::Form_MouseMove(int message)
 {
-    if (message == platform::RightButtonUp)
+    if (message == platform::LeftButtonUp) {
+        loadTimeWindow();
+        if (!m_time->isVisible())
+            m_time->show();
+        m_time->setWindowState(m_time->windowState() & ~Qt::WindowMinimized);
+        m_time->raise();
+        m_time->activateWindow();
+    } else if (message == platform::RightButtonUp) {
         showPopupMenu();
+    }
+}
+
+void form_GhostTime::UnloadWindows()
+{
+    unloadTimeWindow();
 }
 
 void form_GhostTime::menu_Help_Click()
 {
     m_lifecycle.openHelp();
+}
+
+void form_GhostTime::menu_Sync_Click()
+{
+    loadTimeWindow();
+    m_time->c_CheckNow_Click();
 }
 
 void form_GhostTime::menu_Properties_Click()
@@ -33,5 +81,9 @@ void form_GhostTime::menu_Properties_Click()
 
 void form_GhostTime::menu_Exittime_Click()
 {
-    m_lifecycle.exitProgram(Program::Clock, this, [this] { Unload(); });
+    m_lifecycle.exitProgram(Program::Clock, this, [this] {
+        unloadTimeWindow();
+        Unload();
+    });
+    RestoreAutoDial();
 }

@@ -10,3 +10,8 @@ struct AutodialFlagsRecord {
 };
 
 AutodialFlagsRecord &AutodialFlags();
+
+// The system's automatic dialling is switched off while the clock or the mail check uses the network, and back on
+// once neither does. Linux has no such switch, so only the flags and the trace field change.
+void DisableAutodial();
+void RestoreAutoDial();

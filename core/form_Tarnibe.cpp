@@ -4,6 +4,7 @@
 #include "core/ClickableLabel.h"
 #include "core/ErrorLog.h"
 #include "core/Settings.h"
+#include "core/Trace.h"
 #include "core/TrayIcon.h"
 #include "core/Twips.h"
 #include "platform/Launcher.h"
@@ -138,6 +139,8 @@ void form_Tarnibe::buildWindow()
     Text1 = named(new QLineEdit, "Text1");
     Text1->setReadOnly(true);
     Text1->setFrame(false);
+    Text1->setText(TraceText());
+    SetTraceSink([this](const QString &text) { Text1->setText(text); });
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(Text1, 1);
@@ -288,6 +291,11 @@ void form_Tarnibe::c_Ok_Click()
     Settings().totControl += 1;
     WriteGlobalVariables();
     hide();
+}
+
+form_Tarnibe::~form_Tarnibe()
+{
+    SetTraceSink(nullptr);
 }
 
 QString form_Tarnibe::senderName() const

@@ -20,6 +20,7 @@ public:
     enum UnloadMode { FormControlMenu = 0, FormCode = 1, AppWindows = 2, AppTaskManager = 3 };
 
     explicit form_Tarnibe(ProgramHost &host, QWidget *parent = nullptr);
+    ~form_Tarnibe() override;
 
     // The start sequence.
     void Form_Load();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/GhostOwner.h"
+#include "mail/DialupLink.h"
 
 // The e-mail notifier: owner of the mail tray icon and, when new mail arrives, the notice itself. It sits
 // minimised and hidden while there is nothing to tell.
@@ -13,6 +14,9 @@ public:
     void menu_Help_Click();
     void menu_WSproperties_Click();
     void menu_Exit_Click();
+
+    // Dialling for the mail check, and its status window.
+    DialupLink dialup;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

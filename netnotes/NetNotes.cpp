@@ -6,6 +6,7 @@
 #include "notes/NoteStore.h"
 #include "notes/form_Note.h"
 #include "platform/MessageBox.h"
+#include "platform/SocketErrors.h"
 
 #include <QCoreApplication>
 
@@ -78,7 +79,7 @@ void NetNotes::setAcceptNotes(bool listen)
     else if (error == QAbstractSocket::AddressInUseError)
         LogError(tag, platform::ErrorKind::AddressInUse, QStringLiteral("EXTRA: port %1").arg(port));
     else
-        LogError(tag, NoteSender::errorNumber(error), receiver.listenErrorString(),
+        LogError(tag, platform::socketErrorNumber(error), receiver.listenErrorString(),
                  QStringLiteral("EXTRA: port %1").arg(port));
     if (!m_listenFailureShown) {
         m_listenFailureShown = true;

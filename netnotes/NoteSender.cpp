@@ -1,6 +1,7 @@
 #include "netnotes/NoteSender.h"
 
 #include "platform/MessageBox.h"
+#include "platform/SocketErrors.h"
 
 namespace {
 const QString TitleFailed = QStringLiteral("Could not send the note");
@@ -72,27 +73,9 @@ void NoteSender::tcpClient_Error(QAbstractSocket::SocketError error, const QStri
     Q_EMIT finished(false);
 }
 
-int NoteSender::errorNumber(QAbstractSocket::SocketError error)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
-    case QAbstractSocket::HostNotFoundError:
-        return 11001;
-    case QAbstractSocket::SocketTimeoutError:
-        return 10060;
-    case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
-    case QAbstractSocket::NetworkError:
-        return 10051;
-    default:
-        return int(error);
-    }
-}
-
 QString NoteSender::errorText(QAbstractSocket::SocketError error, const QString &description)
 {
-    switch (errorNumber(error)) {
+    switch (platform::socketErrorNumber(error)) {
     case 10061:
         return QStringLiteral(
             "Either the user has not Tarnibe running on his computer or he does not want to receive any notes !");
@@ -101,6 +84,6 @@ QString NoteSender::errorText(QAbstractSocket::SocketError error, const QString 
         return QStringLiteral("I can not find the users computer on the network. (Have you typed it EXACTLY as it "
                               "appears on the network) ?");
     default:
-        return QString::number(errorNumber(error)) + QStringLiteral(" - ") + description;
+        return QString::number(platform::socketErrorNumber(error)) + QStringLiteral(" - ") + description;
     }
 }

@@ -23,9 +23,8 @@ public:
     quint16 remotePort = 1001;
     int connectTimeoutMs = 30'000;
 
-    // The box text for a failure, in the design's words for refusal and unknown hosts.
+    // The box text for a failure: the set words for refusal and unknown hosts, else "number - description".
     static QString errorText(QAbstractSocket::SocketError error, const QString &description);
-    static int errorNumber(QAbstractSocket::SocketError error);
 
 Q_SIGNALS:
     // After the box: true when the note was delivered to the connection.

@@ -45,7 +45,7 @@ private Q_SLOTS:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("message");
 
-        // The design's own examples.
+        // The examples every calculator of this kind must get right.
         row("1+2*3", 7);
         row("(1+2)*3", 9);
         row("2^3^2", 64);

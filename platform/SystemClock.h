@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// Sets the computer's clock. The answer comes later: nothing on success, else the reason in plain words.
+class SystemClockSetter {
+public:
+    virtual ~SystemClockSetter() = default;
+    using Done = std::function<void(const std::optional<QString> &failure)>;
+    virtual void setTime(const QDateTime &moment, const Done &done) = 0;
+};
+
+// systemd-timedated over the system bus (SetTime, absolute microseconds since the epoch, interactive so that
+// polkit may ask the user). DBUS_SYSTEM_BUS_ADDRESS points it at another bus, as the tests do.
+SystemClockSetter &systemClockSetter();
+void installSystemClockSetter(SystemClockSetter *setter);
+
+} // namespace platform
