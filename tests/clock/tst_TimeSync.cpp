@@ -1,0 +1,201 @@
+#include "TestEnvironment.h"
+#include "clock/form_Time.h"
+#include "core/Settings.h"
+#include "platform/IniStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using platform::MsgAnswer;
+
+// Run by with_time_servers.sh: inetd answers DAYTIME in UTC, and the "system bus" is a private one on which a mock
+// timedated logs every call it gets.
+
+namespace {
+
+struct SetTimeCall {
+    qint64 loggedMs = 0; // when the mock got the call
+    qint64 usec = 0;
+    bool relative = true;
+    bool interactive = false;
+};
+
+QList<SetTimeCall> setTimeCalls()
+{
+    QList<SetTimeCall> calls;
+    QFile log(qEnvironmentVariable("TARNIBE_TIMEDATED_LOG"));
+    if (!log.open(QIODevice::ReadOnly))
+        return calls;
+    static const QRegularExpression call(u"^(\\d+)\\.(\\d{3}) SetTime (-?\\d+) (True|False) (True|False)$"_s);
+    for (const QString &line : QString::fromUtf8(log.readAll()).split(u'\n')) {
+        const QRegularExpressionMatch m = call.match(line);
+        if (m.hasMatch())
+            calls.append({m.captured(1).toLongLong() * 1000 + m.captured(2).toLongLong(), m.captured(3).toLongLong(),
+                          m.captured(4) == u"True", m.captured(5) == u"True"});
+    }
+    return calls;
+}
+
+struct Attempt {
+    QDateTime clicked; // the real time at the click
+    SetTimeCall call;
+    qint64 roundTripNs = 0; // from the click to the outcome's box
+};
+
+// One "sync now..", the way the user starts it; returns when its box has been shown.
+Attempt syncNow(form_Time &form, TestEnvironment &env)
+{
+    const qsizetype boxes = env.messages.shown().size();
+    const qsizetype calls = setTimeCalls().size();
+    env.messages.expect(MsgAnswer::Ok);
+    Attempt attempt;
+    // "Today" for a reply without its date, and the moment a success is stored as.
+    env.clock.set(QDateTime::currentDateTime());
+    attempt.clicked = QDateTime::currentDateTimeUtc();
+    QElapsedTimer timer;
+    timer.start();
+    form.c_CheckNow_Click();
+    // Woken by every socket and bus event rather than polled, so that the round trip is what is measured.
+    QTimer wake;
+    wake.start(100);
+    while (env.messages.shown().size() == boxes && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    attempt.roundTripNs = timer.nsecsElapsed();
+    const QList<SetTimeCall> after = setTimeCalls();
+    if (after.size() == calls + 1)
+        attempt.call = after.constLast();
+    return attempt;
+}
+
+// Tolerates a reply from the second before or after the click, and the time the round trip took.
+qint64 secondsOff(qint64 usec, const QDateTime &expected)
+{
+    return std::abs(usec / 1'000'000 - expected.toSecsSinceEpoch());
+}
+
+void load(form_Time &form)
+{
+    Settings().ClockActive = true;
+    Settings().ClockDateActive = 0;
+    Settings().UseCustomTimeserver = true;
+    Settings().CustomTimeserver = u"127.0.0.1"_s;
+    form.Form_Load();
+    form.remotePort = quint16(qEnvironmentVariableIntValue("TARNIBE_DAYTIME_PORT"));
+}
+
+QString stored(const TestEnvironment &env, const char *key)
+{
+    return platform::IniStore(env.settingsPath()).value(u"Settings"_s, QString::fromLatin1(key)).value_or(QString());
+}
+
+QDBusMessage replaceSetTime(const QString &code)
+{
+    QDBusMessage add = QDBusMessage::createMethodCall(u"org.freedesktop.timedate1"_s, u"/org/freedesktop/timedate1"_s,
+                                                      u"org.freedesktop.DBus.Mock"_s, u"AddMethod"_s);
+    add << u"org.freedesktop.timedate1"_s << u"SetTime"_s << u"xbb"_s << QString() << code;
+    return QDBusConnection::systemBus().call(add);
+}
+
+} // namespace
+
+class tst_TimeSync : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Never against the real system bus: a real timedated would set this machine's clock.
+        if (qEnvironmentVariableIsEmpty("TARNIBE_TIMEDATED_LOG") ||
+            qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS"))
+            QSKIP("needs the servers that with_time_servers.sh starts");
+        QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
+    }
+
+    void syncNowSetsTheClockThroughTimedated()
+    {
+        TestEnvironment env;
+        form_Time form;
+        load(form);
+
+        Attempt attempt = syncNow(form, env);
+        QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QVERIFY(attempt.call.loggedMs > 0);
+        QCOMPARE(attempt.call.usec % 1'000'000, 0);
+        QVERIFY(!attempt.call.relative);
+        QVERIFY(attempt.call.interactive);
+        // Without the date, today keeps the time of day the server gave.
+        const QDateTime next = attempt.clicked.addSecs(1);
+        QVERIFY2(secondsOff(attempt.call.usec, QDateTime(env.clock.now().date(), next.time(), Qt::UTC)) <= 2,
+                 qPrintable(QString::number(attempt.call.usec)));
+        const QString newTime =
+            QDateTime::fromMSecsSinceEpoch(attempt.call.usec / 1000, Qt::UTC).toString(u"HH:mm:ss"_s);
+        QCOMPARE(env.messages.shown().constLast().title, u"Sync success"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"New time : "_s + newTime);
+        QCOMPARE(Settings().ClockLastSyncTime, env.clock.now());
+        QCOMPARE(stored(env, "ClockLastSyncTime"), env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
+
+        // With the date the whole moment moves, across midnight too when the offset takes it there.
+        form.check_DateAlso->setChecked(true);
+        for (int hoursOff : {-12, 1}) {
+            form.combo_HoursOff->setCurrentText(QString::number(hoursOff));
+            attempt = syncNow(form, env);
+            QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
+            QCOMPARE(attempt.call.usec % 1'000'000, 0);
+            QVERIFY2(secondsOff(attempt.call.usec, attempt.clicked.addSecs(1 + hoursOff * 3600)) <= 2,
+                     qPrintable(u"offset %1: %2"_s.arg(hoursOff).arg(attempt.call.usec)));
+        }
+
+        // Not asserted: how long the answer takes depends on the machine.
+        form.combo_HoursOff->setCurrentText(u"0"_s);
+        QList<qint64> toCallMs;
+        QList<qint64> roundTripUs;
+        for (int run = 0; run < 20; ++run) {
+            attempt = syncNow(form, env);
+            QVERIFY(attempt.call.loggedMs > 0);
+            toCallMs.append(attempt.call.loggedMs - attempt.clicked.toMSecsSinceEpoch());
+            roundTripUs.append(attempt.roundTripNs / 1000);
+        }
+        std::sort(toCallMs.begin(), toCallMs.end());
+        std::sort(roundTripUs.begin(), roundTripUs.end());
+        qInfo("click to SetTime at timedated: median %lld ms (min %lld, max %lld); click to outcome: median %lld us "
+              "(min %lld, max %lld); 20 runs",
+              toCallMs[10], toCallMs.first(), toCallMs.last(), roundTripUs[10], roundTripUs.first(),
+              roundTripUs.last());
+    }
+
+    void aRefusalFromTimedatedIsAFailedAttempt()
+    {
+        TestEnvironment env;
+        form_Time form;
+        load(form);
+        const QDBusMessage added = replaceSetTime(
+            u"raise dbus.exceptions.DBusException('Automatic time synchronization is enabled', "
+            "name='org.freedesktop.timedate1.AutomaticTimeSyncEnabled')"_s);
+        QVERIFY2(added.type() == QDBusMessage::ReplyMessage, qPrintable(added.errorMessage()));
+
+        const Attempt attempt = syncNow(form, env);
+        replaceSetTime(QString());
+        QVERIFY(attempt.call.loggedMs > 0);
+        QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 3  Automatic time synchronization is enabled"_s);
+        QCOMPARE(env.messages.shown().constLast().title, u"Status"_s);
+        QCOMPARE(env.messages.shown().constLast().text,
+                 u"The time server answered, but the clock could not be set:\n\r\n\r"
+                 "Automatic time synchronization is enabled"_s);
+        QCOMPARE(Settings().ClockLastSyncTime, QDateTime({1990, 1, 1}, {0, 0}));
+        QCOMPARE(stored(env, "ClockLastSyncTime"), QString());
+    }
+};
+
+QTEST_MAIN(tst_TimeSync)
+#include "tst_TimeSync.moc"

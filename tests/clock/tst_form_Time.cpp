@@ -1,0 +1,397 @@
+#include "TestEnvironment.h"
+#include "clock/form_Time.h"
+#include "core/AutodialFlags.h"
+#include "core/Settings.h"
+#include "platform/IniStore.h"
+#include "platform/SystemClock.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QWindow>
+
+// QtGui's entry for platform plugins, through which a close from the title bar arrives as a spontaneous event;
+// it has no public header, so it is declared here as QtGui exports it.
+class QWindowSystemInterface {
+public:
+    struct SynchronousDelivery {};
+    template <typename Delivery> static bool handleCloseEvent(QWindow *window);
+};
+
+using namespace Qt::StringLiterals;
+using platform::MsgAnswer;
+
+namespace {
+
+const QDateTime FirstStart({1990, 1, 1}, {0, 0});
+
+// Stands in for timedated: records each time asked for and answers a turn of the event loop later, with success
+// or the failure set. A held answer waits until the test releases it.
+class RecordingSetter : public platform::SystemClockSetter {
+public:
+    RecordingSetter() { platform::installSystemClockSetter(this); }
+    ~RecordingSetter() override { platform::installSystemClockSetter(nullptr); }
+    void setTime(const QDateTime &moment, const Done &done) override
+    {
+        asked.append(moment);
+        if (hold)
+            held.append(done);
+        else
+            QTimer::singleShot(0, [done, failure = failure] { done(failure); });
+    }
+    QList<QDateTime> asked;
+    std::optional<QString> failure;
+    bool hold = false;
+    QList<Done> held;
+};
+
+// A DAYTIME server on loopback. Each connection gets the pieces with a pause between them and is then closed;
+// without pieces it is accepted and never answered.
+class DaytimeServer {
+public:
+    explicit DaytimeServer(QByteArrayList replyPieces = {"Tue Oct 12 14:05:09 1999\r\n"}) : pieces(replyPieces)
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++accepted;
+                send(socket, 0);
+            }
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    QByteArrayList pieces;
+    int accepted = 0;
+
+private:
+    void send(QTcpSocket *socket, int piece)
+    {
+        if (piece >= pieces.size())
+            return;
+        socket->write(pieces[piece]);
+        if (piece + 1 < pieces.size())
+            QTimer::singleShot(300, socket, [this, socket, piece] { send(socket, piece + 1); });
+        else
+            socket->disconnectFromHost();
+    }
+    QTcpServer server;
+};
+
+// Settings as the window loads them: synchronising, against a custom server on loopback.
+void load(form_Time &form, quint16 port)
+{
+    Settings().ClockActive = true;
+    Settings().UseCustomTimeserver = true;
+    Settings().CustomTimeserver = u"127.0.0.1"_s;
+    form.Form_Load();
+    form.remotePort = port;
+}
+
+QString stored(const TestEnvironment &env, const char *key)
+{
+    return platform::IniStore(env.settingsPath()).value(u"Settings"_s, QString::fromLatin1(key)).value_or(QString());
+}
+
+int attempts(const TestEnvironment &env)
+{
+    return int(env.logLines().filter(QRegularExpression(u"^\"Trying to sync\\.\\.\\.\""_s)).size());
+}
+
+} // namespace
+
+class tst_form_Time : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void syncNowReadsTheWholeReplyAndSetsTheClock()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        // Cut inside the seconds: a reply read before its line end would give no time, or no date.
+        DaytimeServer server({"Tue Oct 12 14:05:0", "9 1999\r\n"});
+        form_Time form;
+        Settings().ClockDateActive = 1;
+        Settings().HoursOff = 1;
+        load(form, server.port());
+        env.clock.advanceMinutes(7);
+
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_CheckNow_Click();
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QCOMPARE(setter.asked, QList<QDateTime>{QDateTime({1999, 10, 12}, {15, 5, 10})});
+        QCOMPARE(env.messages.shown().size(), 1);
+        QCOMPARE(env.messages.shown()[0].title, u"Sync success"_s);
+        QCOMPARE(env.messages.shown()[0].text, u"New time : 15:05:10"_s);
+        QCOMPARE(Settings().ClockLastSyncTime, env.clock.now());
+        QCOMPARE(stored(env, "ClockLastSyncTime"), u"2026-12-06 09:37:00"_s);
+        QCOMPARE(form.label_NbrOfErrors->text(), u"0"_s);
+        QVERIFY(form.c_Error->isHidden());
+
+        // The scheduler's attempts report nothing; the box is for the button only.
+        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
+        form.check_DateAlso->setChecked(false);
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(setter.asked.size(), 2);
+        QCOMPARE(setter.asked[1], QDateTime({2026, 12, 6}, {15, 5, 10}));
+        QTRY_VERIFY(form.timer_DisableAutoDial.isActive());
+        QCOMPARE(env.messages.shown().size(), 1);
+    }
+
+    void failuresAreCountedAndExplained()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        DaytimeServer silent{QByteArrayList()};
+        form_Time form;
+        load(form, silent.port());
+
+        // Shortened from the real ten seconds so that the timer itself ends the attempt.
+        QCOMPARE(form.timer_TimeOut.interval(), 10000);
+        form.timer_TimeOut.setInterval(200);
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(silent.accepted, 1);
+        QTRY_COMPARE(form.label_Error->text(), u"Error: 1  Timeout"_s);
+        QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(form.label_NbrOfErrors->text(), u"1"_s);
+        QVERIFY(!form.c_Error->isHidden());
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_Error->click();
+        QCOMPARE(env.messages.shown().constLast().text, u"Error: 1  Timeout"_s);
+
+        // No host at all times out alike; asked from the button, the box says what to try.
+        form.text_CustomServer->clear();
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_CheckNow_Click();
+        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"2"_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 1  Timeout"_s);
+        QCOMPARE(env.messages.shown().constLast().title, u"Status"_s);
+        QVERIFY(env.messages.shown().constLast().text.startsWith(u"Could not contact a timeserver:\n\r\n\r"_s));
+
+        quint16 closedPort = 0;
+        {
+            DaytimeServer gone;
+            closedPort = gone.port();
+        }
+        form.remotePort = closedPort;
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"3"_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 10061  Connection refused"_s);
+
+        DaytimeServer garbled({"no colon here\r\n"});
+        form.remotePort = garbled.port();
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"4"_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 2  Unreadable reply"_s);
+        QVERIFY(setter.asked.isEmpty());
+
+        // The server answered, but the system would not set the clock.
+        DaytimeServer good;
+        form.remotePort = good.port();
+        form.text_CustomServer->setText(u"127.0.0.1"_s);
+        setter.failure = u"Not allowed to set the clock"_s;
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_CheckNow_Click();
+        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"5"_s);
+        QCOMPARE(setter.asked.size(), 1);
+        QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 3  Not allowed to set the clock"_s);
+        QCOMPARE(env.messages.shown().constLast().title, u"Status"_s);
+        QCOMPARE(env.messages.shown().constLast().text,
+                 u"The time server answered, but the clock could not be set:\n\r\n\rNot allowed to set the clock"_s);
+        QCOMPARE(Settings().ClockLastSyncTime, FirstStart);
+        QCOMPARE(stored(env, "ClockLastSyncTime"), QString());
+
+        // An answer to an attempt that has since been given up changes nothing.
+        setter.failure.reset();
+        setter.hold = true;
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(setter.held.size(), 1);
+        form.remotePort = silent.port();
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"6"_s);
+        setter.held[0](std::nullopt);
+        QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(Settings().ClockLastSyncTime, FirstStart);
+
+        // A success does not clear the count of failures.
+        setter.hold = false;
+        form.remotePort = good.port();
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QCOMPARE(form.label_NbrOfErrors->text(), u"6"_s);
+        QVERIFY(form.c_Error->isHidden());
+    }
+
+    void schedulerSyncsOncePerPeriod()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        DaytimeServer server;
+        form_Time form;
+        load(form, server.port());
+        QCOMPARE(form.combo_Time->currentText(), u"week"_s);
+        QCOMPARE(form.SyncPeriodHours, 144);
+
+        // Never synchronised: the first tick does.
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 1);
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QCOMPARE(Settings().ClockLastSyncTime, env.clock.now());
+
+        env.clock.advanceMinutes(143 * 60 + 59);
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 1);
+        env.clock.advanceMinutes(1);
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 2);
+        QTRY_COMPARE(server.accepted, 2);
+        QTRY_COMPARE(Settings().ClockLastSyncTime, env.clock.now());
+
+        // Eleven failures in a row switch the scheduler off, once it is due again.
+        form.label_NbrOfErrors->setText(u"11"_s);
+        form.timer_CheckSync.start();
+        env.clock.advanceMinutes(144 * 60);
+        form.timer_CheckSync_Timer();
+        QVERIFY(!form.timer_CheckSync.isActive());
+        QCOMPARE(form.label_NbrOfErrors->text(), u"0"_s);
+        QVERIFY(env.logLines().constLast().startsWith(u"\"Timer disabled\""_s));
+        QCOMPARE(attempts(env), 2);
+
+        // "No" greys out what belongs to synchronising and keeps the scheduler from trying.
+        form.option_Correct[0]->click();
+        QVERIFY(!form.combo_Time->isEnabled());
+        QVERIFY(!form.c_CheckNow->isEnabled());
+        QVERIFY(!form.check_DateAlso->isEnabled());
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 2);
+        form.option_Correct[1]->click();
+        QVERIFY(form.combo_Time->isEnabled() && form.c_CheckNow->isEnabled() && form.check_DateAlso->isEnabled());
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 3);
+        QTRY_COMPARE(server.accepted, 3);
+    }
+
+    void okSavesCancelOnlyCloses()
+    {
+        TestEnvironment env;
+        form_Time form;
+        form.Form_Load();
+        QVERIFY(form.option_Correct[0]->isChecked());
+
+        form.combo_Time->setCurrentIndex(1);
+        Q_EMIT form.combo_Time->activated(1);
+        QCOMPARE(form.SyncPeriodHours, 6);
+        form.c_Cancel->click();
+        // The scheduler follows the choice at once; only the stored settings wait for Ok.
+        QCOMPARE(form.SyncPeriodHours, 6);
+        QCOMPARE(Settings().ClockPeriod, 5);
+        QCOMPARE(stored(env, "ClockPeriod"), QString());
+
+        form.option_Correct[1]->click();
+        form.check_DateAlso->setChecked(false);
+        form.option_TimeServer[1]->click();
+        QVERIFY(form.text_CustomServer->isEnabled() && !form.combo_TimeServer->isEnabled());
+        form.text_CustomServer->setText(u"127.0.0.1"_s);
+        form.combo_TimeServer->setCurrentIndex(2);
+        form.combo_HoursOff->setCurrentText(u"-3"_s);
+        form.show();
+        form.c_Ok->click();
+        QVERIFY(form.isHidden());
+        QCOMPARE(stored(env, "ClockActive"), u"True"_s);
+        QCOMPARE(stored(env, "ClockPeriod"), u"1"_s);
+        QCOMPARE(stored(env, "ClockDateActive"), u"0"_s);
+        QCOMPARE(stored(env, "ClockTimeServer"), u"2"_s);
+        QCOMPARE(stored(env, "UseCustomTimeserver"), u"True"_s);
+        QCOMPARE(stored(env, "CustomTimeserver"), u"127.0.0.1"_s);
+        QCOMPARE(stored(env, "HoursOff"), u"-3"_s);
+
+        // An offset out of range keeps the one saved before.
+        form.combo_HoursOff->setCurrentText(u"13"_s);
+        form.c_Ok->click();
+        QCOMPARE(stored(env, "HoursOff"), u"-3"_s);
+
+        // Read back from the file, as the next start would.
+        ResetSettings();
+        SetGlobalVariables();
+        form_Time reloaded;
+        reloaded.Form_Load();
+        QVERIFY(reloaded.option_Correct[1]->isChecked() && reloaded.combo_Time->isEnabled());
+        QCOMPARE(reloaded.SyncPeriodHours, 6);
+        QVERIFY(!reloaded.check_DateAlso->isChecked());
+        QVERIFY(reloaded.option_TimeServer[1]->isChecked());
+        QCOMPARE(reloaded.combo_TimeServer->currentIndex(), 2);
+        QCOMPARE(reloaded.combo_HoursOff->currentText(), u"-3"_s);
+    }
+
+    void historyFoldsAndTheTitleBarOnlyHides()
+    {
+        TestEnvironment env;
+        form_Time form;
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.c_Mera->text(), u"more ...>"_s);
+        QVERIFY(form.Frame1->isHidden());
+        const int folded = form.height();
+
+        form.c_Mera->click();
+        QCOMPARE(form.c_Mera->text(), u"less ...>"_s);
+        QVERIFY(form.Frame1->isVisible());
+        QVERIFY(form.height() > folded);
+        form.c_Mera->click();
+        QCOMPARE(form.c_Mera->text(), u"more ...>"_s);
+        QVERIFY(form.Frame1->isHidden());
+
+        // Leaving unfolded folds the history away for the next time.
+        form.c_Mera->click();
+        form.c_Cancel->click();
+        QVERIFY(form.isHidden());
+        QCOMPARE(form.c_Mera->text(), u"more ...>"_s);
+
+        // The title bar's close is refused and the window hidden; the program's own close goes through.
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!QWindowSystemInterface::handleCloseEvent<QWindowSystemInterface::SynchronousDelivery>(
+            form.windowHandle()));
+        QVERIFY(form.isHidden());
+        form.show();
+        QVERIFY(form.close());
+        QVERIFY(form.isHidden());
+    }
+
+    void autodialIsOffWhileSyncing()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        DaytimeServer server;
+        form_Time form;
+        load(form, server.port());
+
+        for (const QByteArray &reply : {QByteArray("Tue Oct 12 14:05:09 1999\r\n"), QByteArray("no colon\r\n")}) {
+            server.pieces = {reply};
+            form.GetInternetTime(u"127.0.0.1"_s);
+            QVERIFY(AutodialFlags().ClockSyncActive);
+            QVERIFY(AutodialFlags().AutodialDisabled);
+            QVERIFY(!form.timer_DisableAutoDial.isActive());
+            // Kept off a little after the outcome, for the connection to close.
+            QTRY_VERIFY(form.timer_DisableAutoDial.isActive());
+            QCOMPARE(form.timer_DisableAutoDial.interval(), 3000);
+            QVERIFY(AutodialFlags().AutodialDisabled);
+            form.timer_DisableAutoDial_Timer();
+            QVERIFY(!AutodialFlags().ClockSyncActive);
+            QVERIFY(!AutodialFlags().AutodialDisabled);
+            QVERIFY(!form.timer_DisableAutoDial.isActive());
+        }
+        QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+    }
+};
+
+QTEST_MAIN(tst_form_Time)
+#include "tst_form_Time.moc"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs the given test against real time servers of its own: inetd's built-in DAYTIME service on 127.0.0.1:13 and a
+# mock systemd-timedated on a private bus standing in for the system bus, all inside a network namespace that has
+# nothing but loopback, so that no packet leaves the machine and the real clock is never set.
+# Exits with the test's status, or 77 (skipped) where this machine cannot give the test such a namespace.
+set -uo pipefail
+
+skip() {
+    echo "with_time_servers: skipped: $*" >&2
+    exit 77
+}
+
+if [[ -z "${TARNIBE_TIME_NETNS:-}" ]]; then
+    # Root makes a network namespace directly; anyone else needs a user namespace to be root in.
+    if [[ $(id -u) -eq 0 ]]; then ns=(-n); else ns=(-r -n); fi
+    why=$(unshare "${ns[@]}" true 2>&1) || skip "unshare ${ns[*]} is not permitted here: $why"
+    TARNIBE_TIME_NETNS=1 exec unshare "${ns[@]}" "$0" "$@"
+fi
+
+ip link set lo up || skip "cannot bring up loopback in the new namespace"
+for tool in /usr/sbin/inetd dbus-daemon dbus-send; do
+    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh test)"
+done
+# dbusmock is a Debian package, so it may be only in the system's own Python.
+python=python3
+"$python" -c 'import dbusmock' 2>/dev/null || python=/usr/bin/python3
+"$python" -c 'import dbusmock' 2>/dev/null || skip "python3-dbusmock is missing (scripts/install-deps.sh test)"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# -d and -i keep inetd in the foreground and without a pid file; -E lets TZ through to the daytime service.
+printf '127.0.0.1:daytime stream tcp nowait root internal\n' >"$work/inetd.conf"
+TZ=UTC /usr/sbin/inetd -d -E -i "$work/inetd.conf" 2>"$work/inetd.log" &
+pids+=($!)
+for _ in $(seq 50); do
+    if { exec 3<>/dev/tcp/127.0.0.1/13; } 2>/dev/null; then
+        read -r -t 2 line <&3
+        exec 3<&-
+        [[ -n "${line:-}" ]] && break
+    fi
+    sleep 0.1
+done
+[[ -n "${line:-}" ]] || { echo "inetd did not answer on 127.0.0.1:13" >&2; cat "$work/inetd.log" >&2; exit 1; }
+
+# With --fork the address and pid are printed once the bus listens.
+started=$(dbus-daemon --session --fork --nosyslog --address="unix:path=$work/bus" --print-address=1 --print-pid=1) ||
+    { echo "the private bus did not start" >&2; exit 1; }
+bus=$(sed -n 1p <<<"$started")
+pids+=("$(sed -n 2p <<<"$started")")
+export DBUS_SYSTEM_BUS_ADDRESS="$bus" DBUS_SESSION_BUS_ADDRESS="$bus"
+
+"$python" -m dbusmock --template timedated -l "$work/timedated.log" >"$work/dbusmock.out" 2>&1 &
+pids+=($!)
+owned=""
+for _ in $(seq 100); do
+    owned=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.timedate1 2>/dev/null | grep -o 'boolean true')
+    [[ -n "$owned" ]] && break
+    sleep 0.1
+done
+[[ -n "$owned" ]] || { echo "the mock timedated did not appear" >&2; cat "$work/dbusmock.out" >&2; exit 1; }
+
+TZ=UTC TARNIBE_TIMEDATED_LOG="$work/timedated.log" TARNIBE_DAYTIME_PORT=13 "$@"
+status=$?
+exit "$status"
