@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang in the build folder $1 (default build-fuzz in the repository) and
-# runs each for FUZZ_SECONDS (default 60) on a scratch copy of its seed corpus, so the corpus in the repository
-# only changes when someone copies a useful input in by hand. Exits non-zero when any target fails.
+# runs each for FUZZ_SECONDS (default 60), FUZZ_JOBS at a time (default: one per processor), on a scratch copy
+# of its seed corpus, so the corpus in the repository only changes when someone copies a useful input in by hand. Exits non-zero when any target fails.
 # A dictionary fuzz/NAME.dict is used when present. Full logs go to <build>/fuzz-logs/; failing inputs to
 # <build>/fuzz-artifacts/NAME/, each with a replay log.
 set -euo pipefail
@@ -28,11 +28,11 @@ cmake -S "$repo" -B "$build" "${generator[@]}" \
 cmake --build "$build" --target fuzzers
 
 mkdir -p "$build/fuzz-logs"
-failed=0
-found=0
-for exe in "$build"/fuzz/fuzz_*; do
-    [[ -f $exe && -x $exe ]] || continue
-    found=1
+# Targets run side by side, one per processor; each prints its one result line when done.
+parallel=${FUZZ_JOBS:-$(nproc)}
+
+run_one() {
+    local exe=$1 name
     name=$(basename "$exe")
     name=${name#fuzz_}
     seeds=$repo/fuzz/corpus/$name
@@ -57,7 +57,6 @@ for exe in "$build"/fuzz/fuzz_*; do
         echo "fuzz $name: $runs execs, OK"
         rm -rf "$scratch"
     else
-        failed=1
         keep=$build/fuzz-artifacts/$name
         rm -rf "$keep"
         mkdir -p "$keep"
@@ -71,7 +70,26 @@ for exe in "$build"/fuzz/fuzz_*; do
             echo "    replayed with full stacks: $input.replay.log"
         done
         rm -rf "$scratch"
+        return 1
     fi
+}
+
+failed=0
+found=0
+running=0
+for exe in "$build"/fuzz/fuzz_*; do
+    [[ -f $exe && -x $exe ]] || continue
+    found=1
+    run_one "$exe" &
+    running=$((running + 1))
+    if [[ $running -ge $parallel ]]; then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+done
+while [[ $running -gt 0 ]]; do
+    wait -n || failed=1
+    running=$((running - 1))
 done
 
 if [[ $found -eq 0 ]]; then

@@ -134,14 +134,26 @@ private Q_SLOTS:
         QCOMPARE(form.label_NbrOfErrors->text(), u"0"_s);
         QVERIFY(form.c_Error->isHidden());
 
-        // The scheduler's attempts report nothing; the box is for the button only.
-        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
+        // The scheduler's attempts report nothing; the box is for the button only. A server that closes without
+        // a line end has still given its reply.
+        server.pieces = {"Tue Oct 12 14:05:09 1999"};
         form.check_DateAlso->setChecked(false);
         form.GetInternetTime(u"127.0.0.1"_s);
         QTRY_COMPARE(setter.asked.size(), 2);
         QCOMPARE(setter.asked[1], QDateTime({2026, 12, 6}, {15, 5, 10}));
         QTRY_VERIFY(form.timer_DisableAutoDial.isActive());
         QCOMPARE(env.messages.shown().size(), 1);
+
+        // NIST's reply starts with a line feed of its own, so its first line end is not yet the reply's end.
+        server.pieces = {"\n61015 25-12-06 12:3", "4:56 00 0 0 123.4 UTC(NIST) * \n"};
+        form.check_DateAlso->setChecked(true);
+        form.combo_HoursOff->setCurrentText(u"0"_s);
+        form.GetInternetTime(u"127.0.0.1"_s);
+        QTRY_VERIFY(!form.timer_TimeOut.isActive());
+        QEXPECT_FAIL("", "a NIST reply split after its leading line feed is read before its time has come", Continue);
+        QTRY_COMPARE(setter.asked.size(), 3);
+        QCOMPARE(form.label_Error->text(), QString());
+        QCOMPARE(setter.asked.value(2), QDateTime({2025, 12, 6}, {12, 34, 57}));
     }
 
     void failuresAreCountedAndExplained()
@@ -208,24 +220,21 @@ private Q_SLOTS:
         QCOMPARE(Settings().ClockLastSyncTime, FirstStart);
         QCOMPARE(stored(env, "ClockLastSyncTime"), QString());
 
-        // An answer to an attempt that has since been given up changes nothing.
+        // An answer to an attempt that a newer one has replaced changes nothing; the newer one's answer counts,
+        // and a success does not clear the count of failures.
         setter.failure.reset();
         setter.hold = true;
         form.GetInternetTime(u"127.0.0.1"_s);
         QTRY_COMPARE(setter.held.size(), 1);
-        form.remotePort = silent.port();
         form.GetInternetTime(u"127.0.0.1"_s);
-        QTRY_COMPARE(form.label_NbrOfErrors->text(), u"6"_s);
+        QTRY_COMPARE(setter.held.size(), 2);
         setter.held[0](std::nullopt);
         QCOMPARE(form.label_Success->text(), u"did not work..."_s);
         QCOMPARE(Settings().ClockLastSyncTime, FirstStart);
-
-        // A success does not clear the count of failures.
-        setter.hold = false;
-        form.remotePort = good.port();
-        form.GetInternetTime(u"127.0.0.1"_s);
-        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
-        QCOMPARE(form.label_NbrOfErrors->text(), u"6"_s);
+        setter.held[1](std::nullopt);
+        QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QCOMPARE(Settings().ClockLastSyncTime, env.clock.now());
+        QCOMPARE(form.label_NbrOfErrors->text(), u"5"_s);
         QVERIFY(form.c_Error->isHidden());
     }
 
