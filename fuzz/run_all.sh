@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang in the build folder $1 (default build-fuzz in the repository) and
 # runs each for FUZZ_SECONDS (default 60), FUZZ_JOBS at a time (default: one per processor), on a scratch copy
-# of its seed corpus, so the corpus in the repository only changes when someone copies a useful input in by hand. Exits non-zero when any target fails.
+# of its seed corpus, so the corpus in the repository only changes when someone copies a useful input in by hand.
+# Exits non-zero when any target fails.
 # A dictionary fuzz/NAME.dict is used when present. Full logs go to <build>/fuzz-logs/; failing inputs to
 # <build>/fuzz-artifacts/NAME/, each with a replay log.
 set -euo pipefail
