@@ -6,7 +6,7 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
                 libgl-dev python3 libcap2-bin)
 test_packages=(xvfb xauth trayer x11-utils clang libclang-rt-14-dev poppler-utils python3-dbusmock
-               openbsd-inetd dbus-daemon iproute2 util-linux)
+               openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d)
 
 wanted=()
 for set in "$@"; do
@@ -27,5 +27,22 @@ done
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing from Debian: ${missing[*]}"
+# The test servers (inetd, Dovecot) are started by the tests on loopback only; the packages must not start their
+# system services on this machine's real interfaces. A policy-rc.d of our own keeps them down while installing.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+    "${sudo[@]}" chmod 755 "$policy"
+    own_policy=1
+fi
+remove_policy() { [[ $own_policy -eq 1 ]] && "${sudo[@]}" rm -f "$policy"; return 0; }
+trap remove_policy EXIT
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Where a service manager runs, keep them from starting at the next boot as well.
+if command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
+    for service in dovecot inetd openbsd-inetd; do
+        "${sudo[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true
+    done
+fi
