@@ -16,7 +16,7 @@ public:
                QWidget *parent = nullptr);
 
     // Loads the owner: adds its tray icon.
-    void Form_Load();
+    virtual void Form_Load();
     // Unloads it: takes its tray icon away.
     void Unload();
     bool isLoaded() const { return m_loaded; }

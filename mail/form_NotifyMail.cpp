@@ -1,31 +1,181 @@
 #include "mail/form_NotifyMail.h"
 
+#include "core/AutodialFlags.h"
+#include "core/ErrorLog.h"
+#include "core/Settings.h"
+#include "core/Sound.h"
+#include "core/Twips.h"
+#include "mail/DialupRules.h"
+#include "mail/MailIcons.h"
+#include "mail/form_Checking.h"
+#include "mail/form_Properties.h"
+#include "platform/Clock.h"
+#include "platform/Dialer.h"
+#include "platform/Launcher.h"
+#include "platform/MessageBox.h"
 #include "platform/Tray.h"
+#include "platform/WindowFlags.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString Tip = QStringLiteral("Email check (doubleclick to check)");
+const QString Separator = QStringLiteral("-------------------------------------");
+
+enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
+
+// The command that starts the user's mail program: the program itself, or the Exec line of a .desktop launcher
+// with its field codes (%u, %F, ...) taken out. Empty when there is none.
+QString mailProgramCommand(const QString &emailPath)
+{
+    const QString path = emailPath.trimmed();
+    if (path.isEmpty() || path.startsWith(u'-'))
+        return {};
+    if (!path.endsWith(QLatin1String(".desktop")))
+        return path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return path;
+    bool inEntry = false;
+    for (const QByteArray &raw : file.readAll().split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'['))
+            inEntry = line == QLatin1String("[Desktop Entry]");
+        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
+            return line.mid(5).remove(QRegularExpression(QStringLiteral("%[a-zA-Z]"))).trimmed();
+    }
+    return {};
+}
+
+} // namespace
 
 form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), QIcon(QStringLiteral(":/icons/mail.svg")),
-                 QStringLiteral("Email check (doubleclick to check)"), parent)
+    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent),
+      m_checkingWindow(std::make_unique<form_Checking>())
 {
     setObjectName(QStringLiteral("form_NotifyMail"));
     popupMenu()->setObjectName(QStringLiteral("menu_SystemTray"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_NotifyMail::menu_Help_Click);
+    addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("Email &properties..."),
+                &form_NotifyMail::menu_Properties_Click);
+    addMenuItem(QStringLiteral("menu_CheckNow"), QStringLiteral("&Check email now !"),
+                &form_NotifyMail::menu_CheckNow_Click);
     addMenuItem(QStringLiteral("menu_WSproperties"), QStringLiteral("&Tarnibe properties..."),
                 &form_NotifyMail::menu_WSproperties_Click);
     addMenuSeparator(QStringLiteral("menu_Line1"));
     addMenuItem(QStringLiteral("menu_Exit"), QStringLiteral("&Exit email check"), &form_NotifyMail::menu_Exit_Click);
+
+    text_Display = new QPlainTextEdit(this);
+    text_Display->setObjectName(QStringLiteral("text_Display"));
+    text_Display->setReadOnly(true);
+    QFont fixed(QStringLiteral("Courier New"));
+    fixed.setStyleHint(QFont::TypeWriter);
+    text_Display->setFont(fixed);
+    label_Email = new QLabel(this);
+    label_Email->setObjectName(QStringLiteral("label_Email"));
+    c_ReadNow = new QPushButton(QStringLiteral("Read now"), this);
+    c_ReadNow->setObjectName(QStringLiteral("c_ReadNow"));
+    c_ReadLater = new QPushButton(QStringLiteral("Read later.."), this);
+    c_ReadLater->setObjectName(QStringLiteral("c_ReadLater"));
+    connect(c_ReadNow, &QPushButton::clicked, this, &form_NotifyMail::c_ReadNow_Click);
+    connect(c_ReadLater, &QPushButton::clicked, this, &form_NotifyMail::c_ReadLater_Click);
+    auto *count = new QHBoxLayout;
+    count->addWidget(label_Email);
+    count->addWidget(new QLabel(QStringLiteral("email(s)"), this));
+    count->addStretch();
+    count->addWidget(c_ReadNow);
+    count->addWidget(c_ReadLater);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(text_Display);
+    layout->addLayout(count);
+    resize(480, 300);
+
+    timer_CheckMail.setInterval(60000);
+    timer_SpinMoon.setInterval(150);
+    timer_Blink.setInterval(1000);
+    timer_DisableAutoDial.setInterval(3000);
+    timer_DisableAutoDial.setSingleShot(true);
+    connect(&timer_CheckMail, &QTimer::timeout, this, &form_NotifyMail::timer_CheckMail_Timer);
+    connect(&timer_SpinMoon, &QTimer::timeout, this, &form_NotifyMail::timer_SpinMoon_Timer);
+    connect(&timer_Blink, &QTimer::timeout, this, &form_NotifyMail::timer_Blink_Timer);
+    connect(&timer_DisableAutoDial, &QTimer::timeout, this, &form_NotifyMail::timer_DisableAutoDial_Timer);
+    dialup.CheckMail = [this] { CheckMail(); };
+    dialup.CheckNow = [this] { CheckNow(); };
+}
+
+form_NotifyMail::~form_NotifyMail() = default;
+
+form_Properties *form_NotifyMail::propertiesWindow() const
+{
+    return m_properties;
+}
+
+void form_NotifyMail::Form_Load()
+{
+    // The notice stays above other windows when it shows; until then it waits minimised and hidden.
+    platform::setAlwaysOnTop(this, true);
+    centreOnScreen(this);
+    GhostOwner::Form_Load();
+    m_trayImage = Idle;
+    timer_CheckMail.start();
+}
+
+void form_NotifyMail::setTrayImage(int image)
+{
+    m_trayImage = image;
+    const QIcon icon = image == Idle ? MailIdleIcon() : image == NewMail ? MailNewIcon() : MoonFrame(image - FirstMoon);
+    ModifyTrayIcon(this, icon, Tip);
 }
 
 void form_NotifyMail::Form_MouseMove(int message)
 {
-    if (message == platform::RightButtonUp)
+    if (AutodialFlags().MailCheckActive || m_checking)
+        return;
+    if (message == platform::LeftDoubleClick)
+        menu_CheckNow_Click();
+    else if (message == platform::RightButtonUp)
         showPopupMenu();
+}
+
+void form_NotifyMail::UnloadWindows()
+{
+    timer_CheckMail.stop();
+    timer_SpinMoon.stop();
+    timer_Blink.stop();
+    m_checkingWindow->hide();
+    delete m_properties;
 }
 
 void form_NotifyMail::menu_Help_Click()
 {
     m_lifecycle.openHelp();
+}
+
+void form_NotifyMail::menu_Properties_Click()
+{
+    if (!m_properties) {
+        m_properties = new form_Properties;
+        m_properties->setAttribute(Qt::WA_DeleteOnClose);
+        m_properties->Form_Load();
+    }
+    m_properties->show();
+    m_properties->raise();
+    m_properties->activateWindow();
+}
+
+void form_NotifyMail::menu_CheckNow_Click()
+{
+    CheckNow();
 }
 
 void form_NotifyMail::menu_WSproperties_Click()
@@ -37,6 +187,7 @@ void form_NotifyMail::menu_Exit_Click()
 {
     m_lifecycle.exitProgram(Program::Email, this, [this] {
         Unload();
+        UnloadWindows();
         hide();
     });
 }
@@ -53,4 +204,200 @@ void form_NotifyMail::changeEvent(QEvent *event)
     GhostOwner::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && isMinimized())
         hide();
+}
+
+void form_NotifyMail::resetMailboxes()
+{
+    for (MailboxMemory &mailbox : mailboxes)
+        mailbox.reset();
+}
+
+bool form_NotifyMail::checkingVisible() const
+{
+    return m_checkingWindow->isVisible();
+}
+
+void form_NotifyMail::timer_CheckMail_Timer()
+{
+    const SettingsRecord &s = Settings();
+    const int minutes = CheckMinutes(s.CheckTime);
+    if (minutes == 0)
+        return;
+    if (minutes > ++m_minuteCounter)
+        return;
+    m_minuteCounter = 0;
+    if (ForbiddenHour(platform::Clock::now().time().hour(), s.RasTime1, s.RasTime2) && s.RasCheckLimited == 1)
+        return;
+    // A check still running (it waits with the event loop turning) is not started twice.
+    if (m_checking)
+        return;
+    if (s.UseRas && !platform::dialer().RasIsConnected())
+        dialup.RasConnectAndCheckMail(true);
+    else
+        CheckMail();
+}
+
+void form_NotifyMail::CheckNow()
+{
+    if (m_checking)
+        return;
+    if (Settings().UseRas && !platform::dialer().RasIsConnected()) {
+        dialup.RasConnectAndCheckMail(false);
+        return;
+    }
+    m_checkingWindow->Form_Load();
+    m_checkingWindow->show();
+    resetMailboxes();
+    CheckMail();
+    if (MailAllOk) {
+        m_checkingWindow->Timer1.stop();
+        m_checkingWindow->hide();
+        QCoreApplication::processEvents();
+    } else {
+        m_checkingWindow->c_Close->show();
+        m_checkingWindow->label_Data[0]->setText(QStringLiteral("Error(s) from some servers occurred"));
+        m_checkingWindow->move(0, 0);
+        m_checkingWindow->list_Display->setCurrentRow(-1);
+    }
+    if ((isMinimized() || !isVisible()) && !checkingVisible())
+        platform::showMessage(QStringLiteral("You have no new emails...."), QStringLiteral("Mailbox"),
+                              platform::MsgIcon::Information);
+}
+
+void form_NotifyMail::CheckMail()
+{
+    if (m_checking)
+        return;
+    m_checking = true;
+    DisableAutodial();
+    AutodialFlags().MailCheckActive = true;
+    MailAllOk = true;
+    timer_Blink.stop();
+    m_spinFrame = 0;
+    timer_SpinMoon.start();
+
+    const SettingsRecord &s = Settings();
+    const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
+    QString notice;
+    bool newMail = false;
+    int total = 0;
+    for (int i = 0; i < accounts; ++i) {
+        const QString server = s.POPServer[size_t(i)];
+        const QString tag = AccountTag(accounts, server);
+        if (checkingVisible())
+            m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
+        FreePOP1.PopPassword = s.PassWord[size_t(i)];
+        FreePOP1.PopUserName = s.UserName[size_t(i)];
+        FreePOP1.PopServer = server;
+        FreePOP1.PopOpen();
+        MailboxMemory &mailbox = mailboxes[size_t(i)];
+        int count = 0;
+        QStringList ids;
+        if (FreePOP1.PopStatus == 0) {
+            count = FreePOP1.PopMessageCount;
+            ids = FreePOP1.PopUniqueIds;
+            if (count > 0)
+                timer_Blink.start();
+            for (int n = 1; n <= count; ++n) {
+                // Messages seen before are not fetched again.
+                const QString id = ids.value(n - 1);
+                auto cached = id.isEmpty() ? mailbox.headers.cend() : mailbox.headers.constFind(id);
+                MailboxMemory::Header header;
+                if (cached != mailbox.headers.cend()) {
+                    header = *cached;
+                } else {
+                    FreePOP1.PopFetchHeader(n);
+                    if (FreePOP1.PopStatus != 0)
+                        continue;
+                    FreePOP1.PopParseHeader();
+                    header = {FreePOP1.PopFrom, FreePOP1.PopSubject};
+                    if (!id.isEmpty())
+                        mailbox.headers.insert(id, header);
+                }
+                notice += NoticeEntry(header.from, header.subject, tag);
+            }
+            FreePOP1.PopEndListing();
+            if (checkingVisible())
+                m_checkingWindow->addLine(QStringLiteral("- Success"));
+        } else {
+            MailAllOk = false;
+            if (checkingVisible())
+                m_checkingWindow->addLine(QStringLiteral("- Error: ") + FreePOP1.PopLastError);
+        }
+        QCoreApplication::processEvents();
+        if (checkingVisible()) {
+            m_checkingWindow->addLine(Separator);
+            QCoreApplication::processEvents();
+        }
+        FreePOP1.PopClose();
+        if (HasNewMail(mailbox, count, ids))
+            newMail = true;
+        Remember(mailbox, count, ids);
+        total += count;
+    }
+
+    if (newMail) {
+        text_Display->setPlainText(notice);
+        label_Email->setText(QString::number(total));
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        PlaySound(QStringLiteral("new.wav"));
+        show();
+        raise();
+        activateWindow();
+        centreOnScreen(this);
+    }
+    timer_SpinMoon.stop();
+    setTrayImage(Idle);
+    if (s.UseRas && AutodialFlags().RasDialedByCheck)
+        platform::dialer().RasHangUp();
+    AutodialFlags().RasDialedByCheck = false;
+    timer_DisableAutoDial.start();
+    m_checking = false;
+}
+
+void form_NotifyMail::timer_DisableAutoDial_Timer()
+{
+    AutodialFlags().MailCheckActive = false;
+    RestoreAutoDial();
+}
+
+void form_NotifyMail::timer_SpinMoon_Timer()
+{
+    ++m_spinFrame;
+    setTrayImage(FirstMoon + m_spinFrame - 1);
+    if (m_spinFrame == 8)
+        m_spinFrame = 0;
+}
+
+void form_NotifyMail::timer_Blink_Timer()
+{
+    setTrayImage(m_trayImage == Idle ? NewMail : Idle);
+}
+
+void form_NotifyMail::c_ReadNow_Click()
+{
+    SettingsRecord &s = Settings();
+    s.cntEmail += 1;
+    s.totEmail += 1;
+    timer_Blink.stop();
+    setTrayImage(Idle);
+    showMinimized();
+    resetMailboxes();
+    const QString command = mailProgramCommand(s.EmailPath);
+    // Without a program of the user's own, the desktop's mail program.
+    const bool started = command.isEmpty() ? platform::launcher().openUrl(QUrl(QStringLiteral("mailto:")))
+                                           : platform::launcher().startDetached(command);
+    if (!started) {
+        platform::showMessage(QStringLiteral("Can not find your standard email program..."), QStringLiteral("Info:"),
+                              platform::MsgIcon::Information);
+        showMinimized();
+    }
+}
+
+void form_NotifyMail::c_ReadLater_Click()
+{
+    SettingsRecord &s = Settings();
+    s.cntEmail += 1;
+    s.totEmail += 1;
+    showMinimized();
 }

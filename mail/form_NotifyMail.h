@@ -2,23 +2,82 @@
 
 #include "core/GhostOwner.h"
 #include "mail/DialupLink.h"
+#include "mail/NewMail.h"
+#include "mail/Pop3Client.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class form_Checking;
+class form_Properties;
 
 // The e-mail notifier: owner of the mail tray icon and, when new mail arrives, the notice itself. It sits
-// minimised and hidden while there is nothing to tell.
+// minimised and hidden while there is nothing to tell. It also runs the checks: on its timer, from the tray, and
+// after a dial-up has connected.
 class form_NotifyMail : public GhostOwner {
     Q_OBJECT
 public:
     explicit form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
+    ~form_NotifyMail() override;
 
+    void Form_Load() override;
     void Form_MouseMove(int message) override;
+    void UnloadWindows() override;
     void menu_Help_Click();
+    void menu_Properties_Click();
+    void menu_CheckNow_Click();
     void menu_WSproperties_Click();
     void menu_Exit_Click();
 
-    // Dialling for the mail check, and its status window.
+    // A check the user asked for, with its progress window; every message present counts as new.
+    void CheckNow();
+    // One pass over every account.
+    void CheckMail();
+    void timer_CheckMail_Timer();
+    void timer_SpinMoon_Timer();
+    void timer_Blink_Timer();
+    void timer_DisableAutoDial_Timer();
+    void c_ReadNow_Click();
+    void c_ReadLater_Click();
+
+    // What the last check left: whether every account answered, and each account's memory.
+    bool MailAllOk = true;
+    std::array<MailboxMemory, 10> mailboxes;
+    bool isChecking() const { return m_checking; }
+    // The icon the tray shows now: 0 idle, 1 new mail, 2.. a frame of the moon.
+    int trayImage() const { return m_trayImage; }
+
+    QPlainTextEdit *text_Display;
+    QLabel *label_Email;
+    QPushButton *c_ReadNow;
+    QPushButton *c_ReadLater;
+    QTimer timer_CheckMail;
+    QTimer timer_SpinMoon;
+    QTimer timer_Blink;
+    QTimer timer_DisableAutoDial;
+    Pop3Client FreePOP1;
     DialupLink dialup;
+    form_Checking *checkingWindow() const { return m_checkingWindow.get(); }
+    form_Properties *propertiesWindow() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+
+private:
+    void setTrayImage(int image);
+    void resetMailboxes();
+    bool checkingVisible() const;
+
+    std::unique_ptr<form_Checking> m_checkingWindow;
+    QPointer<form_Properties> m_properties;
+    int m_minuteCounter = 0;
+    int m_spinFrame = 0;
+    int m_trayImage = 0;
+    bool m_checking = false;
 };

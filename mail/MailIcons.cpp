@@ -1,0 +1,68 @@
+#include "mail/MailIcons.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QRegion>
+#include <array>
+
+QIcon MailIdleIcon()
+{
+    return QIcon(QStringLiteral(":/icons/mail.svg"));
+}
+
+QIcon MailNewIcon()
+{
+    return QIcon(QStringLiteral(":/icons/mail_new.svg"));
+}
+
+namespace {
+
+// The envelope with a moon in one of its eight phases in the corner: new, waxing crescent, first quarter,
+// waxing gibbous, full, and back.
+QPixmap moon(int frame, int size)
+{
+    QPixmap pixmap = MailIdleIcon().pixmap(size, size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal r = size * 0.22;
+    const QPointF centre(size - r - 1, r + 1);
+    const QRectF disc(centre.x() - r, centre.y() - r, 2 * r, 2 * r);
+    // The lit disc, then the earth's shadow sliding across it: new at frame 0, full at frame 4.
+    painter.setClipRegion(QRegion(disc.toAlignedRect(), QRegion::Ellipse));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xf5, 0xd7, 0x6e));
+    painter.drawEllipse(disc);
+    const qreal shift = frame <= 4 ? -2 * r * frame / 4.0 : 2 * r * (8 - frame) / 4.0;
+    painter.setBrush(QColor(0x2b, 0x3a, 0x55));
+    painter.drawEllipse(disc.translated(shift, 0));
+    painter.setClipping(false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0x1d, 0x21, 0x27), size / 32.0));
+    painter.drawEllipse(disc);
+    return pixmap;
+}
+
+} // namespace
+
+QIcon MoonFrame(int frame)
+{
+    static std::array<QIcon, 8> frames;
+    const int index = ((frame % 8) + 8) % 8;
+    if (frames[size_t(index)].isNull()) {
+        QIcon icon;
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icon.addPixmap(moon(index, size));
+        frames[size_t(index)] = icon;
+    }
+    return frames[size_t(index)];
+}
+
+QPixmap CheckingFrame(int frame)
+{
+    // An envelope flying to the right in four steps.
+    QPixmap pixmap(96, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.drawPixmap(QPoint(8 + (frame % 4) * 18, 2), MailIdleIcon().pixmap(28, 28));
+    return pixmap;
+}

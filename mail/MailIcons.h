@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+// The mail program's pictures: the envelope when idle, the envelope with news, and the eight frames of the moon
+// that turns in the tray while a check runs (frame 0-7), and the four of the progress window's animation (0-3).
+QIcon MailIdleIcon();
+QIcon MailNewIcon();
+QIcon MoonFrame(int frame);
+QPixmap CheckingFrame(int frame);

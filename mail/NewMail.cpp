@@ -1,0 +1,47 @@
+#include "mail/NewMail.h"
+
+bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)
+{
+    if (memory.ids && !ids.isEmpty()) {
+        for (const QString &id : ids) {
+            if (!memory.ids->contains(id))
+                return true;
+        }
+        return false;
+    }
+    return count > memory.lastCount;
+}
+
+void Remember(MailboxMemory &memory, int count, const QStringList &ids)
+{
+    memory.lastCount = count;
+    if (ids.isEmpty() && count > 0) {
+        memory.ids.reset();
+        memory.headers.clear();
+        return;
+    }
+    memory.ids = QSet<QString>(ids.cbegin(), ids.cend());
+    for (auto it = memory.headers.begin(); it != memory.headers.end();)
+        it = memory.ids->contains(it.key()) ? std::next(it) : memory.headers.erase(it);
+}
+
+QString NoticeEntry(const QString &from, const QString &subject, const QString &tag)
+{
+    return QStringLiteral("From:  ") + from + QStringLiteral("\r\nSubject:  ") + subject + tag +
+           QStringLiteral("\r\n\r\n");
+}
+
+QString AccountTag(int accounts, const QString &server)
+{
+    return accounts == 1 ? QString() : QStringLiteral(" (") + server + u')';
+}
+
+int CheckMinutes(const QString &checkTime)
+{
+    // The leading number, as "0 (=never)" and "10" are stored.
+    qsizetype end = 0;
+    const QString text = checkTime.trimmed();
+    while (end < text.size() && text[end].isDigit())
+        ++end;
+    return text.left(end).toInt();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What the mail check remembers of one mailbox between checks: the message count, the unique ids where the
+// server gives them, and the senders and subjects already fetched.
+struct MailboxMemory {
+    int lastCount = 0;
+    std::optional<QSet<QString>> ids;
+    struct Header {
+        QString from;
+        QString subject;
+    };
+    QHash<QString, Header> headers;
+
+    // Forget what was seen, so that everything now in the mailbox counts as new at the next check.
+    void reset()
+    {
+        lastCount = 0;
+        ids.reset();
+    }
+};
+
+// Whether the mailbox now holds mail the last check did not see. With unique ids on both checks, any id not seen
+// before is new (a message removed and another added between two checks is still new mail); otherwise a count
+// above the last one is.
+bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids);
+// Takes in this check's count and ids; headers of messages no longer there are forgotten.
+void Remember(MailboxMemory &memory, int count, const QStringList &ids);
+
+// One message of the notice: "From:  " sender, "Subject:  " subject and the account's tag, CR LF after each line
+// and a blank line after the message.
+QString NoticeEntry(const QString &from, const QString &subject, const QString &tag);
+// The tag after each subject: nothing with one account, " (server)" with more.
+QString AccountTag(int accounts, const QString &server);
+// "CheckTime"'s leading number: minutes between checks, 0 for never.
+int CheckMinutes(const QString &checkTime);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// The progress of a check the user started: a line per step and per account, and "Close" once something failed.
+class form_Checking : public QWidget {
+    Q_OBJECT
+public:
+    explicit form_Checking(QWidget *parent = nullptr);
+
+    void Form_Load();
+    void Timer1_Timer();
+    void c_Close_Click();
+    // Adds a line and scrolls to it.
+    void addLine(const QString &line);
+
+    std::array<QLabel *, 2> label_Data{};
+    QListWidget *list_Display;
+    QPushButton *c_Close;
+    std::array<QLabel *, 4> Image1{};
+    QTimer Timer1;
+
+private:
+    int m_frame = 0;
+};

@@ -1,0 +1,355 @@
+#include "mail/form_Properties.h"
+
+#include "core/ErrorLog.h"
+#include "core/Settings.h"
+#include "core/Twips.h"
+#include "mail/form_Browse.h"
+#include "platform/Dialer.h"
+#include "platform/MessageBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int FoldedHeight = 3045;
+constexpr int UnfoldedHeight = 7110;
+const QString ModemMore = QStringLiteral("I am using a modem -->");
+const QString ModemLess = QStringLiteral("Less -->");
+
+template <typename Widget> Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+form_Properties::form_Properties(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("form_Properties"));
+    setWindowTitle(QStringLiteral("Email properties"));
+    buildWindow();
+}
+
+void form_Properties::buildWindow()
+{
+    auto *frame_Data = named(new QGroupBox(QStringLiteral("Server")), "frame_Data");
+    combo_POPservers = named(new QComboBox, "combo_POPservers");
+    combo_POPservers->setEditable(true);
+    combo_POPservers->setInsertPolicy(QComboBox::NoInsert);
+    combo_POPservers->setMinimumWidth(240);
+    combo_POPservers->lineEdit()->installEventFilter(this);
+    text_UserName = named(new QLineEdit, "text_UserName");
+    text_Password = named(new QLineEdit, "text_Password");
+    text_Password->setEchoMode(QLineEdit::Password);
+    label_CurrentServer = named(new QLabel(QStringLiteral("1")), "label_CurrentServer");
+    label_CurrentServer->hide();
+    c_NewAccount = named(new QPushButton(QStringLiteral("Add new")), "c_NewAccount");
+    c_DeleteAccount = named(new QPushButton(QStringLiteral("Delete")), "c_DeleteAccount");
+    auto *serverLayout = new QGridLayout(frame_Data);
+    serverLayout->addWidget(new QLabel(QStringLiteral("POP-server:")), 0, 0);
+    serverLayout->addWidget(combo_POPservers, 0, 1);
+    serverLayout->addWidget(c_NewAccount, 0, 2);
+    serverLayout->addWidget(new QLabel(QStringLiteral("Username:")), 1, 0);
+    serverLayout->addWidget(text_UserName, 1, 1);
+    serverLayout->addWidget(c_DeleteAccount, 1, 2);
+    serverLayout->addWidget(new QLabel(QStringLiteral("Password:")), 2, 0);
+    serverLayout->addWidget(text_Password, 2, 1);
+
+    text_EmailPath = named(new QLineEdit, "text_EmailPath");
+    c_Browse = named(new QPushButton(QStringLiteral("...")), "c_Browse");
+    c_Browse->setMaximumWidth(32);
+    combo_CheckTime = named(new QComboBox, "combo_CheckTime");
+    auto *general = new QGridLayout;
+    general->addWidget(new QLabel(QStringLiteral("Emailprogram:")), 0, 0);
+    general->addWidget(text_EmailPath, 0, 1);
+    general->addWidget(c_Browse, 0, 2);
+    auto *checkRow = new QHBoxLayout;
+    checkRow->addWidget(new QLabel(QStringLiteral("Check for new email every")));
+    checkRow->addWidget(combo_CheckTime);
+    checkRow->addWidget(new QLabel(QStringLiteral("minute")));
+    checkRow->addStretch();
+    general->addLayout(checkRow, 1, 0, 1, 3);
+
+    c_Ok = named(new QPushButton(QStringLiteral("Ok")), "c_Ok");
+    c_Cancel = named(new QPushButton(QStringLiteral("Cancel")), "c_Cancel");
+    c_More = named(new QPushButton(ModemMore), "c_More");
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(c_More);
+    buttons->addStretch();
+    buttons->addWidget(c_Ok);
+    buttons->addWidget(c_Cancel);
+
+    frame_Modem = named(new QGroupBox(QStringLiteral("Modem settings  ")), "frame_Modem");
+    auto *note = new QLabel(QStringLiteral("You can let Tarnibe connect/disconnect automatically when checking for "
+                                           "email if you are using dial-up networking.   "));
+    note->setWordWrap(true);
+    option_RAS[0] = named(new QRadioButton(QStringLiteral("No, I want to decide when to connect. ")), "option_RAS0");
+    option_RAS[1] = named(new QRadioButton(QStringLiteral("Yes, use dial-up connection")), "option_RAS1");
+    combo_RasConnections = named(new QComboBox, "combo_RasConnections");
+    text_RasUserName = named(new QLineEdit, "text_RasUserName");
+    text_RasPassword = named(new QLineEdit, "text_RasPassword");
+    text_RasPassword->setEchoMode(QLineEdit::Password);
+    check_LimitRas = named(new QCheckBox(QStringLiteral("Do not connect from :")), "check_LimitRas");
+    combo_FirstHour = named(new QComboBox, "combo_FirstHour");
+    combo_LastHour = named(new QComboBox, "combo_LastHour");
+    for (QComboBox *hours : {combo_FirstHour, combo_LastHour}) {
+        hours->setEditable(true);
+        for (int h = 0; h < 24; ++h)
+            hours->addItem(QString::number(h));
+    }
+    auto *loginLabel = new QLabel(QStringLiteral("Loginname:"));
+    auto *passwordLabel = new QLabel(QStringLiteral("Password:"));
+    auto *andLabel = new QLabel(QStringLiteral("h  and"));
+    auto *forwardLabel = new QLabel(QStringLiteral("h forward"));
+    auto *modemLayout = new QGridLayout(frame_Modem);
+    modemLayout->addWidget(note, 0, 0, 1, 4);
+    modemLayout->addWidget(option_RAS[0], 1, 0, 1, 4);
+    modemLayout->addWidget(option_RAS[1], 2, 0, 1, 2);
+    modemLayout->addWidget(combo_RasConnections, 2, 2, 1, 2);
+    modemLayout->addWidget(loginLabel, 3, 0);
+    modemLayout->addWidget(text_RasUserName, 3, 1, 1, 3);
+    modemLayout->addWidget(passwordLabel, 4, 0);
+    modemLayout->addWidget(text_RasPassword, 4, 1, 1, 3);
+    auto *limitRow = new QHBoxLayout;
+    limitRow->addWidget(check_LimitRas);
+    limitRow->addWidget(combo_FirstHour);
+    limitRow->addWidget(andLabel);
+    limitRow->addWidget(combo_LastHour);
+    limitRow->addWidget(forwardLabel);
+    limitRow->addStretch();
+    modemLayout->addLayout(limitRow, 5, 0, 1, 4);
+    m_rasControls = {combo_RasConnections, text_RasUserName, text_RasPassword, loginLabel, passwordLabel,
+                     check_LimitRas,       combo_FirstHour,  combo_LastHour,   andLabel,   forwardLabel};
+    frame_Modem->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame_Data);
+    layout->addLayout(general);
+    layout->addLayout(buttons);
+    layout->addWidget(frame_Modem);
+
+    connect(combo_POPservers, &QComboBox::activated, this, &form_Properties::combo_POPservers_Click);
+    connect(text_UserName, &QLineEdit::textEdited, this, &form_Properties::text_UserName_Change);
+    connect(text_Password, &QLineEdit::textEdited, this, &form_Properties::text_Password_Change);
+    connect(c_NewAccount, &QPushButton::clicked, this, &form_Properties::c_NewAccount_Click);
+    connect(c_DeleteAccount, &QPushButton::clicked, this, &form_Properties::c_DeleteAccount_Click);
+    connect(c_Browse, &QPushButton::clicked, this, &form_Properties::c_Browse_Click);
+    connect(c_More, &QPushButton::clicked, this, &form_Properties::c_More_Click);
+    connect(c_Ok, &QPushButton::clicked, this, &form_Properties::c_Ok_Click);
+    connect(c_Cancel, &QPushButton::clicked, this, &form_Properties::c_Cancel_Click);
+    connect(combo_RasConnections, &QComboBox::activated, this, &form_Properties::combo_RasConnections_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(option_RAS[i], &QRadioButton::clicked, this, [this, i] { option_RAS_Click(i); });
+}
+
+int form_Properties::current() const
+{
+    return std::clamp(label_CurrentServer->text().toInt(), 1, MaxMailAccounts) - 1;
+}
+
+void form_Properties::fillServers(int select)
+{
+    const SettingsRecord &s = Settings();
+    combo_POPservers->clear();
+    for (int i = 0; i < std::clamp(s.NbrofAccounts, 1, MaxMailAccounts); ++i)
+        combo_POPservers->addItem(s.POPServer[size_t(i)]);
+    combo_POPservers->setCurrentIndex(select);
+    combo_POPservers_Click();
+}
+
+void form_Properties::Form_Load()
+{
+    SettingsRecord &s = Settings();
+    s.NbrofAccounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
+    m_savedCount = s.NbrofAccounts;
+    m_savedServers = s.POPServer;
+    m_savedUsers = s.UserName;
+    m_savedPasswords = s.PassWord;
+    combo_CheckTime->clear();
+    combo_CheckTime->addItems({QStringLiteral("0 (=never)"), QStringLiteral("3"), QStringLiteral("5"),
+                               QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("60")});
+    combo_CheckTime->setEditable(true);
+    fillServers(0);
+    text_EmailPath->setText(s.EmailPath);
+    combo_CheckTime->setCurrentText(s.CheckTime);
+    option_RAS[s.UseRas ? 1 : 0]->setChecked(true);
+    option_RAS_Click(s.UseRas ? 1 : 0);
+    platform::Dialer &dialer = platform::dialer();
+    combo_RasConnections->clear();
+    for (int i = 0; i < dialer.RasEntryCount(); ++i)
+        combo_RasConnections->addItem(dialer.RasEntryAt(i));
+    combo_RasConnections->setCurrentText(s.RasConnection);
+    text_RasUserName->setText(s.RasUserName);
+    text_RasPassword->setText(s.RasPassword);
+    combo_FirstHour->setCurrentText(QString::number(s.RasTime1));
+    combo_LastHour->setCurrentText(QString::number(s.RasTime2));
+    check_LimitRas->setChecked(s.RasCheckLimited == 1);
+    adjustSize();
+    resize(width(), std::max(toPixels(FoldedHeight), sizeHint().height()));
+    centreOnScreen(this);
+}
+
+void form_Properties::combo_POPservers_Click()
+{
+    const int index = std::max(combo_POPservers->currentIndex(), 0);
+    label_CurrentServer->setText(QString::number(index + 1));
+    text_UserName->setText(Settings().UserName[size_t(index)]);
+    text_Password->setText(Settings().PassWord[size_t(index)]);
+}
+
+bool form_Properties::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == combo_POPservers->lineEdit() && event->type() == QEvent::FocusOut)
+        combo_POPservers_LostFocus();
+    return QWidget::eventFilter(watched, event);
+}
+
+void form_Properties::combo_POPservers_LostFocus()
+{
+    const int index = combo_POPservers->currentIndex();
+    const QString typed = combo_POPservers->currentText();
+    // Typed over the shown server: the account takes the new name.
+    if (index >= 0 && typed == combo_POPservers->itemText(index))
+        return;
+    const int account = current();
+    Settings().POPServer[size_t(account)] = typed.trimmed();
+    fillServers(account);
+}
+
+void form_Properties::text_UserName_Change()
+{
+    Settings().UserName[size_t(current())] = text_UserName->text();
+}
+
+void form_Properties::text_Password_Change()
+{
+    Settings().PassWord[size_t(current())] = text_Password->text();
+}
+
+void form_Properties::c_NewAccount_Click()
+{
+    SettingsRecord &s = Settings();
+    if (s.NbrofAccounts >= MaxMailAccounts) {
+        platform::showMessage(QStringLiteral("You can use a maximum of 10 emailservers simultaneously  !"),
+                              QStringLiteral("info"), platform::MsgIcon::Information);
+        return;
+    }
+    s.NbrofAccounts += 1;
+    combo_POPservers->addItem(s.POPServer[size_t(s.NbrofAccounts - 1)]);
+    combo_POPservers->setCurrentIndex(combo_POPservers->count() - 1);
+    combo_POPservers_Click();
+}
+
+void form_Properties::c_DeleteAccount_Click()
+{
+    if (combo_POPservers->count() == 1) {
+        platform::showMessage(QStringLiteral("You have to have at least one emailserver ! "),
+                              QStringLiteral("Could not delete account"), platform::MsgIcon::Information);
+        return;
+    }
+    if (platform::showMessage(QStringLiteral("Do you really want to delete ") + combo_POPservers->currentText() +
+                                  QStringLiteral(" ?"),
+                              QStringLiteral("Delete"), platform::MsgIcon::Question, platform::MsgButtons::YesNo,
+                              platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
+        return;
+    SettingsRecord &s = Settings();
+    const int k = std::max(combo_POPservers->currentIndex(), 0);
+    for (int j = k; j < s.NbrofAccounts - 1; ++j) {
+        s.POPServer[size_t(j)] = s.POPServer[size_t(j + 1)];
+        s.UserName[size_t(j)] = s.UserName[size_t(j + 1)];
+        s.PassWord[size_t(j)] = s.PassWord[size_t(j + 1)];
+    }
+    const int last = s.NbrofAccounts - 1;
+    const QString number = QString::number(last + 1);
+    s.POPServer[size_t(last)] = QStringLiteral("- Internetaddress to mailserver ") + number;
+    s.UserName[size_t(last)] = QStringLiteral("- Mailserver username ") + number;
+    s.PassWord[size_t(last)].clear();
+    s.NbrofAccounts -= 1;
+    fillServers(0);
+    WriteGlobalVariables();
+}
+
+void form_Properties::c_Browse_Click()
+{
+    auto *picker = new form_Browse(this);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    connect(picker, &form_Browse::chosen, text_EmailPath, &QLineEdit::setText);
+    picker->Form_Load();
+    picker->open();
+}
+
+void form_Properties::c_More_Click()
+{
+    const bool unfold = c_More->text() == ModemMore;
+    c_More->setText(unfold ? ModemLess : ModemMore);
+    frame_Modem->setVisible(unfold);
+    adjustSize();
+    resize(width(), std::max(toPixels(unfold ? UnfoldedHeight : FoldedHeight), sizeHint().height()));
+    centreOnScreen(this);
+}
+
+void form_Properties::option_RAS_Click(int Index)
+{
+    for (QWidget *control : std::as_const(m_rasControls))
+        control->setEnabled(Index == 1);
+}
+
+void form_Properties::combo_RasConnections_Click()
+{
+    platform::Dialer &dialer = platform::dialer();
+    dialer.RasEntryParamsMode = true;
+    dialer.setRasEntryName(combo_RasConnections->currentText());
+    text_RasUserName->setText(dialer.RasLoginName);
+    text_RasPassword->setText(dialer.RasLoginPassword);
+    dialer.RasEntryParamsMode = false;
+}
+
+void form_Properties::c_Ok_Click()
+{
+    SettingsRecord &s = Settings();
+    const int account = std::max(combo_POPservers->currentIndex(), 0);
+    s.POPServer[size_t(account)] = combo_POPservers->currentText().trimmed();
+    s.UserName[size_t(account)] = text_UserName->text();
+    s.PassWord[size_t(account)] = text_Password->text();
+    s.EmailPath = text_EmailPath->text();
+    s.CheckTime = combo_CheckTime->currentText();
+    s.UseRas = !option_RAS[0]->isChecked();
+    s.RasUserName = text_RasUserName->text().trimmed();
+    s.RasPassword = text_RasPassword->text().trimmed();
+    s.RasConnection = combo_RasConnections->currentText().trimmed();
+    bool ok = false;
+    const int first = combo_FirstHour->currentText().trimmed().toInt(&ok);
+    if (ok && first >= 0 && first <= 23)
+        s.RasTime1 = first;
+    else
+        LogError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
+    const int count = combo_LastHour->currentText().trimmed().toInt(&ok);
+    if (ok && count >= 0 && count <= 24)
+        s.RasTime2 = count;
+    else
+        LogError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
+    s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
+    WriteGlobalVariables();
+    close();
+}
+
+void form_Properties::c_Cancel_Click()
+{
+    SettingsRecord &s = Settings();
+    s.NbrofAccounts = m_savedCount;
+    s.POPServer = m_savedServers;
+    s.UserName = m_savedUsers;
+    s.PassWord = m_savedPasswords;
+    close();
+}
