@@ -81,8 +81,13 @@ form_Time::form_Time(QWidget *parent) : QWidget(parent, Qt::Window)
 
     connect(&Winsock1, &QTcpSocket::readyRead, this, [this] {
         m_reply += Winsock1.readAll();
-        // The reply is one line; it may come in pieces.
-        if (m_waiting && (m_reply.contains('\n') || m_reply.size() >= MaxReply))
+        // The reply is one line, which may come in pieces; NIST's begins with a line end of its own, so the line
+        // is whole at the first line end after some text.
+        qsizetype text = 0;
+        while (text < m_reply.size() && QByteArrayView(" \t\r\n").contains(m_reply[text]))
+            ++text;
+        const bool whole = text < m_reply.size() && m_reply.indexOf('\n', text) >= 0;
+        if (m_waiting && !m_replyRead && (whole || m_reply.size() >= MaxReply))
             Winsock1_DataArrival();
     });
     connect(&Winsock1, &QTcpSocket::disconnected, this, &form_Time::Winsock1_Close);
@@ -346,6 +351,7 @@ void form_Time::GetInternetTime(const QString &IP)
     DisableAutodial();
     ++m_attempt;
     m_waiting = true;
+    m_replyRead = false;
     m_reply.clear();
     timer_TimeOut.start();
     SetTrace(QStringLiteral("GetInternetTime"));
@@ -361,8 +367,10 @@ void form_Time::GetInternetTime(const QString &IP)
 
 void form_Time::Winsock1_DataArrival()
 {
-    if (!m_waiting)
+    // One reply per attempt: whatever else the server sends while the clock is being set changes nothing.
+    if (!m_waiting || m_replyRead)
         return;
+    m_replyRead = true;
     ErrorLog(QStringLiteral("sync success....."));
     const QString reply = QString::fromLatin1(m_reply);
     m_reply.clear();

@@ -87,4 +87,5 @@ private:
     // Each attempt has its own number, so that a late answer to an earlier one changes nothing.
     int m_attempt = 0;
     bool m_waiting = false;
+    bool m_replyRead = false;
 };

@@ -202,8 +202,12 @@ void form_NotifyMail::closeEvent(QCloseEvent *event)
 void form_NotifyMail::changeEvent(QEvent *event)
 {
     GhostOwner::changeEvent(event);
+    // Hidden once minimised; after the minimising call has finished, since showMinimized() shows the window last.
     if (event->type() == QEvent::WindowStateChange && isMinimized())
-        hide();
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized())
+                hide();
+        });
 }
 
 void form_NotifyMail::resetMailboxes()

@@ -27,12 +27,12 @@ private Q_SLOTS:
         QTest::newRow("classic, +1, today") << october << 1 << false << QDateTime(Today, {15, 5, 10});
         QTest::newRow("-12 goes back a day") << morning << -12 << true << QDateTime({1999, 10, 11}, {20, 0, 1});
         QTest::newRow("-12 without the date stays today") << morning << -12 << false << QDateTime(Today, {20, 0, 1});
-        QTest::newRow("+1 past midnight, date") << u"Sat Dec 31 23:30:00 2005"_s << 1 << true
-                                                << QDateTime({2006, 1, 1}, {0, 30, 1});
-        QTest::newRow("+1 past midnight, today") << u"Sat Dec 31 23:30:00 2005"_s << 1 << false
-                                                 << QDateTime(Today, {0, 30, 1});
-        QTest::newRow("leap day's last second") << u"Thu Feb 29 23:59:59 2024"_s << 0 << true
-                                                << QDateTime({2024, 3, 1}, {0, 0, 0});
+        QTest::newRow("+1 past midnight, date")
+            << u"Sat Dec 31 23:30:00 2005"_s << 1 << true << QDateTime({2006, 1, 1}, {0, 30, 1});
+        QTest::newRow("+1 past midnight, today")
+            << u"Sat Dec 31 23:30:00 2005"_s << 1 << false << QDateTime(Today, {0, 30, 1});
+        QTest::newRow("leap day's last second")
+            << u"Thu Feb 29 23:59:59 2024"_s << 0 << true << QDateTime({2024, 3, 1}, {0, 0, 0});
         // What inetd's built-in service sends: the day padded with a blank, lower-case month read alike.
         QTest::newRow("padded day") << u"Sun dec  6 13:25:58 2026\r\n"_s << 0 << true
                                     << QDateTime({2026, 12, 6}, {13, 25, 59});

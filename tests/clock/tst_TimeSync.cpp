@@ -178,9 +178,9 @@ private Q_SLOTS:
         TestEnvironment env;
         form_Time form;
         load(form);
-        const QDBusMessage added = replaceSetTime(
-            u"raise dbus.exceptions.DBusException('Automatic time synchronization is enabled', "
-            "name='org.freedesktop.timedate1.AutomaticTimeSyncEnabled')"_s);
+        const QDBusMessage added =
+            replaceSetTime(u"raise dbus.exceptions.DBusException('Automatic time synchronization is enabled', "
+                           "name='org.freedesktop.timedate1.AutomaticTimeSyncEnabled')"_s);
         QVERIFY2(added.type() == QDBusMessage::ReplyMessage, qPrintable(added.errorMessage()));
 
         const Attempt attempt = syncNow(form, env);

@@ -81,10 +81,12 @@ public:
     bool startDetached(const QString &commandLine) override
     {
         m_commands.append(commandLine);
-        return true;
+        return m_programsStart;
     }
     QList<QUrl> m_urls;
     QStringList m_commands;
+    // False: every program fails to start, as a missing one would.
+    bool m_programsStart = true;
 };
 
 // Gives a test its own XDG folders, a fake clock, tray, sound player and launcher, a message responder, and
