@@ -122,6 +122,7 @@ form_Properties *form_NotifyMail::propertiesWindow() const
 
 void form_NotifyMail::Form_Load()
 {
+    m_stopRequested = false;
     // The notice stays above other windows when it shows; until then it waits minimised and hidden.
     platform::setAlwaysOnTop(this, true);
     centreOnScreen(this);
@@ -149,6 +150,9 @@ void form_NotifyMail::Form_MouseMove(int message)
 
 void form_NotifyMail::UnloadWindows()
 {
+    // A check waiting for a server inside this call's event loop ends at once instead of trying every account.
+    m_stopRequested = true;
+    FreePOP1.PopClose();
     timer_CheckMail.stop();
     timer_SpinMoon.stop();
     timer_Blink.stop();
@@ -285,7 +289,7 @@ void form_NotifyMail::CheckMail()
     QString notice;
     bool newMail = false;
     int total = 0;
-    for (int i = 0; i < accounts; ++i) {
+    for (int i = 0; i < accounts && !m_stopRequested; ++i) {
         const QString server = s.POPServer[size_t(i)];
         const QString tag = AccountTag(accounts, server);
         if (checkingVisible())

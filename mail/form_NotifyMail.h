@@ -80,4 +80,5 @@ private:
     int m_spinFrame = 0;
     int m_trayImage = 0;
     bool m_checking = false;
+    bool m_stopRequested = false;
 };
