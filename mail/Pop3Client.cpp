@@ -68,7 +68,7 @@ bool Pop3Client::waitFor(const std::function<bool()> &done)
     if (done())
         return true;
     if (!silence.isActive())
-        fail(QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000));
+        fail(QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000.0));
     else if (m_socket.error() != QAbstractSocket::UnknownSocketError)
         fail(m_socket.errorString());
     else
@@ -125,17 +125,26 @@ bool Pop3Client::command(const QByteArray &line, bool multiLine)
     return !multiLine || readMultiLine();
 }
 
-void Pop3Client::readCapabilities()
+bool Pop3Client::readCapabilities()
 {
     m_capabilities.clear();
-    if (!command("CAPA", true))
-        return;
+    if (!command("CAPA", true)) {
+        // CAPA is optional; only a connection lost on the way is a failure.
+        if (m_socket.state() != QAbstractSocket::ConnectedState)
+            return false;
+        PopStatus = 0;
+        PopLastError.clear();
+        return true;
+    }
     for (const QByteArray &line : std::as_const(m_lines))
         m_capabilities.append(QString::fromLatin1(line.simplified().split(' ').value(0)).toUpper());
+    return true;
 }
 
 bool Pop3Client::startTls()
 {
+    // Nothing said before the handshake may pass for an answer said under TLS.
+    m_buffer.clear();
     m_socket.startClientEncryption();
     return waitFor([this] { return m_socket.isEncrypted(); });
 }
@@ -168,13 +177,13 @@ bool Pop3Client::connectTo()
         return true;
 
     // A plain port: TLS whenever the server has it, the password in clear only where it has not.
-    readCapabilities();
+    if (!readCapabilities())
+        return false;
     const bool offered = m_capabilities.contains(QStringLiteral("STLS"));
     if (offered || m_capabilities.isEmpty()) {
         if (command("STLS", false)) {
-            if (!startTls())
+            if (!startTls() || !readCapabilities())
                 return false;
-            readCapabilities();
         } else if (offered || m_socket.state() != QAbstractSocket::ConnectedState) {
             return false;
         } else {

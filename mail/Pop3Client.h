@@ -50,7 +50,7 @@ private:
     bool readMultiLine();
     bool waitFor(const std::function<bool()> &done);
     bool startTls();
-    void readCapabilities();
+    bool readCapabilities();
     void fail(const QString &why);
 
     QSslSocket m_socket;

@@ -1,0 +1,302 @@
+#pragma once
+
+// Mail servers for the POP3 client's tests, all on loopback: a real Dovecot started from a private folder, and a
+// scripted server in this process for the misbehaviour no real server shows on demand.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <grp.h>
+#include <memory>
+#include <pwd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+// A self-signed certificate for localhost and 127.0.0.1: dir/cert.pem and dir/key.pem.
+inline bool MakeLocalhostCertificate(const QString &dir, QString *why)
+{
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(u"openssl"_s,
+                  {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
+                   u"/CN=localhost"_s, u"-addext"_s, u"subjectAltName=DNS:localhost,IP:127.0.0.1"_s, u"-keyout"_s,
+                   dir + u"/key.pem"_s, u"-out"_s, dir + u"/cert.pem"_s});
+    if (openssl.waitForFinished(30'000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0)
+        return true;
+    *why =
+        u"openssl could not make a certificate: "_s + QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
+    return false;
+}
+
+// Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S.
+class DovecotServer {
+public:
+    static inline const QString Binary = u"/usr/sbin/dovecot"_s;
+    static bool installed() { return QFile::exists(Binary); }
+
+    DovecotServer(bool tls, const QString &certificateDir) : m_tls(tls), m_certificateDir(certificateDir)
+    {
+        // Dovecot reads no mail as uid 0 and runs no login process as root: as root, both are "nobody"'s.
+        const passwd *owner = geteuid() == 0 ? getpwnam("nobody") : getpwuid(geteuid());
+        m_uid = owner ? owner->pw_uid : geteuid();
+        m_gid = owner ? owner->pw_gid : getegid();
+        m_loginUser = owner ? QString::fromLocal8Bit(owner->pw_name) : QString();
+        if (geteuid() == 0) // and "nobody" must reach the maildirs in here
+            QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ReadGroup | QFile::ExeGroup |
+                                                    QFile::ReadOther | QFile::ExeOther);
+    }
+    ~DovecotServer() { stop(); }
+
+    void addUser(const QString &name, const QString &password)
+    {
+        QFile passwd(m_dir.filePath(u"passwd"_s));
+        if (passwd.open(QIODevice::Append))
+            passwd.write((name + u":{PLAIN}"_s + password + u"::::::\n"_s).toUtf8());
+        for (const QString &sub : {u""_s, u"/Maildir"_s, u"/Maildir/cur"_s, u"/Maildir/new"_s, u"/Maildir/tmp"_s}) {
+            QDir().mkpath(home(name) + sub);
+            own(home(name) + sub);
+        }
+    }
+
+    // Delivers as a mail transfer agent would, through tmp into new. Returns the file's name, whose leading number
+    // has Dovecot number the messages in the order they came.
+    QString deliver(const QString &user, const QByteArray &message)
+    {
+        const QString name = QString::number(1'700'000'000 + ++m_delivered) + u".M1P"_s +
+                             QString::number(QCoreApplication::applicationPid()) + u".tarnibe"_s;
+        QFile file(home(user) + u"/Maildir/tmp/"_s + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size())
+            return {};
+        file.close();
+        own(file.fileName());
+        return file.rename(home(user) + u"/Maildir/new/"_s + name) ? name : QString();
+    }
+
+    // Deletes a message behind Dovecot's back; once seen it is in cur, with flags after its name.
+    bool remove(const QString &user, const QString &name)
+    {
+        for (const QString &sub : {u"/Maildir/cur"_s, u"/Maildir/new"_s}) {
+            QDir dir(home(user) + sub);
+            const QStringList found = dir.entryList({name, name + u":*"_s}, QDir::Files);
+            if (!found.isEmpty())
+                return dir.remove(found.first());
+        }
+        return false;
+    }
+
+    bool start(QString *why)
+    {
+        plainPort = freePort();
+        tlsPort = m_tls ? freePort() : 0;
+        // Only root may chroot, and nothing is gained by it here.
+        QString conf = uR"(protocols = pop3
+listen = 127.0.0.1
+base_dir = @DIR/run
+state_dir = @DIR/state
+log_path = @DIR/dovecot.log
+info_log_path = @DIR/dovecot.log
+default_internal_user = @ME
+default_internal_group = @GROUP
+default_login_user = @LOGIN
+first_valid_uid = 1
+disable_plaintext_auth = no
+auth_mechanisms = plain
+auth_failure_delay = 0
+passdb {
+  driver = passwd-file
+  args = @DIR/passwd
+}
+userdb {
+  driver = passwd-file
+  args = @DIR/passwd
+  default_fields = uid=@UID gid=@GID home=@DIR/home/%u
+}
+mail_location = maildir:~/Maildir
+pop3_uidl_format = %08Xu%08Xv
+service anvil {
+  chroot =
+}
+service pop3-login {
+  chroot =
+  inet_listener pop3 {
+    port = @PLAIN
+  }
+@POP3S}
+)"_s;
+        const QString pop3s = u"  inet_listener pop3s {\n    port = @TLS\n    ssl = yes\n  }\n"_s;
+        conf.replace(u"@POP3S"_s, m_tls ? pop3s : QString());
+        conf += m_tls ? u"ssl = yes\nssl_cert = <@CERTS/cert.pem\nssl_key = <@CERTS/key.pem\n"_s : u"ssl = no\n"_s;
+        const passwd *me = getpwuid(geteuid());
+        const group *myGroup = getgrgid(getegid());
+        const QList<std::pair<QString, QString>> values = {
+            {u"@DIR"_s, m_dir.path()},
+            {u"@CERTS"_s, m_certificateDir},
+            {u"@ME"_s, me ? QString::fromLocal8Bit(me->pw_name) : QString()},
+            {u"@GROUP"_s, myGroup ? QString::fromLocal8Bit(myGroup->gr_name) : QString()},
+            {u"@LOGIN"_s, m_loginUser},
+            {u"@UID"_s, QString::number(m_uid)},
+            {u"@GID"_s, QString::number(m_gid)},
+            {u"@PLAIN"_s, QString::number(plainPort)},
+            {u"@TLS"_s, QString::number(tlsPort)}};
+        for (const auto &[key, value] : values)
+            conf.replace(key, value);
+        QFile file(m_dir.filePath(u"dovecot.conf"_s));
+        QFile passwd(m_dir.filePath(u"passwd"_s));
+        if (!file.open(QIODevice::WriteOnly) || file.write(conf.toUtf8()) < 0 || !passwd.open(QIODevice::Append)) {
+            *why = u"cannot write in "_s + m_dir.path();
+            return false;
+        }
+        file.close();
+
+        QElapsedTimer clock;
+        clock.start();
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+#ifdef Q_OS_LINUX
+        // Should the test die before its destructors run, Dovecot goes with it.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
+        m_process.start(Binary, {u"-F"_s, u"-c"_s, file.fileName()});
+        // Ready once the plain port greets: a listening socket may have no login process behind it yet.
+        while (clock.elapsed() < 10'000 && m_process.state() != QProcess::NotRunning) {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, plainPort);
+            if (probe.waitForConnected(500) && probe.waitForReadyRead(2'000) && probe.readLine().startsWith("+OK")) {
+                startupMs = clock.elapsed();
+                return true;
+            }
+            QThread::msleep(5);
+        }
+        *why = u"Dovecot did not greet: "_s + QString::fromLocal8Bit(m_process.readAll()) + log();
+        stop();
+        return false;
+    }
+
+    // SIGTERM has the master take its login, auth and mail processes down with it. It then takes a second to go,
+    // so a test with several servers lets them all go at once.
+    void terminate()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+            m_process.terminate();
+    }
+    void stop()
+    {
+        terminate();
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10'000)) {
+            m_process.kill();
+            m_process.waitForFinished(5'000);
+        }
+    }
+
+    QString log() const
+    {
+        QFile file(m_dir.filePath(u"dovecot.log"_s));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    quint16 plainPort = 0;
+    quint16 tlsPort = 0;
+    qint64 startupMs = -1;
+
+private:
+    QString home(const QString &user) const
+    {
+        return m_dir.filePath(u"home/"_s + user);
+    }
+    void own(const QString &file) const
+    {
+        if (geteuid() == 0 && ::chown(QFile::encodeName(file).constData(), m_uid, m_gid) != 0)
+            qWarning("cannot hand %s to the mail owner", qPrintable(file));
+    }
+    static quint16 freePort()
+    {
+        // A fresh listener's port is free, and the system hands ports out in turn, so not again soon.
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    bool m_tls;
+    QString m_certificateDir;
+    uid_t m_uid;
+    gid_t m_gid;
+    QString m_loginUser;
+    int m_delivered = 0;
+};
+
+// A scripted POP3 server in this process. It answers each command by its verb (a verb mapped to an empty answer is
+// never answered, one not mapped is refused) and records what it hears, "tls:" before each command that came
+// encrypted. After a positive STLS answer it does the TLS handshake, or with brokenTls answers the client's hello
+// with text.
+class FakePop3Server : public QTcpServer {
+public:
+    FakePop3Server() { listen(QHostAddress::LocalHost, 0); }
+    QString address() const { return u"127.0.0.1:"_s + QString::number(serverPort()); }
+
+    QHash<QByteArray, QByteArray> replies;
+    bool brokenTls = false;
+    QSslCertificate certificate;
+    QSslKey key;
+    QByteArray received;
+    QByteArrayList commands;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QSslSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        m_pending.clear();
+        m_state = Commands;
+        connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
+        socket->write("+OK fake POP3 ready\r\n");
+    }
+
+private:
+    void serve(QSslSocket *socket)
+    {
+        const QByteArray data = socket->readAll();
+        received += data;
+        if (m_state == AwaitingHello) {
+            socket->write("this is no TLS at all\r\n");
+            m_state = Done;
+        }
+        if (m_state != Commands)
+            return;
+        m_pending += data;
+        for (qsizetype end; (end = m_pending.indexOf("\r\n")) >= 0;) {
+            const QByteArray line = m_pending.left(end);
+            m_pending.remove(0, end + 2);
+            commands << (socket->isEncrypted() ? "tls:" + line : line);
+            const QByteArray verb = line.split(' ').value(0).toUpper();
+            socket->write(replies.value(verb, "-ERR unknown command\r\n"));
+            if (verb == "STLS" && replies.value(verb).startsWith("+OK")) {
+                m_pending.clear();
+                if (brokenTls) {
+                    m_state = AwaitingHello;
+                    return;
+                }
+                socket->setLocalCertificate(certificate);
+                socket->setPrivateKey(key);
+                socket->startServerEncryption();
+            }
+        }
+    }
+
+    QByteArray m_pending;
+    enum { Commands, AwaitingHello, Done } m_state = Commands;
+};

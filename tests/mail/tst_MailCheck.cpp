@@ -1,0 +1,212 @@
+// The mail check against a real Dovecot on loopback: what counts as new mail, the notice, the progress window.
+#include "Pop3TestServer.h"
+#include "TestEnvironment.h"
+#include "core/AutodialFlags.h"
+#include "core/Settings.h"
+#include "mail/form_Checking.h"
+#include "mail/form_NotifyMail.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSslCertificate>
+#include <QTest>
+
+using platform::MsgAnswer;
+
+namespace {
+
+class Lifecycle : public ProgramLifecycle {
+public:
+    void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
+    void showControlPanel() override {}
+    void openHelp() override {}
+};
+
+QByteArray message(const QByteArray &from, const QByteArray &subject)
+{
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
+}
+
+// One Dovecot with TLS, its certificate trusted, and the notifier pointed at its accounts.
+struct Mail {
+    Mail()
+    {
+        QString why;
+        if (!MakeLocalhostCertificate(certificates.path(), &why) || !server.start(&why))
+            failure = why;
+        Pop3Client::trustCertificates(QSslCertificate::fromPath(certificates.path() + u"/cert.pem"_s));
+        notify.Form_Load();
+        notify.timer_CheckMail.stop();
+    }
+    ~Mail() { Pop3Client::trustCertificates({}); }
+    void accounts(const QStringList &users)
+    {
+        SettingsRecord &s = Settings();
+        s.NbrofAccounts = int(users.size());
+        for (int i = 0; i < users.size(); ++i) {
+            s.POPServer[size_t(i)] = u"127.0.0.1:"_s + QString::number(server.plainPort);
+            s.UserName[size_t(i)] = users[i];
+            s.PassWord[size_t(i)] = u"secret"_s;
+        }
+    }
+    // Runs a scheduled check; true when it announced new mail (the notice came up).
+    bool check()
+    {
+        notify.hide();
+        notify.CheckMail();
+        notify.timer_DisableAutoDial_Timer();
+        return notify.isVisible();
+    }
+    QString notice() const { return notify.text_Display->toPlainText(); }
+
+    QTemporaryDir certificates;
+    DovecotServer server{true, certificates.path()};
+    QString failure;
+    Lifecycle lifecycle;
+    form_NotifyMail notify{lifecycle};
+};
+
+QString entry(const QString &from, const QString &subject, const QString &tag = {})
+{
+    return u"From:  "_s + from + u"\nSubject:  "_s + subject + tag + u"\n\n"_s;
+}
+
+} // namespace
+
+class tst_MailCheck : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        if (!DovecotServer::installed())
+            QSKIP("Dovecot is not installed (scripts/install-deps.sh test installs it)");
+    }
+
+    void newMailIsWhatWasNotThereBefore()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.accounts({u"anna"_s});
+        QStringList files;
+        for (int i = 1; i <= 3; ++i)
+            files << mail.server.deliver(u"anna"_s, message("Bob <bob@example.org>", "Note " + QByteArray::number(i)));
+
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notice(), entry(u"Bob <bob@example.org>"_s, u"Note 1"_s) +
+                                    entry(u"Bob <bob@example.org>"_s, u"Note 2"_s) +
+                                    entry(u"Bob <bob@example.org>"_s, u"Note 3"_s));
+        QCOMPARE(mail.notify.label_Email->text(), u"3"_s);
+        QCOMPARE(env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QVERIFY(mail.notify.timer_Blink.isActive());
+
+        QVERIFY(!mail.check()); // the same three
+        mail.server.deliver(u"anna"_s, message("=?UTF-8?B?SsO2cmc=?= <j@example.org>", "=?ISO-8859-1?Q?Gr=FC=DFe?="));
+        QVERIFY(mail.check());
+        QVERIFY(mail.notice().startsWith(entry(u"Bob <bob@example.org>"_s, u"Note 1"_s)));
+        QVERIFY(mail.notice().endsWith(entry(u"Jörg <j@example.org>"_s, u"Grüße"_s)));
+
+        // One read elsewhere and one come in: the count is the same, the mail is new all the same.
+        QVERIFY(mail.server.remove(u"anna"_s, files[0]));
+        mail.server.deliver(u"anna"_s, message("Cleo <c@example.org>", "Folded\r\n subject"));
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notify.label_Email->text(), u"4"_s);
+        QVERIFY(mail.notice().endsWith(entry(u"Cleo <c@example.org>"_s, u"Folded subject"_s)));
+        QVERIFY(!mail.notice().contains(u"Note 1"_s));
+
+        // A check the user asks for announces everything there is.
+        QVERIFY(!mail.check());
+        mail.notify.CheckNow();
+        QVERIFY(mail.notify.isVisible());
+        QVERIFY(!mail.notify.checkingWindow()->isVisible());
+        mail.notify.timer_DisableAutoDial_Timer();
+        QVERIFY(!AutodialFlags().MailCheckActive);
+    }
+
+    void accountsAreTaggedAndAFailingOneIsReported()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        for (const QString &user : {u"anna"_s, u"bert"_s, u"cleo"_s}) {
+            mail.server.addUser(user, u"secret"_s);
+            mail.server.deliver(user, message(user.toUtf8() + "@example.org", "Hi from " + user.toUtf8()));
+        }
+        mail.accounts({u"anna"_s, u"bert"_s, u"cleo"_s});
+        const QString server = u"127.0.0.1:"_s + QString::number(mail.server.plainPort);
+        // The third account speaks POP3S.
+        Settings().POPServer[2] = u"pop3s://127.0.0.1:"_s + QString::number(mail.server.tlsPort);
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notice(),
+                 entry(u"anna@example.org"_s, u"Hi from anna"_s, u" ("_s + server + u")"_s) +
+                     entry(u"bert@example.org"_s, u"Hi from bert"_s, u" ("_s + server + u")"_s) +
+                     entry(u"cleo@example.org"_s, u"Hi from cleo"_s, u" ("_s + Settings().POPServer[2] + u")"_s));
+
+        // A wrong password in a check the user asked for: the progress window stays, top left, with the error.
+        Settings().NbrofAccounts = 2;
+        Settings().PassWord[1] = u"wrong"_s;
+        mail.notify.hide();
+        mail.notify.CheckNow();
+        form_Checking *progress = mail.notify.checkingWindow();
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->pos(), QPoint(0, 0));
+        QCOMPARE(progress->label_Data[0]->text(), u"Error(s) from some servers occurred"_s);
+        QVERIFY(progress->c_Close->isVisible());
+        QStringList lines;
+        for (int i = 0; i < progress->list_Display->count(); ++i)
+            lines << progress->list_Display->item(i)->text();
+        QCOMPARE(lines.value(0), u"- Checking :"_s + server);
+        QCOMPARE(lines.value(1), u"- Success"_s);
+        QCOMPARE(lines.value(2), QString(37, u'-'));
+        QVERIFY2(lines.value(4).startsWith(u"- Error: "_s), qPrintable(lines.join(u'|')));
+        QVERIFY(!mail.notify.MailAllOk);
+        progress->c_Close->click();
+        QVERIFY(!progress->isVisible());
+
+        // The failed account's messages are all new at its next good check.
+        mail.notify.timer_DisableAutoDial_Timer();
+        QVERIFY(!mail.check());
+        Settings().PassWord[1] = u"secret"_s;
+        QVERIFY(mail.check());
+    }
+
+    void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.accounts({u"anna"_s, u"anna"_s});
+        QTcpServer silent; // takes the connection and never says a word
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        Settings().POPServer[0] = u"127.0.0.1:"_s + QString::number(silent.serverPort());
+        mail.notify.FreePOP1.timeoutMs = 700;
+        int ticks = 0;
+        QTimer alive;
+        QObject::connect(&alive, &QTimer::timeout, &alive, [&ticks] { ++ticks; });
+        alive.start(50);
+
+        env.messages.expect(MsgAnswer::Ok);
+        mail.notify.CheckNow();
+        QVERIFY(ticks >= 10); // the window kept its events running through the wait
+        QVERIFY(mail.notify.checkingWindow()->isVisible());
+        QCOMPARE(mail.notify.checkingWindow()->list_Display->item(3)->text(),
+                 u"- Checking :127.0.0.1:"_s + QString::number(mail.server.plainPort));
+        QCOMPARE(mail.notify.checkingWindow()->list_Display->item(4)->text(), u"- Success"_s);
+
+        // With no errors and nothing anywhere, the user hears so.
+        Settings().NbrofAccounts = 1;
+        Settings().POPServer[0] = Settings().POPServer[1];
+        mail.notify.timer_DisableAutoDial_Timer();
+        mail.notify.CheckNow();
+        QCOMPARE(env.messages.shown().constLast().title, u"Mailbox"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"You have no new emails...."_s);
+    }
+};
+
+QTEST_MAIN(tst_MailCheck)
+#include "tst_MailCheck.moc"

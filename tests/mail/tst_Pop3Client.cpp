@@ -1,0 +1,362 @@
+// The POP3 client against a real Dovecot on loopback, and against a scripted server for time-outs, missing
+// commands and TLS upgrades that go wrong.
+#include "Pop3TestServer.h"
+#include "mail/Pop3Client.h"
+
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#define VERIFY_OK(client) QVERIFY2((client).PopStatus == 0, qPrintable((client).PopLastError))
+
+namespace {
+
+struct Message {
+    QByteArray text;
+    QString from;
+    QString subject;
+};
+
+const QList<Message> annasMessages = {
+    {"From: Anna Berg <anna@example.org>\nSubject: =?UTF-8?B?" + u"Käs und 😀"_s.toUtf8().toBase64() +
+         "?=\n\nbody of the first\n",
+     u"Anna Berg <anna@example.org>"_s, u"Käs und 😀"_s},
+    {"From: =?ISO-8859-1?Q?J=F6rg_M=FCller?= <joerg@example.org>\nSubject: =?ISO-8859-1?Q?Gr=FC=DFe_aus_K=F6ln?="
+     "\n\n.\nbody of the second\n",
+     u"Jörg Müller <joerg@example.org>"_s, u"Grüße aus Köln"_s},
+    {"From: Bert <bert@example.org>\nSubject: The quarterly figures\n are attached\n\nbody of the third\n",
+     u"Bert <bert@example.org>"_s, u"The quarterly figures are attached"_s},
+};
+
+QByteArray simpleMessage(const QByteArray &subject)
+{
+    return "From: Carl <carl@example.org>\nSubject: " + subject + "\n\nbody\n";
+}
+
+void open(Pop3Client &client, const QString &server, const QString &user, const QString &password)
+{
+    client.PopServer = server;
+    client.PopUserName = user;
+    client.PopPassword = password;
+    client.PopOpen();
+}
+
+} // namespace
+
+class tst_Pop3Client : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_certificateDir;
+    QSslCertificate m_certificate;
+    QSslKey m_key;
+    std::unique_ptr<DovecotServer> m_dovecot;      // STLS on the plain port, and POP3S
+    std::unique_ptr<DovecotServer> m_clearDovecot; // no TLS at all
+    QStringList m_annasIds;
+
+    // "{plain}" and "{tls}" stand for the TLS Dovecot's ports.
+    QString withPorts(QString server) const
+    {
+        return server.replace(u"{plain}"_s, QString::number(m_dovecot->plainPort))
+            .replace(u"{tls}"_s, QString::number(m_dovecot->tlsPort));
+    }
+
+#define REQUIRE_DOVECOT()                                                                                              \
+    if (!m_dovecot)                                                                                                    \
+    QSKIP("Dovecot is not installed at /usr/sbin/dovecot")
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QString why;
+        QVERIFY2(MakeLocalhostCertificate(m_certificateDir.path(), &why), qPrintable(why));
+        QFile certificate(m_certificateDir.filePath(u"cert.pem"_s));
+        QFile key(m_certificateDir.filePath(u"key.pem"_s));
+        QVERIFY(certificate.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
+        m_certificate = QSslCertificate(certificate.readAll());
+        m_key = QSslKey(key.readAll(), QSsl::Rsa);
+        QVERIFY(!m_certificate.isNull() && !m_key.isNull());
+        if (!DovecotServer::installed())
+            return;
+
+        m_dovecot = std::make_unique<DovecotServer>(true, m_certificateDir.path());
+        m_dovecot->addUser(u"anna"_s, u"secret"_s);
+        m_dovecot->addUser(u"carl"_s, u"carl-pw"_s);
+        for (const Message &message : annasMessages)
+            QVERIFY(!m_dovecot->deliver(u"anna"_s, message.text).isEmpty());
+        QVERIFY2(m_dovecot->start(&why), qPrintable(why));
+        qInfo("Dovecot with TLS greeted %lld ms after it was started", m_dovecot->startupMs);
+
+        m_clearDovecot = std::make_unique<DovecotServer>(false, QString());
+        m_clearDovecot->addUser(u"bert"_s, u"bert-pw"_s);
+        QVERIFY(!m_clearDovecot->deliver(u"bert"_s, simpleMessage("In the clear")).isEmpty());
+        QVERIFY2(m_clearDovecot->start(&why), qPrintable(why));
+        qInfo("Dovecot without TLS greeted %lld ms after it was started", m_clearDovecot->startupMs);
+    }
+    void init()
+    {
+        Pop3Client::trustCertificates({m_certificate});
+    }
+    void cleanupTestCase()
+    {
+        for (DovecotServer *server : {m_dovecot.get(), m_clearDovecot.get()}) {
+            if (server)
+                server->terminate();
+        }
+        m_dovecot.reset();
+        m_clearDovecot.reset();
+        Pop3Client::trustCertificates({});
+    }
+
+    void stlsSessionListsIdsAndDecodesHeaders()
+    {
+        REQUIRE_DOVECOT();
+        Pop3Client client;
+        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"anna"_s, u"secret"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 3);
+        QCOMPARE(client.PopUniqueIds.size(), 3);
+        // Each id is the message's uid, then the mailbox's uid validity, in hex.
+        const QString validity = client.PopUniqueIds[0].mid(8);
+        QVERIFY(QRegularExpression(u"^[0-9a-fA-F]{8}$"_s).match(validity).hasMatch());
+        for (int n = 1; n <= 3; ++n) {
+            QCOMPARE(client.PopUniqueIds[n - 1].toLower(), (u"%1"_s.arg(n, 8, 16, QChar(u'0')) + validity).toLower());
+            client.PopFetchHeader(n);
+            VERIFY_OK(client);
+            QVERIFY(!client.header().contains("body of"));
+            client.PopParseHeader();
+            QCOMPARE(client.PopFrom, annasMessages[n - 1].from);
+            QCOMPARE(client.PopSubject, annasMessages[n - 1].subject);
+        }
+        client.PopEndListing();
+        QCOMPARE(client.PopStatus, 0);
+        QTRY_VERIFY(m_dovecot->log().contains(QRegularExpression(u"Login: user=<anna>.*, TLS"_s)));
+
+        // The same client, opened again, sees the same ids.
+        const QStringList ids = client.PopUniqueIds;
+        client.PopOpen();
+        VERIFY_OK(client);
+        QCOMPARE(client.PopUniqueIds, ids);
+        client.PopClose();
+        m_annasIds = ids;
+    }
+
+    void addressForms_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("pop3s, address") << u"pop3s://127.0.0.1:{tls}"_s;
+        QTest::newRow("pop3s, name") << u"POP3S://localhost:{tls}/"_s;
+        QTest::newRow("host:port by name, STLS") << u"localhost:{plain}"_s;
+        QTest::newRow("pop3://, STLS") << u"pop3://127.0.0.1:{plain}"_s;
+    }
+    void addressForms()
+    {
+        REQUIRE_DOVECOT();
+        QFETCH(QString, server);
+        Pop3Client client;
+        open(client, withPorts(server), u"anna"_s, u"secret"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 3);
+        if (!m_annasIds.isEmpty())
+            QCOMPARE(client.PopUniqueIds, m_annasIds);
+        client.PopFetchHeader(3);
+        client.PopParseHeader();
+        QCOMPARE(client.PopSubject, annasMessages[2].subject);
+        client.PopEndListing();
+    }
+
+    void untrustedCertificateFailsWithoutFallback_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("STLS") << u"127.0.0.1:{plain}"_s;
+        QTest::newRow("pop3s") << u"pop3s://127.0.0.1:{tls}"_s;
+    }
+    void untrustedCertificateFailsWithoutFallback()
+    {
+        REQUIRE_DOVECOT();
+        QFETCH(QString, server);
+        Pop3Client::trustCertificates({});
+        const qsizetype logins = m_dovecot->log().count(u"Login: user=<anna>"_s);
+        Pop3Client client;
+        client.timeoutMs = 5'000;
+        open(client, withPorts(server), u"anna"_s, u"secret"_s);
+        QCOMPARE(client.PopStatus, 1);
+        QVERIFY2(client.PopLastError.contains(u"certificate"_s, Qt::CaseInsensitive), qPrintable(client.PopLastError));
+        QCOMPARE(client.PopMessageCount, 0);
+        QVERIFY(client.PopUniqueIds.isEmpty());
+        QCOMPARE(m_dovecot->log().count(u"Login: user=<anna>"_s), logins);
+    }
+
+    void serverWithoutTlsIsReadInTheClear()
+    {
+        REQUIRE_DOVECOT();
+        Pop3Client client;
+        open(client, u"127.0.0.1:"_s + QString::number(m_clearDovecot->plainPort), u"bert"_s, u"bert-pw"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 1);
+        QCOMPARE(client.PopUniqueIds.size(), 1);
+        client.PopFetchHeader(1);
+        client.PopParseHeader();
+        QCOMPARE(client.PopSubject, u"In the clear"_s);
+        client.PopEndListing();
+        const QRegularExpression login(u"Login: user=<bert>.*"_s);
+        QTRY_VERIFY(m_clearDovecot->log().contains(login));
+        QVERIFY(!login.match(m_clearDovecot->log()).captured().contains(u"TLS"_s));
+    }
+
+    void idsFollowDeletionsAndArrivals()
+    {
+        REQUIRE_DOVECOT();
+        QHash<QString, QString> files; // by subject
+        for (const QByteArray subject : {"first", "second"})
+            files[QString::fromLatin1(subject)] = m_dovecot->deliver(u"carl"_s, simpleMessage(subject));
+        Pop3Client client;
+        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"carl"_s, u"carl-pw"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopUniqueIds.size(), 2);
+        const QStringList before = client.PopUniqueIds;
+        client.PopFetchHeader(1);
+        client.PopParseHeader();
+        QVERIFY(files.contains(client.PopSubject));
+        client.PopEndListing();
+
+        // One gone, one come: the count stays, the ids tell.
+        QVERIFY(m_dovecot->remove(u"carl"_s, files.value(client.PopSubject)));
+        QVERIFY(!m_dovecot->deliver(u"carl"_s, simpleMessage("third")).isEmpty());
+        client.PopOpen();
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 2);
+        QVERIFY(!client.PopUniqueIds.contains(before[0]));
+        QVERIFY(client.PopUniqueIds.contains(before[1]));
+        const int fresh = client.PopUniqueIds.indexOf(before[1]) == 0 ? 1 : 0;
+        QVERIFY(!before.contains(client.PopUniqueIds[fresh]));
+        client.PopFetchHeader(fresh + 1);
+        client.PopParseHeader();
+        QCOMPARE(client.PopSubject, u"third"_s);
+        client.PopEndListing();
+    }
+
+    // Last of Dovecot's: after a failed login it holds back every login from this address for seconds.
+    void wrongPasswordGetsTheServersRefusal()
+    {
+        REQUIRE_DOVECOT();
+        Pop3Client client;
+        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"anna"_s, u"guess"_s);
+        QCOMPARE(client.PopStatus, 1);
+        QCOMPARE(client.PopLastError, u"[AUTH] Authentication failed."_s);
+        QCOMPARE(client.PopMessageCount, 0);
+        QVERIFY(client.PopUniqueIds.isEmpty());
+    }
+
+    void silentServerTimesOutWhileTheEventLoopRuns()
+    {
+        FakePop3Server server;
+        server.replies = {{"CAPA", "+OK\r\nUSER\r\n.\r\n"}, {"USER", "+OK\r\n"}, {"PASS", ""}};
+        Pop3Client client;
+        client.timeoutMs = 1'500;
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, &ticker, [&ticks] { ++ticks; });
+        ticker.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        const qint64 waited = clock.elapsed();
+        QCOMPARE(client.PopStatus, 1);
+        QVERIFY2(client.PopLastError.contains(u"No answer"_s), qPrintable(client.PopLastError));
+        QCOMPARE(server.commands.value(server.commands.size() - 1), "PASS pw");
+        QVERIFY2(waited >= 1'400 && waited < 5'000, qPrintable(QString::number(waited)));
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    }
+
+    void headerByRetrWhereTopIsRefused()
+    {
+        FakePop3Server server;
+        server.replies = {{"CAPA", "+OK\r\nUSER\r\nUIDL\r\n.\r\n"},
+                          {"USER", "+OK\r\n"},
+                          {"PASS", "+OK\r\n"},
+                          {"STAT", "+OK 2 320\r\n"},
+                          {"UIDL", "+OK\r\n1 first-id\r\n2 second-id\r\n.\r\n"},
+                          {"RETR", "+OK\r\nFrom: =?UTF-8?Q?J=C3=B6rg?= <j@example.org>\r\nSubject: By RETR\r\n\r\n"
+                                   "Body text\r\n..dotted\r\n.\r\n"},
+                          {"QUIT", "+OK bye\r\n"}};
+        Pop3Client client;
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 2);
+        QCOMPARE(client.PopUniqueIds, (QStringList{u"first-id"_s, u"second-id"_s}));
+        client.PopFetchHeader(1);
+        VERIFY_OK(client);
+        QVERIFY(!client.header().contains("Body"));
+        client.PopParseHeader();
+        QCOMPARE(client.PopFrom, u"Jörg <j@example.org>"_s);
+        QCOMPARE(client.PopSubject, u"By RETR"_s);
+        // Refused once, TOP is not asked for again.
+        client.PopFetchHeader(2);
+        QCOMPARE(client.PopStatus, 0);
+        client.PopEndListing();
+        QCOMPARE(server.commands, (QByteArrayList{"CAPA", "USER anna", "PASS pw", "STAT", "UIDL", "TOP 1 0", "RETR 1",
+                                                  "RETR 2", "QUIT"}));
+    }
+
+    void noCredentialsInClearWhereStlsFails_data()
+    {
+        QTest::addColumn<QByteArray>("capa");
+        QTest::addColumn<QByteArray>("stls");
+        QTest::newRow("STLS listed, then refused") << "+OK\r\nSTLS\r\nUSER\r\n.\r\n"_ba
+                                                   << "-ERR not now\r\n"_ba;
+        QTest::newRow("STLS listed, handshake fails") << "+OK\r\nSTLS\r\nUSER\r\n.\r\n"_ba
+                                                      << "+OK go ahead\r\n"_ba;
+        QTest::newRow("no CAPA, handshake fails") << "-ERR what?\r\n"_ba
+                                                  << "+OK go ahead\r\n"_ba;
+    }
+    void noCredentialsInClearWhereStlsFails()
+    {
+        QFETCH(QByteArray, capa);
+        QFETCH(QByteArray, stls);
+        FakePop3Server server;
+        server.replies = {{"CAPA", capa}, {"STLS", stls}, {"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"}};
+        server.brokenTls = true;
+        Pop3Client client;
+        client.timeoutMs = 3'000;
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        QCOMPARE(client.PopStatus, 1);
+        // Refused, or a handshake error; never a time-out.
+        QVERIFY2(client.PopLastError.contains(stls.startsWith("+OK") ? u"handshake"_s : u"not now"_s),
+                 qPrintable(client.PopLastError));
+        QVERIFY(server.commands.contains("STLS"));
+        QVERIFY2(!server.received.contains("USER") && !server.received.contains("PASS"), server.received.constData());
+    }
+
+    void stlsUpgrade_data()
+    {
+        QTest::addColumn<QByteArray>("stls");
+        QTest::newRow("clean") << "+OK begin TLS\r\n"_ba;
+        // Whatever came in clear before the handshake may be a third party's and must not be read as an answer.
+        QTest::newRow("bytes after the STLS answer") << "+OK begin TLS\r\n-ERR injected\r\n"_ba;
+    }
+    void stlsUpgrade()
+    {
+        QFETCH(QByteArray, stls);
+        FakePop3Server server;
+        server.certificate = m_certificate;
+        server.key = m_key;
+        server.replies = {{"CAPA", "+OK\r\nSTLS\r\nUSER\r\nUIDL\r\n.\r\n"},
+                          {"STLS", stls},
+                          {"USER", "+OK\r\n"},
+                          {"PASS", "+OK\r\n"},
+                          {"STAT", "+OK 1 20\r\n"},
+                          {"UIDL", "+OK\r\n1 x\r\n.\r\n"}};
+        Pop3Client client;
+        client.timeoutMs = 3'000;
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        QVERIFY(!server.commands.contains("USER anna") && !server.commands.contains("PASS pw"));
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 1);
+        QCOMPARE(client.PopUniqueIds, QStringList{u"x"_s});
+        QCOMPARE(server.commands,
+                 (QByteArrayList{"CAPA", "STLS", "tls:CAPA", "tls:USER anna", "tls:PASS pw", "tls:STAT", "tls:UIDL"}));
+    }
+};
+
+QTEST_MAIN(tst_Pop3Client)
+#include "tst_Pop3Client.moc"
