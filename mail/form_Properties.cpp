@@ -52,7 +52,7 @@ void form_Properties::buildWindow()
     text_UserName = named(new QLineEdit, "text_UserName");
     text_Password = named(new QLineEdit, "text_Password");
     text_Password->setEchoMode(QLineEdit::Password);
-    label_CurrentServer = named(new QLabel(QStringLiteral("1")), "label_CurrentServer");
+    label_CurrentServer = named(new QLabel(QStringLiteral("1"), this), "label_CurrentServer");
     label_CurrentServer->hide();
     c_NewAccount = named(new QPushButton(QStringLiteral("Add new")), "c_NewAccount");
     c_DeleteAccount = named(new QPushButton(QStringLiteral("Delete")), "c_DeleteAccount");
