@@ -3,6 +3,7 @@
 #include "clock/DaytimeReply.h"
 #include "core/AutodialFlags.h"
 #include "core/ErrorLog.h"
+#include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "core/Twips.h"
@@ -40,12 +41,6 @@ const QString Less = QStringLiteral("less ...>");
 constexpr int UnreadableReply = 2;
 constexpr int ClockNotSet = 3;
 constexpr int BadOffset = 13;
-
-template <typename Widget> Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QString momentText(const QDateTime &moment)
 {

@@ -3,6 +3,7 @@
 #include "core/AutodialFlags.h"
 #include "core/ClickableLabel.h"
 #include "core/ErrorLog.h"
+#include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "core/TrayIcon.h"
@@ -24,12 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
 {

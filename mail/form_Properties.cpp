@@ -1,6 +1,7 @@
 #include "mail/form_Properties.h"
 
 #include "core/ErrorLog.h"
+#include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Twips.h"
 #include "mail/form_Browse.h"
@@ -25,12 +26,6 @@ constexpr int FoldedHeight = 3045;
 constexpr int UnfoldedHeight = 7110;
 const QString ModemMore = QStringLiteral("I am using a modem -->");
 const QString ModemLess = QStringLiteral("Less -->");
-
-template <typename Widget> Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 

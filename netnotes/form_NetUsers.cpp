@@ -1,6 +1,7 @@
 #include "netnotes/form_NetUsers.h"
 
 #include "core/ErrorLog.h"
+#include "core/Named.h"
 #include "core/Twips.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetUserStore.h"
@@ -17,14 +18,6 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-
-namespace {
-template <typename Widget> Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-} // namespace
 
 form_NetUsers::form_NetUsers(QWidget *parent) : QWidget(parent, Qt::Window)
 {
