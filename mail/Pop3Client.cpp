@@ -19,14 +19,12 @@ constexpr qsizetype MaxAnswer = 32 * 1024 * 1024;
 
 } // namespace
 
-Pop3Client::Pop3Client()
-{
-    connect(&m_socket, &QSslSocket::readyRead, this, [this] { m_buffer += m_socket.readAll(); });
-}
+Pop3Client::Pop3Client() = default;
 
 Pop3Client::~Pop3Client()
 {
-    m_socket.abort();
+    if (m_socket)
+        m_socket->abort();
 }
 
 void Pop3Client::trustCertificates(const QList<QSslCertificate> &certificates)
@@ -44,24 +42,24 @@ bool Pop3Client::waitFor(const std::function<bool()> &done)
 {
     if (done())
         return true;
-    if (m_socket.state() == QAbstractSocket::UnconnectedState)
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
         return false;
     QEventLoop loop;
     QTimer silence;
     silence.setSingleShot(true);
     const auto check = [&] {
-        if (done() || m_socket.state() == QAbstractSocket::UnconnectedState)
+        if (done() || m_socket->state() == QAbstractSocket::UnconnectedState)
             loop.quit();
     };
     // Any answer at all restarts the wait: only silence ends it.
-    connect(&m_socket, &QSslSocket::readyRead, &loop, [&] {
+    connect(m_socket.get(), &QSslSocket::readyRead, &loop, [&] {
         silence.start(timeoutMs);
         check();
     });
-    connect(&m_socket, &QSslSocket::connected, &loop, check);
-    connect(&m_socket, &QSslSocket::encrypted, &loop, check);
-    connect(&m_socket, &QSslSocket::disconnected, &loop, check);
-    connect(&m_socket, &QSslSocket::errorOccurred, &loop, check);
+    connect(m_socket.get(), &QSslSocket::connected, &loop, check);
+    connect(m_socket.get(), &QSslSocket::encrypted, &loop, check);
+    connect(m_socket.get(), &QSslSocket::disconnected, &loop, check);
+    connect(m_socket.get(), &QSslSocket::errorOccurred, &loop, check);
     connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
     silence.start(timeoutMs);
     loop.exec();
@@ -69,11 +67,11 @@ bool Pop3Client::waitFor(const std::function<bool()> &done)
         return true;
     if (!silence.isActive())
         fail(QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000.0));
-    else if (m_socket.error() != QAbstractSocket::UnknownSocketError)
-        fail(m_socket.errorString());
+    else if (m_socket->error() != QAbstractSocket::UnknownSocketError)
+        fail(m_socket->errorString());
     else
         fail(QStringLiteral("The server closed the connection"));
-    m_socket.abort();
+    m_socket->abort();
     return false;
 }
 
@@ -86,7 +84,7 @@ bool Pop3Client::readStatus()
     m_buffer.remove(0, end + 1);
     if (!status) {
         fail(QStringLiteral("The server does not speak POP3"));
-        m_socket.abort();
+        m_socket->abort();
         return false;
     }
     m_statusText = status->text;
@@ -109,7 +107,7 @@ bool Pop3Client::readMultiLine()
     m_buffer.clear();
     if (!lines) {
         fail(QStringLiteral("The server's answer is too big"));
-        m_socket.abort();
+        m_socket->abort();
         return false;
     }
     m_lines = *lines;
@@ -119,7 +117,11 @@ bool Pop3Client::readMultiLine()
 bool Pop3Client::command(const QByteArray &line, bool multiLine)
 {
     m_lines.clear();
-    m_socket.write(line + "\r\n");
+    if (!m_socket) {
+        fail(QStringLiteral("Not connected"));
+        return false;
+    }
+    m_socket->write(line + "\r\n");
     if (!readStatus())
         return false;
     return !multiLine || readMultiLine();
@@ -130,7 +132,7 @@ bool Pop3Client::readCapabilities()
     m_capabilities.clear();
     if (!command("CAPA", true)) {
         // CAPA is optional; only a connection lost on the way is a failure.
-        if (m_socket.state() != QAbstractSocket::ConnectedState)
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
             return false;
         PopStatus = 0;
         PopLastError.clear();
@@ -145,8 +147,8 @@ bool Pop3Client::startTls()
 {
     // Nothing said before the handshake may pass for an answer said under TLS.
     m_buffer.clear();
-    m_socket.startClientEncryption();
-    return waitFor([this] { return m_socket.isEncrypted(); });
+    m_socket->startClientEncryption();
+    return waitFor([this] { return m_socket->isEncrypted(); });
 }
 
 bool Pop3Client::connectTo()
@@ -159,16 +161,16 @@ bool Pop3Client::connectTo()
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.addCaCertificates(trusted());
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket.setSslConfiguration(configuration);
-    m_socket.setPeerVerifyName(address->host);
+    m_socket->setSslConfiguration(configuration);
+    m_socket->setPeerVerifyName(address->host);
     m_buffer.clear();
     if (address->implicitTls) {
-        m_socket.connectToHostEncrypted(address->host, address->port);
-        if (!waitFor([this] { return m_socket.isEncrypted(); }))
+        m_socket->connectToHostEncrypted(address->host, address->port);
+        if (!waitFor([this] { return m_socket->isEncrypted(); }))
             return false;
     } else {
-        m_socket.connectToHost(address->host, address->port);
-        if (!waitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }))
+        m_socket->connectToHost(address->host, address->port);
+        if (!waitFor([this] { return m_socket->state() == QAbstractSocket::ConnectedState; }))
             return false;
     }
     if (!readStatus())
@@ -184,7 +186,7 @@ bool Pop3Client::connectTo()
         if (command("STLS", false)) {
             if (!startTls() || !readCapabilities())
                 return false;
-        } else if (offered || m_socket.state() != QAbstractSocket::ConnectedState) {
+        } else if (offered || m_socket->state() != QAbstractSocket::ConnectedState) {
             return false;
         } else {
             // A server without CAPA that refuses STLS has no TLS to offer.
@@ -203,7 +205,11 @@ void Pop3Client::PopOpen()
     PopUniqueIds.clear();
     m_topRefused = false;
     m_loggedIn = false;
-    m_socket.abort();
+    if (!m_socket) {
+        m_socket = std::make_unique<QSslSocket>();
+        connect(m_socket.get(), &QSslSocket::readyRead, this, [this] { m_buffer += m_socket->readAll(); });
+    }
+    m_socket->abort();
     if (!connectTo())
         return;
     if (!command("USER " + PopUserName.toUtf8(), false) || !command("PASS " + PopPassword.toUtf8(), false))
@@ -238,7 +244,8 @@ void Pop3Client::PopFetchHeader(int n)
             return;
         }
         // TOP is optional; where the server does not list it, a refusal means it has none.
-        if (m_socket.state() != QAbstractSocket::ConnectedState || m_capabilities.contains(QStringLiteral("TOP")))
+        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState ||
+            m_capabilities.contains(QStringLiteral("TOP")))
             return;
         m_topRefused = true;
         PopStatus = 0;
@@ -262,17 +269,19 @@ void Pop3Client::PopParseHeader()
 
 void Pop3Client::PopEndListing()
 {
-    if (m_socket.state() == QAbstractSocket::ConnectedState)
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
         command("QUIT", false);
     m_loggedIn = false;
 }
 
 void Pop3Client::PopClose()
 {
-    if (m_loggedIn && m_socket.state() == QAbstractSocket::ConnectedState)
-        m_socket.write("QUIT\r\n");
-    m_socket.disconnectFromHost();
-    if (m_socket.state() != QAbstractSocket::UnconnectedState)
-        m_socket.abort();
+    if (!m_socket)
+        return;
+    if (m_loggedIn && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->write("QUIT\r\n");
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
     m_loggedIn = false;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 // A POP3 mailbox reader (RFC 1939) with TLS: POP3S from the first byte, or STLS (RFC 2595) whenever the server
 // offers it; the password never goes out in clear to a server that could have taken it encrypted. Each call waits
@@ -53,7 +54,9 @@ private:
     bool readCapabilities();
     void fail(const QString &why);
 
-    QSslSocket m_socket;
+    // Made at the first open: a TLS socket loads the TLS libraries, which a suite that never checks mail does
+    // not need in memory.
+    std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_buffer;
     QString m_statusText;
     QList<QByteArray> m_lines;
