@@ -92,6 +92,12 @@ void AppProgramHost::openNetUsers()
     m_netNotes->openNetUsers(true);
 }
 
+void AppProgramHost::trayMessage(Program program, int message)
+{
+    if (GhostOwner *o = owner(program))
+        o->Form_MouseMove(message);
+}
+
 void AppProgramHost::loadClockWindow()
 {
     m_clock->loadTimeWindow();

@@ -27,6 +27,7 @@ public:
     void setupNetwork(bool listen) override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
+    void trayMessage(Program program, int message) override;
     void loadClockWindow() override;
     void startClockSync() override;
     void startProgram(Program program) override;

@@ -22,7 +22,7 @@ class Lifecycle : public ProgramLifecycle {
 public:
     void exitProgram(Program, TrayOwner *, const std::function<void()> &) override {}
     void showControlPanel() override {}
-    void openHelp() override {}
+    void openHelp(const QString &) override {}
 };
 
 double timedCheck(form_NotifyMail &notify)

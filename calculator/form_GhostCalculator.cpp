@@ -54,7 +54,7 @@ void form_GhostCalculator::UnloadWindows()
 
 void form_GhostCalculator::menu_Help_Click()
 {
-    m_lifecycle.openHelp();
+    m_lifecycle.openHelp(QStringLiteral("calculator.html"));
 }
 
 void form_GhostCalculator::menu_Properties_Click()

@@ -65,7 +65,7 @@ void form_GhostTime::UnloadWindows()
 
 void form_GhostTime::menu_Help_Click()
 {
-    m_lifecycle.openHelp();
+    m_lifecycle.openHelp(QStringLiteral("clock.html"));
 }
 
 void form_GhostTime::menu_Sync_Click()

@@ -2,6 +2,7 @@
 
 #include "core/Programs.h"
 
+#include <QString>
 #include <functional>
 
 class TrayOwner;
@@ -20,6 +21,8 @@ public:
     virtual void setupNetwork(bool /*listen*/) {}
     virtual void setAcceptNotes(bool /*listen*/) {}
     virtual void openNetUsers() {}
+    // Where no tray host runs, the control panel hands a program the clicks its tray icon would have had.
+    virtual void trayMessage(Program, int /*message*/) {}
     virtual void deleteTrayIcon(Program) {}
     virtual void saveAllNotes() {}
     // Unloads every window of the programs, the note windows last.
@@ -35,5 +38,6 @@ public:
     // `unload` unloads its windows and does its own saving, and its running flag is cleared.
     virtual void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) = 0;
     virtual void showControlPanel() = 0;
-    virtual void openHelp() = 0;
+    // Opens the manual at the program's own page ("notes.html", "notes.html#network", ...).
+    virtual void openHelp(const QString &page) = 0;
 };

@@ -8,12 +8,14 @@
 #include "core/Trace.h"
 #include "core/TrayIcon.h"
 #include "core/Twips.h"
+#include "platform/Autostart.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -23,6 +25,8 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,15 +73,25 @@ void form_Tarnibe::buildWindow()
     check_StartEmail = named(new QCheckBox(QStringLiteral("Email check")), "check_StartEmail");
     for (QCheckBox *box : {check_StartNotes, check_StartClock, check_StartCalc, check_StartEmail})
         startLayout->addWidget(box);
+    // Which programs start is the suite's own choice; whether the suite starts at all belongs to the session, so a
+    // line sets it apart.
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    startLayout->addWidget(line);
+    check_StartAtLogin = named(new QCheckBox(QStringLiteral("Start Tarnibe when I log in")), "check_StartAtLogin");
+    startLayout->addWidget(check_StartAtLogin);
+    connect(check_StartAtLogin, &QCheckBox::toggled, this, &form_Tarnibe::check_StartAtLogin_Click);
     connect(check_StartNotes, &QCheckBox::toggled, this, &form_Tarnibe::check_StartNotes_Click);
     connect(check_StartClock, &QCheckBox::toggled, this, &form_Tarnibe::check_StartClock_Click);
     connect(check_StartCalc, &QCheckBox::toggled, this, &form_Tarnibe::check_StartCalc_Click);
     connect(check_StartEmail, &QCheckBox::toggled, this, &form_Tarnibe::check_StartEmail_Click);
 
-    // The programs' pictures: a click starts that program now.
+    // The programs' pictures: a click starts that program now, a right click opens a running program's menu. Where
+    // no tray host runs a click on a running program's picture is a click on its tray icon.
     auto *images = new QGridLayout;
     const auto addImage = [&](int column, const char *imageName, const char *labelName, const QString &icon,
-                              const QString &caption, void (form_Tarnibe::*click)()) {
+                              const QString &caption, Program program, void (form_Tarnibe::*click)()) {
         auto *image = named(new ClickableLabel, imageName);
         image->setPixmap(QIcon(icon).pixmap(40, 40));
         image->setAlignment(Qt::AlignCenter);
@@ -88,6 +102,8 @@ void form_Tarnibe::buildWindow()
         connect(image, &ClickableLabel::pressed, image, [image] { image->setFrameShape(QFrame::Box); });
         connect(image, &ClickableLabel::released, image, [image] { image->setFrameShape(QFrame::NoFrame); });
         connect(image, &ClickableLabel::clicked, this, click);
+        image->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(image, &QWidget::customContextMenuRequested, this, [this, program] { imageRightClick(program); });
         auto *label = named(new ClickableLabel(caption), labelName);
         label->setAlignment(Qt::AlignCenter);
         label->setMouseTracking(true);
@@ -97,13 +113,13 @@ void form_Tarnibe::buildWindow()
         return image;
     };
     image_Note = addImage(0, "image_Note", "label_Note", QStringLiteral(":/icons/notes.svg"), QStringLiteral("Notes"),
-                          &form_Tarnibe::image_Note_Click);
+                          Program::Notes, &form_Tarnibe::image_Note_Click);
     image_Clock = addImage(1, "image_Clock", "label_Clock", QStringLiteral(":/icons/clock.svg"),
-                           QStringLiteral("Atomic time"), &form_Tarnibe::image_Clock_Click);
+                           QStringLiteral("Atomic time"), Program::Clock, &form_Tarnibe::image_Clock_Click);
     image_Calc = addImage(2, "image_Calc", "label_Calc", QStringLiteral(":/icons/calculator.svg"),
-                          QStringLiteral("Calculator"), &form_Tarnibe::image_Calc_Click);
+                          QStringLiteral("Calculator"), Program::Calculator, &form_Tarnibe::image_Calc_Click);
     image_Email = addImage(3, "image_Email", "label_Email", QStringLiteral(":/icons/mail.svg"),
-                           QStringLiteral("Email check"), &form_Tarnibe::image_Email_Click);
+                           QStringLiteral("Email check"), Program::Email, &form_Tarnibe::image_Email_Click);
 
     // Network notes.
     auto *frameNetwork = named(new QGroupBox(QStringLiteral("Network")), "frame_Network");
@@ -212,6 +228,20 @@ void form_Tarnibe::showSettings()
     text_Name->setText(s.NoteSender);
     const QSignalBlocker blocker(check_AcceptNotes);
     check_AcceptNotes->setChecked(s.AcceptNotes);
+    const QSignalBlocker loginBlocker(check_StartAtLogin);
+    check_StartAtLogin->setChecked(platform::autostartEnabled());
+}
+
+void form_Tarnibe::check_StartAtLogin_Click()
+{
+    QString error;
+    if (platform::setAutostart(check_StartAtLogin->isChecked(), QCoreApplication::applicationFilePath(), &error))
+        return;
+    ErrorLog(u"err_tb_check_StartAtLogin_Click " + error);
+    platform::showMessage(u"Could not change starting at login: "_s + error, QStringLiteral("Info"),
+                          platform::MsgIcon::Information);
+    const QSignalBlocker blocker(check_StartAtLogin);
+    check_StartAtLogin->setChecked(platform::autostartEnabled());
 }
 
 void form_Tarnibe::startBoxClicked(QCheckBox *box, int &startFlag)
@@ -254,16 +284,22 @@ void form_Tarnibe::startProgram(Program program)
 
 void form_Tarnibe::image_Note_Click()
 {
+    if (clickInsteadOfTray(Program::Notes, platform::LeftButtonUp))
+        return;
     startProgram(Program::Notes);
 }
 
 void form_Tarnibe::image_Calc_Click()
 {
+    if (clickInsteadOfTray(Program::Calculator, platform::LeftButtonUp))
+        return;
     startProgram(Program::Calculator);
 }
 
 void form_Tarnibe::image_Clock_Click()
 {
+    if (clickInsteadOfTray(Program::Clock, platform::LeftButtonUp))
+        return;
     startProgram(Program::Clock);
     m_host.loadClockWindow();
     m_host.startClockSync();
@@ -271,7 +307,33 @@ void form_Tarnibe::image_Clock_Click()
 
 void form_Tarnibe::image_Email_Click()
 {
+    if (clickInsteadOfTray(Program::Email, platform::LeftButtonUp))
+        return;
     startProgram(Program::Email);
+}
+
+bool form_Tarnibe::clickInsteadOfTray(Program program, int message)
+{
+    if (platform::trayHost().available() || !ProgramRunFlags().of(program))
+        return false;
+    m_host.trayMessage(program, message);
+    return true;
+}
+
+void form_Tarnibe::imageRightClick(Program program)
+{
+    // A running program's menu, tray or not: the panel is where a user looks for it when the icon is hard to find.
+    if (ProgramRunFlags().of(program))
+        m_host.trayMessage(program, platform::RightButtonUp);
+}
+
+void form_Tarnibe::putAway()
+{
+    // Without a tray the panel is the only way back into the suite: it goes to the task bar instead.
+    if (platform::trayHost().available())
+        hide();
+    else
+        showMinimized();
 }
 
 void form_Tarnibe::clearImageBorders()
@@ -285,7 +347,7 @@ void form_Tarnibe::c_Ok_Click()
     Settings().cntControlPanel += 1;
     Settings().totControl += 1;
     WriteGlobalVariables();
-    hide();
+    putAway();
 }
 
 form_Tarnibe::~form_Tarnibe()
@@ -320,7 +382,7 @@ void form_Tarnibe::menu_Sound_Click()
 
 void form_Tarnibe::menu_TarnibeHelp_Click()
 {
-    openHelp();
+    openHelp(QStringLiteral("control.html"));
 }
 
 void form_Tarnibe::menu_About_Click()
@@ -376,7 +438,7 @@ void form_Tarnibe::closeEvent(QCloseEvent *event)
     if (!m_ending) {
         // Closing the panel from its title bar only puts it away, like "Ok": the programs go on in the tray.
         event->ignore();
-        hide();
+        putAway();
         return;
     }
     Form_QueryUnload(m_unloadMode);
@@ -393,7 +455,7 @@ void form_Tarnibe::resizeEvent(QResizeEvent *event)
 void form_Tarnibe::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && platform::trayHost().available()) {
         hide();
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
@@ -419,7 +481,7 @@ void form_Tarnibe::showControlPanel()
     activateWindow();
 }
 
-void form_Tarnibe::openHelp()
+void form_Tarnibe::openHelp(const QString &page)
 {
-    platform::openHelp();
+    platform::openHelp(page);
 }

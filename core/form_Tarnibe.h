@@ -31,6 +31,8 @@ public:
     void check_StartClock_Click();
     void check_StartCalc_Click();
     void check_StartEmail_Click();
+    // Writes or removes the desktop's autostart entry for the suite.
+    void check_StartAtLogin_Click();
     void image_Note_Click();
     void image_Calc_Click();
     void image_Clock_Click();
@@ -50,7 +52,7 @@ public:
     // ProgramLifecycle
     void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) override;
     void showControlPanel() override;
-    void openHelp() override;
+    void openHelp(const QString &page) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -63,6 +65,11 @@ private:
     void startProgram(Program program);
     void showSettings();
     void clearImageBorders();
+    // Where no tray host runs, a running program's picture gets the clicks its tray icon would have had.
+    bool clickInsteadOfTray(Program program, int message);
+    void imageRightClick(Program program);
+    // Ok and the title bar's close put the panel away: hidden beside a tray, minimised without one.
+    void putAway();
 
     ProgramHost &m_host;
     int m_unloadMode = FormControlMenu;
@@ -72,6 +79,7 @@ private:
     QCheckBox *check_StartClock = nullptr;
     QCheckBox *check_StartCalc = nullptr;
     QCheckBox *check_StartEmail = nullptr;
+    QCheckBox *check_StartAtLogin = nullptr;
     ClickableLabel *image_Note = nullptr;
     ClickableLabel *image_Clock = nullptr;
     ClickableLabel *image_Calc = nullptr;

@@ -162,7 +162,7 @@ void form_NotifyMail::UnloadWindows()
 
 void form_NotifyMail::menu_Help_Click()
 {
-    m_lifecycle.openHelp();
+    m_lifecycle.openHelp(QStringLiteral("mail.html"));
 }
 
 void form_NotifyMail::menu_Properties_Click()

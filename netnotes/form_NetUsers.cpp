@@ -180,5 +180,5 @@ void form_NetUsers::c_Ok_Click()
 
 void form_NetUsers::c_Help_Click()
 {
-    platform::openHelp();
+    platform::openHelp(QStringLiteral("notes.html#network"));
 }

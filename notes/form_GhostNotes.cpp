@@ -62,7 +62,7 @@ void form_GhostNotes::Form_MouseMove(int message)
 
 void form_GhostNotes::menu_Help_Click()
 {
-    m_lifecycle.openHelp();
+    m_lifecycle.openHelp(QStringLiteral("notes.html"));
 }
 
 void form_GhostNotes::menu_HideAll_Click()

@@ -61,7 +61,11 @@ void installLauncher(Launcher *launcher)
 
 bool openHelp(const QString &page)
 {
-    return launcher().openUrl(QUrl::fromLocalFile(extractManual() + u'/' + page));
+    const qsizetype hash = page.indexOf(u'#');
+    QUrl url = QUrl::fromLocalFile(extractManual() + u'/' + page.left(hash));
+    if (hash >= 0)
+        url.setFragment(page.mid(hash + 1));
+    return launcher().openUrl(url);
 }
 
 } // namespace platform

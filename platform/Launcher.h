@@ -18,7 +18,8 @@ Launcher &launcher();
 // nullptr restores the desktop's own launcher.
 void installLauncher(Launcher *launcher);
 
-// Opens a page of the suite's manual ("index.html" and its siblings, compiled in under :/help/).
+// Opens a page of the suite's manual ("index.html" and its siblings, compiled in under :/help/), optionally at an
+// anchor ("notes.html#network").
 bool openHelp(const QString &page = QStringLiteral("index.html"));
 
 } // namespace platform

@@ -4,10 +4,14 @@
 #include "core/Sound.h"
 #include "core/TrayIcon.h"
 #include "core/form_Tarnibe.h"
+#include "platform/Autostart.h"
 #include "platform/IniStore.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -271,6 +275,85 @@ private Q_SLOTS:
         QCOMPARE(stored(u"PlaySound"_s), u"False"_s);
     }
 
+    void startAtLoginWritesTheAutostartEntry()
+    {
+        TestEnvironment env;
+        RecordingHost host;
+        const QString entry = env.root() + u"/config/autostart/tarnibe.desktop"_s;
+        QCOMPARE(platform::autostartEntryPath(), entry);
+        {
+            form_Tarnibe panel(host);
+            panel.Form_Load();
+            auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
+            QCOMPARE(box->text(), u"Start Tarnibe when I log in"_s);
+            QVERIFY(!box->isChecked());
+            box->click();
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
+            QVERIFY(text.contains(u"\nExec="_s + QCoreApplication::applicationFilePath() + u'\n'));
+            QVERIFY(text.contains(u"\nType=Application\n"_s));
+        }
+        {
+            // A later start finds the entry; unticking removes it.
+            form_Tarnibe panel(host);
+            panel.Form_Load();
+            auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
+            QVERIFY(box->isChecked());
+            box->click();
+            QVERIFY(!QFile::exists(entry));
+        }
+        {
+            // The desktop's own settings may switch an entry off without removing it.
+            QVERIFY(platform::setAutostart(true, u"/usr/bin/tarnibe"_s));
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write("Hidden=true\n");
+            file.close();
+            form_Tarnibe panel(host);
+            panel.Form_Load();
+            QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s)->isChecked());
+            QVERIFY(QFile::remove(entry));
+        }
+        {
+            // The folder cannot be made (a file is in the way): the user is told, the box shows the truth.
+            QVERIFY(QDir(env.root() + u"/config"_s).rmdir(u"autostart"_s));
+            QFile blocker(env.root() + u"/config/autostart"_s);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+            form_Tarnibe panel(host);
+            panel.Form_Load();
+            auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
+            env.messages.expect(platform::MsgAnswer::Ok);
+            box->click();
+            QVERIFY(env.messages.shown().constLast().text.startsWith(u"Could not change starting at login: "_s));
+            QVERIFY(!box->isChecked());
+            QVERIFY(env.logLines().constLast().contains(u"err_tb_check_StartAtLogin_Click"_s));
+        }
+    }
+
+    void autostartExecIsQuotedForTheDesktop()
+    {
+        TestEnvironment env;
+        const auto execLine = [](const QString &program) {
+            if (!platform::setAutostart(true, program))
+                return QString();
+            QFile file(platform::autostartEntryPath());
+            if (!file.open(QIODevice::ReadOnly))
+                return QString();
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (line.startsWith("Exec="))
+                    return QString::fromUtf8(line.mid(5));
+            return QString();
+        };
+        QCOMPARE(execLine(u"/usr/bin/tarnibe"_s), u"/usr/bin/tarnibe"_s);
+        // Spaces need quotes; inside them a quote gets a backslash, written doubled since Exec is an escaped
+        // string; a percent sign is a field code unless doubled.
+        QCOMPARE(execLine(u"/opt/My Apps/tar\"nibe"_s), u"\"/opt/My Apps/tar\\\\\"nibe\""_s);
+        QCOMPARE(execLine(u"/opt/100%/tarnibe"_s), u"\"/opt/100%%/tarnibe\""_s);
+    }
+
     void helpAboutAndNetUsers()
     {
         TestEnvironment env;
@@ -284,7 +367,7 @@ private Q_SLOTS:
         panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
         QCOMPARE(env.launcher.m_urls.size(), 1);
         const QString page = env.launcher.m_urls[0].toLocalFile();
-        QVERIFY(page.endsWith(u"/index.html"_s));
+        QVERIFY(page.endsWith(u"/control.html"_s));
         QVERIFY(QFile(page).size() > 0); // the manual was put where a browser can read it
 
         panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();

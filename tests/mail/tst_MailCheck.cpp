@@ -21,7 +21,7 @@ class Lifecycle : public ProgramLifecycle {
 public:
     void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
     void showControlPanel() override {}
-    void openHelp() override {}
+    void openHelp(const QString &) override {}
 };
 
 QByteArray message(const QByteArray &from, const QByteArray &subject)

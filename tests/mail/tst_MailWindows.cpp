@@ -31,7 +31,7 @@ public:
         unload();
     }
     void showControlPanel() override {}
-    void openHelp() override {}
+    void openHelp(const QString &) override {}
     int exits = 0;
 };
 

@@ -1,9 +1,13 @@
 #include "platform/Sound.h"
 
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 #include <QtEndian>
 
 using namespace Qt::StringLiterals;
@@ -88,6 +92,36 @@ private Q_SLOTS:
         QFile page(u":/help/index.html"_s);
         QVERIFY(page.open(QIODevice::ReadOnly));
         QVERIFY(page.readAll().contains("Control center"));
+    }
+
+    // Every link and picture of the manual points at a page, anchor or image that is compiled in.
+    void theManualsLinksResolve()
+    {
+        static const QRegularExpression reference(u"(?:href|src)=\"([^\"]*)\""_s);
+        QDirIterator it(u":/help"_s, {u"*.html"_s}, QDir::Files, QDirIterator::Subdirectories);
+        int pages = 0;
+        int links = 0;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            ++pages;
+            QFile page(path);
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(page.readAll());
+            for (const QRegularExpressionMatch &m : reference.globalMatch(text)) {
+                const QUrl url(m.captured(1));
+                if (!url.scheme().isEmpty())
+                    continue; // the web and mail links leave the manual
+                ++links;
+                const QString target = url.path().isEmpty() ? path : QFileInfo(path).absolutePath() + u'/' + url.path();
+                QFile file(target);
+                QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path + u" -> "_s + m.captured(1)));
+                if (url.hasFragment())
+                    QVERIFY2(file.readAll().contains(QByteArray("id=\"" + url.fragment().toUtf8() + '"')),
+                             qPrintable(path + u" -> "_s + m.captured(1)));
+            }
+        }
+        QVERIFY(pages >= 6);
+        QVERIFY(links > pages);
     }
 };
 
