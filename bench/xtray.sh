@@ -189,17 +189,18 @@ xtray_fresh_profile() {
 
 # Runs the program in the background with the given profile and a clean environment, in the network namespace
 # chosen above. The process is exec'd in place, so $! is the program itself; just before the exec the
-# wall-clock time in microseconds goes to <profile>/t0.
+# wall-clock time in microseconds goes to <profile>/t0. Its output goes to <profile>/<log>, output.log unless
+# a third argument names another file (a second start on the same profile must not write over the first's).
 # shellcheck disable=SC2016 # the quoted script is expanded by the inner shell
 xtray_launch() {
-    local bin=$1 profile=$2
+    local bin=$1 profile=$2 log=${3:-output.log}
     env -i PATH="$PATH" LANG=C.UTF-8 HOME="$profile/home" DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb \
         XDG_CONFIG_HOME="$profile/config" XDG_DATA_HOME="$profile/data" XDG_CACHE_HOME="$profile/cache" \
         XDG_RUNTIME_DIR="$profile/runtime" DBUS_SESSION_BUS_ADDRESS="$XTRAY_BUS" \
         "${XTRAY_NETNS[@]}" bash -c '
             ((EUID == 0)) && command -v ip >/dev/null && ip link set lo up 2>/dev/null
             t=${EPOCHREALTIME/[.,]/}; printf "%s" "$((10#$t))" >"$0/t0"
-            exec "$@"' "$profile" "$bin" </dev/null >"$profile/output.log" 2>&1 {XTRAY_SLEEP_FD}<&- &
+            exec "$@"' "$profile" "$bin" </dev/null >"$profile/$log" 2>&1 {XTRAY_SLEEP_FD}<&- &
 }
 
 # A process that has ended but is not yet reaped still answers kill -0; its state in /proc says Z.

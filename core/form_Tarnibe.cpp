@@ -66,21 +66,24 @@ void form_Tarnibe::buildWindow()
 
     // Start automatically: a box per program.
     auto *frameStart = named(new QGroupBox(QStringLiteral("Start automatically")), "frame_Start");
-    auto *startLayout = new QVBoxLayout(frameStart);
+    auto *startLayout = new QGridLayout(frameStart);
     check_StartNotes = named(new QCheckBox(QStringLiteral("Notes")), "check_StartNotes");
     check_StartClock = named(new QCheckBox(QStringLiteral("Atomic time")), "check_StartClock");
     check_StartCalc = named(new QCheckBox(QStringLiteral("Calculator")), "check_StartCalc");
     check_StartEmail = named(new QCheckBox(QStringLiteral("Email check")), "check_StartEmail");
-    for (QCheckBox *box : {check_StartNotes, check_StartClock, check_StartCalc, check_StartEmail})
-        startLayout->addWidget(box);
+    // Two by two, so that the box for the whole suite fits under them within the panel's fixed height.
+    startLayout->addWidget(check_StartNotes, 0, 0);
+    startLayout->addWidget(check_StartClock, 0, 1);
+    startLayout->addWidget(check_StartCalc, 1, 0);
+    startLayout->addWidget(check_StartEmail, 1, 1);
     // Which programs start is the suite's own choice; whether the suite starts at all belongs to the session, so a
     // line sets it apart.
     auto *line = new QFrame;
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    startLayout->addWidget(line);
+    startLayout->addWidget(line, 2, 0, 1, 2);
     check_StartAtLogin = named(new QCheckBox(QStringLiteral("Start Tarnibe when I log in")), "check_StartAtLogin");
-    startLayout->addWidget(check_StartAtLogin);
+    startLayout->addWidget(check_StartAtLogin, 3, 0, 1, 2);
     connect(check_StartAtLogin, &QCheckBox::toggled, this, &form_Tarnibe::check_StartAtLogin_Click);
     connect(check_StartNotes, &QCheckBox::toggled, this, &form_Tarnibe::check_StartNotes_Click);
     connect(check_StartClock, &QCheckBox::toggled, this, &form_Tarnibe::check_StartClock_Click);
