@@ -6,7 +6,8 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
                 libgl-dev python3 libcap2-bin)
 test_packages=(xvfb xauth trayer x11-utils clang libclang-rt-14-dev poppler-utils python3-dbusmock
-               openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d)
+               openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
+               libglib2.0-bin)
 
 wanted=()
 for set in "$@"; do

@@ -13,6 +13,9 @@ cmake -S "$top" -B "$top/build-test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build "$top/build-test" -j "$jobs"
 ctest --test-dir "$top/build-test" --output-on-failure -j "$jobs"
 
+echo "== install and package"
+"$top/scripts/test-package.sh" "$top/build-test"
+
 echo "== sanitizers"
 cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNIBE_SANITIZE=ON >/dev/null
 cmake --build "$top/build-asan" -j "$jobs"
