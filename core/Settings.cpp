@@ -3,9 +3,11 @@
 #include "core/DateText.h"
 #include "core/ErrorLog.h"
 #include "core/Password.h"
+#include "core/Trace.h"
 #include "platform/Clock.h"
 #include "platform/IniStore.h"
 #include "platform/Paths.h"
+#include "platform/Secrets.h"
 
 #include <QHash>
 #include <QSysInfo>
@@ -299,6 +301,117 @@ void syncStore(const QString &tag)
         LogError(tag, ErrorKind::PathAccess);
 }
 
+// Where the desktop runs a keyring the passwords live there, and the settings file holds empty text for them.
+struct KeyringState {
+    bool inUse = false;
+    // What each entry holds as far as this process knows. A key is missing while that is not known (never read,
+    // or the keyring failed to answer), and then an empty password never overwrites the entry.
+    QHash<QString, QString> known;
+    // Set by the first failure of a reading or writing pass: a locked or hung keyring is asked once per pass, not
+    // once per password, so that the suite waits for it at most once.
+    bool failedThisPass = false;
+};
+
+KeyringState &keyring()
+{
+    static KeyringState state;
+    return state;
+}
+
+// The reason is the keyring's own; the password is never part of a log line.
+void logKeyringFailure(const QString &key, const QString &reason)
+{
+    ErrorLog(u"err_Bas_Keyring " + key + u' ' + reason);
+}
+
+QString &passwordOf(S &s, const Field &f)
+{
+    if (const auto *table = std::get_if<std::array<QString, MaxMailAccounts> S::*>(&f.member))
+        return (s.**table)[size_t(f.account)];
+    return s.*std::get<QString S::*>(f.member);
+}
+
+// Only accounts that are filled in (not empty, not the first-start hint) have a password worth asking for.
+bool accountInUse(const S &s, const Field &f)
+{
+    if (!std::holds_alternative<std::array<QString, MaxMailAccounts> S::*>(f.member))
+        return !s.RasUserName.isEmpty() || s.UseRas;
+    const auto filledIn = [&](const char *name, const QString &value) {
+        return !value.isEmpty() && value != field(QString::fromLatin1(name) + accountSuffix(f.account)).firstDefault;
+    };
+    const auto i = size_t(f.account);
+    return filledIn("POPServer", s.POPServer[i]) || filledIn("UserName", s.UserName[i]);
+}
+
+// One keyring call of a pass; after a failure the rest of the pass does without the keyring.
+template <typename Call> bool askKeyring(const QString &key, Call call)
+{
+    KeyringState &state = keyring();
+    if (state.failedThisPass)
+        return false;
+    QString reason;
+    if (call(reason))
+        return true;
+    state.failedThisPass = true;
+    logKeyringFailure(key, reason);
+    return false;
+}
+
+// At start: a password still in the file (stored before there was a keyring, or when the keyring failed) moves
+// into the keyring, and leaves the file only once the keyring confirmed it; the others are read from the keyring.
+void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
+{
+    KeyringState &state = keyring();
+    state = KeyringState{};
+    platform::SecretStore &store = platform::secretStore();
+    state.inUse = store.available();
+    if (!state.inUse) {
+        SetTrace(QStringLiteral("No keyring: passwords are kept encoded in the settings file"));
+        return;
+    }
+    S &s = record();
+    bool moved = false;
+    for (const Field &f : passwordFields) {
+        QString &password = passwordOf(s, f);
+        const bool inFile = !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
+        if (inFile) {
+            if (askKeyring(f.key, [&](QString &reason) { return store.write(f.key, password, &reason); })) {
+                state.known.insert(f.key, password);
+                SettingsStore().setValue(Group, f.key, QString());
+                moved = true;
+            }
+        } else if (accountInUse(s, f)) {
+            std::optional<QString> secret;
+            if (askKeyring(f.key, [&](QString &reason) { return (secret = store.read(f.key, &reason)).has_value(); })) {
+                password = *secret;
+                state.known.insert(f.key, *secret);
+            }
+        }
+    }
+    if (moved)
+        syncStore(QStringLiteral("err_Bas_Keyring "));
+}
+
+// What the settings file gets for a password: empty text once the keyring holds it, else the encoded form.
+std::optional<QString> storePassword(const Field &f, const QString &password)
+{
+    KeyringState &state = keyring();
+    if (!state.inUse)
+        return EncodeStoredPassword(password);
+    const auto known = state.known.constFind(f.key);
+    if (known != state.known.cend() ? *known == password : password.isEmpty())
+        return QString();
+    platform::SecretStore &store = platform::secretStore();
+    if (askKeyring(f.key, [&](QString &reason) {
+            return password.isEmpty() ? store.remove(f.key, &reason) : store.write(f.key, password, &reason);
+        })) {
+        state.known.insert(f.key, password);
+        return QString();
+    }
+    // Nothing is lost: the file keeps it, and the next start tries the keyring again.
+    return EncodeStoredPassword(password);
+}
+
 } // namespace
 
 SettingsRecord &Settings()
@@ -317,6 +430,7 @@ platform::IniStore &SettingsStore()
 void ResetSettings()
 {
     record() = SettingsRecord{};
+    keyring() = KeyringState{};
     storeSlot().reset();
 }
 
@@ -335,6 +449,11 @@ void SetGlobalVariables()
             LogError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
     }
     s.totRunningTimeAtStart = s.totRunningTime;
+    std::vector<Field> passwordFields;
+    for (const QString &key : readOrder())
+        if (field(key).kind == Kind::Password)
+            passwordFields.push_back(field(key));
+    loadPasswordsFromKeyring(passwordFields);
 
     // The host name stands in for the computer name, cut as the system's buffer would cut it.
     QString name = QSysInfo::machineHostName().left(255);
@@ -352,8 +471,10 @@ void WriteGlobalVariables()
         s.RunningTime = int(std::clamp<qint64>(minutes, -32768, 32767));
         s.totRunningTime = int(std::clamp<qint64>(s.totRunningTimeAtStart + minutes, INT_MIN, INT_MAX));
     }
+    keyring().failedThisPass = false;
     for (const QString &key : writeOrder()) {
-        const auto text = stored(s, field(key));
+        const Field &f = field(key);
+        const auto text = f.kind == Kind::Password ? storePassword(f, passwordOf(s, f)) : stored(s, f);
         if (!text) {
             LogError(tag, ErrorKind::InvalidCall);
             continue;

@@ -2,6 +2,7 @@
 #include "core/Password.h"
 #include "core/Registry.h"
 #include "core/Settings.h"
+#include "core/Trace.h"
 #include "platform/IniStore.h"
 
 #include <QDir>
@@ -191,6 +192,64 @@ private Q_SLOTS:
         QCOMPARE(stored(u"PassWord"_s), QString());
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"err_Bas_WriteGlobalVariables 5 "_s));
+    }
+
+    void withoutAKeyringPasswordsStayEncodedAndThePanelSaysSo()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        SetGlobalVariables();
+        QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
+        Settings().PassWord[1] = u"plain"_s;
+        WriteGlobalVariables();
+        QCOMPARE(stored(u"PassWord2"_s), *EncodeStoredPassword(u"plain"_s));
+        QCOMPARE(env.secrets.m_writes, 0);
+    }
+
+    void aFailingKeyringIsAskedOncePerPassAndLosesNothing()
+    {
+        TestEnvironment env;
+        env.secrets.m_available = true;
+        WriteToRegistry();
+        SetGlobalVariables();
+        env.secrets.m_failing = true;
+        for (int i = 0; i < 3; ++i)
+            Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
+        WriteGlobalVariables();
+        QCOMPARE(env.secrets.m_writes, 1);
+        QCOMPARE(env.logLines().size(), 1);
+        QVERIFY(env.logLines()[0].contains(u"err_Bas_Keyring PassWord The keyring is locked"_s));
+        QCOMPARE(stored(u"PassWord"_s), *EncodeStoredPassword(u"pw0"_s));
+        QCOMPARE(stored(u"PassWord3"_s), *EncodeStoredPassword(u"pw2"_s));
+
+        // Once it answers, the next start moves all three in.
+        env.secrets.m_failing = false;
+        ResetSettings();
+        SetGlobalVariables();
+        QCOMPARE(env.secrets.m_entries.value(u"PassWord2"_s), u"pw1"_s);
+        QCOMPARE(stored(u"PassWord2"_s), QString());
+        QCOMPARE(Settings().PassWord[2], u"pw2"_s);
+    }
+
+    void anEntryThatCouldNotBeReadIsNeverOverwritten()
+    {
+        TestEnvironment env;
+        env.secrets.m_available = true;
+        env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"POPServer"_s, u"pop.example.org"_s);
+        env.secrets.m_failing = true;
+        SetGlobalVariables();
+        QCOMPARE(Settings().PassWord[0], QString());
+        env.secrets.m_failing = false;
+        WriteGlobalVariables(); // the empty password it holds is no news for the keyring
+        QCOMPARE(env.secrets.m_entries.value(u"PassWord"_s), u"kept"_s);
+        QCOMPARE(env.secrets.m_writes, 0);
+        ResetSettings();
+        SetGlobalVariables();
+        QCOMPARE(Settings().PassWord[0], u"kept"_s);
+        // Untouched first-start accounts are not asked for at all.
+        QCOMPARE(Settings().PassWord[1], QString());
     }
 
     void runningTimeCountsEachMinuteOnce()

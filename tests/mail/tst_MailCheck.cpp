@@ -2,6 +2,7 @@
 #include "Pop3TestServer.h"
 #include "TestEnvironment.h"
 #include "core/AutodialFlags.h"
+#include "core/Password.h"
 #include "core/Settings.h"
 #include "mail/form_Checking.h"
 #include "mail/form_NotifyMail.h"
@@ -148,7 +149,8 @@ private Q_SLOTS:
 
         // A wrong password in a check the user asked for: the progress window stays, top left, with the error.
         Settings().NbrofAccounts = 2;
-        Settings().PassWord[1] = u"wrong"_s;
+        const QString wrong = u"Wr0ng-Pa55-Q7"_s;
+        Settings().PassWord[1] = wrong;
         mail.notify.hide();
         mail.notify.CheckNow();
         form_Checking *progress = mail.notify.checkingWindow();
@@ -164,6 +166,14 @@ private Q_SLOTS:
         QCOMPARE(lines.value(2), QString(37, u'-'));
         QVERIFY2(lines.value(4).startsWith(u"- Error: "_s), qPrintable(lines.join(u'|')));
         QVERIFY(!mail.notify.MailAllOk);
+        // Neither the log nor the window repeats the password, plain or in the settings file's encoding.
+        WriteGlobalVariables();
+        QFile log(env.logPath());
+        const QByteArray logged = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        for (const QString &form : {wrong, *EncodeStoredPassword(wrong)}) {
+            QVERIFY(!logged.contains(form.toUtf8()));
+            QVERIFY(!lines.join(u'\n').contains(form));
+        }
         progress->c_Close->click();
         QVERIFY(!progress->isVisible());
 

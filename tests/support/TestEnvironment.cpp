@@ -61,6 +61,36 @@ void FakeTrayHost::click(const void *owner, int message)
         it->second.onMessage(message);
 }
 
+std::optional<QString> FakeSecretStore::read(const QString &key, QString *error)
+{
+    if (m_failing) {
+        *error = QStringLiteral("The keyring is locked");
+        return std::nullopt;
+    }
+    return m_entries.value(key);
+}
+
+bool FakeSecretStore::write(const QString &key, const QString &secret, QString *error)
+{
+    ++m_writes;
+    if (m_failing) {
+        *error = QStringLiteral("The keyring is locked");
+        return false;
+    }
+    m_entries.insert(key, secret);
+    return true;
+}
+
+bool FakeSecretStore::remove(const QString &key, QString *error)
+{
+    if (m_failing) {
+        *error = QStringLiteral("The keyring is locked");
+        return false;
+    }
+    m_entries.remove(key);
+    return true;
+}
+
 TestEnvironment::TestEnvironment()
 {
     for (const char *name : {"config", "data", "runtime", "cache"})
@@ -78,6 +108,7 @@ TestEnvironment::TestEnvironment()
     platform::installTrayHost(&tray);
     platform::installSoundPlayer(&sound);
     platform::installLauncher(&launcher);
+    platform::installSecretStore(&secrets);
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};
@@ -94,6 +125,7 @@ TestEnvironment::~TestEnvironment()
     platform::installTrayHost(nullptr);
     platform::installSoundPlayer(nullptr);
     platform::installLauncher(nullptr);
+    platform::installSecretStore(nullptr);
 }
 
 QString TestEnvironment::settingsPath() const

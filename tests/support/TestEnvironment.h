@@ -3,9 +3,11 @@
 #include "platform/Clock.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
+#include "platform/Secrets.h"
 #include "platform/Sound.h"
 #include "platform/Tray.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -61,6 +63,21 @@ private:
     std::map<const void *, Icon> m_icons;
 };
 
+// A keyring in memory; by default there is none, as on a desktop without one. Tests of the real keyring use
+// platform::installSecretStore(nullptr) instead.
+class FakeSecretStore : public platform::SecretStore {
+public:
+    bool available() override { return m_available; }
+    std::optional<QString> read(const QString &key, QString *error) override;
+    bool write(const QString &key, const QString &secret, QString *error) override;
+    bool remove(const QString &key, QString *error) override;
+    bool m_available = false;
+    // True: every call fails, as a locked or hung keyring's would.
+    bool m_failing = false;
+    QHash<QString, QString> m_entries;
+    int m_writes = 0;
+};
+
 class FakeSoundPlayer : public platform::SoundPlayer {
 public:
     void play(const QString &fileName, bool noStop) override { m_played.append({fileName, noStop}); }
@@ -106,6 +123,7 @@ public:
     FakeTrayHost tray;
     FakeSoundPlayer sound;
     FakeLauncher launcher;
+    FakeSecretStore secrets;
     MessageResponder messages;
 
 private:
