@@ -6,7 +6,20 @@
 
 namespace {
 const QString LineSeparator = QStringLiteral(" , ");
+
+// A part of a line without the blanks around it. An invisible U+FEFF (a byte-order mark that landed mid-file, or
+// pasted in) counts as a blank: a file that begins with one loses it when read, so a name must not keep one at its
+// start or it would change between saving and reading back.
+QString part(QStringView text)
+{
+    const auto blank = [](QChar c) { return c.isSpace() || c == QChar(0xFEFF); };
+    while (!text.isEmpty() && blank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && blank(text.back()))
+        text.chop(1);
+    return text.toString();
 }
+} // namespace
 
 QString netUserLine(const NetUser &user)
 {
@@ -28,13 +41,13 @@ QList<NetUser> decodeNetUsers(const QByteArray &bytes)
     for (QStringView line : QStringView(text).split(u'\n')) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        if (line.trimmed().isEmpty())
+        if (part(line).isEmpty())
             continue;
         const qsizetype comma = line.indexOf(u',');
         if (comma < 0)
-            users.append({line.trimmed().toString(), QString()});
+            users.append({part(line), QString()});
         else
-            users.append({line.first(comma).trimmed().toString(), line.sliced(comma + 1).trimmed().toString()});
+            users.append({part(line.first(comma)), part(line.sliced(comma + 1))});
     }
     return users;
 }
