@@ -4,6 +4,7 @@
 
 #include "core/Settings.h"
 #include "platform/Paths.h"
+#include "platform/Secrets.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -19,6 +20,15 @@
 #include <unistd.h>
 
 namespace {
+
+// The file is what is fuzzed: passwords stay in it, as on a desktop without a keyring.
+class NoKeyring final : public platform::SecretStore {
+public:
+    bool available() override { return false; }
+    std::optional<QString> read(const QString &, QString *) override { return std::nullopt; }
+    bool write(const QString &, const QString &, QString *) override { return false; }
+    bool remove(const QString &, QString *) override { return false; }
+};
 
 QString scratchRoot;
 std::string settingsPath;
@@ -152,6 +162,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static char name[] = "fuzz_settings";
     static char *argv[] = {name, nullptr};
     new QCoreApplication(argc, argv);
+    static NoKeyring noKeyring;
+    platform::installSecretStore(&noKeyring);
 
     // Opening the store once creates the settings folder; both paths are fixed here to keep the loop lean.
     SettingsStore();
