@@ -2,6 +2,7 @@
 
 #include "core/Settings.h"
 #include "core/Twips.h"
+#include "platform/Icons.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -14,7 +15,7 @@ form_MissedAlarms::form_MissedAlarms(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("form_MissedAlarms"));
     setWindowTitle(QStringLiteral("Missed alarms"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/notes.svg")));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("notes")));
     setModal(false);
     setFixedSize(toPixels(6135), toPixels(4455));
 

@@ -2,6 +2,7 @@
 
 #include "core/Sound.h"
 #include "core/Twips.h"
+#include "platform/Icons.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -14,7 +15,7 @@ form_Notify::form_Notify(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("form_Notify"));
     setWindowTitle(QStringLiteral("Alarm"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/notes.svg")));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("notes")));
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
     setFixedSize(toPixels(6600), toPixels(2700));
@@ -30,7 +31,7 @@ form_Notify::form_Notify(QWidget *parent) : QDialog(parent)
 
     auto *Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QIcon(QStringLiteral(":/icons/clock.svg")).pixmap(48, 48));
+    Image1->setPixmap(platform::suiteIcon(QStringLiteral("clock")).pixmap(48, 48));
     Image1->setGeometry(toPixels(5200), toPixels(300), 48, 48);
 
     auto *c_Ok = new QPushButton(QStringLiteral("OK"), this);

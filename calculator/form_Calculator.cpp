@@ -3,6 +3,7 @@
 #include "core/ErrorLog.h"
 #include "core/Settings.h"
 #include "core/Twips.h"
+#include "platform/Icons.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowFlags.h"
 
@@ -39,7 +40,7 @@ form_Calculator::form_Calculator(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(u"form_Calculator"_s);
     setWindowTitle(u"Calculator"_s);
-    setWindowIcon(QIcon(u":/icons/calculator.svg"_s));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("calculator")));
     resize(260, 330);
 
     m_menuBar = new QMenuBar(this);

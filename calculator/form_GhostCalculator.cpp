@@ -1,10 +1,11 @@
 #include "calculator/form_GhostCalculator.h"
 
 #include "calculator/form_Calculator.h"
+#include "platform/Icons.h"
 #include "platform/Tray.h"
 
 form_GhostCalculator::form_GhostCalculator(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("GhostCalculator"), QIcon(QStringLiteral(":/icons/calculator.svg")),
+    : GhostOwner(lifecycle, QStringLiteral("GhostCalculator"), platform::suiteIcon(QStringLiteral("calculator")),
                  QStringLiteral("Calculator"), parent)
 {
     setObjectName(QStringLiteral("form_GhostCalculator"));

@@ -2,10 +2,11 @@
 
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
+#include "platform/Icons.h"
 #include "platform/Tray.h"
 
 form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("GhostTime"), QIcon(QStringLiteral(":/icons/clock.svg")),
+    : GhostOwner(lifecycle, QStringLiteral("GhostTime"), platform::suiteIcon(QStringLiteral("clock")),
                  QStringLiteral("Atomic time"), parent),
       m_time(std::make_unique<form_Time>())
 {

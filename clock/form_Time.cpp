@@ -8,6 +8,7 @@
 #include "core/Trace.h"
 #include "core/Twips.h"
 #include "platform/Clock.h"
+#include "platform/Icons.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketErrors.h"
 #include "platform/SystemClock.h"
@@ -64,7 +65,7 @@ form_Time::form_Time(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("form_Time"));
     setWindowTitle(QStringLiteral("Atomic time"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/clock.svg")));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("clock")));
     buildWindow();
 
     timer_CheckSync.setInterval(63300);

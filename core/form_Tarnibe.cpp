@@ -9,6 +9,7 @@
 #include "core/TrayIcon.h"
 #include "core/Twips.h"
 #include "platform/Autostart.h"
+#include "platform/Icons.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
@@ -43,8 +44,26 @@ form_Tarnibe::form_Tarnibe(ProgramHost &host, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("form_Tarnibe"));
     setWindowTitle(QStringLiteral("Control center"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/tarnibe.svg")));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("tarnibe")));
+    // The size is known before the controls are made, so that the start can centre the panel.
+    setFixedHeight(ControlPanelHeight);
+    resize(600, ControlPanelHeight);
+}
+
+void form_Tarnibe::ensureWindow()
+{
+    if (m_built)
+        return;
+    m_built = true;
     buildWindow();
+    showSettings();
+}
+
+void form_Tarnibe::setVisible(bool visible)
+{
+    if (visible)
+        ensureWindow();
+    QWidget::setVisible(visible);
 }
 
 void form_Tarnibe::buildWindow()
@@ -96,7 +115,7 @@ void form_Tarnibe::buildWindow()
     const auto addImage = [&](int column, const char *imageName, const char *labelName, const QString &icon,
                               const QString &caption, Program program, void (form_Tarnibe::*click)()) {
         auto *image = named(new ClickableLabel, imageName);
-        image->setPixmap(QIcon(icon).pixmap(40, 40));
+        image->setPixmap(platform::suiteIcon(icon).pixmap(40, 40));
         image->setAlignment(Qt::AlignCenter);
         image->setFixedSize(48, 48);
         image->setLineWidth(1);
@@ -115,14 +134,14 @@ void form_Tarnibe::buildWindow()
         images->addWidget(label, 1, column, Qt::AlignCenter);
         return image;
     };
-    image_Note = addImage(0, "image_Note", "label_Note", QStringLiteral(":/icons/notes.svg"), QStringLiteral("Notes"),
+    image_Note = addImage(0, "image_Note", "label_Note", QStringLiteral("notes"), QStringLiteral("Notes"),
                           Program::Notes, &form_Tarnibe::image_Note_Click);
-    image_Clock = addImage(1, "image_Clock", "label_Clock", QStringLiteral(":/icons/clock.svg"),
-                           QStringLiteral("Atomic time"), Program::Clock, &form_Tarnibe::image_Clock_Click);
-    image_Calc = addImage(2, "image_Calc", "label_Calc", QStringLiteral(":/icons/calculator.svg"),
-                          QStringLiteral("Calculator"), Program::Calculator, &form_Tarnibe::image_Calc_Click);
-    image_Email = addImage(3, "image_Email", "label_Email", QStringLiteral(":/icons/mail.svg"),
-                           QStringLiteral("Email check"), Program::Email, &form_Tarnibe::image_Email_Click);
+    image_Clock = addImage(1, "image_Clock", "label_Clock", QStringLiteral("clock"), QStringLiteral("Atomic time"),
+                           Program::Clock, &form_Tarnibe::image_Clock_Click);
+    image_Calc = addImage(2, "image_Calc", "label_Calc", QStringLiteral("calculator"), QStringLiteral("Calculator"),
+                          Program::Calculator, &form_Tarnibe::image_Calc_Click);
+    image_Email = addImage(3, "image_Email", "label_Email", QStringLiteral("mail"), QStringLiteral("Email check"),
+                           Program::Email, &form_Tarnibe::image_Email_Click);
 
     // Network notes.
     auto *frameNetwork = named(new QGroupBox(QStringLiteral("Network")), "frame_Network");
@@ -172,9 +191,6 @@ void form_Tarnibe::buildWindow()
     layout->addStretch(1);
     layout->addLayout(bottom);
     layout->setSpacing(6);
-
-    setFixedHeight(ControlPanelHeight);
-    resize(600, ControlPanelHeight);
 }
 
 void form_Tarnibe::Form_Load()
@@ -189,7 +205,8 @@ void form_Tarnibe::Form_Load()
     Settings().FirstLaunch = firstLaunch;
     m_host.readNetUsers();
 
-    showSettings();
+    if (m_built)
+        showSettings();
 
     AutodialFlags() = AutodialFlagsRecord{};
     ProgramRunFlags() = ProgramRunFlagsRecord{};
@@ -360,7 +377,7 @@ form_Tarnibe::~form_Tarnibe()
 
 QString form_Tarnibe::senderName() const
 {
-    const QString field = text_Name->text();
+    const QString field = m_built ? text_Name->text() : Settings().NoteSender;
     return field.isEmpty() ? Settings().ComputerName : field;
 }
 
@@ -380,7 +397,8 @@ void form_Tarnibe::menu_Sound_Click()
 {
     // Only in memory; the next write of the settings stores it.
     Settings().PlaySound = !Settings().PlaySound;
-    menu_Sound->setChecked(Settings().PlaySound);
+    if (m_built)
+        menu_Sound->setChecked(Settings().PlaySound);
 }
 
 void form_Tarnibe::menu_TarnibeHelp_Click()
@@ -400,8 +418,10 @@ void form_Tarnibe::menu_Exit_Click()
         return;
     m_ending = true;
     SettingsRecord &s = Settings();
-    s.NoteSender = text_Name->text();
-    s.AcceptNotes = check_AcceptNotes->isChecked();
+    if (m_built) {
+        s.NoteSender = text_Name->text();
+        s.AcceptNotes = check_AcceptNotes->isChecked();
+    }
     ErrorLog(QStringLiteral("END"));
     s.EndByEnd = true;
     s.cntControlPanel += 1;

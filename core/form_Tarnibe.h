@@ -24,6 +24,10 @@ public:
 
     // The start sequence.
     void Form_Load();
+    // The controls are made the first time the panel shows: most starts never show it, and a start that does not
+    // make them loads no fonts, styles or menus before the tray icons are up.
+    void ensureWindow();
+    void setVisible(bool visible) override;
     // The name outgoing notes carry: the sender name field, else the computer's name.
     QString senderName() const;
 
@@ -74,6 +78,7 @@ private:
     ProgramHost &m_host;
     int m_unloadMode = FormControlMenu;
     bool m_ending = false;
+    bool m_built = false;
 
     QCheckBox *check_StartNotes = nullptr;
     QCheckBox *check_StartClock = nullptr;

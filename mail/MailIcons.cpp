@@ -1,5 +1,7 @@
 #include "mail/MailIcons.h"
 
+#include "platform/Icons.h"
+
 #include <QPainter>
 #include <QPixmap>
 #include <QRegion>
@@ -7,12 +9,12 @@
 
 QIcon MailIdleIcon()
 {
-    return QIcon(QStringLiteral(":/icons/mail.svg"));
+    return platform::suiteIcon(QStringLiteral("mail"));
 }
 
 QIcon MailNewIcon()
 {
-    return QIcon(QStringLiteral(":/icons/mail_new.svg"));
+    return platform::suiteIcon(QStringLiteral("mail_new"));
 }
 
 namespace {

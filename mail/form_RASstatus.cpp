@@ -2,6 +2,7 @@
 
 #include "core/Twips.h"
 #include "platform/Dialer.h"
+#include "platform/Icons.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ form_RASstatus::form_RASstatus(QWidget *parent) : QWidget(parent, Qt::Window)
     setWindowTitle(QStringLiteral("Connecting with modem for email check..."));
     image_Calling = new QLabel(this);
     image_Calling->setObjectName(QStringLiteral("image_Calling"));
-    image_Calling->setPixmap(QIcon(QStringLiteral(":/icons/mail.svg")).pixmap(32, 32));
+    image_Calling->setPixmap(platform::suiteIcon(QStringLiteral("mail")).pixmap(32, 32));
     auto *frame = new QGroupBox(QStringLiteral("Status:"), this);
     label_Status = new QLabel(QStringLiteral("Connecting..."), frame);
     label_Status->setObjectName(QStringLiteral("label_Status"));

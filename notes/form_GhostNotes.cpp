@@ -5,13 +5,14 @@
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
+#include "platform/Icons.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
 
 #include <cmath>
 
 form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("GhostNotes"), QIcon(QStringLiteral(":/icons/notes.svg")),
+    : GhostOwner(lifecycle, QStringLiteral("GhostNotes"), platform::suiteIcon(QStringLiteral("notes")),
                  QStringLiteral("New note"), parent)
 {
     setObjectName(QStringLiteral("form_GhostNotes"));

@@ -9,6 +9,7 @@
 #include "notes/NoteStore.h"
 #include "notes/form_Note.h"
 #include "platform/Clock.h"
+#include "platform/Icons.h"
 #include "platform/MessageBox.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
+#include <algorithm>
 
 namespace {
 
@@ -50,7 +52,7 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("form_Main"));
     setWindowTitle(QStringLiteral("Container"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/notes.svg")));
+    setWindowIcon(platform::suiteIcon(QStringLiteral("notes")));
     buildWindow();
     timer_Blink.setInterval(350);
     timer_Blink.setSingleShot(true);
@@ -191,7 +193,10 @@ void form_Main::addRow(int index, int dotOffset)
     row.date = new QLabel(note->record().created, Picture2);
     row.date->setObjectName(u"label_NoteDate" + QString::number(index));
     row.date->setFont(QFont(QStringLiteral("Arial"), 8));
-    row.date->setGeometry(twipsRect(DateLeft, row.top, DateWidth, RowHeight));
+    // The column is as wide as the date needs in the font the desktop substitutes for Arial, which is often wider.
+    QRect dateRect = twipsRect(DateLeft, row.top, DateWidth, RowHeight);
+    dateRect.setWidth(std::max(dateRect.width(), row.date->fontMetrics().horizontalAdvance(row.date->text()) + 2));
+    row.date->setGeometry(dateRect);
 
     row.dot = new ClickableLabel(Picture2);
     row.dot->setObjectName(u"image_Dot" + QString::number(index));

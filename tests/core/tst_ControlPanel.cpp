@@ -69,6 +69,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
 
         QCOMPARE(host.calls, (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start notes"_s,
@@ -98,6 +99,7 @@ private Q_SLOTS:
 
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         QCOMPARE(host.calls,
                  (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start calculator"_s, u"setupNetwork off"_s}));
@@ -124,6 +126,7 @@ private Q_SLOTS:
         TestEnvironment trayless; // every program starts, but no tray shows their icons
         trayless.tray.m_available = false;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         QCOMPARE(CountRunningPrograms(), 4);
         QVERIFY(panel.isVisible());
@@ -134,6 +137,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         const QStringList boxes = {u"check_StartNotes"_s, u"check_StartClock"_s, u"check_StartCalc"_s};
         for (const QString &box : boxes)
@@ -167,6 +171,7 @@ private Q_SLOTS:
         SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         host.calls.clear();
         QVERIFY(!ProgramRunFlags().clock);
@@ -180,6 +185,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
         { // ticking the accept box writes at once
@@ -215,6 +221,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         host.calls.clear();
         Settings().CalcSize = 5;
@@ -231,6 +238,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         panel.showControlPanel();
         QVERIFY(panel.isVisible());
@@ -246,6 +254,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.show();
         panel.resize(500, 600);
         QCOMPARE(panel.height(), ControlPanelHeight);
@@ -258,6 +267,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         panel.Form_Load();
         PlaySound(u"new.wav"_s);
         PlaySound(u"trash.wav"_s);
@@ -283,6 +293,7 @@ private Q_SLOTS:
         QCOMPARE(platform::autostartEntryPath(), entry);
         {
             form_Tarnibe panel(host);
+            panel.ensureWindow();
             panel.Form_Load();
             auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
             QCOMPARE(box->text(), u"Start Tarnibe when I log in"_s);
@@ -298,6 +309,7 @@ private Q_SLOTS:
         {
             // A later start finds the entry; unticking removes it.
             form_Tarnibe panel(host);
+            panel.ensureWindow();
             panel.Form_Load();
             auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
             QVERIFY(box->isChecked());
@@ -312,6 +324,7 @@ private Q_SLOTS:
             file.write("Hidden=true\n");
             file.close();
             form_Tarnibe panel(host);
+            panel.ensureWindow();
             panel.Form_Load();
             QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s)->isChecked());
             QVERIFY(QFile::remove(entry));
@@ -323,6 +336,7 @@ private Q_SLOTS:
             QVERIFY(blocker.open(QIODevice::WriteOnly));
             blocker.close();
             form_Tarnibe panel(host);
+            panel.ensureWindow();
             panel.Form_Load();
             auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
             env.messages.expect(platform::MsgAnswer::Ok);
@@ -359,6 +373,7 @@ private Q_SLOTS:
         TestEnvironment env;
         RecordingHost host;
         form_Tarnibe panel(host);
+        panel.ensureWindow();
         env.messages.expect(platform::MsgAnswer::Ok);
         panel.findChild<QAction *>(u"menu_About"_s)->trigger();
         QCOMPARE(env.messages.shown().constLast().title, u"version"_s);

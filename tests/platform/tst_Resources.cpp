@@ -1,3 +1,4 @@
+#include "platform/Icons.h"
 #include "platform/Sound.h"
 
 #include <QDirIterator>
@@ -74,7 +75,7 @@ private Q_SLOTS:
     void iconsDraw()
     {
         QFETCH(QString, name);
-        const QIcon icon(u":/icons/"_s + name + u".svg"_s);
+        const QIcon icon = platform::suiteIcon(name);
         for (int size : {16, 22, 48}) {
             const QImage image = icon.pixmap(size, size).toImage();
             QCOMPARE(image.width(), size);
