@@ -53,7 +53,7 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     hooks.closeOutgoingConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
-    m_clock->timeWindow()->closeNoteConnection = [this] { m_netNotes->closeOutgoingConnection(); };
+    m_clock->closeNoteConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
 }
 
@@ -100,7 +100,9 @@ void AppProgramHost::trayMessage(Program program, int message)
 
 void AppProgramHost::loadClockWindow()
 {
-    m_clock->loadTimeWindow();
+    // Without scheduled syncs nothing needs the window until the user opens it (or syncs from the menu).
+    if (Settings().ClockActive)
+        m_clock->loadTimeWindow();
 }
 
 void AppProgramHost::startClockSync()

@@ -117,6 +117,8 @@ echo "raw rows: $raw"
 # The window variant of the floor is the same program under another name (it has no arguments to tell it).
 floor_window=$XTRAY_DIR/floor_window
 ln -s "$floor" "$floor_window"
+floor_four=$XTRAY_DIR/floor_four
+ln -s "$floor" "$floor_four"
 
 # Launches a program as xtray_launch does, watched by peerwatch.py until it has <icons> tray icons in all (those
 # of programs already running count too) and <windows> new top-level windows; with <click> 1 the icon is
@@ -191,6 +193,7 @@ startup_programs=(
     "tarnibe-calc|$tarnibe|calc|1|1|1"
     "floor|$floor|fresh|1|0|0"
     "floor-window|$floor_window|fresh|1|1|1"
+    "floor-4icons|$floor_four|fresh|4|0|0"
     "speedcrunch|$speedcrunch|fresh|0|1|0"
     "xpad|$xpad|fresh|1|1|0"
 )

@@ -2,13 +2,13 @@
 
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
+#include "core/Settings.h"
 #include "platform/Icons.h"
 #include "platform/Tray.h"
 
 form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
     : GhostOwner(lifecycle, QStringLiteral("GhostTime"), platform::suiteIcon(QStringLiteral("clock")),
-                 QStringLiteral("Atomic time"), parent),
-      m_time(std::make_unique<form_Time>())
+                 QStringLiteral("Atomic time"), parent)
 {
     setObjectName(QStringLiteral("form_GhostTime"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostTime::menu_Help_Click);
@@ -22,22 +22,42 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
 
 form_GhostTime::~form_GhostTime() = default;
 
+form_Time *form_GhostTime::timeWindow()
+{
+    if (!m_time) {
+        m_time = std::make_unique<form_Time>();
+        m_time->closeNoteConnection = [this] {
+            if (closeNoteConnection)
+                closeNoteConnection();
+        };
+    }
+    return m_time.get();
+}
+
 void form_GhostTime::loadTimeWindow()
 {
     if (m_timeLoaded)
         return;
     m_timeLoaded = true;
-    m_time->Form_Load();
+    timeWindow()->Form_Load();
+    if (m_syncRunning)
+        m_time->timer_CheckSync.start();
 }
 
 void form_GhostTime::startSync()
 {
-    loadTimeWindow();
-    m_time->timer_CheckSync.start();
+    m_syncRunning = true;
+    if (Settings().ClockActive || m_timeLoaded) {
+        loadTimeWindow();
+        m_time->timer_CheckSync.start();
+    }
 }
 
 void form_GhostTime::unloadTimeWindow()
 {
+    m_syncRunning = false;
+    if (!m_time)
+        return;
     m_time->timer_CheckSync.stop();
     m_time->timer_TimeOut.stop();
     m_time->Winsock1.abort();

@@ -2,12 +2,14 @@
 
 #include "core/GhostOwner.h"
 
+#include <functional>
 #include <memory>
 
 class form_Time;
 
-// Owner of the clock's tray icon ("Atomic time") and its menu, and of the clock window, which is loaded hidden at
-// start and shown from the icon.
+// Owner of the clock's tray icon ("Atomic time") and its menu, and of the clock window, which is shown from the icon.
+// The window holds the sync scheduler, so it is loaded hidden at start when scheduled syncs are switched on; otherwise
+// it is made the first time it is needed, and a start that never needs it loads no fonts for it.
 class form_GhostTime : public GhostOwner {
     Q_OBJECT
 public:
@@ -23,13 +25,17 @@ public:
 
     // Loads the clock window hidden, unless it is loaded already.
     void loadTimeWindow();
-    // The scheduler runs while the clock program does.
+    // The scheduler runs while the clock program does; with scheduled syncs off it has nothing to do until the window
+    // is loaded, where they are switched on.
     void startSync();
-    form_Time *timeWindow() const { return m_time.get(); }
+    form_Time *timeWindow();
+    // Ends a note connection the network side holds (the window asks before it connects).
+    std::function<void()> closeNoteConnection;
 
 private:
     void unloadTimeWindow();
 
     std::unique_ptr<form_Time> m_time;
     bool m_timeLoaded = false;
+    bool m_syncRunning = false;
 };

@@ -8,7 +8,7 @@
 
 #include <QLabel>
 
-DialupLink::DialupLink() : m_status(std::make_unique<form_RASstatus>())
+DialupLink::DialupLink()
 {
     timer_Wait5secAndGetMail.setInterval(5000);
     timer_Wait5secAndGetMail.setSingleShot(true);
@@ -32,7 +32,7 @@ void DialupLink::RasConnectAndCheckMail(bool startedByTimer)
         dialer.RasLoginPassword = s.RasPassword;
         dialer.setRasEntryName(s.RasConnection);
         if (!startedByTimer) {
-            m_status->Form_Load();
+            statusWindow()->Form_Load();
             m_status->show();
         }
         dialer.RasDial();
@@ -43,9 +43,17 @@ void DialupLink::RasConnectAndCheckMail(bool startedByTimer)
         check();
 }
 
+form_RASstatus *DialupLink::statusWindow()
+{
+    // Made at the first dial the user watches: most starts never dial.
+    if (!m_status)
+        m_status = std::make_unique<form_RASstatus>();
+    return m_status.get();
+}
+
 bool DialupLink::statusVisible() const
 {
-    return m_status->isVisible();
+    return m_status && m_status->isVisible();
 }
 
 void DialupLink::Dialer1_Connect()

@@ -29,7 +29,7 @@ public:
     std::function<void()> CheckMail;
     std::function<void()> CheckNow;
 
-    form_RASstatus *statusWindow() const { return m_status.get(); }
+    form_RASstatus *statusWindow();
     QTimer timer_Wait5secAndGetMail;
 
 private:

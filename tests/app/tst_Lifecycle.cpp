@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 #include "app/AppProgramHost.h"
+#include "clock/form_GhostTime.h"
+#include "clock/form_Time.h"
 #include "core/GhostOwner.h"
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -136,6 +139,47 @@ private Q_SLOTS:
         env.tray.click(static_cast<TrayOwner *>(mail), 517);
         QTRY_VERIFY(mail->popupMenu()->isVisible());
         mail->popupMenu()->hide();
+    }
+
+    void theClockWindowIsMadeWhenSyncsNeedIt()
+    {
+        const auto clockWindows = [] {
+            int n = 0;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                n += qobject_cast<form_Time *>(w) != nullptr;
+            return n;
+        };
+        TestEnvironment env;
+        {
+            Host host;
+            form_Tarnibe panel(host);
+            host.attach(panel);
+            panel.Form_Load();
+            // Scheduled syncs are off at first: nothing needs the window yet.
+            QCOMPARE(clockWindows(), 0);
+            // The user opens it from the icon and switches them on: the scheduler runs from then on.
+            auto *owner = static_cast<form_GhostTime *>(host.owner(Program::Clock));
+            env.tray.click(static_cast<TrayOwner *>(owner), 514);
+            form_Time *window = owner->timeWindow();
+            QVERIFY(window->isVisible());
+            window->option_Correct[1]->click();
+            window->c_Ok->click();
+            QVERIFY(Settings().ClockActive);
+            QVERIFY(window->timer_CheckSync.isActive());
+            panel.menu_Exit_Click();
+        }
+        ResetSettings();
+        {
+            // The next start loads it hidden, with the scheduler running.
+            Host host;
+            form_Tarnibe panel(host);
+            host.attach(panel);
+            panel.Form_Load();
+            QCOMPARE(clockWindows(), 1);
+            auto *owner = static_cast<form_GhostTime *>(host.owner(Program::Clock));
+            QVERIFY(!owner->timeWindow()->isVisible());
+            QVERIFY(owner->timeWindow()->timer_CheckSync.isActive());
+        }
     }
 
     void everyHelpItemOpensItsOwnPage()
