@@ -8,7 +8,7 @@ class form_GhostNotes : public GhostOwner {
 public:
     explicit form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
 
-    void Form_Load();
+    void Form_Load() override;
     void Form_MouseMove(int message) override;
     void menu_Help_Click();
     void menu_HideAll_Click();
