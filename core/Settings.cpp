@@ -303,6 +303,9 @@ void syncStore(const QString &tag)
 
 // Where the desktop runs a keyring the passwords live there, and the settings file holds empty text for them.
 struct KeyringState {
+    // The keyring is looked for the first time a password needs it, so that a start without mail accounts opens no
+    // connection to the session bus.
+    bool probed = false;
     bool inUse = false;
     // What each entry holds as far as this process knows. A key is missing while that is not known (never read,
     // or the keyring failed to answer), and then an empty password never overwrites the entry.
@@ -343,6 +346,18 @@ bool accountInUse(const S &s, const Field &f)
     return filledIn("POPServer", s.POPServer[i]) || filledIn("UserName", s.UserName[i]);
 }
 
+bool keyringInUse()
+{
+    KeyringState &state = keyring();
+    if (!state.probed) {
+        state.probed = true;
+        state.inUse = platform::secretStore().available();
+        if (!state.inUse)
+            SetTrace(QStringLiteral("No keyring: passwords are kept encoded in the settings file"));
+    }
+    return state.inUse;
+}
+
 // One keyring call of a pass; after a failure the rest of the pass does without the keyring.
 template <typename Call> bool askKeyring(const QString &key, Call call)
 {
@@ -363,18 +378,19 @@ void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
 {
     KeyringState &state = keyring();
     state = KeyringState{};
-    platform::SecretStore &store = platform::secretStore();
-    state.inUse = store.available();
-    if (!state.inUse) {
-        SetTrace(QStringLiteral("No keyring: passwords are kept encoded in the settings file"));
-        return;
-    }
     S &s = record();
+    const auto inFile = [](const Field &f) {
+        return !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
+    };
+    if (std::none_of(passwordFields.begin(), passwordFields.end(),
+                     [&](const Field &f) { return inFile(f) || accountInUse(s, f); }) ||
+        !keyringInUse())
+        return;
+    platform::SecretStore &store = platform::secretStore();
     bool moved = false;
     for (const Field &f : passwordFields) {
         QString &password = passwordOf(s, f);
-        const bool inFile = !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
-        if (inFile) {
+        if (inFile(f)) {
             if (askKeyring(f.key, [&](QString &reason) { return store.write(f.key, password, &reason); })) {
                 state.known.insert(f.key, password);
                 SettingsStore().setValue(Group, f.key, QString());
@@ -396,11 +412,11 @@ void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
 std::optional<QString> storePassword(const Field &f, const QString &password)
 {
     KeyringState &state = keyring();
-    if (!state.inUse)
-        return EncodeStoredPassword(password);
     const auto known = state.known.constFind(f.key);
     if (known != state.known.cend() ? *known == password : password.isEmpty())
         return QString();
+    if (!keyringInUse())
+        return EncodeStoredPassword(password);
     platform::SecretStore &store = platform::secretStore();
     if (askKeyring(f.key, [&](QString &reason) {
             return password.isEmpty() ? store.remove(f.key, &reason) : store.write(f.key, password, &reason);

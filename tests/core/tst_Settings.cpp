@@ -199,11 +199,20 @@ private Q_SLOTS:
         TestEnvironment env;
         WriteToRegistry();
         SetGlobalVariables();
-        QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
+        WriteGlobalVariables();
+        // No account, no password: the keyring is not even looked for.
+        QCOMPARE(env.secrets.m_probes, 0);
         Settings().PassWord[1] = u"plain"_s;
         WriteGlobalVariables();
+        QCOMPARE(env.secrets.m_probes, 1);
+        QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
         QCOMPARE(stored(u"PassWord2"_s), *EncodeStoredPassword(u"plain"_s));
         QCOMPARE(env.secrets.m_writes, 0);
+        // The next start finds the encoded password and looks once.
+        ResetSettings();
+        SetGlobalVariables();
+        QCOMPARE(env.secrets.m_probes, 2);
+        QCOMPARE(Settings().PassWord[1], u"plain"_s);
     }
 
     void aFailingKeyringIsAskedOncePerPassAndLosesNothing()

@@ -67,7 +67,11 @@ private:
 // platform::installSecretStore(nullptr) instead.
 class FakeSecretStore : public platform::SecretStore {
 public:
-    bool available() override { return m_available; }
+    bool available() override
+    {
+        ++m_probes;
+        return m_available;
+    }
     std::optional<QString> read(const QString &key, QString *error) override;
     bool write(const QString &key, const QString &secret, QString *error) override;
     bool remove(const QString &key, QString *error) override;
@@ -76,6 +80,7 @@ public:
     bool m_failing = false;
     QHash<QString, QString> m_entries;
     int m_writes = 0;
+    int m_probes = 0;
 };
 
 class FakeSoundPlayer : public platform::SoundPlayer {
