@@ -13,8 +13,12 @@
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
+#include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
 
 AppProgramHost::AppProgramHost() = default;
 
@@ -118,8 +122,13 @@ void AppProgramHost::startProgram(Program program)
         if (!m_containerLoaded) {
             m_containerLoaded = true;
             m_container->Form_Load();
+            m_container->setVisible(Settings().ShowContainer);
+        } else if (Settings().ShowContainer) {
+            // Started again from the control panel: the user wants to see it, wherever it went.
+            m_container->bringBack();
+        } else {
+            m_container->hide();
         }
-        m_container->setVisible(Settings().ShowContainer);
         return;
     }
     if (GhostOwner *o = owner(program))
@@ -161,5 +170,17 @@ void AppProgramHost::unloadWindows()
 
 void AppProgramHost::endProcess()
 {
-    QCoreApplication::exit(0);
+    // From the main loop itself, ending it unwinds everything in order.
+    if (m_mainLoopStarted && QThread::currentThread()->loopLevel() == 1) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    // Before the main loop, exit() would be forgotten once it starts; inside a box's own loop, the code waiting on
+    // the box would run on with every window gone (and could save an empty table). Notes and settings are saved by
+    // now: end here.
+    if (m_instance)
+        m_instance->release();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(0);
 }

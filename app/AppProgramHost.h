@@ -13,6 +13,9 @@ class form_NotifyMail;
 class NetNotes;
 class NoteTopMostTable;
 class form_Tarnibe;
+namespace platform {
+class SingleInstance;
+}
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
 class AppProgramHost : public ProgramHost {
@@ -37,6 +40,11 @@ public:
     void unloadWindows() override;
     void endProcess() override;
 
+    // The process's lock, given up when the process has to end without unwinding; and the moment the main loop
+    // takes over from the start.
+    void setInstance(platform::SingleInstance *instance) { m_instance = instance; }
+    void mainLoopStarting() { m_mainLoopStarted = true; }
+
     GhostOwner *owner(Program program) const;
     form_Main *container() const { return m_container.get(); }
     NetNotes *netNotes() const { return m_netNotes.get(); }
@@ -50,4 +58,6 @@ private:
     std::unique_ptr<form_GhostTime> m_clock;
     std::unique_ptr<form_NotifyMail> m_mail;
     std::unique_ptr<NetNotes> m_netNotes;
+    platform::SingleInstance *m_instance = nullptr;
+    bool m_mainLoopStarted = false;
 };

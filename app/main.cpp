@@ -24,6 +24,7 @@ int main(int argc, char *argv[])
     AppProgramHost host;
     form_Tarnibe controlPanel(host);
     host.attach(controlPanel);
+    host.setInstance(&instance);
 
     QObject::connect(&instance, &platform::SingleInstance::showRequested, &controlPanel,
                      &form_Tarnibe::showControlPanel);
@@ -31,9 +32,13 @@ int main(int argc, char *argv[])
     terminationWatcher.start();
     QObject::connect(&terminationWatcher, &platform::TerminationWatcher::terminationRequested, &controlPanel,
                      &form_Tarnibe::EndSession);
+    // The session manager asks at a checkpoint and before a logout that may still be cancelled: save, stay. When the
+    // session really ends it ends the main loop (or sends a signal), and the end runs as for a signal.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controlPanel,
-                     [&controlPanel](QSessionManager &) { controlPanel.EndSession(); });
+                     [&controlPanel](QSessionManager &) { controlPanel.SaveForSession(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controlPanel, &form_Tarnibe::EndSession);
 
     controlPanel.Form_Load();
+    host.mainLoopStarting();
     return app.exec();
 }

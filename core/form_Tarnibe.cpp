@@ -446,6 +446,12 @@ void form_Tarnibe::Form_QueryUnload(int unloadMode)
     ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
 }
 
+void form_Tarnibe::SaveForSession()
+{
+    m_host.saveAllNotes();
+    WriteGlobalVariables();
+}
+
 void form_Tarnibe::EndSession()
 {
     if (m_ending)

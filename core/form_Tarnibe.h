@@ -51,6 +51,8 @@ public:
     void menu_Exit_Click();
     void Form_QueryUnload(int unloadMode);
     // The desktop session or a termination signal ends the process: save everything, then end.
+    // Saves the notes and settings for a session checkpoint or a logout that may yet be cancelled; nothing ends.
+    void SaveForSession();
     void EndSession();
 
     // ProgramLifecycle

@@ -83,8 +83,8 @@ void NetNotes::setAcceptNotes(bool listen)
                  QStringLiteral("EXTRA: port %1").arg(port));
     if (!m_listenFailureShown) {
         m_listenFailureShown = true;
-        platform::showMessage(listenFailureText(error, port, receiver.listenErrorString()),
-                              QStringLiteral("Network notes"), platform::MsgIcon::Exclamation);
+        platform::showMessageLater(listenFailureText(error, port, receiver.listenErrorString()),
+                                   QStringLiteral("Network notes"), platform::MsgIcon::Exclamation);
     }
 }
 

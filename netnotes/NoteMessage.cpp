@@ -53,9 +53,9 @@ std::optional<bool> truthValue(QStringView text)
 QByteArray encodeNoteMessage(const NoteMessage &message)
 {
     const QString separator = QString::fromLatin1(NoteFieldSeparator);
-    const QString text = message.text + separator + (message.alarmOn ? u"True" : u"False") + separator + message.from +
-                         separator + message.alarmDate + separator + message.alarmRepeat + separator +
-                         message.alarmTime + separator + message.alarmTip + separator;
+    const QString text = platform::withCrLf(message.text) + separator + (message.alarmOn ? u"True" : u"False") +
+                         separator + message.from + separator + message.alarmDate + separator + message.alarmRepeat +
+                         separator + message.alarmTime + separator + message.alarmTip + separator;
     return text.toUtf8();
 }
 

@@ -146,7 +146,7 @@ QByteArray encodeNotes(const QList<NoteRecord> &notes)
 {
     QByteArray out;
     for (const NoteRecord &note : notes) {
-        const QByteArray text = note.text.toUtf8();
+        const QByteArray text = platform::withCrLf(note.text).toUtf8();
         out += QByteArray::number(text.size()) + CrLf + text + CrLf;
         out += QByteArray::number(note.top) + ',' + QByteArray::number(note.left) + ',' +
                QByteArray::number(note.width) + ',' + QByteArray::number(note.height) + ',' +

@@ -71,13 +71,19 @@ ContainerRequests &Requests()
 
 namespace {
 form_Main *g_container = nullptr;
+// While a deletion rebuilds the table from the file, the table is partial: a save then would write a partial file
+// and rotate the good one away. Saves asked for meanwhile are made once the table is whole again.
+bool g_rebuilding = false;
+bool g_saveWanted = false;
 
 QList<NoteRecord> recordsExcept(int skipIndex)
 {
     QList<NoteRecord> records;
     for (int i = 1; i <= NoteStore().count(); ++i) {
+        form_Note *note = NoteStore().note(i);
+        note->takeTypedText();
         if (i != skipIndex)
-            records.append(NoteStore().note(i)->record());
+            records.append(note->record());
     }
     return records;
 }
@@ -102,7 +108,10 @@ void loadNote(const NoteRecord &stored)
         window->show();
     else
         window->record().visible = false;
-    QCoreApplication::processEvents();
+    // Between two notes the start lets the desktop breathe; a rebuild does not, so that no received note or alarm
+    // lands in a half-built table.
+    if (!g_rebuilding)
+        QCoreApplication::processEvents();
 }
 
 // Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).
@@ -181,6 +190,10 @@ void SaveAllNotes()
 {
     if (!ProgramRunFlags().notes)
         return;
+    if (g_rebuilding) {
+        g_saveWanted = true;
+        return;
+    }
     if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
         LogError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
 }
@@ -195,9 +208,14 @@ void DeleteNote(int index, bool deleteAll)
     if (g_container)
         g_container->discardRows();
     NoteStore().clear();
+    g_rebuilding = true;
+    g_saveWanted = false;
     ReadSavedData();
     if (g_container)
         g_container->CreateLabels();
+    g_rebuilding = false;
+    if (g_saveWanted)
+        SaveAllNotes();
     if (Hooks().closeOutgoingConnection)
         Hooks().closeOutgoingConnection();
 }

@@ -116,7 +116,7 @@ void form_GhostNotes::menu_HideContainer_Click()
     } else {
         menu_HideContainer->setChecked(false);
         if (container)
-            container->show();
+            container->bringBack();
         Settings().ShowContainer = true;
     }
     WriteGlobalVariables();

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/MessageBox.h"
+#include "platform/TextFiles.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -225,7 +226,7 @@ void form_Main::addRow(int index, int dotOffset)
 void form_Main::setRowText(int index, const QString &text)
 {
     if (index >= 1 && index <= rowCount())
-        m_rows[size_t(index - 1)].text->setText(text.isEmpty() ? EmptyRow : text);
+        m_rows[size_t(index - 1)].text->setText(text.isEmpty() ? EmptyRow : platform::withLf(text));
 }
 
 void form_Main::setRowAlarm(int index, bool visible, const QString &tip)
@@ -337,6 +338,16 @@ void form_Main::closeEvent(QCloseEvent *event)
     // The close control only minimises the container; the notes live on.
     event->ignore();
     showMinimized();
+}
+
+void form_Main::bringBack()
+{
+    // A container closed with its close control sits minimised; showing it alone would leave it so, and without a
+    // task bar there is no other way back to it.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void form_Main::Unload()

@@ -48,6 +48,8 @@ public:
     // Forgets every row, before the table is rebuilt from the file.
     void discardRows();
     // The window closes for real (the notes program or the process ends) instead of minimising.
+    // Shows the container as it was before it was minimised or hidden, in front.
+    void bringBack();
     void Unload();
 
     int surfaceHeightTwips() const { return m_surfaceHeight; }

@@ -10,8 +10,10 @@
 #include "notes/form_Main.h"
 #include "platform/Clock.h"
 #include "platform/Printing.h"
+#include "platform/TextFiles.h"
 #include "platform/WindowFlags.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
@@ -20,6 +22,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QTextCursor>
 #include <QWindow>
 
 namespace {
@@ -43,8 +46,9 @@ form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
     connect(&timer_Focus, &QTimer::timeout, this, &form_Note::timer_Focus_Timer);
     connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
 
-    text_NoteInput->setPlainText(m_note.text);
-    label_Display->setText(m_note.text);
+    setWindowTitle(QStringLiteral("Note"));
+    text_NoteInput->setPlainText(platform::withLf(m_note.text));
+    label_Display->setText(platform::withLf(m_note.text));
     label_C1->setText(m_note.title);
     updateTooltips();
     showAlarm();
@@ -82,10 +86,7 @@ void form_Note::buildWindow()
     image_Resize->setCursor(Qt::SizeFDiagCursor);
     connect(image_Menu, &ClickableLabel::clicked, this, &form_Note::image_Menu_Click);
     connect(image_Menu, &ClickableLabel::doubleClicked, this, &form_Note::image_Menu_DblClick);
-    connect(image_Menu, &ClickableLabel::pressed, this, [this] {
-        if (isCollapsed(m_note))
-            startSystemMove();
-    });
+    image_Menu->installEventFilter(this);
     connect(image_Alarm, &ClickableLabel::clicked, this, [this] {
         if (Hooks().alarmIconClicked)
             Hooks().alarmIconClicked(m_index, true);
@@ -112,6 +113,7 @@ void form_Note::buildWindow()
     label_Display->setTextFormat(Qt::PlainText);
     label_Display->setAutoFillBackground(true);
     label_Display->move(5, TextTop);
+    label_Display->installEventFilter(this);
     connect(label_Display, &ClickableLabel::clicked, this, &form_Note::label_Display_Click);
 
     menu_NoteMenu = new QMenu(this);
@@ -181,7 +183,13 @@ void form_Note::showAlarm(bool visible, const QString &tip)
 
 QString form_Note::currentText() const
 {
-    return text_NoteInput->toPlainText();
+    return platform::withCrLf(text_NoteInput->toPlainText());
+}
+
+void form_Note::takeTypedText()
+{
+    if (isEditing())
+        m_note.text = currentText();
 }
 
 QString form_Note::alarmTip() const
@@ -371,6 +379,27 @@ void form_Note::startSystemMove()
         window->startSystemMove();
 }
 
+void form_Note::armMove(const QPoint &globalPos)
+{
+    m_pressAt = globalPos;
+    m_moveArmed = true;
+    m_moved = false;
+}
+
+bool form_Note::followPointer(const QMouseEvent *event)
+{
+    if (!m_moveArmed || !(event->buttons() & Qt::LeftButton))
+        return false;
+    // A click must stay a click: the window manager takes the pointer only once the hand has clearly moved, or
+    // the release that makes the click would never reach us.
+    if ((event->globalPosition().toPoint() - m_pressAt).manhattanLength() < QApplication::startDragDistance())
+        return false;
+    m_moveArmed = false;
+    m_moved = true;
+    startSystemMove();
+    return true;
+}
+
 void form_Note::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
@@ -392,7 +421,19 @@ void form_Note::mousePressEvent(QMouseEvent *event)
             return;
         }
     }
-    startSystemMove();
+    armMove(event->globalPosition().toPoint());
+}
+
+void form_Note::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!followPointer(event))
+        QWidget::mouseMoveEvent(event);
+}
+
+void form_Note::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_moveArmed = false;
+    QWidget::mouseReleaseEvent(event);
 }
 
 void form_Note::mouseDoubleClickEvent(QMouseEvent *event)
@@ -403,10 +444,25 @@ void form_Note::mouseDoubleClickEvent(QMouseEvent *event)
 
 bool form_Note::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == label_C1 && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        startSystemMove();
-        return true;
+    if (event->type() == QEvent::MouseButtonPress && (watched == image_Menu || watched == label_Display))
+        m_moved = false;
+    // The drag bar, the text and a collapsed note's menu icon move the note once the pointer travels.
+    const bool dragSource =
+        watched == label_C1 || watched == label_Display || (watched == image_Menu && isCollapsed(m_note));
+    if (dragSource && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove ||
+                       event->type() == QEvent::MouseButtonRelease)) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+            armMove(mouse->globalPosition().toPoint());
+            if (watched == label_Display)
+                m_textPressAt = mouse->globalPosition().toPoint();
+            // The bar does nothing else with a press; the labels go on to make their clicks.
+            return watched == label_C1;
+        }
+        if (event->type() == QEvent::MouseMove)
+            return followPointer(mouse);
+        m_moveArmed = false;
+        return false;
     }
     if (watched == text_NoteInput && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -454,6 +510,8 @@ void form_Note::expand()
 
 void form_Note::image_Menu_Click()
 {
+    if (m_moved)
+        return;
     if (m_note.width != CollapsedWidth && m_note.height != CollapsedHeight)
         timer_Click.start();
 }
@@ -515,9 +573,23 @@ void form_Note::timer_Resize_Timer()
 
 void form_Note::label_Display_Click()
 {
+    if (m_moved)
+        return;
     label_Display->setText(QString());
     label_Display->hide();
     text_NoteInput->show();
+    // The caret goes where the text was clicked: past the end when below or right of it.
+    QTextCursor caret(text_NoteInput->document());
+    caret.movePosition(QTextCursor::End);
+    if (m_textPressAt) {
+        text_NoteInput->ensurePolished();
+        const QPoint at = text_NoteInput->viewport()->mapFromGlobal(*m_textPressAt);
+        if (text_NoteInput->viewport()->rect().contains(at) &&
+            at.y() < text_NoteInput->document()->documentLayout()->documentSize().height())
+            caret = text_NoteInput->cursorForPosition(at);
+        m_textPressAt.reset();
+    }
+    text_NoteInput->setTextCursor(caret);
     text_NoteInput->setFocus();
     timer_Focus.start();
     setBackground(EditYellow);
@@ -531,8 +603,8 @@ void form_Note::timer_Focus_Timer()
     text_NoteInput->hide();
     timer_Focus.stop();
     setBackground(NoteYellow);
-    m_note.text = text_NoteInput->toPlainText();
-    label_Display->setText(m_note.text);
+    m_note.text = currentText();
+    label_Display->setText(text_NoteInput->toPlainText());
     if (form_Main *container = NotesContainer())
         container->setRowText(m_index, m_note.text);
     SaveAllNotes();

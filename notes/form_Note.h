@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class ClickableLabel;
 class QAction;
@@ -37,8 +38,10 @@ public:
     // Turns the light-yellow background white (a flash) or back.
     void setFlash(bool white);
     bool isEditing() const;
-    // What the note shows now, edits not yet ended included.
+    // What the note shows now, edits not yet ended included, with CR LF line breaks.
     QString currentText() const;
+    // Puts text still being typed into the record, so that a save never loses it; editing goes on.
+    void takeTypedText();
     bool alarmOn() const { return m_alarmOn; }
     QString alarmTip() const;
     bool onTop() const;
@@ -75,6 +78,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -88,12 +93,20 @@ private:
     void setBackground(const QColor &colour);
     void updateTooltips();
     void startSystemMove();
+    void armMove(const QPoint &globalPos);
+    // Hands the note to the window manager's move once a pressed pointer has travelled; true when it did.
+    bool followPointer(const QMouseEvent *event);
 
     NoteRecord m_note;
     int m_index;
     int m_inset = 3;
     bool m_applying = false;
     bool m_alarmOn = false;
+    // A press that may become a move, where it was, and whether the last press did become one.
+    QPoint m_pressAt;
+    bool m_moveArmed = false;
+    bool m_moved = false;
+    std::optional<QPoint> m_textPressAt;
 
     QLabel *label_C1 = nullptr;
     ClickableLabel *image_Menu = nullptr;

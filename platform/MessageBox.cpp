@@ -80,6 +80,19 @@ MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, M
     return fromButton(box.exec());
 }
 
+void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
+{
+    if (g_responder) {
+        g_responder(MessageRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
+        return;
+    }
+    auto *box = new QMessageBox(toIcon(icon), title, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setModal(false);
+    box->show();
+}
+
 void setMessageResponder(MessageResponder responder)
 {
     g_responder = std::move(responder);

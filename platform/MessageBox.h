@@ -23,6 +23,10 @@ using MessageResponder = std::function<MsgAnswer(const MessageRequest &)>;
 MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons = MsgButtons::Ok,
                       MsgAnswer defaultAnswer = MsgAnswer::Ok);
 
+// A box that needs no answer and must not hold up what shows it (the start, for one): it stays open on its own
+// while the caller goes on. Tests see it as any other box.
+void showMessageLater(const QString &text, const QString &title, MsgIcon icon);
+
 // Tests answer the boxes instead of a user; an empty responder puts the real box back.
 void setMessageResponder(MessageResponder responder);
 

@@ -50,6 +50,12 @@ bool SingleInstance::acquire()
     return true;
 }
 
+void SingleInstance::release()
+{
+    m_server.reset();
+    m_lock.reset();
+}
+
 bool SingleInstance::askRunningCopyToShow(int timeoutMs)
 {
     QLocalSocket socket;

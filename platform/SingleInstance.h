@@ -19,6 +19,8 @@ public:
     bool acquire();
     // From a second launch: asks the running copy to show its control panel. True when it answered.
     static bool askRunningCopyToShow(int timeoutMs = 1000);
+    // Gives up the lock and the socket, for a process that ends without unwinding.
+    void release();
 
 Q_SIGNALS:
     void showRequested();

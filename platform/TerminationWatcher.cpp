@@ -15,7 +15,13 @@ int g_fds[2] = {-1, -1};
 void onSignal(int signalNumber)
 {
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    // Only async-signal-safe calls here; the event loop does the real work.
+    // Only async-signal-safe calls here; the event loop does the real work. A second signal is never ignored: it
+    // ends the process at once, should the first one's saving hang.
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    for (int sig : {SIGTERM, SIGHUP, SIGINT})
+        ::sigaction(sig, &fallback, nullptr);
     [[maybe_unused]] const ssize_t written = ::write(g_fds[0], &byte, 1);
 }
 

@@ -86,4 +86,17 @@ std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupP
     return std::nullopt;
 }
 
+QString withLf(const QString &text)
+{
+    QString lf = text;
+    lf.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lf.replace(u'\r', u'\n');
+    return lf;
+}
+
+QString withCrLf(const QString &text)
+{
+    return withLf(text).replace(u'\n', QStringLiteral("\r\n"));
+}
+
 } // namespace platform

@@ -14,6 +14,12 @@ bool isUtf8(QByteArrayView bytes);
 QString fromWindows1252(QByteArrayView bytes);
 QString decodeText(QByteArrayView bytes);
 
+// Line breaks as the notes file and the peers on the wire have them, CR LF, whatever form the text came in (an edit
+// box gives LF; older or foreign files may hold either).
+QString withCrLf(const QString &text);
+// Line breaks as Qt's text widgets want them: LF.
+QString withLf(const QString &text);
+
 // Replaces `path` with `bytes` so that a crash or a full disk at any moment leaves either the old or the new
 // complete file: the new generation is written and synced beside it first, the current file becomes
 // `backupPath`, then the new one takes its name. Returns the failure, if any; `path` is then untouched.

@@ -1,0 +1,410 @@
+#include "Desktop.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QThread>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Reads the first line a process prints, waiting up to the time given.
+QString firstLine(QProcess &process, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!process.canReadLine() && !deadline.hasExpired() && process.state() == QProcess::Running)
+        process.waitForReadyRead(50);
+    return QString::fromLatin1(process.readLine()).trimmed();
+}
+
+int xwininfoValue(const QString &text, const QString &label)
+{
+    const QRegularExpression re(u"^\\s*"_s + QRegularExpression::escape(label) + u":\\s*(-?\\d+)"_s,
+                                QRegularExpression::MultilineOption);
+    const auto match = re.match(text);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+Desktop::Desktop()
+{
+    if (!m_root.isValid()) {
+        fail(u"no temporary folder"_s);
+        return;
+    }
+    for (const char *name : {"home", "config", "data", "runtime", "cache"})
+        QDir(m_root.path()).mkpath(QString::fromLatin1(name));
+    QFile::setPermissions(m_root.path() + u"/runtime"_s,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    // -displayfd: the server picks a display nobody uses and prints its number once it accepts connections.
+    QProcess *xvfb = spawn(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s, u"-nolisten"_s,
+                                       u"tcp"_s, u"-noreset"_s});
+    const QString number = firstLine(*xvfb, 10000);
+    if (number.isEmpty()) {
+        fail(u"Xvfb did not start: "_s + QString::fromLocal8Bit(xvfb->readAllStandardError()));
+        return;
+    }
+    m_display = u':' + number;
+
+    // A bus of our own: no StatusNotifier host on it, so Qt embeds the icons in trayer; and nothing reaches the
+    // caller's session.
+    m_bus = u"unix:path="_s + m_root.path() + u"/bus"_s;
+    spawn(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--address="_s + m_bus});
+    waitFor([this] { return QFile::exists(m_root.path() + u"/bus"_s); }, 5000);
+
+    spawn(u"openbox"_s, {u"--sm-disable"_s});
+    if (!waitFor(
+            [this] {
+                return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}).contains(u"window id"_s);
+            },
+            10000)) {
+        fail(u"openbox did not come up"_s);
+        return;
+    }
+
+    spawn(u"trayer"_s, {u"--edge"_s, u"bottom"_s, u"--align"_s, u"right"_s, u"--widthtype"_s, u"pixel"_s, u"--width"_s,
+                        u"160"_s, u"--heighttype"_s, u"pixel"_s, u"--height"_s, u"32"_s, u"--transparent"_s, u"false"_s,
+                        u"--SetDockType"_s, u"true"_s});
+    // trayer maps its panel a moment before it owns the tray selection; a program started between the two finds
+    // no tray.
+    const bool tray = waitFor(
+        [this] {
+            const QString tree = run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s});
+            const auto match = QRegularExpression(u"(0x[0-9a-f]+) \"panel\": \\(\"panel\" \"trayer\"\\)"_s).match(tree);
+            if (!match.hasMatch())
+                return false;
+            m_panel = match.captured(1);
+            QProcess owned;
+            owned.setProcessEnvironment(environment());
+            owned.start(u"python3"_s, {QStringLiteral(TRAYWATCH), u"owned"_s});
+            return owned.waitForFinished(5000) && owned.exitCode() == 0;
+        },
+        10000);
+    if (!tray) {
+        fail(u"trayer's tray did not come up"_s);
+        return;
+    }
+    m_ready = true;
+}
+
+Desktop::~Desktop()
+{
+    // The suite first, so it goes while its display is still there; then the desktop in reverse order.
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+        QProcess &process = **it;
+        if (process.state() == QProcess::NotRunning)
+            continue;
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+bool Desktop::fail(const QString &why)
+{
+    m_error = why;
+    m_ready = false;
+    return false;
+}
+
+QProcess *Desktop::spawn(const QString &program, const QStringList &arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment());
+    process->setWorkingDirectory(m_root.path() + u"/home"_s);
+    process->start(program, arguments);
+    process->waitForStarted(5000);
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+QProcessEnvironment Desktop::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString root = m_root.path();
+    env.insert(u"HOME"_s, root + u"/home"_s);
+    env.insert(u"XDG_CONFIG_HOME"_s, root + u"/config"_s);
+    env.insert(u"XDG_DATA_HOME"_s, root + u"/data"_s);
+    env.insert(u"XDG_RUNTIME_DIR"_s, root + u"/runtime"_s);
+    env.insert(u"XDG_CACHE_HOME"_s, root + u"/cache"_s);
+    if (!m_display.isEmpty())
+        env.insert(u"DISPLAY"_s, m_display);
+    if (!m_bus.isEmpty())
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.remove(u"SESSION_MANAGER"_s);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    return env;
+}
+
+QString Desktop::dataPath(const QString &name) const
+{
+    return m_root.path() + u"/data/Tarnibe/"_s + name;
+}
+
+QString Desktop::settingsPath() const
+{
+    return m_root.path() + u"/config/Tarnibe/Tarnibe.conf"_s;
+}
+
+QByteArray Desktop::readData(const QString &name) const
+{
+    QFile file(dataPath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Desktop::writeData(const QString &name, const QByteArray &bytes) const
+{
+    QDir().mkpath(m_root.path() + u"/data/Tarnibe"_s);
+    QFile file(dataPath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+void Desktop::writeSettings(const QMap<QString, QString> &values) const
+{
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.beginGroup(u"Settings"_s);
+    for (auto it = values.begin(); it != values.end(); ++it)
+        settings.setValue(it.key(), it.value());
+}
+
+QProcess *Desktop::startSuite(const QStringList &extra)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = environment();
+    env.insert(u"TARNIBE_NOTE_PORT"_s, u"0"_s); // tests run side by side: none takes port 1001
+    for (const QString &entry : extra)
+        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process->setProcessEnvironment(env);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(QStringLiteral(TARNIBE_BINARY), {});
+    process->waitForStarted(5000);
+    m_suite = process.get();
+    m_processes.push_back(std::move(process));
+    return m_suite;
+}
+
+bool Desktop::suiteEnded(int timeoutMs)
+{
+    return m_suite && (m_suite->state() == QProcess::NotRunning || m_suite->waitForFinished(timeoutMs));
+}
+
+QString Desktop::suiteOutput() const
+{
+    return m_suite ? QString::fromLocal8Bit(m_suite->readAll()) : QString();
+}
+
+QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
+{
+    QList<QRect> icons;
+    waitFor(
+        [&] {
+            icons.clear();
+            // XEmbed puts each icon window in a socket window of the panel: the icons are its grandchildren.
+            const QStringList lines = run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, m_panel}).split(u'\n');
+            static const QRegularExpression row(
+                u"^( +)(0x[0-9a-f]+) .* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)$"_s);
+            QList<std::pair<qulonglong, QRect>> found;
+            int socketIndent = -1;
+            for (const QString &line : lines) {
+                const auto m = row.match(line);
+                if (!m.hasMatch())
+                    continue;
+                const int indent = int(m.captured(1).size());
+                if (socketIndent < 0)
+                    socketIndent = indent;
+                if (indent > socketIndent && isViewable(m.captured(2).toULongLong(nullptr, 16)))
+                    found.append(
+                        {m.captured(2).toULongLong(nullptr, 16), QRect(m.captured(5).toInt(), m.captured(6).toInt(),
+                                                                       m.captured(3).toInt(), m.captured(4).toInt())});
+            }
+            std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+            for (const auto &icon : found)
+                icons.append(icon.second);
+            return icons.size() >= count;
+        },
+        timeoutMs);
+    return icons;
+}
+
+QString Desktop::run(const QString &program, const QStringList &arguments, int timeoutMs) const
+{
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+qulonglong Desktop::waitWindow(const QString &titlePattern, int timeoutMs) const
+{
+    qulonglong id = 0;
+    waitFor(
+        [&] {
+            const QStringList ids = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, titlePattern})
+                                        .split(u'\n', Qt::SkipEmptyParts);
+            for (const QString &candidate : ids) {
+                if (isViewable(candidate.toULongLong())) {
+                    id = candidate.toULongLong();
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return id;
+}
+
+QList<qulonglong> Desktop::windowsOfClass(const QString &className) const
+{
+    QList<qulonglong> ids;
+    const QStringList found = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--classname"_s, className})
+                                  .split(u'\n', Qt::SkipEmptyParts);
+    for (const QString &id : found)
+        ids.append(id.toULongLong());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+bool Desktop::isViewable(qulonglong window) const
+{
+    return run(u"xwininfo"_s, {u"-id"_s, QString::number(window)}).contains(u"Map State: IsViewable"_s);
+}
+
+QRect Desktop::geometry(qulonglong window) const
+{
+    const QString info = run(u"xwininfo"_s, {u"-id"_s, QString::number(window)});
+    return QRect(xwininfoValue(info, u"Absolute upper-left X"_s), xwininfoValue(info, u"Absolute upper-left Y"_s),
+                 xwininfoValue(info, u"Width"_s), xwininfoValue(info, u"Height"_s));
+}
+
+QString Desktop::windowState(qulonglong window) const
+{
+    return run(u"xprop"_s, {u"-id"_s, QString::number(window), u"WM_STATE"_s, u"_NET_WM_STATE"_s});
+}
+
+qulonglong Desktop::activeWindow() const
+{
+    return run(u"xdotool"_s, {u"getactivewindow"_s}).trimmed().toULongLong();
+}
+
+void Desktop::moveTo(QPoint p) const
+{
+    xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
+}
+
+void Desktop::click(QPoint p, int button) const
+{
+    moveTo(p);
+    pause(60);
+    xdotool({u"click"_s, QString::number(button)});
+}
+
+void Desktop::doubleClick(QPoint p) const
+{
+    moveTo(p);
+    pause(60);
+    // Well inside the double-click interval of every desktop (Qt's default is 400 ms).
+    xdotool({u"click"_s, u"--repeat"_s, u"2"_s, u"--delay"_s, u"90"_s, u"1"_s});
+}
+
+void Desktop::press(QPoint p, int button) const
+{
+    moveTo(p);
+    pause(60);
+    xdotool({u"mousedown"_s, QString::number(button)});
+}
+
+void Desktop::release(int button) const
+{
+    xdotool({u"mouseup"_s, QString::number(button)});
+}
+
+void Desktop::drag(QPoint from, QPoint to) const
+{
+    press(from);
+    constexpr int Steps = 12;
+    for (int i = 1; i <= Steps; ++i) {
+        const QPoint at = from + (to - from) * i / Steps;
+        pause(25);
+        moveTo(at);
+    }
+    pause(100);
+    release();
+}
+
+void Desktop::type(const QString &text) const
+{
+    xdotool({u"type"_s, u"--delay"_s, u"30"_s, text});
+}
+
+void Desktop::key(const QString &keys) const
+{
+    xdotool({u"key"_s, keys});
+}
+
+void Desktop::screenshot(const QString &pngPath, qulonglong window) const
+{
+    run(u"import"_s, {u"-window"_s, window ? QString::number(window) : u"root"_s, pngPath}, 20000);
+}
+
+bool Desktop::waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        pause(50);
+    }
+    return true;
+}
+
+void Desktop::pause(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(qMin<qint64>(10, qMax<qint64>(0, deadline.remainingTime())));
+    }
+}
+
+bool parseNotes(const QByteArray &file, QList<StoredNote> &notes)
+{
+    notes.clear();
+    qsizetype at = 0;
+    while (at < file.size()) {
+        const qsizetype lengthEnd = file.indexOf("\r\n", at);
+        if (lengthEnd < 0)
+            return false;
+        bool ok = false;
+        const qsizetype length = file.mid(at, lengthEnd - at).toLongLong(&ok);
+        at = lengthEnd + 2;
+        if (!ok || at + length + 2 > file.size() || file.mid(at + length, 2) != "\r\n")
+            return false;
+        StoredNote note;
+        note.text = file.mid(at, length);
+        at += length + 2;
+        const qsizetype fieldsEnd = file.indexOf("\r\n", at);
+        if (fieldsEnd < 0)
+            return false;
+        note.fields = file.mid(at, fieldsEnd - at).split(',');
+        if (note.fields.size() < 23)
+            return false;
+        at = fieldsEnd + 2;
+        notes.append(note);
+    }
+    return true;
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// A desktop of its own for one test: an Xvfb display that was free, a private session bus, openbox as the window
+// manager and trayer as the system tray, a fresh home folder, and the real tarnibe on it. Input goes in through
+// xdotool as a user's would (the X server's XTest), windows are found by name and measured with xwininfo.
+class Desktop {
+public:
+    Desktop();
+    ~Desktop();
+    Desktop(const Desktop &) = delete;
+    Desktop &operator=(const Desktop &) = delete;
+
+    // False when the display, the window manager or the tray did not come up; error() says why.
+    bool ready() const { return m_ready; }
+    QString error() const { return m_error; }
+    QString display() const { return m_display; }
+
+    // The fresh home's files.
+    QString dataPath(const QString &name) const;
+    QString settingsPath() const;
+    QByteArray readData(const QString &name) const;
+    // Writes Settings keys before the start: which programs start, for one.
+    void writeSettings(const QMap<QString, QString> &values) const;
+    void writeData(const QString &name, const QByteArray &bytes) const;
+
+    // Starts tarnibe with the home's folders; extra environment entries are NAME=value.
+    QProcess *startSuite(const QStringList &environment = {});
+    QProcess *suite() const { return m_suite; }
+    // Waits until the suite shows `count` tray icons, in the order they were made (window ids grow).
+    QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
+    bool suiteEnded(int timeoutMs);
+    QString suiteOutput() const;
+
+    // Runs a program on this display and returns its standard output ("" on failure).
+    QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;
+    QString xdotool(const QStringList &arguments) const { return run(QStringLiteral("xdotool"), arguments); }
+
+    // The first viewable top-level window whose title matches the regular expression, 0 when none within the time.
+    qulonglong waitWindow(const QString &titlePattern, int timeoutMs = 10000) const;
+    // Every viewable window (at any depth) of this process whose class is `className`, by window id.
+    QList<qulonglong> windowsOfClass(const QString &className) const;
+    bool isViewable(qulonglong window) const;
+    // Outer geometry on the screen, in pixels, as X reports it for the client window.
+    QRect geometry(qulonglong window) const;
+    QString windowState(qulonglong window) const;
+    qulonglong activeWindow() const;
+
+    void moveTo(QPoint p) const;
+    void click(QPoint p, int button = 1) const;
+    void doubleClick(QPoint p) const;
+    void press(QPoint p, int button = 1) const;
+    void release(int button = 1) const;
+    // Presses at `from`, moves to `to` in small steps as a hand would, releases.
+    void drag(QPoint from, QPoint to) const;
+    void type(const QString &text) const;
+    void key(const QString &keys) const;
+    void screenshot(const QString &pngPath, qulonglong window = 0) const;
+
+    // Polls `condition` every 50 ms, letting Qt's own events run, until it holds or the time is up.
+    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
+    static void pause(int ms);
+
+private:
+    QProcess *spawn(const QString &program, const QStringList &arguments);
+    bool fail(const QString &why);
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir m_root;
+    QString m_display;
+    QString m_bus;
+    bool m_ready = false;
+    QString m_error;
+    QString m_panel;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+    QProcess *m_suite = nullptr;
+};
+
+// Parses one notes.dat into (text, field line) pairs, exactly as the length lines say; empty on a torn file.
+struct StoredNote {
+    QByteArray text;
+    QList<QByteArray> fields;
+};
+bool parseNotes(const QByteArray &file, QList<StoredNote> &notes);

@@ -1,0 +1,182 @@
+// The start and the end of the real program on a desktop: signals that come while a box is open, a port that is
+// taken, and a deletion that other events try to interrupt.
+#include "Desktop.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray noteRecord(const QByteArray &text, bool visible)
+{
+    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
+    record += "1500,1500,1710,1320,1710,1320,"; // clear of the container
+    record += visible ? "#TRUE#" : "#FALSE#";
+    record += ",\"NO_DATE_SET\",\"13:25\",\"-1\",\"2026-12-06  10:00:00\",8,\"\"";
+    for (int reserved = 0; reserved < 10; ++reserved)
+        record += ",\"\"";
+    return record + "\r\n";
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::Any, 0);
+    return probe.serverPort();
+}
+
+class tst_DesktopLifecycle : public QObject {
+    Q_OBJECT
+
+private:
+    void onlyNotes(Desktop &desktop, const QMap<QString, QString> &more = {})
+    {
+        QMap<QString, QString> settings{
+            {u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}};
+        settings.insert(more);
+        desktop.writeSettings(settings);
+    }
+
+    // Sends SIGTERM and returns how long the process took to end, or -1 when it did not within 5 s.
+    qint64 terminate(Desktop &desktop)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        ::kill(pid_t(desktop.suite()->processId()), SIGTERM);
+        return desktop.suiteEnded(5000) ? timer.elapsed() : -1;
+    }
+
+private Q_SLOTS:
+    void terminationDuringBackupQuestion()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        onlyNotes(desktop);
+        // notes.dat is gone, its backup is there: the start asks whether to read the backup.
+        desktop.writeData(u"notes.old"_s, noteRecord("kept", true));
+        desktop.startSuite();
+        QVERIFY2(desktop.waitWindow(u"^Info$"_s, 10000), "no backup question");
+
+        const qint64 took = terminate(desktop);
+        QVERIFY2(took >= 0, "SIGTERM during the question left the process running");
+        QVERIFY2(took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
+        QCOMPARE(desktop.suite()->exitStatus(), QProcess::NormalExit);
+
+        // The lock went with it: the next start is a first copy again and asks again.
+        desktop.startSuite();
+        QVERIFY2(desktop.waitWindow(u"^Info$"_s, 10000), "the next start did not come up");
+        QVERIFY(!desktop.suiteEnded(200));
+    }
+
+    void terminationWhilePortIsTaken()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, 0));
+        onlyNotes(desktop, {{u"AcceptNotes"_s, u"True"_s}});
+        desktop.writeData(u"notes.dat"_s, {});
+        const QString port = u"TARNIBE_NOTE_PORT="_s + QString::number(holder.serverPort());
+        desktop.startSuite({port});
+
+        // The box says why no notes can arrive, and the start goes on past it: the notes icon makes a note.
+        QVERIFY2(desktop.waitWindow(u"^Network notes$"_s, 10000), "no box about the taken port");
+        const QList<QRect> icons = desktop.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+        Desktop::pause(300);
+        desktop.click(icons[0].center());
+        QVERIFY2(desktop.waitWindow(u"^Note$"_s, 5000), "the suite does not answer while the box is open");
+
+        const qint64 took = terminate(desktop);
+        QVERIFY2(took >= 0, "SIGTERM with the box open left the process running");
+        QVERIFY2(took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
+        QList<StoredNote> notes;
+        QVERIFY(parseNotes(desktop.readData(u"notes.dat"_s), notes));
+        QCOMPARE(notes.size(), 1);
+
+        desktop.startSuite({port});
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+    }
+
+    void deletionDuringTraffic()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        // Enough notes that the rebuild after a deletion takes a while; only the first is on screen.
+        constexpr int Count = 1500;
+        QByteArray file = noteRecord("delete me", true);
+        QList<QByteArray> kept;
+        for (int i = 2; i <= Count; ++i) {
+            kept.append("note " + QByteArray::number(i));
+            file += noteRecord(kept.last(), false);
+        }
+        desktop.writeData(u"notes.dat"_s, file);
+        const quint16 port = freePort();
+        onlyNotes(desktop, {{u"AcceptNotes"_s, u"True"_s}});
+        desktop.startSuite({u"TARNIBE_NOTE_PORT="_s + QString::number(port)});
+        QCOMPARE(desktop.waitTrayIcons(1, 60000).size(), 1);
+        // The listener opens last: once it listens, the start has read every note.
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         return !desktop.run(u"ss"_s, {u"-ltnH"_s, u"sport = :"_s + QString::number(port)})
+                                     .trimmed()
+                                     .isEmpty();
+                     },
+                     60000),
+                 "the suite never listened for notes");
+        const qulonglong note = desktop.waitWindow(u"^Note$"_s);
+        QVERIFY(note);
+        const QRect where = desktop.geometry(note);
+
+        // "Delete the note", the last item of its menu; a note from the network arrives while the table is rebuilt.
+        const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
+        desktop.click(where.topLeft() + QPoint(9, 7));
+        qulonglong menu = 0;
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
+                             if (!before.contains(window))
+                                 menu = window;
+                         return menu != 0;
+                     },
+                     3000),
+                 "no menu opened");
+        const QRect items = desktop.geometry(menu);
+        desktop.click(QPoint(items.center().x(), items.bottom() - 10));
+        Desktop::pause(250);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(peer.waitForConnected(5000));
+        peer.write("from the net$-$False$-$From : peer$-$NO_DATE_SET$-$-1$-$13:25$-$$-$");
+        QVERIFY(peer.waitForBytesWritten(5000));
+
+        const auto texts = [&](const QString &name) {
+            QList<StoredNote> notes;
+            QList<QByteArray> result;
+            if (parseNotes(desktop.readData(name), notes))
+                for (const StoredNote &stored : notes)
+                    result.append(stored.text);
+            return result;
+        };
+        QVERIFY2(Desktop::waitFor([&] { return texts(u"notes.dat"_s).contains("from the net"); }, 30000),
+                 "the received note never reached the file");
+        Desktop::pause(1000);
+        // Both generations are whole tables: every kept note, in order, the deleted one gone from the newest.
+        const QList<QByteArray> current = texts(u"notes.dat"_s);
+        QCOMPARE(current.size(), Count);
+        QCOMPARE(current.mid(0, Count - 1), kept);
+        QCOMPARE(current.last(), QByteArray("from the net"));
+        const QList<QByteArray> previous = texts(u"notes.old"_s);
+        QCOMPARE(previous, kept);
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(tst_DesktopLifecycle)
+#include "tst_DesktopLifecycle.moc"

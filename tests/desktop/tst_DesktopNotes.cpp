@@ -1,0 +1,310 @@
+// Notes as a user meets them under a window manager: the real program, openbox, trayer, and input through the X
+// server.
+#include "Desktop.h"
+
+#include <QTest>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Pixels of the parts of a new note (114 × 88): the menu icon, a point on the text, the drag bar and the bare
+// background between the text and the right edge.
+const QPoint MenuIcon(9, 7);
+const QPoint OnText(84, 58);
+const QPoint DragBar(60, 6);
+const QPoint Background(107, 40);
+// The window manager takes over once the hand has travelled a little: the note lags by up to one step of a drag.
+constexpr int DragLag = 25;
+
+class tst_DesktopNotes : public QObject {
+    Q_OBJECT
+
+private:
+    // Starts the suite with the given programs and no notes yet; returns the tray icons in the order started.
+    QList<QRect> start(Desktop &desktop, bool withCalculator = false)
+    {
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, withCalculator ? u"1"_s : u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.writeData(u"notes.dat"_s, {});
+        desktop.startSuite();
+        const QList<QRect> icons = desktop.waitTrayIcons(withCalculator ? 2 : 1);
+        // The start is over once the container is up; an icon clicked before takes the click too late.
+        desktop.waitWindow(u"^Container$"_s);
+        Desktop::pause(200);
+        return icons;
+    }
+
+    // A left click on the notes icon makes a note in the middle of the screen; its window and where it is.
+    qulonglong newNote(Desktop &desktop, const QRect &notesIcon, QRect &where)
+    {
+        const int before = notes(desktop).size();
+        desktop.click(notesIcon.center());
+        if (!Desktop::waitFor([&] { return notes(desktop).size() > before; }, 5000))
+            return 0;
+        const qulonglong note = notes(desktop).last();
+        Desktop::pause(300);
+        where = desktop.geometry(note);
+        return note;
+    }
+
+    static QList<qulonglong> notes(const Desktop &desktop)
+    {
+        QList<qulonglong> ids;
+        for (const QString &id : desktop.xdotool({u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Note$"_s})
+                                     .split(u'\n', Qt::SkipEmptyParts))
+            ids.append(id.toULongLong());
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    // Leaves a note the way users do: a click on the empty desktop, clear of the container.
+    void clickElsewhere(Desktop &desktop)
+    {
+        const qulonglong active = desktop.activeWindow();
+        desktop.click(QPoint(30, 30));
+        QVERIFY(Desktop::waitFor([&] { return desktop.activeWindow() != active; }, 3000));
+    }
+
+    static QList<StoredNote> storedNotes(const Desktop &desktop)
+    {
+        QList<StoredNote> notes;
+        parseNotes(desktop.readData(u"notes.dat"_s), notes);
+        return notes;
+    }
+
+    static bool firstNoteText(const Desktop &desktop, const QByteArray &text)
+    {
+        const QList<StoredNote> notes = storedNotes(desktop);
+        return !notes.isEmpty() && notes.first().text == text;
+    }
+
+    // The top-level windows of the suite that are on screen: a menu that opens is one more.
+    static QList<qulonglong> suiteWindows(const Desktop &desktop) { return desktop.windowsOfClass(u"tarnibe"_s); }
+
+    void terminate(Desktop &desktop)
+    {
+        ::kill(pid_t(desktop.suite()->processId()), SIGTERM);
+        QVERIFY2(desktop.suiteEnded(5000), "tarnibe did not end on SIGTERM");
+    }
+
+private Q_SLOTS:
+    void typedWordsAreSaved()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QCOMPARE(icons.size(), 1);
+        QRect note;
+        QVERIFY(newNote(desktop, icons[0], note));
+
+        // Three rounds of click, type, leave: every word reaches the file.
+        QByteArray expected;
+        for (const QString &word : {u"one"_s, u" two"_s, u" three"_s}) {
+            desktop.click(note.topLeft() + OnText);
+            Desktop::pause(300);
+            desktop.type(word);
+            Desktop::pause(200);
+            clickElsewhere(desktop);
+            expected += word.toUtf8();
+            QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, expected); }, 4000),
+                     qPrintable(u"notes.dat holds \""_s + QString::fromUtf8(storedNotes(desktop).value(0).text) +
+                                u"\", not \""_s + QString::fromUtf8(expected) + u'"'));
+        }
+    }
+
+    void menuIconDoubleClickCollapses()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        const qulonglong id = newNote(desktop, icons.value(0), note);
+        QVERIFY(id);
+        QCOMPARE(note.size(), QSize(114, 88));
+        const QList<qulonglong> windows = suiteWindows(desktop);
+
+        // Collapsed to the 650 × 370 twips tab, and the menu's delay passes without a menu.
+        desktop.doubleClick(note.topLeft() + MenuIcon);
+        QVERIFY(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(43, 25); }, 3000));
+        Desktop::pause(600);
+        QCOMPARE(suiteWindows(desktop), windows);
+        QCOMPARE(desktop.geometry(id).topLeft(), note.topLeft());
+
+        desktop.doubleClick(note.topLeft() + MenuIcon);
+        QVERIFY(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(114, 88); }, 3000));
+        Desktop::pause(600);
+        QCOMPARE(suiteWindows(desktop), windows);
+
+        // Collapsed once more, the file keeps the tab and the size to return to.
+        desktop.doubleClick(note.topLeft() + MenuIcon);
+        QVERIFY(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(43, 25); }, 3000));
+        terminate(desktop);
+        const QList<StoredNote> stored = storedNotes(desktop);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0].fields.mid(2, 4), (QList<QByteArray>{"650", "370", "1710", "1320"}));
+    }
+
+    void dragMovesClickDoesNot()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        const qulonglong id = newNote(desktop, icons.value(0), note);
+        QVERIFY(id);
+
+        desktop.click(note.topLeft() + Background);
+        Desktop::pause(400);
+        QCOMPARE(desktop.geometry(id).topLeft(), note.topLeft());
+        desktop.click(note.topLeft() + DragBar);
+        Desktop::pause(400);
+        QCOMPARE(desktop.geometry(id).topLeft(), note.topLeft());
+
+        desktop.drag(note.topLeft() + DragBar, note.topLeft() + DragBar + QPoint(150, 80));
+        QPoint expected = note.topLeft() + QPoint(150, 80);
+        QVERIFY2(Desktop::waitFor(
+                     [&] { return (desktop.geometry(id).topLeft() - expected).manhattanLength() <= DragLag; }, 3000),
+                 qPrintable(u"dragged by the bar to (%1,%2), expected (%3,%4)"_s.arg(desktop.geometry(id).x())
+                                .arg(desktop.geometry(id).y())
+                                .arg(expected.x())
+                                .arg(expected.y())));
+
+        const QRect moved = desktop.geometry(id);
+        desktop.drag(moved.topLeft() + Background, moved.topLeft() + Background + QPoint(-200, 60));
+        expected = moved.topLeft() + QPoint(-200, 60);
+        QVERIFY2(Desktop::waitFor(
+                     [&] { return (desktop.geometry(id).topLeft() - expected).manhattanLength() <= DragLag; }, 3000),
+                 "dragging the background did not move the note");
+        QCOMPARE(desktop.geometry(id).size(), QSize(114, 88));
+    }
+
+    void menuItemDoesNotMoveNote()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        QVERIFY(newNote(desktop, icons.value(0), note));
+        QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).size() == 1; }, 3000));
+        const QList<QByteArray> placed = storedNotes(desktop)[0].fields.mid(0, 2);
+
+        // A click on the menu icon opens the menu; a click on its first item ("Hide the note") hides the note.
+        const QList<qulonglong> before = suiteWindows(desktop);
+        desktop.click(note.topLeft() + MenuIcon);
+        QList<qulonglong> menu;
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         menu.clear();
+                         for (qulonglong window : suiteWindows(desktop))
+                             if (!before.contains(window))
+                                 menu.append(window);
+                         return !menu.isEmpty();
+                     },
+                     3000),
+                 "no menu opened");
+        const QRect box = desktop.geometry(menu.first());
+        QVERIFY(box.top() >= note.top());
+        desktop.click(QPoint(box.x() + box.width() / 2, box.y() + 12));
+        QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
+
+        terminate(desktop);
+        const QList<StoredNote> stored = storedNotes(desktop);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored[0].fields.mid(0, 2), placed);
+        QCOMPARE(stored[0].fields[6], QByteArray("#FALSE#"));
+    }
+
+    void twoLinesAreSavedWithCrLf()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        QVERIFY(newNote(desktop, icons.value(0), note));
+        desktop.click(note.topLeft() + OnText);
+        Desktop::pause(300);
+        desktop.type(u"line one"_s);
+        desktop.key(u"Return"_s);
+        desktop.type(u"line two"_s);
+        clickElsewhere(desktop);
+        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, "line one\r\nline two"); }, 4000));
+        QVERIFY(desktop.readData(u"notes.dat"_s).startsWith("18\r\nline one\r\nline two\r\n"));
+    }
+
+    void typedTextSurvivesTermination()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        QVERIFY(newNote(desktop, icons.value(0), note));
+        desktop.click(note.topLeft() + OnText);
+        Desktop::pause(300);
+        desktop.type(u"Buy milk"_s);
+        Desktop::pause(300);
+        terminate(desktop);
+        QCOMPARE(storedNotes(desktop).value(0).text, QByteArray("Buy milk"));
+    }
+
+    void typedTextSurvivesExitNotes()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop, true);
+        QCOMPARE(icons.size(), 2);
+        QRect note;
+        QVERIFY(newNote(desktop, icons[0], note));
+        desktop.click(note.topLeft() + OnText);
+        Desktop::pause(300);
+        desktop.type(u"Call Anna"_s);
+        Desktop::pause(300);
+
+        // "Exit notes" from the notes icon's menu, with the keyboard as the menu offers it.
+        desktop.click(icons[0].center(), 3);
+        Desktop::pause(500);
+        desktop.key(u"e"_s);
+        QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
+        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, "Call Anna"); }, 3000));
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        QVERIFY2(!desktop.suiteEnded(300), "the calculator went with the notes");
+    }
+
+    void containerComesBack()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+        QVERIFY(container);
+        const QRect box = desktop.geometry(container);
+
+        // The window manager's close (Alt+F4 on the active window) puts the container away.
+        desktop.click(QPoint(box.x() + box.width() / 2, box.y() - 8));
+        QVERIFY(Desktop::waitFor([&] { return desktop.activeWindow() == container; }, 3000));
+        desktop.key(u"alt+F4"_s);
+        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(container); }, 3000));
+
+        // "Hide the container" ticked (answering No to keeping it hidden), then unticked: it is back, not minimised.
+        desktop.click(icons.value(0).center(), 3);
+        Desktop::pause(500);
+        desktop.key(u"c"_s);
+        QVERIFY(desktop.waitWindow(u"^Hide container$"_s, 3000));
+        desktop.key(u"n"_s);
+        QVERIFY(Desktop::waitFor([&] { return !desktop.waitWindow(u"^Hide container$"_s, 100); }, 3000));
+        desktop.click(icons.value(0).center(), 3);
+        Desktop::pause(500);
+        desktop.key(u"c"_s);
+        QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(container); }, 3000), "the container stays away");
+        QVERIFY(desktop.windowState(container).contains(u"Normal"_s));
+        QVERIFY(!desktop.windowState(container).contains(u"HIDDEN"_s));
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(tst_DesktopNotes)
+#include "tst_DesktopNotes.moc"

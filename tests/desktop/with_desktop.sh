@@ -1,0 +1,78 @@
+#!/bin/sh
+# Runs a command on a desktop of its own: an Xvfb display that was free, a private session bus and openbox as the
+# window manager, so that windows are placed, framed and activated as on a user's desktop. Everything started here
+# ends with the script.
+#   with_desktop.sh COMMAND [ARGUMENTS...]
+set -u
+
+if [ $# -eq 0 ]; then
+    echo "usage: $0 COMMAND [ARGUMENTS...]" >&2
+    exit 2
+fi
+
+root=$(mktemp -d "${TMPDIR:-/tmp}/with_desktop.XXXXXX") || exit 1
+command=
+xvfb=
+bus=
+wm=
+
+finish() {
+    for pid in $command $wm $bus $xvfb; do
+        kill "$pid" 2>/dev/null
+    done
+    for pid in $command $wm $bus $xvfb; do
+        wait "$pid" 2>/dev/null
+    done
+    rm -rf "$root"
+}
+trap finish EXIT
+# A timeout's signal ends the command and the desktop with it.
+trap 'exit 143' TERM INT HUP
+
+# -displayfd: the server picks a display nobody uses and writes its number once it accepts connections.
+mkfifo "$root/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$root/display" 2>"$root/xvfb.log" &
+xvfb=$!
+number=$(timeout 10 head -n 1 "$root/display")
+if [ -z "$number" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$root/xvfb.log" >&2
+    exit 1
+fi
+export DISPLAY=":$number"
+
+# A bus of our own, so that nothing reaches the caller's session.
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" 2>"$root/dbus.log" &
+bus=$!
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
+tries=0
+until [ -S "$root/bus" ]; do
+    tries=$((tries + 1))
+    if [ $tries -gt 100 ]; then
+        echo "dbus-daemon did not start" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+
+openbox --sm-disable >"$root/openbox.log" 2>&1 &
+wm=$!
+tries=0
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+    tries=$((tries + 1))
+    if [ $tries -gt 200 ]; then
+        echo "openbox did not come up:" >&2
+        cat "$root/openbox.log" >&2
+        exit 1
+    fi
+    sleep 0.05
+done
+
+export QT_QPA_PLATFORM=xcb
+# In the background, so that a signal to this script is handled at once rather than after the command ends.
+"$@" &
+command=$!
+wait "$command"
+status=$?
+command=
+exit $status
