@@ -70,6 +70,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // Hides the notice until the next new mail; the tray icon stays.
+    void putAway();
     void setTrayImage(int image);
     void resetMailboxes();
     bool checkingVisible() const;
@@ -80,5 +82,7 @@ private:
     int m_spinFrame = 0;
     int m_trayImage = 0;
     bool m_checking = false;
+    // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
+    int m_noticesShown = 0;
     bool m_stopRequested = false;
 };

@@ -56,8 +56,11 @@ Desktop::Desktop()
 
     // A bus of our own: no StatusNotifier host on it, so Qt embeds the icons in trayer; and nothing reaches the
     // caller's session.
+    // It starts no services on demand either (its service folders are empty): a keyring daemon started by the
+    // first password would ask for a new keyring's password, which is another story than the one a test tells.
     m_bus = u"unix:path="_s + m_root.path() + u"/bus"_s;
-    spawn(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--address="_s + m_bus});
+    spawn(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--address="_s + m_bus},
+          {u"XDG_DATA_DIRS="_s + m_root.path() + u"/none"_s});
     waitFor([this] { return QFile::exists(m_root.path() + u"/bus"_s); }, 5000);
 
     spawn(u"openbox"_s, {u"--sm-disable"_s});
@@ -114,10 +117,13 @@ bool Desktop::fail(const QString &why)
     return false;
 }
 
-QProcess *Desktop::spawn(const QString &program, const QStringList &arguments)
+QProcess *Desktop::spawn(const QString &program, const QStringList &arguments, const QStringList &extra)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(environment());
+    QProcessEnvironment env = environment();
+    for (const QString &entry : extra)
+        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    process->setProcessEnvironment(env);
     process->setWorkingDirectory(m_root.path() + u"/home"_s);
     process->start(program, arguments);
     process->waitForStarted(5000);

@@ -73,7 +73,7 @@ public:
     static void pause(int ms);
 
 private:
-    QProcess *spawn(const QString &program, const QStringList &arguments);
+    QProcess *spawn(const QString &program, const QStringList &arguments, const QStringList &extra = {});
     bool fail(const QString &why);
     QProcessEnvironment environment() const;
 
