@@ -303,8 +303,9 @@ void form_Note::layoutControls()
         label_Display->setFixedHeight(h - TextTop - 6);
     image_Resize->move(w - image_Resize->width() - 2, h - image_Resize->height() - 2);
     const bool collapsed = isCollapsed(m_note);
-    image_MakeBig->setVisible(collapsed);
-    image_Resize->setVisible(!collapsed);
+    // While the user peeks, the magnifier under the held button stays: hiding it would end the press it holds.
+    image_MakeBig->setVisible(collapsed || m_peeking);
+    image_Resize->setVisible(!collapsed && !m_peeking);
     label_Display->setVisible(!collapsed && !text_NoteInput->isVisible());
     label_C1->setVisible(!collapsed);
     image_Alarm->setVisible(m_alarmOn && !collapsed);
@@ -537,14 +538,15 @@ void form_Note::image_MakeBig_MouseDown()
     m_note.width = m_note.oldWidth;
     m_note.height = m_note.oldHeight;
     m_inset = 3;
+    m_peeking = true;
     applySizeToWindow();
-    image_MakeBig->show();
     label_Display->show();
     label_C1->show();
 }
 
 void form_Note::image_MakeBig_MouseUp()
 {
+    m_peeking = false;
     m_note.width = CollapsedWidth;
     m_note.height = CollapsedHeight;
     m_inset = 4;

@@ -105,6 +105,7 @@ private:
     // A press that may become a move, where it was, and whether the last press did become one.
     QPoint m_pressAt;
     bool m_moveArmed = false;
+    bool m_peeking = false;
     bool m_moved = false;
     std::optional<QPoint> m_textPressAt;
 

@@ -15,6 +15,10 @@ const QPoint MenuIcon(9, 7);
 const QPoint OnText(84, 58);
 const QPoint DragBar(60, 6);
 const QPoint Background(107, 40);
+const QPoint Grip(107, 81);
+const QPoint Magnifier(24, 7);
+// The first row of the container, in its client area.
+const QPoint FirstRow(250, 48);
 // The window manager takes over once the hand has travelled a little: the note lags by up to one step of a drag.
 constexpr int DragLag = 25;
 
@@ -180,6 +184,59 @@ private Q_SLOTS:
                      [&] { return (desktop.geometry(id).topLeft() - expected).manhattanLength() <= DragLag; }, 3000),
                  "dragging the background did not move the note");
         QCOMPARE(desktop.geometry(id).size(), QSize(114, 88));
+    }
+
+    void gripResizesAndMagnifierPeeks()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        const qulonglong id = newNote(desktop, icons.value(0), note);
+        QVERIFY(id);
+
+        // The grip in the corner uncovers the frame and drags the size.
+        desktop.drag(note.topLeft() + Grip, note.topLeft() + Grip + QPoint(60, 40));
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         const QSize size = desktop.geometry(id).size();
+                         return size.width() >= 160 && size.height() >= 115;
+                     },
+                     3000),
+                 "the grip did not resize the note");
+        const QSize grown = desktop.geometry(id).size();
+        QCOMPARE(desktop.geometry(id).topLeft(), note.topLeft());
+
+        // Collapsed, the magnifier shows the whole note while it is held, and the tab again once let go.
+        desktop.doubleClick(note.topLeft() + MenuIcon);
+        QVERIFY(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(43, 25); }, 3000));
+        desktop.press(note.topLeft() + Magnifier);
+        QVERIFY2(Desktop::waitFor([&] { return desktop.geometry(id).size() == grown; }, 3000),
+                 "holding the magnifier did not show the note");
+        Desktop::pause(300);
+        desktop.release();
+        QVERIFY2(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(43, 25); }, 3000),
+                 "letting go of the magnifier left the note open");
+    }
+
+    void rowClickBringsNoteBack()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect note;
+        const qulonglong id = newNote(desktop, icons.value(0), note);
+        QVERIFY(id);
+        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+
+        // Hidden from its menu (the first item), then back with a click on its row in the container.
+        desktop.click(note.topLeft() + MenuIcon);
+        Desktop::pause(500);
+        desktop.key(u"h"_s);
+        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(id); }, 3000));
+        desktop.click(desktop.geometry(container).topLeft() + FirstRow);
+        QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(id); }, 3000), "the row click did not show the note");
+        QCOMPARE(desktop.geometry(id), note);
     }
 
     void menuItemDoesNotMoveNote()
