@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <algorithm>
 
 namespace {
 
@@ -176,6 +177,12 @@ void form_Calendar::FillDateLists()
         combo_Year->addItem(QString::number(year));
     for (int month = 1; month <= 12; ++month)
         combo_Month->addItem(QLocale(QLocale::English).monthName(month));
+    // Each list is as wide as its longest entry needs in the desktop's font ("September" does not fit the design's
+    // width in DejaVu Sans). The year list gives up to the month list what it grew, keeping its right edge.
+    const QRect month = combo_Month->geometry();
+    combo_Month->resize(std::max(month.width(), combo_Month->sizeHint().width()), month.height());
+    combo_Year->setGeometry(combo_Year->geometry().adjusted(combo_Month->width() - month.width(), 0, 0, 0));
+    combo_Year->resize(std::max(combo_Year->width(), combo_Year->sizeHint().width()), combo_Year->height());
 }
 
 int form_Calendar::DaysInMonth(int monthIndex)

@@ -28,12 +28,19 @@ int choiceOr(int stored, int fallback)
 
 } // namespace
 
-const std::array<QString, 6> &form_Calculator::FontNames()
+const std::array<std::pair<QString, QFont::StyleHint>, 6> &form_Calculator::FontFaces()
 {
-    // "Sans serif" asks for "San Serif", as the calculator always has; the font matcher finds a sans face for it.
-    static const std::array<QString, 6> names{u"Times"_s,  u"Script"_s,    u"Roman"_s,
-                                              u"Modern"_s, u"San Serif"_s, u"Lucida Console"_s};
-    return names;
+    // The menu's names are the calculator's own: only "Times" is a family a Linux desktop knows (fontconfig gives
+    // it a metric twin such as Liberation Serif), and "Script", "Roman", "Modern", "San Serif" and "Lucida Console"
+    // would all fall back to one default face. Each asks for a family of its kind instead, and the hint leads Qt's
+    // own substitution the same way where that family is missing.
+    static const std::array<std::pair<QString, QFont::StyleHint>, 6> faces{{{u"Times"_s, QFont::Times},
+                                                                            {u"cursive"_s, QFont::Cursive},
+                                                                            {u"serif"_s, QFont::Serif},
+                                                                            {u"monospace"_s, QFont::Monospace},
+                                                                            {u"sans-serif"_s, QFont::SansSerif},
+                                                                            {u"Liberation Mono"_s, QFont::Monospace}}};
+    return faces;
 }
 
 form_Calculator::form_Calculator(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -223,13 +230,11 @@ void form_Calculator::menu_Size_Click(int Index)
 
 void form_Calculator::applyFont()
 {
-    // Where the named face is missing, the hint picks a face of the same kind in its place.
-    static const std::array<QFont::StyleHint, 6> hints{QFont::Serif,     QFont::Cursive,   QFont::Serif,
-                                                       QFont::SansSerif, QFont::SansSerif, QFont::Monospace};
     QFont font = text_Input->font();
     if (m_fontIndex >= 0) {
-        font.setFamily(FontNames()[size_t(m_fontIndex)]);
-        font.setStyleHint(hints[size_t(m_fontIndex)]);
+        const auto &[family, hint] = FontFaces()[size_t(m_fontIndex)];
+        font.setFamily(family);
+        font.setStyleHint(hint);
     }
     font.setPointSize(m_pointSize);
     text_Input->setFont(font);

@@ -2,9 +2,11 @@
 
 #include "calculator/Evaluator.h"
 
+#include <QFont>
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <utility>
 
 class QAction;
 class QListWidget;
@@ -31,8 +33,8 @@ public:
     void menu_OnTop_Click();
     void Timer1_Timer();
 
-    // The font name each choice of the "&Type" menu asks the system for.
-    static const std::array<QString, 6> &FontNames();
+    // The family and the kind of face each choice of the "&Type" menu draws with.
+    static const std::array<std::pair<QString, QFont::StyleHint>, 6> &FontFaces();
     static constexpr const char *Separator = "---------------------";
 
     QPlainTextEdit *text_Input;

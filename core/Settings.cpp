@@ -478,7 +478,7 @@ void SetGlobalVariables()
     s.ComputerName = name;
 }
 
-void WriteGlobalVariables()
+void WriteGlobalVariables(KeyringWait wait)
 {
     static const QString tag = QStringLiteral("err_Bas_WriteGlobalVariables ");
     S &s = record();
@@ -487,7 +487,7 @@ void WriteGlobalVariables()
         s.RunningTime = int(std::clamp<qint64>(minutes, -32768, 32767));
         s.totRunningTime = int(std::clamp<qint64>(s.totRunningTimeAtStart + minutes, INT_MIN, INT_MAX));
     }
-    keyring().failedThisPass = false;
+    keyring().failedThisPass = wait == KeyringWait::No;
     for (const QString &key : writeOrder()) {
         const Field &f = field(key);
         const auto text = f.kind == Kind::Password ? storePassword(f, passwordOf(s, f)) : stored(s, f);

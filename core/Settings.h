@@ -85,8 +85,11 @@ void ResetSettings();
 bool IsFirstStart();
 // Reads every key into Settings(), then the computer name. A value that cannot be read is logged and skipped.
 void SetGlobalVariables();
+// Whether a write may wait for the keyring, which can take seconds (or a prompt). At the session's end it may not:
+// a password the keyring does not hold yet stays encoded in the file, and the next start moves it.
+enum class KeyringWait { Allowed, No };
 // Writes Settings() to the store, the running time included.
-void WriteGlobalVariables();
+void WriteGlobalVariables(KeyringWait wait = KeyringWait::Allowed);
 // Writes the first-start default of every key.
 void WriteToRegistry();
 

@@ -442,14 +442,14 @@ void form_Tarnibe::Form_QueryUnload(int unloadMode)
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
         m_host.deleteTrayIcon(program);
     m_host.saveAllNotes();
-    WriteGlobalVariables();
+    WriteGlobalVariables(KeyringWait::No);
     ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
 }
 
 void form_Tarnibe::SaveForSession()
 {
     m_host.saveAllNotes();
-    WriteGlobalVariables();
+    WriteGlobalVariables(KeyringWait::No);
 }
 
 void form_Tarnibe::EndSession()

@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QSortFilterProxyModel>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -42,6 +44,10 @@ form_Browse::form_Browse(QWidget *parent) : QDialog(parent)
     File1->setOption(QFileDialog::DontUseNativeDialog);
     File1->setFileMode(QFileDialog::ExistingFile);
     File1->setProxyModel(new ProgramsOnly(File1));
+    // The file list's columns are as wide as their headings and entries need in the desktop's font; the dialog's
+    // own widths are made for another font and cut every column.
+    if (auto *files = File1->findChild<QTreeView *>())
+        files->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(File1, &QFileDialog::fileSelected, this, [this] { c_Ok_Click(); });
     connect(File1, &QFileDialog::rejected, this, &form_Browse::c_Cancel_Click);
     auto *instruction = new QLabel(QStringLiteral("Please select the program file or the launcher (*.desktop) file "

@@ -7,12 +7,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 form_Checking::form_Checking(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("form_Checking"));
-    setWindowTitle(QStringLiteral(" "));
+    setWindowTitle(QStringLiteral("Checking email"));
     auto *layout = new QVBoxLayout(this);
     // The four pictures share one place; the timer shows one at a time.
     auto *frames = new QGridLayout;
@@ -50,6 +51,14 @@ void form_Checking::Form_Load()
     Timer1.start();
     adjustSize();
     centreOnScreen(this);
+}
+
+void form_Checking::showEvent(QShowEvent *event)
+{
+    // Wherever an earlier failed check left it, the window comes back in the middle of the screen.
+    if (!event->spontaneous())
+        centreOnScreen(this);
+    QWidget::showEvent(event);
 }
 
 void form_Checking::Timer1_Timer()

@@ -8,7 +8,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-// The progress of a check the user started: a line per step and per account, and "Close" once something failed.
+// "Checking email": the progress of a check the user started, a line per step and per account, and "Close" once
+// something failed. It opens in the middle of the screen.
 class form_Checking : public QWidget {
     Q_OBJECT
 public:
@@ -25,6 +26,9 @@ public:
     QPushButton *c_Close;
     std::array<QLabel *, 4> Image1{};
     QTimer Timer1;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     int m_frame = 0;

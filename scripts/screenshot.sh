@@ -15,8 +15,8 @@
 #   clock.png       the Atomic time window
 #   mail.png        the Email properties window, opened from the e-mail check's tray menu
 #
-# No window manager runs on the display, so each window is captured bare and given a plain title bar with its own
-# title. Every run starts from nothing and writes every picture again.
+# openbox manages the windows as a desktop's window manager would, and each window is captured with the frame and
+# title bar it gives them. Every run starts from nothing and writes every picture again.
 set -euo pipefail
 export LC_ALL=C
 
@@ -32,7 +32,7 @@ bin=$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")
 # shellcheck source=bench/xtray.sh
 source "$root/bench/xtray.sh"
 xtray_require Xvfb:xvfb trayer:trayer xwininfo:x11-utils python3:python3 import:imagemagick convert:imagemagick \
-    xdotool:xdotool
+    xdotool:xdotool openbox:openbox xprop:x11-utils
 trap xtray_stop EXIT
 trap 'exit 130' INT TERM HUP
 
@@ -48,13 +48,13 @@ die() {
     exit 1
 }
 
-# The viewable top-level windows other than trayer's panel, one id a line, in decimal so that lists compare.
+# The program's viewable windows (clients inside the window manager's frames, and menus), one id a line, in
+# decimal so that lists compare.
 visible_windows() {
     local id
     while read -r id; do
-        [[ $id == "$XTRAY_PANEL" ]] && continue
         xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && printf '%d\n' "$id"
-    done < <(xwininfo -root -children 2>/dev/null | awk '/^ +0x[0-9a-f]+ / {print $1}')
+    done < <(xdotool search --onlyvisible --classname '^tarnibe$' 2>/dev/null | sort -n)
     return 0
 }
 
@@ -62,7 +62,7 @@ visible_windows() {
 wait_window() {
     local title=$1 timeout_s=${2:-10} i id
     for ((i = 0; i < timeout_s * 20; i++)); do
-        id=$(xdotool search --maxdepth 1 --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) || true
+        id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1) || true
         if [[ -n $id ]]; then
             printf '%s\n' "$id"
             return 0
@@ -110,10 +110,10 @@ click() {
     xdotool mousemove --sync --window "$id" "$x" "$y" click "$button"
 }
 
-# Gives window <id> the keyboard, as a window manager would when it is clicked, and types <text>.
+# Gives window <id> the keyboard through the window manager, and types <text>.
 type_into() {
     local id=$1 text=$2
-    xdotool windowfocus --sync "$id"
+    xdotool windowactivate --sync "$id"
     xdotool type --delay 15 "$text"
 }
 
@@ -133,26 +133,23 @@ geometry() {
         /^  Width/ {w=$NF} /^  Height/ {h=$NF} END {print x, y, w, h}'
 }
 
-font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-title_colour='#3d4b5c'
-title_height=24
-# Writes <file> from the picture <raw> with a plain title bar showing <title> over it, and a thin frame round both.
-frame_window() {
-    local raw=$1 title=$2 file=$3 width font_args=()
-    [[ -f $font ]] && font_args=(-font "$font")
-    width=$(identify -format '%w' "$raw")
-    convert \( -size "${width}x$title_height" "xc:$title_colour" "${font_args[@]}" -pointsize 13 -fill white \
-        -gravity west -annotate +8+0 "$title" \) "$raw" -append -bordercolor "$title_colour" -border 1 "$file"
+# The window manager's frame around client window <id>: its ancestor just below the root.
+frame_of() {
+    local id=$1 parent root
+    root=$(xwininfo -root | awk '/Window id:/ {print $4; exit}')
+    while parent=$(xwininfo -tree -id "$id" | awk '/Parent window id:/ {print $4; exit}') && [[ -n $parent ]] &&
+        ((parent != root)); do
+        id=$parent
+    done
+    printf '%s\n' "$id"
 }
 
-# Captures window <id> into <name>.png of the output folder, with its title bar.
+# Captures window <id> with its frame and title bar into <name>.png of the output folder.
 capture() {
-    local id=$1 name=$2 title
-    title=$(xdotool getwindowname "$id")
+    local id=$1 name=$2
     # Give the window a moment to finish painting after the last event it was sent.
     xtray_nap 0.4
-    import -window "$id" "$XTRAY_DIR/$name.raw.png"
-    frame_window "$XTRAY_DIR/$name.raw.png" "$title" "$XTRAY_DIR/$name.png"
+    import -window "$(frame_of "$id")" "$XTRAY_DIR/$name.png"
     finish "$name"
 }
 
@@ -170,6 +167,13 @@ mkdir -p "$out"
 started=$EPOCHREALTIME
 
 xtray_start -wr
+openbox --sm-disable >"$XTRAY_DIR/openbox.log" 2>&1 &
+XTRAY_PIDS+=($!)
+for ((i = 0; i < 200; i++)); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    xtray_nap 0.05
+done
+xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || die "openbox did not start"
 profile=$(xtray_fresh_profile)
 xtray_launch_watched "$bin" "$profile" "$icons" 20 || die "$XTRAY_WAIT_NOTE"
 # Embedded is not yet painted: give the icons a moment to draw themselves.
@@ -219,7 +223,7 @@ new_note() {
     click "$note" 1 40 40
     xtray_nap 0.3
     type_into "$note" "$text"
-    xdotool windowfocus --sync "$container"
+    xdotool windowactivate --sync "$container"
     xtray_nap 0.6
     printf '%s\n' "$note"
 }
@@ -236,7 +240,7 @@ click "$note2" 1 6 6
 wait_new_window "$before" "note menu" >/dev/null
 xdotool key e
 alarm=$(wait_window Alarm)
-xdotool windowfocus --sync "$alarm"
+xdotool windowactivate --sync "$alarm"
 click "$alarm" 1 52 238 # the hour box
 xdotool key ctrl+a
 xdotool type "$(((10#$(date +%H) + 3) % 24))"
@@ -244,37 +248,30 @@ click "$alarm" 1 262 150 # "Everyday"
 capture "$alarm" alarm
 click "$alarm" 1 407 249 # "OK"
 wait_gone "$alarm" "the alarm editor"
-xdotool windowfocus --sync "$container"
+xdotool windowactivate --sync "$container"
 
-# The notes are captured as they stand on the screen, and the container gets the title bar and frame the other
-# windows get.
-read -r cx cy cw ch < <(geometry "$container")
+# The notes are captured as they stand on the screen, beside the container in its frame.
+read -r cx cy cw ch < <(geometry "$(frame_of "$container")")
 read -r _ ay _ ah < <(geometry "$note1")
 read -r bx by bw bh < <(geometry "$note2")
-bar=$((title_height + 1))
-left=$((cx - 1)) top=$((cy - bar))
+left=$cx top=$cy
 ((ay < top)) && top=$ay
-right=$((bx + bw)) bottom=$((cy + ch + 1))
+right=$((bx + bw)) bottom=$((cy + ch))
 ((ay + ah > bottom)) && bottom=$((ay + ah))
 ((by + bh > bottom)) && bottom=$((by + bh))
 left=$((left - margin)) top=$((top - margin))
+((left < 0)) && left=0
+((top < 0)) && top=0
 xtray_nap 0.4
 import -window root -crop "$((right - left + margin))x$((bottom - top + margin))+$left+$top" +repage \
-    "$XTRAY_DIR/notes.raw.png"
-x0=$((cx - left - 1)) y0=$((cy - top - bar)) x1=$((cx - left + cw)) y1=$((cy - top + ch))
-font_args=()
-[[ -f $font ]] && font_args=(-font "$font")
-convert "$XTRAY_DIR/notes.raw.png" -fill "$title_colour" -stroke "$title_colour" \
-    -draw "rectangle $x0,$y0 $x1,$((y0 + title_height))" -fill none -draw "rectangle $x0,$y0 $x1,$y1" \
-    -stroke none -fill white "${font_args[@]}" -pointsize 13 -gravity NorthWest \
-    -annotate "+$((x0 + 9))+$((y0 + 4))" "$(xdotool getwindowname "$container")" "$XTRAY_DIR/notes.png"
+    "$XTRAY_DIR/notes.png"
 finish notes
 for id in "$container" "$note1" "$note2"; do park "$id"; done
 
 # --- The calculator: a left click on its icon opens it; each line is worked out on Enter and goes on the tape.
 click "$icon_calc" 1
 calc=$(wait_window Calculator)
-xdotool windowfocus --sync "$calc"
+xdotool windowactivate --sync "$calc"
 for line in "12*(3+4)" "2^10" "sqr(2)" "(1250-80)/3"; do
     xdotool type --delay 15 "$line"
     xdotool key Return
@@ -297,7 +294,7 @@ click "$icon_mail" 3
 wait_new_window "$before" "e-mail check menu" >/dev/null
 xdotool key p
 mail=$(wait_window "Email properties")
-xdotool windowfocus --sync "$mail"
+xdotool windowactivate --sync "$mail"
 xtray_nap 0.3
 # The keyboard starts in the server box; Tab goes on to "Add new", the user name, "Delete" and the password.
 xdotool key ctrl+a

@@ -7,6 +7,7 @@
 #include "platform/IniStore.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -145,10 +146,11 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         {
-            // The first-start choices: "Modern", 10 points, on top.
+            // The first-start choices: "Modern", 10 points, on top. "Modern" draws a face of even width, so the
+            // tape's digits line up.
             form_Calculator calc;
             calc.Form_Load();
-            QCOMPARE(calc.text_Input->font().family(), u"Modern"_s);
+            QVERIFY(QFontInfo(calc.text_Input->font()).fixedPitch());
             QCOMPARE(calc.list_Output->font().pointSize(), 10);
             QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
             QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
@@ -163,8 +165,9 @@ private Q_SLOTS:
 
             calc.findChild<QAction *>(u"menu_Font4"_s)->trigger();
             QCOMPARE(calc.findChild<QAction *>(u"menu_Font4"_s)->text(), u"Sans serif"_s);
-            QCOMPARE(calc.text_Input->font().family(), u"San Serif"_s);
-            QCOMPARE(calc.list_Output->font().family(), u"San Serif"_s);
+            const QString sans = QFontInfo(calc.text_Input->font()).family();
+            QCOMPARE(QFontInfo(calc.list_Output->font()).family(), sans);
+            QVERIFY(!QFontInfo(calc.text_Input->font()).fixedPitch());
             QCOMPARE(calc.list_Output->font().pointSize(), 12);
             QCOMPARE(checkedIndex(calc, "menu_Font"), 4);
             QCOMPARE(stored("CalcFont"), u"4"_s);
@@ -177,7 +180,8 @@ private Q_SLOTS:
         {
             form_Calculator calc;
             calc.Form_Load();
-            QCOMPARE(calc.text_Input->font().family(), u"San Serif"_s);
+            QCOMPARE(QFontInfo(calc.text_Input->font()).family(), QFontInfo(calc.list_Output->font()).family());
+            QCOMPARE(checkedIndex(calc, "menu_Font"), 4);
             QCOMPARE(calc.text_Input->font().pointSize(), 12);
             QVERIFY(!calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         }
@@ -189,6 +193,33 @@ private Q_SLOTS:
         calc.Form_Load();
         QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
         QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
+    }
+
+    void everyFontChoiceDrawsAFaceOfItsOwn()
+    {
+        // The menu's names stay the calculator's; what each draws with is a face the desktop has, a different one
+        // for each choice (on a Debian desktop with DejaVu and Liberation: serif, sans, mono, Times' twin, ...).
+        TestEnvironment env;
+        form_Calculator calc;
+        calc.Form_Load();
+        const QStringList captions{u"Times"_s,  u"Script"_s,     u"Roman"_s,
+                                   u"Modern"_s, u"Sans serif"_s, u"Lucida Console"_s};
+        QStringList families;
+        for (int i = 0; i < 6; ++i) {
+            QAction *choice = calc.findChild<QAction *>(u"menu_Font"_s + QString::number(i));
+            QCOMPARE(choice->text(), captions[i]);
+            choice->trigger();
+            QCOMPARE(stored("CalcFont"), QString::number(i));
+            const QFontInfo drawn(calc.text_Input->font());
+            QCOMPARE(QFontInfo(calc.list_Output->font()).family(), drawn.family());
+            families << drawn.family();
+            // Modern and Lucida Console draw faces of even width, the others do not.
+            QCOMPARE(drawn.fixedPitch(), i == 3 || i == 5);
+        }
+        QStringList distinct = families;
+        distinct.removeDuplicates();
+        QVERIFY2(distinct.size() >= 5, qPrintable(families.join(u", "_s)));
+        QVERIFY2(families[2] != families[4], qPrintable(families.join(u", "_s))); // Roman is not the sans face
     }
 
     void theTrayIconOpensTheWindowAndExitKeepsTheTape()

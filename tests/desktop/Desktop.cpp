@@ -211,8 +211,10 @@ QString Desktop::suiteOutput() const
 QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
 {
     QList<QRect> icons;
+    QList<QRect> before;
     waitFor(
         [&] {
+            before = icons;
             icons.clear();
             // XEmbed puts each icon window in a socket window of the panel: the icons are its grandchildren.
             const QStringList lines = run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, m_panel}).split(u'\n');
@@ -235,7 +237,8 @@ QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
             std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
             for (const auto &icon : found)
                 icons.append(icon.second);
-            return icons.size() >= count;
+            // trayer embeds an icon first and lays the panel out after: only a place that holds counts.
+            return icons.size() >= count && icons == before;
         },
         timeoutMs);
     return icons;

@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "alarms/Alarms.h"
+#include "alarms/form_Calendar.h"
 #include "alarms/form_MissedAlarms.h"
 #include "alarms/form_Notify.h"
 #include "app/AppProgramHost.h"
@@ -18,6 +19,8 @@
 #include "netnotes/NetNotes.h"
 #include "netnotes/form_NetUsers.h"
 #include "netnotes/form_SendTo.h"
+#include "notes/NoteFile.h"
+#include "notes/NoteRecord.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
@@ -27,15 +30,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QFileDialog>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -45,6 +47,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -134,25 +137,36 @@ private:
 
     void report(const QWidget *widget, const QString &text, const QString &why)
     {
-        m_offenders << u"%1: %2 (%3) \"%4\": %5"_s.arg(m_window, nameOf(widget),
-                                                        QString::fromLatin1(widget->metaObject()->className()), text,
-                                                        why);
+        m_offenders << u"%1: %2 (%3) \"%4\": %5"_s.arg(
+            m_window, nameOf(widget), QString::fromLatin1(widget->metaObject()->className()), text, why);
     }
 
-    // The text, of `size`, placed in `area` as the control places it, must show whole.
+    // The text, of `size`, placed in `area` as the control places it, must fit the area's width and show whole.
+    // Above and below, the text may reach into a frame: only what the control or a parent cuts off counts there.
     void checkPlaced(const QWidget *widget, const QString &text, QSize size, const QRect &area, Qt::Alignment align)
     {
-        const QRect placed =
-            QStyle::alignedRect(widget->layoutDirection(), QStyle::visualAlignment(widget->layoutDirection(), align),
-                                size, area);
+        const QRect placed = QStyle::alignedRect(widget->layoutDirection(),
+                                                 QStyle::visualAlignment(widget->layoutDirection(), align), size, area);
         const QRect visible = visibleRect(widget);
         if (size.width() > area.width())
             report(widget, text, u"needs %1 px, has %2"_s.arg(size.width()).arg(area.width()));
-        else if (size.height() > area.height())
-            report(widget, text, u"needs %1 px high, has %2"_s.arg(size.height()).arg(area.height()));
         else if (!visible.contains(placed))
             report(widget, text,
-                   u"cut off by a parent: shows %1 of %2 px"_s.arg((visible & placed).width()).arg(placed.width()));
+                   u"cut off: shows %1x%2 of %3x%4 px"_s.arg((visible & placed).width())
+                       .arg((visible & placed).height())
+                       .arg(placed.width())
+                       .arg(placed.height()));
+    }
+
+    // Blanks after the last character take no room on the screen when the text starts at the left.
+    static QString shownText(const QString &text, Qt::Alignment align)
+    {
+        if (!(align & (Qt::AlignLeft | Qt::AlignLeading)) && (align & Qt::AlignHorizontal_Mask))
+            return text;
+        qsizetype end = text.size();
+        while (end > 0 && text[end - 1].isSpace())
+            --end;
+        return text.left(end);
     }
 
     void checkLabel(QLabel *label)
@@ -160,15 +174,16 @@ private:
         const QString text = label->text();
         if (text.isEmpty() || label->wordWrap() || !label->pixmap().isNull())
             return;
-        if (label->textFormat() == Qt::RichText ||
-            (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
+        if (label->textFormat() == Qt::RichText || (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
             return;
         const QFontMetrics fm = label->fontMetrics();
         int flags = Qt::TextExpandTabs;
         if (label->buddy())
             flags |= Qt::TextShowMnemonic;
-        QSize size = fm.size(flags, text);
-        size.setWidth(std::max(size.width(), fm.horizontalAdvance(text)));
+        const QString shown = shownText(text, label->alignment());
+        QSize size = fm.size(flags, shown);
+        if (!shown.contains(u'\n'))
+            size.setWidth(std::max(size.width(), fm.horizontalAdvance(shown)));
         const int margin = label->margin();
         QRect area = label->contentsRect().adjusted(margin, margin, -margin, -margin);
         int indent = label->indent();
@@ -189,9 +204,9 @@ private:
     }
 
     // The caption and icon of a button, side by side.
-    static QSize buttonContent(const QAbstractButton *button, int iconGap)
+    static QSize buttonContent(const QAbstractButton *button, int iconGap, Qt::Alignment align)
     {
-        QSize size = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+        QSize size = button->fontMetrics().size(Qt::TextShowMnemonic, shownText(button->text(), align));
         if (!button->icon().isNull()) {
             size.rwidth() += button->iconSize().width() + (button->text().isEmpty() ? 0 : iconGap);
             size.setHeight(std::max(size.height(), button->iconSize().height()));
@@ -217,7 +232,7 @@ private:
         QRect area = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
         if (button->menu())
             area.setRight(area.right() - button->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, button));
-        checkPlaced(button, button->text(), buttonContent(button, 4), area, Qt::AlignCenter);
+        checkPlaced(button, button->text(), buttonContent(button, 4, Qt::AlignCenter), area, Qt::AlignCenter);
     }
 
     void checkIndicatorButton(QAbstractButton *button, QStyle::SubElement contents)
@@ -230,7 +245,8 @@ private:
         option.icon = button->icon();
         option.iconSize = button->iconSize();
         const QRect area = button->style()->subElementRect(contents, &option, button);
-        checkPlaced(button, button->text(), buttonContent(button, 4), area, Qt::AlignLeft | Qt::AlignVCenter);
+        checkPlaced(button, button->text(), buttonContent(button, 4, Qt::AlignLeft), area,
+                    Qt::AlignLeft | Qt::AlignVCenter);
     }
 
     void checkToolButton(QToolButton *button)
@@ -241,8 +257,10 @@ private:
         const QSize hint = button->sizeHint();
         if (hint.width() > button->width() || hint.height() > button->height())
             report(button, button->text(),
-                   u"needs %1x%2, has %3x%4"_s.arg(hint.width()).arg(hint.height()).arg(button->width()).arg(
-                       button->height()));
+                   u"needs %1x%2, has %3x%4"_s.arg(hint.width())
+                       .arg(hint.height())
+                       .arg(button->width())
+                       .arg(button->height()));
     }
 
     void checkCombo(QComboBox *combo)
@@ -270,7 +288,7 @@ private:
         for (const auto &[text, icon] : std::as_const(texts)) {
             if (text.isEmpty())
                 continue;
-            QSize size(fm.horizontalAdvance(text), fm.height());
+            QSize size(fm.horizontalAdvance(shownText(text, Qt::AlignLeft)), fm.height());
             if (!icon.isNull())
                 size.rwidth() += combo->iconSize().width() + 4;
             checkPlaced(combo, text, size, field, Qt::AlignLeft | Qt::AlignVCenter);
@@ -291,9 +309,10 @@ private:
         if (group->isCheckable())
             option.subControls |= QStyle::SC_GroupBoxCheckBox;
         option.features = group->isFlat() ? QStyleOptionFrame::Flat : QStyleOptionFrame::None;
-        const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        const QRect label =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
         const QRect visible = visibleRect(group);
-        const QSize size = group->fontMetrics().size(Qt::TextShowMnemonic, group->title());
+        const QSize size = group->fontMetrics().size(Qt::TextShowMnemonic, shownText(group->title(), Qt::AlignLeft));
         if (!visible.contains(label) || size.width() > label.width())
             report(group, group->title(),
                    u"title needs %1 px, shows %2"_s.arg(size.width()).arg((visible & label).width()));
@@ -308,8 +327,7 @@ private:
                 continue;
             const int wanted = header->sectionSizeHint(i);
             if (header->sectionSize(i) < wanted)
-                report(header,
-                       header->model()->headerData(i, header->orientation(), Qt::DisplayRole).toString(),
+                report(header, header->model()->headerData(i, header->orientation(), Qt::DisplayRole).toString(),
                        u"section %1 needs %2 px, has %3"_s.arg(i).arg(wanted).arg(header->sectionSize(i)));
         }
     }
@@ -358,26 +376,26 @@ class tst_DesktopFit : public QObject {
         QTest::qWait(50);
     }
 
+    // Walks the window; with TARNIBE_FIT_SHOTS naming a folder, it keeps a picture of each window it walked there.
     static QStringList fit(QWidget *window, const QString &name = {})
     {
-        FitCheck check(name.isEmpty() ? window->objectName() : name);
+        const QString title = name.isEmpty() ? window->objectName() : name;
+        FitCheck check(title);
         check.walk(window);
+        if (const QString shots = qEnvironmentVariable("TARNIBE_FIT_SHOTS"); !shots.isEmpty())
+            window->grab().save(shots + u'/' + QString(title).replace(u' ', u'_') + u".png"_s);
         return check.offenders();
     }
 
-    static QString report(const QStringList &offenders) { return u"\n  "_s + offenders.join(u"\n  "_s); }
+    // Every offender goes to the log, where no message length cuts the list short.
+    static QString report(const QStringList &offenders)
+    {
+        for (const QString &offender : offenders)
+            qWarning("%s", qPrintable(offender));
+        return u"%1 captions do not fit (listed above), the first: %2"_s.arg(offenders.size()).arg(offenders.value(0));
+    }
 
     form_NotifyMail *mail() const { return static_cast<form_NotifyMail *>(host->owner(Program::Email)); }
-
-    // The one visible top-level window of a class, as the program opened it.
-    template <typename Window> static Window *shownWindow()
-    {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *window = qobject_cast<Window *>(w); window && window->isVisible())
-                return window;
-        }
-        return nullptr;
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -390,6 +408,24 @@ private Q_SLOTS:
         for (const char *key : {"StartClock", "StartCalc", "StartEmail"})
             SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);
         SettingsStore().setValue(u"Settings"_s, u"AcceptNotes"_s, u"False"_s);
+        // Two notes, one with an alarm, as a user's file has them.
+        QList<NoteRecord> notes(2);
+        notes[0].text = u"Buy milk"_s;
+        notes[1].text = u"Call the dentist about Wednesday"_s;
+        notes[1].alarmDate = u"30-Dec-2026"_s;
+        notes[1].alarmTime = u"9:30"_s;
+        notes[1].alarmRepeat = u"0"_s;
+        for (int i = 0; i < 2; ++i) {
+            NoteRecord &note = notes[i];
+            note.left = 1500 + 4000 * i;
+            note.top = 1500;
+            note.width = note.oldWidth = 2400;
+            note.height = note.oldHeight = 1800;
+            note.created = u"2026-11-30  08:00:00"_s;
+        }
+        QFile file(NotesFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encodeNotes(notes)) > 0);
+        file.close();
         host = std::make_unique<Host>();
         panel = std::make_unique<form_Tarnibe>(*host);
         host->attach(*panel);
@@ -403,6 +439,49 @@ private Q_SLOTS:
         panel.reset();
         host.reset();
         env.reset();
+    }
+
+    // The walk itself: a window with one control of each kind too narrow for its caption, and one of each that fits.
+    void theWalkFindsEveryKindOfCutCaption()
+    {
+        QWidget window;
+        window.setObjectName(u"sample"_s);
+        window.resize(400, 300);
+        const auto place = [&window](QWidget *control, const char *name, QRect geometry) {
+            control->setParent(&window);
+            control->setObjectName(QString::fromLatin1(name));
+            control->setGeometry(geometry);
+        };
+        place(new QLabel(u"A caption far too long"_s), "label_Cut", {0, 0, 40, 20});
+        place(new QLabel(u"Fits"_s), "label_Fits", {0, 20, 100, 20});
+        place(new QLabel(u"Past the edge of the window"_s), "label_PastTheEdge", {380, 40, 300, 20});
+        place(new QPushButton(u"Cancel every alarm"_s), "button_Cut", {0, 60, 50, 26});
+        place(new QPushButton(u"OK"_s), "button_Fits", {60, 60, 80, 26});
+        place(new QCheckBox(u"Synchronize also the date."_s), "check_Cut", {0, 90, 60, 20});
+        place(new QRadioButton(u"Every month"_s), "radio_Cut", {0, 110, 40, 20});
+        auto *months = new QComboBox;
+        months->addItems({u"May"_s, u"September"_s});
+        place(months, "combo_Cut", {0, 130, 60, 24});
+        place(new QGroupBox(u"Missed alarms while Tarnibe was turned off"_s), "group_Cut", {0, 160, 60, 30});
+        auto *tree = new QTreeWidget;
+        tree->setHeaderLabels({u"Name"_s, u"Date Modified"_s});
+        tree->addTopLevelItem(new QTreeWidgetItem(QStringList{u"thunderbird.desktop"_s, u"30 Dec 2026 23:59:59"_s}));
+        place(tree, "tree_Cut", {0, 195, 300, 100});
+        tree->header()->resizeSection(0, 200);
+        tree->header()->resizeSection(1, 30);
+        window.show();
+        settle(&window);
+
+        const QStringList offenders = fit(&window);
+        const QString all = offenders.join(u'\n');
+        for (const char *cut : {"label_Cut", "label_PastTheEdge", "button_Cut", "check_Cut", "radio_Cut", "group_Cut"})
+            QVERIFY2(all.contains(u"sample: "_s + QString::fromLatin1(cut) + u" ("_s), cut);
+        QVERIFY2(all.contains(u"combo_Cut (QComboBox) \"September\""_s), qPrintable(all));
+        QVERIFY2(!all.contains(u"\"May\""_s), qPrintable(all));
+        QVERIFY2(all.contains(u"(QHeaderView) \"Date Modified\""_s), qPrintable(all));
+        QVERIFY2(all.contains(u"tree_Cut (QTreeWidget) \"Date Modified\": cells"_s), qPrintable(all));
+        QVERIFY2(!all.contains(u"\"Name\""_s), qPrintable(all));
+        QVERIFY2(!all.contains(u"_Fits"_s), qPrintable(all));
     }
 
     void controlPanel()
@@ -419,13 +498,14 @@ private Q_SLOTS:
         form_Main *container = host->container();
         container->bringBack();
         container->image_NewNote_Click();
-        container->image_NewNote_Click();
-        QCOMPARE(NoteStore().count(), 2);
-        form_Note *note = NoteStore().note(1);
-        note->show();
+        QCOMPARE(NoteStore().count(), 3);
         settle(container);
-        settle(note);
-        QStringList offenders = fit(container) + fit(note);
+        QStringList offenders = fit(container);
+        for (int i = 1; i <= 3; ++i) {
+            settle(NoteStore().note(i));
+            offenders += fit(NoteStore().note(i), u"form_Note %1"_s.arg(i));
+        }
+        form_Note *note = NoteStore().note(1);
 
         // The note's menu, where its icon opens it.
         auto *menu = note->findChild<QMenu *>(u"menu_NoteMenu"_s);
@@ -458,20 +538,24 @@ private Q_SLOTS:
     {
         QFETCH(QLocale, locale);
         QLocale::setDefault(locale);
-        QCOMPARE(NoteStore().count(), 2);
-        // Every month in turn, and a date whose weekday and month are the longest.
-        QStringList offenders;
+        QVERIFY(NoteStore().count() >= 2);
         OpenAlarmEditor(1);
-        QPointer<QWidget> editor = QApplication::activeModalWidget();
+        QPointer<form_Calendar> editor = qobject_cast<form_Calendar *>(QApplication::activeModalWidget());
         QVERIFY(editor);
-        QCOMPARE(editor->objectName(), u"form_Calendar"_s);
         settle(editor);
+        const QString name = u"form_Calendar "_s + locale.name();
+        QStringList offenders;
+        // Every month, each with the first seven days: every weekday and every month's date.
         auto *months = editor->findChild<QComboBox *>(u"combo_Month"_s);
         QCOMPARE(months->count(), 12);
         for (int month = 0; month < 12; ++month) {
             months->setCurrentIndex(month);
-            QMetaObject::invokeMethod(months, "activated", Q_ARG(int, month));
-            offenders += fit(editor, u"form_Calendar "_s + locale.name() + u' ' + months->currentText());
+            editor->combo_Month_Click();
+            for (int day = 0; day < 7; ++day) {
+                editor->label_Number_Click(day);
+                QTest::qWait(1);
+                offenders += fit(editor, name);
+            }
         }
         offenders.removeDuplicates();
         editor->close();
@@ -578,14 +662,23 @@ private Q_SLOTS:
         progress->show();
         settle(progress);
         QStringList offenders = fit(progress, u"form_Checking"_s);
-        QCOMPARE(progress->windowTitle(), u"Checking email"_s);
-        // Centred on the screen, frame and all, as the window manager placed it.
+        // In the middle of the screen where the window manager put it, give or take the frame it added.
         const QRect screen = progress->screen()->geometry();
-        QTRY_VERIFY2((progress->frameGeometry().center() - screen.center()).manhattanLength() <= 4,
-                     qPrintable(u"at %1,%2 size %3x%4"_s.arg(progress->frameGeometry().x())
-                                    .arg(progress->frameGeometry().y())
-                                    .arg(progress->frameGeometry().width())
-                                    .arg(progress->frameGeometry().height())));
+        const auto centred = [progress, screen] {
+            const QRect frame = progress->frameGeometry();
+            const QPoint off = frame.center() - screen.center();
+            return std::abs(off.x()) <= frame.width() - progress->width() + 2 &&
+                   std::abs(off.y()) <= frame.height() - progress->height() + 2;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            centred(), qPrintable(u"at %1,%2"_s.arg(progress->frameGeometry().x()).arg(progress->frameGeometry().y())),
+            1000);
+        // The title as the window manager has it for the title bar.
+        QProcess xprop;
+        xprop.start(u"xprop"_s, {u"-id"_s, QString::number(progress->winId()), u"_NET_WM_NAME"_s});
+        QVERIFY(xprop.waitForFinished(5000));
+        QCOMPARE(QString::fromUtf8(xprop.readAllStandardOutput()).trimmed(),
+                 u"_NET_WM_NAME(UTF8_STRING) = \"Checking email\""_s);
 
         // As a failed check leaves it.
         progress->addLine(u"- Checking :pop3s://mail.example.org:995"_s);
@@ -594,6 +687,15 @@ private Q_SLOTS:
         progress->label_Data[0]->setText(u"Error(s) from some servers occurred"_s);
         QTest::qWait(50);
         offenders += fit(progress, u"form_Checking failed"_s);
+        // A failed check leaves the window at the top left; the next one opens it in the middle again.
+        progress->move(0, 0);
+        QTRY_COMPARE(progress->frameGeometry().topLeft(), QPoint(0, 0));
+        progress->c_Close_Click();
+        progress->show();
+        QVERIFY(QTest::qWaitForWindowExposed(progress));
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            centred(), qPrintable(u"at %1,%2"_s.arg(progress->frameGeometry().x()).arg(progress->frameGeometry().y())),
+            1000);
         progress->c_Close_Click();
 
         form_RASstatus *dialing = mail()->dialup.statusWindow();

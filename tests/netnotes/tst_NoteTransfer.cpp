@@ -85,6 +85,9 @@ private Q_SLOTS:
         for (qsizetype cut = 0; cut < bytes.size(); ++cut)
             QVERIFY2(!isCompleteNoteMessage(bytes.first(cut)), qPrintable(QString::number(cut)));
 
+        // Line breaks go out as CR LF, as older peers write and expect them, also when the edit box gave LF.
+        QVERIFY(encodeNoteMessage(sample(u"one\ntwo"_s)).startsWith("one\r\ntwo$-$"));
+
         // Older peers: Windows-1252 text, an alarm field of -1 or 0, or of no truth value at all.
         const auto fromOld = decodeNoteMessage("K\xe4se$-$-1$-$From : Bo$-$$-$-1$-$$-$$-$");
         QVERIFY(fromOld);

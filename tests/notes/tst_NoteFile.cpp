@@ -104,6 +104,14 @@ private Q_SLOTS:
         QCOMPARE(decoded.notes, notes);
     }
 
+    void lineBreaksAreWrittenCrLfWhateverFormTheyCameIn()
+    {
+        // An edit box gives LF, older files may hold CR LF or a lone CR: the file has CR LF, counted as two bytes.
+        const QByteArray bytes = encodeNotes({busyNote(u"a\nb\r\nc\rd"_s)});
+        QVERIFY2(bytes.startsWith("10\r\na\r\nb\r\nc\r\nd\r\n4215,"), bytes.constData());
+        QCOMPARE(decodeNotes(bytes).notes.value(0).text, u"a\r\nb\r\nc\r\nd"_s);
+    }
+
     void onlyTheExactTabSizeIsCollapsed()
     {
         const auto collapsed = [](int width, int height) { return isCollapsed(stored({}, 0, 0, width, height)); };
