@@ -13,7 +13,6 @@
 #include "platform/TextFiles.h"
 #include "platform/WindowFlags.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
@@ -580,14 +579,12 @@ void form_Note::label_Display_Click()
     label_Display->setText(QString());
     label_Display->hide();
     text_NoteInput->show();
-    // The caret goes where the text was clicked: past the end when below or right of it.
+    // The caret goes where the text was clicked, and to the end for a click below the last line, as in any editor.
     QTextCursor caret(text_NoteInput->document());
     caret.movePosition(QTextCursor::End);
     if (m_textPressAt) {
-        text_NoteInput->ensurePolished();
         const QPoint at = text_NoteInput->viewport()->mapFromGlobal(*m_textPressAt);
-        if (text_NoteInput->viewport()->rect().contains(at) &&
-            at.y() < text_NoteInput->document()->documentLayout()->documentSize().height())
+        if (at.y() <= text_NoteInput->cursorRect(caret).bottom())
             caret = text_NoteInput->cursorForPosition(at);
         m_textPressAt.reset();
     }

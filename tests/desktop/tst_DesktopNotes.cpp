@@ -13,6 +13,7 @@ namespace {
 // background between the text and the right edge.
 const QPoint MenuIcon(9, 7);
 const QPoint OnText(84, 58);
+const QPoint TextStart(7, 22);
 const QPoint DragBar(60, 6);
 const QPoint Background(107, 40);
 const QPoint Grip(107, 81);
@@ -53,6 +54,33 @@ private:
         Desktop::pause(300);
         where = desktop.geometry(note);
         return note;
+    }
+
+    // The suite on a fresh desktop with one new note: its icons, and the note's window and place (0 when the desktop
+    // or the note did not come up; desktop.error() says which).
+    struct Scene {
+        QList<QRect> icons;
+        qulonglong id = 0;
+        QRect note;
+    };
+    Scene withNewNote(Desktop &desktop, bool withCalculator = false)
+    {
+        Scene scene;
+        if (!desktop.ready())
+            return scene;
+        scene.icons = start(desktop, withCalculator);
+        if (scene.icons.isEmpty())
+            return scene;
+        scene.id = newNote(desktop, scene.icons[0], scene.note);
+        return scene;
+    }
+
+    // A click on the note's text, and typing as a user types.
+    void typeInto(Desktop &desktop, const QRect &note, const QString &text, QPoint at = OnText)
+    {
+        desktop.click(note.topLeft() + at);
+        Desktop::pause(300);
+        desktop.type(text);
     }
 
     static QList<qulonglong> notes(const Desktop &desktop)
@@ -99,18 +127,14 @@ private Q_SLOTS:
     void typedWordsAreSaved()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QCOMPARE(icons.size(), 1);
-        QRect note;
-        QVERIFY(newNote(desktop, icons[0], note));
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
 
         // Three rounds of click, type, leave: every word reaches the file.
         QByteArray expected;
         for (const QString &word : {u"one"_s, u" two"_s, u" three"_s}) {
-            desktop.click(note.topLeft() + OnText);
-            Desktop::pause(300);
-            desktop.type(word);
+            typeInto(desktop, note, word);
             Desktop::pause(200);
             clickElsewhere(desktop);
             expected += word.toUtf8();
@@ -118,16 +142,20 @@ private Q_SLOTS:
                      qPrintable(u"notes.dat holds \""_s + QString::fromUtf8(storedNotes(desktop).value(0).text) +
                                 u"\", not \""_s + QString::fromUtf8(expected) + u'"'));
         }
+        // A click at the start of the first line puts the caret there.
+        typeInto(desktop, note, u"zero "_s, TextStart);
+        clickElsewhere(desktop);
+        QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, "zero one two three"); }, 4000),
+                 storedNotes(desktop).value(0).text.constData());
     }
 
     void menuIconDoubleClickCollapses()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        const qulonglong id = newNote(desktop, icons.value(0), note);
-        QVERIFY(id);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        const qulonglong id = scene.id;
         QCOMPARE(note.size(), QSize(114, 88));
         const QList<qulonglong> windows = suiteWindows(desktop);
 
@@ -155,11 +183,10 @@ private Q_SLOTS:
     void dragMovesClickDoesNot()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        const qulonglong id = newNote(desktop, icons.value(0), note);
-        QVERIFY(id);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        const qulonglong id = scene.id;
 
         desktop.click(note.topLeft() + Background);
         Desktop::pause(400);
@@ -189,11 +216,10 @@ private Q_SLOTS:
     void gripResizesAndMagnifierPeeks()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        const qulonglong id = newNote(desktop, icons.value(0), note);
-        QVERIFY(id);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        const qulonglong id = scene.id;
 
         // The grip in the corner uncovers the frame and drags the size.
         desktop.drag(note.topLeft() + Grip, note.topLeft() + Grip + QPoint(60, 40));
@@ -222,11 +248,10 @@ private Q_SLOTS:
     void rowClickBringsNoteBack()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        const qulonglong id = newNote(desktop, icons.value(0), note);
-        QVERIFY(id);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        const qulonglong id = scene.id;
         const qulonglong container = desktop.waitWindow(u"^Container$"_s);
 
         // Hidden from its menu (the first item), then back with a click on its row in the container.
@@ -242,10 +267,9 @@ private Q_SLOTS:
     void menuItemDoesNotMoveNote()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        QVERIFY(newNote(desktop, icons.value(0), note));
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
         QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).size() == 1; }, 3000));
         const QList<QByteArray> placed = storedNotes(desktop)[0].fields.mid(0, 2);
 
@@ -278,13 +302,10 @@ private Q_SLOTS:
     void twoLinesAreSavedWithCrLf()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        QVERIFY(newNote(desktop, icons.value(0), note));
-        desktop.click(note.topLeft() + OnText);
-        Desktop::pause(300);
-        desktop.type(u"line one"_s);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        typeInto(desktop, note, u"line one"_s);
         desktop.key(u"Return"_s);
         desktop.type(u"line two"_s);
         clickElsewhere(desktop);
@@ -295,13 +316,10 @@ private Q_SLOTS:
     void typedTextSurvivesTermination()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop);
-        QRect note;
-        QVERIFY(newNote(desktop, icons.value(0), note));
-        desktop.click(note.topLeft() + OnText);
-        Desktop::pause(300);
-        desktop.type(u"Buy milk"_s);
+        const Scene scene = withNewNote(desktop);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        typeInto(desktop, note, u"Buy milk"_s);
         Desktop::pause(300);
         terminate(desktop);
         QCOMPARE(storedNotes(desktop).value(0).text, QByteArray("Buy milk"));
@@ -310,14 +328,11 @@ private Q_SLOTS:
     void typedTextSurvivesExitNotes()
     {
         Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        const QList<QRect> icons = start(desktop, true);
-        QCOMPARE(icons.size(), 2);
-        QRect note;
-        QVERIFY(newNote(desktop, icons[0], note));
-        desktop.click(note.topLeft() + OnText);
-        Desktop::pause(300);
-        desktop.type(u"Call Anna"_s);
+        const Scene scene = withNewNote(desktop, true);
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        const QRect &note = scene.note;
+        const QList<QRect> &icons = scene.icons;
+        typeInto(desktop, note, u"Call Anna"_s);
         Desktop::pause(300);
 
         // "Exit notes" from the notes icon's menu, with the keyboard as the menu offers it.
