@@ -41,8 +41,8 @@ if [ -z "$number" ]; then
 fi
 export DISPLAY=":$number"
 
-# A bus of our own, so that nothing reaches the caller's session.
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" 2>"$root/dbus.log" &
+# A bus of our own, so that nothing reaches the caller's session, and that starts no services on demand.
+XDG_DATA_DIRS="$root/none" dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" 2>"$root/dbus.log" &
 bus=$!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 tries=0
