@@ -299,6 +299,19 @@ QRect Desktop::geometry(qulonglong window) const
                  xwininfoValue(info, u"Width"_s), xwininfoValue(info, u"Height"_s));
 }
 
+QRect Desktop::frameGeometry(qulonglong window) const
+{
+    static const QRegularExpression parentLine(u"Parent window id: (0x[0-9a-f]+)( \\(the root window\\))?"_s);
+    qulonglong frame = window;
+    for (int depth = 0; depth < 8; ++depth) {
+        const auto m = parentLine.match(run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::number(frame)}));
+        if (!m.hasMatch() || !m.captured(2).isEmpty())
+            break;
+        frame = m.captured(1).toULongLong(nullptr, 16);
+    }
+    return geometry(frame);
+}
+
 QString Desktop::windowState(qulonglong window) const
 {
     return run(u"xprop"_s, {u"-id"_s, QString::number(window), u"WM_STATE"_s, u"_NET_WM_STATE"_s});

@@ -54,6 +54,8 @@ public:
     bool isViewable(qulonglong window) const;
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
+    // The window manager's frame around a client window: its ancestor just below the root.
+    QRect frameGeometry(qulonglong window) const;
     QString windowState(qulonglong window) const;
     qulonglong activeWindow() const;
 
