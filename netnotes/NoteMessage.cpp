@@ -73,7 +73,8 @@ std::optional<NoteMessage> decodeNoteMessage(QByteArrayView bytes)
         return text.mid(start, (*at)[size_t(index)] - start);
     };
     NoteMessage message;
-    message.text = field(0);
+    // Line breaks as the notes file keeps them, whatever the peer sent.
+    message.text = platform::withCrLf(field(0));
     const std::optional<bool> alarmOn = truthValue(field(1));
     message.alarmOn = alarmOn.value_or(false);
     message.alarmFieldInvalid = !alarmOn;

@@ -87,6 +87,8 @@ private Q_SLOTS:
 
         // Line breaks go out as CR LF, as older peers write and expect them, also when the edit box gave LF.
         QVERIFY(encodeNoteMessage(sample(u"one\ntwo"_s)).startsWith("one\r\ntwo$-$"));
+        QCOMPARE(decodeNoteMessage("one\ntwo\rthree$-$False$-$From : Bo$-$$-$-1$-$$-$$-$")->text,
+                 u"one\r\ntwo\r\nthree"_s);
 
         // Older peers: Windows-1252 text, an alarm field of -1 or 0, or of no truth value at all.
         const auto fromOld = decodeNoteMessage("K\xe4se$-$-1$-$From : Bo$-$$-$-1$-$$-$$-$");
