@@ -13,23 +13,44 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Plain pointers, never destroyed with the statics: windows must go before the application object does.
 form_Notify *g_notice = nullptr;
 form_MissedAlarms *g_missed = nullptr;
 std::optional<QDateTime> g_lastTick;
+// The alarms (date and time as stored) already reported as unreadable: each is logged once, not at every tick.
+QSet<QString> g_reported;
 
-// A stored time that cannot be read would ring never, or at a wrong moment: it is logged and the note skipped.
-bool readable(const NoteRecord &note, const QString &tag)
+bool hasAlarm(const NoteRecord &note)
 {
-    if (!AlarmRules::date(note))
+    return note.alarmRepeat != AlarmRules::NoAlarm && note.alarmDate != AlarmRules::NoDateSet;
+}
+
+bool canRead(const NoteRecord &note)
+{
+    return AlarmRules::date(note) && AlarmRules::time(note);
+}
+
+// A stored date or time that cannot be read would ring never, or at a wrong moment: the note is skipped, the log
+// says so once, and the bell icon tells the user.
+bool readable(int index, const NoteRecord &note, const QString &tag)
+{
+    if (canRead(note))
+        return true;
+    if (!hasAlarm(note))
         return false;
-    if (!AlarmRules::time(note)) {
-        LogError(tag, platform::ErrorKind::TypeMismatch);
-        return false;
+    const QString alarm = note.alarmDate + u"  " + note.alarmTime;
+    if (!g_reported.contains(alarm)) {
+        g_reported.insert(alarm);
+        LogError(tag, platform::ErrorKind::TypeMismatch, u"EXTRA: "_s + alarm);
+        ShowAlarmIcons(index);
     }
-    return true;
+    return false;
 }
 
 void ring(int index)
@@ -70,6 +91,7 @@ void UnloadAlarmWindows()
     delete g_missed;
     g_missed = nullptr;
     g_lastTick.reset();
+    g_reported.clear();
 }
 
 void ShowAlarmIcons(int index)
@@ -79,9 +101,11 @@ void ShowAlarmIcons(int index)
         return;
     const NoteRecord &r = note->record();
     const bool on = r.alarmRepeat != AlarmRules::NoAlarm;
-    note->showAlarm(on, AlarmRules::tooltip(r));
+    const QString tip = on && hasAlarm(r) && !canRead(r) ? u"Cannot read this alarm's date: "_s + AlarmRules::tooltip(r)
+                                                         : AlarmRules::tooltip(r);
+    note->showAlarm(on, tip);
     if (form_Main *container = NotesContainer())
-        container->setRowAlarm(index, on, AlarmRules::tooltip(r));
+        container->setRowAlarm(index, on, tip);
 }
 
 void timer_CheckAlarm_Timer()
@@ -94,7 +118,7 @@ void timer_CheckAlarm_Timer()
     const QDateTime now = platform::Clock::now();
     for (int i = 1; i <= NoteStore().count(); ++i) {
         const NoteRecord &note = NoteStore().note(i)->record();
-        if (readable(note, tag) && AlarmRules::isDue(note, now))
+        if (readable(i, note, tag) && AlarmRules::isDue(note, now))
             ring(i);
     }
     const std::optional<QDateTime> previous = g_lastTick;
@@ -137,7 +161,7 @@ void CheckForMissedAlarms(std::optional<QDateTime> since)
         form_Note *window = NoteStore().note(i);
         NoteRecord &note = window->record();
         // Each missed occurrence is listed, oldest first, until the alarm reaches one not in the past.
-        while (readable(note, tag)) {
+        while (readable(i, note, tag)) {
             const QDateTime moment = *AlarmRules::moment(note);
             if (!(moment < now) || (since && moment < *since))
                 break;

@@ -202,9 +202,10 @@ QString form_Calendar::WeekdayText(const QDate &date)
 
 QString form_Calendar::dateText(const QDate &date)
 {
+    // Stored with the note and sent with it to other computers: the same in every desktop language.
     return QStringLiteral("%1-%2-%3")
         .arg(date.day(), 2, 10, QLatin1Char('0'))
-        .arg(QLocale().monthName(date.month(), QLocale::ShortFormat))
+        .arg(QLocale(QLocale::English, QLocale::UnitedStates).monthName(date.month(), QLocale::ShortFormat))
         .arg(date.year(), 4, 10, QLatin1Char('0'));
 }
 

@@ -1,5 +1,6 @@
 #include "core/DateText.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -20,19 +21,63 @@ QString formatDateTime(const QDateTime &dateTime)
 
 namespace {
 
-std::optional<int> monthFromAbbreviation(const QString &name)
+// A month's name as it is compared: without the blanks around it or the "." of an abbreviation, in folded case.
+QString monthKey(const QString &name)
 {
-    static const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const QLocale local;
+    QString key = name.trimmed();
+    while (key.endsWith(u'.'))
+        key.chop(1);
+    return key.trimmed().toCaseFolded();
+}
+
+void addMonthNames(QHash<QString, int> &names, const QLocale &locale)
+{
     for (int month = 1; month <= 12; ++month) {
-        for (const QLocale *locale : {&english, &local}) {
-            QString abbreviation = locale->monthName(month, QLocale::ShortFormat);
-            if (abbreviation.endsWith(u'.'))
-                abbreviation.chop(1);
-            if (!abbreviation.isEmpty() && name.compare(abbreviation, Qt::CaseInsensitive) == 0)
-                return month;
+        for (const QString &name :
+             {locale.monthName(month, QLocale::ShortFormat), locale.standaloneMonthName(month, QLocale::ShortFormat),
+              locale.monthName(month, QLocale::LongFormat), locale.standaloneMonthName(month, QLocale::LongFormat)}) {
+            // Where two languages write the same name for different months, the one added first decides.
+            if (const QString key = monthKey(name); !key.isEmpty() && !names.contains(key))
+                names.insert(key, month);
         }
     }
+}
+
+// Every language's month names, short and long, as older copies wrote them into alarms and onto the wire: the
+// common desktop languages first, so that a name shared with a rarer language means what they say.
+const QHash<QString, int> &everyLanguagesMonths()
+{
+    static const QHash<QString, int> names = [] {
+        QHash<QString, int> all;
+        for (QLocale::Language language :
+             {QLocale::English,    QLocale::German,  QLocale::French, QLocale::Spanish,         QLocale::Italian,
+              QLocale::Portuguese, QLocale::Dutch,   QLocale::Polish, QLocale::Russian,         QLocale::Ukrainian,
+              QLocale::Czech,      QLocale::Swedish, QLocale::Danish, QLocale::NorwegianBokmal, QLocale::Finnish,
+              QLocale::Hungarian,  QLocale::Turkish, QLocale::Greek,  QLocale::Japanese,        QLocale::Chinese,
+              QLocale::Korean})
+            addMonthNames(all, QLocale(language));
+        for (const QLocale &locale :
+             QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+            addMonthNames(all, locale);
+        return all;
+    }();
+    return names;
+}
+
+std::optional<int> monthFromName(const QString &name)
+{
+    const QString key = monthKey(name);
+    if (key.isEmpty())
+        return std::nullopt;
+    // English as this suite writes it, then the desktop's own language, then any other.
+    for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale()}) {
+        QHash<QString, int> names;
+        addMonthNames(names, locale);
+        if (const auto found = names.constFind(key); found != names.cend())
+            return *found;
+    }
+    if (const auto found = everyLanguagesMonths().constFind(key); found != everyLanguagesMonths().cend())
+        return *found;
     return std::nullopt;
 }
 
@@ -50,9 +95,10 @@ std::optional<QDate> parseDate(const QString &input)
     if (const auto m = iso.match(text); m.hasMatch())
         return valid(QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()));
 
-    static const QRegularExpression named(QStringLiteral("^(\\d{1,2})-([^\\d\\s-]+)\\.?-(\\d{4})$"));
+    // The month by name in any language: "Dec", "Dez.", "déc.", "дек.", "12月" (digits and all).
+    static const QRegularExpression named(QStringLiteral("^(\\d{1,2})-(.+)-(\\d{4})$"));
     if (const auto m = named.match(text); m.hasMatch()) {
-        if (const auto month = monthFromAbbreviation(m.captured(2)))
+        if (const auto month = monthFromName(m.captured(2)))
             return valid(QDate(m.captured(3).toInt(), *month, m.captured(1).toInt()));
         return std::nullopt;
     }

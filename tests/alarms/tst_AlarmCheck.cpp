@@ -52,6 +52,27 @@ private Q_SLOTS:
         QCOMPARE(run.env.sound.m_played.size(), 2);
     }
 
+    void alarmsWrittenInOtherLanguagesRingAndAnUnreadableOneSaysSo()
+    {
+        // As editors in German, Japanese and French desktops wrote them, read on this one; then one nobody can read.
+        const QDate today(2026, 12, 6);
+        NotesRun run({alarmNote(u"Zahnarzt"_s, u"06-Dez.-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"歯医者"_s, u"06-12月-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"Dentiste"_s, u"06-déc.-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"lost"_s, u"06-Xyz-2026"_s, u"09:00"_s, u"1"_s)},
+                     QDateTime(today, QTime(9, 0, 3)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 3);
+        for (int i = 1; i <= 3; ++i)
+            QCOMPARE(run.record(i).alarmDate, u"NO_DATE_SET"_s);
+
+        run.env.clock.advanceSeconds(5);
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
+        QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
+        QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
+    }
+
     void theAlarmIconOffersToTurnItOff()
     {
         NotesRun run({alarmNote(u"a"_s, u"12-Jun-1999"_s, u"8:05"_s, u"3"_s),
