@@ -41,6 +41,12 @@ std::optional<QDate> DaytimeDate(const QString &reply)
     return std::nullopt;
 }
 
+bool DaytimeIsUtc(const QString &reply)
+{
+    static const QRegularExpression nist(QStringLiteral(R"(^\s*\d{5}\s+\d{2}-\d{2}-\d{2}\s+\d{2}:\d{2}:\d{2})"));
+    return nist.match(reply).hasMatch() || reply.contains(QStringLiteral("UTC(NIST)"));
+}
+
 std::optional<int> HoursOffset(const QString &text)
 {
     const QString trimmed = text.trimmed();
@@ -58,6 +64,17 @@ std::optional<NewClockTime> ClockTimeFromReply(const QString &reply, int hoursOf
     const std::optional<QTime> time = DaytimeTimeOfDay(reply);
     if (!time)
         return std::nullopt;
+    NewClockTime result;
+    result.dateFromReply = withDate;
+    if (DaytimeIsUtc(reply)) {
+        const std::optional<QDate> utcDate = DaytimeDate(reply);
+        if (!utcDate)
+            return std::nullopt;
+        const QDateTime here = QDateTime(*utcDate, *time, Qt::UTC).addSecs(1).toLocalTime();
+        result.timeText = here.time().toString(QStringLiteral("HH:mm:ss"));
+        result.moment = withDate ? here : QDateTime(today, here.time(), Qt::LocalTime);
+        return result;
+    }
     std::optional<QDate> date = today;
     if (withDate) {
         date = DaytimeDate(reply);
@@ -67,9 +84,7 @@ std::optional<NewClockTime> ClockTimeFromReply(const QString &reply, int hoursOf
     const qint64 offsetSeconds = qint64(hoursOff) * 3600;
     // Counted on a calendar of its own, free of daylight-saving gaps, so that the day carries exactly.
     const QDateTime reckoned = QDateTime(*date, *time, Qt::UTC).addSecs(1 + offsetSeconds);
-    NewClockTime result;
     result.timeText = reckoned.time().toString(QStringLiteral("HH:mm:ss"));
-    result.dateFromReply = withDate;
     result.moment = QDateTime(withDate ? reckoned.date() : today, reckoned.time(), Qt::LocalTime);
     return result;
 }

@@ -16,13 +16,18 @@ std::optional<QDate> DaytimeDate(const QString &reply);
 // The hour offset as typed: a whole number of hours from -12 to 12, blank meaning 0.
 std::optional<int> HoursOffset(const QString &text);
 
+// Whether the reply is in NIST's layout, which states UTC: it is that instant, whatever the hour offset says.
+bool DaytimeIsUtc(const QString &reply);
+
 struct NewClockTime {
-    QDateTime moment; // local time to set
+    QDateTime moment; // the instant to set
     QString timeText; // the new time of day as the "New time : " box shows it
     bool dateFromReply = false;
 };
 
-// The time to set: the reply's time + 1 second + the offset. With the date, the reply's date goes with it, so that
-// an offset across midnight carries the day; without it, today's date keeps the new time of day. Nothing when the
-// reply holds no time, or the date is asked for and the reply holds none.
+// The time to set. A classic reply is the server's local time: its time + 1 second + the offset, as local time here.
+// A NIST reply is UTC: its instant + 1 second, the offset aside, and local time is the system's business. With the
+// date, the reply's date goes with it, so that an offset across midnight carries the day; without it, today's date
+// keeps the new time of day. Nothing when the reply holds no time, or the date is asked for and the reply holds
+// none.
 std::optional<NewClockTime> ClockTimeFromReply(const QString &reply, int hoursOff, bool withDate, const QDate &today);

@@ -117,6 +117,9 @@ void form_Time::buildWindow()
     combo_TimeServer = named(new QComboBox, "combo_TimeServer");
     text_CustomServer = named(new QLineEdit, "text_CustomServer");
     combo_HoursOff = named(new QComboBox, "combo_HoursOff");
+    // Which replies the offset applies to: NIST's state UTC and are set as they are, summer time being the system's.
+    combo_HoursOff->setToolTip(QStringLiteral("For servers that answer in their own local time. The built-in servers "
+                                              "answer in UTC, which is set as it is whatever this says."));
     combo_HoursOff->setEditable(true);
     combo_HoursOff->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[+-]?\\d{0,2}")), combo_HoursOff));
@@ -251,6 +254,9 @@ QString form_Time::chosenServer(bool &any) const
 void form_Time::c_CheckNow_Click()
 {
     ReportResult = true;
+    // One attempt at a time: the one under way reports its outcome instead.
+    if (m_waiting)
+        return;
     bool any = false;
     const QString server = chosenServer(any);
     if (any)
@@ -259,16 +265,25 @@ void form_Time::c_CheckNow_Click()
 
 void form_Time::timer_CheckSync_Timer()
 {
-    if (!option_Correct[1]->isChecked())
+    // The schedule is the saved one: what the window shows may be a choice the user has not confirmed (or has
+    // cancelled). No new attempt while one still waits for its reply or for the system.
+    const SettingsRecord &s = Settings();
+    if (!s.ClockActive || m_waiting)
         return;
-    const qint64 hours = Settings().ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
-    if (hours < SyncPeriodHours)
+    const qint64 hours = s.ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
+    const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
+                           ? PeriodHours[size_t(s.ClockPeriod)]
+                           : PeriodHours.back();
+    if (hours < period)
         return;
     if (label_NbrOfErrors->text().toInt() < ErrorLimit) {
-        bool any = false;
-        const QString server = chosenServer(any);
-        if (any)
-            GetInternetTime(server);
+        const bool custom = s.UseCustomTimeserver;
+        const QString server = custom ? s.CustomTimeserver.trimmed()
+                               : s.ClockTimeServer >= 0 && s.ClockTimeServer < int(TimeServers().size())
+                                   ? TimeServers()[size_t(s.ClockTimeServer)]
+                                   : QString();
+        if (!server.isEmpty())
+            startAttempt(server, QString::number(s.HoursOff), s.ClockDateActive == 1, false);
         return;
     }
     timer_CheckSync.stop();
@@ -342,6 +357,14 @@ void form_Time::showLastTry()
 
 void form_Time::GetInternetTime(const QString &IP)
 {
+    startAttempt(IP, combo_HoursOff->currentText(), check_DateAlso->isChecked(), ReportResult);
+}
+
+void form_Time::startAttempt(const QString &IP, const QString &hoursOff, bool withDate, bool interactive)
+{
+    m_hoursOff = hoursOff;
+    m_withDate = withDate;
+    m_interactive = interactive;
     ErrorLog(QStringLiteral("Trying to sync..."));
     AutodialFlags().ClockSyncActive = true;
     DisableAutodial();
@@ -371,12 +394,12 @@ void form_Time::Winsock1_DataArrival()
     const QString reply = QString::fromLatin1(m_reply);
     m_reply.clear();
     timer_TimeOut.stop();
-    const std::optional<int> hoursOff = HoursOffset(combo_HoursOff->currentText());
+    const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
     if (!hoursOff) {
         Winsock1_Error(BadOffset, QStringLiteral("The hour offset is no whole number from -12 to 12"));
         return;
     }
-    const bool withDate = check_DateAlso->isChecked();
+    const bool withDate = m_withDate;
     std::optional<NewClockTime> target = ClockTimeFromReply(reply, *hoursOff, withDate, platform::Clock::now().date());
     if (!target && withDate && DaytimeTimeOfDay(reply)) {
         // A reply without a date of its own still gives the time, as it always has.
@@ -393,7 +416,7 @@ void form_Time::Winsock1_DataArrival()
     // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt.
     const int attempt = m_attempt;
     const QString timeText = target->timeText;
-    platform::systemClockSetter().setTime(target->moment,
+    platform::systemClockSetter().setTime(target->moment, m_interactive,
                                           [this, attempt, timeText](const std::optional<QString> &failure) {
                                               if (attempt != m_attempt || !m_waiting)
                                                   return;

@@ -38,14 +38,17 @@ public:
     void timer_CheckSync_Timer();
     void timer_DisableAutoDial_Timer();
 
-    // One attempt against a DAYTIME server; the outcome arrives later.
+    // One attempt against a DAYTIME server with the window's choices; the outcome arrives later.
     void GetInternetTime(const QString &IP);
+    // Whether an attempt waits for a reply or for the system to set the clock.
+    bool attemptRunning() const { return m_waiting; }
     void Winsock1_DataArrival();
     void Winsock1_Error(int Number, const QString &Description);
     void Winsock1_Close();
     void timer_TimeOut_Timer();
 
     bool ReportResult = false;
+    // The schedule's period in hours, as shown in the window; the scheduler itself goes by the saved choice.
     int SyncPeriodHours = 144;
     // The DAYTIME port; tests point it at servers of their own.
     quint16 remotePort = 13;
@@ -78,6 +81,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // One attempt with the offset, the date choice and whether the system may ask the user for a password.
+    void startAttempt(const QString &server, const QString &hoursOff, bool withDate, bool interactive);
+
     void buildWindow();
     QString chosenServer(bool &any) const;
     void succeed(const QString &timeText);
@@ -88,4 +94,7 @@ private:
     int m_attempt = 0;
     bool m_waiting = false;
     bool m_replyRead = false;
+    QString m_hoursOff;
+    bool m_withDate = false;
+    bool m_interactive = false;
 };

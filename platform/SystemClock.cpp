@@ -31,7 +31,7 @@ QString explain(const QDBusError &error)
 
 class TimedatedSetter final : public SystemClockSetter {
 public:
-    void setTime(const QDateTime &moment, const Done &done) override
+    void setTime(const QDateTime &moment, bool interactive, const Done &done) override
     {
         QDBusConnection bus = QDBusConnection::systemBus();
         if (!bus.isConnected()) {
@@ -41,8 +41,8 @@ public:
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.timedate1"), QStringLiteral("/org/freedesktop/timedate1"),
             QStringLiteral("org.freedesktop.timedate1"), QStringLiteral("SetTime"));
-        call.setInteractiveAuthorizationAllowed(true);
-        call << qint64(moment.toMSecsSinceEpoch()) * 1000 << false << true;
+        call.setInteractiveAuthorizationAllowed(interactive);
+        call << qint64(moment.toMSecsSinceEpoch()) * 1000 << false << interactive;
         auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, AuthorisationWaitMs));
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                          [done](QDBusPendingCallWatcher *finished) {

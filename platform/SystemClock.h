@@ -12,11 +12,12 @@ class SystemClockSetter {
 public:
     virtual ~SystemClockSetter() = default;
     using Done = std::function<void(const std::optional<QString> &failure)>;
-    virtual void setTime(const QDateTime &moment, const Done &done) = 0;
+    // `interactive`: the system may ask the user for a password. Only a sync the user asked for may.
+    virtual void setTime(const QDateTime &moment, bool interactive, const Done &done) = 0;
 };
 
-// systemd-timedated over the system bus (SetTime, absolute microseconds since the epoch, interactive so that
-// polkit may ask the user). DBUS_SYSTEM_BUS_ADDRESS points it at another bus, as the tests do.
+// systemd-timedated over the system bus (SetTime, absolute microseconds since the epoch; interactive where polkit
+// may ask the user). DBUS_SYSTEM_BUS_ADDRESS points it at another bus, as the tests do.
 SystemClockSetter &systemClockSetter();
 void installSystemClockSetter(SystemClockSetter *setter);
 

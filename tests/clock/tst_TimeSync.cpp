@@ -173,6 +173,19 @@ private Q_SLOTS:
               roundTripUs.last());
     }
 
+    void scheduledSyncsNeverAskForAPassword()
+    {
+        TestEnvironment env;
+        form_Time form;
+        load(form);
+        env.clock.set(QDateTime::currentDateTime());
+        const qsizetype calls = setTimeCalls().size();
+        form.timer_CheckSync_Timer(); // never synchronised: due at once
+        QTRY_COMPARE(setTimeCalls().size(), calls + 1);
+        QVERIFY(!setTimeCalls().constLast().interactive);
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+    }
+
     void aRefusalFromTimedatedIsAFailedAttempt()
     {
         TestEnvironment env;

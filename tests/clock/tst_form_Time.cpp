@@ -15,6 +15,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <QWindow>
+#include <ctime>
 
 // QtGui's entry for platform plugins, through which a close from the title bar arrives as a spontaneous event;
 // it has no public header, so it is declared here as QtGui exports it.
@@ -37,15 +38,17 @@ class RecordingSetter : public platform::SystemClockSetter {
 public:
     RecordingSetter() { platform::installSystemClockSetter(this); }
     ~RecordingSetter() override { platform::installSystemClockSetter(nullptr); }
-    void setTime(const QDateTime &moment, const Done &done) override
+    void setTime(const QDateTime &moment, bool isInteractive, const Done &done) override
     {
         asked.append(moment);
+        interactive.append(isInteractive);
         if (hold)
             held.append(done);
         else
             QTimer::singleShot(0, [done, failure = failure] { done(failure); });
     }
     QList<QDateTime> asked;
+    QList<bool> interactive;
     std::optional<QString> failure;
     bool hold = false;
     QList<Done> held;
@@ -170,6 +173,50 @@ private Q_SLOTS:
         QCOMPARE(setter.asked.size(), 1);
     }
 
+    void aNistReplyIsItsUtcInstantInEveryTimeZone()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        DaytimeServer server;
+        form_Time form;
+        Settings().ClockDateActive = 1;
+        load(form, server.port());
+        // The hour offset is for servers that answer in their own local time; NIST's answer states UTC.
+        form.combo_HoursOff->setCurrentText(u"2"_s);
+        const QByteArray winter = "\n61015 25-12-06 12:34:56 00 0 0 123.4 UTC(NIST) * \n";
+        const QByteArray summer = "\n61197 26-06-06 12:00:00 50 0 0 0.0 UTC(NIST) * \n";
+        struct Zone {
+            const char *tz;
+            QByteArray reply;
+            const char *shown;
+        };
+        const Zone zones[] = {{"Europe/Berlin", winter, "13:34:57"},
+                              {"Europe/Berlin", summer, "14:00:01"},
+                              {"America/New_York", winter, "07:34:57"},
+                              {"Asia/Kolkata", winter, "18:04:57"}};
+        const QByteArray before = qgetenv("TZ");
+        for (const Zone &zone : zones) {
+            qputenv("TZ", zone.tz);
+            tzset();
+            server.pieces = {zone.reply};
+            env.messages.expect(MsgAnswer::Ok);
+            form.c_CheckNow_Click();
+            QTRY_VERIFY(!form.attemptRunning());
+            const QDateTime expected = zone.reply == winter ? QDateTime({2025, 12, 6}, {12, 34, 57}, Qt::UTC)
+                                                            : QDateTime({2026, 6, 6}, {12, 0, 1}, Qt::UTC);
+            QCOMPARE(setter.asked.constLast().toMSecsSinceEpoch(), expected.toMSecsSinceEpoch());
+            QCOMPARE(env.messages.shown().constLast().text, u"New time : "_s + QString::fromLatin1(zone.shown));
+        }
+        // A classic reply is the server's local time, moved by the offset.
+        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_CheckNow_Click();
+        QTRY_VERIFY(!form.attemptRunning());
+        QCOMPARE(setter.asked.constLast(), QDateTime({1999, 10, 12}, {16, 5, 10}));
+        qputenv("TZ", before);
+        tzset();
+    }
+
     void failuresAreCountedAndExplained()
     {
         TestEnvironment env;
@@ -282,16 +329,43 @@ private Q_SLOTS:
         QVERIFY(env.logLines().constLast().startsWith(u"\"Timer disabled\""_s));
         QCOMPARE(attempts(env), 2);
 
-        // "No" greys out what belongs to synchronising and keeps the scheduler from trying.
+        // "No" greys out what belongs to synchronising; the scheduler goes by the saved choice, so "No" counts once
+        // it is confirmed, and "Yes" then Cancel starts nothing.
+        form.timer_CheckSync.start();
+        form.show();
         form.option_Correct[0]->click();
         QVERIFY(!form.combo_Time->isEnabled() && !form.c_CheckNow->isEnabled() && !form.check_DateAlso->isEnabled());
+        form.c_Ok_Click();
+        QVERIFY(!Settings().ClockActive);
+        env.clock.advanceMinutes(144 * 60);
         form.timer_CheckSync_Timer();
         QCOMPARE(attempts(env), 2);
+        form.show();
         form.option_Correct[1]->click();
         QVERIFY(form.combo_Time->isEnabled() && form.c_CheckNow->isEnabled() && form.check_DateAlso->isEnabled());
+        form.c_Cancel->click();
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 2);
+
+        // Saved again: the scheduled attempt may not ask for a password, and while it waits for the system no
+        // tick starts another, however long the system takes.
+        form.show();
+        form.option_Correct[1]->click();
+        form.c_Ok_Click();
+        setter.hold = true;
         form.timer_CheckSync_Timer();
         QCOMPARE(attempts(env), 3);
-        QTRY_COMPARE(server.accepted, 3);
+        QTRY_COMPARE(setter.held.size(), 1);
+        QCOMPARE(setter.interactive.constLast(), false);
+        for (int tick = 0; tick < 3; ++tick) {
+            env.clock.advanceMinutes(144 * 60);
+            form.timer_CheckSync_Timer();
+        }
+        QCOMPARE(attempts(env), 3);
+        QCOMPARE(setter.asked.size(), 3);
+        setter.held.takeFirst()(std::nullopt);
+        QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QVERIFY(!form.attemptRunning());
     }
 
     void okSavesCancelOnlyCloses()
