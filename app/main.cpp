@@ -1,5 +1,8 @@
 #include "app/AppProgramHost.h"
+#include "core/ErrorLog.h"
 #include "core/form_Tarnibe.h"
+#include "platform/DisplayChoice.h"
+#include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationWatcher.h"
 
@@ -8,6 +11,10 @@
 
 int main(int argc, char *argv[])
 {
+    const platform::DisplayChoice display =
+        platform::chooseDisplay(qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
+    if (display == platform::DisplayChoice::UseXcb)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnibe"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));
@@ -39,6 +46,14 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &controlPanel, &form_Tarnibe::EndSession);
 
     controlPanel.Form_Load();
+    if (display == platform::DisplayChoice::WaylandOnly) {
+        ErrorLog(QStringLiteral("Wayland without Xwayland: notes keep no places and cannot stay on top"));
+        platform::showMessageLater(
+            QStringLiteral("Tarnibe runs on Wayland without Xwayland here. Notes therefore cannot keep their places "
+                           "on the screen, be sorted or stay on top of other windows. Install Xwayland (the "
+                           "xwayland package) for them."),
+            QStringLiteral("Info"), platform::MsgIcon::Information);
+    }
     host.mainLoopStarting();
     return app.exec();
 }
