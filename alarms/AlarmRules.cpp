@@ -20,14 +20,27 @@ std::optional<QDateTime> moment(const NoteRecord &note)
     const auto t = time(note);
     if (!d || !t)
         return std::nullopt;
-    return QDateTime(*d, QTime(t->hour(), t->minute()));
+    const QTime minute(t->hour(), t->minute());
+    const QDateTime at(*d, minute);
+    if (at.isValid())
+        return at;
+    // A minute the clock skips when summer time begins: the alarm rings at the first minute that exists after it.
+    for (int later = 1; later <= 24 * 60; ++later) {
+        const QTime wall = minute.addSecs(later * 60);
+        if (wall < minute)
+            break;
+        const QDateTime candidate(*d, wall);
+        if (candidate.isValid())
+            return candidate;
+    }
+    return std::nullopt;
 }
 
 bool isDue(const NoteRecord &note, const QDateTime &now)
 {
-    const auto d = date(note);
-    const auto t = time(note);
-    return d && t && *d == now.date() && t->hour() == now.time().hour() && t->minute() == now.time().minute();
+    const auto at = moment(note);
+    return at && at->date() == now.date() && at->time().hour() == now.time().hour() &&
+           at->time().minute() == now.time().minute();
 }
 
 void clear(NoteRecord &note)

@@ -116,14 +116,19 @@ void timer_CheckAlarm_Timer()
     if (!ProgramRunFlags().notes)
         return;
     const QDateTime now = platform::Clock::now();
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        const NoteRecord &note = NoteStore().note(i)->record();
-        if (readable(i, note, tag) && AlarmRules::isDue(note, now))
-            ring(i);
-    }
     const std::optional<QDateTime> previous = g_lastTick;
     g_lastTick = now;
-    if (previous && previous->secsTo(now) > 60)
+    // Minutes no tick saw: counted on the clock, not in seconds, as two ticks 60.5 s apart can pass one by. One such
+    // minute is a late tick, and its alarms ring now; more are a sleep, and their alarms are listed as missed.
+    const qint64 skipped = previous ? minutesBetween(*previous, now) - 1 : 0;
+    const QDateTime skippedMinute = skipped == 1 ? minuteOf(*previous).addSecs(60) : QDateTime();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        const NoteRecord &note = NoteStore().note(i)->record();
+        if (readable(i, note, tag) &&
+            (AlarmRules::isDue(note, now) || (skippedMinute.isValid() && AlarmRules::isDue(note, skippedMinute))))
+            ring(i);
+    }
+    if (skipped > 1)
         CheckForMissedAlarms(minuteOf(*previous).addSecs(60));
 }
 

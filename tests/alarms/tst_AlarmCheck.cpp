@@ -5,6 +5,7 @@
 #include "core/Programs.h"
 
 #include <QTest>
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 using namespace AlarmTest;
@@ -71,6 +72,36 @@ private Q_SLOTS:
         QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
         QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
         QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
+    }
+
+    void aSkippedMinuteStillRings()
+    {
+        // Summer time begins in Berlin at 02:00 on the last Sunday of March: 02:30 never shows on the clock, so
+        // the alarm rings at the first minute that does.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        {
+            NotesRun run({alarmNote(u"Flight"_s, u"29-Mar-2026"_s, u"02:30"_s, u"1"_s)},
+                         QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
+            timer_CheckAlarm_Timer();
+            QCOMPARE(run.env.sound.m_played.size(), 0);
+            run.env.clock.set(QDateTime(QDate(2026, 3, 29), QTime(3, 0, 3)));
+            timer_CheckAlarm_Timer();
+            QCOMPARE(run.env.sound.m_played.size(), 1);
+            QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
+        }
+        qputenv("TZ", zone);
+        tzset();
+
+        // Two ticks 60.5 s apart pass over 09:00 without seeing it: its alarm rings all the same.
+        NotesRun run({alarmNote(u"Call"_s, u"2026-12-06"_s, u"09:00"_s, u"0"_s)},
+                     QDateTime(QDate(2026, 12, 6), QTime(8, 59, 59, 900)));
+        timer_CheckAlarm_Timer();
+        run.env.clock.set(QDateTime(QDate(2026, 12, 6), QTime(9, 1, 0, 400)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 1);
+        QCOMPARE(run.record(1).alarmDate, u"NO_DATE_SET"_s);
     }
 
     void theAlarmIconOffersToTurnItOff()
