@@ -1,0 +1,108 @@
+// Alarms of the real program on a German desktop: one stored by an older copy in German is listed as missed at the
+// start, one set through the editor rings.
+#include "Desktop.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &date, const QByteArray &time,
+                      const QByteArray &repeat)
+{
+    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
+    record += "1500,1500,1710,1320,1710,1320,"; // clear of the container
+    record += visible ? "#TRUE#" : "#FALSE#";
+    record += ",\"" + date + "\",\"" + time + "\",\"" + repeat + "\",\"2026-12-01  10:00:00\",8,\"\"";
+    for (int reserved = 0; reserved < 10; ++reserved)
+        record += ",\"\"";
+    return record + "\r\n";
+}
+
+class tst_DesktopAlarms : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void germanDesktopAlarmsRingAndMissedOnesAreListed()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        // Yesterday's alarm as the German editor of earlier copies wrote it: "05-Dez.-2026".
+        const QDate yesterday =
+            QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone("Europe/Berlin")).date().addDays(-1);
+        const QLocale german(QLocale::German, QLocale::Germany);
+        const QByteArray missedDate = QByteArray::number(yesterday.day()).rightJustified(2, '0') + '-' +
+                                      german.monthName(yesterday.month(), QLocale::ShortFormat).toUtf8() + '-' +
+                                      QByteArray::number(yesterday.year());
+        desktop.writeData(u"notes.dat"_s, noteRecord("Zahnarzt", true, "NO_DATE_SET", "13:25", "-1") +
+                                              noteRecord("Verpasst", false, missedDate, "10:00", "0"));
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.startSuite({u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s, u"TZ=Europe/Berlin"_s});
+        QVERIFY2(desktop.waitWindow(u"^Missed alarms$"_s, 15000), "the German alarm was not listed as missed");
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        desktop.waitWindow(u"^Container$"_s);
+
+        // "Set alarmtime", the second item of the note's menu, for the present minute.
+        const qulonglong note = desktop.waitWindow(u"^Note$"_s);
+        QVERIFY(note);
+        const QRect where = desktop.geometry(note);
+        const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
+        desktop.click(where.topLeft() + QPoint(9, 7));
+        qulonglong menu = 0;
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
+                             if (!before.contains(window))
+                                 menu = window;
+                         return menu != 0;
+                     },
+                     3000),
+                 "no menu opened");
+        const QRect items = desktop.geometry(menu);
+        desktop.click(QPoint(items.x() + 40, items.y() + 33));
+        const qulonglong editor = desktop.waitWindow(u"^Alarm$"_s, 5000);
+        QVERIFY2(editor, "no alarm editor");
+        // Far enough from the minute's end that the alarm is not in the past once it is saved.
+        const auto berlin = [] { return QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone("Europe/Berlin")); };
+        while (berlin().time().second() > 45)
+            Desktop::pause(500);
+        const QTime now = berlin().time();
+        if (now.hour() == 23 && now.minute() == 59)
+            QSKIP("the minute before midnight belongs to tomorrow's date");
+        const QPoint client = desktop.geometry(editor).topLeft();
+        desktop.click(client + QPoint(52, 238)); // the hour box
+        desktop.key(u"ctrl+a"_s);
+        desktop.type(QString::number(now.hour()));
+        desktop.click(client + QPoint(84, 238)); // the minute box
+        desktop.key(u"ctrl+a"_s);
+        desktop.type(QString::number(now.minute()));
+        desktop.click(client + QPoint(407, 249)); // OK
+        QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(editor); }, 3000), "the editor stayed open");
+
+        // Stored in the one form every language reads, then rung within a tick and cleared (it was "Once").
+        const auto stored = [&] {
+            QList<StoredNote> notes;
+            parseNotes(desktop.readData(u"notes.dat"_s), notes);
+            return notes.isEmpty() ? QByteArray() : notes[0].fields.value(7);
+        };
+        const QByteArray english =
+            QLocale(QLocale::English).monthName(yesterday.addDays(1).month(), QLocale::ShortFormat).toUtf8();
+        QVERIFY2(Desktop::waitFor(
+                     [&] { return stored() == "\"NO_DATE_SET\"" || stored().contains("-" + english + "-"); }, 3000),
+                 stored().constData());
+        QVERIFY2(desktop.waitWindow(u"^Alarm$"_s, 15000), "the alarm did not ring");
+        QVERIFY2(Desktop::waitFor([&] { return stored() == "\"NO_DATE_SET\""; }, 10000), stored().constData());
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(tst_DesktopAlarms)
+#include "tst_DesktopAlarms.moc"
