@@ -268,7 +268,7 @@ void form_Time::timer_CheckSync_Timer()
     // The schedule is the saved one: what the window shows may be a choice the user has not confirmed (or has
     // cancelled). No new attempt while one still waits for its reply or for the system.
     const SettingsRecord &s = Settings();
-    if (!s.ClockActive || m_waiting)
+    if (!s.ClockActive || m_waiting || m_scheduleQuiet)
         return;
     const qint64 hours = s.ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
     const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
@@ -309,6 +309,7 @@ void form_Time::c_Ok_Click()
     s.CustomTimeserver = text_CustomServer->text();
     s.HoursOff = HoursOffset(combo_HoursOff->currentText()).value_or(s.HoursOff);
     WriteGlobalVariables();
+    m_scheduleQuiet = false;
     if (c_Mera->text() == Less)
         c_Mera_Click();
     hide();
@@ -430,6 +431,7 @@ void form_Time::Winsock1_DataArrival()
 void form_Time::succeed(const QString &timeText)
 {
     m_waiting = false;
+    m_scheduleQuiet = false;
     label_Success->setText(QStringLiteral("worked ok..."));
     c_Error->hide();
     Settings().ClockLastSyncTime = platform::Clock::now();
@@ -448,7 +450,15 @@ void form_Time::Winsock1_Error(int Number, const QString &Description)
     m_waiting = false;
     timer_TimeOut.stop();
     Winsock1.abort();
-    label_NbrOfErrors->setText(QString::number(label_NbrOfErrors->text().toInt() + 1));
+    // An unattended sync the system will not let set the clock (it wants a password, or keeps the time itself)
+    // fails the same way every period: it is said once, and the schedule waits until the user syncs or saves.
+    const bool refusedUnattended = Number == ClockNotSet && !m_interactive;
+    if (refusedUnattended && !m_scheduleQuiet) {
+        m_scheduleQuiet = true;
+        ErrorLog(QStringLiteral("Scheduled syncs wait: ") + Description);
+    }
+    if (!refusedUnattended)
+        label_NbrOfErrors->setText(QString::number(label_NbrOfErrors->text().toInt() + 1));
     label_Success->setText(QStringLiteral("did not work..."));
     c_Error->show();
     label_Error->setText(QStringLiteral("Error: ") + QString::number(Number) + u"  " + Description);

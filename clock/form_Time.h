@@ -97,4 +97,6 @@ private:
     QString m_hoursOff;
     bool m_withDate = false;
     bool m_interactive = false;
+    // Set when the system would not let an unattended sync set the clock: the schedule waits for the user.
+    bool m_scheduleQuiet = false;
 };

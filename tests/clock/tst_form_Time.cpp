@@ -368,6 +368,37 @@ private Q_SLOTS:
         QVERIFY(!form.attemptRunning());
     }
 
+    void aScheduleTheSystemRefusesIsSaidOnceAndWaits()
+    {
+        TestEnvironment env;
+        RecordingSetter setter;
+        DaytimeServer server;
+        form_Time form;
+        load(form, server.port());
+        setter.failure = u"Not allowed to set the clock: Automatic time synchronization is enabled"_s;
+        form.timer_CheckSync_Timer();
+        QTRY_COMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(form.label_Error->text(), u"Error: 3  Not allowed to set the clock: Automatic time synchronization is "
+                                           u"enabled"_s);
+        for (int period = 0; period < 12; ++period) {
+            env.clock.advanceMinutes(144 * 60);
+            form.timer_CheckSync_Timer();
+        }
+        QCOMPARE(attempts(env), 1);
+        QCOMPARE(form.label_NbrOfErrors->text(), u"0"_s);
+        QCOMPARE(env.logLines().filter(u"Scheduled syncs wait: "_s).size(), 1);
+
+        // The user's own sync (which may ask for a password) works: the schedule goes on.
+        setter.failure.reset();
+        env.messages.expect(MsgAnswer::Ok);
+        form.c_CheckNow_Click();
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+        QCOMPARE(setter.interactive.constLast(), true);
+        env.clock.advanceMinutes(144 * 60);
+        form.timer_CheckSync_Timer();
+        QCOMPARE(attempts(env), 3);
+    }
+
     void okSavesCancelOnlyCloses()
     {
         TestEnvironment env;
