@@ -322,6 +322,23 @@ qulonglong Desktop::activeWindow() const
     return run(u"xdotool"_s, {u"getactivewindow"_s}).trimmed().toULongLong();
 }
 
+qulonglong Desktop::openMenu(QPoint at) const
+{
+    // A menu is one more window of the program's on screen.
+    const QList<qulonglong> before = windowsOfClass(u"tarnibe"_s);
+    click(at);
+    qulonglong menu = 0;
+    waitFor(
+        [&] {
+            for (qulonglong window : windowsOfClass(u"tarnibe"_s))
+                if (!before.contains(window))
+                    menu = window;
+            return menu != 0;
+        },
+        3000);
+    return menu;
+}
+
 void Desktop::moveTo(QPoint p) const
 {
     xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
@@ -401,6 +418,18 @@ void Desktop::pause(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(qMin<qint64>(10, qMax<qint64>(0, deadline.remainingTime())));
     }
+}
+
+QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &alarmDate, const QByteArray &alarmTime,
+                      const QByteArray &alarmRepeat)
+{
+    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
+    record += "1500,1500,1710,1320,1710,1320,";
+    record += visible ? "#TRUE#" : "#FALSE#";
+    record += ",\"" + alarmDate + "\",\"" + alarmTime + "\",\"" + alarmRepeat + "\",\"2026-12-01  10:00:00\",8,\"\"";
+    for (int reserved = 0; reserved < 10; ++reserved)
+        record += ",\"\"";
+    return record + "\r\n";
 }
 
 bool parseNotes(const QByteArray &file, QList<StoredNote> &notes)

@@ -59,6 +59,9 @@ public:
     QString windowState(qulonglong window) const;
     qulonglong activeWindow() const;
 
+    // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
+    qulonglong openMenu(QPoint at) const;
+
     void moveTo(QPoint p) const;
     void click(QPoint p, int button = 1) const;
     void doubleClick(QPoint p) const;
@@ -95,3 +98,6 @@ struct StoredNote {
     QList<QByteArray> fields;
 };
 bool parseNotes(const QByteArray &file, QList<StoredNote> &notes);
+// One note as notes.dat holds it, 114 × 88 pixels at (100, 100), clear of the container, with the alarm given.
+QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &alarmDate = "NO_DATE_SET",
+                      const QByteArray &alarmTime = "13:25", const QByteArray &alarmRepeat = "-1");

@@ -11,18 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &date, const QByteArray &time,
-                      const QByteArray &repeat)
-{
-    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
-    record += "1500,1500,1710,1320,1710,1320,"; // clear of the container
-    record += visible ? "#TRUE#" : "#FALSE#";
-    record += ",\"" + date + "\",\"" + time + "\",\"" + repeat + "\",\"2026-12-01  10:00:00\",8,\"\"";
-    for (int reserved = 0; reserved < 10; ++reserved)
-        record += ",\"\"";
-    return record + "\r\n";
-}
-
 class tst_DesktopAlarms : public QObject {
     Q_OBJECT
 
@@ -53,18 +41,8 @@ private Q_SLOTS:
         const qulonglong note = desktop.waitWindow(u"^Note$"_s);
         QVERIFY(note);
         const QRect where = desktop.geometry(note);
-        const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
-        desktop.click(where.topLeft() + QPoint(9, 7));
-        qulonglong menu = 0;
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
-                             if (!before.contains(window))
-                                 menu = window;
-                         return menu != 0;
-                     },
-                     3000),
-                 "no menu opened");
+        const qulonglong menu = desktop.openMenu(where.topLeft() + QPoint(9, 7));
+        QVERIFY2(menu, "no menu opened");
         const QRect items = desktop.geometry(menu);
         desktop.click(QPoint(items.x() + 40, items.y() + 33));
         const qulonglong editor = desktop.waitWindow(u"^Alarm$"_s, 5000);

@@ -12,17 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray noteRecord(const QByteArray &text, bool visible)
-{
-    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
-    record += "1500,1500,1710,1320,1710,1320,"; // clear of the container
-    record += visible ? "#TRUE#" : "#FALSE#";
-    record += ",\"NO_DATE_SET\",\"13:25\",\"-1\",\"2026-12-06  10:00:00\",8,\"\"";
-    for (int reserved = 0; reserved < 10; ++reserved)
-        record += ",\"\"";
-    return record + "\r\n";
-}
-
 quint16 freePort()
 {
     QTcpServer probe;
@@ -134,18 +123,8 @@ private Q_SLOTS:
         const QRect where = desktop.geometry(note);
 
         // "Delete the note", the last item of its menu; a note from the network arrives while the table is rebuilt.
-        const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
-        desktop.click(where.topLeft() + QPoint(9, 7));
-        qulonglong menu = 0;
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
-                             if (!before.contains(window))
-                                 menu = window;
-                         return menu != 0;
-                     },
-                     3000),
-                 "no menu opened");
+        const qulonglong menu = desktop.openMenu(where.topLeft() + QPoint(9, 7));
+        QVERIFY2(menu, "no menu opened");
         const QRect items = desktop.geometry(menu);
         desktop.click(QPoint(items.center().x(), items.bottom() - 10));
         Desktop::pause(250);

@@ -274,20 +274,9 @@ private Q_SLOTS:
         const QList<QByteArray> placed = storedNotes(desktop)[0].fields.mid(0, 2);
 
         // A click on the menu icon opens the menu; a click on its first item ("Hide the note") hides the note.
-        const QList<qulonglong> before = suiteWindows(desktop);
-        desktop.click(note.topLeft() + MenuIcon);
-        QList<qulonglong> menu;
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         menu.clear();
-                         for (qulonglong window : suiteWindows(desktop))
-                             if (!before.contains(window))
-                                 menu.append(window);
-                         return !menu.isEmpty();
-                     },
-                     3000),
-                 "no menu opened");
-        const QRect box = desktop.geometry(menu.first());
+        const qulonglong menu = desktop.openMenu(note.topLeft() + MenuIcon);
+        QVERIFY2(menu, "no menu opened");
+        const QRect box = desktop.geometry(menu);
         QVERIFY(box.top() >= note.top());
         desktop.click(QPoint(box.x() + box.width() / 2, box.y() + 12));
         QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
