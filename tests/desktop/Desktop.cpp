@@ -394,11 +394,6 @@ void Desktop::key(const QString &keys) const
     xdotool({u"key"_s, keys});
 }
 
-void Desktop::screenshot(const QString &pngPath, qulonglong window) const
-{
-    run(u"import"_s, {u"-window"_s, window ? QString::number(window) : u"root"_s, pngPath}, 20000);
-}
-
 bool Desktop::waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
     QElapsedTimer timer;

@@ -71,7 +71,6 @@ public:
     void drag(QPoint from, QPoint to) const;
     void type(const QString &text) const;
     void key(const QString &keys) const;
-    void screenshot(const QString &pngPath, qulonglong window = 0) const;
 
     // Polls `condition` every 50 ms, letting Qt's own events run, until it holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
