@@ -67,5 +67,6 @@ int main(int argc, char *argv[])
         }
     });
     say(QStringLiteral("READY"));
+    host.mainLoopStarting(); // as the real program does: "quit" then ends the main loop in order
     return app.exec();
 }
