@@ -1,7 +1,6 @@
 #include "app/AppProgramHost.h"
 #include "core/ErrorLog.h"
 #include "core/form_Tarnibe.h"
-#include "platform/DisplayChoice.h"
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationWatcher.h"
@@ -11,9 +10,13 @@
 
 int main(int argc, char *argv[])
 {
-    const platform::DisplayChoice display =
-        platform::chooseDisplay(qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), qgetenv("QT_QPA_PLATFORM"));
-    if (display == platform::DisplayChoice::UseXcb)
+    // Notes need what Wayland does not give a client: their own positions, stacking and staying on top. Where
+    // Xwayland runs beside Wayland and the user chose no platform, the suite runs on X11; without Xwayland it runs on
+    // Wayland and says once what will not work.
+    const bool wayland =
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    const bool waylandOnly = wayland && qEnvironmentVariableIsEmpty("DISPLAY");
+    if (wayland && !waylandOnly)
         qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnibe"));
@@ -46,7 +49,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &controlPanel, &form_Tarnibe::EndSession);
 
     controlPanel.Form_Load();
-    if (display == platform::DisplayChoice::WaylandOnly) {
+    if (waylandOnly) {
         ErrorLog(QStringLiteral("Wayland without Xwayland: notes keep no places and cannot stay on top"));
         platform::showMessageLater(
             QStringLiteral("Tarnibe runs on Wayland without Xwayland here. Notes therefore cannot keep their places "

@@ -69,15 +69,21 @@ std::optional<int> monthFromName(const QString &name)
     const QString key = monthKey(name);
     if (key.isEmpty())
         return std::nullopt;
-    // English as this suite writes it, then the desktop's own language, then any other.
-    for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale()}) {
-        QHash<QString, int> names;
-        addMonthNames(names, locale);
-        if (const auto found = names.constFind(key); found != names.cend())
+    // English as this suite writes it, then the desktop's own language, then any other. The desktop's names are
+    // made once per language, not at every alarm check.
+    static QString desktopLanguage;
+    static QHash<QString, int> desktopNames;
+    if (const QLocale desktop; desktop.name() != desktopLanguage || desktopNames.isEmpty()) {
+        desktopLanguage = desktop.name();
+        desktopNames.clear();
+        addMonthNames(desktopNames, QLocale(QLocale::English, QLocale::UnitedStates));
+        addMonthNames(desktopNames, desktop);
+    }
+    for (const QHash<QString, int> *names :
+         {static_cast<const QHash<QString, int> *>(&desktopNames), &everyLanguagesMonths()}) {
+        if (const auto found = names->constFind(key); found != names->cend())
             return *found;
     }
-    if (const auto found = everyLanguagesMonths().constFind(key); found != everyLanguagesMonths().cend())
-        return *found;
     return std::nullopt;
 }
 

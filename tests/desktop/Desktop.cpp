@@ -1,5 +1,7 @@
 #include "Desktop.h"
 
+#include "notes/NoteFile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -155,6 +157,11 @@ QString Desktop::dataPath(const QString &name) const
     return m_root.path() + u"/data/Tarnibe/"_s + name;
 }
 
+QString Desktop::runtimeDir() const
+{
+    return m_root.path() + u"/runtime"_s;
+}
+
 QString Desktop::settingsPath() const
 {
     return m_root.path() + u"/config/Tarnibe/Tarnibe.conf"_s;
@@ -164,6 +171,17 @@ QByteArray Desktop::readData(const QString &name) const
 {
     QFile file(dataPath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::optional<QList<NoteRecord>> Desktop::readNotes(const QString &name) const
+{
+    const DecodedNotes decoded = decodeNotes(readData(name));
+    return decoded.failure ? std::nullopt : std::optional<QList<NoteRecord>>(decoded.notes);
+}
+
+void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) const
+{
+    writeData(name, encodeNotes(notes));
 }
 
 void Desktop::writeData(const QString &name, const QByteArray &bytes) const
@@ -187,8 +205,13 @@ QProcess *Desktop::startSuite(const QStringList &extra)
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = environment();
     env.insert(u"TARNIBE_NOTE_PORT"_s, u"0"_s); // tests run side by side: none takes port 1001
-    for (const QString &entry : extra)
-        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    for (const QString &entry : extra) {
+        // "NAME=" takes the variable away, as on a desktop that does not set it.
+        if (entry.endsWith(u'='))
+            env.remove(entry.chopped(1));
+        else
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    }
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->start(QStringLiteral(TARNIBE_BINARY), {});
@@ -201,11 +224,6 @@ QProcess *Desktop::startSuite(const QStringList &extra)
 bool Desktop::suiteEnded(int timeoutMs)
 {
     return m_suite && (m_suite->state() == QProcess::NotRunning || m_suite->waitForFinished(timeoutMs));
-}
-
-QString Desktop::suiteOutput() const
-{
-    return m_suite ? QString::fromLocal8Bit(m_suite->readAll()) : QString();
 }
 
 QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
@@ -415,42 +433,14 @@ void Desktop::pause(int ms)
     }
 }
 
-QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &alarmDate, const QByteArray &alarmTime,
-                      const QByteArray &alarmRepeat)
+NoteRecord storedNote(const QString &text, bool visible)
 {
-    QByteArray record = QByteArray::number(text.size()) + "\r\n" + text + "\r\n";
-    record += "1500,1500,1710,1320,1710,1320,";
-    record += visible ? "#TRUE#" : "#FALSE#";
-    record += ",\"" + alarmDate + "\",\"" + alarmTime + "\",\"" + alarmRepeat + "\",\"2026-12-01  10:00:00\",8,\"\"";
-    for (int reserved = 0; reserved < 10; ++reserved)
-        record += ",\"\"";
-    return record + "\r\n";
-}
-
-bool parseNotes(const QByteArray &file, QList<StoredNote> &notes)
-{
-    notes.clear();
-    qsizetype at = 0;
-    while (at < file.size()) {
-        const qsizetype lengthEnd = file.indexOf("\r\n", at);
-        if (lengthEnd < 0)
-            return false;
-        bool ok = false;
-        const qsizetype length = file.mid(at, lengthEnd - at).toLongLong(&ok);
-        at = lengthEnd + 2;
-        if (!ok || at + length + 2 > file.size() || file.mid(at + length, 2) != "\r\n")
-            return false;
-        StoredNote note;
-        note.text = file.mid(at, length);
-        at += length + 2;
-        const qsizetype fieldsEnd = file.indexOf("\r\n", at);
-        if (fieldsEnd < 0)
-            return false;
-        note.fields = file.mid(at, fieldsEnd - at).split(',');
-        if (note.fields.size() < 23)
-            return false;
-        at = fieldsEnd + 2;
-        notes.append(note);
-    }
-    return true;
+    NoteRecord note;
+    note.text = text;
+    note.top = note.left = 1500;
+    note.width = note.oldWidth = 1710;
+    note.height = note.oldHeight = 1320;
+    note.visible = visible;
+    note.created = u"2026-12-01  10:00:00"_s;
+    return note;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "notes/NoteRecord.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // A desktop of its own for one test: an Xvfb display that was free, a private session bus, openbox as the window
@@ -27,21 +30,24 @@ public:
     QString error() const { return m_error; }
     QString display() const { return m_display; }
 
-    // The fresh home's files.
-    QString dataPath(const QString &name) const;
-    QString settingsPath() const;
+    // The fresh home's files; notes files through the suite's own codec (nothing when one is torn).
     QByteArray readData(const QString &name) const;
+    std::optional<QList<NoteRecord>> readNotes(const QString &name = QStringLiteral("notes.dat")) const;
+    void writeNotes(const QString &name, const QList<NoteRecord> &notes) const;
     // Writes Settings keys before the start: which programs start, for one.
     void writeSettings(const QMap<QString, QString> &values) const;
     void writeData(const QString &name, const QByteArray &bytes) const;
 
-    // Starts tarnibe with the home's folders; extra environment entries are NAME=value.
+    // Starts tarnibe with the home's folders, on xcb; extra environment entries are NAME=value, or NAME= to unset.
     QProcess *startSuite(const QStringList &environment = {});
     QProcess *suite() const { return m_suite; }
     // Waits until the suite shows `count` tray icons, in the order they were made (window ids grow).
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
     bool suiteEnded(int timeoutMs);
-    QString suiteOutput() const;
+
+    // Starts a program of the desktop's own beside the suite (a compositor, say), ended with the desktop.
+    QProcess *startHelper(const QString &program, const QStringList &arguments) { return spawn(program, arguments); }
+    QString runtimeDir() const;
 
     // Runs a program on this display and returns its standard output ("" on failure).
     QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;
@@ -77,6 +83,8 @@ public:
     static void pause(int ms);
 
 private:
+    QString dataPath(const QString &name) const;
+    QString settingsPath() const;
     QProcess *spawn(const QString &program, const QStringList &arguments, const QStringList &extra = {});
     bool fail(const QString &why);
     QProcessEnvironment environment() const;
@@ -91,12 +99,5 @@ private:
     QProcess *m_suite = nullptr;
 };
 
-// Parses one notes.dat into (text, field line) pairs, exactly as the length lines say; empty on a torn file.
-struct StoredNote {
-    QByteArray text;
-    QList<QByteArray> fields;
-};
-bool parseNotes(const QByteArray &file, QList<StoredNote> &notes);
-// One note as notes.dat holds it, 114 × 88 pixels at (100, 100), clear of the container, with the alarm given.
-QByteArray noteRecord(const QByteArray &text, bool visible, const QByteArray &alarmDate = "NO_DATE_SET",
-                      const QByteArray &alarmTime = "13:25", const QByteArray &alarmRepeat = "-1");
+// A note as a user's notes.dat holds it: 114 × 88 pixels at (100, 100), clear of the container.
+NoteRecord storedNote(const QString &text, bool visible);

@@ -23,11 +23,14 @@ private Q_SLOTS:
         const QDate yesterday =
             QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone("Europe/Berlin")).date().addDays(-1);
         const QLocale german(QLocale::German, QLocale::Germany);
-        const QByteArray missedDate = QByteArray::number(yesterday.day()).rightJustified(2, '0') + '-' +
-                                      german.monthName(yesterday.month(), QLocale::ShortFormat).toUtf8() + '-' +
-                                      QByteArray::number(yesterday.year());
-        desktop.writeData(u"notes.dat"_s, noteRecord("Zahnarzt", true, "NO_DATE_SET", "13:25", "-1") +
-                                              noteRecord("Verpasst", false, missedDate, "10:00", "0"));
+        const QString missedDate = QString::number(yesterday.day()).rightJustified(2, u'0') + u'-' +
+                                   german.monthName(yesterday.month(), QLocale::ShortFormat) + u'-' +
+                                   QString::number(yesterday.year());
+        NoteRecord missed = storedNote(u"Verpasst"_s, false);
+        missed.alarmDate = missedDate;
+        missed.alarmTime = u"10:00"_s;
+        missed.alarmRepeat = u"0"_s;
+        desktop.writeNotes(u"notes.dat"_s, {storedNote(u"Zahnarzt"_s, true), missed});
         desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
                                {u"StartCalc"_s, u"0"_s},
                                {u"StartClock"_s, u"0"_s},
@@ -64,19 +67,10 @@ private Q_SLOTS:
         desktop.click(client + QPoint(407, 249)); // OK
         QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(editor); }, 3000), "the editor stayed open");
 
-        // Stored in the one form every language reads, then rung within a tick and cleared (it was "Once").
-        const auto stored = [&] {
-            QList<StoredNote> notes;
-            parseNotes(desktop.readData(u"notes.dat"_s), notes);
-            return notes.isEmpty() ? QByteArray() : notes[0].fields.value(7);
-        };
-        const QByteArray english =
-            QLocale(QLocale::English).monthName(yesterday.addDays(1).month(), QLocale::ShortFormat).toUtf8();
-        QVERIFY2(Desktop::waitFor(
-                     [&] { return stored() == "\"NO_DATE_SET\"" || stored().contains("-" + english + "-"); }, 3000),
-                 stored().constData());
+        // Rung within a tick, and cleared, as it was "Once".
+        const auto stored = [&] { return desktop.readNotes().value_or(QList<NoteRecord>()).value(0).alarmDate; };
         QVERIFY2(desktop.waitWindow(u"^Alarm$"_s, 15000), "the alarm did not ring");
-        QVERIFY2(Desktop::waitFor([&] { return stored() == "\"NO_DATE_SET\""; }, 10000), stored().constData());
+        QVERIFY2(Desktop::waitFor([&] { return stored() == u"NO_DATE_SET"_s; }, 10000), qPrintable(stored()));
     }
 };
 

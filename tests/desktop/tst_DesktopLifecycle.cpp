@@ -3,6 +3,7 @@
 #include "Desktop.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -47,7 +48,7 @@ private Q_SLOTS:
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         onlyNotes(desktop);
         // notes.dat is gone, its backup is there: the start asks whether to read the backup.
-        desktop.writeData(u"notes.old"_s, noteRecord("kept", true));
+        desktop.writeNotes(u"notes.old"_s, {storedNote(u"kept"_s, true)});
         desktop.startSuite();
         QVERIFY2(desktop.waitWindow(u"^Info$"_s, 10000), "no backup question");
 
@@ -84,12 +85,30 @@ private Q_SLOTS:
         const qint64 took = terminate(desktop);
         QVERIFY2(took >= 0, "SIGTERM with the box open left the process running");
         QVERIFY2(took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
-        QList<StoredNote> notes;
-        QVERIFY(parseNotes(desktop.readData(u"notes.dat"_s), notes));
-        QCOMPARE(notes.size(), 1);
+        QCOMPARE(desktop.readNotes().value_or(QList<NoteRecord>()).size(), 1);
 
         desktop.startSuite({port});
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+    }
+
+    void aWaylandSessionRunsThroughXwayland()
+    {
+        // A Wayland session (a headless Weston) with Xwayland's display beside it and no platform chosen: on Wayland
+        // notes could not keep their places, so the suite runs on the X display, its icons in the X tray.
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.startHelper(u"weston"_s,
+                            {u"--backend=headless-backend.so"_s, u"--socket=wayland-tarnibe"_s, u"--idle-time=0"_s});
+        QVERIFY2(Desktop::waitFor([&] { return QFile::exists(desktop.runtimeDir() + u"/wayland-tarnibe"_s); }, 10000),
+                 "weston did not start");
+        onlyNotes(desktop);
+        desktop.writeNotes(u"notes.dat"_s, {storedNote(u"placed"_s, true)});
+        desktop.startSuite(
+            {u"QT_QPA_PLATFORM="_s, u"WAYLAND_DISPLAY=wayland-tarnibe"_s, u"XDG_SESSION_TYPE=wayland"_s});
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        const qulonglong note = desktop.waitWindow(u"^Note$"_s);
+        QVERIFY(note);
+        QCOMPARE(desktop.geometry(note).topLeft(), QPoint(100, 100));
     }
 
     void deletionDuringTraffic()
@@ -98,13 +117,13 @@ private Q_SLOTS:
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         // Enough notes that the rebuild after a deletion takes a while; only the first is on screen.
         constexpr int Count = 1500;
-        QByteArray file = noteRecord("delete me", true);
-        QList<QByteArray> kept;
+        QList<NoteRecord> file{storedNote(u"delete me"_s, true)};
+        QStringList kept;
         for (int i = 2; i <= Count; ++i) {
-            kept.append("note " + QByteArray::number(i));
-            file += noteRecord(kept.last(), false);
+            kept.append(u"note "_s + QString::number(i));
+            file.append(storedNote(kept.last(), false));
         }
-        desktop.writeData(u"notes.dat"_s, file);
+        desktop.writeNotes(u"notes.dat"_s, file);
         const quint16 port = freePort();
         onlyNotes(desktop, {{u"AcceptNotes"_s, u"True"_s}});
         desktop.startSuite({u"TARNIBE_NOTE_PORT="_s + QString::number(port)});
@@ -135,22 +154,20 @@ private Q_SLOTS:
         QVERIFY(peer.waitForBytesWritten(5000));
 
         const auto texts = [&](const QString &name) {
-            QList<StoredNote> notes;
-            QList<QByteArray> result;
-            if (parseNotes(desktop.readData(name), notes))
-                for (const StoredNote &stored : notes)
-                    result.append(stored.text);
+            QStringList result;
+            for (const NoteRecord &stored : desktop.readNotes(name).value_or(QList<NoteRecord>()))
+                result.append(stored.text);
             return result;
         };
-        QVERIFY2(Desktop::waitFor([&] { return texts(u"notes.dat"_s).contains("from the net"); }, 30000),
+        QVERIFY2(Desktop::waitFor([&] { return texts(u"notes.dat"_s).contains(u"from the net"_s); }, 30000),
                  "the received note never reached the file");
         Desktop::pause(1000);
         // Both generations are whole tables: every kept note, in order, the deleted one gone from the newest.
-        const QList<QByteArray> current = texts(u"notes.dat"_s);
+        const QStringList current = texts(u"notes.dat"_s);
         QCOMPARE(current.size(), Count);
         QCOMPARE(current.mid(0, Count - 1), kept);
-        QCOMPARE(current.last(), QByteArray("from the net"));
-        const QList<QByteArray> previous = texts(u"notes.old"_s);
+        QCOMPARE(current.last(), u"from the net"_s);
+        const QStringList previous = texts(u"notes.old"_s);
         QCOMPARE(previous, kept);
     }
 };

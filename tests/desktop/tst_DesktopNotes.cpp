@@ -101,16 +101,14 @@ private:
         QVERIFY(Desktop::waitFor([&] { return desktop.activeWindow() != active; }, 3000));
     }
 
-    static QList<StoredNote> storedNotes(const Desktop &desktop)
+    static QList<NoteRecord> storedNotes(const Desktop &desktop)
     {
-        QList<StoredNote> notes;
-        parseNotes(desktop.readData(u"notes.dat"_s), notes);
-        return notes;
+        return desktop.readNotes().value_or(QList<NoteRecord>());
     }
 
-    static bool firstNoteText(const Desktop &desktop, const QByteArray &text)
+    static bool firstNoteText(const Desktop &desktop, const QString &text)
     {
-        const QList<StoredNote> notes = storedNotes(desktop);
+        const QList<NoteRecord> notes = storedNotes(desktop);
         return !notes.isEmpty() && notes.first().text == text;
     }
 
@@ -132,21 +130,21 @@ private Q_SLOTS:
         const QRect &note = scene.note;
 
         // Three rounds of click, type, leave: every word reaches the file.
-        QByteArray expected;
+        QString expected;
         for (const QString &word : {u"one"_s, u" two"_s, u" three"_s}) {
             typeInto(desktop, note, word);
             Desktop::pause(200);
             clickElsewhere(desktop);
-            expected += word.toUtf8();
+            expected += word;
             QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, expected); }, 4000),
-                     qPrintable(u"notes.dat holds \""_s + QString::fromUtf8(storedNotes(desktop).value(0).text) +
-                                u"\", not \""_s + QString::fromUtf8(expected) + u'"'));
+                     qPrintable(u"notes.dat holds \""_s + storedNotes(desktop).value(0).text + u"\", not \""_s +
+                                expected + u'"'));
         }
         // A click at the start of the first line puts the caret there.
         typeInto(desktop, note, u"zero "_s, TextStart);
         clickElsewhere(desktop);
-        QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, "zero one two three"); }, 4000),
-                 storedNotes(desktop).value(0).text.constData());
+        QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, u"zero one two three"_s); }, 4000),
+                 qPrintable(storedNotes(desktop).value(0).text));
     }
 
     void menuIconDoubleClickCollapses()
@@ -175,9 +173,10 @@ private Q_SLOTS:
         desktop.doubleClick(note.topLeft() + MenuIcon);
         QVERIFY(Desktop::waitFor([&] { return desktop.geometry(id).size() == QSize(43, 25); }, 3000));
         terminate(desktop);
-        const QList<StoredNote> stored = storedNotes(desktop);
+        const QList<NoteRecord> stored = storedNotes(desktop);
         QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored[0].fields.mid(2, 4), (QList<QByteArray>{"650", "370", "1710", "1320"}));
+        QCOMPARE(QList<int>({stored[0].width, stored[0].height, stored[0].oldWidth, stored[0].oldHeight}),
+                 QList<int>({650, 370, 1710, 1320}));
     }
 
     void dragMovesClickDoesNot()
@@ -271,7 +270,7 @@ private Q_SLOTS:
         QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
         const QRect &note = scene.note;
         QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).size() == 1; }, 3000));
-        const QList<QByteArray> placed = storedNotes(desktop)[0].fields.mid(0, 2);
+        const NoteRecord placed = storedNotes(desktop)[0];
 
         // A click on the menu icon opens the menu; a click on its first item ("Hide the note") hides the note.
         const qulonglong menu = desktop.openMenu(note.topLeft() + MenuIcon);
@@ -282,10 +281,10 @@ private Q_SLOTS:
         QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
 
         terminate(desktop);
-        const QList<StoredNote> stored = storedNotes(desktop);
+        const QList<NoteRecord> stored = storedNotes(desktop);
         QCOMPARE(stored.size(), 1);
-        QCOMPARE(stored[0].fields.mid(0, 2), placed);
-        QCOMPARE(stored[0].fields[6], QByteArray("#FALSE#"));
+        QCOMPARE(QPoint(stored[0].left, stored[0].top), QPoint(placed.left, placed.top));
+        QVERIFY(!stored[0].visible);
     }
 
     void twoLinesAreSavedWithCrLf()
@@ -298,7 +297,7 @@ private Q_SLOTS:
         desktop.key(u"Return"_s);
         desktop.type(u"line two"_s);
         clickElsewhere(desktop);
-        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, "line one\r\nline two"); }, 4000));
+        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, u"line one\r\nline two"_s); }, 4000));
         QVERIFY(desktop.readData(u"notes.dat"_s).startsWith("18\r\nline one\r\nline two\r\n"));
     }
 
@@ -311,7 +310,7 @@ private Q_SLOTS:
         typeInto(desktop, note, u"Buy milk"_s);
         Desktop::pause(300);
         terminate(desktop);
-        QCOMPARE(storedNotes(desktop).value(0).text, QByteArray("Buy milk"));
+        QCOMPARE(storedNotes(desktop).value(0).text, u"Buy milk"_s);
     }
 
     void typedTextSurvivesExitNotes()
@@ -329,7 +328,7 @@ private Q_SLOTS:
         Desktop::pause(500);
         desktop.key(u"e"_s);
         QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
-        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, "Call Anna"); }, 3000));
+        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, u"Call Anna"_s); }, 3000));
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
         QVERIFY2(!desktop.suiteEnded(300), "the calculator went with the notes");
     }
