@@ -9,6 +9,7 @@ form_GhostCalculator::form_GhostCalculator(ProgramLifecycle &lifecycle, QWidget 
                  QStringLiteral("Calculator"), parent)
 {
     setObjectName(QStringLiteral("form_GhostCalculator"));
+    setTrayIdentity(QStringLiteral("tarnibe-calculator"), QStringLiteral("Tarnibe Calculator"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostCalculator::menu_Help_Click);
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties..."),
                 &form_GhostCalculator::menu_Properties_Click);

@@ -11,6 +11,7 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
                  QStringLiteral("Atomic time"), parent)
 {
     setObjectName(QStringLiteral("form_GhostTime"));
+    setTrayIdentity(QStringLiteral("tarnibe-clock"), QStringLiteral("Tarnibe Atomic time"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostTime::menu_Help_Click);
     addMenuItem(QStringLiteral("menu_Sync"), QStringLiteral("&Sync time..."), &form_GhostTime::menu_Sync_Click);
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties"),

@@ -1,6 +1,6 @@
 #include "core/GhostOwner.h"
 
-#include <QCursor>
+#include "platform/Tray.h"
 
 GhostOwner::GhostOwner(ProgramLifecycle &lifecycle, const QString &caption, const QIcon &icon, const QString &tip,
                        QWidget *parent)
@@ -44,8 +44,14 @@ void GhostOwner::addMenuSeparator(const QString &objectName)
     separator->setObjectName(objectName);
 }
 
+void GhostOwner::setTrayIdentity(const QString &id, const QString &title)
+{
+    // Keyed as the icon is: by the owner's TrayOwner part.
+    platform::trayHost().describe(static_cast<TrayOwner *>(this), id, title, m_menu);
+}
+
 void GhostOwner::showPopupMenu()
 {
     activateWindow();
-    m_menu->popup(QCursor::pos());
+    m_menu->popup(platform::trayHost().menuPoint());
 }

@@ -37,7 +37,9 @@ protected:
         return action;
     }
     void addMenuSeparator(const QString &objectName = {});
-    // Brings the owner forward and opens its menu at the mouse.
+    // How trays that list their items (StatusNotifierItem hosts) name this program: a stable id and a title.
+    void setTrayIdentity(const QString &id, const QString &title);
+    // Brings the owner forward and opens its menu at the mouse, or where the tray asked for it.
     void showPopupMenu();
 
     ProgramLifecycle &m_lifecycle;

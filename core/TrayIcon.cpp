@@ -17,7 +17,12 @@ bool Shell_NotifyIcon(NotifyIconMessage message, const NotifyIconData &data)
     switch (message) {
     case NIM_ADD: {
         TrayOwner *owner = data.window;
-        return host.add(owner, data.hIcon, data.szTip, [owner](int m) { owner->Form_MouseMove(m); });
+        return host.add(owner, data.hIcon, data.szTip, [owner](int m) {
+            if (m == platform::TrayHostChanged)
+                owner->trayHostChanged();
+            else
+                owner->Form_MouseMove(m);
+        });
     }
     case NIM_MODIFY:
         return host.modify(data.window, data.hIcon, data.szTip);

@@ -8,6 +8,8 @@ class TrayOwner {
 public:
     virtual ~TrayOwner() = default;
     virtual void Form_MouseMove(int message) = 0;
+    // The icon moved to another kind of tray: a tip that says what a click does may need new words.
+    virtual void trayHostChanged() {}
 };
 
 enum NotifyIconMessage { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };

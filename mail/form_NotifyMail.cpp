@@ -30,6 +30,8 @@
 namespace {
 
 const QString Tip = QStringLiteral("Email check (doubleclick to check)");
+// Trays that list their items send one activation per click and none for a double click.
+const QString SingleClickTip = QStringLiteral("Email check (click to check)");
 const QString Separator = QStringLiteral("-------------------------------------");
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
@@ -64,6 +66,7 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
       m_checkingWindow(std::make_unique<form_Checking>())
 {
     setObjectName(QStringLiteral("form_NotifyMail"));
+    setTrayIdentity(QStringLiteral("tarnibe-mail"), QStringLiteral("Tarnibe E-mail check"));
     popupMenu()->setObjectName(QStringLiteral("menu_SystemTray"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_NotifyMail::menu_Help_Click);
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("Email &properties..."),
@@ -130,7 +133,7 @@ void form_NotifyMail::Form_Load()
     platform::setAlwaysOnTop(this, true);
     centreOnScreen(this);
     GhostOwner::Form_Load();
-    m_trayImage = Idle;
+    setTrayImage(Idle);
     timer_CheckMail.start();
 }
 
@@ -138,14 +141,20 @@ void form_NotifyMail::setTrayImage(int image)
 {
     m_trayImage = image;
     const QIcon icon = image == Idle ? MailIdleIcon() : image == NewMail ? MailNewIcon() : MoonFrame(image - FirstMoon);
-    ModifyTrayIcon(this, icon, Tip);
+    ModifyTrayIcon(this, icon, platform::trayHost().activatesOnce() ? SingleClickTip : Tip);
+}
+
+void form_NotifyMail::trayHostChanged()
+{
+    setTrayImage(m_trayImage);
 }
 
 void form_NotifyMail::Form_MouseMove(int message)
 {
     if (AutodialFlags().MailCheckActive || m_checking)
         return;
-    if (message == platform::LeftDoubleClick)
+    if (message == platform::LeftDoubleClick ||
+        (message == platform::LeftButtonUp && platform::trayHost().activatesOnce()))
         menu_CheckNow_Click();
     else if (message == platform::RightButtonUp)
         showPopupMenu();
@@ -293,6 +302,8 @@ void form_NotifyMail::CheckMail()
     m_checking = true;
     DisableAutodial();
     AutodialFlags().MailCheckActive = true;
+    // The icon takes no clicks now; a tray that draws the menu itself shows it greyed.
+    popupMenu()->setEnabled(false);
     MailAllOk = true;
     timer_Blink.stop();
     m_spinFrame = 0;
@@ -381,6 +392,7 @@ void form_NotifyMail::CheckMail()
 void form_NotifyMail::timer_DisableAutoDial_Timer()
 {
     AutodialFlags().MailCheckActive = false;
+    popupMenu()->setEnabled(true);
     RestoreAutoDial();
 }
 

@@ -27,6 +27,7 @@ public:
 
     void Form_Load() override;
     void Form_MouseMove(int message) override;
+    void trayHostChanged() override;
     void UnloadWindows() override;
     void menu_Help_Click();
     void menu_Properties_Click();

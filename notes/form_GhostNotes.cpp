@@ -16,6 +16,7 @@ form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
                  QStringLiteral("New note"), parent)
 {
     setObjectName(QStringLiteral("form_GhostNotes"));
+    setTrayIdentity(QStringLiteral("tarnibe-notes"), QStringLiteral("Tarnibe Notes"));
     addMenuItem(QStringLiteral("menu_Help"), QStringLiteral("&Help"), &form_GhostNotes::menu_Help_Click);
     addMenuItem(QStringLiteral("menu_HideAll"), QStringLiteral("H&ide all notes"),
                 &form_GhostNotes::menu_HideAll_Click);

@@ -1,9 +1,20 @@
 #include "platform/Tray.h"
 
+#include "platform/StatusNotifier.h"
+
 #include <QCoreApplication>
+#include <QCursor>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <map>
 #include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
 
 namespace platform {
 
@@ -21,50 +32,176 @@ int trayMessage(QSystemTrayIcon::ActivationReason reason)
     }
 }
 
+QPoint TrayHost::menuPoint() const
+{
+    return QCursor::pos();
+}
+
 namespace {
 
+// Icons on whichever tray the desktop runs: embedded icon windows (XEmbed) where a classic tray runs, items over
+// D-Bus where a StatusNotifierWatcher does. A watcher that appears later (a panel started after the suite at
+// login) takes the icons over; one that goes away hands them back.
 class SystemTrayHost final : public TrayHost {
 public:
     bool add(const void *owner, const QIcon &icon, const QString &tip,
              std::function<void(int message)> onMessage) override
     {
-        if (!m_cleanupHooked && QCoreApplication::instance()) {
-            // The icons must go before the application object does.
-            QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, QCoreApplication::instance(),
-                             [this] { m_icons.clear(); });
-            m_cleanupHooked = true;
-        }
-        auto &slot = m_icons[owner];
-        if (!slot)
-            slot = std::make_unique<QSystemTrayIcon>();
-        slot->disconnect();
-        slot->setIcon(icon);
-        slot->setToolTip(tip);
-        QObject::connect(slot.get(), &QSystemTrayIcon::activated, slot.get(),
-                         [onMessage = std::move(onMessage)](QSystemTrayIcon::ActivationReason reason) {
-                             if (const int message = trayMessage(reason); message != 0 && onMessage)
-                                 onMessage(message);
-                         });
-        slot->show();
+        watch();
+        Entry &entry = m_entries[owner];
+        entry.icon = icon;
+        entry.tip = tip;
+        entry.onMessage = std::move(onMessage);
+        show(owner, entry);
         return true;
     }
     bool modify(const void *owner, const QIcon &icon, const QString &tip) override
     {
-        const auto it = m_icons.find(owner);
-        if (it == m_icons.end())
+        const auto it = m_entries.find(owner);
+        if (it == m_entries.end())
             return false;
-        it->second->setIcon(icon);
-        it->second->setToolTip(tip);
+        Entry &entry = it->second;
+        if (entry.icon.cacheKey() != icon.cacheKey()) {
+            entry.icon = icon;
+            if (entry.item)
+                entry.item->setIcon(icon);
+            if (entry.embedded)
+                entry.embedded->setIcon(icon);
+        }
+        if (entry.tip != tip) {
+            entry.tip = tip;
+            if (entry.item)
+                entry.item->setToolTip(tip);
+            if (entry.embedded)
+                entry.embedded->setToolTip(tip);
+        }
         return true;
     }
-    bool remove(const void *owner) override { return m_icons.erase(owner) > 0; }
-    bool contains(const void *owner) const override { return m_icons.count(owner) > 0; }
-    int count() const override { return int(m_icons.size()); }
-    bool available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+    bool remove(const void *owner) override { return m_entries.erase(owner) > 0; }
+    bool contains(const void *owner) const override { return m_entries.count(owner) > 0; }
+    int count() const override { return int(m_entries.size()); }
+    bool available() const override
+    {
+        const_cast<SystemTrayHost *>(this)->watch();
+        // Asking Qt while a watcher runs would make it pick the D-Bus tray for itself.
+        return m_watcherRunning || (!onWayland() && QSystemTrayIcon::isSystemTrayAvailable());
+    }
+    void describe(const void *owner, const QString &id, const QString &title, QMenu *menu) override
+    {
+        m_identities[owner] = Identity{id, title, menu};
+    }
+    bool activatesOnce() const override { return m_itemsOverDBus; }
+    QPoint menuPoint() const override { return m_menuPoint ? *m_menuPoint : QCursor::pos(); }
 
 private:
-    std::map<const void *, std::unique_ptr<QSystemTrayIcon>> m_icons;
-    bool m_cleanupHooked = false;
+    struct Identity {
+        QString id;
+        QString title;
+        QPointer<QMenu> menu;
+    };
+    struct Entry {
+        QIcon icon;
+        QString tip;
+        std::function<void(int)> onMessage;
+        std::unique_ptr<QSystemTrayIcon> embedded;
+        std::unique_ptr<StatusNotifierItem> item;
+    };
+
+    // A Wayland desktop has no other tray than the D-Bus one; its items wait there for a watcher to come.
+    static bool onWayland() { return QGuiApplication::platformName().startsWith(u"wayland"_s); }
+
+    void watch()
+    {
+        if (m_watching || !QCoreApplication::instance())
+            return;
+        m_watching = true;
+        QCoreApplication *app = QCoreApplication::instance();
+        // The icons must go before the application object does.
+        QObject::connect(app, &QCoreApplication::aboutToQuit, app, [this] { m_entries.clear(); });
+        m_watcherRunning = statusNotifierWatcherRunning();
+        m_itemsOverDBus = m_watcherRunning || onWayland();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;
+        auto *watcher = new QDBusServiceWatcher(u"org.kde.StatusNotifierWatcher"_s, bus,
+                                                QDBusServiceWatcher::WatchForOwnerChange, app);
+        QObject::connect(
+            watcher, &QDBusServiceWatcher::serviceOwnerChanged, app,
+            [this](const QString &, const QString &, const QString &newOwner) { watcherChanged(!newOwner.isEmpty()); });
+    }
+
+    void watcherChanged(bool running)
+    {
+        m_watcherRunning = running;
+        const bool overDBus = running || onWayland();
+        if (overDBus == m_itemsOverDBus) {
+            // A new watcher knows nothing of the items yet.
+            for (auto &[owner, entry] : m_entries) {
+                if (entry.item)
+                    entry.item->announce();
+            }
+            return;
+        }
+        m_itemsOverDBus = overDBus;
+        for (auto &[owner, entry] : m_entries) {
+            show(owner, entry);
+            if (entry.onMessage)
+                entry.onMessage(TrayHostChanged);
+        }
+    }
+
+    void show(const void *owner, Entry &entry)
+    {
+        if (m_itemsOverDBus) {
+            entry.embedded.reset();
+            const Identity identity = m_identities[owner];
+            const QString id = identity.id.isEmpty() ? QCoreApplication::applicationName() : identity.id;
+            entry.item = std::make_unique<StatusNotifierItem>(
+                id, identity.title.isEmpty() ? id : identity.title, identity.menu,
+                [this, owner](StatusNotifierItem::Request request, QPoint at) { deliver(owner, request, at); });
+            entry.item->setIcon(entry.icon);
+            entry.item->setToolTip(entry.tip);
+            entry.item->announce();
+            return;
+        }
+        entry.item.reset();
+        if (!entry.embedded)
+            entry.embedded = std::make_unique<QSystemTrayIcon>();
+        entry.embedded->disconnect();
+        entry.embedded->setIcon(entry.icon);
+        entry.embedded->setToolTip(entry.tip);
+        QObject::connect(entry.embedded.get(), &QSystemTrayIcon::activated, entry.embedded.get(),
+                         [this, owner](QSystemTrayIcon::ActivationReason reason) {
+                             const auto it = m_entries.find(owner);
+                             if (const int message = trayMessage(reason);
+                                 message != 0 && it != m_entries.end() && it->second.onMessage)
+                                 it->second.onMessage(message);
+                         });
+        entry.embedded->show();
+    }
+
+    void deliver(const void *owner, StatusNotifierItem::Request request, QPoint at)
+    {
+        const auto it = m_entries.find(owner);
+        if (it == m_entries.end() || !it->second.onMessage)
+            return;
+        // A copy: the owner may take its icon away while handling the click.
+        const auto onMessage = it->second.onMessage;
+        if (request == StatusNotifierItem::Request::Activate) {
+            onMessage(LeftButtonUp);
+            return;
+        }
+        m_menuPoint = at;
+        onMessage(RightButtonUp);
+        m_menuPoint.reset();
+    }
+
+    std::map<const void *, Entry> m_entries;
+    std::map<const void *, Identity> m_identities;
+    bool m_watching = false;
+    bool m_watcherRunning = false;
+    bool m_itemsOverDBus = false;
+    std::optional<QPoint> m_menuPoint;
 };
 
 TrayHost *g_host = nullptr;

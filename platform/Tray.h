@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QIcon>
+#include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <functional>
+
+class QMenu;
 
 namespace platform {
 
 // The mouse message numbers an owner acts on after decoding a tray activation.
 enum TrayMessage : int { LeftButtonUp = 514, LeftDoubleClick = 515, RightButtonUp = 517 };
+// Not a mouse message: the icons moved to another kind of tray, so texts that name a click may need to change.
+constexpr int TrayHostChanged = -1;
 
 // The mouse message a tray activation stands for; 0 for activations no owner acts on.
 int trayMessage(QSystemTrayIcon::ActivationReason reason);
@@ -25,6 +30,20 @@ public:
     virtual int count() const = 0;
     // False where no tray host runs; the suite then keeps its control panel reachable instead.
     virtual bool available() const = 0;
+
+    // Describes an owner's icon to trays that show more than a picture (StatusNotifierItem hosts): a stable id,
+    // a title for the tray's settings, and the menu such a tray draws itself. Kept while the owner lives.
+    virtual void describe(const void *owner, const QString &id, const QString &title, QMenu *menu)
+    {
+        Q_UNUSED(owner);
+        Q_UNUSED(id);
+        Q_UNUSED(title);
+        Q_UNUSED(menu);
+    }
+    // True where one activation stands for a click and none comes for a double click.
+    virtual bool activatesOnce() const { return false; }
+    // Where the menu of the right-click being handled opens: where the tray asked, else at the pointer.
+    virtual QPoint menuPoint() const;
 };
 
 TrayHost &trayHost();

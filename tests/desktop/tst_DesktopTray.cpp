@@ -1,0 +1,251 @@
+// The suite on a StatusNotifierItem tray (KDE Plasma, GNOME's AppIndicator extension): a watcher on the desktop's
+// bus, the items driven and read as such a panel does, through GLib's own D-Bus client.
+#include "Desktop.h"
+#include "Pop3TestServer.h"
+#include "core/Password.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Item {
+    QString service;
+    QString id;
+};
+
+class Tray {
+public:
+    explicit Tray(Desktop &desktop) : m_desktop(desktop) {}
+
+    QString call(const QString &service, const QString &path, const QString &method, const QStringList &args = {})
+    {
+        return m_desktop.run(u"gdbus"_s, QStringList{u"call"_s, u"--session"_s, u"--dest"_s, service,
+                                                     u"--object-path"_s, path, u"--method"_s, method} +
+                                             args);
+    }
+    QString property(const QString &service, const QString &path, const QString &interface, const QString &name)
+    {
+        return call(service, path, u"org.freedesktop.DBus.Properties.Get"_s, {interface, name});
+    }
+    QString itemProperty(const Item &item, const QString &name)
+    {
+        return property(item.service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, name);
+    }
+
+    bool startWatcher()
+    {
+        m_watcher = m_desktop.startHelper(u"/usr/bin/python3"_s, {QStringLiteral(SNI_WATCHER)});
+        return Desktop::waitFor([this] { return m_watcher->readAllStandardOutput().contains("ready"); }, 10000);
+    }
+    void stopWatcher()
+    {
+        m_watcher->terminate();
+        m_watcher->waitForFinished(3000);
+    }
+
+    // The items the watcher holds, each with the Id it states.
+    QList<Item> items()
+    {
+        const QString list = property(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                                      u"org.kde.StatusNotifierWatcher"_s, u"RegisteredStatusNotifierItems"_s);
+        QList<Item> found;
+        static const QRegularExpression entry(u"'([^'/]+)/StatusNotifierItem'"_s);
+        for (auto it = entry.globalMatch(list); it.hasNext();) {
+            Item item{it.next().captured(1), {}};
+            item.id = quoted(itemProperty(item, u"Id"_s));
+            found.append(item);
+        }
+        return found;
+    }
+    QList<Item> waitItems(int count)
+    {
+        QList<Item> found;
+        Desktop::waitFor(
+            [&] {
+                found = items();
+                return found.size() == count;
+            },
+            10000);
+        return found;
+    }
+
+    // The exported menu as a panel lists it: each entry's label (mnemonic "_" kept) or "-" for a separator,
+    // with its id.
+    QList<std::pair<int, QString>> menu(const Item &item)
+    {
+        const QString path = quoted(itemProperty(item, u"Menu"_s));
+        const QString layout =
+            call(item.service, path, u"com.canonical.dbusmenu.GetLayout"_s, {u"0"_s, u"10"_s, u"[]"_s});
+        QList<std::pair<int, QString>> entries;
+        static const QRegularExpression child(u"<\\((\\d+), \\{([^}]*)\\}, (?:@av )?\\[\\]\\)>"_s);
+        static const QRegularExpression label(u"'label': <'([^']*)'>"_s);
+        for (auto it = child.globalMatch(layout); it.hasNext();) {
+            const auto m = it.next();
+            const QString properties = m.captured(2);
+            if (properties.contains(u"'visible': <false>"_s))
+                continue;
+            entries.append({m.captured(1).toInt(), properties.contains(u"'type': <'separator'>"_s)
+                                                       ? u"-"_s
+                                                       : label.match(properties).captured(1)});
+        }
+        return entries;
+    }
+
+    static QString quoted(const QString &reply)
+    {
+        static const QRegularExpression text(u"'([^']*)'"_s);
+        return text.match(reply).captured(1);
+    }
+
+private:
+    Desktop &m_desktop;
+    QProcess *m_watcher = nullptr;
+};
+
+QStringList labels(const QList<std::pair<int, QString>> &entries)
+{
+    QStringList list;
+    for (const auto &entry : entries)
+        list.append(entry.second);
+    return list;
+}
+
+class tst_DesktopTray : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A panel that runs before the suite: four items it can tell apart, menus it draws itself, and a click on the
+    // mail item that checks mail.
+    void statusNotifierTrayGetsFourItems()
+    {
+        if (!DovecotServer::installed())
+            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
+        QTemporaryDir certificates;
+        DovecotServer dovecot(false, certificates.path());
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
+
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        Tray tray(desktop);
+        QVERIFY2(tray.startWatcher(), "the watcher did not come up");
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"1"_s},
+                               {u"StartClock"_s, u"1"_s},
+                               {u"StartEmail"_s, u"1"_s},
+                               {u"NbrofAccounts"_s, u"1"_s},
+                               {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
+                               {u"UserName"_s, u"ann"_s},
+                               {u"PassWord"_s, EncodeStoredPassword(u"secret"_s).value_or(QString())},
+                               {u"CheckTime"_s, u"60"_s}});
+        desktop.writeNotes(u"notes.dat"_s, {});
+        desktop.startSuite();
+
+        const QList<Item> items = tray.waitItems(4);
+        QMap<QString, Item> byId;
+        for (const Item &item : items)
+            byId.insert(item.id, item);
+        QCOMPARE(byId.keys(),
+                 QStringList({u"tarnibe-calculator"_s, u"tarnibe-clock"_s, u"tarnibe-mail"_s, u"tarnibe-notes"_s}));
+        QCOMPARE(Tray::quoted(tray.itemProperty(byId[u"tarnibe-notes"_s], u"Title"_s)), u"Tarnibe Notes"_s);
+        QVERIFY(tray.itemProperty(byId[u"tarnibe-mail"_s], u"ToolTip"_s).contains(u"Email check (click to check)"_s));
+        // The classic tray beside it gets no second set of icons.
+        QVERIFY(desktop.waitTrayIcons(0, 1000).isEmpty());
+
+        QCOMPARE(labels(tray.menu(byId[u"tarnibe-notes"_s])),
+                 QStringList({u"_Help"_s, u"H_ide all notes"_s, u"Sh_ow all notes"_s, u"_Delete all notes"_s, u"-"_s,
+                              u"_Minimize all"_s, u"Ma_ximize all"_s, u"-"_s, u"Hide the _container"_s,
+                              u"_Sort and minimize all"_s, u"_Tarnibe properties..."_s, u"-"_s, u"_Exit notes"_s}));
+        QCOMPARE(labels(tray.menu(byId[u"tarnibe-calculator"_s])),
+                 QStringList({u"_Help"_s, u"_Tarnibe properties..."_s, u"-"_s, u"_Exit calculator"_s}));
+        QCOMPARE(
+            labels(tray.menu(byId[u"tarnibe-clock"_s])),
+            QStringList({u"_Help"_s, u"_Sync time..."_s, u"_Tarnibe properties"_s, u"-"_s, u"_Exit atomic time"_s}));
+        const auto mailMenu = tray.menu(byId[u"tarnibe-mail"_s]);
+        QCOMPARE(labels(mailMenu), QStringList({u"_Help"_s, u"Email _properties..."_s, u"_Check email now !"_s,
+                                                u"_Tarnibe properties..."_s, u"-"_s, u"_Exit email check"_s}));
+
+        // A host that asks for the menu at a place gets it there.
+        const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
+        tray.call(byId[u"tarnibe-calculator"_s].service, u"/StatusNotifierItem"_s,
+                  u"org.kde.StatusNotifierItem.ContextMenu"_s, {u"420"_s, u"310"_s});
+        qulonglong popup = 0;
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
+                             if (!before.contains(window))
+                                 popup = window;
+                         return popup != 0;
+                     },
+                     5000),
+                 "ContextMenu opened no menu");
+        QCOMPARE(desktop.geometry(popup).topLeft(), QPoint(420, 310));
+        desktop.key(u"Escape"_s);
+
+        // The mail icon takes no clicks while a check runs (the start's own, say); its menu shows that too.
+        int checkNow = 0;
+        for (const auto &[id, text] : mailMenu)
+            if (text == u"_Check email now !"_s)
+                checkNow = id;
+        const auto takesClicks = [&] {
+            return Desktop::waitFor(
+                [&] {
+                    return tray
+                        .call(byId[u"tarnibe-mail"_s].service, u"/MenuBar"_s, u"com.canonical.dbusmenu.GetProperty"_s,
+                              {QString::number(checkNow), u"enabled"_s})
+                        .contains(u"true"_s);
+                },
+                10000);
+        };
+
+        // One activation of the mail item checks mail: the notice comes for the waiting message.
+        QVERIFY(takesClicks());
+        const QString login = u"Login: user=<ann>"_s;
+        const qsizetype logins = dovecot.log().count(login);
+        tray.call(byId[u"tarnibe-mail"_s].service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem.Activate"_s,
+                  {u"0"_s, u"0"_s});
+        QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 15000), "Activate started no check");
+        QCOMPARE(dovecot.log().count(login), logins + 1);
+
+        // "Check email now !" chosen in the panel's menu checks again.
+        QVERIFY(takesClicks());
+        tray.call(byId[u"tarnibe-mail"_s].service, u"/MenuBar"_s, u"com.canonical.dbusmenu.Event"_s,
+                  {QString::number(checkNow), u"clicked"_s, u"<0>"_s, u"0"_s});
+        QVERIFY2(Desktop::waitFor([&] { return dovecot.log().count(login) == logins + 2; }, 15000),
+                 "the menu's Check email now ! started no check");
+    }
+
+    // A panel that comes after the suite (a login where the suite starts first) takes the icons over from the
+    // classic tray, and hands them back when it goes.
+    void lateTrayTakesTheIconsOver()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.startSuite();
+        QCOMPARE(desktop.waitTrayIcons(4).size(), 4);
+
+        Tray tray(desktop);
+        QVERIFY2(tray.startWatcher(), "the watcher did not come up");
+        const QList<Item> items = tray.waitItems(4);
+        QCOMPARE(items.size(), 4);
+        QVERIFY2(Desktop::waitFor([&] { return desktop.waitTrayIcons(0, 300).isEmpty(); }, 5000),
+                 "the classic tray kept its icons");
+        for (const Item &item : items) {
+            if (item.id == u"tarnibe-mail"_s)
+                QVERIFY(tray.itemProperty(item, u"ToolTip"_s).contains(u"(click to check)"_s));
+        }
+
+        tray.stopWatcher();
+        QCOMPARE(desktop.waitTrayIcons(4).size(), 4);
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(tst_DesktopTray)
+#include "tst_DesktopTray.moc"
