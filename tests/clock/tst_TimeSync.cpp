@@ -1,3 +1,4 @@
+#include "DaytimeServer.h"
 #include "TestEnvironment.h"
 #include "clock/form_Time.h"
 #include "core/Settings.h"
@@ -173,6 +174,47 @@ private Q_SLOTS:
               roundTripUs.last());
     }
 
+    // NIST's servers state UTC: whatever the desktop's time zone and the hour field, timedated is given the
+    // instant of the reply. A server in the classic layout answers in its own local time, which the field moves.
+    void theClockIsSetToTheInstantTheServerStates()
+    {
+        TestEnvironment env;
+        DaytimeServer server;
+        form_Time form;
+        load(form);
+        form.remotePort = server.port();
+        form.check_DateAlso->setChecked(true);
+        form.combo_HoursOff->setCurrentText(u"2"_s);
+        const QByteArray winter = "\n61015 25-12-06 12:34:56 00 0 0 123.4 UTC(NIST) * \n";
+        const QByteArray summer = "\n61197 26-06-06 12:00:00 50 0 0 0.0 UTC(NIST) * \n";
+        struct Zone {
+            const char *tz;
+            QByteArray reply;
+            QDateTime instant; // one second on, for the way to here
+            const char *shown;
+        };
+        const QDateTime winterInstant({2025, 12, 6}, {12, 34, 57}, Qt::UTC);
+        const QDateTime summerInstant({2026, 6, 6}, {12, 0, 1}, Qt::UTC);
+        const Zone zones[] = {{"Europe/Berlin", winter, winterInstant, "13:34:57"},
+                              {"Europe/Berlin", summer, summerInstant, "14:00:01"},
+                              {"America/New_York", winter, winterInstant, "07:34:57"},
+                              {"Asia/Kolkata", winter, winterInstant, "18:04:57"}};
+        for (const Zone &zone : zones) {
+            qputenv("TZ", zone.tz);
+            tzset();
+            server.pieces = {zone.reply};
+            const Attempt attempt = syncNow(form, env);
+            QVERIFY2(attempt.call.loggedMs > 0, zone.tz);
+            QCOMPARE(attempt.call.usec, zone.instant.toMSecsSinceEpoch() * 1000);
+            QCOMPARE(env.messages.shown().constLast().text, u"New time : "_s + QString::fromLatin1(zone.shown));
+        }
+        qputenv("TZ", "UTC");
+        tzset();
+        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
+        const Attempt classic = syncNow(form, env);
+        QCOMPARE(classic.call.usec, QDateTime({1999, 10, 12}, {16, 5, 10}, Qt::UTC).toMSecsSinceEpoch() * 1000);
+    }
+
     void scheduledSyncsNeverAskForAPassword()
     {
         TestEnvironment env;
@@ -184,6 +226,27 @@ private Q_SLOTS:
         QTRY_COMPARE(setTimeCalls().size(), calls + 1);
         QVERIFY(!setTimeCalls().constLast().interactive);
         QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
+    }
+
+    // timedated waiting on the user's authorisation: while it holds the call, scheduled ticks start no second one.
+    void aHeldSetTimeHoldsTheSchedule()
+    {
+        TestEnvironment env;
+        form_Time form;
+        load(form);
+        env.clock.set(QDateTime::currentDateTime());
+        const QDBusMessage added = replaceSetTime(u"import time\ntime.sleep(2)"_s);
+        QVERIFY2(added.type() == QDBusMessage::ReplyMessage, qPrintable(added.errorMessage()));
+        const qsizetype calls = setTimeCalls().size();
+        form.timer_CheckSync_Timer(); // never synchronised: due at once
+        QTRY_COMPARE(setTimeCalls().size(), calls + 1);
+        for (int tick = 0; tick < 3; ++tick) {
+            env.clock.advanceMinutes(144 * 60);
+            form.timer_CheckSync_Timer();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(form.label_Success->text(), u"worked ok..."_s, 6000);
+        replaceSetTime(QString());
+        QCOMPARE(setTimeCalls().size(), calls + 1);
     }
 
     void aRefusalFromTimedatedIsAFailedAttempt()

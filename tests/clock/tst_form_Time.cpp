@@ -1,3 +1,4 @@
+#include "DaytimeServer.h"
 #include "TestEnvironment.h"
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
@@ -52,39 +53,6 @@ public:
     std::optional<QString> failure;
     bool hold = false;
     QList<Done> held;
-};
-
-// A DAYTIME server on loopback. Each connection gets the pieces with a pause between them and is then closed;
-// without pieces it is accepted and never answered.
-class DaytimeServer {
-public:
-    explicit DaytimeServer(QByteArrayList replyPieces = {"Tue Oct 12 14:05:09 1999\r\n"}) : pieces(replyPieces)
-    {
-        server.listen(QHostAddress::LocalHost);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection()) {
-                ++accepted;
-                send(socket, 0);
-            }
-        });
-    }
-    quint16 port() const { return server.serverPort(); }
-
-    QByteArrayList pieces;
-    int accepted = 0;
-
-private:
-    void send(QTcpSocket *socket, int piece)
-    {
-        if (piece >= pieces.size())
-            return;
-        socket->write(pieces[piece]);
-        if (piece + 1 < pieces.size())
-            QTimer::singleShot(300, socket, [this, socket, piece] { send(socket, piece + 1); });
-        else
-            socket->disconnectFromHost();
-    }
-    QTcpServer server;
 };
 
 // Settings as the window loads them: synchronising, against a custom server on loopback.
@@ -171,50 +139,6 @@ private Q_SLOTS:
         QTRY_COMPARE(setter.asked.size(), 1);
         QTRY_COMPARE(form.Winsock1.state(), QAbstractSocket::UnconnectedState); // the server has said all
         QCOMPARE(setter.asked.size(), 1);
-    }
-
-    void aNistReplyIsItsUtcInstantInEveryTimeZone()
-    {
-        TestEnvironment env;
-        RecordingSetter setter;
-        DaytimeServer server;
-        form_Time form;
-        Settings().ClockDateActive = 1;
-        load(form, server.port());
-        // The hour offset is for servers that answer in their own local time; NIST's answer states UTC.
-        form.combo_HoursOff->setCurrentText(u"2"_s);
-        const QByteArray winter = "\n61015 25-12-06 12:34:56 00 0 0 123.4 UTC(NIST) * \n";
-        const QByteArray summer = "\n61197 26-06-06 12:00:00 50 0 0 0.0 UTC(NIST) * \n";
-        struct Zone {
-            const char *tz;
-            QByteArray reply;
-            const char *shown;
-        };
-        const Zone zones[] = {{"Europe/Berlin", winter, "13:34:57"},
-                              {"Europe/Berlin", summer, "14:00:01"},
-                              {"America/New_York", winter, "07:34:57"},
-                              {"Asia/Kolkata", winter, "18:04:57"}};
-        const QByteArray before = qgetenv("TZ");
-        for (const Zone &zone : zones) {
-            qputenv("TZ", zone.tz);
-            tzset();
-            server.pieces = {zone.reply};
-            env.messages.expect(MsgAnswer::Ok);
-            form.c_CheckNow_Click();
-            QTRY_VERIFY(!form.attemptRunning());
-            const QDateTime expected = zone.reply == winter ? QDateTime({2025, 12, 6}, {12, 34, 57}, Qt::UTC)
-                                                            : QDateTime({2026, 6, 6}, {12, 0, 1}, Qt::UTC);
-            QCOMPARE(setter.asked.constLast().toMSecsSinceEpoch(), expected.toMSecsSinceEpoch());
-            QCOMPARE(env.messages.shown().constLast().text, u"New time : "_s + QString::fromLatin1(zone.shown));
-        }
-        // A classic reply is the server's local time, moved by the offset.
-        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
-        env.messages.expect(MsgAnswer::Ok);
-        form.c_CheckNow_Click();
-        QTRY_VERIFY(!form.attemptRunning());
-        QCOMPARE(setter.asked.constLast(), QDateTime({1999, 10, 12}, {16, 5, 10}));
-        qputenv("TZ", before);
-        tzset();
     }
 
     void failuresAreCountedAndExplained()
