@@ -45,3 +45,9 @@ int CheckMinutes(const QString &checkTime)
         ++end;
     return text.left(end).toInt();
 }
+
+bool IsUnsetAccount(const QString &server)
+{
+    const QString trimmed = server.trimmed();
+    return trimmed.isEmpty() || trimmed.startsWith(QStringLiteral("- Internetaddress to mailserver"));
+}

@@ -39,3 +39,6 @@ QString NoticeEntry(const QString &from, const QString &subject, const QString &
 QString AccountTag(int accounts, const QString &server);
 // "CheckTime"'s leading number: minutes between checks, 0 for never.
 int CheckMinutes(const QString &checkTime);
+// True for an account nobody has set up: its server field empty or still the first start's placeholder
+// ("- Internetaddress to mailserver", with the account's number after it). Checks pass over such accounts.
+bool IsUnsetAccount(const QString &server);

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -272,6 +273,14 @@ void form_NotifyMail::CheckNow()
 {
     if (m_checking)
         return;
+    const SettingsRecord &s = Settings();
+    const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
+    if (std::all_of(s.POPServer.begin(), s.POPServer.begin() + accounts, IsUnsetAccount)) {
+        platform::showMessage(QStringLiteral("No mailbox is set up yet. Choose \"Email properties...\" in the e-mail "
+                                             "icon's menu and enter your mail server."),
+                              QStringLiteral("Mailbox"), platform::MsgIcon::Information);
+        return;
+    }
     if (Settings().UseRas && !platform::dialer().RasIsConnected()) {
         dialup.RasConnectAndCheckMail(false);
         return;
@@ -316,6 +325,9 @@ void form_NotifyMail::CheckMail()
     int total = 0;
     for (int i = 0; i < accounts && !m_stopRequested; ++i) {
         const QString server = s.POPServer[size_t(i)];
+        // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
+        if (IsUnsetAccount(server))
+            continue;
         const QString tag = AccountTag(accounts, server);
         if (checkingVisible())
             m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);

@@ -184,6 +184,37 @@ private Q_SLOTS:
         QVERIFY(mail.check());
     }
 
+    // A fresh install holds placeholders where the servers go: no check tries them or reports them as failing.
+    void accountsNobodySetUpAreNotChecked()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.server.deliver(u"anna"_s, message("bob@example.org", "Hi"));
+        const QString server = u"127.0.0.1:"_s + QString::number(mail.server.plainPort);
+        Settings().NbrofAccounts = 3;
+        Settings().POPServer = {u"- Internetaddress to mailserver"_s, server, u"- Internetaddress to mailserver 3"_s};
+        Settings().UserName[1] = u"anna"_s;
+        Settings().PassWord[1] = u"secret"_s;
+        mail.notify.CheckNow();
+        QVERIFY(mail.notify.MailAllOk);
+        QVERIFY(mail.notify.isVisible());
+        QCOMPARE(mail.notice(), entry(u"bob@example.org"_s, u"Hi"_s, u" ("_s + server + u")"_s));
+        mail.notify.timer_DisableAutoDial_Timer();
+
+        // With nothing set up, a check the user asks for says so instead of opening its window.
+        Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
+        env.messages.expect(MsgAnswer::Ok);
+        mail.notify.CheckNow();
+        QVERIFY(!mail.notify.checkingWindow()->isVisible());
+        QCOMPARE(env.messages.shown().constLast().title, u"Mailbox"_s);
+        QVERIFY(env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
+        mail.check();
+        QVERIFY(mail.notify.MailAllOk);
+        QVERIFY(!env.logLines().join(u'\n').contains(u"mailserver"_s));
+    }
+
     void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()
     {
         TestEnvironment env;
