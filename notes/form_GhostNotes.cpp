@@ -84,7 +84,8 @@ void form_GhostNotes::menu_EraseAll_Click()
     const auto answer = platform::showMessage(
         QStringLiteral("Are you sure you want to delete all the notes?\n\rYou can not undo this command."),
         QStringLiteral("Delete all"), platform::MsgIcon::Exclamation, platform::MsgButtons::YesNo,
-        platform::MsgAnswer::Yes);
+        // It cannot be undone: a hurried Enter keeps the notes.
+        platform::MsgAnswer::No);
     if (answer == platform::MsgAnswer::Yes)
         DeleteNote(0, true);
 }

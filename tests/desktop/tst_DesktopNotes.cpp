@@ -363,6 +363,35 @@ private Q_SLOTS:
         QVERIFY(desktop.windowState(container).contains(u"Normal"_s));
         QVERIFY(!desktop.windowState(container).contains(u"HIDDEN"_s));
     }
+    // "Delete all notes" cannot be undone: Enter on its question keeps the notes; only Yes deletes them.
+    void deleteAllDefaultsToNo()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QList<QRect> icons = start(desktop);
+        QRect where;
+        QVERIFY(newNote(desktop, icons.value(0), where));
+        const auto stored = [&] {
+            const auto notes = desktop.readNotes();
+            return notes ? int(notes->size()) : -1;
+        };
+        QVERIFY(Desktop::waitFor([&] { return stored() == 1; }, 5000));
+        const auto askDeleteAll = [&] {
+            desktop.click(icons.value(0).center(), 3);
+            Desktop::pause(500);
+            desktop.key(u"d"_s);
+            return desktop.waitWindow(u"^Delete all$"_s, 3000) != 0;
+        };
+        QVERIFY(askDeleteAll());
+        desktop.key(u"Return"_s);
+        QVERIFY(Desktop::waitFor([&] { return !desktop.waitWindow(u"^Delete all$"_s, 100); }, 3000));
+        Desktop::pause(300);
+        QCOMPARE(notes(desktop).size(), 1);
+        QCOMPARE(stored(), 1);
+        QVERIFY(askDeleteAll());
+        desktop.key(u"y"_s);
+        QVERIFY2(Desktop::waitFor([&] { return stored() == 0; }, 5000), "Yes deleted nothing");
+    }
 };
 
 } // namespace

@@ -78,7 +78,7 @@ private Q_SLOTS:
         QCOMPARE(
             boxLine(env.messages.shown().value(0)),
             boxLine({u"Are you sure you want to delete all the notes?\n\rYou can not undo this command."_s,
-                     u"Delete all"_s, platform::MsgIcon::Exclamation, platform::MsgButtons::YesNo, MsgAnswer::Yes}));
+                     u"Delete all"_s, platform::MsgIcon::Exclamation, platform::MsgButtons::YesNo, MsgAnswer::No}));
         QCOMPARE(NoteStore().count(), 2);
 
         env.messages.expect(MsgAnswer::Yes);
