@@ -2,6 +2,7 @@
 
 #include "core/ClickableLabel.h"
 #include "core/DateText.h"
+#include "core/ErrorLog.h"
 #include "core/Sound.h"
 #include "core/TopMost.h"
 #include "core/Twips.h"
@@ -9,6 +10,7 @@
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "platform/Clock.h"
+#include "platform/MessageBox.h"
 #include "platform/Printing.h"
 #include "platform/TextFiles.h"
 #include "platform/WindowFlags.h"
@@ -638,10 +640,13 @@ void form_Note::menu_OnTop_Click()
 
 void form_Note::menu_Print_Click()
 {
-    const auto printer = platform::defaultPrinter();
+    QString why;
+    const auto printer = platform::defaultPrinter(&why);
     QPainter painter;
-    if (!painter.begin(printer.get()))
+    if (!printer || !painter.begin(printer.get())) {
+        printFailed(why.isEmpty() ? QStringLiteral("The printer did not take the page.") : why);
         return;
+    }
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(10);
     painter.setFont(font);
@@ -651,7 +656,16 @@ void form_Note::menu_Print_Click()
     const QString page =
         u"\n\n" + stamp + u'\n' + QString(27, u'-') + u'\n' + QString(27, u' ') + u'\n' + text_NoteInput->toPlainText();
     painter.drawText(painter.viewport(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, page);
-    painter.end();
+    if (!painter.end())
+        printFailed(QStringLiteral("The printer did not take the page."));
+}
+
+void form_Note::printFailed(const QString &why)
+{
+    // Said, not only logged: a note that silently does not come out of the printer looks printed.
+    LogError(QStringLiteral("err_Note_menu_Print_Click "), 482, QStringLiteral("Printer error"), why);
+    platform::showMessage(QStringLiteral("Could not print the note: ") + why, QStringLiteral("Print"),
+                          platform::MsgIcon::Exclamation);
 }
 
 void form_Note::menu_SendNoteToContainer_Click()

@@ -84,6 +84,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void printFailed(const QString &why);
     void buildWindow();
     void CalcRegion();
     void collapse();

@@ -9,7 +9,7 @@ namespace {
 QString g_pdfPath;
 }
 
-std::unique_ptr<QPrinter> defaultPrinter()
+std::unique_ptr<QPrinter> defaultPrinter(QString *why)
 {
     if (!g_pdfPath.isEmpty()) {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -17,7 +17,13 @@ std::unique_ptr<QPrinter> defaultPrinter()
         printer->setOutputFileName(g_pdfPath);
         return printer;
     }
-    return std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (printer.isNull()) {
+        if (why)
+            *why = QStringLiteral("No printer is set up on this computer.");
+        return nullptr;
+    }
+    return std::make_unique<QPrinter>(printer, QPrinter::HighResolution);
 }
 
 void setPrintToFile(const QString &pdfPath)

@@ -2,6 +2,7 @@
 // server.
 #include "Desktop.h"
 
+#include <QDir>
 #include <QTest>
 #include <csignal>
 
@@ -391,6 +392,23 @@ private Q_SLOTS:
         QVERIFY(askDeleteAll());
         desktop.key(u"y"_s);
         QVERIFY2(Desktop::waitFor([&] { return stored() == 0; }, 5000), "Yes deleted nothing");
+    }
+    // On a computer without a printer, Print says so instead of doing nothing.
+    void printWithoutPrinterSaysSo()
+    {
+        // A print service that is not there: no printer, whatever this machine has.
+        qputenv("CUPS_SERVER", QByteArray(QDir::tempPath().toUtf8() + "/no-cups-here.sock"));
+        Desktop desktop;
+        const Scene scene = withNewNote(desktop);
+        qunsetenv("CUPS_SERVER");
+        QVERIFY2(scene.id, qPrintable(u"no note: "_s + desktop.error()));
+        QVERIFY(desktop.openMenu(scene.note.topLeft() + MenuIcon));
+        desktop.key(u"p"_s);
+        const qulonglong box = desktop.waitWindow(u"^Print$"_s, 5000);
+        QVERIFY2(box, "Print said nothing");
+        QVERIFY(QString::fromUtf8(desktop.readData(u"error.log"_s)).contains(u"err_Note_menu_Print_Click 482"_s));
+        desktop.key(u"Return"_s);
+        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000));
     }
 };
 

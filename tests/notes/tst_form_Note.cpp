@@ -180,6 +180,20 @@ private Q_SLOTS:
         const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
         QVERIFY2(text.contains(page), qPrintable(text));
     }
+
+    // A print that does not come out is said, not only logged.
+    void aFailedPrintIsSaid()
+    {
+        TestEnvironment env;
+        platform::setPrintToFile(env.root() + u"/no such folder/note.pdf"_s);
+        env.messages.expect(platform::MsgAnswer::Ok);
+        form_Note(stored(u"Buy milk"_s, 0, 0), 1).menu_Print_Click();
+        platform::setPrintToFile(QString());
+        QCOMPARE(env.messages.shown().size(), 1);
+        QCOMPARE(env.messages.shown()[0].title, u"Print"_s);
+        QVERIFY(env.messages.shown()[0].text.startsWith(u"Could not print the note: "_s));
+        QVERIFY(env.logLines().join(u'\n').contains(u"err_Note_menu_Print_Click 482 Printer error"_s));
+    }
 };
 
 QTEST_MAIN(tst_form_Note)
