@@ -512,5 +512,8 @@ void form_Tarnibe::showControlPanel()
 
 void form_Tarnibe::openHelp(const QString &page)
 {
-    platform::openHelp(page);
+    platform::openHelp(page, [](const QString &path) {
+        platform::showMessageLater(QStringLiteral("No web browser could open the manual. It is here:\n\r") + path,
+                                   QStringLiteral("Help"), platform::MsgIcon::Information);
+    });
 }

@@ -13,7 +13,31 @@ namespace {
 
 class DesktopLauncher final : public Launcher {
 public:
-    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
+    bool openUrl(const QUrl &url, std::function<void()> failedLater) override
+    {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty())
+            return QDesktopServices::openUrl(url);
+        // xdg-open says with its exit status when nothing could open the document; a browser it starts may keep
+        // it running, which is success.
+        auto *process = new QProcess;
+        process->setProgram(opener);
+        process->setArguments({url.toString(QUrl::FullyEncoded)});
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(process, &QProcess::finished, process,
+                         [process, failedLater = std::move(failedLater)](int code, QProcess::ExitStatus status) {
+                             if ((status != QProcess::NormalExit || code != 0) && failedLater)
+                                 failedLater();
+                             process->deleteLater();
+                         });
+        process->start();
+        if (!process->waitForStarted(3000)) {
+            delete process;
+            return false;
+        }
+        return true;
+    }
     bool startDetached(const QString &commandLine) override
     {
         QStringList args = QProcess::splitCommand(commandLine);
@@ -59,13 +83,21 @@ void installLauncher(Launcher *launcher)
     g_launcher = launcher;
 }
 
-bool openHelp(const QString &page)
+bool openHelp(const QString &page, const std::function<void(const QString &path)> &failed)
 {
     const qsizetype hash = page.indexOf(u'#');
-    QUrl url = QUrl::fromLocalFile(extractManual() + u'/' + page.left(hash));
+    const QString path = extractManual() + u'/' + page.left(hash);
+    QUrl url = QUrl::fromLocalFile(path);
     if (hash >= 0)
         url.setFragment(page.mid(hash + 1));
-    return launcher().openUrl(url);
+    const auto tell = [failed, path] {
+        if (failed)
+            failed(path);
+    };
+    if (launcher().openUrl(url, tell))
+        return true;
+    tell();
+    return false;
 }
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 namespace platform {
 
@@ -9,7 +10,9 @@ namespace platform {
 class Launcher {
 public:
     virtual ~Launcher() = default;
-    virtual bool openUrl(const QUrl &url) = 0;
+    // False when nothing could be started. `failedLater` runs when the desktop's opener started but found nothing
+    // to open the document with (xdg-open's way of saying there is no browser).
+    virtual bool openUrl(const QUrl &url, std::function<void()> failedLater = {}) = 0;
     // Starts a program from a command line, split like a shell would but never run through one.
     virtual bool startDetached(const QString &commandLine) = 0;
 };
@@ -19,7 +22,8 @@ Launcher &launcher();
 void installLauncher(Launcher *launcher);
 
 // Opens a page of the suite's manual ("index.html" and its siblings, compiled in under :/help/), optionally at an
-// anchor ("notes.html#network").
-bool openHelp(const QString &page = QStringLiteral("index.html"));
+// anchor ("notes.html#network"). When no browser opens it, now or a moment later, `failed` gets the page's path.
+bool openHelp(const QString &page = QStringLiteral("index.html"),
+              const std::function<void(const QString &path)> &failed = {});
 
 } // namespace platform

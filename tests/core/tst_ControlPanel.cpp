@@ -384,6 +384,12 @@ private Q_SLOTS:
         const QString page = env.launcher.m_urls[0].toLocalFile();
         QVERIFY(page.endsWith(u"/control.html"_s));
         QVERIFY(QFile(page).size() > 0); // the manual was put where a browser can read it
+        // Without a browser the user learns where the manual is.
+        env.launcher.m_urlsOpen = false;
+        env.messages.expect(platform::MsgAnswer::Ok);
+        panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
+        QTRY_COMPARE(env.messages.shown().constLast().title, u"Help"_s);
+        QVERIFY(env.messages.shown().constLast().text.endsWith(page));
 
         panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
         QCOMPARE(host.calls, QStringList{u"openNetUsers"_s});

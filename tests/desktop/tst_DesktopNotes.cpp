@@ -410,6 +410,25 @@ private Q_SLOTS:
         desktop.key(u"Return"_s);
         QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000));
     }
+    // Help on a computer where nothing opens web pages names the manual's file instead of doing nothing.
+    void helpWithoutBrowserSaysWhereTheManualIs()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.writeData(u"notes.dat"_s, {});
+        desktop.startSuite({u"PATH="_s + desktop.runtimeDir(), u"BROWSER="_s});
+        const QList<QRect> icons = desktop.waitTrayIcons(1);
+        QVERIFY(desktop.waitWindow(u"^Container$"_s));
+        desktop.click(icons.value(0).center(), 3);
+        Desktop::pause(500);
+        desktop.key(u"h"_s);
+        QVERIFY2(desktop.waitWindow(u"^Help$"_s, 5000), "Help said nothing");
+        QVERIFY(QFile::exists(desktop.runtimeDir() + u"/../cache/Tarnibe/help/notes.html"_s));
+    }
 };
 
 } // namespace

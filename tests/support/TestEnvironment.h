@@ -95,9 +95,11 @@ public:
 
 class FakeLauncher : public platform::Launcher {
 public:
-    bool openUrl(const QUrl &url) override
+    bool openUrl(const QUrl &url, std::function<void()> failedLater) override
     {
         m_urls.append(url);
+        if (!m_urlsOpen && failedLater)
+            failedLater();
         return true;
     }
     bool startDetached(const QString &commandLine) override
@@ -107,6 +109,8 @@ public:
     }
     QList<QUrl> m_urls;
     QStringList m_commands;
+    // False: the opener starts but finds nothing to open a document with, as on a system without a browser.
+    bool m_urlsOpen = true;
     // False: every program fails to start, as a missing one would.
     bool m_programsStart = true;
 };
