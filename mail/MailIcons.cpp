@@ -44,7 +44,35 @@ QPixmap moon(int frame, int size)
     return pixmap;
 }
 
+// The envelope with a red disc and a white "!" in its lower right corner.
+QPixmap failed(int size)
+{
+    QPixmap pixmap = MailIdleIcon().pixmap(size, size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal r = size * 0.24;
+    const QRectF disc(size - 2 * r - 1, size - 2 * r - 1, 2 * r, 2 * r);
+    painter.setPen(QPen(QColor(0x7a, 0x10, 0x10), size / 32.0));
+    painter.setBrush(QColor(0xd9, 0x30, 0x25));
+    painter.drawEllipse(disc);
+    painter.setPen(QPen(Qt::white, qMax(1.0, r / 3), Qt::SolidLine, Qt::RoundCap));
+    const qreal x = disc.center().x();
+    painter.drawLine(QPointF(x, disc.top() + r * 0.45), QPointF(x, disc.center().y() + r * 0.2));
+    painter.drawPoint(QPointF(x, disc.bottom() - r * 0.45));
+    return pixmap;
+}
+
 } // namespace
+
+QIcon MailFailedIcon()
+{
+    static QIcon icon;
+    if (icon.isNull()) {
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icon.addPixmap(failed(size));
+    }
+    return icon;
+}
 
 QIcon MoonFrame(int frame)
 {

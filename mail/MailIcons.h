@@ -6,5 +6,7 @@
 // that turns in the tray while a check runs (frame 0-7), and the four of the progress window's animation (0-3).
 QIcon MailIdleIcon();
 QIcon MailNewIcon();
+// The envelope with a red mark: the last check failed.
+QIcon MailFailedIcon();
 QIcon MoonFrame(int frame);
 QPixmap CheckingFrame(int frame);

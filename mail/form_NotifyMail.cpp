@@ -60,6 +60,12 @@ QString mailProgramCommand(const QString &emailPath)
     return {};
 }
 
+// A stored choice of dial-up counts only where a dialer exists; the file keeps it for a system that has one.
+bool DialupInUse(const SettingsRecord &s)
+{
+    return s.UseRas && platform::dialer().available();
+}
+
 } // namespace
 
 form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
@@ -141,8 +147,12 @@ void form_NotifyMail::Form_Load()
 void form_NotifyMail::setTrayImage(int image)
 {
     m_trayImage = image;
-    const QIcon icon = image == Idle ? MailIdleIcon() : image == NewMail ? MailNewIcon() : MoonFrame(image - FirstMoon);
-    ModifyTrayIcon(this, icon, platform::trayHost().activatesOnce() ? SingleClickTip : Tip);
+    const QIcon idle = m_lastFailure.isEmpty() ? MailIdleIcon() : MailFailedIcon();
+    const QIcon icon = image == Idle ? idle : image == NewMail ? MailNewIcon() : MoonFrame(image - FirstMoon);
+    QString tip = platform::trayHost().activatesOnce() ? SingleClickTip : Tip;
+    if (!m_lastFailure.isEmpty())
+        tip += u'\n' + m_lastFailure;
+    ModifyTrayIcon(this, icon, tip);
 }
 
 void form_NotifyMail::trayHostChanged()
@@ -263,7 +273,7 @@ void form_NotifyMail::timer_CheckMail_Timer()
     // A check still running (it waits with the event loop turning) is not started twice.
     if (m_checking)
         return;
-    if (s.UseRas && !platform::dialer().RasIsConnected())
+    if (DialupInUse(s) && !platform::dialer().RasIsConnected())
         dialup.RasConnectAndCheckMail(true);
     else
         CheckMail();
@@ -281,7 +291,7 @@ void form_NotifyMail::CheckNow()
                               QStringLiteral("Mailbox"), platform::MsgIcon::Information);
         return;
     }
-    if (Settings().UseRas && !platform::dialer().RasIsConnected()) {
+    if (DialupInUse(Settings()) && !platform::dialer().RasIsConnected()) {
         dialup.RasConnectAndCheckMail(false);
         return;
     }
@@ -323,6 +333,7 @@ void form_NotifyMail::CheckMail()
     QString notice;
     bool newMail = false;
     int total = 0;
+    QString failure;
     for (int i = 0; i < accounts && !m_stopRequested; ++i) {
         const QString server = s.POPServer[size_t(i)];
         // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
@@ -366,6 +377,13 @@ void form_NotifyMail::CheckMail()
                 m_checkingWindow->addLine(QStringLiteral("- Success"));
         } else {
             MailAllOk = false;
+            // Said where the user looks, the tray, until a check succeeds: a scheduled check has no window.
+            LogError(QStringLiteral("err_Notify_CheckMail "), FreePOP1.PopStatus, FreePOP1.PopLastError,
+                     u'(' + server + u')');
+            if (failure.isEmpty())
+                failure = QStringLiteral("Last check failed ") +
+                          platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") +
+                          FreePOP1.PopLastError + QStringLiteral(" (") + server + u')';
             if (checkingVisible())
                 m_checkingWindow->addLine(QStringLiteral("- Error: ") + FreePOP1.PopLastError);
         }
@@ -393,8 +411,10 @@ void form_NotifyMail::CheckMail()
         centreOnScreen(this);
     }
     timer_SpinMoon.stop();
+    if (!m_stopRequested)
+        m_lastFailure = failure;
     setTrayImage(Idle);
-    if (s.UseRas && AutodialFlags().RasDialedByCheck)
+    if (DialupInUse(s) && AutodialFlags().RasDialedByCheck)
         platform::dialer().RasHangUp();
     AutodialFlags().RasDialedByCheck = false;
     timer_DisableAutoDial.start();

@@ -52,6 +52,8 @@ public:
     bool isChecking() const { return m_checking; }
     // The icon the tray shows now: 0 idle, 1 new mail, 2.. a frame of the moon.
     int trayImage() const { return m_trayImage; }
+    // The tip's line about the last check when it failed; empty after a check that succeeded.
+    QString lastFailure() const { return m_lastFailure; }
 
     QPlainTextEdit *text_Display;
     QLabel *label_Email;
@@ -82,6 +84,7 @@ private:
     int m_minuteCounter = 0;
     int m_spinFrame = 0;
     int m_trayImage = 0;
+    QString m_lastFailure;
     bool m_checking = false;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;

@@ -124,8 +124,11 @@ void form_Properties::buildWindow()
     limitRow->addWidget(forwardLabel);
     limitRow->addStretch();
     modemLayout->addLayout(limitRow, 5, 0, 1, 4);
-    m_rasControls = {combo_RasConnections, text_RasUserName, text_RasPassword, loginLabel, passwordLabel,
-                     check_LimitRas,       combo_FirstHour,  combo_LastHour,   andLabel,   forwardLabel};
+    label_NoDialup = named(new QLabel(QStringLiteral("No dial-up connections on this computer")), "label_NoDialup");
+    label_NoDialup->hide();
+    modemLayout->addWidget(label_NoDialup, 6, 0, 1, 4);
+    // The quiet hours hold for every scheduled check, dialled or not: they stay editable on their own.
+    m_rasControls = {combo_RasConnections, text_RasUserName, text_RasPassword, loginLabel, passwordLabel};
     frame_Modem->hide();
 
     auto *layout = new QVBoxLayout(this);
@@ -178,9 +181,12 @@ void form_Properties::Form_Load()
     fillServers(0);
     text_EmailPath->setText(s.EmailPath);
     combo_CheckTime->setCurrentText(s.CheckTime);
+    platform::Dialer &dialer = platform::dialer();
+    // Where nothing can dial, the choice is shown as it is stored but cannot be made, and says why.
+    option_RAS[1]->setEnabled(dialer.available());
+    label_NoDialup->setVisible(!dialer.available());
     option_RAS[s.UseRas ? 1 : 0]->setChecked(true);
     option_RAS_Click(s.UseRas ? 1 : 0);
-    platform::Dialer &dialer = platform::dialer();
     combo_RasConnections->clear();
     for (int i = 0; i < dialer.RasEntryCount(); ++i)
         combo_RasConnections->addItem(dialer.RasEntryAt(i));
@@ -296,8 +302,9 @@ void form_Properties::c_More_Click()
 
 void form_Properties::option_RAS_Click(int Index)
 {
+    const bool dialer = platform::dialer().available();
     for (QWidget *control : std::as_const(m_rasControls))
-        control->setEnabled(Index == 1);
+        control->setEnabled(Index == 1 && dialer);
 }
 
 void form_Properties::combo_RasConnections_Click()

@@ -47,6 +47,7 @@ public:
     QGroupBox *frame_Modem;
     QRadioButton *option_RAS[2];
     QComboBox *combo_RasConnections;
+    QLabel *label_NoDialup;
     QLineEdit *text_RasUserName;
     QLineEdit *text_RasPassword;
     QCheckBox *check_LimitRas;

@@ -17,24 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class FakeDialer : public platform::Dialer {
-public:
-    bool RasIsConnected() const override { return connected; }
-    void RasDial() override { dialled << RasEntryName() + u'|' + RasLoginName + u'|' + RasLoginPassword; }
-    void RasHangUp() override
-    {
-        ++hangUps;
-        connected = false;
-    }
-    int RasEntryCount() const override { return 1; }
-    QString RasEntryAt(int) const override { return u"Provider"_s; }
-    bool available() const override { return true; }
-
-    bool connected = false;
-    QStringList dialled;
-    int hangUps = 0;
-};
-
 struct Link {
     ~Link() { platform::installDialer(nullptr); }
     FakeDialer dialer;

@@ -4,6 +4,7 @@
 #include "core/AutodialFlags.h"
 #include "core/Password.h"
 #include "core/Settings.h"
+#include "mail/MailIcons.h"
 #include "mail/form_Checking.h"
 #include "mail/form_NotifyMail.h"
 
@@ -213,6 +214,53 @@ private Q_SLOTS:
         mail.check();
         QVERIFY(mail.notify.MailAllOk);
         QVERIFY(!env.logLines().join(u'\n').contains(u"mailserver"_s));
+    }
+
+    // A failed check shows where the user looks, in the tray's tip and icon, until a check succeeds.
+    void aFailedCheckShowsInTheTray()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.accounts({u"anna"_s});
+        const QString server = Settings().POPServer[0];
+        const TrayOwner *owner = &mail.notify;
+        const auto tip = [&] { return env.tray.tips().value(0); };
+        QCOMPARE(tip(), u"Email check (doubleclick to check)"_s);
+
+        Settings().PassWord[0] = u"Wr0ng-Pa55"_s;
+        env.clock.set(QDateTime({2026, 12, 6}, {14, 5, 30}));
+        mail.check();
+        QVERIFY2(tip().startsWith(u"Email check (doubleclick to check)\nLast check failed 14:05: "_s),
+                 qPrintable(tip()));
+        QVERIFY(tip().endsWith(u" ("_s + server + u")"_s));
+        QCOMPARE(env.tray.icon(owner).cacheKey(), MailFailedIcon().cacheKey());
+        QVERIFY(env.logLines().join(u'\n').contains(u"err_Notify_CheckMail "_s));
+
+        Settings().PassWord[0] = u"secret"_s;
+        mail.check();
+        QCOMPARE(tip(), u"Email check (doubleclick to check)"_s);
+        QVERIFY(env.tray.icon(owner).cacheKey() != MailFailedIcon().cacheKey());
+    }
+
+    // A settings file that chose dial-up, on a system that cannot dial: the scheduled checks still run.
+    void storedDialupWithoutDialerStillChecks()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.server.deliver(u"anna"_s, message("bob@example.org", "Hi"));
+        mail.accounts({u"anna"_s});
+        Settings().UseRas = true;
+        Settings().CheckTime = u"1"_s;
+        const QString login = u"Login: user=<anna>"_s;
+        const qsizetype logins = mail.server.log().count(login);
+        mail.notify.timer_CheckMail_Timer(); // the minute is up
+        QTRY_COMPARE(mail.server.log().count(login), logins + 1);
+        QVERIFY(mail.notify.isVisible());
+        QVERIFY(Settings().UseRas);
     }
 
     void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()

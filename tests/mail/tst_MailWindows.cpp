@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -139,6 +140,8 @@ private Q_SLOTS:
     void limitsOkAndTheModemPart()
     {
         TestEnvironment env;
+        FakeDialer dialer;
+        platform::installDialer(&dialer);
         WriteToRegistry();
         accounts(10);
         form_Properties dialog;
@@ -176,6 +179,31 @@ private Q_SLOTS:
         QCOMPARE(stored(u"RasTime1"_s), u"23"_s);
         QVERIFY(env.logLines().constLast().startsWith(u"\"err_Prop_c_Ok_Click 13"_s));
         QCOMPARE(Settings().NbrofAccounts, 2);
+        platform::installDialer(nullptr);
+    }
+
+    // Nothing here can dial: the stored choice is shown but cannot be made and says why, the quiet hours are
+    // still set, and Ok keeps the stored choice for a system that can dial.
+    void withoutDialerTheModemChoiceSaysWhy()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        accounts(1);
+        Settings().UseRas = true;
+        form_Properties dialog;
+        dialog.Form_Load();
+        dialog.c_More->click();
+        QVERIFY(!dialog.option_RAS[1]->isEnabled());
+        QVERIFY(dialog.label_NoDialup->isVisibleTo(&dialog));
+        QCOMPARE(dialog.label_NoDialup->text(), u"No dial-up connections on this computer"_s);
+        QVERIFY(!dialog.combo_RasConnections->isEnabled());
+        QVERIFY(dialog.check_LimitRas->isEnabled() && dialog.combo_FirstHour->isEnabled());
+        dialog.check_LimitRas->setChecked(true);
+        dialog.combo_FirstHour->setCurrentText(u"22"_s);
+        dialog.c_Ok->click();
+        QCOMPARE(stored(u"UseRas"_s), u"True"_s);
+        QCOMPARE(stored(u"RasTime1"_s), u"22"_s);
+        QCOMPARE(stored(u"RasCheckLimited"_s), u"1"_s);
     }
 
     void theTrayAndTheNotice()

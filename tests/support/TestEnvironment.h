@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/Dialer.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Secrets.h"
@@ -55,6 +56,11 @@ public:
     bool available() const override { return m_available; }
 
     QStringList tips() const;
+    QIcon icon(const void *owner) const
+    {
+        const auto it = m_icons.find(owner);
+        return it == m_icons.end() ? QIcon() : it->second.icon;
+    }
     // Delivers a mouse message to the owner, as a click on its icon would.
     void click(const void *owner, int message);
     bool m_available = true;
@@ -91,6 +97,25 @@ public:
         bool noStop;
     };
     QList<Play> m_played;
+};
+
+// A dialer with one entry, "Provider", that records its dials; connected when the test says so.
+class FakeDialer : public platform::Dialer {
+public:
+    bool RasIsConnected() const override { return connected; }
+    void RasDial() override { dialled << RasEntryName() + u'|' + RasLoginName + u'|' + RasLoginPassword; }
+    void RasHangUp() override
+    {
+        ++hangUps;
+        connected = false;
+    }
+    int RasEntryCount() const override { return 1; }
+    QString RasEntryAt(int) const override { return QStringLiteral("Provider"); }
+    bool available() const override { return true; }
+
+    bool connected = false;
+    QStringList dialled;
+    int hangUps = 0;
 };
 
 class FakeLauncher : public platform::Launcher {
