@@ -3,72 +3,112 @@
 #include "platform/MessageBox.h"
 #include "platform/SocketErrors.h"
 
+#include <QTcpSocket>
+#include <QTimer>
+
 namespace {
 const QString TitleFailed = QStringLiteral("Could not send the note");
 } // namespace
 
-NoteSender::NoteSender(QObject *parent) : QObject(parent)
+struct NoteSender::Send {
+    QTcpSocket socket;
+    QTimer connectTimer;
+    Builder build;
+    qint64 unwritten = 0;
+    bool sending = true;
+};
+
+NoteSender::NoteSender(QObject *parent) : QObject(parent) {}
+
+NoteSender::~NoteSender()
 {
-    m_connectTimer.setSingleShot(true);
-    connect(&m_connectTimer, &QTimer::timeout, this,
-            [this] { tcpClient_Error(QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out")); });
-    connect(&tcpClient, &QTcpSocket::connected, this, &NoteSender::tcpClient_Connect);
-    connect(&tcpClient, &QTcpSocket::readyRead, this, &NoteSender::tcpClient_DataArrival);
-    connect(&tcpClient, &QTcpSocket::bytesWritten, this, &NoteSender::bytesWritten);
-    connect(&tcpClient, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) { tcpClient_Error(error, tcpClient.errorString()); });
+    for (Send *send : m_sends + m_dropped) {
+        send->socket.disconnect();
+        send->socket.abort();
+        delete send;
+    }
+}
+
+int NoteSender::sending() const
+{
+    return int(std::count_if(m_sends.begin(), m_sends.end(), [](const Send *send) { return send->sending; }));
 }
 
 void NoteSender::send(const QString &host, const Builder &build)
 {
-    if (!isClosed())
-        Close();
-    m_build = build;
-    m_unwritten = 0;
-    m_sending = true;
-    m_connectTimer.start(connectTimeoutMs);
-    tcpClient.connectToHost(host, remotePort);
+    Close();
+    auto *send = new Send;
+    send->build = build;
+    m_sends.append(send);
+    send->connectTimer.setSingleShot(true);
+    connect(&send->connectTimer, &QTimer::timeout, this, [this, send] {
+        tcpClient_Error(send, QAbstractSocket::SocketTimeoutError, QStringLiteral("Connection timed out"));
+    });
+    connect(&send->socket, &QTcpSocket::connected, this, [this, send] { tcpClient_Connect(send); });
+    // Whatever the recipient says back is not for us.
+    connect(&send->socket, &QTcpSocket::readyRead, this, [send] { send->socket.readAll(); });
+    connect(&send->socket, &QTcpSocket::bytesWritten, this, [this, send](qint64 bytes) { bytesWritten(send, bytes); });
+    connect(&send->socket, &QTcpSocket::errorOccurred, this, [this, send](QAbstractSocket::SocketError error) {
+        tcpClient_Error(send, error, send->socket.errorString());
+    });
+    send->connectTimer.start(connectTimeoutMs);
+    send->socket.connectToHost(host, remotePort);
 }
 
 void NoteSender::Close()
 {
-    m_connectTimer.stop();
-    m_sending = false;
-    tcpClient.abort();
+    const QList<Send *> sends = m_sends;
+    for (Send *send : sends) {
+        if (!send->sending)
+            drop(send);
+    }
 }
 
-void NoteSender::tcpClient_Connect()
+void NoteSender::drop(Send *send)
 {
-    m_connectTimer.stop();
-    const QByteArray bytes = encodeNoteMessage(m_build());
-    m_unwritten = bytes.size();
-    tcpClient.write(bytes);
-}
-
-void NoteSender::bytesWritten(qint64 bytes)
-{
-    if (!m_sending)
+    if (!m_sends.removeOne(send))
         return;
-    m_unwritten -= bytes;
-    if (m_unwritten > 0)
+    send->connectTimer.stop();
+    send->socket.disconnect(this);
+    send->socket.abort();
+    // Later: this may run inside one of the socket's own signals.
+    m_dropped.append(send);
+    QTimer::singleShot(0, this, [this, send] {
+        if (m_dropped.removeOne(send))
+            delete send;
+    });
+}
+
+void NoteSender::tcpClient_Connect(Send *send)
+{
+    send->connectTimer.stop();
+    const QByteArray bytes = encodeNoteMessage(send->build());
+    send->unwritten = bytes.size();
+    send->socket.write(bytes);
+}
+
+void NoteSender::bytesWritten(Send *send, qint64 bytes)
+{
+    if (!send->sending)
+        return;
+    send->unwritten -= bytes;
+    if (send->unwritten > 0)
         return;
     // Delivered: whatever the connection does from here on (the receiver closes it) is no failure.
-    m_sending = false;
+    send->sending = false;
     platform::showMessage(QStringLiteral("Your note was sent correctly !"), QStringLiteral("Note sent"),
                           platform::MsgIcon::Information);
     Q_EMIT finished(true);
 }
 
-void NoteSender::tcpClient_DataArrival()
+void NoteSender::tcpClient_Error(Send *send, QAbstractSocket::SocketError error, const QString &description)
 {
-    tcpClient.readAll();
-}
-
-void NoteSender::tcpClient_Error(QAbstractSocket::SocketError error, const QString &description)
-{
-    if (!m_sending)
+    if (!send->sending) {
+        drop(send);
         return;
-    Close();
+    }
+    send->sending = false;
+    drop(send);
     platform::showMessage(errorText(error, description), TitleFailed, platform::MsgIcon::Information);
     Q_EMIT finished(false);
 }

@@ -2,23 +2,31 @@
 
 #include "netnotes/NoteMessage.h"
 
-#include <QTcpSocket>
-#include <QTimer>
+#include <QAbstractSocket>
+#include <QList>
+#include <QObject>
 #include <functional>
 
+class QTcpSocket;
+class QTimer;
+
 // The note sender (tcpClient): connects to the recipient, builds the message once connected, writes it, and says
-// "Note sent" once every byte is on the connection. The connection then stays open until the next send.
+// "Note sent" once every byte is on the connection. The connection then stays open until the next send. Each note
+// goes on a connection of its own, so a second send, or anything that closes the sender, never cuts one short.
 class NoteSender : public QObject {
     Q_OBJECT
 public:
     explicit NoteSender(QObject *parent = nullptr);
+    ~NoteSender() override;
 
     // Builds the message at the moment the connection is made.
     using Builder = std::function<NoteMessage()>;
     void send(const QString &host, const Builder &build);
-    // Closes the connection, if any.
+    // Closes the connections of notes already delivered; notes still on their way go on.
     void Close();
-    bool isClosed() const { return tcpClient.state() == QAbstractSocket::UnconnectedState; }
+    bool isClosed() const { return m_sends.isEmpty(); }
+    // Notes connected to or being written now.
+    int sending() const;
 
     quint16 remotePort = 1001;
     int connectTimeoutMs = 30'000;
@@ -31,14 +39,12 @@ Q_SIGNALS:
     void finished(bool sent);
 
 private:
-    void tcpClient_Connect();
-    void tcpClient_DataArrival();
-    void tcpClient_Error(QAbstractSocket::SocketError error, const QString &description);
-    void bytesWritten(qint64 bytes);
+    struct Send;
+    void tcpClient_Connect(Send *send);
+    void bytesWritten(Send *send, qint64 bytes);
+    void tcpClient_Error(Send *send, QAbstractSocket::SocketError error, const QString &description);
+    void drop(Send *send);
 
-    QTcpSocket tcpClient;
-    QTimer m_connectTimer;
-    Builder m_build;
-    qint64 m_unwritten = 0;
-    bool m_sending = false;
+    QList<Send *> m_sends;
+    QList<Send *> m_dropped;
 };

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDirIterator>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -266,6 +267,51 @@ private Q_SLOTS:
         QTRY_COMPARE(listener.spy.size(), 1);
         QTest::qWait(100);
         QCOMPARE(env.messages.shown().size(), 2);
+    }
+
+    // A note on its way is never cut short: not by what closes the sender (a clock sync, a click on an alarm icon,
+    // a deletion), nor by a second note sent meanwhile. Each ends in its box.
+    void aNoteOnItsWayIsNeverCutShort()
+    {
+        TestEnvironment env;
+        NoteSender sender;
+        QSignalSpy finished(&sender, &NoteSender::finished);
+        // A recipient that takes the connection and reads nothing for now, behind a small receive window.
+        QTcpServer slow;
+        QVERIFY(slow.listen(QHostAddress::LocalHost, 0));
+        const int window = 4096;
+        QCOMPARE(::setsockopt(int(slow.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &window, sizeof window), 0);
+        QPointer<QTcpSocket> peer;
+        connect(&slow, &QTcpServer::newConnection, this, [&] {
+            peer = slow.nextPendingConnection();
+            peer->setReadBufferSize(1);
+        });
+        const NoteMessage big = sample(QString(16 * 1024 * 1024, u'x'));
+        const QByteArray expected = encodeNoteMessage(big);
+        sender.remotePort = slow.serverPort();
+        env.messages.expect(platform::MsgAnswer::Ok);
+        env.messages.expect(platform::MsgAnswer::Ok);
+        sender.send(u"127.0.0.1"_s, [&big] { return big; });
+        QTRY_VERIFY(peer);
+        QTest::qWait(200);
+        QCOMPARE(sender.sending(), 1);
+        for (int action = 0; action < 3; ++action)
+            sender.Close();
+
+        Listener listener;
+        sender.remotePort = listener.receiver.port();
+        sender.send(u"localhost"_s, [] { return sample(u"second"_s); });
+        QTRY_COMPARE(listener.spy.size(), 1);
+
+        // The slow recipient reads at last: the first note arrives whole, and both say they were sent.
+        QByteArray got;
+        peer->setReadBufferSize(0);
+        QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll()).size() >= expected.size(), 10000);
+        QCOMPARE(got, expected);
+        QTRY_COMPARE(finished.size(), 2);
+        QVERIFY(finished.at(0).at(0).toBool() && finished.at(1).at(0).toBool());
+        QCOMPARE(env.messages.shown().size(), 2);
+        QCOMPARE(env.messages.shown().constLast().text, u"Your note was sent correctly !"_s);
     }
 
     void aPortThatCannotBeHadIsExplainedOnce()
