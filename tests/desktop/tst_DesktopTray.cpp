@@ -220,6 +220,45 @@ private Q_SLOTS:
                  "the menu's Check email now ! started no check");
     }
 
+    // A scheduled check that fails says so on the tray, where the user looks: the item's tip names the failure.
+    void aFailedCheckShowsOnTheTray()
+    {
+        if (!DovecotServer::installed())
+            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
+        QTemporaryDir certificates;
+        DovecotServer dovecot(false, certificates.path());
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        Tray tray(desktop);
+        QVERIFY2(tray.startWatcher(), "the watcher did not come up");
+        desktop.writeSettings({{u"StartNotes"_s, u"0"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"1"_s},
+                               {u"NbrofAccounts"_s, u"1"_s},
+                               {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
+                               {u"UserName"_s, u"ann"_s},
+                               {u"PassWord"_s, EncodeStoredPassword(u"not-the-password"_s).value_or(QString())},
+                               {u"CheckTime"_s, u"1"_s}});
+        desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=1000"_s});
+        const QList<Item> items = tray.waitItems(1);
+        QCOMPARE(items.size(), 1);
+        QString tip;
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         tip = tray.itemProperty(items[0], u"ToolTip"_s);
+                         return tip.contains(u"Last check failed"_s);
+                     },
+                     15000),
+                 qPrintable(tip));
+        QVERIFY(tip.contains(u"127.0.0.1:"_s + QString::number(dovecot.plainPort)));
+        QVERIFY(QString::fromUtf8(desktop.readData(u"error.log"_s)).contains(u"err_Notify_CheckMail "_s));
+    }
+
     // A panel that comes after the suite (a login where the suite starts first) takes the icons over from the
     // classic tray, and hands them back when it goes.
     void lateTrayTakesTheIconsOver()
