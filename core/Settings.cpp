@@ -10,6 +10,7 @@
 #include "platform/Secrets.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSysInfo>
 #include <algorithm>
 #include <climits>
@@ -313,6 +314,9 @@ struct KeyringState {
     // Set by the first failure of a reading or writing pass: a locked or hung keyring is asked once per pass, not
     // once per password, so that the suite waits for it at most once.
     bool failedThisPass = false;
+    // Passwords of accounts in use that the keyring held but did not give (locked, slow, not up yet at login):
+    // asked for again before the check that needs them.
+    QSet<QString> unread;
 };
 
 KeyringState &keyring()
@@ -383,9 +387,15 @@ void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
         return !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
     };
     if (std::none_of(passwordFields.begin(), passwordFields.end(),
-                     [&](const Field &f) { return inFile(f) || accountInUse(s, f); }) ||
-        !keyringInUse())
+                     [&](const Field &f) { return inFile(f) || accountInUse(s, f); }))
         return;
+    if (!keyringInUse()) {
+        // Perhaps only not up yet: what the file does not hold may be in the keyring, asked for at the check.
+        for (const Field &f : passwordFields)
+            if (!inFile(f) && accountInUse(s, f))
+                state.unread.insert(f.key);
+        return;
+    }
     platform::SecretStore &store = platform::secretStore();
     bool moved = false;
     for (const Field &f : passwordFields) {
@@ -401,6 +411,8 @@ void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
             if (askKeyring(f.key, [&](QString &reason) { return (secret = store.read(f.key, &reason)).has_value(); })) {
                 password = *secret;
                 state.known.insert(f.key, *secret);
+            } else {
+                state.unread.insert(f.key);
             }
         }
     }
@@ -412,6 +424,9 @@ void loadPasswordsFromKeyring(const std::vector<Field> &passwordFields)
 std::optional<QString> storePassword(const Field &f, const QString &password)
 {
     KeyringState &state = keyring();
+    // One the user typed is known, whatever the keyring holds.
+    if (!password.isEmpty())
+        state.unread.remove(f.key);
     const auto known = state.known.constFind(f.key);
     if (known != state.known.cend() ? *known == password : password.isEmpty())
         return QString();
@@ -441,6 +456,30 @@ platform::IniStore &SettingsStore()
     if (!store)
         store = std::make_unique<platform::IniStore>(platform::settingsFile());
     return *store;
+}
+
+std::optional<QString> PasswordForCheck(int account)
+{
+    S &s = record();
+    const Field &f = field(u"PassWord" + accountSuffix(account));
+    QString &password = passwordOf(s, f);
+    KeyringState &state = keyring();
+    if (!state.unread.contains(f.key))
+        return password;
+    if (!state.inUse)
+        state.probed = false; // it may have come up since the start
+    if (!keyringInUse())
+        return std::nullopt;
+    state.failedThisPass = false;
+    std::optional<QString> secret;
+    if (!askKeyring(f.key, [&](QString &reason) {
+            return (secret = platform::secretStore().read(f.key, &reason)).has_value();
+        }))
+        return std::nullopt;
+    password = *secret;
+    state.known.insert(f.key, *secret);
+    state.unread.remove(f.key);
+    return password;
 }
 
 void ResetSettings()

@@ -90,6 +90,9 @@ void SetGlobalVariables();
 enum class KeyringWait { Allowed, No };
 // Writes Settings() to the store, the running time included.
 void WriteGlobalVariables(KeyringWait wait = KeyringWait::Allowed);
+// A mail account's password for a check. One the keyring did not give at start (locked, slow, not up yet) is asked
+// for again now; nothing while it still cannot be had, and the check must then not log in without it.
+std::optional<QString> PasswordForCheck(int account);
 // Writes the first-start default of every key.
 void WriteToRegistry();
 

@@ -342,7 +342,27 @@ void form_NotifyMail::CheckMail()
         const QString tag = AccountTag(accounts, server);
         if (checkingVisible())
             m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
-        FreePOP1.PopPassword = s.PassWord[size_t(i)];
+        const auto failed = [&](int number, const QString &why) {
+            MailAllOk = false;
+            // Said where the user looks, the tray, until a check succeeds: a scheduled check has no window.
+            LogError(QStringLiteral("err_Notify_CheckMail "), number, why, u'(' + server + u')');
+            if (failure.isEmpty())
+                failure = QStringLiteral("Last check failed ") +
+                          platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") + why +
+                          QStringLiteral(" (") + server + u')';
+            if (checkingVisible())
+                m_checkingWindow->addLine(QStringLiteral("- Error: ") + why);
+        };
+        // Never a login without the password when the keyring holds one it would not give.
+        const std::optional<QString> password = PasswordForCheck(i);
+        if (!password) {
+            failed(70, QStringLiteral("The keyring did not give the password; it is asked for again at the next "
+                                      "check"));
+            if (checkingVisible())
+                m_checkingWindow->addLine(Separator);
+            continue;
+        }
+        FreePOP1.PopPassword = *password;
         FreePOP1.PopUserName = s.UserName[size_t(i)];
         FreePOP1.PopServer = server;
         FreePOP1.PopOpen();
@@ -376,16 +396,7 @@ void form_NotifyMail::CheckMail()
             if (checkingVisible())
                 m_checkingWindow->addLine(QStringLiteral("- Success"));
         } else {
-            MailAllOk = false;
-            // Said where the user looks, the tray, until a check succeeds: a scheduled check has no window.
-            LogError(QStringLiteral("err_Notify_CheckMail "), FreePOP1.PopStatus, FreePOP1.PopLastError,
-                     u'(' + server + u')');
-            if (failure.isEmpty())
-                failure = QStringLiteral("Last check failed ") +
-                          platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") +
-                          FreePOP1.PopLastError + QStringLiteral(" (") + server + u')';
-            if (checkingVisible())
-                m_checkingWindow->addLine(QStringLiteral("- Error: ") + FreePOP1.PopLastError);
+            failed(FreePOP1.PopStatus, FreePOP1.PopLastError);
         }
         QCoreApplication::processEvents();
         if (checkingVisible()) {

@@ -7,6 +7,7 @@
 #include "mail/MailIcons.h"
 #include "mail/form_Checking.h"
 #include "mail/form_NotifyMail.h"
+#include "platform/IniStore.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -261,6 +262,37 @@ private Q_SLOTS:
         QTRY_COMPARE(mail.server.log().count(login), logins + 1);
         QVERIFY(mail.notify.isVisible());
         QVERIFY(Settings().UseRas);
+    }
+
+    // A password the keyring would not give at start is asked for again at the check; until it comes, the account
+    // is not logged into with an empty password, and the tray says why.
+    void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
+    {
+        TestEnvironment env;
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.server.deliver(u"anna"_s, message("bob@example.org", "Hi"));
+        env.secrets.m_available = true;
+        env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
+        env.secrets.m_failing = true; // locked, or not answering yet
+        // The file as an earlier run left it: the password lives in the keyring only.
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"POPServer"_s,
+                                 u"127.0.0.1:"_s + QString::number(mail.server.plainPort));
+        SettingsStore().setValue(u"Settings"_s, u"UserName"_s, u"anna"_s);
+        SettingsStore().setValue(u"Settings"_s, u"PassWord"_s, QString());
+        SetGlobalVariables();
+        QCOMPARE(Settings().PassWord[0], QString());
+
+        QVERIFY(!mail.check());
+        QVERIFY2(!mail.server.log().contains(u"user=<anna>"_s), qPrintable(mail.server.log()));
+        QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
+
+        env.secrets.m_failing = false;
+        QVERIFY(mail.check());
+        QCOMPARE(mail.server.log().count(u"Login: user=<anna>"_s), 1);
+        QVERIFY(mail.notify.lastFailure().isEmpty());
     }
 
     void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()
