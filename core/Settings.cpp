@@ -99,6 +99,8 @@ std::vector<Field> makeFields()
         f.push_back({u"POPServer" + n, Kind::Text, &S::POPServer, u"- Internetaddress to mailserver" + spaced, i});
         f.push_back({u"UserName" + n, Kind::Text, &S::UserName, u"- Mailserver username" + spaced, i});
         f.push_back({u"PassWord" + n, Kind::Password, &S::PassWord, {}, i});
+        // Read, never written with the rest: the check stores it when a server teaches it.
+        f.push_back({u"Encryption" + n, Kind::Text, &S::Encryption, {}, i});
     }
     return f;
 }
@@ -145,7 +147,8 @@ const QStringList &readOrder()
               "totMissedAlarms",  "AcceptNotes",       "RasUserName",   "RasPassword",       "UseRas",
               "RasConnection",    "RasTime1",          "RasTime2",      "RasCheckLimited",   "UseCustomTimeserver",
               "CustomTimeserver", "HoursOff",          "EndByEnd"}) +
-        accountKeys({"POPserver", "UserName", "PassWord"}) + keys({"NbrofAccounts", "EmailPath", "CheckTime"});
+        accountKeys({"POPserver", "UserName", "PassWord", "Encryption"}) +
+        keys({"NbrofAccounts", "EmailPath", "CheckTime"});
     return order;
 }
 

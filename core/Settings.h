@@ -60,6 +60,10 @@ struct SettingsRecord {
     std::array<QString, MaxMailAccounts> POPServer;
     std::array<QString, MaxMailAccounts> UserName;
     std::array<QString, MaxMailAccounts> PassWord;
+    // What each account's server taught about encryption: "TLS" (it had TLS: the password never goes in clear to
+    // it), "Clear" or "NoClear" (it has none, and the user allowed or refused sending the password anyway), or
+    // nothing yet.
+    std::array<QString, MaxMailAccounts> Encryption;
     int NbrofAccounts = 1;
     QString EmailPath;
     QString CheckTime;

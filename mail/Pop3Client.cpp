@@ -197,6 +197,30 @@ bool Pop3Client::connectTo()
     return true;
 }
 
+bool Pop3Client::passwordMayGo()
+{
+    if (m_socket->isEncrypted()) {
+        PopEncryption = QStringLiteral("TLS");
+        return true;
+    }
+    if (trustLoopback && m_socket->peerAddress().isLoopback())
+        return true;
+    // A server that had TLS and now has none: someone on the way may have taken the offer out.
+    if (PopEncryption == u"TLS") {
+        fail(QStringLiteral("The server offered encryption before and now does not: the password was not sent"));
+        return false;
+    }
+    if (PopEncryption.isEmpty() && askClearText) {
+        const std::optional<PopAddress> address = ParsePopAddress(PopServer);
+        PopEncryption =
+            askClearText(address ? address->host : PopServer) ? QStringLiteral("Clear") : QStringLiteral("NoClear");
+    }
+    if (PopEncryption == u"Clear")
+        return true;
+    fail(QStringLiteral("The server offers no encryption, and the password is not sent unencrypted"));
+    return false;
+}
+
 void Pop3Client::PopOpen()
 {
     PopStatus = 0;
@@ -210,7 +234,7 @@ void Pop3Client::PopOpen()
         connect(m_socket.get(), &QSslSocket::readyRead, this, [this] { m_buffer += m_socket->readAll(); });
     }
     m_socket->abort();
-    if (!connectTo())
+    if (!connectTo() || !passwordMayGo())
         return;
     if (!command("USER " + PopUserName.toUtf8(), false) || !command("PASS " + PopPassword.toUtf8(), false))
         return;

@@ -41,11 +41,20 @@ public:
     void PopClose();
 
     int timeoutMs = 30'000;
+
+    // What this account's server taught before about encryption: "TLS", "Clear", "NoClear" or nothing. The client
+    // keeps it up to date: "TLS" after an encrypted session, the user's answer after the question.
+    QString PopEncryption;
+    // Asked before a password would go unencrypted to a server not on this computer; true sends it.
+    std::function<bool(const QString &host)> askClearText;
+    // A server on this computer is trusted with a password in clear; tests turn that off to play a remote one.
+    bool trustLoopback = true;
     // Certificates trusted besides the system's, for servers with certificates of their own.
     static void trustCertificates(const QList<QSslCertificate> &certificates);
 
 private:
     bool connectTo();
+    bool passwordMayGo();
     bool command(const QByteArray &line, bool multiLine);
     bool readStatus();
     bool readMultiLine();

@@ -11,6 +11,7 @@
 #include "mail/form_Properties.h"
 #include "platform/Clock.h"
 #include "platform/Dialer.h"
+#include "platform/IniStore.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
@@ -123,6 +124,12 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&timer_Blink, &QTimer::timeout, this, &form_NotifyMail::timer_Blink_Timer);
     connect(&timer_DisableAutoDial, &QTimer::timeout, this, &form_NotifyMail::timer_DisableAutoDial_Timer);
     dialup.CheckMail = [this] { CheckMail(); };
+    FreePOP1.askClearText = [](const QString &host) {
+        return platform::showMessage(QStringLiteral("The server ") + host +
+                                         QStringLiteral(" offers no encryption. Send your password unencrypted?"),
+                                     QStringLiteral("Email check"), platform::MsgIcon::Question,
+                                     platform::MsgButtons::YesNo, platform::MsgAnswer::No) == platform::MsgAnswer::Yes;
+    };
     dialup.CheckNow = [this] { CheckNow(); };
 }
 
@@ -363,9 +370,19 @@ void form_NotifyMail::CheckMail()
             continue;
         }
         FreePOP1.PopPassword = *password;
+        // Remembered with the server it was learnt from: another server starts afresh.
+        const QString learnt = s.Encryption[size_t(i)];
+        FreePOP1.PopEncryption = learnt.section(u' ', 1) == server ? learnt.section(u' ', 0, 0) : QString();
+        const QString before = FreePOP1.PopEncryption;
         FreePOP1.PopUserName = s.UserName[size_t(i)];
         FreePOP1.PopServer = server;
         FreePOP1.PopOpen();
+        if (FreePOP1.PopEncryption != before) {
+            const QString key = QStringLiteral("Encryption") + (i == 0 ? QString() : QString::number(i + 1));
+            Settings().Encryption[size_t(i)] = FreePOP1.PopEncryption + u' ' + server;
+            SettingsStore().setValue(QStringLiteral("Settings"), key, Settings().Encryption[size_t(i)]);
+            SettingsStore().sync();
+        }
         MailboxMemory &mailbox = mailboxes[size_t(i)];
         int count = 0;
         QStringList ids;

@@ -270,12 +270,14 @@ void form_Properties::c_DeleteAccount_Click()
         s.POPServer[size_t(j)] = s.POPServer[size_t(j + 1)];
         s.UserName[size_t(j)] = s.UserName[size_t(j + 1)];
         s.PassWord[size_t(j)] = s.PassWord[size_t(j + 1)];
+        s.Encryption[size_t(j)] = s.Encryption[size_t(j + 1)];
     }
     const int last = s.NbrofAccounts - 1;
     const QString number = QString::number(last + 1);
     s.POPServer[size_t(last)] = QStringLiteral("- Internetaddress to mailserver ") + number;
     s.UserName[size_t(last)] = QStringLiteral("- Mailserver username ") + number;
     s.PassWord[size_t(last)].clear();
+    s.Encryption[size_t(last)].clear();
     s.NbrofAccounts -= 1;
     fillServers(0);
     WriteGlobalVariables();

@@ -104,6 +104,10 @@ private Q_SLOTS:
                                     entry(u"Bob <bob@example.org>"_s, u"Note 2"_s) +
                                     entry(u"Bob <bob@example.org>"_s, u"Note 3"_s));
         QCOMPARE(mail.notify.label_Email->text(), u"3"_s);
+        // The server had TLS: the account remembers it, with the server it learnt it from.
+        QCOMPARE(Settings().Encryption[0], u"TLS "_s + Settings().POPServer[0]);
+        QCOMPARE(platform::IniStore(env.settingsPath()).value(u"Settings"_s, u"Encryption"_s),
+                 Settings().Encryption[0]);
         QCOMPARE(env.sound.m_played.constLast().fileName, u"new.wav"_s);
         QVERIFY(mail.notify.timer_Blink.isActive());
 

@@ -203,6 +203,57 @@ private Q_SLOTS:
         QVERIFY(!login.match(m_clearDovecot->log()).captured().contains(u"TLS"_s));
     }
 
+    // Played as a server elsewhere: the password goes unencrypted only to a server that never had encryption, and
+    // only after the user said yes; a server that had TLS and lost it is refused without a question.
+    void thePasswordGoesInClearOnlyWhenAllowed()
+    {
+        REQUIRE_DOVECOT();
+        Pop3Client client;
+        client.trustLoopback = false;
+        int asked = 0;
+        bool answer = false;
+        client.askClearText = [&](const QString &host) {
+            ++asked;
+            return host == u"127.0.0.1"_s && answer;
+        };
+        const QString login = u"Login: user=<bert>"_s;
+        const qsizetype logins = m_clearDovecot->log().count(login);
+        open(client, u"127.0.0.1:"_s + QString::number(m_clearDovecot->plainPort), u"bert"_s, u"bert-pw"_s);
+        QCOMPARE(asked, 1);
+        QCOMPARE(client.PopStatus, 1);
+        QCOMPARE(client.PopEncryption, u"NoClear"_s);
+        client.PopOpen(); // the answer holds
+        QCOMPARE(asked, 1);
+        QCOMPARE(client.PopStatus, 1);
+
+        client.PopEncryption.clear();
+        answer = true;
+        client.PopOpen();
+        VERIFY_OK(client);
+        QCOMPARE(asked, 2);
+        QCOMPARE(client.PopEncryption, u"Clear"_s);
+        client.PopClose();
+        QTRY_COMPARE(m_clearDovecot->log().count(login), logins + 1);
+
+        // The account's server had TLS before: its offer was taken out on the way.
+        client.PopEncryption = u"TLS"_s;
+        client.PopOpen();
+        QCOMPARE(asked, 2);
+        QCOMPARE(client.PopStatus, 1);
+        QVERIFY(client.PopLastError.contains(u"offered encryption before"_s));
+        QTest::qWait(200);
+        QCOMPARE(m_clearDovecot->log().count(login), logins + 1);
+
+        // A server with STLS teaches the account that it has TLS.
+        Pop3Client secure;
+        secure.trustLoopback = false;
+        secure.askClearText = client.askClearText;
+        open(secure, withPorts(u"127.0.0.1:{plain}"_s), u"carl"_s, u"carl-pw"_s);
+        VERIFY_OK(secure);
+        QCOMPARE(secure.PopEncryption, u"TLS"_s);
+        QCOMPARE(asked, 2);
+    }
+
     void idsFollowDeletionsAndArrivals()
     {
         REQUIRE_DOVECOT();
