@@ -426,7 +426,9 @@ void form_Tarnibe::menu_Exit_Click()
     s.EndByEnd = true;
     s.cntControlPanel += 1;
     s.totControl += 1;
-    WriteGlobalVariables();
+    // Exit never waits for the keyring (a prompt can wait for minutes): a password it does not hold yet stays
+    // encoded in the file, and the next start moves it in.
+    WriteGlobalVariables(KeyringWait::No);
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
         m_host.deleteTrayIcon(program);
     m_host.saveAllNotes();

@@ -3,6 +3,7 @@
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
 #include "core/GhostOwner.h"
+#include "core/Password.h"
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
 #include "platform/IniStore.h"
@@ -139,6 +140,25 @@ private Q_SLOTS:
         env.tray.click(static_cast<TrayOwner *>(mail), 517);
         QTRY_VERIFY(mail->popupMenu()->isVisible());
         mail->popupMenu()->hide();
+    }
+
+    // Exit asks the keyring nothing: a password it does not hold yet is kept, encoded, in the file.
+    void exitNeverWaitsForTheKeyring()
+    {
+        TestEnvironment env;
+        env.secrets.m_available = true;
+        Host host;
+        form_Tarnibe panel(host);
+        host.attach(panel);
+        panel.Form_Load();
+        Settings().POPServer[0] = u"pop.example.org"_s;
+        Settings().UserName[0] = u"ann"_s;
+        Settings().PassWord[0] = u"typed-this-session"_s;
+        const int writes = env.secrets.m_writes;
+        panel.menu_Exit_Click();
+        QCOMPARE(env.secrets.m_writes, writes);
+        QCOMPARE(platform::IniStore(env.settingsPath()).value(u"Settings"_s, u"PassWord"_s),
+                 EncodeStoredPassword(u"typed-this-session"_s));
     }
 
     void theClockWindowIsMadeWhenSyncsNeedIt()
