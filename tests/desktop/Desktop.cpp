@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include "core/Password.h"
 #include "notes/NoteFile.h"
 
 #include <QCoreApplication>
@@ -190,6 +191,21 @@ void Desktop::writeData(const QString &name, const QByteArray &bytes) const
     QFile file(dataPath(name));
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
+}
+
+void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const
+{
+    const QString others = everyProgram ? u"1"_s : u"0"_s;
+    writeSettings({{u"StartNotes"_s, others},
+                   {u"StartCalc"_s, others},
+                   {u"StartClock"_s, others},
+                   {u"StartEmail"_s, u"1"_s},
+                   {u"NbrofAccounts"_s, u"1"_s},
+                   {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(port)},
+                   {u"UserName"_s, u"ann"_s},
+                   {u"PassWord"_s, EncodeStoredPassword(password).value_or(QString())},
+                   {u"CheckTime"_s, checkTime}});
+    writeNotes(u"notes.dat"_s, {});
 }
 
 void Desktop::writeSettings(const QMap<QString, QString> &values) const

@@ -37,6 +37,9 @@ public:
     // Writes Settings keys before the start: which programs start, for one.
     void writeSettings(const QMap<QString, QString> &values) const;
     void writeData(const QString &name, const QByteArray &bytes) const;
+    // One mail account, "ann" with `password`, at a POP3 server on this computer's `port`, checked every
+    // `checkTime` minutes; only the mail program starts unless `everyProgram`. The notes file is an empty one.
+    void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const;
 
     // Starts tarnibe with the home's folders, on xcb; extra environment entries are NAME=value, or NAME= to unset.
     QProcess *startSuite(const QStringList &environment = {});

@@ -1,7 +1,6 @@
 // The new-mail notice of the real program under a window manager, against a real Dovecot on loopback.
 #include "Desktop.h"
 #include "Pop3TestServer.h"
-#include "core/Password.h"
 
 #include <QTest>
 
@@ -31,15 +30,7 @@ private Q_SLOTS:
 
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        desktop.writeSettings({{u"StartNotes"_s, u"0"_s},
-                               {u"StartCalc"_s, u"0"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"1"_s},
-                               {u"NbrofAccounts"_s, u"1"_s},
-                               {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
-                               {u"UserName"_s, u"ann"_s},
-                               {u"PassWord"_s, EncodeStoredPassword(u"secret"_s).value_or(QString())},
-                               {u"CheckTime"_s, u"1"_s}});
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
         // A scheduled check every "minute" of two seconds.
         desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=2000"_s});
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);

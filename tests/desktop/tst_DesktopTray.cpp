@@ -2,7 +2,6 @@
 // bus, the items driven and read as such a panel does, through GLib's own D-Bus client.
 #include "Desktop.h"
 #include "Pop3TestServer.h"
-#include "core/Password.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -134,16 +133,7 @@ private Q_SLOTS:
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         Tray tray(desktop);
         QVERIFY2(tray.startWatcher(), "the watcher did not come up");
-        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
-                               {u"StartCalc"_s, u"1"_s},
-                               {u"StartClock"_s, u"1"_s},
-                               {u"StartEmail"_s, u"1"_s},
-                               {u"NbrofAccounts"_s, u"1"_s},
-                               {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
-                               {u"UserName"_s, u"ann"_s},
-                               {u"PassWord"_s, EncodeStoredPassword(u"secret"_s).value_or(QString())},
-                               {u"CheckTime"_s, u"60"_s}});
-        desktop.writeNotes(u"notes.dat"_s, {});
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true);
         desktop.startSuite();
 
         const QList<Item> items = tray.waitItems(4);
@@ -235,15 +225,7 @@ private Q_SLOTS:
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         Tray tray(desktop);
         QVERIFY2(tray.startWatcher(), "the watcher did not come up");
-        desktop.writeSettings({{u"StartNotes"_s, u"0"_s},
-                               {u"StartCalc"_s, u"0"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"1"_s},
-                               {u"NbrofAccounts"_s, u"1"_s},
-                               {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
-                               {u"UserName"_s, u"ann"_s},
-                               {u"PassWord"_s, EncodeStoredPassword(u"not-the-password"_s).value_or(QString())},
-                               {u"CheckTime"_s, u"1"_s}});
+        desktop.writeMailAccount(dovecot.plainPort, u"not-the-password"_s, u"1"_s, false);
         desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=1000"_s});
         const QList<Item> items = tray.waitItems(1);
         QCOMPARE(items.size(), 1);

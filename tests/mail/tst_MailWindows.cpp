@@ -11,8 +11,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
