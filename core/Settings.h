@@ -89,14 +89,17 @@ void ResetSettings();
 bool IsFirstStart();
 // Reads every key into Settings(), then the computer name. A value that cannot be read is logged and skipped.
 void SetGlobalVariables();
-// Whether a write may wait for the keyring, which can take seconds (or a prompt). At the session's end it may not:
-// a password the keyring does not hold yet stays encoded in the file, and the next start moves it.
+// Whether a write may hand passwords to the keyring. At the session's end it may not: the call would not be
+// answered before the process ends, so a password the keyring does not hold yet stays encoded in the file, and the
+// next start moves it.
 enum class KeyringWait { Allowed, No };
-// Writes Settings() to the store, the running time included.
+// Writes Settings() to the store, the running time included. Passwords go to the keyring without waiting for it:
+// the file keeps each one, encoded, until the keyring has confirmed it.
 void WriteGlobalVariables(KeyringWait wait = KeyringWait::Allowed);
-// A mail account's password for a check. One the keyring did not give at start (locked, slow, not up yet) is asked
-// for again now; nothing while it still cannot be had, and the check must then not log in without it.
-std::optional<QString> PasswordForCheck(int account);
+// A mail account's password for a check. One the keyring has not given yet (locked, slow, not up at login) is asked
+// for now, and waited for a few seconds while events go on; nothing (and the reason in `why`) while it still cannot
+// be had, and the check must then not log in without it.
+std::optional<QString> PasswordForCheck(int account, QString *why);
 // Writes the first-start default of every key.
 void WriteToRegistry();
 

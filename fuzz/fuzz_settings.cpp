@@ -25,9 +25,9 @@ namespace {
 class NoKeyring final : public platform::SecretStore {
 public:
     bool available() override { return false; }
-    std::optional<QString> read(const QString &, QString *) override { return std::nullopt; }
-    bool write(const QString &, const QString &, QString *) override { return false; }
-    bool remove(const QString &, QString *) override { return false; }
+    void read(const QString &, platform::SecretDone) override {}
+    void write(const QString &, const QString &, platform::SecretDone) override {}
+    void remove(const QString &, platform::SecretDone) override {}
 };
 
 QString scratchRoot;

@@ -361,10 +361,10 @@ void form_NotifyMail::CheckMail()
                 m_checkingWindow->addLine(QStringLiteral("- Error: ") + why);
         };
         // Never a login without the password when the keyring holds one it would not give.
-        const std::optional<QString> password = PasswordForCheck(i);
+        QString noPassword;
+        const std::optional<QString> password = PasswordForCheck(i, &noPassword);
         if (!password) {
-            failed(70, QStringLiteral("The keyring did not give the password; it is asked for again at the next "
-                                      "check"));
+            failed(70, noPassword);
             if (checkingVisible())
                 m_checkingWindow->addLine(Separator);
             continue;

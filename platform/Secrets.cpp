@@ -3,9 +3,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
-#include <QEventLoop>
-#include <QTimer>
-#include <memory>
 #include <qt6keychain/keychain.h>
 
 namespace platform {
@@ -16,6 +13,7 @@ class KeychainStore final : public SecretStore {
 public:
     bool available() override
     {
+        // Asks only the bus daemon, which answers even while the keyring itself hangs.
         QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
         if (!bus)
             return false;
@@ -27,82 +25,53 @@ public:
         return activatable.isValid() && activatable.value().contains(QStringLiteral("org.freedesktop.secrets"));
     }
 
-    std::optional<QString> read(const QString &key, QString *error) override
+    void read(const QString &key, SecretDone done) override
     {
         auto *job = new QKeychain::ReadPasswordJob(QString::fromLatin1(SecretService));
         job->setKey(key);
-        QString text;
-        QObject::connect(job, &QKeychain::Job::finished, job, [&text, job] { text = job->textData(); });
-        const Outcome outcome = run(job);
-        if (outcome.error == QKeychain::NoError)
-            return text;
-        if (outcome.error == QKeychain::EntryNotFound)
-            return QString();
-        if (error)
-            *error = outcome.text;
-        return std::nullopt;
+        start(job, [job, done] {
+            SecretReply reply = replyOf(job);
+            if (reply.ok)
+                reply.text = job->textData();
+            done(reply);
+        });
     }
 
-    bool write(const QString &key, const QString &secret, QString *error) override
+    void write(const QString &key, const QString &secret, SecretDone done) override
     {
         auto *job = new QKeychain::WritePasswordJob(QString::fromLatin1(SecretService));
         job->setKey(key);
         job->setTextData(secret);
-        return succeeded(run(job), error);
+        start(job, [job, done] { done(replyOf(job)); });
     }
 
-    bool remove(const QString &key, QString *error) override
+    void remove(const QString &key, SecretDone done) override
     {
         auto *job = new QKeychain::DeletePasswordJob(QString::fromLatin1(SecretService));
         job->setKey(key);
-        const Outcome outcome = run(job);
-        return outcome.error == QKeychain::EntryNotFound || succeeded(outcome, error);
+        start(job, [job, done] { done(replyOf(job)); });
     }
 
 private:
-    struct Outcome {
-        QKeychain::Error error = QKeychain::OtherError;
-        QString text;
-    };
-
-    static bool succeeded(const Outcome &outcome, QString *error)
+    static void start(QKeychain::Job *job, std::function<void()> finished)
     {
-        if (outcome.error == QKeychain::NoError)
-            return true;
-        if (error)
-            *error = outcome.text;
-        return false;
-    }
-
-    // Waits for the job, but not for ever: a keyring that hangs must not freeze the suite. The job deletes itself
-    // when it ends, even after the wait gave up on it.
-    static Outcome run(QKeychain::Job *job)
-    {
-        auto outcome = std::make_shared<Outcome>();
-        outcome->text = QStringLiteral("The keyring did not answer");
-        outcome->error = QKeychain::OtherError;
-        QEventLoop loop;
-        bool done = false;
-        QObject::connect(job, &QKeychain::Job::finished, &loop, [&loop, &done, outcome, job] {
-            outcome->error = job->error();
-            outcome->text = job->errorString();
-            done = true;
-            loop.quit();
-        });
         job->setAutoDelete(true);
+        QObject::connect(job, &QKeychain::Job::finished, job, std::move(finished));
         job->start();
-        if (!done) {
-            QTimer::singleShot(timeoutMs(), &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
-        return *outcome;
     }
 
-    static int timeoutMs()
+    static SecretReply replyOf(const QKeychain::Job *job)
     {
-        bool ok = false;
-        const int ms = qEnvironmentVariableIntValue("TARNIBE_KEYRING_TIMEOUT_MS", &ok);
-        return ok && ms > 0 ? ms : 30000;
+        SecretReply reply;
+        // A missing entry is an empty one, for reading and for removing alike.
+        reply.ok = job->error() == QKeychain::NoError || job->error() == QKeychain::EntryNotFound;
+        if (!reply.ok) {
+            reply.error = job->errorString();
+            const QString why = reply.error.toLower();
+            reply.refused = job->error() == QKeychain::AccessDeniedByUser || job->error() == QKeychain::AccessDenied ||
+                            why.contains(u"dismiss") || why.contains(u"cancel");
+        }
+        return reply;
     }
 };
 

@@ -22,8 +22,11 @@ std::optional<QString> inFile(const QString &key)
 
 QString fromKeyring(const QString &key)
 {
-    QString error;
-    return platform::secretStore().read(key, &error).value_or(u"<failed: "_s + error + u'>');
+    auto reply = std::make_shared<std::optional<platform::SecretReply>>();
+    platform::secretStore().read(key, [reply](const platform::SecretReply &r) { *reply = r; });
+    if (!QTest::qWaitFor([&] { return reply->has_value(); }, 10000))
+        return u"<no answer>"_s;
+    return (*reply)->ok ? (*reply)->text : u"<failed: "_s + (*reply)->error + u'>';
 }
 
 // A fresh start of the suite on the same files: the record is read again from the settings file and the keyring.
@@ -36,16 +39,8 @@ void restart()
 // The daemon stops answering, as a hung keyring would, until the guard ends.
 class FrozenKeyring {
 public:
-    FrozenKeyring() : m_pid(qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID"))
-    {
-        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "1500");
-        ::kill(m_pid, SIGSTOP);
-    }
-    ~FrozenKeyring()
-    {
-        ::kill(m_pid, SIGCONT);
-        qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
-    }
+    FrozenKeyring() : m_pid(qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID")) { ::kill(m_pid, SIGSTOP); }
+    ~FrozenKeyring() { ::kill(m_pid, SIGCONT); }
 
 private:
     pid_t m_pid;
@@ -80,25 +75,27 @@ private Q_SLOTS:
         s.RasUserName = u"dialer"_s;
         s.RasPassword = u"modem pw"_s;
         WriteGlobalVariables();
+        // The file keeps each password until the keyring has confirmed it.
+        for (const QString &key : {u"PassWord"_s, u"PassWord10"_s, u"RasPassword"_s})
+            QTRY_COMPARE(inFile(key), std::optional<QString>(QString()));
 
         QCOMPARE(fromKeyring(u"PassWord"_s), u"Ann's s3cret ÆØÅ"_s);
         QCOMPARE(fromKeyring(u"PassWord10"_s), u"tenth"_s);
         QCOMPARE(fromKeyring(u"RasPassword"_s), u"modem pw"_s);
-        for (const QString &key : {u"PassWord"_s, u"PassWord10"_s, u"RasPassword"_s})
-            QCOMPARE(inFile(key), std::optional<QString>(QString()));
 
+        // The passwords arrive when the keyring answers, not before the start goes on.
         restart();
-        QCOMPARE(Settings().PassWord[0], u"Ann's s3cret ÆØÅ"_s);
-        QCOMPARE(Settings().PassWord[9], u"tenth"_s);
-        QCOMPARE(Settings().RasPassword, u"modem pw"_s);
+        QTRY_COMPARE(Settings().PassWord[0], u"Ann's s3cret ÆØÅ"_s);
+        QTRY_COMPARE(Settings().PassWord[9], u"tenth"_s);
+        QTRY_COMPARE(Settings().RasPassword, u"modem pw"_s);
 
         // A password cleared by the user leaves the keyring too.
         Settings().PassWord[9].clear();
         WriteGlobalVariables();
-        QCOMPARE(fromKeyring(u"PassWord10"_s), QString());
+        QTRY_COMPARE(fromKeyring(u"PassWord10"_s), QString());
         restart();
+        QTRY_COMPARE(Settings().PassWord[0], u"Ann's s3cret ÆØÅ"_s);
         QCOMPARE(Settings().PassWord[9], QString());
-        QCOMPARE(Settings().PassWord[0], u"Ann's s3cret ÆØÅ"_s);
     }
 
     void anEncodedPasswordMovesIntoTheKeyring()
@@ -114,13 +111,15 @@ private Q_SLOTS:
         }
         restart();
         QCOMPARE(Settings().PassWord[1], u"from the old file"_s);
+        QTRY_COMPARE(inFile(u"PassWord2"_s), std::optional<QString>(QString()));
         QCOMPARE(fromKeyring(u"PassWord2"_s), u"from the old file"_s);
-        QCOMPARE(inFile(u"PassWord2"_s), std::optional<QString>(QString()));
         restart();
-        QCOMPARE(Settings().PassWord[1], u"from the old file"_s);
+        QTRY_COMPARE(Settings().PassWord[1], u"from the old file"_s);
     }
 
-    void aFailedKeyringWriteKeepsThePasswordInTheFile()
+    // A keyring that answers nothing (a hung daemon, or a prompt nobody answers) costs no time and loses nothing:
+    // the file keeps every password until the keyring wakes up and confirms it.
+    void aHungKeyringCostsNoTimeAndLosesNothing()
     {
         TestEnvironment env;
         platform::installSecretStore(nullptr);
@@ -129,56 +128,46 @@ private Q_SLOTS:
         Settings().POPServer[2] = u"pop.example.org"_s;
         Settings().PassWord[2] = u"before"_s;
         WriteGlobalVariables();
-        QCOMPARE(fromKeyring(u"PassWord3"_s), u"before"_s);
+        QTRY_COMPARE(inFile(u"PassWord3"_s), std::optional<QString>(QString()));
 
         const QString password = u"Never-In-A-Log-7"_s;
+        QElapsedTimer timer;
         {
             FrozenKeyring frozen;
+            timer.start();
+            Settings().PassWord[2] = password;
+            WriteGlobalVariables();
+            QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(inFile(u"PassWord3"_s), EncodeStoredPassword(password));
+
+            // A start while it hangs goes on at once, with the password from the file.
+            timer.restart();
+            restart();
+            QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(Settings().PassWord[2], password);
+
+            // So does the session's end, and the file keeps what the keyring was not given.
+            Settings().PassWord[2] = u"at the end"_s;
+            timer.restart();
+            WriteGlobalVariables(KeyringWait::No);
+            QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+            QCOMPARE(inFile(u"PassWord3"_s), EncodeStoredPassword(u"at the end"_s));
             Settings().PassWord[2] = password;
             WriteGlobalVariables();
         }
-        QCOMPARE(inFile(u"PassWord3"_s), EncodeStoredPassword(password));
-        QVERIFY(env.logLines().constLast().startsWith(u"err_Bas_Keyring PassWord3"_s) ||
-                env.logLines().constLast().contains(u"err_Bas_Keyring PassWord3"_s));
-
-        // At the next start the keyring answers again: the password moves in and leaves the file.
-        restart();
-        QCOMPARE(Settings().PassWord[2], password);
+        // Woken up, the keyring takes the password and only then does the file let it go.
+        QTRY_COMPARE_WITH_TIMEOUT(inFile(u"PassWord3"_s), std::optional<QString>(QString()), 20000);
         QCOMPARE(fromKeyring(u"PassWord3"_s), password);
-        QCOMPARE(inFile(u"PassWord3"_s), std::optional<QString>(QString()));
-
-        // A start that finds the keyring hung moves nothing and loses nothing.
-        {
-            platform::IniStore file(platform::settingsFile());
-            file.setValue(u"Settings"_s, u"PassWord3"_s, *EncodeStoredPassword(u"second"_s));
-            QVERIFY(file.sync());
-        }
-        {
-            FrozenKeyring frozen;
-            restart();
-        }
-        QCOMPARE(Settings().PassWord[2], u"second"_s);
-        QCOMPARE(inFile(u"PassWord3"_s), EncodeStoredPassword(u"second"_s));
-
-        // At the session's end nothing waits for the keyring: a hung one costs no time, and the file keeps the
-        // password for the next start.
-        {
-            FrozenKeyring frozen;
-            Settings().PassWord[2] = u"at the end"_s;
-            QElapsedTimer timer;
-            timer.start();
-            WriteGlobalVariables(KeyringWait::No);
-            QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
-        }
-        QCOMPARE(inFile(u"PassWord3"_s), EncodeStoredPassword(u"at the end"_s));
+        restart();
+        QTRY_COMPARE(Settings().PassWord[2], password);
 
         QFile log(env.logPath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray text = log.readAll();
-        QVERIFY(text.contains("err_Bas_Keyring"));
-        for (const QString &secret : {password, u"second"_s, u"before"_s}) {
-            QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
-            QVERIFY2(!text.contains(EncodeStoredPassword(secret)->toUtf8()), qPrintable(secret));
+        if (log.open(QIODevice::ReadOnly)) {
+            const QByteArray text = log.readAll();
+            for (const QString &secret : {password, u"at the end"_s, u"before"_s}) {
+                QVERIFY2(!text.contains(secret.toUtf8()), qPrintable(secret));
+                QVERIFY2(!text.contains(EncodeStoredPassword(secret)->toUtf8()), qPrintable(secret));
+            }
         }
     }
 };

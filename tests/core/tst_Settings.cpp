@@ -240,6 +240,48 @@ private Q_SLOTS:
         QCOMPARE(Settings().PassWord[2], u"pw2"_s);
     }
 
+    // A keyring that wants its password shows one prompt: one call is out at a time, and the rest wait for its
+    // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
+    void oneKeyringCallAtATimeAndARefusalLastsTheRun()
+    {
+        TestEnvironment env;
+        env.secrets.m_available = true;
+        env.secrets.m_holding = true;
+        env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"POPServer4"_s, u"pop.example.org"_s);
+        SetGlobalVariables();
+        for (int i = 0; i < 3; ++i)
+            Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
+        WriteGlobalVariables();
+        QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord4"_s});
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(stored(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
+                     *EncodeStoredPassword(u"pw"_s + QString::number(i)));
+
+        env.secrets.m_refusing = true;
+        env.secrets.answerHeld();
+        QCOMPARE(env.secrets.m_calls.size(), 1);
+        QCOMPARE(TraceText(),
+                 u"The keyring was refused: passwords are kept encoded in the settings file until the next start"_s);
+        Settings().PassWord[0] = u"typed after"_s;
+        WriteGlobalVariables();
+        QString why;
+        QCOMPARE(PasswordForCheck(3, &why), std::nullopt);
+        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
+        QCOMPARE(env.secrets.m_calls.size(), 1);
+        QCOMPARE(stored(u"PassWord"_s), *EncodeStoredPassword(u"typed after"_s));
+
+        // The next start asks again, and everything moves in.
+        env.secrets.m_refusing = false;
+        ResetSettings();
+        SetGlobalVariables();
+        QCOMPARE(Settings().PassWord[3], u"kept"_s);
+        QCOMPARE(env.secrets.m_entries.value(u"PassWord"_s), u"typed after"_s);
+        QCOMPARE(stored(u"PassWord"_s), QString());
+        QCOMPARE(stored(u"PassWord3"_s), QString());
+    }
+
     void anEntryThatCouldNotBeReadIsNeverOverwritten()
     {
         TestEnvironment env;

@@ -9,12 +9,15 @@
 #include "mail/form_NotifyMail.h"
 #include "platform/IniStore.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSslCertificate>
 #include <QTest>
+#include <memory>
+#include <signal.h>
 
 using platform::MsgAnswer;
 
@@ -268,8 +271,9 @@ private Q_SLOTS:
         QVERIFY(Settings().UseRas);
     }
 
-    // A password the keyring would not give at start is asked for again at the check; until it comes, the account
-    // is not logged into with an empty password, and the tray says why.
+    // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
+    // check; until it comes the account is not logged into with an empty password, and the tray says why. The read
+    // still out gives it to the next check.
     void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
     {
         TestEnvironment env;
@@ -279,7 +283,8 @@ private Q_SLOTS:
         mail.server.deliver(u"anna"_s, message("bob@example.org", "Hi"));
         env.secrets.m_available = true;
         env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
-        env.secrets.m_failing = true; // locked, or not answering yet
+        env.secrets.m_holding = true;
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
         // The file as an earlier run left it: the password lives in the keyring only.
         WriteToRegistry();
         SettingsStore().setValue(u"Settings"_s, u"POPServer"_s,
@@ -289,15 +294,64 @@ private Q_SLOTS:
         SetGlobalVariables();
         QCOMPARE(Settings().PassWord[0], QString());
 
+        QElapsedTimer waited;
+        waited.start();
         QVERIFY(!mail.check());
+        QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(!mail.check());
+        qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
         QTest::qWait(500); // Dovecot logs a refused login once the connection is gone
         QVERIFY2(!mail.server.log().contains(u"user=<anna>"_s), qPrintable(mail.server.log()));
         QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
+        QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord"_s});
 
-        env.secrets.m_failing = false;
+        env.secrets.answerHeld();
+        QCOMPARE(Settings().PassWord[0], u"secret"_s);
         QVERIFY(mail.check());
         QCOMPARE(mail.server.log().count(u"Login: user=<anna>"_s), 1);
         QVERIFY(mail.notify.lastFailure().isEmpty());
+    }
+
+    // Against the real keyring of with_keyring.sh: one stopped at the start (SIGSTOP, as one still coming up or
+    // hung) holds up nothing, no check logs in without the password, and the password comes once it wakes.
+    void aKeyringStoppedAtStartGivesThePasswordOnceAwake()
+    {
+        const pid_t keyringPid = qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID");
+        if (keyringPid <= 0)
+            QSKIP("needs the private keyring of with_keyring.sh");
+        TestEnvironment env;
+        platform::installSecretStore(nullptr);
+        Mail mail;
+        QVERIFY2(mail.failure.isEmpty(), qPrintable(mail.failure));
+        mail.server.addUser(u"anna"_s, u"secret"_s);
+        mail.server.deliver(u"anna"_s, message("bob@example.org", "Hi"));
+        WriteToRegistry();
+        SetGlobalVariables();
+        mail.accounts({u"anna"_s});
+        WriteGlobalVariables();
+        const auto inFile = [&] { return platform::IniStore(env.settingsPath()).value(u"Settings"_s, u"PassWord"_s); };
+        QTRY_COMPARE(inFile(), std::optional<QString>(QString()));
+
+        ResetSettings();
+        std::unique_ptr<void, void (*)(void *)> resume(reinterpret_cast<void *>(intptr_t(keyringPid)),
+                                                       [](void *pid) { ::kill(pid_t(intptr_t(pid)), SIGCONT); });
+        ::kill(keyringPid, SIGSTOP);
+        QElapsedTimer started;
+        started.start();
+        SetGlobalVariables();
+        QVERIFY2(started.elapsed() < 500, qPrintable(QString::number(started.elapsed())));
+        QCOMPARE(Settings().PassWord[0], QString());
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "500");
+        QVERIFY(!mail.check());
+        qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
+        QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
+
+        resume.reset();
+        QTRY_COMPARE(Settings().PassWord[0], u"secret"_s);
+        QVERIFY(mail.check());
+        QTest::qWait(500); // Dovecot logs a refused login once the connection is gone
+        QCOMPARE(mail.server.log().count(u"Login: user=<anna>"_s), 1);
+        QVERIFY2(!mail.server.log().contains(u"auth failed"_s), qPrintable(mail.server.log()));
     }
 
     void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()

@@ -61,34 +61,70 @@ void FakeTrayHost::click(const void *owner, int message)
         it->second.onMessage(message);
 }
 
-std::optional<QString> FakeSecretStore::read(const QString &key, QString *error)
+void FakeSecretStore::answer(std::function<platform::SecretReply()> call, platform::SecretDone done)
 {
-    if (m_failing) {
-        *error = QStringLiteral("The keyring is locked");
-        return std::nullopt;
-    }
-    return m_entries.value(key);
+    if (m_holding)
+        m_held.append({std::move(call), std::move(done)});
+    else
+        done(call());
 }
 
-bool FakeSecretStore::write(const QString &key, const QString &secret, QString *error)
+void FakeSecretStore::answerHeld()
+{
+    m_holding = false;
+    while (!m_held.isEmpty()) {
+        auto [call, done] = m_held.takeFirst();
+        done(call());
+    }
+}
+
+namespace {
+platform::SecretReply failure(bool refused)
+{
+    platform::SecretReply reply;
+    reply.error = refused ? QStringLiteral("The prompt was dismissed") : QStringLiteral("The keyring is locked");
+    reply.refused = refused;
+    return reply;
+}
+} // namespace
+
+void FakeSecretStore::read(const QString &key, platform::SecretDone done)
+{
+    m_calls << u"read " + key;
+    answer(
+        [this, key] {
+            if (m_failing || m_refusing)
+                return failure(m_refusing);
+            return platform::SecretReply{true, m_entries.value(key), {}, false};
+        },
+        std::move(done));
+}
+
+void FakeSecretStore::write(const QString &key, const QString &secret, platform::SecretDone done)
 {
     ++m_writes;
-    if (m_failing) {
-        *error = QStringLiteral("The keyring is locked");
-        return false;
-    }
-    m_entries.insert(key, secret);
-    return true;
+    m_calls << u"write " + key;
+    answer(
+        [this, key, secret] {
+            if (m_failing || m_refusing)
+                return failure(m_refusing);
+            m_entries.insert(key, secret);
+            return platform::SecretReply{true, {}, {}, false};
+        },
+        std::move(done));
 }
 
-bool FakeSecretStore::remove(const QString &key, QString *error)
+void FakeSecretStore::remove(const QString &key, platform::SecretDone done)
 {
-    if (m_failing) {
-        *error = QStringLiteral("The keyring is locked");
-        return false;
-    }
-    m_entries.remove(key);
-    return true;
+    m_calls << u"remove " + key;
+    answer(
+        [this, key] {
+            if (m_failing || m_refusing)
+                return failure(m_refusing);
+            m_entries.remove(key);
+            return platform::SecretReply{true, {}, {}, false};
+        },
+        std::move(done));
 }
 
 TestEnvironment::TestEnvironment()

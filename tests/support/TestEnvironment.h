@@ -78,15 +78,27 @@ public:
         ++m_probes;
         return m_available;
     }
-    std::optional<QString> read(const QString &key, QString *error) override;
-    bool write(const QString &key, const QString &secret, QString *error) override;
-    bool remove(const QString &key, QString *error) override;
+    void read(const QString &key, platform::SecretDone done) override;
+    void write(const QString &key, const QString &secret, platform::SecretDone done) override;
+    void remove(const QString &key, platform::SecretDone done) override;
+    // Answers the calls held so far, in order, as the keyring would once it wakes up or its prompt is answered.
+    void answerHeld();
     bool m_available = false;
-    // True: every call fails, as a locked or hung keyring's would.
+    // True: every call fails, as a locked keyring's would.
     bool m_failing = false;
+    // True: every call fails as a dismissed prompt's does.
+    bool m_refusing = false;
+    // True: calls are not answered until answerHeld(), as a hung keyring or an open prompt would leave them.
+    bool m_holding = false;
     QHash<QString, QString> m_entries;
     int m_writes = 0;
     int m_probes = 0;
+    // The calls made, oldest first: "read PassWord", "write PassWord2", "remove PassWord3".
+    QStringList m_calls;
+
+private:
+    void answer(std::function<platform::SecretReply()> call, platform::SecretDone done);
+    QList<std::pair<std::function<platform::SecretReply()>, platform::SecretDone>> m_held;
 };
 
 class FakeSoundPlayer : public platform::SoundPlayer {
