@@ -2,6 +2,9 @@
 """Watches an XEmbed system tray from outside, for bench/xtray.sh.
 
   traywatch.py owned            exit 0 when the tray selection of screen 0 has an owner
+  traywatch.py click X Y B S    click button B at (X, Y) through XTest, then poll every millisecond until a new
+                                top-level window is viewable (a menu, say); print "shown <us>" (microseconds
+                                from the click to the window) or "timeout <us>" after S seconds
   traywatch.py wait PANEL N S   print "ready", read a process id from stdin, then poll every 2 ms until N icon
                                 windows are embedded in the tray panel PANEL and viewable; print
                                 "shown <us> <n>", "ended <us> <n>" or "timeout <us> <n>" (wall-clock
@@ -46,6 +49,9 @@ X.XQueryTree.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(Window), ctypes
 X.XGetWindowAttributes.restype = ctypes.c_int
 X.XGetWindowAttributes.argtypes = [ctypes.c_void_p, Window, ctypes.POINTER(XWindowAttributes)]
 X.XFree.argtypes = [ctypes.c_void_p]
+X.XDefaultRootWindow.restype = Window
+X.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+X.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 
 # Windows come and go between two requests; Xlib's default handler would end the process on BadWindow.
 ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
@@ -77,6 +83,33 @@ def embedded_viewable(display, panel):
                if viewable(display, icon))
 
 
+def viewable_top_levels(display):
+    return {w for w in children(display, X.XDefaultRootWindow(display)) if viewable(display, w)}
+
+
+def click_to_window(display, x, y, button, timeout_s):
+    xtst = ctypes.cdll.LoadLibrary("libXtst.so.6")
+    xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+    xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+    xtst.XTestFakeMotionEvent(display, -1, x, y, 0)
+    X.XSync(display, 0)
+    time.sleep(0.1)
+    before = viewable_top_levels(display)
+    xtst.XTestFakeButtonEvent(display, button, 1, 0)
+    xtst.XTestFakeButtonEvent(display, button, 0, 0)
+    X.XSync(display, 0)
+    start = now_us()
+    while True:
+        stamp = now_us()
+        if viewable_top_levels(display) - before:
+            print("shown", stamp - start, flush=True)
+            return 0
+        if stamp - start > timeout_s * 1e6:
+            print("timeout", stamp - start, flush=True)
+            return 1
+        time.sleep(0.001)
+
+
 def process_ended(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
@@ -96,6 +129,8 @@ def main(argv):
         return 2
     if argv[1:2] == ["owned"]:
         return 0 if X.XGetSelectionOwner(display, X.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1
+    if argv[1:2] == ["click"] and len(argv) == 6:
+        return click_to_window(display, int(argv[2]), int(argv[3]), int(argv[4]), float(argv[5]))
     if argv[1:2] != ["wait"] or len(argv) != 5:
         print(__doc__, file=sys.stderr)
         return 2

@@ -216,6 +216,11 @@ void Desktop::writeSettings(const QMap<QString, QString> &values) const
         settings.setValue(it.key(), it.value());
 }
 
+QString Desktop::readSetting(const QString &key) const
+{
+    return QSettings(settingsPath(), QSettings::IniFormat).value(u"Settings/"_s + key).toString();
+}
+
 QProcess *Desktop::startSuite(const QStringList &extra)
 {
     auto process = std::make_unique<QProcess>();
@@ -371,6 +376,12 @@ qulonglong Desktop::openMenu(QPoint at) const
         },
         3000);
     return menu;
+}
+
+QString Desktop::clickToWindow(QPoint at, int button) const
+{
+    return run(u"python3"_s, {QStringLiteral(TRAYWATCH), u"click"_s, QString::number(at.x()), QString::number(at.y()),
+                              QString::number(button), u"5"_s});
 }
 
 void Desktop::moveTo(QPoint p) const

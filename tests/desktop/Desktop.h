@@ -37,6 +37,8 @@ public:
     // Writes Settings keys before the start: which programs start, for one.
     void writeSettings(const QMap<QString, QString> &values) const;
     void writeData(const QString &name, const QByteArray &bytes) const;
+    // A Settings key as the settings file holds it now.
+    QString readSetting(const QString &key) const;
     // One mail account, "ann" with `password`, at a POP3 server on this computer's `port`, checked every
     // `checkTime` minutes; only the mail program starts unless `everyProgram`. The notes file is an empty one.
     void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const;
@@ -70,6 +72,9 @@ public:
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
     qulonglong openMenu(QPoint at) const;
+    // Clicks `button` at `at` and times, from the click to the first new window on screen (a menu, say), in one
+    // process polling every millisecond: "shown <microseconds>", or "timeout <microseconds>" after 5 s.
+    QString clickToWindow(QPoint at, int button) const;
 
     void moveTo(QPoint p) const;
     void click(QPoint p, int button = 1) const;

@@ -1,8 +1,13 @@
 // The new-mail notice of the real program under a window manager, against a real Dovecot on loopback.
 #include "Desktop.h"
 #include "Pop3TestServer.h"
+#include "core/Password.h"
 
+#include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QTest>
+#include <algorithm>
+#include <signal.h>
 
 using namespace Qt::StringLiterals;
 
@@ -56,6 +61,89 @@ private Q_SLOTS:
             Desktop::pause(500);
             QVERIFY2(desktop.isViewable(notice), "the notice went away again by itself");
         }
+    }
+
+    // A keyring that answers nothing (its daemon stopped) holds up nothing: the icons come at once, checks run
+    // with the passwords the suite has and wait only for the one the keyring holds, the tray answers clicks while
+    // a check waits for it, and SIGTERM and Exit end the suite at once with the password kept in the file.
+    void aHungKeyringFreezesNothing()
+    {
+        if (!DovecotServer::installed() || QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty())
+            QSKIP("needs Dovecot and GNOME Keyring (scripts/install-deps.sh test)");
+        QTemporaryDir certificates;
+        DovecotServer dovecot(false, certificates.path());
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        dovecot.addUser(u"bob"_s, u"kept in the keyring"_s);
+        QString why;
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        // --unlock creates the login keyring unlocked with the password on stdin; a file, not a pipe, so that the
+        // process started is the daemon itself, to be stopped.
+        QProcess *keyring = desktop.startHelper(
+            u"sh"_s,
+            {u"-c"_s, u"printf tarnibe-test >login-password && exec gnome-keyring-daemon --foreground --unlock "
+                      u"--components=secrets <login-password"_s});
+        QVERIFY2(Desktop::waitFor(
+                     [&] {
+                         return desktop
+                             .run(u"dbus-send"_s, {u"--session"_s, u"--print-reply"_s, u"--dest=org.freedesktop.DBus"_s,
+                                                   u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus.NameHasOwner"_s,
+                                                   u"string:org.freedesktop.secrets"_s})
+                             .contains(u"true"_s);
+                     },
+                     10000),
+                 "the keyring did not come up");
+        // Ann's password is in the file, to be moved into the keyring; Bob's lives in the keyring only.
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, true);
+        desktop.writeSettings({{u"NbrofAccounts"_s, u"2"_s},
+                               {u"POPServer2"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
+                               {u"UserName2"_s, u"bob"_s},
+                               {u"PassWord2"_s, QString()}});
+        ::kill(pid_t(keyring->processId()), SIGSTOP);
+
+        QElapsedTimer started;
+        started.start();
+        desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=2000"_s, u"TARNIBE_KEYRING_TIMEOUT_MS=60000"_s});
+        const QList<QRect> icons = desktop.waitTrayIcons(4);
+        QCOMPARE(icons.size(), 4);
+        QVERIFY2(started.elapsed() < 5000, qPrintable(QString::number(started.elapsed())));
+        // Ann's check ran; Bob's now waits for the keyring.
+        QVERIFY2(Desktop::waitFor([&] { return dovecot.log().contains(u"Login: user=<ann>"_s); }, 15000),
+                 qPrintable(dovecot.log()));
+
+        // The notes icon's menu comes up at once, again and again, while the check waits.
+        QList<qint64> latencies;
+        for (int round = 0; round < 3; ++round) {
+            const QString shown = desktop.clickToWindow(icons[0].center(), 3);
+            QVERIFY2(shown.startsWith(u"shown "_s), qPrintable(u"the notes menu never came: "_s + shown));
+            latencies << shown.section(u' ', 1).trimmed().toLongLong() / 1000;
+            desktop.key(u"Escape"_s);
+            Desktop::pause(300);
+        }
+        std::sort(latencies.begin(), latencies.end());
+        QVERIFY2(latencies[1] < 100, qPrintable(QString::number(latencies[1])));
+
+        // SIGTERM while the check waits: the suite ends at once, and the file still holds Ann's password.
+        QElapsedTimer ending;
+        ending.start();
+        desktop.suite()->terminate();
+        QVERIFY2(desktop.suiteEnded(3000), "SIGTERM waited");
+        QCOMPARE(desktop.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
+        QVERIFY2(!dovecot.log().contains(u"user=<bob>"_s), qPrintable(dovecot.log()));
+
+        // Exit, the keyring still stopped: the suite ends at once and loses nothing.
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, false);
+        desktop.startSuite();
+        const QList<QRect> mail = desktop.waitTrayIcons(1);
+        QCOMPARE(mail.size(), 1);
+        Desktop::pause(1000); // the start's own check
+        desktop.click(mail[0].center(), 3);
+        Desktop::pause(500);
+        desktop.key(u"e"_s);
+        QVERIFY2(desktop.suiteEnded(3000), "Exit waited");
+        QCOMPARE(desktop.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
     }
 };
 
