@@ -145,6 +145,71 @@ private Q_SLOTS:
         QVERIFY2(desktop.suiteEnded(3000), "Exit waited");
         QCOMPARE(desktop.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
     }
+
+    // A server that offers no encryption: the suite asks before the password goes in clear (No by default), and
+    // remembers the answer, with the server, for the checks after.
+    void cleartextIsAskedOnceAndRemembered()
+    {
+        if (!DovecotServer::installed())
+            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
+        QTemporaryDir certificates;
+        DovecotServer dovecot(false, certificates.path());
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "In clear")).isEmpty());
+        const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
+
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
+        const QStringList environment{u"TARNIBE_MAIL_MINUTE_MS=1500"_s, u"TARNIBE_MAIL_LOOPBACK_IS_REMOTE=1"_s};
+        for (const QString &answer : {u"Return"_s, u"y"_s}) {
+            desktop.startSuite(environment);
+            QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+            QVERIFY2(desktop.waitWindow(u"^Email check$"_s, 15000), "no question before the password went");
+            QVERIFY2(!dovecot.log().contains(u"user=<ann>"_s), qPrintable(dovecot.log()));
+            desktop.key(answer);
+            const QString remembered = (answer == u"y"_s ? u"Clear "_s : u"NoClear "_s) + server;
+            QVERIFY2(Desktop::waitFor([&] { return desktop.readSetting(u"Encryption"_s) == remembered; }, 5000),
+                     qPrintable(desktop.readSetting(u"Encryption"_s)));
+            if (answer == u"y"_s)
+                QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 10000), "Yes checked no mail");
+            // Three more scheduled checks ask nothing again.
+            Desktop::pause(4500);
+            QVERIFY(!desktop.waitWindow(u"^Email check$"_s, 100));
+            const qsizetype logins = dovecot.log().count(u"Login: user=<ann>"_s);
+            QVERIFY2(answer == u"y"_s ? logins >= 2 : logins == 0, qPrintable(dovecot.log()));
+            desktop.suite()->terminate();
+            QVERIFY(desktop.suiteEnded(3000));
+            desktop.writeSettings({{u"Encryption"_s, QString()}});
+        }
+    }
+
+    // "Yes, use dial-up connection" stored on a computer without a dialer: the scheduled checks still run.
+    void storedDialupWithoutDialerStillChecks()
+    {
+        if (!DovecotServer::installed())
+            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
+        QTemporaryDir certificates;
+        DovecotServer dovecot(false, certificates.path());
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "No modem")).isEmpty());
+
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
+        desktop.writeSettings({{u"UseRas"_s, u"True"_s}, {u"RasConnection"_s, u"Provider"_s}});
+        desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=1500"_s});
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 15000), qPrintable(dovecot.log()));
+        desktop.suite()->terminate();
+        QVERIFY(desktop.suiteEnded(3000));
+        // The choice stays in the file, for a computer that has a dialer later.
+        QCOMPARE(desktop.readSetting(u"UseRas"_s), u"True"_s);
+    }
 };
 
 } // namespace
