@@ -39,8 +39,13 @@ std::optional<QDateTime> moment(const NoteRecord &note)
 bool isDue(const NoteRecord &note, const QDateTime &now)
 {
     const auto at = moment(note);
-    return at && at->date() == now.date() && at->time().hour() == now.time().hour() &&
-           at->time().minute() == now.time().minute();
+    return at && isDueAt(*at, now);
+}
+
+bool isDueAt(const QDateTime &at, const QDateTime &now)
+{
+    return at.date() == now.date() && at.time().hour() == now.time().hour() &&
+           at.time().minute() == now.time().minute();
 }
 
 void clear(NoteRecord &note)

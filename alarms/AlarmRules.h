@@ -21,6 +21,8 @@ std::optional<QDateTime> moment(const NoteRecord &note);
 
 // Due in the minute of `now`: the date is today and hour and minute match; seconds play no part.
 bool isDue(const NoteRecord &note, const QDateTime &now);
+// The same for a moment already read.
+bool isDueAt(const QDateTime &at, const QDateTime &now);
 
 void clear(NoteRecord &note);
 // After a ring: a once-only alarm is cleared, a repeating one moves on by its interval (a calendar month keeps

@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
+#include <QHash>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -63,6 +64,19 @@ void ring(int index)
     SaveAllNotes();
 }
 
+// The tick runs every 5 s over every note: each alarm's moment is read once per stored text, not at every tick.
+QHash<QString, std::optional<QDateTime>> g_moments;
+
+std::optional<QDateTime> momentOf(const NoteRecord &note)
+{
+    const QString key = note.alarmDate + u'\n' + note.alarmTime;
+    if (const auto known = g_moments.constFind(key); known != g_moments.cend())
+        return *known;
+    if (g_moments.size() > 4096)
+        g_moments.clear();
+    return *g_moments.insert(key, AlarmRules::moment(note));
+}
+
 QDateTime minuteOf(const QDateTime &moment)
 {
     return QDateTime(moment.date(), QTime(moment.time().hour(), moment.time().minute()));
@@ -92,6 +106,7 @@ void UnloadAlarmWindows()
     g_missed = nullptr;
     g_lastTick.reset();
     g_reported.clear();
+    g_moments.clear();
 }
 
 void ShowAlarmIcons(int index)
@@ -124,8 +139,15 @@ void timer_CheckAlarm_Timer()
     const QDateTime skippedMinute = skipped == 1 ? minuteOf(*previous).addSecs(60) : QDateTime();
     for (int i = 1; i <= NoteStore().count(); ++i) {
         const NoteRecord &note = NoteStore().note(i)->record();
-        if (readable(i, note, tag) &&
-            (AlarmRules::isDue(note, now) || (skippedMinute.isValid() && AlarmRules::isDue(note, skippedMinute))))
+        // Most notes have no alarm at all.
+        if (note.alarmDate == AlarmRules::NoDateSet)
+            continue;
+        const std::optional<QDateTime> at = momentOf(note);
+        if (!at) {
+            readable(i, note, tag);
+            continue;
+        }
+        if (AlarmRules::isDueAt(*at, now) || (skippedMinute.isValid() && AlarmRules::isDueAt(*at, skippedMinute)))
             ring(i);
     }
     if (skipped > 1)
