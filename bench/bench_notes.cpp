@@ -73,8 +73,9 @@ int main(int argc, char *argv[])
     ProgramRunFlags().notes = true;
 
     std::printf("%-34s %10s %10s\n", "notes file and program", "40 notes", "1000 notes");
-    for (const char *what : {"codec: write file", "codec: read file", "SaveAllNotes (windows loaded)",
-                             "ReadSavedData (windows built)", "alarm tick, 1 in 10 with alarm (us)"}) {
+    for (const char *what :
+         {"codec: write file", "codec: read file", "SaveAllNotes (windows loaded)", "ReadSavedData (windows built)",
+          "alarm tick, 1 in 10 with alarm (us)", "DeleteNote, one in the middle"}) {
         double figures[2];
         int column = 0;
         for (int count : {40, 1000}) {
@@ -101,6 +102,14 @@ int main(int argc, char *argv[])
                 ReadSavedData();
                 timer_CheckAlarm_Timer();
                 figures[column] = 1000 * medianMs([] { timer_CheckAlarm_Timer(); }, 100);
+                NoteStore().clear();
+                flushDeletes();
+            } else if (name.startsWith(u"DeleteNote")) {
+                ReadSavedData();
+                figures[column] = medianMs([] {
+                    DeleteNote(NoteStore().count() / 2, false);
+                    flushDeletes();
+                });
                 NoteStore().clear();
                 flushDeletes();
             } else if (name.startsWith(u"SaveAllNotes")) {

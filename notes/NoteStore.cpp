@@ -31,6 +31,20 @@ form_Note *NoteTable::append(std::unique_ptr<form_Note> note)
     return m_notes.back().get();
 }
 
+void NoteTable::remove(int index)
+{
+    if (index < 1 || index > count())
+        return;
+    const auto at = m_notes.begin() + (index - 1);
+    // A note may be deleting itself from its own menu: its window goes once that handler has returned.
+    form_Note *gone = at->release();
+    m_notes.erase(at);
+    gone->hide();
+    gone->deleteLater();
+    for (int i = index; i <= count(); ++i)
+        m_notes[size_t(i - 1)]->setIndex(i);
+}
+
 void NoteTable::clear()
 {
     // A note may be deleting itself from its own menu: the windows go once that handler has returned.
@@ -201,21 +215,19 @@ void SaveAllNotes()
 void DeleteNote(int index, bool deleteAll)
 {
     const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
-    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept))
+    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept)) {
+        // The file still holds the note, and so does the table.
         LogError(QStringLiteral("err_Bas_DeleteNote "), *failure);
-    for (int i = 1; i <= NoteStore().count(); ++i)
-        NoteStore().note(i)->hide();
-    if (g_container)
-        g_container->discardRows();
-    NoteStore().clear();
-    g_rebuilding = true;
-    g_saveWanted = false;
-    ReadSavedData();
-    if (g_container)
-        g_container->CreateLabels();
-    g_rebuilding = false;
-    if (g_saveWanted)
-        SaveAllNotes();
+    } else if (deleteAll) {
+        if (g_container)
+            g_container->discardRows();
+        NoteStore().clear();
+    } else {
+        // Only what the deletion changes: one note and one row go, the later ones move up a position.
+        NoteStore().remove(index);
+        if (g_container)
+            g_container->removeRow(index);
+    }
     if (Hooks().closeOutgoingConnection)
         Hooks().closeOutgoingConnection();
 }

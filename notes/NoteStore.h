@@ -28,6 +28,8 @@ public:
     int count() const { return int(m_notes.size()); }
     form_Note *note(int index) const; // 1..count
     form_Note *append(std::unique_ptr<form_Note> note);
+    // Takes one note out; the later ones move up a position.
+    void remove(int index);
     // Discards every note window.
     void clear();
 
@@ -64,5 +66,6 @@ void ReadSavedData();
 // Writes the table to the notes file, keeping the previous file as the backup. Does nothing while the notes
 // program is not running.
 void SaveAllNotes();
-// Removes one note (or all) through the file and rebuilds the table and the container's rows from it.
+// Removes one note (or all) through the file, then from the table and the container's rows, which afterwards are
+// what reading the file would give. Where the file cannot be written, nothing is removed.
 void DeleteNote(int index, bool deleteAll);

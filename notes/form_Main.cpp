@@ -189,7 +189,8 @@ void form_Main::addRow(int index, int dotOffset)
     pal.setColor(QPalette::WindowText, Qt::black);
     row.text->setPalette(pal);
     row.text->setTextFormat(Qt::PlainText);
-    connect(row.text, &ClickableLabel::clicked, this, [this, index] { label_NoteText_Click(index); });
+    connect(row.text, &ClickableLabel::clicked, this,
+            [this, control = row.text] { label_NoteText_Click(rowOf(control)); });
 
     row.date = new QLabel(note->record().created, Picture2);
     row.date->setObjectName(u"label_NoteDate" + QString::number(index));
@@ -203,15 +204,15 @@ void form_Main::addRow(int index, int dotOffset)
     row.dot->setObjectName(u"image_Dot" + QString::number(index));
     row.dot->setPixmap(NoteIcons::dot());
     row.dot->setGeometry(twipsRect(DotLeft, row.top + dotOffset, 240, 225));
-    connect(row.dot, &ClickableLabel::clicked, this, [this, index] { image_Dot_Click(index); });
+    connect(row.dot, &ClickableLabel::clicked, this, [this, control = row.dot] { image_Dot_Click(rowOf(control)); });
 
     row.alarm = new ClickableLabel(Picture2);
     row.alarm->setObjectName(u"image_Alarm" + QString::number(index));
     row.alarm->setPixmap(NoteIcons::alarm());
     row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
-    connect(row.alarm, &ClickableLabel::clicked, this, [index] {
-        if (Hooks().alarmIconClicked)
-            Hooks().alarmIconClicked(index, false);
+    connect(row.alarm, &ClickableLabel::clicked, this, [this, control = row.alarm] {
+        if (const int at = rowOf(control); at > 0 && Hooks().alarmIconClicked)
+            Hooks().alarmIconClicked(at, false);
     });
 
     m_rows.push_back(row);
@@ -259,6 +260,52 @@ void form_Main::CreateLabels()
         addRow(i, 30);
     m_maxHeight = m_surfaceHeight + 400;
     SetBackgroundOnPicture();
+    updateScrollBars();
+}
+
+int form_Main::rowOf(const QWidget *control) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const Row &row = m_rows[i];
+        if (control == row.text || control == row.dot || control == row.alarm || control == row.date)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
+void form_Main::placeRow(int index)
+{
+    Row &row = m_rows[size_t(index - 1)];
+    row.top = rowTop(index - 1) + RowStep;
+    row.text->setObjectName(u"label_NoteText" + QString::number(index));
+    row.text->setGeometry(twipsRect(RowTextLeft, row.top, RowTextWidth, RowHeight));
+    row.date->setObjectName(u"label_NoteDate" + QString::number(index));
+    row.date->move(twipsRect(DateLeft, row.top, DateWidth, RowHeight).topLeft());
+    row.dot->setObjectName(u"image_Dot" + QString::number(index));
+    row.dot->setGeometry(twipsRect(DotLeft, row.top + row.dotOffset, 240, 225));
+    row.alarm->setObjectName(u"image_Alarm" + QString::number(index));
+    row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
+}
+
+void form_Main::removeRow(int index)
+{
+    if (index < 1 || index > rowCount())
+        return;
+    const Row gone = m_rows[size_t(index - 1)];
+    for (QWidget *w : {static_cast<QWidget *>(gone.text), static_cast<QWidget *>(gone.date),
+                       static_cast<QWidget *>(gone.dot), static_cast<QWidget *>(gone.alarm)}) {
+        w->hide();
+        w->deleteLater();
+    }
+    m_rows.erase(m_rows.begin() + (index - 1));
+    // As read from the file, every row has its dot at the same height, new ones included.
+    for (int i = 1; i <= rowCount(); ++i) {
+        Row &row = m_rows[size_t(i - 1)];
+        if (i >= index || row.dotOffset != 30) {
+            row.dotOffset = 30;
+            placeRow(i);
+        }
+    }
     updateScrollBars();
 }
 

@@ -47,6 +47,8 @@ public:
     QString rowText(int index) const;
     // Forgets every row, before the table is rebuilt from the file.
     void discardRows();
+    // Takes one row out; the later ones move up into its place and take the next lower positions.
+    void removeRow(int index);
     // The window closes for real (the notes program or the process ends) instead of minimising.
     // Shows the container as it was before it was minimised or hidden, in front.
     void bringBack();
@@ -78,6 +80,9 @@ private:
     };
     void buildWindow();
     void addRow(int index, int dotOffset);
+    // The position of the row a control belongs to, 0 when none: rows renumber when one is removed.
+    int rowOf(const QWidget *control) const;
+    void placeRow(int index);
     void placeNewNote(class form_Note *note);
     int createNote(const NoteRecord &record);
     void growSurface(int rowTop);

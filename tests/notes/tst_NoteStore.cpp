@@ -1,5 +1,6 @@
 #include "NoteSamples.h"
 #include "TestEnvironment.h"
+#include "core/ClickableLabel.h"
 #include "platform/Paths.h"
 
 #include <QFileInfo>
@@ -50,31 +51,91 @@ private Q_SLOTS:
         QCOMPARE(notesIn(NotesFilePath()), (QList<NoteRecord>{collapsed, large, hidden}));
     }
 
-    void deletingRebuildsTheNotesFromTheFile()
+    // A deletion takes one note and one row out and moves the rest up: afterwards the windows, the rows and
+    // notes.dat are what a fresh read of the file gives, for notes hidden, shown, collapsed, empty, with alarms.
+    void aDeletionLeavesWhatAFreshReadGives()
+    {
+        TestEnvironment env;
+        QList<NoteRecord> notes;
+        for (int i = 0; i < 200; ++i) {
+            NoteRecord note = stored(u"note "_s + QString::number(i), 600 + (i % 20) * 150, 600 + (i % 13) * 150);
+            note.visible = i % 3 != 0;
+            if (i % 7 == 0) {
+                note.oldWidth = note.width;
+                note.oldHeight = note.height;
+                note.width = CollapsedWidth;
+                note.height = CollapsedHeight;
+            }
+            if (i % 5 == 0) {
+                note.alarmDate = u"24-Dec-2027"_s;
+                note.alarmTime = u"09:30"_s;
+                note.alarmRepeat = u"1"_s;
+            }
+            if (i % 11 == 0)
+                note.text.clear();
+            notes << note;
+        }
+        form_Main container;
+        QVERIFY(startNotes(container, notes));
+        // A new note's row sits its dot lower until the table is read again.
+        container.NewNote_Click(u"added"_s, false, u"From Ann"_s, u"NO_DATE_SET"_s, u"-1"_s, u"00:00"_s, QString());
+
+        const auto look = [&] {
+            QStringList lines;
+            const QList<NoteRecord> records = tableRecords();
+            for (int i = 1; i <= NoteStore().count(); ++i) {
+                const form_Note *note = NoteStore().note(i);
+                const auto *alarm = container.findChild<QLabel *>(u"image_Alarm"_s + QString::number(i));
+                const auto *row = container.findChild<QLabel *>(u"label_NoteText"_s + QString::number(i));
+                lines << QStringList{QString::number(note->index()),
+                                     note->isVisible() ? u"shown"_s : u"hidden"_s,
+                                     QString::number(note->width()),
+                                     QString::number(note->height()),
+                                     records[i - 1].text,
+                                     row ? row->text() : u"no row"_s,
+                                     QString::number(container.rowTop(i)),
+                                     QString::number(container.dotOffset(i)),
+                                     alarm && !alarm->isHidden() ? alarm->toolTip() : u"no alarm"_s}
+                             .join(u'|');
+            }
+            return lines;
+        };
+        // The first, some in between, and the last (the received note).
+        for (const int position : {1, 57, 120, 150, 0}) {
+            DeleteNote(position ? position : NoteStore().count(), false);
+            processDeletions();
+            const QStringList afterDeletion = look();
+            QCOMPARE(afterDeletion.size(), NoteStore().count());
+            QCOMPARE(notesIn(NotesFilePath()), tableRecords());
+
+            container.discardRows();
+            NoteStore().clear();
+            processDeletions();
+            ReadSavedData();
+            container.CreateLabels();
+            QCOMPARE(look(), afterDeletion);
+        }
+        QCOMPARE(NoteStore().count(), 196);
+        QVERIFY(!container.findChild<QLabel *>(u"label_NoteText197"_s));
+
+        // A row that moved up still brings back its own note.
+        DeleteNote(1, false);
+        processDeletions();
+        int hidden = 1;
+        while (NoteStore().note(hidden)->isVisible())
+            ++hidden;
+        Q_EMIT container.findChild<ClickableLabel *>(u"label_NoteText"_s + QString::number(hidden))->clicked();
+        QVERIFY(NoteStore().note(hidden)->isVisible());
+    }
+
+    void deletingAllEmptiesFileTableAndRows()
     {
         TestEnvironment env;
         form_Main container;
-        QVERIFY(startNotes(container, {stored(u"first"_s, 600, 600), stored(u"second"_s, 1200, 1200),
-                                       stored(u"third"_s, 1800, 1800)}));
-        QByteArray before = fileBytes(NotesFilePath());
-        const QPointer<form_Note> oldThird = NoteStore().note(3);
-
-        DeleteNote(2, false);
-        processDeletions();
-
-        QCOMPARE(texts(notesIn(NotesFilePath())), (QStringList{u"first"_s, u"third"_s}));
-        QCOMPARE(fileBytes(NotesBackupPath()), before);
-        QVERIFY(oldThird.isNull());
-        QCOMPARE(texts(tableRecords()), (QStringList{u"first"_s, u"third"_s}));
-        form_Note *moved = NoteStore().note(2);
-        QCOMPARE(moved->index(), 2);
-        QVERIFY(moved->isVisible());
-        QCOMPARE(container.rowText(2), u"third"_s);
-
-        before = fileBytes(NotesFilePath());
+        QVERIFY(startNotes(container, {stored(u"first"_s, 600, 600), stored(u"second"_s, 1200, 1200)}));
+        const QByteArray before = fileBytes(NotesFilePath());
         DeleteNote(0, true);
         processDeletions();
-
         QVERIFY(QFile::exists(NotesFilePath()) && QFileInfo(NotesFilePath()).size() == 0);
         QCOMPARE(fileBytes(NotesBackupPath()), before);
         QCOMPARE(NoteStore().count(), 0);
