@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 using platform::ErrorKind;
 
@@ -85,9 +86,9 @@ ContainerRequests &Requests()
 
 namespace {
 form_Main *g_container = nullptr;
-// While a deletion rebuilds the table from the file, the table is partial: a save then would write a partial file
-// and rotate the good one away. Saves asked for meanwhile are made once the table is whole again.
-bool g_rebuilding = false;
+// While the table is read from the file it is partial: a save then (an alarm, say, while the start lets events
+// run) would write a partial file and rotate the good one away. Saves asked for meanwhile are made once it is whole.
+bool g_reading = false;
 bool g_saveWanted = false;
 
 QList<NoteRecord> recordsExcept(int skipIndex)
@@ -122,10 +123,8 @@ void loadNote(const NoteRecord &stored)
         window->show();
     else
         window->record().visible = false;
-    // Between two notes the start lets the desktop breathe; a rebuild does not, so that no received note or alarm
-    // lands in a half-built table.
-    if (!g_rebuilding)
-        QCoreApplication::processEvents();
+    // Between two notes the start lets the desktop breathe.
+    QCoreApplication::processEvents();
 }
 
 // Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).
@@ -175,7 +174,9 @@ QString NotesBackupPath()
     return platform::dataFile(QStringLiteral("notes.old"));
 }
 
-void ReadSavedData()
+namespace {
+
+void readSavedData()
 {
     // A new user has no notes yet: nothing is wrong and nothing needs asking.
     if (Settings().FirstLaunch && !QFile::exists(NotesFilePath()) && !QFile::exists(NotesBackupPath()))
@@ -200,11 +201,23 @@ void ReadSavedData()
     readNotesFile();
 }
 
+} // namespace
+
+void ReadSavedData()
+{
+    g_reading = true;
+    g_saveWanted = false;
+    readSavedData();
+    g_reading = false;
+    if (g_saveWanted)
+        SaveAllNotes();
+}
+
 void SaveAllNotes()
 {
     if (!ProgramRunFlags().notes)
         return;
-    if (g_rebuilding) {
+    if (g_reading) {
         g_saveWanted = true;
         return;
     }
@@ -214,6 +227,12 @@ void SaveAllNotes()
 
 void DeleteNote(int index, bool deleteAll)
 {
+    // A note shown early in the start can be deleted while the later ones are still being read; its position does
+    // not change meanwhile, as reading only appends.
+    if (g_reading) {
+        QTimer::singleShot(0, [index, deleteAll] { DeleteNote(index, deleteAll); });
+        return;
+    }
     const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
     if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept)) {
         // The file still holds the note, and so does the table.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace NoteSamples;
@@ -126,6 +127,26 @@ private Q_SLOTS:
             ++hidden;
         Q_EMIT container.findChild<ClickableLabel *>(u"label_NoteText"_s + QString::number(hidden))->clicked();
         QVERIFY(NoteStore().note(hidden)->isVisible());
+    }
+
+    // The start lets events run between notes: a save or a deletion asked for then waits until the table is whole,
+    // so that no partial file is written and the good one rotated away into the backup.
+    void aSaveOrDeletionDuringTheReadWaitsForTheWholeTable()
+    {
+        TestEnvironment env;
+        QList<NoteRecord> notes;
+        for (int i = 0; i < 30; ++i)
+            notes << stored(u"note "_s + QString::number(i), 600, 600);
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
+        ProgramRunFlags().notes = true;
+        QTimer::singleShot(0, [] { SaveAllNotes(); });
+        QTimer::singleShot(0, [] { DeleteNote(1, false); });
+        ReadSavedData();
+        QCOMPARE(texts(notesIn(NotesBackupPath())), texts(notes));
+        QTRY_COMPARE(NoteStore().count(), 29);
+        notes.removeFirst();
+        QCOMPARE(texts(notesIn(NotesFilePath())), texts(notes));
+        QCOMPARE(texts(tableRecords()), texts(notes));
     }
 
     void deletingAllEmptiesFileTableAndRows()
