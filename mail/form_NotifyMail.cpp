@@ -70,8 +70,7 @@ bool DialupInUse(const SettingsRecord &s)
 } // namespace
 
 form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent),
-      m_checkingWindow(std::make_unique<form_Checking>())
+    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent)
 {
     setObjectName(QStringLiteral("form_NotifyMail"));
     setTrayIdentity(QStringLiteral("tarnibe-mail"), QStringLiteral("Tarnibe E-mail check"));
@@ -188,7 +187,8 @@ void form_NotifyMail::UnloadWindows()
     timer_CheckMail.stop();
     timer_SpinMoon.stop();
     timer_Blink.stop();
-    m_checkingWindow->hide();
+    if (m_checkingWindow)
+        m_checkingWindow->hide();
     delete m_properties;
 }
 
@@ -265,7 +265,14 @@ void form_NotifyMail::resetMailboxes()
 
 bool form_NotifyMail::checkingVisible() const
 {
-    return m_checkingWindow->isVisible();
+    return m_checkingWindow && m_checkingWindow->isVisible();
+}
+
+form_Checking *form_NotifyMail::checkingWindow()
+{
+    if (!m_checkingWindow)
+        m_checkingWindow = std::make_unique<form_Checking>();
+    return m_checkingWindow.get();
 }
 
 void form_NotifyMail::timer_CheckMail_Timer()
@@ -304,7 +311,7 @@ void form_NotifyMail::CheckNow()
         dialup.RasConnectAndCheckMail(false);
         return;
     }
-    m_checkingWindow->Form_Load();
+    checkingWindow()->Form_Load();
     m_checkingWindow->show();
     resetMailboxes();
     CheckMail();

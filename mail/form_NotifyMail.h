@@ -65,7 +65,8 @@ public:
     QTimer timer_DisableAutoDial;
     Pop3Client FreePOP1;
     DialupLink dialup;
-    form_Checking *checkingWindow() const { return m_checkingWindow.get(); }
+    // The progress window, made by the first manual check that shows it.
+    form_Checking *checkingWindow();
     form_Properties *propertiesWindow() const;
 
 protected:

@@ -9,6 +9,7 @@
 #include "mail/form_NotifyMail.h"
 #include "platform/IniStore.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
@@ -369,9 +370,18 @@ private Q_SLOTS:
         QTimer alive;
         QObject::connect(&alive, &QTimer::timeout, &alive, [&ticks] { ++ticks; });
         alive.start(50);
+        // The progress window is made by the first check that shows it, not at the start.
+        const auto progressWindows = [] {
+            int n = 0;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                n += qobject_cast<form_Checking *>(w) != nullptr;
+            return n;
+        };
+        QCOMPARE(progressWindows(), 0);
 
         env.messages.expect(MsgAnswer::Ok);
         mail.notify.CheckNow();
+        QCOMPARE(progressWindows(), 1);
         QVERIFY(ticks >= 10); // the window kept its events running through the wait
         QVERIFY(mail.notify.checkingWindow()->isVisible());
         QCOMPARE(mail.notify.checkingWindow()->list_Display->item(3)->text(),
