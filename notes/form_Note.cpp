@@ -48,7 +48,6 @@ form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
     connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
 
     setWindowTitle(QStringLiteral("Note"));
-    text_NoteInput->setPlainText(platform::withLf(m_note.text));
     label_Display->setText(platform::withLf(m_note.text));
     label_C1->setText(m_note.title);
     updateTooltips();
@@ -68,7 +67,10 @@ void form_Note::buildWindow()
     QFont small = label_C1->font();
     small.setPointSize(6);
     label_C1->setFont(small);
-    label_C1->setStyleSheet(QStringLiteral("color: #808080"));
+    // A palette, not a style sheet: a style sheet gives every note a style object of its own.
+    QPalette grey = label_C1->palette();
+    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    label_C1->setPalette(grey);
     label_C1->installEventFilter(this);
 
     const auto picture = [this](const char *name, const QPixmap &pixmap, QPoint at) {
@@ -100,13 +102,6 @@ void form_Note::buildWindow()
             window->startSystemResize(Qt::BottomEdge | Qt::RightEdge);
     });
 
-    text_NoteInput = new QPlainTextEdit(this);
-    text_NoteInput->setObjectName(QStringLiteral("text_NoteInput"));
-    text_NoteInput->setFrameShape(QFrame::NoFrame);
-    text_NoteInput->move(0, TextTop);
-    text_NoteInput->hide();
-    text_NoteInput->installEventFilter(this);
-
     label_Display = new ClickableLabel(this);
     label_Display->setObjectName(QStringLiteral("label_Display"));
     label_Display->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -117,6 +112,16 @@ void form_Note::buildWindow()
     label_Display->installEventFilter(this);
     connect(label_Display, &ClickableLabel::clicked, this, &form_Note::label_Display_Click);
 
+    QFont font = label_Display->font();
+    font.setPointSize(8);
+    label_Display->setFont(font);
+}
+
+QMenu *form_Note::noteMenu()
+{
+    // Made when first opened, with the check marks of the note as it is then.
+    if (menu_NoteMenu)
+        return menu_NoteMenu;
     menu_NoteMenu = new QMenu(this);
     menu_NoteMenu->setObjectName(QStringLiteral("menu_NoteMenu"));
     const auto item = [this](QMenu *menu, const char *name, const QString &caption, void (form_Note::*handler)()) {
@@ -138,24 +143,44 @@ void form_Note::buildWindow()
         menu_Size[size_t(i)]->setCheckable(true);
         connect(menu_Size[size_t(i)], &QAction::triggered, this, [this, i] { menu_Size_Click(i); });
     }
-    menu_Size[0]->setChecked(true);
+    for (size_t i = 0; i < menu_Size.size(); ++i)
+        menu_Size[i]->setChecked(FontSizes[i] == m_note.fontSize);
     menu_NoteMenu->addSeparator();
     menu_OnTop = item(menu_NoteMenu, "menu_OnTop", QStringLiteral("&Always on top"), nullptr);
     menu_OnTop->setCheckable(true);
+    menu_OnTop->setChecked(m_onTop);
     // The handler decides the check mark itself, from the state before the click.
     connect(menu_OnTop, &QAction::triggered, this, [this] {
-        menu_OnTop->setChecked(!menu_OnTop->isChecked());
         menu_OnTop_Click();
+        menu_OnTop->setChecked(m_onTop);
     });
     item(menu_NoteMenu, "menu_Print", QStringLiteral("&Print"), &form_Note::menu_Print_Click);
     menu_NoteMenu->addSeparator();
     item(menu_NoteMenu, "menu_Send", QStringLiteral("&Send to user on the net -->"), &form_Note::menu_Send_Click);
     item(menu_NoteMenu, "menu_Trash", QStringLiteral("&Delete the note"), &form_Note::menu_Trash_Click);
 
-    QFont font = label_Display->font();
-    font.setPointSize(8);
-    label_Display->setFont(font);
-    text_NoteInput->setFont(font);
+    return menu_NoteMenu;
+}
+
+QPlainTextEdit *form_Note::editor()
+{
+    // Made when the note is first edited: most notes are only read, and an editor is the larger part of a note.
+    if (!text_NoteInput) {
+        text_NoteInput = new QPlainTextEdit(this);
+        text_NoteInput->setObjectName(QStringLiteral("text_NoteInput"));
+        text_NoteInput->setFrameShape(QFrame::NoFrame);
+        text_NoteInput->hide();
+        text_NoteInput->installEventFilter(this);
+        text_NoteInput->setFont(label_Display->font());
+        text_NoteInput->setPlainText(platform::withLf(m_note.text));
+        layoutControls();
+    }
+    return text_NoteInput;
+}
+
+QString form_Note::editorText() const
+{
+    return text_NoteInput ? text_NoteInput->toPlainText() : platform::withLf(m_note.text);
 }
 
 void form_Note::setIndex(int index)
@@ -184,7 +209,7 @@ void form_Note::showAlarm(bool visible, const QString &tip)
 
 QString form_Note::currentText() const
 {
-    return platform::withCrLf(text_NoteInput->toPlainText());
+    return platform::withCrLf(editorText());
 }
 
 void form_Note::takeTypedText()
@@ -228,12 +253,12 @@ void form_Note::setFlash(bool white)
 
 bool form_Note::isEditing() const
 {
-    return text_NoteInput->isVisibleTo(this);
+    return text_NoteInput && text_NoteInput->isVisibleTo(this);
 }
 
 bool form_Note::onTop() const
 {
-    return menu_OnTop->isChecked();
+    return m_onTop;
 }
 
 void form_Note::setGeometryTwips(int left, int top, int width, int height)
@@ -294,10 +319,12 @@ void form_Note::layoutControls()
 {
     const int w = width();
     const int h = height();
-    text_NoteInput->setFixedWidth(qMax(1, w - 2 * FrameX));
-    text_NoteInput->move(FrameX, TextTop);
-    if (h - TextTop - 6 > 0)
-        text_NoteInput->setFixedHeight(h - TextTop - 6);
+    if (text_NoteInput) {
+        text_NoteInput->setFixedWidth(qMax(1, w - 2 * FrameX));
+        text_NoteInput->move(FrameX, TextTop);
+        if (h - TextTop - 6 > 0)
+            text_NoteInput->setFixedHeight(h - TextTop - 6);
+    }
     if (w - 15 > 0)
         label_Display->setFixedWidth(w - 15);
     if (h - TextTop - 6 > 0)
@@ -307,7 +334,7 @@ void form_Note::layoutControls()
     // While the user peeks, the magnifier under the held button stays: hiding it would end the press it holds.
     image_MakeBig->setVisible(collapsed || m_peeking);
     image_Resize->setVisible(!collapsed && !m_peeking);
-    label_Display->setVisible(!collapsed && !text_NoteInput->isVisible());
+    label_Display->setVisible(!collapsed && !(text_NoteInput && text_NoteInput->isVisible()));
     label_C1->setVisible(!collapsed);
     image_Alarm->setVisible(m_alarmOn && !collapsed);
 }
@@ -521,7 +548,7 @@ void form_Note::image_Menu_Click()
 void form_Note::timer_Click_Timer()
 {
     timer_Click.stop();
-    menu_NoteMenu->popup(QCursor::pos());
+    noteMenu()->popup(QCursor::pos());
 }
 
 void form_Note::image_MakeBig_MouseDown()
@@ -580,7 +607,7 @@ void form_Note::label_Display_Click()
         return;
     label_Display->setText(QString());
     label_Display->hide();
-    text_NoteInput->show();
+    editor()->show();
     // The caret goes where the text was clicked, and to the end for a click below the last line, as in any editor.
     QTextCursor caret(text_NoteInput->document());
     caret.movePosition(QTextCursor::End);
@@ -598,7 +625,7 @@ void form_Note::label_Display_Click()
 
 void form_Note::timer_Focus_Timer()
 {
-    if (QApplication::activeWindow() == this)
+    if (QApplication::activeWindow() == this || !text_NoteInput)
         return;
     label_Display->show();
     text_NoteInput->hide();
@@ -615,11 +642,13 @@ void form_Note::menu_Size_Click(int index)
 {
     if (index < 0 || index >= int(FontSizes.size()))
         return;
-    for (QAction *item : menu_Size)
-        item->setChecked(false);
-    menu_Size[size_t(index)]->setChecked(true);
+    if (menu_NoteMenu)
+        for (size_t i = 0; i < menu_Size.size(); ++i)
+            menu_Size[i]->setChecked(int(i) == index);
     m_note.fontSize = FontSizes[size_t(index)];
     for (QWidget *widget : {static_cast<QWidget *>(label_Display), static_cast<QWidget *>(text_NoteInput)}) {
+        if (!widget)
+            continue;
         QFont font = widget->font();
         font.setPointSize(m_note.fontSize);
         widget->setFont(font);
@@ -628,14 +657,10 @@ void form_Note::menu_Size_Click(int index)
 
 void form_Note::menu_OnTop_Click()
 {
-    if (!menu_OnTop->isChecked()) {
-        platform::setAlwaysOnTop(this, true);
-        menu_OnTop->setChecked(true);
-    } else {
-        platform::setAlwaysOnTop(this, false);
-        menu_OnTop->setChecked(false);
+    m_onTop = !m_onTop;
+    platform::setAlwaysOnTop(this, m_onTop);
+    if (!m_onTop)
         CheckAndSetTopMost();
-    }
 }
 
 void form_Note::menu_Print_Click()
@@ -653,8 +678,7 @@ void form_Note::menu_Print_Click()
     const QDateTime now = platform::Clock::now();
     const QString stamp = formatDate(now.date()) + u"  " + QString::number(now.time().hour()) + u':' +
                           QString::asprintf("%02d", now.time().minute());
-    const QString page =
-        u"\n\n" + stamp + u'\n' + QString(27, u'-') + u'\n' + QString(27, u' ') + u'\n' + text_NoteInput->toPlainText();
+    const QString page = u"\n\n" + stamp + u'\n' + QString(27, u'-') + u'\n' + QString(27, u' ') + u'\n' + editorText();
     painter.drawText(painter.viewport(), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, page);
     if (!painter.end())
         printFailed(QStringLiteral("The printer did not take the page."));

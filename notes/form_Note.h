@@ -91,6 +91,10 @@ private:
     void expand();
     void applySizeToWindow();
     void layoutControls();
+    QPlainTextEdit *editor();
+    QMenu *noteMenu();
+    // The editor's text, or the record's where there is no editor yet, with LF line breaks.
+    QString editorText() const;
     void setBackground(const QColor &colour);
     void updateTooltips();
     void startSystemMove();
@@ -115,11 +119,13 @@ private:
     ClickableLabel *image_Alarm = nullptr;
     ClickableLabel *image_MakeBig = nullptr;
     ClickableLabel *image_Resize = nullptr;
+    // The editor, made by editor() when the note is first edited.
     QPlainTextEdit *text_NoteInput = nullptr;
     ClickableLabel *label_Display = nullptr;
     QMenu *menu_NoteMenu = nullptr;
     std::array<QAction *, 6> menu_Size{};
     QAction *menu_OnTop = nullptr;
+    bool m_onTop = false;
     QTimer timer_Click;
     QTimer timer_Focus;
     QTimer timer_Resize;

@@ -508,8 +508,8 @@ private Q_SLOTS:
         form_Note *note = NoteStore().note(1);
 
         // The note's menu, where its icon opens it.
-        auto *menu = note->findChild<QMenu *>(u"menu_NoteMenu"_s);
         note->timer_Click_Timer();
+        auto *menu = note->findChild<QMenu *>(u"menu_NoteMenu"_s);
         QTRY_VERIFY(menu->isVisible());
         settle(menu);
         offenders += fit(menu, u"menu_NoteMenu"_s);

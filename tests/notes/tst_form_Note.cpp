@@ -55,8 +55,6 @@ private Q_SLOTS:
         nearTheEdge.left = screen.width() - 800;
         form_Note note(nearTheEdge, 1);
         note.show();
-        auto *menu = note.findChild<QMenu *>(u"menu_NoteMenu"_s);
-
         note.image_Menu_DblClick();
         QVERIFY(isCollapsed(note.record()));
         QCOMPARE(note.inset(), 4);
@@ -70,7 +68,8 @@ private Q_SLOTS:
         // A click on the menu icon of a collapsed note opens no menu.
         note.image_Menu_Click();
         QTest::qWait(300);
-        QVERIFY(!menu->isVisible());
+        const auto *menu = note.findChild<QMenu *>(u"menu_NoteMenu"_s);
+        QVERIFY(!menu || !menu->isVisible());
 
         // Peeking shows the whole note, moved in from the screen's edge, until the button is let go.
         note.image_MakeBig_MouseDown();
@@ -89,12 +88,13 @@ private Q_SLOTS:
 
         // An expanded note's menu opens 200 ms after the click, and not after a double click.
         note.image_Menu_Click();
-        QTRY_VERIFY(menu->isVisible());
-        menu->hide();
+        QMenu *opened = nullptr;
+        QTRY_VERIFY((opened = note.findChild<QMenu *>(u"menu_NoteMenu"_s)) && opened->isVisible());
+        opened->hide();
         note.image_Menu_Click();
         note.image_Menu_DblClick();
         QTest::qWait(300);
-        QVERIFY(!menu->isVisible());
+        QVERIFY(!opened->isVisible());
     }
 
     void editingSavesOnLeavingAndTheMenuHidesAndDeletes()
@@ -125,11 +125,11 @@ private Q_SLOTS:
         QTRY_VERIFY(!note->isEditing());
         QCOMPARE(container.rowText(1), u" - empty -"_s);
 
-        // Deleting rebuilds the notes from the file, where the hidden note is hidden too.
-        note->findChild<QAction *>(u"menu_SendNoteToContainer"_s)->trigger();
+        // After a deletion the notes are as the file has them, where the hidden note is hidden too.
+        note->menu_SendNoteToContainer_Click();
         QVERIFY(!note->isVisible());
         const QPointer<form_Note> doomed = NoteStore().note(2);
-        doomed->findChild<QAction *>(u"menu_Trash"_s)->trigger();
+        doomed->menu_Trash_Click();
         QCOMPARE(NoteStore().count(), 1);
         QCOMPARE(env.sound.m_played.constLast().fileName, u"trash.wav"_s);
         QTRY_VERIFY(doomed.isNull());
@@ -148,6 +148,11 @@ private Q_SLOTS:
 
         first->menu_Size_Click(4);
         first->menu_Size_Click(9); // no such item: nothing changes
+        // The menu, opened now, shows the size chosen before it existed.
+        first->timer_Click_Timer();
+        second->timer_Click_Timer();
+        first->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
+        second->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
         QCOMPARE(first->record().fontSize, 18);
         QCOMPARE(first->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
         QVERIFY(first->findChild<QAction *>(u"menu_Size4"_s)->isChecked());
