@@ -26,11 +26,9 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
         QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "First")).isEmpty());
 
         Desktop desktop;
@@ -70,12 +68,10 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed() || QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty())
             QSKIP("needs Dovecot and GNOME Keyring (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
         dovecot.addUser(u"bob"_s, u"kept in the keyring"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
 
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
@@ -152,11 +148,9 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
         QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "In clear")).isEmpty());
         const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
 
@@ -191,11 +185,9 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
         QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "No modem")).isEmpty());
 
         Desktop desktop;

@@ -264,6 +264,40 @@ private Q_SLOTS:
         QCOMPARE(desktop.geometry(id), note);
     }
 
+    // After a deletion the later rows move up, and each still brings back its own note.
+    void rowsThatMovedUpShowTheirOwnNotes()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        QList<NoteRecord> stored{storedNote(u"one"_s, true), storedNote(u"two"_s, false),
+                                 storedNote(u"three"_s, false)};
+        stored[1].left = 3000; // 200 px
+        stored[2].left = 4500; // 300 px
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.writeNotes(u"notes.dat"_s, stored);
+        desktop.startSuite();
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+        QVERIFY(container);
+        QVERIFY(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 5000));
+        const QRect first = desktop.geometry(notes(desktop)[0]);
+
+        // "Delete the note" from its menu.
+        desktop.click(first.topLeft() + MenuIcon);
+        Desktop::pause(500);
+        desktop.key(u"d"_s);
+        QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).size() == 2; }, 5000));
+        QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
+
+        // The second row is now "three"'s: its click shows the note at "three"'s place.
+        desktop.click(desktop.geometry(container).topLeft() + FirstRow + QPoint(0, 24));
+        QVERIFY2(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 3000), "the row click showed no note");
+        QCOMPARE(desktop.geometry(notes(desktop)[0]).left(), 300);
+    }
+
     void menuItemDoesNotMoveNote()
     {
         Desktop desktop;

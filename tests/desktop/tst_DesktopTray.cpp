@@ -122,11 +122,9 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
         QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
 
         Desktop desktop;
@@ -215,11 +213,9 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        QTemporaryDir certificates;
-        DovecotServer dovecot(false, certificates.path());
-        dovecot.addUser(u"ann"_s, u"secret"_s);
-        QString why;
-        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        AnnsMailbox mailbox;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        DovecotServer &dovecot = mailbox.dovecot;
 
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));

@@ -239,6 +239,27 @@ private:
     int m_delivered = 0;
 };
 
+// Ann's mailbox (user "ann", password "secret") at a Dovecot without TLS on loopback, for the real suite on a
+// desktop of its own.
+class AnnsMailbox {
+public:
+    AnnsMailbox() : dovecot(false, m_certificates.path())
+    {
+        dovecot.addUser(QStringLiteral("ann"), QStringLiteral("secret"));
+        m_started = dovecot.start(&m_why);
+    }
+    // Empty once the server runs, else why it does not.
+    QString failure() const { return m_started ? QString() : m_why; }
+
+private:
+    QTemporaryDir m_certificates;
+    QString m_why;
+    bool m_started = false;
+
+public:
+    DovecotServer dovecot;
+};
+
 // A scripted POP3 server in this process. It answers each command by its verb (a verb mapped to an empty answer is
 // never answered, one not mapped is refused) and records what it hears, "tls:" before each command that came
 // encrypted. After a positive STLS answer it does the TLS handshake, or with brokenTls answers the client's hello

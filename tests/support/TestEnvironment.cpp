@@ -61,12 +61,22 @@ void FakeTrayHost::click(const void *owner, int message)
         it->second.onMessage(message);
 }
 
-void FakeSecretStore::answer(std::function<platform::SecretReply()> call, platform::SecretDone done)
+void FakeSecretStore::answer(const std::function<platform::SecretReply()> &call, platform::SecretDone done)
 {
+    // A locked keyring or a dismissed prompt fails whatever was asked; the rest is asked when it is answered.
+    auto reply = [this, call] {
+        if (!m_failing && !m_refusing)
+            return call();
+        platform::SecretReply failure;
+        failure.error =
+            m_refusing ? QStringLiteral("The prompt was dismissed") : QStringLiteral("The keyring is locked");
+        failure.refused = m_refusing;
+        return failure;
+    };
     if (m_holding)
-        m_held.append({std::move(call), std::move(done)});
+        m_held.append({reply, std::move(done)});
     else
-        done(call());
+        done(reply());
 }
 
 void FakeSecretStore::answerHeld()
@@ -78,26 +88,10 @@ void FakeSecretStore::answerHeld()
     }
 }
 
-namespace {
-platform::SecretReply failure(bool refused)
-{
-    platform::SecretReply reply;
-    reply.error = refused ? QStringLiteral("The prompt was dismissed") : QStringLiteral("The keyring is locked");
-    reply.refused = refused;
-    return reply;
-}
-} // namespace
-
 void FakeSecretStore::read(const QString &key, platform::SecretDone done)
 {
     m_calls << u"read " + key;
-    answer(
-        [this, key] {
-            if (m_failing || m_refusing)
-                return failure(m_refusing);
-            return platform::SecretReply{true, m_entries.value(key), {}, false};
-        },
-        std::move(done));
+    answer([this, key] { return platform::SecretReply{true, m_entries.value(key), {}, false}; }, std::move(done));
 }
 
 void FakeSecretStore::write(const QString &key, const QString &secret, platform::SecretDone done)
@@ -106,8 +100,6 @@ void FakeSecretStore::write(const QString &key, const QString &secret, platform:
     m_calls << u"write " + key;
     answer(
         [this, key, secret] {
-            if (m_failing || m_refusing)
-                return failure(m_refusing);
             m_entries.insert(key, secret);
             return platform::SecretReply{true, {}, {}, false};
         },
@@ -119,8 +111,6 @@ void FakeSecretStore::remove(const QString &key, platform::SecretDone done)
     m_calls << u"remove " + key;
     answer(
         [this, key] {
-            if (m_failing || m_refusing)
-                return failure(m_refusing);
             m_entries.remove(key);
             return platform::SecretReply{true, {}, {}, false};
         },

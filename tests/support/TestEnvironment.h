@@ -97,7 +97,7 @@ public:
     QStringList m_calls;
 
 private:
-    void answer(std::function<platform::SecretReply()> call, platform::SecretDone done);
+    void answer(const std::function<platform::SecretReply()> &call, platform::SecretDone done);
     QList<std::pair<std::function<platform::SecretReply()>, platform::SecretDone>> m_held;
 };
 
