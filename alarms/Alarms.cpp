@@ -56,10 +56,10 @@ bool readable(int index, const NoteRecord &note, const QString &tag)
 
 void ring(int index)
 {
-    form_Note *note = NoteStore().note(index);
+    NoteRecord &note = *NoteStore().record(index);
     const QDateTime now = platform::Clock::now();
-    Notice()->ring(AlarmRules::noticeCaption(now), note->record().text);
-    AlarmRules::advance(note->record());
+    Notice()->ring(AlarmRules::noticeCaption(now), note.text);
+    AlarmRules::advance(note);
     ShowAlarmIcons(index);
     SaveAllNotes();
 }
@@ -111,14 +111,19 @@ void UnloadAlarmWindows()
 
 void ShowAlarmIcons(int index)
 {
-    form_Note *note = NoteStore().note(index);
+    NoteEntry *note = NoteStore().entry(index);
     if (!note)
         return;
-    const NoteRecord &r = note->record();
+    const NoteRecord &r = note->record;
     const bool on = r.alarmRepeat != AlarmRules::NoAlarm;
     const QString tip = on && hasAlarm(r) && !canRead(r) ? u"Cannot read this alarm's date: "_s + AlarmRules::tooltip(r)
                                                          : AlarmRules::tooltip(r);
-    note->showAlarm(on, tip);
+    if (note->window) {
+        note->window->showAlarm(on, tip);
+    } else {
+        note->alarmShown = on;
+        note->alarmTip = tip;
+    }
     if (form_Main *container = NotesContainer())
         container->setRowAlarm(index, on, tip);
 }
@@ -138,7 +143,7 @@ void timer_CheckAlarm_Timer()
     const qint64 skipped = previous ? minutesBetween(*previous, now) - 1 : 0;
     const QDateTime skippedMinute = skipped == 1 ? minuteOf(*previous).addSecs(60) : QDateTime();
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        const NoteRecord &note = NoteStore().note(i)->record();
+        const NoteRecord &note = *NoteStore().record(i);
         // Most notes have no alarm at all.
         if (note.alarmDate == AlarmRules::NoDateSet)
             continue;
@@ -156,15 +161,15 @@ void timer_CheckAlarm_Timer()
 
 void image_Alarm_Click(int index, bool fromNoteWindow)
 {
-    form_Note *note = NoteStore().note(index);
+    const NoteRecord *note = NoteStore().record(index);
     if (!note)
         return;
     const auto answer =
-        platform::showMessage(AlarmRules::message(note->record()), QStringLiteral("Alarm is on..."),
+        platform::showMessage(AlarmRules::message(*note), QStringLiteral("Alarm is on..."),
                               platform::MsgIcon::Information, platform::MsgButtons::YesNo, platform::MsgAnswer::Yes);
     // The answer acts on the note as it is now; the box may have stood open while a tick moved it on.
-    if (answer == platform::MsgAnswer::Yes && (note = NoteStore().note(index))) {
-        AlarmRules::clear(note->record());
+    if (NoteRecord *now = NoteStore().record(index); answer == platform::MsgAnswer::Yes && now) {
+        AlarmRules::clear(*now);
         ShowAlarmIcons(index);
         SaveAllNotes();
     }
@@ -174,7 +179,7 @@ void image_Alarm_Click(int index, bool fromNoteWindow)
 
 void OpenAlarmEditor(int index)
 {
-    if (!NoteStore().note(index))
+    if (!NoteStore().entry(index))
         return;
     auto *editor = new form_Calendar(index);
     editor->Form_Load();
@@ -185,8 +190,7 @@ void CheckForMissedAlarms(std::optional<QDateTime> since)
     static const QString tag = QStringLiteral("err_Bas_CheckForMissedAlarms ");
     const QDateTime now = platform::Clock::now();
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        form_Note *window = NoteStore().note(i);
-        NoteRecord &note = window->record();
+        NoteRecord &note = *NoteStore().record(i);
         // Each missed occurrence is listed, oldest first, until the alarm reaches one not in the past.
         while (readable(i, note, tag)) {
             const QDateTime moment = *AlarmRules::moment(note);

@@ -274,9 +274,9 @@ void form_Calendar::text_Minute_Change()
 
 void form_Calendar::c_Ok_Click()
 {
-    form_Note *note = NoteStore().note(m_noteIndex);
+    NoteRecord *note = NoteStore().record(m_noteIndex);
     if (note && !label_Date->text().isEmpty()) {
-        NoteRecord &r = note->record();
+        NoteRecord &r = *note;
         r.alarmDate = label_Date->text();
         // An emptied box means the full hour or midnight rather than a time no one can read.
         const QString hour = label_Hour->text().isEmpty() ? QStringLiteral("0") : label_Hour->text();

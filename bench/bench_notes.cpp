@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
         ReadSavedData();
         const long hidden = residentKb();
         for (int i = 1; i <= NoteStore().count(); ++i)
-            NoteStore().note(i)->show();
+            NoteStore().show(i);
         QCoreApplication::processEvents();
         const long shown = residentKb();
         std::printf("%-34s %10.1f %10.1f kB per note (1000 notes)\n", "RSS: hidden, shown",
@@ -173,7 +173,7 @@ int main(int argc, char *argv[])
     const double clickMs = medianMs([&] {
         const int before = NoteStore().count();
         owner->Form_MouseMove(514);
-        form_Note *note = NoteStore().note(before + 1);
+        form_Note *note = NoteStore().window(before + 1);
         while (!(note && note->windowHandle() && note->windowHandle()->isExposed()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         DeleteNote(0, true);

@@ -7,7 +7,7 @@ class TopMostTable {
 public:
     virtual ~TopMostTable() = default;
     virtual int count() const = 0;
-    // The window of note 1..count, created when it does not exist yet.
+    // The window of note 1..count; nullptr for a hidden note, which has none.
     virtual QWidget *window(int index) = 0;
     virtual bool onTopChecked(int index) const = 0;
 };

@@ -123,9 +123,10 @@ void NetNotes::openSendDialog(int noteIndex)
         m_sendDialog->sendTo = [this](const QString &address) { sendTo(address); };
         m_sendDialog->openEditor = [this] { openNetUsers(false); };
     }
-    m_noteToSend = NoteStore().note(noteIndex);
-    if (m_noteToSend)
-        m_snapshot = messageFromNote(*m_noteToSend, QString());
+    const NoteEntry *note = NoteStore().entry(noteIndex);
+    m_noteToSend = note ? note->id : 0;
+    if (note)
+        m_snapshot = messageFromNote(*note, QString());
     m_sendDialog->Form_Load();
     m_sendDialog->show();
     m_sendDialog->raise();
@@ -134,12 +135,12 @@ void NetNotes::openSendDialog(int noteIndex)
 
 void NetNotes::sendTo(const QString &address)
 {
-    // The note as it is when the connection is made; should its window be gone by then (the notes were reloaded
-    // after a deletion), the note as it was when the user chose to send it.
+    // The note as it is when the connection is made; should it be deleted by then, the note as it was when the user
+    // chose to send it.
     sender.send(address, [this] {
         const QString name = senderName ? senderName() : QString();
-        if (m_noteToSend)
-            return messageFromNote(*m_noteToSend, name);
+        if (const NoteEntry *note = NoteStore().find(m_noteToSend))
+            return messageFromNote(*note, name);
         NoteMessage message = m_snapshot;
         message.from = QStringLiteral("From : ") + name;
         return message;
@@ -157,15 +158,15 @@ void NetNotes::unloadWindows()
     m_editor.reset();
 }
 
-NoteMessage NetNotes::messageFromNote(const form_Note &note, const QString &senderName)
+NoteMessage NetNotes::messageFromNote(const NoteEntry &note, const QString &senderName)
 {
     NoteMessage message;
     message.text = note.currentText();
-    message.alarmOn = note.alarmOn();
+    message.alarmOn = note.alarmShown;
     message.from = QStringLiteral("From : ") + senderName;
-    message.alarmDate = note.record().alarmDate;
-    message.alarmRepeat = note.record().alarmRepeat;
-    message.alarmTime = note.record().alarmTime;
-    message.alarmTip = note.alarmTip();
+    message.alarmDate = note.record.alarmDate;
+    message.alarmRepeat = note.record.alarmRepeat;
+    message.alarmTime = note.record.alarmTime;
+    message.alarmTip = note.alarmTip;
     return message;
 }

@@ -9,7 +9,7 @@
 #include <memory>
 
 class form_NetUsers;
-class form_Note;
+struct NoteEntry;
 class form_SendTo;
 
 // Network notes as the control panel runs them: the listener, the sender, the directory editor and the send
@@ -34,7 +34,7 @@ public:
     void unloadWindows();
 
     // The message for a note as it is now.
-    static NoteMessage messageFromNote(const form_Note &note, const QString &senderName);
+    static NoteMessage messageFromNote(const NoteEntry &note, const QString &senderName);
 
     // The sender's name for the "From : " field: the control panel's field, else the computer's name.
     std::function<QString()> senderName;
@@ -51,7 +51,7 @@ private:
 
     std::unique_ptr<form_SendTo> m_sendDialog;
     std::unique_ptr<form_NetUsers> m_editor;
-    QPointer<form_Note> m_noteToSend;
+    quint64 m_noteToSend = 0;
     NoteMessage m_snapshot;
     bool m_listenFailureShown = false;
 };

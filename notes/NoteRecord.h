@@ -31,3 +31,39 @@ inline bool isCollapsed(const NoteRecord &note)
 {
     return note.width == CollapsedWidth && note.height == CollapsedHeight;
 }
+
+// Neither side at the tab's size: the note shows its text.
+inline bool isExpanded(const NoteRecord &note)
+{
+    return note.width != CollapsedWidth && note.height != CollapsedHeight;
+}
+
+// Places the note; only the collapse itself makes the tab size, anything smaller is raised as a user's resize would be.
+inline void placeNote(NoteRecord &note, int left, int top, int width, int height)
+{
+    note.left = left;
+    note.top = top;
+    note.width = width;
+    note.height = height;
+    if (!(width == CollapsedWidth && height == CollapsedHeight)) {
+        if (note.width < CollapsedWidth)
+            note.width = CollapsedWidth + 1;
+        if (note.height < CollapsedHeight)
+            note.height = CollapsedHeight + 1;
+    }
+}
+
+// Down to the tab, remembering the size to return to.
+inline void collapseNote(NoteRecord &note)
+{
+    note.oldWidth = note.width;
+    note.oldHeight = note.height;
+    note.width = CollapsedWidth;
+    note.height = CollapsedHeight;
+}
+
+inline void expandNote(NoteRecord &note)
+{
+    note.width = note.oldWidth;
+    note.height = note.oldHeight;
+}

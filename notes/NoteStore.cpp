@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 
 using platform::ErrorKind;
 
@@ -21,15 +22,85 @@ NoteHooks &Hooks()
     return hooks;
 }
 
-form_Note *NoteTable::note(int index) const
+NoteEntry *NoteTable::entry(int index) const
 {
     return index >= 1 && index <= count() ? m_notes[size_t(index - 1)].get() : nullptr;
 }
 
-form_Note *NoteTable::append(std::unique_ptr<form_Note> note)
+NoteRecord *NoteTable::record(int index) const
 {
+    NoteEntry *note = entry(index);
+    return note ? &note->record : nullptr;
+}
+
+NoteEntry *NoteTable::find(quint64 id) const
+{
+    for (const auto &note : m_notes)
+        if (note->id == id)
+            return note.get();
+    return nullptr;
+}
+
+NoteEntry::NoteEntry(const NoteRecord &note)
+    : record(note), alarmShown(note.alarmRepeat != u"-1"), alarmTip(note.alarmDate + u"  " + note.alarmTime),
+      titleTip(note.created)
+{
+}
+
+QString NoteEntry::currentText() const
+{
+    return window ? window->currentText() : record.text;
+}
+
+form_Note *NoteTable::window(int index) const
+{
+    NoteEntry *note = entry(index);
+    return note ? note->window : nullptr;
+}
+
+form_Note *NoteTable::show(int index)
+{
+    NoteEntry *note = entry(index);
+    if (!note)
+        return nullptr;
+    if (!note->window)
+        note->window = new form_Note(*note, index);
+    note->window->show();
+    return note->window;
+}
+
+void NoteTable::hide(int index)
+{
+    NoteEntry *note = entry(index);
+    if (!note)
+        return;
+    if (note->window)
+        note->window->hide();
+    note->record.visible = false;
+}
+
+int NoteTable::append(const NoteRecord &record)
+{
+    auto note = std::make_unique<NoteEntry>(record);
+    note->id = ++m_lastId;
     m_notes.push_back(std::move(note));
-    return m_notes.back().get();
+    return count();
+}
+
+void NoteTable::releaseLater(form_Note *window)
+{
+    // Queued on the window itself: a window deleted meanwhile takes the call with it.
+    QMetaObject::invokeMethod(
+        window,
+        [this, window] {
+            NoteEntry *note = entry(window->index());
+            if (window->isVisible() || !note || note->window != window)
+                return;
+            window->endEditing();
+            note->window = nullptr;
+            window->deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 
 void NoteTable::remove(int index)
@@ -38,20 +109,24 @@ void NoteTable::remove(int index)
         return;
     const auto at = m_notes.begin() + (index - 1);
     // A note may be deleting itself from its own menu: its window goes once that handler has returned.
-    form_Note *gone = at->release();
+    if (form_Note *gone = (*at)->window) {
+        gone->hide();
+        gone->deleteLater();
+    }
     m_notes.erase(at);
-    gone->hide();
-    gone->deleteLater();
     for (int i = index; i <= count(); ++i)
-        m_notes[size_t(i - 1)]->setIndex(i);
+        if (form_Note *window = m_notes[size_t(i - 1)]->window)
+            window->setIndex(i);
 }
 
 void NoteTable::clear()
 {
     // A note may be deleting itself from its own menu: the windows go once that handler has returned.
     for (auto &note : m_notes) {
-        note->hide();
-        note.release()->deleteLater();
+        if (note->window) {
+            note->window->hide();
+            note->window->deleteLater();
+        }
     }
     m_notes.clear();
 }
@@ -69,19 +144,13 @@ int NoteTopMostTable::count() const
 
 QWidget *NoteTopMostTable::window(int index)
 {
-    return NoteStore().note(index);
+    return NoteStore().window(index);
 }
 
 bool NoteTopMostTable::onTopChecked(int index) const
 {
-    const form_Note *note = NoteStore().note(index);
-    return note && note->onTop();
-}
-
-ContainerRequests &Requests()
-{
-    static ContainerRequests requests;
-    return requests;
+    const NoteEntry *note = NoteStore().entry(index);
+    return note && note->onTop;
 }
 
 namespace {
@@ -95,36 +164,33 @@ QList<NoteRecord> recordsExcept(int skipIndex)
 {
     QList<NoteRecord> records;
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        form_Note *note = NoteStore().note(i);
-        note->takeTypedText();
+        if (form_Note *window = NoteStore().window(i))
+            window->takeTypedText();
         if (i != skipIndex)
-            records.append(note->record());
+            records.append(*NoteStore().record(i));
     }
     return records;
 }
 
-// Builds the window of one stored note, in the next position of the table.
+// Puts one stored note in the next position of the table; a visible one gets its window.
 void loadNote(const NoteRecord &stored)
 {
     NoteRecord note = stored;
-    note.fontSize = 8; // the window's own size, unless the stored one is a size the menu offers
-    const int index = NoteStore().count() + 1;
-    form_Note *window = NoteStore().append(std::make_unique<form_Note>(note, index));
+    // The stored font size, where it is one the menu offers.
+    const auto &sizes = form_Note::FontSizes;
+    if (std::find(sizes.begin(), sizes.end(), stored.fontSize) == sizes.end())
+        note.fontSize = 8;
     if (isCollapsed(stored)) {
-        // Open at the stored old size, then collapse, which records that size as the one to return to.
-        window->setGeometryTwips(stored.left, stored.top, stored.oldWidth, stored.oldHeight);
-        window->image_Menu_DblClick();
+        // At the stored old size, then collapsed, which records that size as the one to return to.
+        placeNote(note, stored.left, stored.top, stored.oldWidth, stored.oldHeight);
+        collapseNote(note);
     }
-    for (int choice = 0; choice < int(form_Note::FontSizes.size()); ++choice) {
-        if (form_Note::FontSizes[size_t(choice)] == stored.fontSize)
-            window->menu_Size_Click(choice);
+    const int index = NoteStore().append(note);
+    if (stored.visible) {
+        NoteStore().show(index);
+        // Between two windows the start lets the desktop breathe.
+        QCoreApplication::processEvents();
     }
-    if (stored.visible)
-        window->show();
-    else
-        window->record().visible = false;
-    // Between two notes the start lets the desktop breathe.
-    QCoreApplication::processEvents();
 }
 
 // Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/TopMost.h"
+#include "notes/NoteRecord.h"
 
 #include <QString>
 #include <functional>
@@ -22,19 +23,53 @@ struct NoteHooks {
 };
 NoteHooks &Hooks();
 
+// One note of the table: its record, and what its window shows besides the record, kept while it has no window.
+struct NoteEntry {
+    // A stored note: its alarm icon and tooltips as the record has them.
+    explicit NoteEntry(const NoteRecord &note);
+
+    NoteRecord record;
+    // The alarm icon: a received note shows the sender's, until its alarm is set here.
+    bool alarmShown = false;
+    QString alarmTip;
+    // The title bar's tooltip: when the note was made, or when it was received.
+    QString titleTip;
+    bool onTop = false;
+    // The note's window, only while the note is shown; owned by the table.
+    form_Note *window = nullptr;
+    // Who the note is for as long as it lives, whatever positions it takes.
+    quint64 id = 0;
+    // What the note shows now, edits not yet ended included, with CR LF line breaks.
+    QString currentText() const;
+};
+
 // The notes in file order, positions 1..count. A note's position is its identity until a deletion renumbers.
+// A hidden note is its record and its container row; its window is made when it is shown and goes when it is hidden.
 class NoteTable {
 public:
     int count() const { return int(m_notes.size()); }
-    form_Note *note(int index) const; // 1..count
-    form_Note *append(std::unique_ptr<form_Note> note);
+    NoteEntry *entry(int index) const; // 1..count
+    NoteRecord *record(int index) const;
+    // The note with this id, nullptr when it was deleted.
+    NoteEntry *find(quint64 id) const;
+    // The note's window while it is shown, else nullptr.
+    form_Note *window(int index) const;
+    // Shows the note, making its window at the stored geometry, size and font where it has none.
+    form_Note *show(int index);
+    // Hides the note; its window goes once the event that hid it is over.
+    void hide(int index);
+    // A new note at the end; its position.
+    int append(const NoteRecord &record);
     // Takes one note out; the later ones move up a position.
     void remove(int index);
-    // Discards every note window.
+    // Discards every note.
     void clear();
+    // Lets a window that was hidden go, once the event that hid it is over; its record stays.
+    void releaseLater(form_Note *window);
 
 private:
-    std::vector<std::unique_ptr<form_Note>> m_notes;
+    std::vector<std::unique_ptr<NoteEntry>> m_notes;
+    quint64 m_lastId = 0;
 };
 NoteTable &NoteStore();
 
@@ -45,13 +80,6 @@ public:
     QWidget *window(int index) override;
     bool onTopChecked(int index) const override;
 };
-
-// Set while the container's collapse-all or expand-all runs each note's collapse toggle.
-struct ContainerRequests {
-    bool collapseAll = false;
-    bool expandAll = false;
-};
-ContainerRequests &Requests();
 
 // The container the notes report to (rows, the row text); nullptr before it is loaded.
 form_Main *NotesContainer();

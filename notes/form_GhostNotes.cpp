@@ -132,9 +132,14 @@ void form_GhostNotes::menu_SortNotes_Click()
     int top = firstTop;
     int column = 0;
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        form_Note *note = NoteStore().note(i);
-        note->moveTwips(int(std::lround(screen.width() * 0.7)) + column, top);
-        if (note->isVisible())
+        const int left = int(std::lround(screen.width() * 0.7)) + column;
+        if (form_Note *note = NoteStore().window(i)) {
+            note->moveTwips(left, top);
+        } else {
+            NoteStore().record(i)->left = left;
+            NoteStore().record(i)->top = top;
+        }
+        if (NoteStore().record(i)->visible)
             top += 370;
         if (top + screen.height() * 0.1 > screen.height()) {
             column += 650;

@@ -138,7 +138,6 @@ void form_Main::Form_Load()
 {
     m_maxWidth = toTwips(width());
     m_maxHeight = toTwips(height());
-    Requests() = ContainerRequests{};
     const QRect screen = screenTwips();
     move(toPixels((screen.width() - toTwips(width())) / 2), toPixels((screen.height() - toTwips(height())) / 2));
     SetBackgroundOnPicture();
@@ -175,7 +174,7 @@ void form_Main::growSurface(int top)
 
 void form_Main::addRow(int index, int dotOffset)
 {
-    const form_Note *note = NoteStore().note(index);
+    const NoteRecord &note = *NoteStore().record(index);
     Row row;
     row.top = rowTop(index - 1) + RowStep;
     row.dotOffset = dotOffset;
@@ -192,7 +191,7 @@ void form_Main::addRow(int index, int dotOffset)
     connect(row.text, &ClickableLabel::clicked, this,
             [this, control = row.text] { label_NoteText_Click(rowOf(control)); });
 
-    row.date = new QLabel(note->record().created, Picture2);
+    row.date = new QLabel(note.created, Picture2);
     row.date->setObjectName(u"label_NoteDate" + QString::number(index));
     row.date->setFont(QFont(QStringLiteral("Arial"), 8));
     // The column is as wide as the date needs in the font the desktop substitutes for Arial, which is often wider.
@@ -219,7 +218,7 @@ void form_Main::addRow(int index, int dotOffset)
     for (QWidget *w :
          {static_cast<QWidget *>(row.text), static_cast<QWidget *>(row.date), static_cast<QWidget *>(row.dot)})
         w->show();
-    setRowText(index, note->record().text);
+    setRowText(index, note.text);
     showRowAlarm(index);
     growSurface(row.top);
 }
@@ -248,7 +247,7 @@ void form_Main::showRowAlarm(int index)
 {
     if (index < 1 || index > rowCount() || index > NoteStore().count())
         return;
-    const NoteRecord &note = NoteStore().note(index)->record();
+    const NoteRecord &note = *NoteStore().record(index);
     ClickableLabel *alarm = m_rows[size_t(index - 1)].alarm;
     alarm->setVisible(note.alarmRepeat != u"-1");
     alarm->setToolTip(note.alarmDate + u' ' + note.alarmTime);
@@ -404,33 +403,31 @@ void form_Main::Unload()
     m_unloading = false;
 }
 
-void form_Main::placeNewNote(form_Note *note)
+void form_Main::placeNewNote(NoteRecord &note)
 {
     const QRect screen = screenTwips();
-    NoteRecord &r = note->record();
-    int left = (screen.width() - r.width) / 2;
-    int top = (screen.height() - r.height) / 2;
-    for (int i = 1; i < NoteStore().count(); ++i) {
-        const NoteRecord &other = NoteStore().note(i)->record();
+    int left = (screen.width() - note.width) / 2;
+    int top = (screen.height() - note.height) / 2;
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        const NoteRecord &other = *NoteStore().record(i);
         if (other.top == top && other.left == left) {
             top += 150;
             left += 150;
         }
     }
-    note->moveTwips(left, top);
+    note.left = left;
+    note.top = top;
 }
 
-int form_Main::createNote(const NoteRecord &record)
+int form_Main::createNote(NoteRecord record, const QString &titleTip)
 {
     Settings().cntNote += 1;
     Settings().totNote += 1;
     PlaySound(QStringLiteral("new.wav"));
-    const int index = NoteStore().count() + 1;
-    form_Note *note = NoteStore().append(std::make_unique<form_Note>(record, index));
-    placeNewNote(note);
-    note->setCreated(stampNow());
-    note->setTitleTip(QString());
-    note->show();
+    placeNewNote(record);
+    record.created = stampNow();
+    const int index = NoteStore().append(record);
+    NoteStore().entry(index)->titleTip = titleTip;
     return index;
 }
 
@@ -446,10 +443,9 @@ void form_Main::image_NewNote_Click()
     record.height = 1320;
     record.oldWidth = record.width;
     record.oldHeight = record.height;
-    const int index = createNote(record);
+    const int index = createNote(record, QString());
+    NoteStore().show(index);
     WriteGlobalVariables(); // the note counters
-    form_Note *note = NoteStore().note(index);
-    note->showAlarm();
     addRow(index, AlarmOffset);
     Form_Resize();
     SetBackgroundOnPicture();
@@ -469,33 +465,32 @@ void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &
     record.alarmDate = alarmDate;
     record.alarmRepeat = alarmRepeat;
     record.alarmTime = alarmTime;
-    const int index = createNote(record);
-    form_Note *note = NoteStore().note(index);
-    note->setTitleTip(u"Received : " + formatDate(platform::Clock::now().date()) + u"   " +
-                      formatTime(platform::Clock::now().time()));
-    note->showAlarm(alarmOn, alarmTip);
+    const int index = createNote(record, u"Received : " + formatDate(platform::Clock::now().date()) + u"   " +
+                                             formatTime(platform::Clock::now().time()));
+    NoteEntry *note = NoteStore().entry(index);
+    note->alarmShown = alarmOn;
+    note->alarmTip = alarmTip;
+    NoteStore().show(index);
     addRow(index, AlarmOffset);
     setRowAlarm(index, alarmOn, alarmTip);
     Form_Resize();
     SetBackgroundOnPicture();
     SaveAllNotes();
-    note->show();
 }
 
 void form_Main::label_NoteText_Click(int index)
 {
-    form_Note *note = NoteStore().note(index);
-    if (!note)
+    NoteRecord *r = NoteStore().record(index);
+    if (!r)
         return;
     const QRect screen = screenTwips();
-    const NoteRecord &r = note->record();
-    if (r.top > screen.height() || r.left > screen.width())
-        note->moveTwips((screen.width() - r.width) / 2, (screen.height() - r.height) / 2);
-    if (!note->isVisible())
-        note->show();
+    const bool away = r->top > screen.height() || r->left > screen.width();
+    form_Note *note = NoteStore().show(index);
+    if (away)
+        note->moveTwips((screen.width() - r->width) / 2, (screen.height() - r->height) / 2);
     note->raise();
-    if (isCollapsed(note->record()))
-        note->image_Menu_DblClick();
+    if (isCollapsed(*r))
+        note->expand();
     note->setFlash(true);
     m_blinkIndex = index;
     timer_Blink.start();
@@ -503,7 +498,7 @@ void form_Main::label_NoteText_Click(int index)
 
 void form_Main::timer_Blink_Timer()
 {
-    if (form_Note *note = NoteStore().note(m_blinkIndex))
+    if (form_Note *note = NoteStore().window(m_blinkIndex))
         note->setFlash(false);
     timer_Blink.stop();
 }
@@ -516,34 +511,38 @@ void form_Main::image_Dot_Click(int index)
 
 void form_Main::menu_Hide_Click()
 {
-    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
-        note->hide();
+    NoteStore().hide(label_CurrentNote->text().toInt());
 }
 
 void form_Main::menu_Erase_Click()
 {
-    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
-        note->menu_Trash_Click();
+    const int index = label_CurrentNote->text().toInt();
+    if (NoteStore().entry(index)) {
+        DeleteNote(index, false);
+        PlaySound(QStringLiteral("trash.wav"));
+    }
 }
 
 void form_Main::menu_Alarm_Click()
 {
-    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
-        note->menu_Alarm_Click();
+    const int index = label_CurrentNote->text().toInt();
+    if (NoteStore().entry(index) && Hooks().openAlarmEditor)
+        Hooks().openAlarmEditor(index);
 }
 
 void form_Main::menu_SendToNetUser_Click()
 {
-    if (form_Note *note = NoteStore().note(label_CurrentNote->text().toInt()))
-        note->menu_Send_Click();
+    const int index = label_CurrentNote->text().toInt();
+    if (NoteStore().entry(index) && Hooks().openSendDialog)
+        Hooks().openSendDialog(index);
 }
 
-void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(form_Note *), bool &setting, bool value)
+void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value)
 {
     front->show();
     back->hide();
     for (int i = 1; i <= NoteStore().count(); ++i)
-        act(NoteStore().note(i));
+        act(i);
     setting = value;
     WriteGlobalVariables();
     SaveAllNotes();
@@ -552,22 +551,27 @@ void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(form
 void form_Main::image_HideAll_Click()
 {
     allNotes(
-        image_ShowAll, image_HideAll, [](form_Note *note) { note->hide(); }, Settings().NotesAllHidden, true);
+        image_ShowAll, image_HideAll, [](int index) { NoteStore().hide(index); }, Settings().NotesAllHidden, true);
 }
 
 void form_Main::image_ShowAll_Click()
 {
     allNotes(
-        image_HideAll, image_ShowAll, [](form_Note *note) { note->show(); }, Settings().NotesAllHidden, false);
+        image_HideAll, image_ShowAll, [](int index) { NoteStore().show(index); }, Settings().NotesAllHidden, false);
 }
 
 void form_Main::image_Minimize_Click()
 {
     allNotes(
         image_Maximize, image_Minimize,
-        [](form_Note *note) {
-            Requests().collapseAll = true;
-            note->image_Menu_DblClick();
+        [](int index) {
+            NoteRecord &note = *NoteStore().record(index);
+            if (!isExpanded(note))
+                return;
+            if (form_Note *window = NoteStore().window(index))
+                window->collapse();
+            else
+                collapseNote(note);
         },
         Settings().NotesAllMinimized, true);
 }
@@ -576,9 +580,14 @@ void form_Main::image_Maximize_Click()
 {
     allNotes(
         image_Minimize, image_Maximize,
-        [](form_Note *note) {
-            Requests().expandAll = true;
-            note->image_Menu_DblClick();
+        [](int index) {
+            NoteRecord &note = *NoteStore().record(index);
+            if (!isCollapsed(note))
+                return;
+            if (form_Note *window = NoteStore().window(index))
+                window->expand();
+            else
+                expandNote(note);
         },
         Settings().NotesAllMinimized, false);
 }

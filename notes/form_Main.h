@@ -83,12 +83,13 @@ private:
     // The position of the row a control belongs to, 0 when none: rows renumber when one is removed.
     int rowOf(const QWidget *control) const;
     void placeRow(int index);
-    void placeNewNote(class form_Note *note);
-    int createNote(const NoteRecord &record);
+    void placeNewNote(NoteRecord &note);
+    // A new note at the end of the table, placed, stamped and counted; its position. The caller shows it.
+    int createNote(NoteRecord record, const QString &titleTip);
     void growSurface(int rowTop);
     void updateScrollBars();
     // The four all-notes buttons: swap the pair shown, act on every note, store the choice, save.
-    void allNotes(QToolButton *front, QToolButton *back, void (*act)(class form_Note *), bool &setting, bool value);
+    void allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value);
 
     QWidget *Picture1 = nullptr;
     QWidget *Picture2 = nullptr;

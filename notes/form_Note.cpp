@@ -33,8 +33,8 @@ constexpr int FrameY = 4;
 constexpr int TextTop = 15;
 } // namespace
 
-form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_note(note), m_index(index)
+form_Note::form_Note(NoteEntry &note, int index, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_entry(note), m_note(note.record), m_index(index)
 {
     setObjectName(QStringLiteral("form_Note"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -51,8 +51,10 @@ form_Note::form_Note(const NoteRecord &note, int index, QWidget *parent)
     label_Display->setText(platform::withLf(m_note.text));
     label_C1->setText(m_note.title);
     updateTooltips();
-    showAlarm();
+    showAlarm(m_entry.alarmShown, m_entry.alarmTip);
     applySizeToWindow();
+    if (m_entry.onTop)
+        platform::setAlwaysOnTop(this, true);
 }
 
 void form_Note::buildWindow()
@@ -113,7 +115,7 @@ void form_Note::buildWindow()
     connect(label_Display, &ClickableLabel::clicked, this, &form_Note::label_Display_Click);
 
     QFont font = label_Display->font();
-    font.setPointSize(8);
+    font.setPointSize(m_note.fontSize);
     label_Display->setFont(font);
 }
 
@@ -148,11 +150,11 @@ QMenu *form_Note::noteMenu()
     menu_NoteMenu->addSeparator();
     menu_OnTop = item(menu_NoteMenu, "menu_OnTop", QStringLiteral("&Always on top"), nullptr);
     menu_OnTop->setCheckable(true);
-    menu_OnTop->setChecked(m_onTop);
+    menu_OnTop->setChecked(m_entry.onTop);
     // The handler decides the check mark itself, from the state before the click.
     connect(menu_OnTop, &QAction::triggered, this, [this] {
         menu_OnTop_Click();
-        menu_OnTop->setChecked(m_onTop);
+        menu_OnTop->setChecked(m_entry.onTop);
     });
     item(menu_NoteMenu, "menu_Print", QStringLiteral("&Print"), &form_Note::menu_Print_Click);
     menu_NoteMenu->addSeparator();
@@ -190,7 +192,7 @@ void form_Note::setIndex(int index)
 
 void form_Note::updateTooltips()
 {
-    label_C1->setToolTip(m_note.created);
+    label_C1->setToolTip(m_entry.titleTip);
     image_Menu->setToolTip(u"Created: " + m_note.created);
 }
 
@@ -201,10 +203,11 @@ void form_Note::showAlarm()
 
 void form_Note::showAlarm(bool visible, const QString &tip)
 {
-    m_alarmOn = visible;
+    m_entry.alarmShown = visible;
+    m_entry.alarmTip = tip;
     image_Alarm->setToolTip(tip);
     // A collapsed note's tab has room for its magnifier only.
-    image_Alarm->setVisible(m_alarmOn && !isCollapsed(m_note));
+    image_Alarm->setVisible(visible && !isCollapsed(m_note));
 }
 
 QString form_Note::currentText() const
@@ -218,11 +221,6 @@ void form_Note::takeTypedText()
         m_note.text = currentText();
 }
 
-QString form_Note::alarmTip() const
-{
-    return image_Alarm->toolTip();
-}
-
 void form_Note::setCreated(const QString &created)
 {
     m_note.created = created;
@@ -231,6 +229,7 @@ void form_Note::setCreated(const QString &created)
 
 void form_Note::setTitleTip(const QString &tip)
 {
+    m_entry.titleTip = tip;
     label_C1->setToolTip(tip);
 }
 
@@ -256,24 +255,9 @@ bool form_Note::isEditing() const
     return text_NoteInput && text_NoteInput->isVisibleTo(this);
 }
 
-bool form_Note::onTop() const
-{
-    return m_onTop;
-}
-
 void form_Note::setGeometryTwips(int left, int top, int width, int height)
 {
-    m_note.left = left;
-    m_note.top = top;
-    m_note.width = width;
-    m_note.height = height;
-    // Only the collapse itself makes the tab size; anything smaller is raised as a user's resize would be.
-    if (!(width == CollapsedWidth && height == CollapsedHeight)) {
-        if (m_note.width < CollapsedWidth)
-            m_note.width = CollapsedWidth + 1;
-        if (m_note.height < CollapsedHeight)
-            m_note.height = CollapsedHeight + 1;
-    }
+    placeNote(m_note, left, top, width, height);
     applySizeToWindow();
 }
 
@@ -336,7 +320,7 @@ void form_Note::layoutControls()
     image_Resize->setVisible(!collapsed && !m_peeking);
     label_Display->setVisible(!collapsed && !(text_NoteInput && text_NoteInput->isVisible()));
     label_C1->setVisible(!collapsed);
-    image_Alarm->setVisible(m_alarmOn && !collapsed);
+    image_Alarm->setVisible(m_entry.alarmShown && !collapsed);
 }
 
 void form_Note::resizeEvent(QResizeEvent *event)
@@ -384,8 +368,10 @@ void form_Note::showEvent(QShowEvent *event)
 void form_Note::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         m_note.visible = false;
+        NoteStore().releaseLater(this);
+    }
 }
 
 void form_Note::paintEvent(QPaintEvent *event)
@@ -506,33 +492,19 @@ bool form_Note::eventFilter(QObject *watched, QEvent *event)
 void form_Note::image_Menu_DblClick()
 {
     timer_Click.stop();
-    ContainerRequests &requests = Requests();
-    const bool collapsed = isCollapsed(m_note);
-    const bool expandedNow = m_note.width != CollapsedWidth && m_note.height != CollapsedHeight;
-    if (collapsed && requests.expandAll)
-        expand();
-    else if (expandedNow && requests.collapseAll)
-        collapse();
-    else if (!requests.expandAll && !requests.collapseAll)
-        expandedNow ? collapse() : expand();
-    requests = ContainerRequests{};
-    CalcRegion();
+    isExpanded(m_note) ? collapse() : expand();
 }
 
 void form_Note::collapse()
 {
-    m_note.oldWidth = m_note.width;
-    m_note.oldHeight = m_note.height;
-    m_note.width = CollapsedWidth;
-    m_note.height = CollapsedHeight;
+    collapseNote(m_note);
     m_inset = 4;
     applySizeToWindow();
 }
 
 void form_Note::expand()
 {
-    m_note.width = m_note.oldWidth;
-    m_note.height = m_note.oldHeight;
+    expandNote(m_note);
     m_inset = 3;
     applySizeToWindow();
 }
@@ -541,7 +513,7 @@ void form_Note::image_Menu_Click()
 {
     if (m_moved)
         return;
-    if (m_note.width != CollapsedWidth && m_note.height != CollapsedHeight)
+    if (isExpanded(m_note))
         timer_Click.start();
 }
 
@@ -625,7 +597,14 @@ void form_Note::label_Display_Click()
 
 void form_Note::timer_Focus_Timer()
 {
-    if (QApplication::activeWindow() == this || !text_NoteInput)
+    if (QApplication::activeWindow() == this)
+        return;
+    endEditing();
+}
+
+void form_Note::endEditing()
+{
+    if (!isEditing())
         return;
     label_Display->show();
     text_NoteInput->hide();
@@ -657,9 +636,9 @@ void form_Note::menu_Size_Click(int index)
 
 void form_Note::menu_OnTop_Click()
 {
-    m_onTop = !m_onTop;
-    platform::setAlwaysOnTop(this, m_onTop);
-    if (!m_onTop)
+    m_entry.onTop = !m_entry.onTop;
+    platform::setAlwaysOnTop(this, m_entry.onTop);
+    if (!m_entry.onTop)
         CheckAndSetTopMost();
 }
 

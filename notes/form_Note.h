@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notes/NoteRecord.h"
+#include "notes/NoteStore.h"
 
 #include <QPolygon>
 #include <QTimer>
@@ -14,12 +15,12 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 
-// One sticky note on the desktop: a frameless light-yellow window that shows its record, and changes it when the
-// user drags, resizes, collapses, edits or restyles the note.
+// One shown sticky note on the desktop: a frameless light-yellow window that shows its record, and changes it when
+// the user drags, resizes, collapses, edits or restyles the note. The table makes it when the note is shown.
 class form_Note : public QWidget {
     Q_OBJECT
 public:
-    form_Note(const NoteRecord &note, int index, QWidget *parent = nullptr);
+    form_Note(NoteEntry &note, int index, QWidget *parent = nullptr);
 
     NoteRecord &record() { return m_note; }
     const NoteRecord &record() const { return m_note; }
@@ -42,9 +43,10 @@ public:
     QString currentText() const;
     // Puts text still being typed into the record, so that a save never loses it; editing goes on.
     void takeTypedText();
-    bool alarmOn() const { return m_alarmOn; }
-    QString alarmTip() const;
-    bool onTop() const;
+    // Ends an edit: the typed text goes into the record and the row, and is saved.
+    void endEditing();
+    void collapse();
+    void expand();
     int inset() const { return m_inset; }
 
     // The five points of the window's region, in pixels.
@@ -87,8 +89,6 @@ private:
     void printFailed(const QString &why);
     void buildWindow();
     void CalcRegion();
-    void collapse();
-    void expand();
     void applySizeToWindow();
     void layoutControls();
     QPlainTextEdit *editor();
@@ -102,11 +102,11 @@ private:
     // Hands the note to the window manager's move once a pressed pointer has travelled; true when it did.
     bool followPointer(const QMouseEvent *event);
 
-    NoteRecord m_note;
+    NoteEntry &m_entry;
+    NoteRecord &m_note;
     int m_index;
     int m_inset = 3;
     bool m_applying = false;
-    bool m_alarmOn = false;
     // A press that may become a move, where it was, and whether the last press did become one.
     QPoint m_pressAt;
     bool m_moveArmed = false;
@@ -125,7 +125,6 @@ private:
     QMenu *menu_NoteMenu = nullptr;
     std::array<QAction *, 6> menu_Size{};
     QAction *menu_OnTop = nullptr;
-    bool m_onTop = false;
     QTimer timer_Click;
     QTimer timer_Focus;
     QTimer timer_Resize;

@@ -218,7 +218,7 @@ void countReceived(Counts &counts)
     QSet<int> numbers;
     int received = 0;
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        const QString &text = NoteStore().note(i)->record().text;
+        const QString &text = NoteStore().record(i)->text;
         if (text.startsWith(NotePrefix)) {
             ++received;
             numbers.insert(text.mid(NotePrefix.size()).toInt());

@@ -59,7 +59,7 @@ public:
         Hooks() = NoteHooks{};
     }
 
-    const NoteRecord &record(int index) const { return NoteStore().note(index)->record(); }
+    const NoteRecord &record(int index) const { return *NoteStore().record(index); }
     QList<NoteRecord> records() const
     {
         QList<NoteRecord> all;
@@ -69,20 +69,30 @@ public:
     }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
 
+    // Note `index`'s alarm icon in its container row, or in its window (which it must have).
     QLabel *icon(int index, bool inRow) const
     {
         return inRow ? container->findChild<QLabel *>(u"image_Alarm"_s + QString::number(index))
-                     : NoteStore().note(index)->findChild<QLabel *>(u"image_Alarm"_s);
+                     : NoteStore().window(index)->findChild<QLabel *>(u"image_Alarm"_s);
     }
-    // Note `index`'s alarm icons, in its window and in its container row: their tooltip while shown, "hidden"
-    // otherwise; both, when they disagree. Without `tips`, only whether they show.
+    // Note `index`'s alarm icons, in its window (for a hidden note, what its window would show) and in its
+    // container row: their tooltip while shown, "hidden" otherwise; both, when they disagree. Without `tips`, only
+    // whether they show.
     QString icons(int index, bool tips = true) const
     {
+        const auto state = [tips](bool shown, const QString &tip) {
+            return shown ? (tips ? tip : u"shown"_s) : u"hidden"_s;
+        };
         QStringList states;
-        for (const bool inRow : {false, true}) {
-            const QLabel *label = icon(index, inRow);
-            states << (label->isVisibleTo(label->window()) ? (tips ? label->toolTip() : u"shown"_s) : u"hidden"_s);
+        const NoteEntry *note = NoteStore().entry(index);
+        if (const form_Note *window = note->window) {
+            const auto *label = window->findChild<QLabel *>(u"image_Alarm"_s);
+            states << state(label->isVisibleTo(window), label->toolTip());
+        } else {
+            states << state(note->alarmShown && !isCollapsed(note->record), note->alarmTip);
         }
+        const auto *row = container->findChild<QLabel *>(u"image_Alarm"_s + QString::number(index));
+        states << state(row->isVisibleTo(row->window()), row->toolTip());
         return states[0] == states[1] ? states[0] : states.join(u" | row: "_s);
     }
 

@@ -17,11 +17,14 @@ private Q_SLOTS:
     void dueAlarmsRingInTableOrderAndMoveOn()
     {
         const QDate today(2026, 6, 12);
+        // A hidden note has no window, and its alarm rings all the same.
+        NoteRecord dentist = alarmNote(u"Dentist"_s, u"2026-06-12"_s, u"8:5"_s, u"0"_s);
+        dentist.visible = false;
         NotesRun run({alarmNote(u"broken"_s, u"2026-06-12"_s, u"ab:cd"_s, u"1"_s),
-                      alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"1"_s),
-                      alarmNote(u"Dentist"_s, u"2026-06-12"_s, u"8:5"_s, u"0"_s),
+                      alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"1"_s), dentist,
                       alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 4, 58)));
+        QVERIFY(!NoteStore().window(3));
         QCOMPARE(run.icons(3, false), u"shown"_s);
         timer_CheckAlarm_Timer();
         QVERIFY(!Notice()->isVisible());
@@ -42,6 +45,7 @@ private Q_SLOTS:
         QCOMPARE(run.icons(2), u"2026-06-13  08:05"_s);
         QCOMPARE(run.record(3).alarmDate, u"NO_DATE_SET"_s);
         QCOMPARE(run.icons(3), u"hidden"_s);
+        QVERIFY(!NoteStore().window(3));
         QCOMPARE(savedNotes(), run.records());
         // Earlier today is not this run's business; an unreadable time is logged and never rings.
         QCOMPARE(run.record(4).alarmDate, u"2026-06-12"_s);

@@ -502,10 +502,11 @@ private Q_SLOTS:
         settle(container);
         QStringList offenders = fit(container);
         for (int i = 1; i <= 3; ++i) {
-            settle(NoteStore().note(i));
-            offenders += fit(NoteStore().note(i), u"form_Note %1"_s.arg(i));
+            QVERIFY(NoteStore().window(i));
+            settle(NoteStore().window(i));
+            offenders += fit(NoteStore().window(i), u"form_Note %1"_s.arg(i));
         }
-        form_Note *note = NoteStore().note(1);
+        form_Note *note = NoteStore().window(1);
 
         // The note's menu, where its icon opens it.
         note->timer_Click_Timer();

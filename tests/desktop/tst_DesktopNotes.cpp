@@ -254,14 +254,20 @@ private Q_SLOTS:
         const qulonglong id = scene.id;
         const qulonglong container = desktop.waitWindow(u"^Container$"_s);
 
-        // Hidden from its menu (the first item), then back with a click on its row in the container.
+        // Hidden from its menu (the first item): its window goes altogether. A click on its row in the container
+        // makes it again, where it was.
         desktop.click(note.topLeft() + MenuIcon);
         Desktop::pause(500);
         desktop.key(u"h"_s);
         QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(id); }, 3000));
+        const auto anyNoteWindow = [&] {
+            return !desktop.xdotool({u"search"_s, u"--name"_s, u"^Note$"_s}).trimmed().isEmpty();
+        };
+        QVERIFY2(Desktop::waitFor([&] { return !anyNoteWindow(); }, 3000), "the hidden note kept its window");
         desktop.click(desktop.geometry(container).topLeft() + FirstRow);
-        QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(id); }, 3000), "the row click did not show the note");
-        QCOMPARE(desktop.geometry(id), note);
+        QVERIFY2(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 3000),
+                 "the row click did not show the note");
+        QCOMPARE(desktop.geometry(notes(desktop)[0]), note);
     }
 
     // After a deletion the later rows move up, and each still brings back its own note.

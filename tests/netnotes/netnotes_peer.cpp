@@ -53,13 +53,13 @@ int main(int argc, char *argv[])
         }
         const QStringList words = QString::fromUtf8(buffer, length).simplified().split(u' ');
         if (words.value(0) == u"send") {
-            NoteStore().note(words.value(1).toInt())->menu_Send_Click();
+            NoteStore().show(words.value(1).toInt())->menu_Send_Click();
             form_SendTo *dialog = host.netNotes()->sendDialog();
             dialog->list_NetUsers->setCurrentRow(words.value(2).toInt());
             dialog->list_NetUsers_Click();
         } else if (words.value(0) == u"rows") {
             for (int i = 1; i <= NoteStore().count(); ++i)
-                say(QStringLiteral("ROW %1 ").arg(i) + NoteStore().note(i)->record().title + u'|' +
+                say(QStringLiteral("ROW %1 ").arg(i) + NoteStore().record(i)->title + u'|' +
                     host.container()->rowText(i));
             say(QStringLiteral("END ROWS"));
         } else if (words.value(0) == u"quit") {

@@ -351,8 +351,8 @@ private Q_SLOTS:
         QTRY_VERIFY(ProgramRunFlags().notes);
         QCOMPARE(NoteStore().count(), 1);
         QCOMPARE(host.container()->rowText(1), u"while you were out"_s);
-        QVERIFY(NoteStore().note(1)->alarmOn());
-        QCOMPARE(NoteStore().note(1)->alarmTip(), u"2026-12-24  18:00"_s);
+        QVERIFY(NoteStore().entry(1)->alarmShown);
+        QCOMPARE(NoteStore().entry(1)->alarmTip, u"2026-12-24  18:00"_s);
         QVERIFY(notes.open(QIODevice::ReadOnly));
         const QList<NoteRecord> saved = decodeNotes(notes.readAll()).notes;
         QCOMPARE(saved.size(), 1);

@@ -98,12 +98,12 @@ inline QRect geometry(const NoteRecord &note)
     return {note.left, note.top, note.width, note.height};
 }
 
-// The records of the note windows, in table order.
+// The records of the notes, in table order.
 inline QList<NoteRecord> tableRecords()
 {
     QList<NoteRecord> records;
     for (int i = 1; i <= NoteStore().count(); ++i)
-        records << NoteStore().note(i)->record();
+        records << *NoteStore().record(i);
     return records;
 }
 
@@ -112,12 +112,14 @@ inline QString look(bool shown, const NoteRecord &note)
     return QStringLiteral("%1 %2x%3").arg(shown ? u"shown" : u"hidden").arg(note.width).arg(note.height);
 }
 
-// How each note window shows, in table order: "shown 2400x1800", "hidden 650x370" and so on.
+// How each note shows on the desktop, in table order: "shown 2400x1800", "hidden 650x370" and so on.
 inline QStringList windowLooks()
 {
     QStringList list;
-    for (int i = 1; i <= NoteStore().count(); ++i)
-        list << look(NoteStore().note(i)->isVisible(), NoteStore().note(i)->record());
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        const form_Note *window = NoteStore().window(i);
+        list << look(window && window->isVisible(), *NoteStore().record(i));
+    }
     return list;
 }
 
@@ -151,12 +153,11 @@ inline void processDeletions()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// The note table outlives every test function; each starts without note windows or pending requests.
+// The note table outlives every test function; each starts without notes.
 inline void resetNotes()
 {
     NoteStore().clear();
     processDeletions();
-    Requests() = ContainerRequests{};
 }
 
 // A message box as one line, so that one comparison covers everything the user sees and can answer.

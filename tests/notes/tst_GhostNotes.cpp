@@ -162,11 +162,14 @@ private Q_SLOTS:
         // Hidden notes share the place of the visible note after them.
         int visibleBefore = 0;
         for (int i = 1; i <= 34; ++i) {
-            const form_Note *note = NoteStore().note(i);
-            QCOMPARE(geometry(note->record()), QRect(firstLeft + 650 * (visibleBefore / rows),
-                                                     firstTop + 370 * (visibleBefore % rows), 650, 370));
-            QCOMPARE(note->isVisible(), !hidden.contains(i));
-            visibleBefore += note->isVisible() ? 1 : 0;
+            const form_Note *window = NoteStore().window(i);
+            QCOMPARE(geometry(*NoteStore().record(i)), QRect(firstLeft + 650 * (visibleBefore / rows),
+                                                             firstTop + 370 * (visibleBefore % rows), 650, 370));
+            QCOMPARE(window && window->isVisible(), !hidden.contains(i));
+            if (window)
+                QCOMPARE(window->pos(), QPoint(toPixels(geometry(*NoteStore().record(i)).left()),
+                                               toPixels(geometry(*NoteStore().record(i)).top())));
+            visibleBefore += window ? 1 : 0;
         }
     }
 };

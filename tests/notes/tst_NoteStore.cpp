@@ -1,6 +1,7 @@
 #include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "core/ClickableLabel.h"
+#include "core/Twips.h"
 #include "platform/Paths.h"
 
 #include <QFileInfo>
@@ -43,8 +44,10 @@ private Q_SLOTS:
         QVERIFY(startNotes(container, {collapsed, large, hidden}));
 
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 2400x1800"_s, u"hidden 2400x1800"_s}));
-        QCOMPARE(NoteStore().note(2)->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 14);
+        QCOMPARE(NoteStore().window(2)->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 14);
         QCOMPARE(container.rowText(3), u"out of sight"_s);
+        // A hidden note is its record and its row: it has no window until it is shown.
+        QVERIFY(!NoteStore().window(3));
 
         // Saved straight away, every note is as it was read, but for the font size the menu does not offer.
         SaveAllNotes();
@@ -54,6 +57,60 @@ private Q_SLOTS:
 
     // A deletion takes one note and one row out and moves the rest up: afterwards the windows, the rows and
     // notes.dat are what a fresh read of the file gives, for notes hidden, shown, collapsed, empty, with alarms.
+    // A hidden note costs no window: one is made when the note is shown, at its place, size and font, and let go
+    // when it is hidden again; the all-notes buttons act on hidden notes all the same.
+    void aNoteHasAWindowOnlyWhileShown()
+    {
+        TestEnvironment env;
+        NoteRecord big = stored(u"big print"_s, 3000, 1500, 2400, 1800);
+        big.fontSize = 18;
+        big.title = u"From Ann"_s;
+        big.visible = false;
+        NoteRecord small = stored(u"small"_s, 600, 600);
+        small.visible = false;
+        form_Main container;
+        QVERIFY(startNotes(container, {big, small}));
+        QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
+
+        container.label_NoteText_Click(1);
+        QPointer<form_Note> window = NoteStore().window(1);
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->geometry(), QRect(toPixels(3000), toPixels(1500), toPixels(2400), toPixels(1800)));
+        QCOMPARE(window->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
+        QCOMPARE(window->findChild<QLabel *>(u"label_Display"_s)->text(), u"big print"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"label_C1"_s)->text(), u"From Ann"_s);
+
+        // Moved by the user and hidden from its menu: the window goes, the record keeps the new place.
+        window->move(toPixels(4500), toPixels(900));
+        window->menu_SendNoteToContainer_Click();
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(geometry(*NoteStore().record(1)), QRect(4500, 900, 2400, 1800));
+        SaveAllNotes();
+        QCOMPARE(fileLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
+
+        // Collapsed while hidden, then shown by "Show all": the tab, at the moved place; "Hide all" lets both go.
+        container.image_Minimize_Click();
+        QCOMPARE(windowLooks(), (QStringList{u"hidden 650x370"_s, u"hidden 650x370"_s}));
+        QVERIFY(!NoteStore().window(1));
+        container.image_ShowAll_Click();
+        QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 650x370"_s}));
+        window = NoteStore().window(1);
+        QCOMPARE(window->geometry(), QRect(toPixels(4500), toPixels(900), toPixels(650), toPixels(370)));
+        container.image_Maximize_Click();
+        QCOMPARE(window->geometry().size(), QSize(toPixels(2400), toPixels(1800)));
+        QPointer<form_Note> other = NoteStore().window(2);
+        container.image_HideAll_Click();
+        QTRY_VERIFY(window.isNull() && other.isNull());
+        QCOMPARE(fileLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
+
+        // Shown again, hidden and shown before the window could go: the one window stays.
+        window = NoteStore().show(2);
+        NoteStore().hide(2);
+        QCOMPARE(NoteStore().show(2), window.data());
+        QTest::qWait(50);
+        QVERIFY(window && window->isVisible());
+    }
+
     void aDeletionLeavesWhatAFreshReadGives()
     {
         TestEnvironment env;
@@ -85,13 +142,13 @@ private Q_SLOTS:
             QStringList lines;
             const QList<NoteRecord> records = tableRecords();
             for (int i = 1; i <= NoteStore().count(); ++i) {
-                const form_Note *note = NoteStore().note(i);
+                const form_Note *note = NoteStore().window(i);
                 const auto *alarm = container.findChild<QLabel *>(u"image_Alarm"_s + QString::number(i));
                 const auto *row = container.findChild<QLabel *>(u"label_NoteText"_s + QString::number(i));
-                lines << QStringList{QString::number(note->index()),
-                                     note->isVisible() ? u"shown"_s : u"hidden"_s,
-                                     QString::number(note->width()),
-                                     QString::number(note->height()),
+                lines << QStringList{note ? QString::number(note->index()) : u"no window"_s,
+                                     note && note->isVisible() ? u"shown"_s : u"hidden"_s,
+                                     note ? QString::number(note->width()) : QString(),
+                                     note ? QString::number(note->height()) : QString(),
                                      records[i - 1].text,
                                      row ? row->text() : u"no row"_s,
                                      QString::number(container.rowTop(i)),
@@ -123,10 +180,12 @@ private Q_SLOTS:
         DeleteNote(1, false);
         processDeletions();
         int hidden = 1;
-        while (NoteStore().note(hidden)->isVisible())
+        while (NoteStore().record(hidden)->visible)
             ++hidden;
+        const QString text = NoteStore().record(hidden)->text;
         Q_EMIT container.findChild<ClickableLabel *>(u"label_NoteText"_s + QString::number(hidden))->clicked();
-        QVERIFY(NoteStore().note(hidden)->isVisible());
+        QVERIFY(NoteStore().window(hidden)->isVisible());
+        QCOMPARE(NoteStore().window(hidden)->findChild<QLabel *>(u"label_Display"_s)->text(), text);
     }
 
     // The start lets events run between notes: a save or a deletion asked for then waits until the table is whole,
@@ -233,8 +292,8 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const QString text = u"Shopping:\r\n\"milk\", eggs, bread\r\n\r\n3,50 € – Grüße\r\n"_s;
-        NoteStore().append(std::make_unique<form_Note>(stored(text, 600, 600), 1));
-        NoteStore().append(std::make_unique<form_Note>(stored(QString(), 1200, 1200), 2));
+        NoteStore().append(stored(text, 600, 600));
+        NoteStore().append(stored(QString(), 1200, 1200));
 
         SaveAllNotes();
         QVERIFY(!QFile::exists(NotesFilePath()));

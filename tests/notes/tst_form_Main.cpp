@@ -65,14 +65,14 @@ private Q_SLOTS:
 
         QCOMPARE(container.rowCount(), 42);
         QCOMPARE(container.rowText(41), u"Lunch at one?"_s);
-        form_Note *received = NoteStore().note(41);
+        form_Note *received = NoteStore().window(41);
         QVERIFY(received->isVisible());
         const QDateTime now = env.clock.now();
         QCOMPARE(received->findChild<QLabel *>(u"label_C1"_s)->toolTip(),
                  u"Received : "_s + formatDate(now.date()) + u"   "_s + formatTime(now.time()));
         QCOMPARE(alarmIcon(received, u"image_Alarm"_s), u"Alarm: 24 Dec 08:15"_s);
         QCOMPARE(alarmIcon(&container, u"image_Alarm41"_s), u"Alarm: 24 Dec 08:15"_s);
-        QCOMPARE(alarmIcon(NoteStore().note(42), u"image_Alarm"_s), u"nothing set (hidden)"_s);
+        QCOMPARE(alarmIcon(NoteStore().window(42), u"image_Alarm"_s), u"nothing set (hidden)"_s);
         QCOMPARE(alarmIcon(&container, u"image_Alarm42"_s), u"nothing set (hidden)"_s);
         const NoteRecord saved = notesIn(NotesFilePath()).value(40);
         QCOMPARE((QStringList{saved.text, saved.title, saved.alarmDate, saved.alarmRepeat, saved.alarmTime}),
@@ -90,7 +90,7 @@ private Q_SLOTS:
 
         const QRect screen = screenTwips();
         for (int i = 3; i <= 5; ++i) {
-            const form_Note *note = NoteStore().note(i);
+            const form_Note *note = NoteStore().window(i);
             const NoteRecord &r = note->record();
             const int offset = 150 * (i - 3);
             QCOMPARE(QPoint(r.left, r.top),
@@ -126,11 +126,12 @@ private Q_SLOTS:
         tab.oldHeight = 2100;
         form_Main container;
         QVERIFY(startNotes(container, {lost, tab}));
-        form_Note *first = NoteStore().note(1);
-        form_Note *second = NoteStore().note(2);
+        form_Note *second = NoteStore().window(2);
+        QVERIFY(!NoteStore().window(1));
 
         container.label_NoteText_Click(1);
 
+        form_Note *first = NoteStore().window(1);
         QVERIFY(first->isVisible());
         QCOMPARE(QPoint(first->record().left, first->record().top),
                  QPoint((screen.width() - 2400) / 2, (screen.height() - 1800) / 2));

@@ -31,7 +31,8 @@ private Q_SLOTS:
     void theGripUncoversTheFrameAndSizesSnapAboveTheTab()
     {
         TestEnvironment env;
-        form_Note note(BuyMilk, 1);
+        NoteEntry entry{BuyMilk};
+        form_Note note(entry, 1);
         note.show();
         // The region hides the frame but for the grip, which uncovers it for two seconds.
         QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(3, 3), QPoint(note.width() - 3, note.height() - 3)));
@@ -53,18 +54,14 @@ private Q_SLOTS:
         const QRect screen = screenTwips();
         NoteRecord nearTheEdge = BuyMilk;
         nearTheEdge.left = screen.width() - 800;
-        form_Note note(nearTheEdge, 1);
+        NoteEntry entry{nearTheEdge};
+        form_Note note(entry, 1);
         note.show();
         note.image_Menu_DblClick();
         QVERIFY(isCollapsed(note.record()));
         QCOMPARE(note.inset(), 4);
         QVERIFY(note.findChild<QLabel *>(u"image_MakeBig"_s)->isVisible());
         QVERIFY(!note.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
-        // Collapse-all leaves a collapsed note as it is, and is used up.
-        Requests().collapseAll = true;
-        note.image_Menu_DblClick();
-        QVERIFY(isCollapsed(note.record()));
-        QVERIFY(!Requests().collapseAll);
         // A click on the menu icon of a collapsed note opens no menu.
         note.image_Menu_Click();
         QTest::qWait(300);
@@ -82,9 +79,6 @@ private Q_SLOTS:
         note.image_Menu_DblClick();
         QCOMPARE(geometry(note.record()).size(), QSize(3000, 2500));
         QCOMPARE(note.inset(), 3);
-        Requests().expandAll = true;
-        note.image_Menu_DblClick();
-        QCOMPARE(geometry(note.record()).size(), QSize(3000, 2500));
 
         // An expanded note's menu opens 200 ms after the click, and not after a double click.
         note.image_Menu_Click();
@@ -104,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(startNotes(container));
         container.image_NewNote_Click();
         container.image_NewNote_Click();
-        form_Note *note = NoteStore().note(1);
+        form_Note *note = NoteStore().window(1);
         note->label_Display_Click();
         QVERIFY(note->isEditing());
         auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
@@ -125,15 +119,24 @@ private Q_SLOTS:
         QTRY_VERIFY(!note->isEditing());
         QCOMPARE(container.rowText(1), u" - empty -"_s);
 
-        // After a deletion the notes are as the file has them, where the hidden note is hidden too.
+        // Hidden while being edited: the typed text is kept when the window goes.
+        note->label_Display_Click();
+        QTest::keyClicks(input, u"kept"_s);
+        const QPointer<form_Note> hidden = note;
         note->menu_SendNoteToContainer_Click();
-        QVERIFY(!note->isVisible());
-        const QPointer<form_Note> doomed = NoteStore().note(2);
+        QTRY_VERIFY(hidden.isNull());
+        QCOMPARE(NoteStore().record(1)->text, u"kept"_s);
+        QCOMPARE(container.rowText(1), u"kept"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(0).text, u"kept"_s);
+
+        // After a deletion the notes are as the file has them, where the hidden note is hidden too.
+        const QPointer<form_Note> doomed = NoteStore().window(2);
         doomed->menu_Trash_Click();
         QCOMPARE(NoteStore().count(), 1);
         QCOMPARE(env.sound.m_played.constLast().fileName, u"trash.wav"_s);
         QTRY_VERIFY(doomed.isNull());
-        QVERIFY(!NoteStore().note(1)->isVisible());
+        QVERIFY(!NoteStore().window(1));
+        QVERIFY(!NoteStore().record(1)->visible);
     }
 
     void theMenuSetsTheFontSizeAndOnTopPerNote()
@@ -141,10 +144,8 @@ private Q_SLOTS:
         TestEnvironment env;
         NoteTopMostTable table;
         SetTopMostTable(&table);
-        form_Note *first = NoteStore().append(std::make_unique<form_Note>(BuyMilk, 1));
-        form_Note *second = NoteStore().append(std::make_unique<form_Note>(BuyMilk, 2));
-        first->show();
-        second->show();
+        form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
+        form_Note *second = NoteStore().show(NoteStore().append(BuyMilk));
 
         first->menu_Size_Click(4);
         first->menu_Size_Click(9); // no such item: nothing changes
@@ -162,9 +163,16 @@ private Q_SLOTS:
         const auto onTop = [](const form_Note *note) { return note->windowFlags().testFlag(Qt::WindowStaysOnTopHint); };
         for (form_Note *note : {first, second, second})
             note->findChild<QAction *>(u"menu_OnTop"_s)->trigger();
-        QVERIFY(!second->onTop() && !onTop(second));
+        QVERIFY(!NoteStore().entry(2)->onTop && !onTop(second));
         QVERIFY(onTop(first));
         QVERIFY(first->isVisible() && second->isVisible());
+        // Its on-top and font size outlast the window: hidden and shown again, the note is as it was.
+        const QPointer<form_Note> gone = first;
+        NoteStore().hide(1);
+        QTRY_VERIFY(gone.isNull());
+        first = NoteStore().show(1);
+        QVERIFY(onTop(first));
+        QCOMPARE(first->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
         SetTopMostTable(nullptr);
     }
 
@@ -174,7 +182,8 @@ private Q_SLOTS:
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
         const QString pdf = env.root() + u"/note.pdf"_s;
         platform::setPrintToFile(pdf);
-        form_Note(stored(u"Buy milk\r\nand bread"_s, 0, 0), 1).menu_Print_Click();
+        NoteEntry entry{stored(u"Buy milk\r\nand bread"_s, 0, 0)};
+        form_Note(entry, 1).menu_Print_Click();
         platform::setPrintToFile(QString());
 
         QProcess pdftotext;
@@ -192,7 +201,8 @@ private Q_SLOTS:
         TestEnvironment env;
         platform::setPrintToFile(env.root() + u"/no such folder/note.pdf"_s);
         env.messages.expect(platform::MsgAnswer::Ok);
-        form_Note(stored(u"Buy milk"_s, 0, 0), 1).menu_Print_Click();
+        NoteEntry entry{stored(u"Buy milk"_s, 0, 0)};
+        form_Note(entry, 1).menu_Print_Click();
         platform::setPrintToFile(QString());
         QCOMPARE(env.messages.shown().size(), 1);
         QCOMPARE(env.messages.shown()[0].title, u"Print"_s);
