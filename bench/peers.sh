@@ -2,14 +2,16 @@
 # Tarnibe beside its peers: cold start, memory and idle cost of tarnibe, of the least a Qt Widgets tray program
 # costs (floor_tray), of SpeedCrunch and of xpad, on one private Xvfb display with trayer as a real XEmbed tray.
 #
-#   bench/peers.sh [--rounds N] [--only startup,memory,idle] [--idle-seconds S] [--raw FILE]
-#                  [--tarnibe PATH] [--floor PATH] [--speedcrunch PATH] [--xpad PATH]
+#   bench/peers.sh [--rounds N] [--only startup,memory,idle] [--idle-seconds S] [--raw FILE] [--tarnibe PATH]
+#                  [--tarnibe-before PATH] [--floor PATH] [--speedcrunch PATH] [--xpad PATH]
 #
 # The programs take turns, round by round (the first program of each round moves on by one), so that noise on
 # the machine falls on all of them alike. Every start has fresh, empty home, settings, data and runtime folders,
-# except where a program is given prepared settings (tarnibe with the calculator only; tarnibe with 40 notes).
+# except where a program is given prepared settings (tarnibe with the calculator only; tarnibe with 40 notes, or
+# with 40 or 1,000 hidden notes). With --tarnibe-before every tarnibe row is run with that binary too, named
+# <row>@before, in the same rotation, so that one run compares two builds on the same display and tray.
 # Start-up and memory come from the same starts: the time from the exec to the icons embedded and/or the first
-# window mapped, then VmRSS and Pss 3 s after the exec. In the idle part the four programs run side by side, and
+# window mapped, then VmRSS and Pss 3 s after the exec. In the idle part the programs run side by side, and
 # their CPU time and context switches are read 5 s after the last is up and again the idle time later.
 set -euo pipefail
 export LC_ALL=C
@@ -17,13 +19,14 @@ export LC_ALL=C
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 
-usage() { sed -n '4,5p' "${BASH_SOURCE[0]}" | sed 's/^# *//' >&2; exit 2; }
+usage() { sed -n '5,6p' "${BASH_SOURCE[0]}" | sed 's/^# *//' >&2; exit 2; }
 
 rounds=10
 only=startup,memory,idle
 idle_s=60
 raw=
 tarnibe=$root/build-rel/app/tarnibe
+tarnibe_before=
 floor=$root/build-rel/bench/peers/floor_tray
 speedcrunch=
 xpad=
@@ -34,6 +37,7 @@ while (($#)); do
     --idle-seconds) idle_s=${2:?}; shift 2 ;;
     --raw) raw=${2:?}; shift 2 ;;
     --tarnibe) tarnibe=${2:?}; shift 2 ;;
+    --tarnibe-before) tarnibe_before=${2:?}; shift 2 ;;
     --floor) floor=${2:?}; shift 2 ;;
     --speedcrunch) speedcrunch=${2:?}; shift 2 ;;
     --xpad) xpad=${2:?}; shift 2 ;;
@@ -64,13 +68,14 @@ speedcrunch=${speedcrunch:-$(command -v speedcrunch)}
 xpad=${xpad:-$(command -v xpad)}
 
 absolute() { printf '%s/%s' "$(cd "$(dirname "$1")" && pwd)" "$(basename "$1")"; }
-for bin in "$tarnibe" "$floor" "$speedcrunch" "$xpad"; do
+for bin in "$tarnibe" "$floor" "$speedcrunch" "$xpad" ${tarnibe_before:+"$tarnibe_before"}; do
     [[ -x $bin && -f $bin ]] || {
         echo "error: $bin is not an executable (ninja -C build-rel tarnibe floor_tray)" >&2
         exit 1
     }
 done
 tarnibe=$(absolute "$tarnibe") floor=$(absolute "$floor")
+[[ -z $tarnibe_before ]] || tarnibe_before=$(absolute "$tarnibe_before")
 speedcrunch=$(absolute "$speedcrunch") xpad=$(absolute "$xpad")
 [[ -n $raw ]] || raw=${TMPDIR:-/tmp}/tarnibe-peers.$(date +%Y%m%d-%H%M%S).tsv
 : >"$raw" || { echo "error: cannot write $raw" >&2; exit 1; }
@@ -112,6 +117,7 @@ printf 'round\tprogram\tmetric\tvalue\tnote\n' >>"$raw"
 xtray_start
 echo "display $DISPLAY, trayer panel $XTRAY_GEOMETRY, $XTRAY_NETNS_NOTE; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "tarnibe $tarnibe; floor $floor; speedcrunch $speedcrunch; xpad $xpad"
+[[ -z $tarnibe_before ]] || echo "tarnibe@before $tarnibe_before"
 echo "raw rows: $raw"
 
 # The window variant of the floor is the same program under another name (it has no arguments to tell it).
@@ -141,27 +147,31 @@ peers_launch_watched() {
     PEERS_WATCHER_PID=
 }
 
-# Settings as tarnibe writes them on a first start, made once: a profile holding them is not a first start, so
-# its Start keys decide which programs run.
-template=
+# Settings as tarnibe writes them on a first start, made once per binary (the builds compared may write different
+# keys): a profile holding them is not a first start, so its Start keys decide which programs run. Everything
+# else stays as a first start leaves it: no clock sync, no mail check (the accounts are placeholders), the
+# container shown.
+declare -A templates=()
 make_template() {
-    local profile
+    local bin=$1 profile
+    [[ -z ${templates[$bin]:-} ]] || return 0
     profile=$(xtray_fresh_profile)
-    xtray_launch_watched "$tarnibe" "$profile" 4 "$timeout_s" || xtray_die "tarnibe did not start: $XTRAY_WAIT_NOTE"
-    xtray_terminate "$XTRAY_PID" 10 || xtray_die "tarnibe did not end on SIGTERM"
-    template=$profile/config/Tarnibe/Tarnibe.conf
-    grep -q '^StartNotes=' "$template" || xtray_die "tarnibe wrote no settings to $template"
+    xtray_launch_watched "$bin" "$profile" 4 "$timeout_s" || xtray_die "$bin did not start: $XTRAY_WAIT_NOTE"
+    xtray_terminate "$XTRAY_PID" 10 || xtray_die "$bin did not end on SIGTERM"
+    templates[$bin]=$profile/config/Tarnibe/Tarnibe.conf
+    grep -q '^StartNotes=' "${templates[$bin]}" || xtray_die "$bin wrote no settings to ${templates[$bin]}"
     xtray_wait_empty || xtray_die "the tray still holds icons after the settings run"
 }
 
-# A fresh profile whose settings start the programs whose keys are given (StartNotes, StartCalc, StartClock,
-# StartEmail), and none of the others.
+# A fresh profile for the given tarnibe binary whose settings start the programs whose keys follow (StartNotes,
+# StartCalc, StartClock, StartEmail), and none of the others.
 tarnibe_profile() {
-    local profile conf key value
+    local bin=$1 profile conf key value
+    shift
     profile=$(xtray_fresh_profile)
     mkdir -p "$profile/config/Tarnibe" "$profile/data/Tarnibe"
     conf=$profile/config/Tarnibe/Tarnibe.conf
-    cp "$template" "$conf"
+    cp "${templates[$bin]}" "$conf"
     chmod 600 "$conf"
     for key in StartNotes StartCalc StartClock StartEmail; do
         value=0
@@ -172,13 +182,15 @@ tarnibe_profile() {
 }
 
 # The notes file (see notes/NoteFile.h): per note a length line, the text, and 23 comma-separated fields, all
-# CR LF ended. The notes are spread over the screen in rows of eight.
+# CR LF ended; the seventh says whether the note is shown (<visible> 1, the default) or hidden (0). The notes are
+# spread over the screen in rows of eight, five rows deep, more notes lying on the first ones again.
 write_notes() {
-    local file=$1 count=$2 i r text
+    local file=$1 count=$2 visible=${3:-1} i r text flag='#TRUE#'
+    ((visible)) || flag='#FALSE#'
     for ((i = 0; i < count; i++)); do
         text="Note $((i + 1)): the milk, the bread and the meeting at ten."
-        printf '%d\r\n%s\r\n%d,%d,3000,2500,3000,2500,#TRUE#,"NO_DATE_SET","13:25","-1","2026-12-06  10:00:00",8,""' \
-            "${#text}" "$text" $((1500 + (i / 8) * 1800)) $((1500 + (i % 8) * 2400))
+        printf '%d\r\n%s\r\n%d,%d,3000,2500,3000,2500,%s,"NO_DATE_SET","13:25","-1","2026-12-06  10:00:00",8,""' \
+            "${#text}" "$text" $((1500 + (i / 8 % 5) * 1800)) $((1500 + (i % 8) * 2400)) "$flag"
         for ((r = 0; r < 10; r++)); do
             printf ',""'
         done
@@ -186,11 +198,28 @@ write_notes() {
     done >"$file"
 }
 
-# The programs of the start-up and memory part: name, executable, profile kind, icons and new windows waited
-# for, and whether the icon is clicked.
-startup_programs=(
-    "tarnibe|$tarnibe|fresh|4|0|0"
-    "tarnibe-calc|$tarnibe|calc|1|1|1"
+# Counts the notes in a notes file as tarnibe left it: "<notes> <hidden>". Only a field line has a seventh field
+# of #TRUE# or #FALSE# (the texts written above have three fields).
+count_notes() {
+    awk -F, '$7 == "#TRUE#" || $7 == "#FALSE#" {n++; if ($7 == "#FALSE#") h++} END {print n + 0, h + 0}' \
+        "$1" 2>/dev/null || echo "0 0"
+}
+
+# Each tarnibe row, and its twin with the earlier build right after it, so that the two take turns too.
+tarnibe_rows() {
+    local spec
+    for spec in "$@"; do
+        printf '%s\n' "${spec%%|*}|$tarnibe|${spec#*|}"
+        [[ -z $tarnibe_before ]] || printf '%s\n' "${spec%%|*}@before|$tarnibe_before|${spec#*|}"
+    done
+}
+
+# The programs of the start-up and memory part: name, executable, profile kind (fresh; calc: the calculator
+# only; hidden:N: all four programs and N hidden notes), icons and new windows waited for, and whether the icon
+# is clicked.
+mapfile -t startup_programs < <(tarnibe_rows "tarnibe|fresh|4|0|0" "tarnibe-calc|calc|1|1|1" \
+    "tarnibe-40hidden|hidden:40|4|0|0" "tarnibe-1000hidden|hidden:1000|4|0|0")
+startup_programs+=(
     "floor|$floor|fresh|1|0|0"
     "floor-window|$floor_window|fresh|1|1|1"
     "floor-4icons|$floor_four|fresh|4|0|0"
@@ -198,15 +227,35 @@ startup_programs=(
     "xpad|$xpad|fresh|1|1|0"
 )
 declare -A printed=()
+# The idle part: name, executable, profile kind (notes:N, N notes shown; hidden:N), icons and new windows waited
+# for. Tarnibe starts the notes and the calculator; the container is a window, as are notes shown.
+mapfile -t idle_programs < <(tarnibe_rows "tarnibe-40notes|notes:$notes_count|2|$((notes_count + 1))" \
+    "tarnibe-1000hidden|hidden:1000|2|1")
+idle_programs+=(
+    "floor|$floor|fresh|1|0"
+    "speedcrunch|$speedcrunch|fresh|0|1"
+    "xpad|$xpad|fresh|1|1"
+)
+# The name column fits the longest name.
+name_w=7
+for spec in "${startup_programs[@]}" "${idle_programs[@]}"; do
+    spec=${spec%%|*}
+    ((${#spec} <= name_w)) || name_w=${#spec}
+done
 
 startup_run() {
-    local round=$1 spec=$2 name bin kind icons windows click profile t0 pid notes=() line
+    local round=$1 spec=$2 name bin kind icons windows click profile t0 pid notes=() line hidden=0
     local start_icons=- start_window=- click_window=- rss_mb=- pss_mb=-
     IFS='|' read -r name bin kind icons windows click <<<"$spec"
     xtray_wait_empty || xtray_die "the tray still holds icons before $name in round $round"
     case $kind in
     fresh) profile=$(xtray_fresh_profile) ;;
-    calc) profile=$(tarnibe_profile StartCalc) ;;
+    calc) profile=$(tarnibe_profile "$bin" StartCalc) ;;
+    hidden:*)
+        hidden=${kind#hidden:}
+        profile=$(tarnibe_profile "$bin" StartNotes StartCalc StartClock StartEmail)
+        write_notes "$profile/data/Tarnibe/notes.dat" "$hidden" 0
+        ;;
     esac
     peers_launch_watched "$bin" "$profile" "$icons" "$windows" "$click"
     pid=$XTRAY_PID
@@ -243,10 +292,19 @@ startup_run() {
         fi
     fi
     xtray_terminate "$pid" 10 || true
+    if ((hidden)); then
+        local saved
+        read -r -a saved <<<"$(count_notes "$profile/data/Tarnibe/notes.dat")"
+        if ((saved[0] == hidden && saved[1] == hidden)); then
+            notes+=("kept $hidden hidden notes")
+        else
+            notes+=("saved ${saved[0]} of $hidden notes, ${saved[1]} hidden")
+        fi
+    fi
     while IFS= read -r line; do
         [[ -z $line ]] || printed["$name: $line"]=$((${printed["$name: $line"]:-0} + 1))
     done <"$profile/output.log"
-    printf '%5d  %-13s %9s %10s %9s %7s %7s %5s  %s\n' "$round" "$name" "$start_icons" "$start_window" \
+    printf '%5d  %-*s %9s %10s %9s %7s %7s %5s  %s\n' "$round" "$name_w" "$name" "$start_icons" "$start_window" \
         "$click_window" "$rss_mb" "$pss_mb" "$XTRAY_EXIT" "${PW_NAME:--} ${notes[*]}"
 }
 
@@ -293,29 +351,29 @@ idle_switches_since() {
 }
 
 idle_round() {
-    local round=$1 i name bin profile icons=0 windows total_icons=0 last_up=0 t0
-    local -a names=() pids=() profiles=() ticks0=() switches0=() notes=()
-    # Started one after another, each waited for, so the windows each brings are told apart; tarnibe shows its
-    # 40 notes and their container besides the notes and calculator icons.
-    local specs=(
-        "tarnibe-40notes|$tarnibe|2|$((notes_count + 1))"
-        "floor|$floor|1|0"
-        "speedcrunch|$speedcrunch|0|1"
-        "xpad|$xpad|1|1"
-    )
+    local round=$1 i k name bin kind profile icons=0 windows total_icons=0 last_up=0 t0
+    local -a names=() pids=() profiles=() kinds=() ticks0=() switches0=() notes=()
+    # Started one after another, each waited for, so the windows each brings are told apart; the first to start
+    # moves on by one each round, as in the start-up part.
     xtray_wait_empty || xtray_die "the tray still holds icons before the idle part of round $round"
-    for spec in "${specs[@]}"; do
-        IFS='|' read -r name bin icons windows <<<"$spec"
-        if [[ $name == tarnibe-40notes ]]; then
-            profile=$(tarnibe_profile StartNotes StartCalc)
-            write_notes "$profile/data/Tarnibe/notes.dat" "$notes_count"
-        else
-            profile=$(xtray_fresh_profile)
-        fi
+    local count=${#idle_programs[@]}
+    for ((k = 0; k < count; k++)); do
+        IFS='|' read -r name bin kind icons windows <<<"${idle_programs[(k + round - 1) % count]}"
+        case $kind in
+        notes:*)
+            profile=$(tarnibe_profile "$bin" StartNotes StartCalc)
+            write_notes "$profile/data/Tarnibe/notes.dat" "${kind#notes:}" 1
+            ;;
+        hidden:*)
+            profile=$(tarnibe_profile "$bin" StartNotes StartCalc)
+            write_notes "$profile/data/Tarnibe/notes.dat" "${kind#hidden:}" 0
+            ;;
+        *) profile=$(xtray_fresh_profile) ;;
+        esac
         total_icons=$((total_icons + icons))
         peers_launch_watched "$bin" "$profile" "$((icons ? total_icons : 0))" "$windows" 0
         IDLE_PIDS+=("$XTRAY_PID")
-        names+=("$name") pids+=("$XTRAY_PID") profiles+=("$profile")
+        names+=("$name") pids+=("$XTRAY_PID") profiles+=("$profile") kinds+=("$kind")
         [[ $PW_VERDICT == shown ]] ||
             notes+=("$name $PW_VERDICT: $PW_NICONS of $total_icons icons, $PW_NWINDOWS of $windows windows")
         for t0 in "$PW_ICONS_US" "$PW_WINDOWS_US"; do
@@ -368,19 +426,30 @@ idle_round() {
         xtray_terminate "${pids[i]}" 10 || true
     done
     IDLE_PIDS=()
-    # The notes must have been read, not lost: tarnibe saves them all again when it ends.
-    local saved
-    saved=$(grep -c '#TRUE#' "${profiles[0]}/data/Tarnibe/notes.dat" 2>/dev/null || true)
-    ((saved == notes_count)) || notes+=("tarnibe saved ${saved:-0} of $notes_count notes")
+    # The notes must have been read, not lost: tarnibe saves them all again when it ends, shown or hidden as
+    # they were.
+    local saved want hidden
+    for i in "${!pids[@]}"; do
+        kind=${kinds[i]}
+        case $kind in
+        notes:*) want=${kind#notes:} hidden=0 ;;
+        hidden:*) want=${kind#hidden:} hidden=$want ;;
+        *) continue ;;
+        esac
+        read -r -a saved <<<"$(count_notes "${profiles[i]}/data/Tarnibe/notes.dat")"
+        ((saved[0] == want && saved[1] == hidden)) ||
+            notes+=("${names[i]} saved ${saved[0]} of $want notes, ${saved[1]} hidden")
+    done
     printf '%5d  idle over %s s:%s %s\n' "$round" "$seconds" "$line" "${notes[*]}"
 }
 
 if ((want_startup || want_memory || want_idle)); then
-    make_template
+    make_template "$tarnibe"
+    [[ -z $tarnibe_before ]] || make_template "$tarnibe_before"
 fi
 started=$SECONDS
-printf '%5s  %-13s %9s %10s %9s %7s %7s %5s  %s\n' round program icons_ms window_ms click_ms RSS_MB PSS_MB exit \
-    "first window, notes"
+printf '%5s  %-*s %9s %10s %9s %7s %7s %5s  %s\n' round "$name_w" program icons_ms window_ms click_ms RSS_MB PSS_MB \
+    exit "first window, notes"
 count=${#startup_programs[@]}
 # One start of each program first, not counted: the first GTK program on a display probes OpenGL (mesa, LLVM)
 # and leaves its findings on the root window, the first program asking for the accessibility bus has it started,
