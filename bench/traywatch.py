@@ -9,12 +9,15 @@
                                 windows are embedded in the tray panel PANEL and viewable; print
                                 "shown <us> <n>", "ended <us> <n>" or "timeout <us> <n>" (wall-clock
                                 microseconds, count last seen) when they are, the process ends, or S seconds pass
+  traywatch.py pixels X Y W H   print what the screen shows in that rectangle: a digest of its pixels and how
+                                many of them are dark ("<sha1> <dark>")
 
 It talks to libX11 through ctypes so one process does all the polling: starting xwininfo every few
 milliseconds costs a good part of a core, which the program being timed would otherwise lose.
 """
 
 import ctypes
+import hashlib
 import os
 import sys
 import time
@@ -52,6 +55,11 @@ X.XFree.argtypes = [ctypes.c_void_p]
 X.XDefaultRootWindow.restype = Window
 X.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
 X.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+X.XGetImage.restype = ctypes.c_void_p
+X.XGetImage.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_int, ctypes.c_uint, ctypes.c_uint,
+                        ctypes.c_ulong, ctypes.c_int]
+X.XGetPixel.restype = ctypes.c_ulong
+X.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
 
 # Windows come and go between two requests; Xlib's default handler would end the process on BadWindow.
 ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
@@ -110,6 +118,24 @@ def click_to_window(display, x, y, button, timeout_s):
         time.sleep(0.001)
 
 
+def pixels(display, x, y, width, height):
+    all_planes, z_pixmap = ~0 & 0xFFFFFFFFFFFFFFFF, 2
+    image = X.XGetImage(display, X.XDefaultRootWindow(display), x, y, width, height, all_planes, z_pixmap)
+    if not image:
+        print("no image", file=sys.stderr)
+        return 1
+    digest = hashlib.sha1()
+    dark = 0
+    for row in range(height):
+        for column in range(width):
+            value = X.XGetPixel(image, column, row) & 0xFFFFFF
+            digest.update(value.to_bytes(3, "little"))
+            if (value >> 16) + ((value >> 8) & 0xFF) + (value & 0xFF) < 200:
+                dark += 1
+    print(digest.hexdigest(), dark, flush=True)
+    return 0
+
+
 def process_ended(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
@@ -131,6 +157,8 @@ def main(argv):
         return 0 if X.XGetSelectionOwner(display, X.XInternAtom(display, b"_NET_SYSTEM_TRAY_S0", 0)) else 1
     if argv[1:2] == ["click"] and len(argv) == 6:
         return click_to_window(display, int(argv[2]), int(argv[3]), int(argv[4]), float(argv[5]))
+    if argv[1:2] == ["pixels"] and len(argv) == 6:
+        return pixels(display, *(int(a) for a in argv[2:6]))
     if argv[1:2] != ["wait"] or len(argv) != 5:
         print(__doc__, file=sys.stderr)
         return 2

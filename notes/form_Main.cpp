@@ -1,11 +1,11 @@
 #include "notes/form_Main.h"
 
-#include "core/ClickableLabel.h"
 #include "core/DateText.h"
 #include "core/Settings.h"
 #include "core/Sound.h"
 #include "core/Twips.h"
 #include "notes/NoteIcons.h"
+#include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Note.h"
 #include "platform/Clock.h"
@@ -14,26 +14,17 @@
 #include "platform/TextFiles.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace {
 
-// Design positions in twips.
-constexpr int RowTextLeft = 2430;
-constexpr int RowTextWidth = 3840;
-constexpr int RowHeight = 240;
-constexpr int FirstRowTop = 255; // the template row; note 1 sits one step below it
-constexpr int RowStep = 360;
-constexpr int DateLeft = 6675;
-constexpr int DateWidth = 1545;
-constexpr int DotLeft = 2100;
-constexpr int AlarmLeft = 1875;
-constexpr int AlarmOffset = 65;
 const QString EmptyRow = QStringLiteral(" - empty -");
 
 QRect twipsRect(int left, int top, int width, int height)
@@ -80,10 +71,17 @@ void form_Main::buildWindow()
     Picture1 = new QWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twipsRect(0, 0, 8835, 3060));
-    Picture2 = new QWidget(Picture1);
+    Picture2 = new NoteRows(Picture1);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(twipsRect(-15, -15, m_surfaceWidth, m_surfaceHeight));
-    Picture2->setAutoFillBackground(true);
+    connect(Picture2, &NoteRows::clicked, this, [this](int index, NoteRows::Part part) {
+        if (part == NoteRows::Part::Text)
+            label_NoteText_Click(index);
+        else if (part == NoteRows::Part::Dot)
+            image_Dot_Click(index);
+        else if (part == NoteRows::Part::Alarm && Hooks().alarmIconClicked)
+            Hooks().alarmIconClicked(index, false);
+    });
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
@@ -98,8 +96,8 @@ void form_Main::buildWindow()
         label->setFont(QFont(QStringLiteral("Arial"), 8));
         label->move(toPixels(left), toPixels(270) - 14);
     };
-    heading("label_Subject", QStringLiteral("Subject:"), RowTextLeft);
-    heading("label_Date", QStringLiteral("Created:"), DateLeft);
+    heading("label_Subject", QStringLiteral("Subject:"), NoteRows::TextLeft);
+    heading("label_Date", QStringLiteral("Created:"), NoteRows::DateLeft);
 
     const auto button = [this](const char *name, const QString &caption, int top, void (form_Main::*click)()) {
         auto *b = new QToolButton(Picture2);
@@ -153,18 +151,19 @@ void form_Main::Form_Load()
     }
 }
 
-int form_Main::rowTop(int index) const
+int form_Main::rowCount() const
 {
-    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].top : FirstRowTop;
+    return Picture2->count();
 }
 
-int form_Main::dotOffset(int index) const
+void form_Main::addRow(int index, int dotOffset)
 {
-    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].dotOffset : 0;
-}
-
-void form_Main::growSurface(int top)
-{
+    const NoteRecord &note = *NoteStore().record(index);
+    Picture2->append(note.created, dotOffset);
+    setRowText(index, note.text);
+    showRowAlarm(index);
+    // The surface keeps room below the last row, and never shrinks.
+    const int top = Picture2->top(index);
     if (top + 1000 > m_surfaceHeight) {
         m_surfaceHeight = top + 1000;
         Picture2->resize(toPixels(m_surfaceWidth), toPixels(m_surfaceHeight));
@@ -172,152 +171,46 @@ void form_Main::growSurface(int top)
     m_maxHeight = m_surfaceHeight + 400;
 }
 
-void form_Main::addRow(int index, int dotOffset)
-{
-    const NoteRecord &note = *NoteStore().record(index);
-    Row row;
-    row.top = rowTop(index - 1) + RowStep;
-    row.dotOffset = dotOffset;
-
-    row.text = new ClickableLabel(Picture2);
-    row.text->setObjectName(u"label_NoteText" + QString::number(index));
-    row.text->setGeometry(twipsRect(RowTextLeft, row.top, RowTextWidth, RowHeight));
-    row.text->setAutoFillBackground(true);
-    QPalette pal = row.text->palette();
-    pal.setColor(QPalette::Window, NoteYellow);
-    pal.setColor(QPalette::WindowText, Qt::black);
-    row.text->setPalette(pal);
-    row.text->setTextFormat(Qt::PlainText);
-    connect(row.text, &ClickableLabel::clicked, this,
-            [this, control = row.text] { label_NoteText_Click(rowOf(control)); });
-
-    row.date = new QLabel(note.created, Picture2);
-    row.date->setObjectName(u"label_NoteDate" + QString::number(index));
-    row.date->setFont(QFont(QStringLiteral("Arial"), 8));
-    // The column is as wide as the date needs in the font the desktop substitutes for Arial, which is often wider.
-    QRect dateRect = twipsRect(DateLeft, row.top, DateWidth, RowHeight);
-    dateRect.setWidth(std::max(dateRect.width(), row.date->fontMetrics().horizontalAdvance(row.date->text()) + 2));
-    row.date->setGeometry(dateRect);
-
-    row.dot = new ClickableLabel(Picture2);
-    row.dot->setObjectName(u"image_Dot" + QString::number(index));
-    row.dot->setPixmap(NoteIcons::dot());
-    row.dot->setGeometry(twipsRect(DotLeft, row.top + dotOffset, 240, 225));
-    connect(row.dot, &ClickableLabel::clicked, this, [this, control = row.dot] { image_Dot_Click(rowOf(control)); });
-
-    row.alarm = new ClickableLabel(Picture2);
-    row.alarm->setObjectName(u"image_Alarm" + QString::number(index));
-    row.alarm->setPixmap(NoteIcons::alarm());
-    row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
-    connect(row.alarm, &ClickableLabel::clicked, this, [this, control = row.alarm] {
-        if (const int at = rowOf(control); at > 0 && Hooks().alarmIconClicked)
-            Hooks().alarmIconClicked(at, false);
-    });
-
-    m_rows.push_back(row);
-    for (QWidget *w :
-         {static_cast<QWidget *>(row.text), static_cast<QWidget *>(row.date), static_cast<QWidget *>(row.dot)})
-        w->show();
-    setRowText(index, note.text);
-    showRowAlarm(index);
-    growSurface(row.top);
-}
-
 void form_Main::setRowText(int index, const QString &text)
 {
-    if (index >= 1 && index <= rowCount())
-        m_rows[size_t(index - 1)].text->setText(text.isEmpty() ? EmptyRow : platform::withLf(text));
+    Picture2->setText(index, text.isEmpty() ? EmptyRow : platform::withLf(text));
 }
 
 void form_Main::setRowAlarm(int index, bool visible, const QString &tip)
 {
-    if (index < 1 || index > rowCount())
-        return;
-    ClickableLabel *alarm = m_rows[size_t(index - 1)].alarm;
-    alarm->setVisible(visible);
-    alarm->setToolTip(tip);
+    Picture2->setAlarm(index, visible, tip);
 }
 
 QString form_Main::rowText(int index) const
 {
-    return index >= 1 && index <= rowCount() ? m_rows[size_t(index - 1)].text->text() : QString();
+    return Picture2->text(index);
 }
 
 void form_Main::showRowAlarm(int index)
 {
-    if (index < 1 || index > rowCount() || index > NoteStore().count())
-        return;
-    const NoteRecord &note = *NoteStore().record(index);
-    ClickableLabel *alarm = m_rows[size_t(index - 1)].alarm;
-    alarm->setVisible(note.alarmRepeat != u"-1");
-    alarm->setToolTip(note.alarmDate + u' ' + note.alarmTime);
+    if (const NoteRecord *note = NoteStore().record(index))
+        Picture2->setAlarm(index, note->alarmRepeat != u"-1", note->alarmDate + u' ' + note->alarmTime);
 }
 
 void form_Main::CreateLabels()
 {
     for (int i = rowCount() + 1; i <= NoteStore().count(); ++i)
-        addRow(i, 30);
+        addRow(i, NoteRows::ReadDotOffset);
     m_maxHeight = m_surfaceHeight + 400;
     SetBackgroundOnPicture();
     updateScrollBars();
 }
 
-int form_Main::rowOf(const QWidget *control) const
-{
-    for (size_t i = 0; i < m_rows.size(); ++i) {
-        const Row &row = m_rows[i];
-        if (control == row.text || control == row.dot || control == row.alarm || control == row.date)
-            return int(i) + 1;
-    }
-    return 0;
-}
-
-void form_Main::placeRow(int index)
-{
-    Row &row = m_rows[size_t(index - 1)];
-    row.top = rowTop(index - 1) + RowStep;
-    row.text->setObjectName(u"label_NoteText" + QString::number(index));
-    row.text->setGeometry(twipsRect(RowTextLeft, row.top, RowTextWidth, RowHeight));
-    row.date->setObjectName(u"label_NoteDate" + QString::number(index));
-    row.date->move(twipsRect(DateLeft, row.top, DateWidth, RowHeight).topLeft());
-    row.dot->setObjectName(u"image_Dot" + QString::number(index));
-    row.dot->setGeometry(twipsRect(DotLeft, row.top + row.dotOffset, 240, 225));
-    row.alarm->setObjectName(u"image_Alarm" + QString::number(index));
-    row.alarm->setGeometry(twipsRect(AlarmLeft, row.top + AlarmOffset, 195, 195));
-}
-
 void form_Main::removeRow(int index)
 {
-    if (index < 1 || index > rowCount())
-        return;
-    const Row gone = m_rows[size_t(index - 1)];
-    for (QWidget *w : {static_cast<QWidget *>(gone.text), static_cast<QWidget *>(gone.date),
-                       static_cast<QWidget *>(gone.dot), static_cast<QWidget *>(gone.alarm)}) {
-        w->hide();
-        w->deleteLater();
-    }
-    m_rows.erase(m_rows.begin() + (index - 1));
     // As read from the file, every row has its dot at the same height, new ones included.
-    for (int i = 1; i <= rowCount(); ++i) {
-        Row &row = m_rows[size_t(i - 1)];
-        if (i >= index || row.dotOffset != 30) {
-            row.dotOffset = 30;
-            placeRow(i);
-        }
-    }
+    Picture2->remove(index);
     updateScrollBars();
 }
 
 void form_Main::discardRows()
 {
-    for (const Row &row : m_rows) {
-        for (QWidget *w : {static_cast<QWidget *>(row.text), static_cast<QWidget *>(row.date),
-                           static_cast<QWidget *>(row.dot), static_cast<QWidget *>(row.alarm)}) {
-            w->hide();
-            w->deleteLater();
-        }
-    }
-    m_rows.clear();
+    Picture2->clear();
 }
 
 void form_Main::SetBackgroundOnPicture()
@@ -373,6 +266,15 @@ void form_Main::changeEvent(QEvent *event)
         Settings().cntContainer += 1;
         Settings().totContainer += 1;
     }
+}
+
+void form_Main::wheelEvent(QWheelEvent *event)
+{
+    // The wheel scrolls the rows wherever the pointer is on them, as in any list.
+    if (VScroll1->isVisible())
+        QCoreApplication::sendEvent(VScroll1, event);
+    else
+        event->ignore();
 }
 
 void form_Main::closeEvent(QCloseEvent *event)
@@ -446,7 +348,7 @@ void form_Main::image_NewNote_Click()
     const int index = createNote(record, QString());
     NoteStore().show(index);
     WriteGlobalVariables(); // the note counters
-    addRow(index, AlarmOffset);
+    addRow(index, NoteRows::NewDotOffset);
     Form_Resize();
     SetBackgroundOnPicture();
     SaveAllNotes();
@@ -471,7 +373,7 @@ void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &
     note->alarmShown = alarmOn;
     note->alarmTip = alarmTip;
     NoteStore().show(index);
-    addRow(index, AlarmOffset);
+    addRow(index, NoteRows::NewDotOffset);
     setRowAlarm(index, alarmOn, alarmTip);
     Form_Resize();
     SetBackgroundOnPicture();

@@ -2,9 +2,8 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <vector>
 
-class ClickableLabel;
+class NoteRows;
 class QAction;
 class QLabel;
 class QMenu;
@@ -57,10 +56,9 @@ public:
     int surfaceHeightTwips() const { return m_surfaceHeight; }
     int maxWidthTwips() const { return m_maxWidth; }
     int maxHeightTwips() const { return m_maxHeight; }
-    int rowCount() const { return int(m_rows.size()); }
-    // Where row `index` sits on the surface, in twips: its top and its dot's offset below that.
-    int rowTop(int index) const;
-    int dotOffset(int index) const;
+    int rowCount() const;
+    // The surface the rows are drawn on.
+    NoteRows *rows() const { return Picture2; }
 
     static constexpr int MaxNotes = 40;
 
@@ -68,31 +66,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
-    struct Row {
-        ClickableLabel *text = nullptr;
-        QLabel *date = nullptr;
-        ClickableLabel *dot = nullptr;
-        ClickableLabel *alarm = nullptr;
-        int top = 0;
-        int dotOffset = 0;
-    };
     void buildWindow();
     void addRow(int index, int dotOffset);
-    // The position of the row a control belongs to, 0 when none: rows renumber when one is removed.
-    int rowOf(const QWidget *control) const;
-    void placeRow(int index);
     void placeNewNote(NoteRecord &note);
     // A new note at the end of the table, placed, stamped and counted; its position. The caller shows it.
     int createNote(NoteRecord record, const QString &titleTip);
-    void growSurface(int rowTop);
     void updateScrollBars();
     // The four all-notes buttons: swap the pair shown, act on every note, store the choice, save.
     void allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value);
 
     QWidget *Picture1 = nullptr;
-    QWidget *Picture2 = nullptr;
+    NoteRows *Picture2 = nullptr;
     QScrollBar *HScroll1 = nullptr;
     QScrollBar *VScroll1 = nullptr;
     QToolButton *image_NewNote = nullptr;
@@ -106,7 +93,6 @@ private:
     QTimer timer_CheckAlarm;
     int m_blinkIndex = 0;
 
-    std::vector<Row> m_rows;
     int m_surfaceHeight = 3930; // twips
     int m_surfaceWidth = 8835;
     int m_maxWidth = 0;

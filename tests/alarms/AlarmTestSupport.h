@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../notes/ContainerRows.h"
 #include "../notes/NoteSamples.h"
 #include "TestEnvironment.h"
 #include "alarms/Alarms.h"
@@ -69,11 +70,13 @@ public:
     }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
 
-    // Note `index`'s alarm icon in its container row, or in its window (which it must have).
-    QLabel *icon(int index, bool inRow) const
+    // A click on note `index`'s alarm icon in its container row, or in its window (which it must have).
+    void clickAlarm(int index, bool inRow) const
     {
-        return inRow ? container->findChild<QLabel *>(u"image_Alarm"_s + QString::number(index))
-                     : NoteStore().window(index)->findChild<QLabel *>(u"image_Alarm"_s);
+        if (inRow)
+            NoteSamples::clickRow(*container, index, NoteRows::Part::Alarm);
+        else
+            QTest::mouseClick(NoteStore().window(index)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
     }
     // Note `index`'s alarm icons, in its window (for a hidden note, what its window would show) and in its
     // container row: their tooltip while shown, "hidden" otherwise; both, when they disagree. Without `tips`, only
@@ -91,8 +94,7 @@ public:
         } else {
             states << state(note->alarmShown && !isCollapsed(note->record), note->alarmTip);
         }
-        const auto *row = container->findChild<QLabel *>(u"image_Alarm"_s + QString::number(index));
-        states << state(row->isVisibleTo(row->window()), row->toolTip());
+        states << state(container->rows()->alarmShown(index), container->rows()->alarmTip(index));
         return states[0] == states[1] ? states[0] : states.join(u" | row: "_s);
     }
 

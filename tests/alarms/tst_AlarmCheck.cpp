@@ -118,7 +118,7 @@ private Q_SLOTS:
         Hooks().alarmIconClicked = image_Alarm_Click;
 
         run.env.messages.expect(platform::MsgAnswer::No);
-        QMetaObject::invokeMethod(run.icon(1, true), "clicked");
+        run.clickAlarm(1, true);
         const platform::MessageRequest asked = run.env.messages.shown().constLast();
         QCOMPARE(asked.title, u"Alarm is on..."_s);
         QCOMPARE(asked.icon, platform::MsgIcon::Information);
@@ -129,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(run.icons(1, false), u"shown"_s);
 
         run.env.messages.expect(platform::MsgAnswer::Yes);
-        QMetaObject::invokeMethod(run.icon(1, true), "clicked");
+        run.clickAlarm(1, true);
         QCOMPARE(run.record(1).alarmDate, u"NO_DATE_SET"_s);
         QCOMPARE(run.icons(1), u"hidden"_s);
         QCOMPARE(savedNotes().value(0).alarmRepeat, u"-1"_s);
@@ -137,7 +137,7 @@ private Q_SLOTS:
 
         // Yes from the note window also lets go of an outgoing note connection.
         run.env.messages.expect(platform::MsgAnswer::Yes);
-        QMetaObject::invokeMethod(run.icon(2, false), "clicked");
+        run.clickAlarm(2, false);
         QCOMPARE(run.record(2).alarmRepeat, u"-1"_s);
         QCOMPARE(run.icons(2), u"hidden"_s);
         QCOMPARE(closed, 1);

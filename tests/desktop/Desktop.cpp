@@ -384,6 +384,13 @@ QString Desktop::clickToWindow(QPoint at, int button) const
                               QString::number(button), u"5"_s});
 }
 
+QString Desktop::pixels(const QRect &area) const
+{
+    return run(u"python3"_s, {QStringLiteral(TRAYWATCH), u"pixels"_s, QString::number(area.x()),
+                              QString::number(area.y()), QString::number(area.width()), QString::number(area.height())})
+        .trimmed();
+}
+
 void Desktop::moveTo(QPoint p) const
 {
     xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});

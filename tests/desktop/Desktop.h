@@ -76,6 +76,9 @@ public:
     // process polling every millisecond: "shown <microseconds>", or "timeout <microseconds>" after 5 s.
     QString clickToWindow(QPoint at, int button) const;
 
+    // What the screen shows in `area`: a digest of its pixels and how many are dark, "<sha1> <dark>".
+    QString pixels(const QRect &area) const;
+
     void moveTo(QPoint p) const;
     void click(QPoint p, int button = 1) const;
     void doubleClick(QPoint p) const;

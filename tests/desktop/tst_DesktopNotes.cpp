@@ -304,6 +304,71 @@ private Q_SLOTS:
         QCOMPARE(desktop.geometry(notes(desktop)[0]).left(), 300);
     }
 
+    // A thousand rows scroll, click, open their menus and show their alarm and " - empty -" rows as four do.
+    void aThousandRowsBehaveAsFour()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        QList<NoteRecord> stored;
+        for (int i = 1; i <= 1000; ++i)
+            stored.append(storedNote(u"note %1"_s.arg(i), false));
+        stored[995].text = stored[996].text = QString();
+        stored[997].alarmDate = u"2031-01-02"_s;
+        stored[997].alarmTime = u"9:00"_s;
+        stored[997].alarmRepeat = u"0"_s;
+        stored[998].left = 4500; // 300 px
+        stored[999].left = 3000; // 200 px
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.writeNotes(u"notes.dat"_s, stored);
+        desktop.startSuite();
+        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
+        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+        QVERIFY(container);
+        Desktop::pause(500);
+        const QRect client = desktop.geometry(container);
+        // Where row `n` sits on screen once the rows are scrolled to the end (24 px a row, the last 67 px above
+        // the bottom of the view), and its parts there.
+        const auto rowText = [&](int n) {
+            return QRect(client.left() + 161, client.bottom() + 1 - 67 - 24 * (1000 - n), 256, 16);
+        };
+        const auto dot = [&](int n) { return QPoint(client.left() + 147, rowText(n).top() + 9); };
+        const auto alarm = [&](int n) { return QRect(client.left() + 124, rowText(n).top() + 4, 13, 13); };
+
+        // The wheel scrolls the rows under the pointer; the scroll bar's thumb dragged down takes them to the end.
+        const QRect firstRow(client.topLeft() + QPoint(161, 40), QSize(256, 16));
+        const QString top = desktop.pixels(firstRow);
+        desktop.moveTo(firstRow.center());
+        desktop.xdotool({u"click"_s, u"--repeat"_s, u"3"_s, u"5"_s});
+        QVERIFY2(Desktop::waitFor([&] { return desktop.pixels(firstRow) != top; }, 3000), "the wheel scrolled nothing");
+        const int bar = client.right() - 7;
+        desktop.drag(QPoint(bar, client.top() + 22), QPoint(bar, client.bottom() + 60));
+        Desktop::pause(300);
+
+        // Empty notes read " - empty -": two such rows look alike, and unlike a row with a subject.
+        const QStringList empty{desktop.pixels(rowText(996)), desktop.pixels(rowText(997))};
+        QCOMPARE(empty[0], empty[1]);
+        QVERIFY2(empty[0].section(u' ', 1).toInt() > 10, qPrintable(empty[0]));
+        QVERIFY(desktop.pixels(rowText(995)) != empty[0]);
+        // Only the note with an alarm has the icon in its row; its click offers to turn the alarm off.
+        QVERIFY(desktop.pixels(alarm(998)) != desktop.pixels(alarm(997)));
+        desktop.click(alarm(998).center());
+        QVERIFY2(desktop.waitWindow(u"^Alarm is on...$"_s, 3000), "the row's alarm icon asked nothing");
+        desktop.key(u"n"_s);
+
+        // The last row's dot opens the row menu; its "Delete" takes out note 999, and the last row moves up.
+        QVERIFY2(desktop.openMenu(dot(999)), "the row's dot opened no menu");
+        desktop.key(u"d"_s);
+        QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).size() == 999; }, 5000));
+        QCOMPARE(storedNotes(desktop).constLast().text, u"note 1000"_s);
+        QCOMPARE(storedNotes(desktop).value(997).alarmDate, u"2031-01-02"_s);
+        desktop.click(rowText(999).center());
+        QVERIFY2(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 3000), "the row click showed no note");
+        QCOMPARE(desktop.geometry(notes(desktop)[0]).left(), 200);
+    }
+
     void menuItemDoesNotMoveNote()
     {
         Desktop desktop;

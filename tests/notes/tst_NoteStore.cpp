@@ -1,3 +1,4 @@
+#include "ContainerRows.h"
 #include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "core/ClickableLabel.h"
@@ -143,17 +144,15 @@ private Q_SLOTS:
             const QList<NoteRecord> records = tableRecords();
             for (int i = 1; i <= NoteStore().count(); ++i) {
                 const form_Note *note = NoteStore().window(i);
-                const auto *alarm = container.findChild<QLabel *>(u"image_Alarm"_s + QString::number(i));
-                const auto *row = container.findChild<QLabel *>(u"label_NoteText"_s + QString::number(i));
                 lines << QStringList{note ? QString::number(note->index()) : u"no window"_s,
                                      note && note->isVisible() ? u"shown"_s : u"hidden"_s,
                                      note ? QString::number(note->width()) : QString(),
                                      note ? QString::number(note->height()) : QString(),
                                      records[i - 1].text,
-                                     row ? row->text() : u"no row"_s,
-                                     QString::number(container.rowTop(i)),
-                                     QString::number(container.dotOffset(i)),
-                                     alarm && !alarm->isHidden() ? alarm->toolTip() : u"no alarm"_s}
+                                     container.rowText(i),
+                                     QString::number(container.rows()->top(i)),
+                                     QString::number(container.rows()->dotOffset(i)),
+                                     container.rows()->alarmShown(i) ? container.rows()->alarmTip(i) : u"no alarm"_s}
                              .join(u'|');
             }
             return lines;
@@ -174,7 +173,7 @@ private Q_SLOTS:
             QCOMPARE(look(), afterDeletion);
         }
         QCOMPARE(NoteStore().count(), 196);
-        QVERIFY(!container.findChild<QLabel *>(u"label_NoteText197"_s));
+        QCOMPARE(container.rowCount(), 196);
 
         // A row that moved up still brings back its own note.
         DeleteNote(1, false);
@@ -183,7 +182,7 @@ private Q_SLOTS:
         while (NoteStore().record(hidden)->visible)
             ++hidden;
         const QString text = NoteStore().record(hidden)->text;
-        Q_EMIT container.findChild<ClickableLabel *>(u"label_NoteText"_s + QString::number(hidden))->clicked();
+        clickRow(container, hidden, NoteRows::Part::Text);
         QVERIFY(NoteStore().window(hidden)->isVisible());
         QCOMPARE(NoteStore().window(hidden)->findChild<QLabel *>(u"label_Display"_s)->text(), text);
     }

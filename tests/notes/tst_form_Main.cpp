@@ -1,3 +1,4 @@
+#include "ContainerRows.h"
 #include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "core/DateText.h"
@@ -71,9 +72,9 @@ private Q_SLOTS:
         QCOMPARE(received->findChild<QLabel *>(u"label_C1"_s)->toolTip(),
                  u"Received : "_s + formatDate(now.date()) + u"   "_s + formatTime(now.time()));
         QCOMPARE(alarmIcon(received, u"image_Alarm"_s), u"Alarm: 24 Dec 08:15"_s);
-        QCOMPARE(alarmIcon(&container, u"image_Alarm41"_s), u"Alarm: 24 Dec 08:15"_s);
+        QCOMPARE(rowAlarm(container, 41), u"Alarm: 24 Dec 08:15"_s);
         QCOMPARE(alarmIcon(NoteStore().window(42), u"image_Alarm"_s), u"nothing set (hidden)"_s);
-        QCOMPARE(alarmIcon(&container, u"image_Alarm42"_s), u"nothing set (hidden)"_s);
+        QCOMPARE(rowAlarm(container, 42), u"nothing set (hidden)"_s);
         const NoteRecord saved = notesIn(NotesFilePath()).value(40);
         QCOMPARE((QStringList{saved.text, saved.title, saved.alarmDate, saved.alarmRepeat, saved.alarmTime}),
                  (QStringList{u"Lunch at one?"_s, u"From Bob"_s, u"2026-12-24"_s, u"0"_s, u"08:15"_s}));
@@ -104,15 +105,16 @@ private Q_SLOTS:
         QCOMPARE(notesIn(NotesFilePath()).size(), 5);
 
         // The dot of a row built while loading sits 30 twips below the row's top, that of a new note's row 65.
-        QCOMPARE(container.rowTop(3) - container.rowTop(2), 360);
-        QCOMPARE(container.findChild<QLabel *>(u"image_Dot3"_s)->y(), toPixels(container.rowTop(3) + 65));
+        const NoteRows *rows = container.rows();
+        QCOMPARE(rows->top(3) - rows->top(2), 360);
+        QCOMPARE(rows->partRect(3, NoteRows::Part::Dot).y(), toPixels(rows->top(3) + 65));
         QCOMPARE(container.rowText(3), u" - empty -"_s);
-        QVERIFY(alarmIcon(&container, u"image_Alarm3"_s).endsWith(u"(hidden)"_s));
+        QVERIFY(rowAlarm(container, 3).endsWith(u"(hidden)"_s));
 
         DeleteNote(1, false);
         processDeletions();
 
-        QCOMPARE(container.findChild<QLabel *>(u"image_Dot2"_s)->y(), toPixels(container.rowTop(2) + 30));
+        QCOMPARE(rows->partRect(2, NoteRows::Part::Dot).y(), toPixels(rows->top(2) + 30));
     }
 
     void clickingARowBringsItsNoteBack()
@@ -129,7 +131,7 @@ private Q_SLOTS:
         form_Note *second = NoteStore().window(2);
         QVERIFY(!NoteStore().window(1));
 
-        container.label_NoteText_Click(1);
+        clickRow(container, 1, NoteRows::Part::Text);
 
         form_Note *first = NoteStore().window(1);
         QVERIFY(first->isVisible());
@@ -139,7 +141,7 @@ private Q_SLOTS:
         QTRY_COMPARE(first->palette().color(QPalette::Window), NoteYellow);
 
         // A note on screen is not moved, only expanded and flashed.
-        container.label_NoteText_Click(2);
+        clickRow(container, 2, NoteRows::Part::Text);
 
         QCOMPARE(geometry(second->record()), QRect(1500, 1500, 3000, 2100));
         QCOMPARE(second->palette().color(QPalette::Window), QColor(Qt::white));
@@ -190,7 +192,7 @@ private Q_SLOTS:
         QVERIFY(
             startNotes(container, {stored(u"open"_s, 600, 600), folded, stored(u"wide"_s, 4200, 4200, 2700, 1500)}));
 
-        container.image_Dot_Click(2);
+        clickRow(container, 2, NoteRows::Part::Dot);
         auto *menu = container.findChild<QMenu *>(u"menu_PopMenu"_s);
         QTRY_VERIFY(menu->isVisible());
         container.findChild<QAction *>(u"menu_Hide"_s)->trigger();
