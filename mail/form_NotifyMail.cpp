@@ -84,30 +84,6 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
                 &form_NotifyMail::menu_WSproperties_Click);
     addMenuSeparator(QStringLiteral("menu_Line1"));
     addMenuItem(QStringLiteral("menu_Exit"), QStringLiteral("&Exit email check"), &form_NotifyMail::menu_Exit_Click);
-
-    text_Display = new QPlainTextEdit(this);
-    text_Display->setObjectName(QStringLiteral("text_Display"));
-    text_Display->setReadOnly(true);
-    QFont fixed(QStringLiteral("Courier New"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    text_Display->setFont(fixed);
-    label_Email = new QLabel(this);
-    label_Email->setObjectName(QStringLiteral("label_Email"));
-    c_ReadNow = new QPushButton(QStringLiteral("Read now"), this);
-    c_ReadNow->setObjectName(QStringLiteral("c_ReadNow"));
-    c_ReadLater = new QPushButton(QStringLiteral("Read later.."), this);
-    c_ReadLater->setObjectName(QStringLiteral("c_ReadLater"));
-    connect(c_ReadNow, &QPushButton::clicked, this, &form_NotifyMail::c_ReadNow_Click);
-    connect(c_ReadLater, &QPushButton::clicked, this, &form_NotifyMail::c_ReadLater_Click);
-    auto *count = new QHBoxLayout;
-    count->addWidget(label_Email);
-    count->addWidget(new QLabel(QStringLiteral("email(s)"), this));
-    count->addStretch();
-    count->addWidget(c_ReadNow);
-    count->addWidget(c_ReadLater);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(text_Display);
-    layout->addLayout(count);
     resize(480, 300);
 
     // The schedule counts minutes; the desktop tests make a minute shorter rather than wait for real ones.
@@ -132,6 +108,38 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     dialup.CheckNow = [this] { CheckNow(); };
     // Desktop tests have only loopback; this lets a server there stand for a distant one.
     FreePOP1.trustLoopback = !qEnvironmentVariableIsSet("TARNIBE_MAIL_LOOPBACK_IS_REMOTE");
+}
+
+void form_NotifyMail::setNotice(const QString &notice, int count)
+{
+    // Made by the first new mail: its text box is the larger part of a start that has none to show.
+    if (!text_Display) {
+        text_Display = new QPlainTextEdit(this);
+        text_Display->setObjectName(QStringLiteral("text_Display"));
+        text_Display->setReadOnly(true);
+        QFont fixed(QStringLiteral("Courier New"));
+        fixed.setStyleHint(QFont::TypeWriter);
+        text_Display->setFont(fixed);
+        label_Email = new QLabel(this);
+        label_Email->setObjectName(QStringLiteral("label_Email"));
+        c_ReadNow = new QPushButton(QStringLiteral("Read now"), this);
+        c_ReadNow->setObjectName(QStringLiteral("c_ReadNow"));
+        c_ReadLater = new QPushButton(QStringLiteral("Read later.."), this);
+        c_ReadLater->setObjectName(QStringLiteral("c_ReadLater"));
+        connect(c_ReadNow, &QPushButton::clicked, this, &form_NotifyMail::c_ReadNow_Click);
+        connect(c_ReadLater, &QPushButton::clicked, this, &form_NotifyMail::c_ReadLater_Click);
+        auto *row = new QHBoxLayout;
+        row->addWidget(label_Email);
+        row->addWidget(new QLabel(QStringLiteral("email(s)"), this));
+        row->addStretch();
+        row->addWidget(c_ReadNow);
+        row->addWidget(c_ReadLater);
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(text_Display);
+        layout->addLayout(row);
+    }
+    text_Display->setPlainText(notice);
+    label_Email->setText(QString::number(count));
 }
 
 form_NotifyMail::~form_NotifyMail() = default;
@@ -437,8 +445,7 @@ void form_NotifyMail::CheckMail()
     }
 
     if (newMail) {
-        text_Display->setPlainText(notice);
-        label_Email->setText(QString::number(total));
+        setNotice(notice, total);
         ++m_noticesShown;
         setWindowState(windowState() & ~Qt::WindowMinimized);
         PlaySound(QStringLiteral("new.wav"));

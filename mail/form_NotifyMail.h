@@ -55,10 +55,13 @@ public:
     // The tip's line about the last check when it failed; empty after a check that succeeded.
     QString lastFailure() const { return m_lastFailure; }
 
-    QPlainTextEdit *text_Display;
-    QLabel *label_Email;
-    QPushButton *c_ReadNow;
-    QPushButton *c_ReadLater;
+    // The notice: the new messages' senders and subjects, and how many there are.
+    void setNotice(const QString &notice, int count);
+    // The notice's controls, made by the first setNotice().
+    QPlainTextEdit *text_Display = nullptr;
+    QLabel *label_Email = nullptr;
+    QPushButton *c_ReadNow = nullptr;
+    QPushButton *c_ReadLater = nullptr;
     QTimer timer_CheckMail;
     QTimer timer_SpinMoon;
     QTimer timer_Blink;

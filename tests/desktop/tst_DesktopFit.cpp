@@ -619,8 +619,7 @@ private Q_SLOTS:
     void mailNotice()
     {
         form_NotifyMail *notify = mail();
-        notify->text_Display->setPlainText(u"From: anna@example.org\nSubject: Hi from anna"_s);
-        notify->label_Email->setText(u"12"_s);
+        notify->setNotice(u"From: anna@example.org\nSubject: Hi from anna"_s, 12);
         notify->show();
         settle(notify);
         const QStringList offenders = fit(notify);

@@ -66,7 +66,7 @@ struct Mail {
         notify.timer_DisableAutoDial_Timer();
         return notify.isVisible();
     }
-    QString notice() const { return notify.text_Display->toPlainText(); }
+    QString notice() const { return notify.text_Display ? notify.text_Display->toPlainText() : QString(); }
 
     QTemporaryDir certificates;
     DovecotServer server{true, certificates.path()};

@@ -241,6 +241,7 @@ private Q_SLOTS:
         QCOMPARE(notify.trayImage(), 0);
         notify.timer_Blink_Timer();
         QCOMPARE(notify.trayImage(), 1);
+        notify.setNotice(u"From: ann"_s, 1);
         notify.show();
         notify.c_ReadLater->click();
         QVERIFY(notify.timer_Blink.isActive());
