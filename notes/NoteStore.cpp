@@ -64,7 +64,7 @@ form_Note *NoteTable::show(int index)
     if (!note)
         return nullptr;
     if (!note->window)
-        note->window = new form_Note(*note, index);
+        note->window = new form_Note(m_notes[size_t(index - 1)], index);
     note->window->show();
     return note->window;
 }
@@ -81,7 +81,7 @@ void NoteTable::hide(int index)
 
 int NoteTable::append(const NoteRecord &record)
 {
-    auto note = std::make_unique<NoteEntry>(record);
+    auto note = std::make_shared<NoteEntry>(record);
     note->id = ++m_lastId;
     m_notes.push_back(std::move(note));
     return count();
@@ -109,10 +109,8 @@ void NoteTable::remove(int index)
         return;
     const auto at = m_notes.begin() + (index - 1);
     // A note may be deleting itself from its own menu: its window goes once that handler has returned.
-    if (form_Note *gone = (*at)->window) {
-        gone->hide();
-        gone->deleteLater();
-    }
+    if (form_Note *gone = (*at)->window)
+        gone->discard();
     m_notes.erase(at);
     for (int i = index; i <= count(); ++i)
         if (form_Note *window = m_notes[size_t(i - 1)]->window)
@@ -122,12 +120,9 @@ void NoteTable::remove(int index)
 void NoteTable::clear()
 {
     // A note may be deleting itself from its own menu: the windows go once that handler has returned.
-    for (auto &note : m_notes) {
-        if (note->window) {
-            note->window->hide();
-            note->window->deleteLater();
-        }
-    }
+    for (auto &note : m_notes)
+        if (note->window)
+            note->window->discard();
     m_notes.clear();
 }
 

@@ -68,7 +68,8 @@ public:
     void releaseLater(form_Note *window);
 
 private:
-    std::vector<std::unique_ptr<NoteEntry>> m_notes;
+    // Shared with the note's window: a window on its way out after a deletion still writes to a live record.
+    std::vector<std::shared_ptr<NoteEntry>> m_notes;
     quint64 m_lastId = 0;
 };
 NoteTable &NoteStore();

@@ -33,8 +33,9 @@ constexpr int FrameY = 4;
 constexpr int TextTop = 15;
 } // namespace
 
-form_Note::form_Note(NoteEntry &note, int index, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_entry(note), m_note(note.record), m_index(index)
+form_Note::form_Note(std::shared_ptr<NoteEntry> note, int index, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_keep(std::move(note)), m_entry(*m_keep),
+      m_note(m_entry.record), m_index(index)
 {
     setObjectName(QStringLiteral("form_Note"));
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -493,6 +494,17 @@ void form_Note::image_Menu_DblClick()
 {
     timer_Click.stop();
     isExpanded(m_note) ? collapse() : expand();
+}
+
+void form_Note::discard()
+{
+    // An edit or a menu still pending would write into a row that is now another note's.
+    timer_Click.stop();
+    timer_Focus.stop();
+    timer_Resize.stop();
+    m_index = 0;
+    hide();
+    deleteLater();
 }
 
 void form_Note::collapse()

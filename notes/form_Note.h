@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 
 class ClickableLabel;
@@ -20,7 +21,7 @@ class QPlainTextEdit;
 class form_Note : public QWidget {
     Q_OBJECT
 public:
-    form_Note(NoteEntry &note, int index, QWidget *parent = nullptr);
+    form_Note(std::shared_ptr<NoteEntry> note, int index, QWidget *parent = nullptr);
 
     NoteRecord &record() { return m_note; }
     const NoteRecord &record() const { return m_note; }
@@ -47,6 +48,8 @@ public:
     void endEditing();
     void collapse();
     void expand();
+    // The note was deleted: the window stops what it had begun, hides and goes once the event in hand is over.
+    void discard();
     int inset() const { return m_inset; }
 
     // The five points of the window's region, in pixels.
@@ -102,6 +105,7 @@ private:
     // Hands the note to the window manager's move once a pressed pointer has travelled; true when it did.
     bool followPointer(const QMouseEvent *event);
 
+    std::shared_ptr<NoteEntry> m_keep;
     NoteEntry &m_entry;
     NoteRecord &m_note;
     int m_index;

@@ -31,8 +31,7 @@ private Q_SLOTS:
     void theGripUncoversTheFrameAndSizesSnapAboveTheTab()
     {
         TestEnvironment env;
-        NoteEntry entry{BuyMilk};
-        form_Note note(entry, 1);
+        form_Note note(std::make_shared<NoteEntry>(BuyMilk), 1);
         note.show();
         // The region hides the frame but for the grip, which uncovers it for two seconds.
         QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(3, 3), QPoint(note.width() - 3, note.height() - 3)));
@@ -54,8 +53,7 @@ private Q_SLOTS:
         const QRect screen = screenTwips();
         NoteRecord nearTheEdge = BuyMilk;
         nearTheEdge.left = screen.width() - 800;
-        NoteEntry entry{nearTheEdge};
-        form_Note note(entry, 1);
+        form_Note note(std::make_shared<NoteEntry>(nearTheEdge), 1);
         note.show();
         note.image_Menu_DblClick();
         QVERIFY(isCollapsed(note.record()));
@@ -182,8 +180,7 @@ private Q_SLOTS:
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
         const QString pdf = env.root() + u"/note.pdf"_s;
         platform::setPrintToFile(pdf);
-        NoteEntry entry{stored(u"Buy milk\r\nand bread"_s, 0, 0)};
-        form_Note(entry, 1).menu_Print_Click();
+        form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk\r\nand bread"_s, 0, 0)), 1).menu_Print_Click();
         platform::setPrintToFile(QString());
 
         QProcess pdftotext;
@@ -201,8 +198,7 @@ private Q_SLOTS:
         TestEnvironment env;
         platform::setPrintToFile(env.root() + u"/no such folder/note.pdf"_s);
         env.messages.expect(platform::MsgAnswer::Ok);
-        NoteEntry entry{stored(u"Buy milk"_s, 0, 0)};
-        form_Note(entry, 1).menu_Print_Click();
+        form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk"_s, 0, 0)), 1).menu_Print_Click();
         platform::setPrintToFile(QString());
         QCOMPARE(env.messages.shown().size(), 1);
         QCOMPARE(env.messages.shown()[0].title, u"Print"_s);
