@@ -8,6 +8,7 @@
 #include "notes/NoteFile.h"
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
+#include "notes/form_Main.h"
 #include "notes/form_Note.h"
 #include "platform/MessageBox.h"
 
@@ -100,6 +101,30 @@ int main(int argc, char *argv[])
         const long shown = residentKb();
         std::printf("%-34s %10.1f %10.1f kB per note (1000 notes)\n", "RSS: hidden, shown",
                     double(hidden - before) / 1000, double(shown - before) / 1000);
+        NoteStore().clear();
+        flushDeletes();
+        return 0;
+    }
+    // 40 visible notes of a new note's size, read into a container already on screen without notes: what each
+    // costs above the empty notes program.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--memory-40"))) {
+        writeNotesFile(NotesFilePath(), NotesBackupPath(), {});
+        form_Main container;
+        container.Form_Load();
+        container.show();
+        QCoreApplication::processEvents();
+        QList<NoteRecord> notes = makeNotes(40);
+        for (NoteRecord &note : notes) {
+            note.width = note.oldWidth = 1710;
+            note.height = note.oldHeight = 1320;
+        }
+        writeNotesFile(NotesFilePath(), NotesBackupPath(), notes);
+        const long before = residentKb();
+        ReadSavedData();
+        container.CreateLabels();
+        QCoreApplication::processEvents();
+        std::printf("%-34s %10.1f kB per note (40 notes)\n", "RSS: visible, new note's size",
+                    double(residentKb() - before) / 40);
         NoteStore().clear();
         flushDeletes();
         return 0;
