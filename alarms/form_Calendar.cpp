@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarms/form_Calendar.h"
 
 #include "alarms/AlarmRules.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarms/form_MissedAlarms.h"
 
 #include "core/Settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the calculator's evaluator on a short line (20 tokens, what a user types) and a long one (2,000 tokens,
 // a pasted column of figures). Prints evaluations per second, the median of 10 runs of at least 0.2 s each.
 #include "calculator/Evaluator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the mail check against a real Dovecot on loopback: 10 accounts of 1,000 messages each. A first check, a
 // second check of the unchanged mailboxes, and the same second check done the old way, every header fetched again.
 // Prints milliseconds, the median of 5 runs each (the first check once, as only one check can be the first).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times network notes against the real program on loopback, and what a flood costs it in memory.
 //   bench_netnotes <path-to-tarnibe>
 // Starts tarnibe with fresh folders, listening on a free port. Latency: 100 notes, each from its own loopback

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the notes file and the notes program at the sizes users reach: 40 notes (the limit of the New note
 // button) and 1,000 (received notes have no limit). Prints medians of 10 runs in milliseconds.
 #include "alarms/Alarms.h"

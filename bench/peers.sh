@@ -13,6 +13,7 @@
 # Start-up and memory come from the same starts: the time from the exec to the icons embedded and/or the first
 # window mapped, then VmRSS and Pss 3 s after the exec. In the idle part the programs run side by side, and
 # their CPU time and context switches are read 5 s after the last is up and again the idle time later.
+# SPDX-License-Identifier: GPL-3.0-or-later
 set -euo pipefail
 export LC_ALL=C
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The soak: the whole suite for half an hour under a steady load, watched for leaks and for anything lost.
 #   bench/soak.sh [--minutes 30] [--out DIR] [--build DIR] [--no-build]
 # Inside tests/clock/with_time_servers.sh's loopback-only network namespace (its DAYTIME server and mock

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cold start of tarnibe to its four tray icons, and its memory once it has settled.
 #
 #   bench/startup.sh [path-to-tarnibe] [runs=10]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Watches an XEmbed system tray from outside, for bench/xtray.sh.
 
   traywatch.py owned            exit 0 when the tray selection of screen 0 has an owner

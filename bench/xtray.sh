@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # shellcheck disable=SC2034 # the XTRAY_ variables are read by the scripts that source this file
 # Shared by bench/startup.sh and scripts/screenshot.sh (sourced, not run): a private X display with a real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "calculator/form_Calculator.h"
 
 #include "core/ErrorLog.h"

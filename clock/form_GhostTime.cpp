@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "clock/form_GhostTime.h"
 
 #include "clock/form_Time.h"

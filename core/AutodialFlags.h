@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Dial-up and mail state shared by the clock and the mail check: whether the system's autodial is switched off,

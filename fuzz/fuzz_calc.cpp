@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary text to the calculator's evaluator. Every line must end either in a finite result or in one of
 // the calculator's messages, never in a crash, a hang or an infinite or undefined number on the tape; and the same
 // line must give the same outcome twice.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary text to the DAYTIME reply reader, as a broken or hostile time server would send it. Whatever it
 // reads must be a real time of day and date, and the time to set must follow from them: one second and the offset
 // later, the date carried across midnight; for a reply in NIST's layout, the UTC instant it states, one second on.

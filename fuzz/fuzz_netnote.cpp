@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the note message reader, as a hostile or broken peer would send them. Whatever it makes
 // of them must survive being sent on: writing the note and reading it back gives the same note. A message the
 // receiver takes as complete must read as a note.

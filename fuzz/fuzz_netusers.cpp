@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the reader of netusers.dat. Whatever entries it makes of them, the editor's lines for
 // those entries must split back into the same entries, and the file the editor saves must read back the same: an
 // address book once loaded is never changed by saving it.

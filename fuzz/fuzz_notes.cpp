@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the notes file reader. Whatever it makes of them, writing those notes and reading the
 // file back must give the same notes again, and never a damaged file: a note once loaded is never lost by a save.
 

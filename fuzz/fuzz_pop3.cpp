@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the readers of POP3 answers, as a broken or hostile mail server would send them. A
 // multi-line answer read back must survive being written again (dot-stuffed, CR LF, the final dot) unchanged, and
 // no reader may crash or read a count below zero.

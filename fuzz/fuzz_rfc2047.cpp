@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the header reader and the encoded-word decoder, as a hostile message would carry them.
 // Text without encoded words must come back as the plain decoding of its bytes; nothing may crash.
 

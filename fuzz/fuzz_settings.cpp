@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the start-up settings read as the settings file, and checks that whatever the read
 // made of them survives a write and a second read unchanged: a preference must not drift from one start to the
 // next just because the suite saved it.

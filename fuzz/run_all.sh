@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds every libFuzzer target with clang in the build folder $1 (default build-fuzz in the repository) and
 # runs each for FUZZ_SECONDS (default 60), FUZZ_JOBS at a time (default: one per processor), on a scratch copy
 # of its seed corpus, so the corpus in the repository only changes when someone copies a useful input in by hand.

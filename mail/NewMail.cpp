@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "mail/NewMail.h"
 
 bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders an SVG icon at fixed sizes, at build time, so that the running program never needs the SVG renderer:
 //   render_icons <icon.svg> <output folder> <size>...
 // writes <output folder>/<size>/<icon>.png for the icon theme, and <icon>.argb beside it for the program: the raw

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs from Debian's packages whatever of the given sets is missing: "build" (what building and running
 # need), "test" (what the tests and the fuzzers need besides). Asks no network when nothing is missing.
 set -euo pipefail
@@ -7,7 +8,8 @@ build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6
                 libgl-dev python3 libcap2-bin qtkeychain-qt6-dev libsecret-1-0)
 test_packages=(xvfb xauth trayer x11-utils clang libclang-rt-14-dev poppler-utils python3-dbusmock
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
-               libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston)
+               libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
+               appstream)
 
 wanted=()
 for set in "$@"; do

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tarnibe and starts it on your desktop.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)

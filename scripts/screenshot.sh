@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual's pictures, made by driving the real program as a user would.
 #
 #   scripts/screenshot.sh [path-to-tarnibe] [out-dir=resources/help/images]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tarnibe and runs every test: the normal build, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and every fuzz target for a minute.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor that bench/peers.sh compares the suite with: a Qt Widgets program with one tray icon and nothing
 // else. Started under the name floor_window (a symlink), a left click on the icon also opens a small window, the
 // counterpart of opening the calculator from its icon; started as floor_four it shows four icons, as many as the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Watches one program start on the private display of bench/peers.sh: its tray icons and its first windows.
 
   peerwatch.py wait PANEL ICONS WINDOWS CLICK TIMEOUT

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counts a notes file with the suite's own reader: soak_count FILE...
 // Prints per file "FILE notes=N received=R distinct=D alarms_set=A damaged=0|1", where received counts the notes
 // whose text is "soak note n" and distinct the different n among them.

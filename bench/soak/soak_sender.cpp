@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The soak's network load: a note a second to the suite's note port on loopback, for a given time.
 //   soak_sender --port P --seconds S
 // Note n (from 1) reads "soak note n". Notes come in turn from ten loopback addresses, ten colleagues on a LAN, so

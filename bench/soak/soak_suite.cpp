@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The suite for bench/soak.sh: built and started exactly as app/main.cpp does, under a steady load.
 //   soak_suite --minutes M --out DIR
 // Before the suite exists it prepares its profile through the suite's own file code: settings with three mail

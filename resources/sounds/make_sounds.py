@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Synthesise the sound effects used by Tarnibe.
 
 Writes trash.wav, new.wav and clock.wav next to this script. The output is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "AlarmTestSupport.h"
 #include "alarms/Alarms.h"
 #include "alarms/form_MissedAlarms.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "DaytimeServer.h"
 #include "TestEnvironment.h"
 #include "clock/form_Time.h"

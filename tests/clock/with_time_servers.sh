@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the given test against real time servers of its own: inetd's built-in DAYTIME service on 127.0.0.1:13 and a
 # mock systemd-timedated on a private bus standing in for the system bus, all inside a network namespace that has
 # nothing but loopback, so that no packet leaves the machine and the real clock is never set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
 #include "core/TopMost.h"
 #include "core/TrayIcon.h"

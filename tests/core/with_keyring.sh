@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the given test against a real keyring of its own: GNOME Keyring's Secret Service on a private session bus
 # (dbus-run-session), with a fresh HOME whose login keyring is created unlocked. TARNIBE_TEST_KEYRING_PID names
 # the daemon, so that a test can stop it and see what a hung keyring does.

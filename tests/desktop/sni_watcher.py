@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A StatusNotifierWatcher with a host, as KDE Plasma's panel or GNOME's AppIndicator extension runs one, on the
 session bus of DBUS_SESSION_BUS_ADDRESS. It keeps the items registered with it and drops an item whose bus name
 goes away. Prints "ready" once it owns its name."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alarms of the real program on a German desktop: one stored by an older copy in German is listed as missed at the
 // start, one set through the editor rings.
 #include "Desktop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start and the end of the real program on a desktop: signals that come while a box is open, a port that is
 // taken, and a deletion that other events try to interrupt.
 #include "Desktop.h"

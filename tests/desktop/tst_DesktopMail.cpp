@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-mail notice of the real program under a window manager, against a real Dovecot on loopback.
 #include "Desktop.h"
 #include "Pop3TestServer.h"

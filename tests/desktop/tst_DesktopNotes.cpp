@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Notes as a user meets them under a window manager: the real program, openbox, trayer, and input through the X
 // server.
 #include "Desktop.h"

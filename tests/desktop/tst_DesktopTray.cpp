@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The suite on a StatusNotifierItem tray (KDE Plasma, GNOME's AppIndicator extension): a watcher on the desktop's
 // bus, the items driven and read as such a panel does, through GLib's own D-Bus client.
 #include "Desktop.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a desktop of its own: an Xvfb display that was free, a private session bus and openbox as the
 # window manager, so that windows are placed, framed and activated as on a user's desktop. Everything started here
 # ends with the script.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Mail servers for the POP3 client's tests, all on loopback: a real Dovecot started from a private folder, and a

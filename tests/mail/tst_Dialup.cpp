@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dial-up layer the mail check uses: blocked hours, autodial suppression and a dialer driven by the test.
 #include "TestEnvironment.h"
 #include "core/AutodialFlags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail check against a real Dovecot on loopback: what counts as new mail, the notice, the progress window.
 #include "Pop3TestServer.h"
 #include "TestEnvironment.h"

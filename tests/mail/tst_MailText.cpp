@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading what mail servers send: addresses, status lines, multi-line answers, and headers with encoded words.
 #include "mail/MailText.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mail program's windows without a server: the properties dialog, the tray icon and the notice's buttons.
 #include "TestEnvironment.h"
 #include "core/AutodialFlags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POP3 client against a real Dovecot on loopback, and against a scripted server for time-outs, missing
 // commands and TLS upgrades that go wrong.
 #include "Pop3TestServer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole Tarnibe suite, started as the real program starts it, that a test drives through stdin:
 //   send N ROW   note N's Send command, then a click on row ROW of the send dialog
 //   rows         prints "ROW i title|text" for each row of the notes container

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two and three whole suites on loopback: driven peers (the suite as the program starts it, driven through stdin)
 // and the real tarnibe program as a receiver.
 #include "../notes/NoteSamples.h"

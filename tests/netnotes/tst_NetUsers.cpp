@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network user directory: its file, the editor and the send dialog.
 #include "TestEnvironment.h"
 #include "netnotes/HostPicker.h"

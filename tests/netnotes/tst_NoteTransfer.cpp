@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listener and the sender on real loopback sockets, with peers that split, stall, flood and garble.
 #include "../notes/NoteSamples.h"
 #include "TestEnvironment.h"

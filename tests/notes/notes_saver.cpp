@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves the notes over and over, one generation after another, until it is killed. The crash test kills it at
 // random moments and then checks what it left on disk.
 #include "NoteSamples.h"
