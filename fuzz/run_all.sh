@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds every libFuzzer target with clang in the build folder $1 (default build-fuzz in the repository) and
-# runs each for FUZZ_SECONDS (default 60), FUZZ_JOBS at a time (default: one per processor), on a scratch copy
+# runs each for FUZZ_SECONDS (default 30), FUZZ_JOBS at a time (default: one per processor), on a scratch copy
 # of its seed corpus, so the corpus in the repository only changes when someone copies a useful input in by hand.
 # Exits non-zero when any target fails.
 # A dictionary fuzz/NAME.dict is used when present. Full logs go to <build>/fuzz-logs/; failing inputs to
@@ -10,7 +10,7 @@ set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build-fuzz}
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 export QT_QPA_PLATFORM=offscreen
 # Qt is built without frame pointers, so ASan's fast unwinder records partly random allocation stacks, each one
 # new to its stack store: memory then grows by kilobytes per input until the RSS limit reports a false crash.
@@ -20,13 +20,17 @@ fuzz_asan=${ASAN_OPTIONS:-malloc_context_size=0}
 scratch_base=${TMPDIR:-/tmp}
 [[ -z ${TMPDIR:-} && -w /dev/shm ]] && scratch_base=/dev/shm
 
-generator=()
-[[ -f $build/CMakeCache.txt ]] || generator=(-G Ninja)
-# Warnings stay warnings here: a clang-only warning elsewhere in the tree must not stop the fuzzing.
-cmake -S "$repo" -B "$build" "${generator[@]}" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ \
-    -DTARNIBE_FUZZ=ON -DTARNIBE_SANITIZE=ON -DTARNIBE_WERROR=OFF -DBUILD_TESTING=OFF >/dev/null
+# A folder already configured for fuzzing (the test command's sanitizer build, which also runs the tests) is used
+# as it is: configuring it again would rebuild it.
+if ! grep -qs '^TARNIBE_FUZZ:BOOL=ON$' "$build/CMakeCache.txt"; then
+    generator=()
+    [[ -f $build/CMakeCache.txt ]] || generator=(-G Ninja)
+    # Warnings stay warnings here: a clang-only warning elsewhere in the tree must not stop the fuzzing.
+    cmake -S "$repo" -B "$build" "${generator[@]}" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ \
+        -DTARNIBE_FUZZ=ON -DTARNIBE_SANITIZE=ON -DTARNIBE_WERROR=OFF -DBUILD_TESTING=OFF >/dev/null
+fi
 cmake --build "$build" --target fuzzers
 
 mkdir -p "$build/fuzz-logs"

@@ -406,7 +406,7 @@ public:
                 connection.send(message.createReply(QVariant::fromValue(QDBusVariant(properties.first()))));
         } else if (member == u"Event" && args.size() == 4) {
             connection.send(message.createReply());
-            event(args.at(0).toInt(), args.at(1).toString());
+            menuEvent(args.at(0).toInt(), args.at(1).toString());
         } else if (member == u"EventGroup" && args.size() == 1) {
             QList<int> unknown;
             const auto events = args.at(0).value<QDBusArgument>();
@@ -422,7 +422,7 @@ public:
                 if (id != 0 && !actionOf(id))
                     unknown.append(id);
                 else
-                    event(id, eventId);
+                    menuEvent(id, eventId);
             }
             events.endArray();
             connection.send(message.createReply(QVariant::fromValue(unknown)));
@@ -512,7 +512,7 @@ private:
         return layout;
     }
 
-    void event(int id, const QString &eventId)
+    void menuEvent(int id, const QString &eventId)
     {
         if (eventId != u"clicked")
             return;

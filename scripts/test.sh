@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds Tarnibe and runs every test: the normal build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and every fuzz target for a minute.
+# Builds Tarnibe and runs every test: the normal build (gcc, warnings as errors), then one clang build with
+# AddressSanitizer and UndefinedBehaviorSanitizer that runs the same tests, replays every fuzz seed as a test, and
+# runs every fuzz target for FUZZ_SECONDS (default 30).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" build test
@@ -17,13 +18,18 @@ ctest --test-dir "$top/build-test" --output-on-failure -j "$jobs"
 echo "== install and package"
 "$top/scripts/test-package.sh" "$top/build-test"
 
-echo "== sanitizers"
-cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNIBE_SANITIZE=ON >/dev/null
-cmake --build "$top/build-asan" -j "$jobs"
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir "$top/build-asan" --output-on-failure -j "$jobs"
+echo "== sanitizers and fuzz seeds"
+cmake -S "$top" -B "$top/build-san" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+    -DTARNIBE_FUZZ=ON >/dev/null
+cmake --build "$top/build-san" -j "$jobs"
+(
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    ctest --test-dir "$top/build-san" --output-on-failure -j "$jobs"
+)
 
 echo "== fuzzing"
-FUZZ_SECONDS="${FUZZ_SECONDS:-60}" "$top/fuzz/run_all.sh" "$top/build-fuzz"
+"$top/fuzz/run_all.sh" "$top/build-san"
+
+"$top/scripts/test-share.sh"
