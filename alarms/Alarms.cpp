@@ -10,7 +10,6 @@
 #include "core/Programs.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
-#include "notes/form_Note.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
@@ -112,19 +111,14 @@ void UnloadAlarmWindows()
 
 void ShowAlarmIcons(int index)
 {
-    NoteEntry *note = NoteStore().entry(index);
+    const NoteRecord *note = NoteStore().record(index);
     if (!note)
         return;
-    const NoteRecord &r = note->record;
+    const NoteRecord &r = *note;
     const bool on = r.alarmRepeat != AlarmRules::NoAlarm;
     const QString tip = on && hasAlarm(r) && !canRead(r) ? u"Cannot read this alarm's date: "_s + AlarmRules::tooltip(r)
                                                          : AlarmRules::tooltip(r);
-    if (note->window) {
-        note->window->showAlarm(on, tip);
-    } else {
-        note->alarmShown = on;
-        note->alarmTip = tip;
-    }
+    NoteStore().showAlarm(index, on, tip);
     if (form_Main *container = NotesContainer())
         container->setRowAlarm(index, on, tip);
 }

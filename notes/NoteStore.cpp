@@ -80,6 +80,31 @@ void NoteTable::hide(int index)
     note->record.visible = false;
 }
 
+void NoteTable::setCollapsed(int index, bool collapsed)
+{
+    NoteEntry *note = entry(index);
+    // "Already so" as a user sees it: a half-folded note (one side at the tab's size) is neither.
+    if (!note || (collapsed ? !isExpanded(note->record) : !isCollapsed(note->record)))
+        return;
+    if (note->window)
+        collapsed ? note->window->collapse() : note->window->expand();
+    else
+        collapsed ? collapseNote(note->record) : expandNote(note->record);
+}
+
+void NoteTable::showAlarm(int index, bool shown, const QString &tip)
+{
+    NoteEntry *note = entry(index);
+    if (!note)
+        return;
+    if (note->window) {
+        note->window->showAlarm(shown, tip);
+    } else {
+        note->alarmShown = shown;
+        note->alarmTip = tip;
+    }
+}
+
 int NoteTable::append(const NoteRecord &record)
 {
     auto note = std::make_shared<NoteEntry>(record);

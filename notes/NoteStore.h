@@ -59,6 +59,10 @@ public:
     form_Note *show(int index);
     // Hides the note; its window goes once the event that hid it is over.
     void hide(int index);
+    // Folds the note to its tab or unfolds it, through its window where it has one; a note already so is left.
+    void setCollapsed(int index, bool collapsed);
+    // The note's alarm icon, in its window where it has one.
+    void showAlarm(int index, bool shown, const QString &tip);
     // A new note at the end; its position.
     int append(const NoteRecord &record);
     // Takes one note out; the later ones move up a position.

@@ -466,31 +466,13 @@ void form_Main::image_ShowAll_Click()
 void form_Main::image_Minimize_Click()
 {
     allNotes(
-        image_Maximize, image_Minimize,
-        [](int index) {
-            NoteRecord &note = *NoteStore().record(index);
-            if (!isExpanded(note))
-                return;
-            if (form_Note *window = NoteStore().window(index))
-                window->collapse();
-            else
-                collapseNote(note);
-        },
+        image_Maximize, image_Minimize, [](int index) { NoteStore().setCollapsed(index, true); },
         Settings().NotesAllMinimized, true);
 }
 
 void form_Main::image_Maximize_Click()
 {
     allNotes(
-        image_Minimize, image_Maximize,
-        [](int index) {
-            NoteRecord &note = *NoteStore().record(index);
-            if (!isCollapsed(note))
-                return;
-            if (form_Note *window = NoteStore().window(index))
-                window->expand();
-            else
-                expandNote(note);
-        },
+        image_Minimize, image_Maximize, [](int index) { NoteStore().setCollapsed(index, false); },
         Settings().NotesAllMinimized, false);
 }

@@ -85,6 +85,18 @@ private:
         desktop.type(text);
     }
 
+    // Starts the notes program alone on these stored notes; the container's window, 0 when it did not come.
+    static qulonglong startNotesOnly(Desktop &desktop, const QList<NoteRecord> &stored)
+    {
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"0"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"0"_s}});
+        desktop.writeNotes(u"notes.dat"_s, stored);
+        desktop.startSuite();
+        return desktop.waitTrayIcons(1).size() == 1 ? desktop.waitWindow(u"^Container$"_s) : 0;
+    }
+
     static QList<qulonglong> notes(const Desktop &desktop)
     {
         QList<qulonglong> ids;
@@ -280,14 +292,7 @@ private Q_SLOTS:
                                  storedNote(u"three"_s, false)};
         stored[1].left = 3000; // 200 px
         stored[2].left = 4500; // 300 px
-        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
-                               {u"StartCalc"_s, u"0"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"0"_s}});
-        desktop.writeNotes(u"notes.dat"_s, stored);
-        desktop.startSuite();
-        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
-        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+        const qulonglong container = startNotesOnly(desktop, stored);
         QVERIFY(container);
         QVERIFY(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 5000));
         const QRect first = desktop.geometry(notes(desktop)[0]);
@@ -319,14 +324,7 @@ private Q_SLOTS:
         stored[997].alarmRepeat = u"0"_s;
         stored[998].left = 4500; // 300 px
         stored[999].left = 3000; // 200 px
-        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
-                               {u"StartCalc"_s, u"0"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"0"_s}});
-        desktop.writeNotes(u"notes.dat"_s, stored);
-        desktop.startSuite();
-        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
-        const qulonglong container = desktop.waitWindow(u"^Container$"_s);
+        const qulonglong container = startNotesOnly(desktop, stored);
         QVERIFY(container);
         Desktop::pause(500);
         const QRect client = desktop.geometry(container);
