@@ -168,8 +168,8 @@ void image_Alarm_Click(int index, bool fromNoteWindow)
         ShowAlarmIcons(index);
         SaveAllNotes();
     }
-    if (fromNoteWindow && Hooks().closeOutgoingConnection)
-        Hooks().closeOutgoingConnection();
+    if (form_Main *container = NotesContainer(); fromNoteWindow && container)
+        container->hooks().closeOutgoingConnection();
 }
 
 void OpenAlarmEditor(int index)

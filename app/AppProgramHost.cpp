@@ -25,8 +25,6 @@ AppProgramHost::AppProgramHost() = default;
 
 AppProgramHost::~AppProgramHost()
 {
-    Hooks().openSendDialog = nullptr;
-    Hooks().closeOutgoingConnection = nullptr;
     SetTopMostTable(nullptr);
     UnloadAlarmWindows();
     NoteStore().clear();
@@ -36,12 +34,8 @@ void AppProgramHost::attach(form_Tarnibe &panel)
 {
     ProgramLifecycle &lifecycle = panel;
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
-    m_container = std::make_unique<form_Main>();
+    m_container = std::make_unique<form_Main>(static_cast<NoteHooks &>(*this));
     m_topMost = std::make_unique<NoteTopMostTable>();
-    NoteHooks &hooks = Hooks();
-    hooks.openAlarmEditor = OpenAlarmEditor;
-    hooks.alarmIconClicked = image_Alarm_Click;
-    hooks.checkAlarms = timer_CheckAlarm_Timer;
     SetTopMostTable(m_topMost.get());
     m_netNotes = std::make_unique<NetNotes>();
     m_netNotes->senderName = [&panel] { return panel.senderName(); };
@@ -54,12 +48,38 @@ void AppProgramHost::attach(form_Tarnibe &panel)
         m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate, message.alarmRepeat,
                                    message.alarmTime, message.alarmTip);
     };
-    hooks.openSendDialog = [this](int index) { m_netNotes->openSendDialog(index); };
-    hooks.closeOutgoingConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
     m_clock->closeNoteConnection = [this] { m_netNotes->closeOutgoingConnection(); };
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
+}
+
+void AppProgramHost::openAlarmEditor(int index)
+{
+    OpenAlarmEditor(index);
+}
+
+void AppProgramHost::openSendDialog(int index)
+{
+    if (m_netNotes)
+        m_netNotes->openSendDialog(index);
+}
+
+void AppProgramHost::alarmIconClicked(int index, bool fromNoteWindow)
+{
+    image_Alarm_Click(index, fromNoteWindow);
+}
+
+void AppProgramHost::checkAlarms()
+{
+    timer_CheckAlarm_Timer();
+}
+
+// The network notes go before the container at unload; a note deleted meanwhile has no connection to close.
+void AppProgramHost::closeOutgoingConnection()
+{
+    if (m_netNotes)
+        m_netNotes->closeOutgoingConnection();
 }
 
 GhostOwner *AppProgramHost::owner(Program program) const
@@ -80,11 +100,6 @@ GhostOwner *AppProgramHost::owner(Program program) const
 void AppProgramHost::readNetUsers()
 {
     ReadNetUsers();
-}
-
-void AppProgramHost::setupNetwork(bool listen)
-{
-    m_netNotes->setAcceptNotes(listen);
 }
 
 void AppProgramHost::setAcceptNotes(bool listen)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/ProgramHost.h"
+#include "notes/NoteStore.h"
 
 #include <memory>
 
@@ -19,7 +20,8 @@ class SingleInstance;
 }
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
-class AppProgramHost : public ProgramHost {
+// It is also what the notes ask of the alarms and the network notes.
+class AppProgramHost : public ProgramHost, private NoteHooks {
 public:
     AppProgramHost();
     ~AppProgramHost() override;
@@ -28,7 +30,6 @@ public:
     void attach(form_Tarnibe &panel);
 
     void readNetUsers() override;
-    void setupNetwork(bool listen) override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
     void trayMessage(Program program, int message) override;
@@ -51,6 +52,12 @@ public:
     NetNotes *netNotes() const { return m_netNotes.get(); }
 
 private:
+    void openAlarmEditor(int index) override;
+    void openSendDialog(int index) override;
+    void alarmIconClicked(int index, bool fromNoteWindow) override;
+    void checkAlarms() override;
+    void closeOutgoingConnection() override;
+
     std::unique_ptr<form_GhostNotes> m_notes;
     std::unique_ptr<form_Main> m_container;
     std::unique_ptr<NoteTopMostTable> m_topMost;

@@ -72,6 +72,15 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
+// The container alone: no alarm editor, send dialog or alarm check to call.
+struct NoHooks : NoteHooks {
+    void openAlarmEditor(int) override {}
+    void openSendDialog(int) override {}
+    void alarmIconClicked(int, bool) override {}
+    void checkAlarms() override {}
+    void closeOutgoingConnection() override {}
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -110,7 +119,8 @@ int main(int argc, char *argv[])
     // costs above the empty notes program.
     if (QCoreApplication::arguments().contains(QStringLiteral("--memory-40"))) {
         writeNotesFile(NotesFilePath(), NotesBackupPath(), {});
-        form_Main container;
+        NoHooks hooks;
+        form_Main container(hooks);
         container.Form_Load();
         container.show();
         QCoreApplication::processEvents();

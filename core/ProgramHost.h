@@ -19,7 +19,6 @@ public:
     virtual void startProgram(Program) {}
     virtual void startClockSync() {}
     virtual void checkMissedAlarms() {}
-    virtual void setupNetwork(bool /*listen*/) {}
     virtual void setAcceptNotes(bool /*listen*/) {}
     virtual void openNetUsers() {}
     // Where no tray host runs, the control panel hands a program the clicks its tray icon would have had.

@@ -22,8 +22,3 @@ void CheckAndSetTopMost()
             platform::setAlwaysOnTop(window, true);
     }
 }
-
-void RemoveCloseControl(QWidget *window)
-{
-    platform::removeCloseButton(window);
-}

@@ -18,6 +18,3 @@ void SetTopMostTable(TopMostTable *table);
 
 // Puts every note whose On top item is checked above all normal windows; the others are left as they are.
 void CheckAndSetTopMost();
-
-// Takes the Close command off a window.
-void RemoveCloseControl(QWidget *window);

@@ -229,7 +229,7 @@ void form_Tarnibe::Form_Load()
     }
     if (s.StartEmail == 1)
         startProgram(Program::Email);
-    m_host.setupNetwork(s.AcceptNotes);
+    m_host.setAcceptNotes(s.AcceptNotes);
 
     // With no program started, or no tray to show their icons, the panel is the only way into the suite.
     if (CountRunningPrograms() == 0 || !platform::trayHost().available())

@@ -57,7 +57,6 @@ private:
         const qsizetype lineEnd = m_bytes.indexOf(CrLf, m_pos);
         const qsizetype end = lineEnd < 0 ? m_bytes.size() : lineEnd;
         QList<QByteArrayView> fields;
-        QList<bool> wasQuoted;
         qsizetype at = m_pos;
         while (fields.size() < FieldCount) {
             while (at < end && m_bytes.at(at) == ' ')
@@ -67,7 +66,6 @@ private:
                 if (close < 0 || close > end)
                     return ErrorKind::InputPastEnd;
                 fields.append(QByteArrayView(m_bytes).sliced(at + 1, close - at - 1));
-                wasQuoted.append(true);
                 at = close + 1;
                 while (at < end && m_bytes.at(at) != ',')
                     ++at;
@@ -76,7 +74,6 @@ private:
                 if (comma < 0 || comma > end)
                     comma = end;
                 fields.append(QByteArrayView(m_bytes).sliced(at, comma - at).trimmed());
-                wasQuoted.append(false);
                 at = comma;
             }
             if (fields.size() < FieldCount) {

@@ -17,12 +17,6 @@
 
 using platform::ErrorKind;
 
-NoteHooks &Hooks()
-{
-    static NoteHooks hooks;
-    return hooks;
-}
-
 NoteEntry *NoteTable::entry(int index) const
 {
     return index >= 1 && index <= count() ? m_notes[size_t(index - 1)].get() : nullptr;
@@ -334,6 +328,6 @@ void DeleteNote(int index, bool deleteAll)
         if (g_container)
             g_container->removeRow(index);
     }
-    if (Hooks().closeOutgoingConnection)
-        Hooks().closeOutgoingConnection();
+    if (g_container)
+        g_container->hooks().closeOutgoingConnection();
 }

@@ -13,16 +13,17 @@ class form_Note;
 class form_Main;
 
 // What the notes ask of programs on higher floors (alarms, network notes); app/ wires them.
-struct NoteHooks {
-    std::function<void(int index)> openAlarmEditor;
-    std::function<void(int index)> openSendDialog;
+class NoteHooks {
+public:
+    virtual ~NoteHooks() = default;
+    virtual void openAlarmEditor(int index) = 0;
+    virtual void openSendDialog(int index) = 0;
     // A click on a note's alarm icon, in its window or in its container row.
-    std::function<void(int index, bool fromNoteWindow)> alarmIconClicked;
+    virtual void alarmIconClicked(int index, bool fromNoteWindow) = 0;
     // Every tick of the container's alarm timer.
-    std::function<void()> checkAlarms;
-    std::function<void()> closeOutgoingConnection;
+    virtual void checkAlarms() = 0;
+    virtual void closeOutgoingConnection() = 0;
 };
-NoteHooks &Hooks();
 
 // One note of the table: its record, and what its window shows besides the record, kept while it has no window.
 struct NoteEntry {

@@ -41,7 +41,7 @@ QString stampNow()
 
 } // namespace
 
-form_Main::form_Main(QWidget *parent) : QWidget(parent)
+form_Main::form_Main(NoteHooks &hooks, QWidget *parent) : QWidget(parent), m_hooks(hooks)
 {
     setObjectName(QStringLiteral("form_Main"));
     setWindowTitle(QStringLiteral("Container"));
@@ -52,10 +52,7 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     connect(&timer_Blink, &QTimer::timeout, this, &form_Main::timer_Blink_Timer);
     // The alarm check runs as long as the container exists, shown or not.
     timer_CheckAlarm.setInterval(5000);
-    connect(&timer_CheckAlarm, &QTimer::timeout, this, [] {
-        if (Hooks().checkAlarms)
-            Hooks().checkAlarms();
-    });
+    connect(&timer_CheckAlarm, &QTimer::timeout, this, [this] { m_hooks.checkAlarms(); });
     timer_CheckAlarm.start();
     SetNotesContainer(this);
 }
@@ -80,8 +77,8 @@ void form_Main::buildWindow()
             label_NoteText_Click(index);
         else if (part == NoteRows::Part::Dot)
             image_Dot_Click(index);
-        else if (part == NoteRows::Part::Alarm && Hooks().alarmIconClicked)
-            Hooks().alarmIconClicked(index, false);
+        else if (part == NoteRows::Part::Alarm)
+            m_hooks.alarmIconClicked(index, false);
     });
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
@@ -429,15 +426,15 @@ void form_Main::menu_Erase_Click()
 void form_Main::menu_Alarm_Click()
 {
     const int index = label_CurrentNote->text().toInt();
-    if (NoteStore().entry(index) && Hooks().openAlarmEditor)
-        Hooks().openAlarmEditor(index);
+    if (NoteStore().entry(index))
+        m_hooks.openAlarmEditor(index);
 }
 
 void form_Main::menu_SendToNetUser_Click()
 {
     const int index = label_CurrentNote->text().toInt();
-    if (NoteStore().entry(index) && Hooks().openSendDialog)
-        Hooks().openSendDialog(index);
+    if (NoteStore().entry(index))
+        m_hooks.openSendDialog(index);
 }
 
 void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value)

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 
+class NoteHooks;
 class NoteRows;
 class QAction;
 class QLabel;
@@ -16,8 +17,10 @@ struct NoteRecord;
 class form_Main : public QWidget {
     Q_OBJECT
 public:
-    explicit form_Main(QWidget *parent = nullptr);
+    // What the container and its notes ask of the programs above: the alarm editor, the send dialog, the alarm check.
+    explicit form_Main(NoteHooks &hooks, QWidget *parent = nullptr);
     ~form_Main() override;
+    NoteHooks &hooks() const { return m_hooks; }
 
     void Form_Load();
     void CreateLabels();
@@ -70,6 +73,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    NoteHooks &m_hooks;
     void buildWindow();
     void addRow(int index, int dotOffset);
     void placeNewNote(NoteRecord &note);

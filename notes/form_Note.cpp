@@ -95,8 +95,8 @@ void form_Note::buildWindow()
     connect(image_Menu, &ClickableLabel::doubleClicked, this, &form_Note::image_Menu_DblClick);
     image_Menu->installEventFilter(this);
     connect(image_Alarm, &ClickableLabel::clicked, this, [this] {
-        if (Hooks().alarmIconClicked)
-            Hooks().alarmIconClicked(m_index, true);
+        if (form_Main *container = NotesContainer())
+            container->hooks().alarmIconClicked(m_index, true);
     });
     connect(image_MakeBig, &ClickableLabel::pressed, this, &form_Note::image_MakeBig_MouseDown);
     connect(image_MakeBig, &ClickableLabel::released, this, &form_Note::image_MakeBig_MouseUp);
@@ -691,14 +691,14 @@ void form_Note::menu_SendNoteToContainer_Click()
 
 void form_Note::menu_Send_Click()
 {
-    if (Hooks().openSendDialog)
-        Hooks().openSendDialog(m_index);
+    if (form_Main *container = NotesContainer())
+        container->hooks().openSendDialog(m_index);
 }
 
 void form_Note::menu_Alarm_Click()
 {
-    if (Hooks().openAlarmEditor)
-        Hooks().openAlarmEditor(m_index);
+    if (form_Main *container = NotesContainer())
+        container->hooks().openAlarmEditor(m_index);
 }
 
 void form_Note::menu_Trash_Click()
