@@ -115,7 +115,7 @@ void AppProgramHost::openNetUsers()
 void AppProgramHost::trayMessage(Program program, int message)
 {
     if (GhostOwner *o = owner(program))
-        o->Form_MouseMove(message);
+        o->trayActivated(platform::TrayMessage(message));
 }
 
 void AppProgramHost::loadClockWindow()

@@ -29,7 +29,7 @@ form_Calculator *form_GhostCalculator::calculator() const
     return m_calculator;
 }
 
-void form_GhostCalculator::Form_MouseMove(int message)
+void form_GhostCalculator::trayActivated(platform::TrayMessage message)
 {
     if (message == platform::LeftButtonUp) {
         if (m_calculator && m_calculator->isVisible()) {

@@ -67,7 +67,7 @@ void form_GhostTime::unloadTimeWindow()
     m_timeLoaded = false;
 }
 
-void form_GhostTime::Form_MouseMove(int message)
+void form_GhostTime::trayActivated(platform::TrayMessage message)
 {
     if (message == platform::LeftButtonUp) {
         loadTimeWindow();

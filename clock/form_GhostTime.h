@@ -17,7 +17,7 @@ public:
     explicit form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
     ~form_GhostTime() override;
 
-    void Form_MouseMove(int message) override;
+    void trayActivated(platform::TrayMessage message) override;
     void UnloadWindows() override;
     void menu_Help_Click();
     void menu_Sync_Click();

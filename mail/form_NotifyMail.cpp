@@ -177,7 +177,7 @@ void form_NotifyMail::trayHostChanged()
     setTrayImage(m_trayImage);
 }
 
-void form_NotifyMail::Form_MouseMove(int message)
+void form_NotifyMail::trayActivated(platform::TrayMessage message)
 {
     if (AutodialFlags().MailCheckActive || m_checking)
         return;

@@ -27,7 +27,7 @@ public:
     ~form_NotifyMail() override;
 
     void Form_Load() override;
-    void Form_MouseMove(int message) override;
+    void trayActivated(platform::TrayMessage message) override;
     void trayHostChanged() override;
     void UnloadWindows() override;
     void menu_Help_Click();

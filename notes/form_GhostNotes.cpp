@@ -53,7 +53,7 @@ void form_GhostNotes::Form_Load()
     menu_HideContainer->setChecked(!Settings().ShowContainer);
 }
 
-void form_GhostNotes::Form_MouseMove(int message)
+void form_GhostNotes::trayActivated(platform::TrayMessage message)
 {
     if (message == platform::LeftButtonUp) {
         if (form_Main *container = NotesContainer())
