@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Feeds arbitrary bytes to the start-up settings read as the settings file, and checks that whatever the read
-// made of them survives a write and a second read unchanged: a preference must not drift from one start to the
-// next just because the suite saved it.
+// Feeds arbitrary bytes to the settings codec as the settings file, and checks that whatever the read made of them
+// survives a write and a second read unchanged: a preference must not drift from one start to the next just because
+// the suite saved it. The codec alone: no keyring, window or clock behind it.
 
-#include "core/Settings.h"
-#include "platform/Paths.h"
-#include "platform/Secrets.h"
+#include "core/SettingsCodec.h"
+#include "platform/IniStore.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -22,18 +21,10 @@
 
 namespace {
 
-// The file is what is fuzzed: passwords stay in it, as on a desktop without a keyring.
-class NoKeyring final : public platform::SecretStore {
-public:
-    bool available() override { return false; }
-    void read(const QString &, platform::SecretDone) override {}
-    void write(const QString &, const QString &, platform::SecretDone) override {}
-    void remove(const QString &, platform::SecretDone) override {}
-};
-
+const QString Group = QStringLiteral("Settings");
 QString scratchRoot;
+QString settingsFile;
 std::string settingsPath;
-std::string errorLogPath;
 // Each input gets its own made-up modification time (seconds after 2001-09-09), so QSettings' per-process file
 // cache can never take a freshly written input for the file it parsed earlier.
 time_t nextStamp = 1'000'000'000;
@@ -73,77 +64,58 @@ template <typename T> QString shown(const T &value)
     return text;
 }
 
-template <typename T> void expectSame(const char *name, const T &first, const T &second)
+[[noreturn]] void fail(const QString &key, const QString &first, const QString &second)
 {
-    if (first == second)
-        return;
-    std::fprintf(stderr, "settings round trip changed %s:\n  first read:  %s\n  second read: %s\n", name,
-                 shown(first).toUtf8().constData(), shown(second).toUtf8().constData());
+    std::fprintf(stderr, "settings round trip changed %s:\n  first read:  %s\n  second read: %s\n",
+                 key.toUtf8().constData(), first.toUtf8().constData(), second.toUtf8().constData());
     std::abort();
 }
 
-// Every field SetGlobalVariables reads. RunningTime and totRunningTime are included: WriteGlobalVariables only
-// recounts them from StartMoment, which is never set here. The cnt* counters are written but never read back,
-// and ComputerName comes from the host, not the file.
+// Every field the read fills in must come back as it was.
 void expectSameRecord(const SettingsRecord &a, const SettingsRecord &b)
 {
-#define SAME(field) expectSame(#field, a.field, b.field)
-    SAME(StartNotes);
-    SAME(StartClock);
-    SAME(StartCalc);
-    SAME(StartEmail);
-    SAME(CalcFont);
-    SAME(CalcSize);
-    SAME(ClockActive);
-    SAME(ClockPeriod);
-    SAME(ClockDateActive);
-    SAME(ClockTimeServer);
-    SAME(NotesAllHidden);
-    SAME(NotesAllMinimized);
-    SAME(LastGet);
-    SAME(ClockLastSyncTime);
-    SAME(PlaySound);
-    SAME(RunningTime);
-    SAME(CalcOnTop);
-    SAME(ShowContainer);
-    SAME(NoteSender);
-    SAME(totControl);
-    SAME(totEmail);
-    SAME(totNote);
-    SAME(totContainer);
-    SAME(totStart);
-    SAME(totRunningTime);
-    SAME(totMissedAlarms);
-    SAME(AcceptNotes);
-    SAME(RasUserName);
-    SAME(RasPassword);
-    SAME(UseRas);
-    SAME(RasConnection);
-    SAME(RasTime1);
-    SAME(RasTime2);
-    SAME(RasCheckLimited);
-    SAME(UseCustomTimeserver);
-    SAME(CustomTimeserver);
-    SAME(HoursOff);
-    SAME(EndByEnd);
-    SAME(NbrofAccounts);
-    SAME(EmailPath);
-    SAME(CheckTime);
-    SAME(totRunningTimeAtStart);
-#undef SAME
-    for (int i = 0; i < MaxMailAccounts; ++i) {
-        const std::string n = std::to_string(i + 1);
-        expectSame(("POPServer #" + n).c_str(), a.POPServer[size_t(i)], b.POPServer[size_t(i)]);
-        expectSame(("UserName #" + n).c_str(), a.UserName[size_t(i)], b.UserName[size_t(i)]);
-        expectSame(("PassWord #" + n).c_str(), a.PassWord[size_t(i)], b.PassWord[size_t(i)]);
+    for (const QString &key : settingKeys(SettingsOrder::Read)) {
+        const SettingField &f = *settingField(key);
+        std::visit(
+            [&](auto member) {
+                using Value = std::remove_cvref_t<decltype(a.*member)>;
+                if constexpr (std::is_same_v<Value, SettingField::Accounts>) {
+                    const auto &first = (a.*member)[size_t(f.account)];
+                    const auto &second = (b.*member)[size_t(f.account)];
+                    if (first != second)
+                        fail(f.key, shown(first), shown(second));
+                } else if (a.*member != b.*member) {
+                    fail(f.key, shown(a.*member), shown(b.*member));
+                }
+            },
+            f.member);
     }
+}
+
+SettingsRecord readRecord()
+{
+    SettingsRecord record;
+    platform::IniStore store(settingsFile);
+    for (const QString &key : settingKeys(SettingsOrder::Read))
+        readSetting(record, *settingField(key), store.value(Group, key).value_or(QString()));
+    return record;
+}
+
+// A file the store cannot parse is left as it is (the suite logs that); the next read then gives the same again.
+void writeRecord(const SettingsRecord &record)
+{
+    platform::IniStore store(settingsFile);
+    for (const QString &key : settingKeys(SettingsOrder::Write))
+        if (const auto text = settingText(record, *settingField(key)))
+            store.setValue(Group, key, *text);
+    store.sync();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    // A private home for the settings file and the error log, so the fuzzer never touches the user's own. It is
+    // A private home for the settings file, so the fuzzer never touches the user's own. It is
     // removed at a normal exit only; after a crash it stays behind. Without a TMPDIR, RAM is preferred: every save
     // syncs the file, which on a real disk costs more than all the rest of an input.
     QString base = QFile::decodeName(qgetenv("TMPDIR"));
@@ -155,45 +127,22 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         std::abort();
     }
     scratchRoot = QFile::decodeName(pattern);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratchRoot + u"/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(scratchRoot + u"/data"));
     std::atexit(removeScratch);
 
     static int argc = 1;
     static char name[] = "fuzz_settings";
     static char *argv[] = {name, nullptr};
     new QCoreApplication(argc, argv);
-    static NoKeyring noKeyring;
-    platform::installSecretStore(&noKeyring);
-
-    // Opening the store once creates the settings folder; both paths are fixed here to keep the loop lean.
-    SettingsStore();
-    ResetSettings();
-    settingsPath = QFile::encodeName(platform::settingsFile()).toStdString();
-    errorLogPath = QFile::encodeName(platform::dataFile(QStringLiteral("error.log"))).toStdString();
+    settingsFile = scratchRoot + u"/settings.ini";
+    settingsPath = QFile::encodeName(settingsFile).toStdString();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     writeInput(data, size);
-
-    ResetSettings();
-    IsFirstStart();
-    SetGlobalVariables();
-    const SettingsRecord first = Settings();
-    WriteGlobalVariables();
-
-    ResetSettings();
-    if (IsFirstStart()) {
-        std::fprintf(stderr, "settings file has no StartNotes after the settings were written\n");
-        std::abort();
-    }
-    SetGlobalVariables();
-    expectSameRecord(first, Settings());
-
-    // Leaves no open store behind, so the next input is read from its own file.
-    ResetSettings();
-    ::unlink(errorLogPath.c_str());
+    const SettingsRecord first = readRecord();
+    writeRecord(first);
+    expectSameRecord(first, readRecord());
     return 0;
 }

@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/SettingsKeyring.h"
+
+#include "core/ErrorLog.h"
+#include "core/Password.h"
+#include "core/Settings.h"
+#include "core/SettingsCodec.h"
+#include "core/Trace.h"
+#include "platform/IniStore.h"
+#include "platform/Secrets.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QHash>
+#include <QSet>
+#include <QTimer>
+#include <algorithm>
+#include <deque>
+
+namespace {
+
+const QString Group = QStringLiteral("Settings");
+
+QString accountSuffix(int index)
+{
+    return index == 0 ? QString() : QString::number(index + 1);
+}
+
+// Where the desktop runs a keyring the passwords live there, and the settings file holds empty text for them.
+// Nothing ever waits for the keyring: a password goes to the file (encoded) first and leaves it once the keyring has
+// confirmed it. One call is out at a time, so that a keyring that wants its own password shows one prompt.
+struct KeyringJob {
+    enum Kind { Read, Write, Remove } kind;
+    QString key;
+    QString secret;
+};
+
+struct KeyringState {
+    // The keyring is looked for the first time a password needs it, so that a start without mail accounts opens no
+    // connection to the session bus.
+    bool probed = false;
+    bool inUse = false;
+    // The user turned the keyring down this run (a dismissed prompt): the file serves, as without a keyring, until
+    // the next start.
+    bool refused = false;
+    // What each entry holds as far as this process knows. A key is missing while that is not known (never read,
+    // or the keyring failed to answer), and then an empty password never overwrites the entry.
+    QHash<QString, QString> known;
+    // Passwords of accounts in use that the keyring held but has not given yet (locked, slow, not up at login):
+    // asked for again before the check that needs them.
+    QSet<QString> unread;
+    std::deque<KeyringJob> queue;
+    std::optional<KeyringJob> current;
+    // Calls of a write of the settings, made once the file holds what they change.
+    std::vector<KeyringJob> staged;
+    // A check waiting for a password; woken by each answer.
+    QEventLoop *waiting = nullptr;
+    // Answers meant for an earlier run (before a reset) are dropped.
+    quint64 run = 0;
+};
+
+KeyringState &keyring()
+{
+    static KeyringState state;
+    return state;
+}
+
+// How long a check waits for a password the keyring has not given yet.
+int keyringWaitMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("TARNIBE_KEYRING_TIMEOUT_MS", &ok);
+    return ok && ms > 0 ? ms : 10000;
+}
+
+void resetKeyring()
+{
+    static quint64 runs = 0;
+    keyring() = KeyringState{};
+    keyring().run = ++runs;
+}
+
+// The reason is the keyring's own; the password is never part of a log line.
+void logKeyringFailure(const QString &key, const QString &reason)
+{
+    ErrorLog(u"err_Bas_Keyring " + key + u' ' + reason);
+}
+
+// Only accounts that are filled in (not empty, not the first-start hint) have a password worth asking for.
+bool accountInUse(const SettingsRecord &s, const SettingField &f)
+{
+    if (!f.isAccountField())
+        return !s.RasUserName.isEmpty() || s.UseRas;
+    const auto filledIn = [&](const char *name, const QString &value) {
+        return !value.isEmpty() &&
+               value != settingField(QString::fromLatin1(name) + accountSuffix(f.account))->firstDefault;
+    };
+    const auto i = size_t(f.account);
+    return filledIn("POPServer", s.POPServer[i]) || filledIn("UserName", s.UserName[i]);
+}
+
+bool keyringInUse()
+{
+    KeyringState &state = keyring();
+    if (!state.probed) {
+        state.probed = true;
+        state.inUse = platform::secretStore().available();
+        if (!state.inUse)
+            SetTrace(QStringLiteral("No keyring: passwords are kept encoded in the settings file"));
+    }
+    return state.inUse && !state.refused;
+}
+
+void pumpKeyring();
+
+void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::SecretReply &reply)
+{
+    KeyringState &state = keyring();
+    if (state.run != run)
+        return;
+    state.current.reset();
+    if (reply.ok && job.kind == KeyringJob::Read) {
+        // A password typed meanwhile is newer than what the keyring held.
+        if (state.unread.remove(job.key)) {
+            textMember(Settings(), *settingField(job.key)) = reply.text;
+            state.known.insert(job.key, reply.text);
+        }
+    } else if (reply.ok) {
+        state.known.insert(job.key, job.secret);
+        const std::optional<QString> inFile = SettingsStore().value(Group, job.key);
+        if (inFile && !inFile->isEmpty() && inFile == EncodeStoredPassword(job.secret)) {
+            SettingsStore().setValue(Group, job.key, QString());
+            if (!SettingsStore().sync())
+                LogError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
+        }
+    } else {
+        logKeyringFailure(job.key, reply.error);
+        // One failure per pass: what is still queued stays where it is, a password in the file or a read that the
+        // check asks for again.
+        state.queue.clear();
+        if (reply.refused) {
+            state.refused = true;
+            SetTrace(QStringLiteral("The keyring was refused: passwords are kept encoded in the settings file until "
+                                    "the next start"));
+        }
+    }
+    if (state.waiting)
+        state.waiting->quit();
+    pumpKeyring();
+}
+
+void pumpKeyring()
+{
+    KeyringState &state = keyring();
+    if (state.current || state.queue.empty())
+        return;
+    const KeyringJob job = state.queue.front();
+    state.queue.pop_front();
+    state.current = job;
+    const auto done = [run = state.run, job](const platform::SecretReply &reply) { finishKeyringJob(run, job, reply); };
+    platform::SecretStore &store = platform::secretStore();
+    switch (job.kind) {
+    case KeyringJob::Read:
+        store.read(job.key, done);
+        break;
+    case KeyringJob::Write:
+        store.write(job.key, job.secret, done);
+        break;
+    case KeyringJob::Remove:
+        store.remove(job.key, done);
+        break;
+    }
+}
+
+bool pending(const KeyringJob &job, KeyringJob::Kind kind, const QString &key)
+{
+    return job.key == key && (job.kind == KeyringJob::Read) == (kind == KeyringJob::Read);
+}
+
+// Calls of one pass are all queued before the first is made, so that the first failure ends the pass.
+void queue(const KeyringJob &job)
+{
+    KeyringState &state = keyring();
+    // A newer write of the same entry replaces the one still queued; a read is asked for once.
+    for (KeyringJob &queued : state.queue)
+        if (pending(queued, job.kind, job.key)) {
+            queued = job;
+            return;
+        }
+    if (state.current && job.kind == KeyringJob::Read && pending(*state.current, job.kind, job.key))
+        return;
+    state.queue.push_back(job);
+}
+
+bool readPending(const QString &key)
+{
+    const KeyringState &state = keyring();
+    const auto isRead = [&](const KeyringJob &job) { return pending(job, KeyringJob::Read, key); };
+    return (state.current && isRead(*state.current)) || std::any_of(state.queue.begin(), state.queue.end(), isRead);
+}
+
+// What the keyring will hold once the calls out and queued have been answered.
+std::optional<QString> expected(const QString &key)
+{
+    const KeyringState &state = keyring();
+    for (auto it = state.queue.rbegin(); it != state.queue.rend(); ++it)
+        if (it->key == key && it->kind != KeyringJob::Read)
+            return it->secret;
+    if (state.current && state.current->key == key && state.current->kind != KeyringJob::Read)
+        return state.current->secret;
+    const auto known = state.known.constFind(key);
+    return known == state.known.cend() ? std::nullopt : std::optional<QString>(*known);
+}
+
+// At start: a password still in the file (stored before there was a keyring, or when the keyring failed) moves
+// into the keyring, and leaves the file once the keyring confirmed it; the others are read from the keyring, and
+// arrive when it answers.
+void loadPasswordsFromKeyring()
+{
+    resetKeyring();
+    std::vector<SettingField> passwordFields;
+    for (const QString &key : settingKeys(SettingsOrder::Read))
+        if (const SettingField *f = settingField(key); f->kind == SettingKind::Password)
+            passwordFields.push_back(*f);
+    KeyringState &state = keyring();
+    SettingsRecord &s = Settings();
+    const auto inFile = [](const SettingField &f) {
+        return !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
+    };
+    if (std::none_of(passwordFields.begin(), passwordFields.end(),
+                     [&](const SettingField &f) { return inFile(f) || accountInUse(s, f); }))
+        return;
+    const bool inUse = keyringInUse();
+    for (const SettingField &f : passwordFields) {
+        if (inFile(f)) {
+            if (inUse)
+                queue({KeyringJob::Write, f.key, textMember(s, f)});
+        } else if (accountInUse(s, f)) {
+            // Without a keyring now, perhaps one not up yet: asked for at the check.
+            state.unread.insert(f.key);
+            if (inUse)
+                queue({KeyringJob::Read, f.key, QString()});
+        }
+    }
+    pumpKeyring();
+}
+
+// What the settings file gets for a password: empty text once the keyring holds it, else the encoded form. The
+// keyring call it needs waits until the file is written.
+std::optional<QString> storePassword(const SettingField &f, const QString &password, bool mayAsk)
+{
+    KeyringState &state = keyring();
+    // One the user typed is known, whatever the keyring holds.
+    if (!password.isEmpty())
+        state.unread.remove(f.key);
+    const std::optional<QString> holds = expected(f.key);
+    if (holds ? *holds == password && state.known.value(f.key) == password : password.isEmpty())
+        return QString();
+    if (!mayAsk || !keyringInUse())
+        return password.isEmpty() ? QString() : EncodeStoredPassword(password);
+    if (holds != password)
+        state.staged.push_back({password.isEmpty() ? KeyringJob::Remove : KeyringJob::Write, f.key, password});
+    // Nothing is lost while the keyring has not confirmed it: the file keeps it.
+    return password.isEmpty() ? QString() : EncodeStoredPassword(password);
+}
+
+} // namespace
+
+void ResetKeyring()
+{
+    resetKeyring();
+}
+
+void LoadPasswordsFromKeyring()
+{
+    loadPasswordsFromKeyring();
+}
+
+std::optional<QString> PasswordForFile(const SettingField &field, const QString &password, KeyringWait wait)
+{
+    return storePassword(field, password, wait == KeyringWait::Allowed);
+}
+
+void SendKeyringCalls()
+{
+    for (const KeyringJob &call : std::exchange(keyring().staged, {}))
+        queue(call);
+    pumpKeyring();
+}
+
+std::optional<QString> PasswordForCheck(int account, QString *why)
+{
+    SettingsRecord &s = Settings();
+    const SettingField &f = *settingField(u"PassWord" + accountSuffix(account));
+    KeyringState &state = keyring();
+    if (!state.unread.contains(f.key))
+        return textMember(s, f);
+    if (!state.inUse)
+        state.probed = false; // it may have come up since the start
+    if (!keyringInUse()) {
+        *why = state.refused ? QStringLiteral("The keyring was refused its password; type the mail password in "
+                                              "Properties, or start again to use the keyring")
+                             : QStringLiteral("No keyring is running to give the password");
+        return std::nullopt;
+    }
+    queue({KeyringJob::Read, f.key, QString()});
+    pumpKeyring();
+    // A short wait, answering input, timers and signals as the wait for a mail server does; a prompt left open
+    // keeps the read going, and the password comes for a later check.
+    for (QDeadlineTimer deadline(keyringWaitMs()); readPending(f.key) && !deadline.hasExpired();) {
+        QEventLoop loop;
+        QTimer::singleShot(deadline.remainingTime(), &loop, &QEventLoop::quit);
+        QEventLoop *outer = std::exchange(keyring().waiting, &loop);
+        const int ended = loop.exec();
+        keyring().waiting = outer;
+        if (ended != 0)
+            break; // the application is on its way out
+    }
+    if (!keyring().unread.contains(f.key))
+        return textMember(s, f);
+    *why = QStringLiteral("The keyring did not give the password; it is asked for again at the next check");
+    return std::nullopt;
+}
