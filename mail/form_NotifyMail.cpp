@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "core/Sound.h"
 #include "core/Twips.h"
+#include "mail/AccountCheck.h"
 #include "mail/DialupRules.h"
 #include "mail/MailIcons.h"
 #include "mail/form_Checking.h"
@@ -339,6 +340,31 @@ void form_NotifyMail::CheckNow()
                               platform::MsgIcon::Information);
 }
 
+// Said where the user looks, the tray, until a check succeeds: a scheduled check has no window. The first
+// failure of a check is the one the tray tells.
+void form_NotifyMail::accountFailed(const QString &server, int number, const QString &why, QString &failure)
+{
+    MailAllOk = false;
+    LogError(QStringLiteral("err_Notify_CheckMail "), number, why, u'(' + server + u')');
+    if (failure.isEmpty())
+        failure = QStringLiteral("Last check failed ") + platform::Clock::now().toString(QStringLiteral("HH:mm")) +
+                  QStringLiteral(": ") + why + QStringLiteral(" (") + server + u')';
+    if (checkingVisible())
+        m_checkingWindow->addLine(QStringLiteral("- Error: ") + why);
+}
+
+void form_NotifyMail::showNotice(const QString &notice, int total)
+{
+    setNotice(notice, total);
+    ++m_noticesShown;
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    PlaySound(QStringLiteral("new.wav"));
+    show();
+    raise();
+    activateWindow();
+    centreOnScreen(this);
+}
+
 void form_NotifyMail::CheckMail()
 {
     if (m_checking)
@@ -367,17 +393,7 @@ void form_NotifyMail::CheckMail()
         const QString tag = AccountTag(accounts, server);
         if (checkingVisible())
             m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
-        const auto failed = [&](int number, const QString &why) {
-            MailAllOk = false;
-            // Said where the user looks, the tray, until a check succeeds: a scheduled check has no window.
-            LogError(QStringLiteral("err_Notify_CheckMail "), number, why, u'(' + server + u')');
-            if (failure.isEmpty())
-                failure = QStringLiteral("Last check failed ") +
-                          platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") + why +
-                          QStringLiteral(" (") + server + u')';
-            if (checkingVisible())
-                m_checkingWindow->addLine(QStringLiteral("- Error: ") + why);
-        };
+        const auto failed = [&](int number, const QString &why) { accountFailed(server, number, why, failure); };
         // Never a login without the password when the keyring holds one it would not give.
         QString noPassword;
         const std::optional<QString> password = PasswordForCheck(i, &noPassword);
@@ -387,74 +403,34 @@ void form_NotifyMail::CheckMail()
                 m_checkingWindow->addLine(Separator);
             continue;
         }
-        FreePOP1.PopPassword = *password;
-        // Remembered with the server it was learnt from: another server starts afresh.
-        const QString learnt = s.Encryption[size_t(i)];
-        FreePOP1.PopEncryption = learnt.section(u' ', 1) == server ? learnt.section(u' ', 0, 0) : QString();
-        const QString before = FreePOP1.PopEncryption;
-        FreePOP1.PopUserName = s.UserName[size_t(i)];
-        FreePOP1.PopServer = server;
-        FreePOP1.PopOpen();
-        if (FreePOP1.PopEncryption != before) {
+        AccountCheckResult result = CheckAccount(
+            FreePOP1, mailboxes[size_t(i)], {server, s.UserName[size_t(i)], *password, s.Encryption[size_t(i)], tag});
+        if (result.learnt) {
             const QString key = QStringLiteral("Encryption") + (i == 0 ? QString() : QString::number(i + 1));
-            Settings().Encryption[size_t(i)] = FreePOP1.PopEncryption + u' ' + server;
-            SettingsStore().setValue(QStringLiteral("Settings"), key, Settings().Encryption[size_t(i)]);
+            Settings().Encryption[size_t(i)] = *result.learnt;
+            SettingsStore().setValue(QStringLiteral("Settings"), key, *result.learnt);
             SettingsStore().sync();
         }
-        MailboxMemory &mailbox = mailboxes[size_t(i)];
-        int count = 0;
-        QStringList ids;
-        if (FreePOP1.PopStatus == 0) {
-            count = FreePOP1.PopMessageCount;
-            ids = FreePOP1.PopUniqueIds;
-            if (count > 0)
+        if (result.errorNumber != 0) {
+            failed(result.errorNumber, result.error);
+        } else {
+            if (result.count > 0)
                 timer_Blink.start();
-            for (int n = 1; n <= count; ++n) {
-                // Messages seen before are not fetched again.
-                const QString id = ids.value(n - 1);
-                auto cached = id.isEmpty() ? mailbox.headers.cend() : mailbox.headers.constFind(id);
-                MailboxMemory::Header header;
-                if (cached != mailbox.headers.cend()) {
-                    header = *cached;
-                } else {
-                    FreePOP1.PopFetchHeader(n);
-                    if (FreePOP1.PopStatus != 0)
-                        continue;
-                    FreePOP1.PopParseHeader();
-                    header = {FreePOP1.PopFrom, FreePOP1.PopSubject};
-                    if (!id.isEmpty())
-                        mailbox.headers.insert(id, header);
-                }
-                notice += NoticeEntry(header.from, header.subject, tag);
-            }
-            FreePOP1.PopEndListing();
+            notice += result.notice;
             if (checkingVisible())
                 m_checkingWindow->addLine(QStringLiteral("- Success"));
-        } else {
-            failed(FreePOP1.PopStatus, FreePOP1.PopLastError);
         }
         QCoreApplication::processEvents();
         if (checkingVisible()) {
             m_checkingWindow->addLine(Separator);
             QCoreApplication::processEvents();
         }
-        FreePOP1.PopClose();
-        if (HasNewMail(mailbox, count, ids))
-            newMail = true;
-        Remember(mailbox, count, ids);
-        total += count;
+        newMail = newMail || result.newMail;
+        total += result.count;
     }
 
-    if (newMail) {
-        setNotice(notice, total);
-        ++m_noticesShown;
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        PlaySound(QStringLiteral("new.wav"));
-        show();
-        raise();
-        activateWindow();
-        centreOnScreen(this);
-    }
+    if (newMail)
+        showNotice(notice, total);
     timer_SpinMoon.stop();
     if (!m_stopRequested)
         m_lastFailure = failure;

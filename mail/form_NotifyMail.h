@@ -78,6 +78,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void accountFailed(const QString &server, int number, const QString &why, QString &failure);
+    void showNotice(const QString &notice, int total);
     // Hides the notice until the next new mail; the tray icon stays.
     void putAway();
     void setTrayImage(int image);
