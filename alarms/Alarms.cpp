@@ -20,12 +20,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Plain pointers, never destroyed with the statics: windows must go before the application object does.
-form_Notify *g_notice = nullptr;
-form_MissedAlarms *g_missed = nullptr;
-std::optional<QDateTime> g_lastTick;
-// The alarms (date and time as stored) already reported as unreadable: each is logged once, not at every tick.
-QSet<QString> g_reported;
+// What the alarm check keeps between ticks, forgotten as one at unload.
+struct AlarmState {
+    // Plain pointers, never destroyed with the statics: windows must go before the application object does.
+    form_Notify *notice = nullptr;
+    form_MissedAlarms *missed = nullptr;
+    std::optional<QDateTime> lastTick;
+    // The alarms (date and time as stored) already reported as unreadable: each is logged once, not at every tick.
+    QSet<QString> reported;
+    // The tick runs every 5 s over every note: each alarm's moment is read once per stored text, not at every tick.
+    QHash<QString, std::optional<QDateTime>> moments;
+};
+
+AlarmState &state()
+{
+    static AlarmState alarms;
+    return alarms;
+}
 
 bool hasAlarm(const NoteRecord &note)
 {
@@ -46,8 +57,8 @@ bool readable(int index, const NoteRecord &note, const QString &tag)
     if (!hasAlarm(note))
         return false;
     const QString alarm = note.alarmDate + u"  " + note.alarmTime;
-    if (!g_reported.contains(alarm)) {
-        g_reported.insert(alarm);
+    if (!state().reported.contains(alarm)) {
+        state().reported.insert(alarm);
         LogError(tag, platform::ErrorKind::TypeMismatch, u"EXTRA: "_s + alarm);
         ShowAlarmIcons(index);
     }
@@ -64,17 +75,14 @@ void ring(int index)
     SaveAllNotes();
 }
 
-// The tick runs every 5 s over every note: each alarm's moment is read once per stored text, not at every tick.
-QHash<QString, std::optional<QDateTime>> g_moments;
-
 std::optional<QDateTime> momentOf(const NoteRecord &note)
 {
     const QString key = note.alarmDate + u'\n' + note.alarmTime;
-    if (const auto known = g_moments.constFind(key); known != g_moments.cend())
+    if (const auto known = state().moments.constFind(key); known != state().moments.cend())
         return *known;
-    if (g_moments.size() > 4096)
-        g_moments.clear();
-    return *g_moments.insert(key, AlarmRules::moment(note));
+    if (state().moments.size() > 4096)
+        state().moments.clear();
+    return *state().moments.insert(key, AlarmRules::moment(note));
 }
 
 QDateTime minuteOf(const QDateTime &moment)
@@ -86,27 +94,23 @@ QDateTime minuteOf(const QDateTime &moment)
 
 form_Notify *Notice()
 {
-    if (!g_notice)
-        g_notice = new form_Notify;
-    return g_notice;
+    if (!state().notice)
+        state().notice = new form_Notify;
+    return state().notice;
 }
 
 form_MissedAlarms *MissedAlarmsWindow()
 {
-    if (!g_missed)
-        g_missed = new form_MissedAlarms;
-    return g_missed;
+    if (!state().missed)
+        state().missed = new form_MissedAlarms;
+    return state().missed;
 }
 
 void UnloadAlarmWindows()
 {
-    delete g_notice;
-    g_notice = nullptr;
-    delete g_missed;
-    g_missed = nullptr;
-    g_lastTick.reset();
-    g_reported.clear();
-    g_moments.clear();
+    delete state().notice;
+    delete state().missed;
+    state() = AlarmState{};
 }
 
 void ShowAlarmIcons(int index)
@@ -131,8 +135,8 @@ void timer_CheckAlarm_Timer()
     if (!ProgramRunFlags().notes)
         return;
     const QDateTime now = platform::Clock::now();
-    const std::optional<QDateTime> previous = g_lastTick;
-    g_lastTick = now;
+    const std::optional<QDateTime> previous = state().lastTick;
+    state().lastTick = now;
     // Minutes no tick saw: counted on the clock, not in seconds, as two ticks 60.5 s apart can pass one by. One such
     // minute is a late tick, and its alarms ring now; more are a sleep, and their alarms are listed as missed.
     const qint64 skipped = previous ? minutesBetween(*previous, now) - 1 : 0;

@@ -2,23 +2,32 @@
 #include "core/Trace.h"
 
 namespace {
-QString g_text;
-std::function<void(const QString &)> g_sink;
+// The last trace line, and where it shows (the control panel's status line, once it is built).
+struct TraceLine {
+    QString text;
+    std::function<void(const QString &)> sink;
+};
+
+TraceLine &line()
+{
+    static TraceLine trace;
+    return trace;
+}
 } // namespace
 
 void SetTrace(const QString &text)
 {
-    g_text = text;
-    if (g_sink)
-        g_sink(text);
+    line().text = text;
+    if (line().sink)
+        line().sink(text);
 }
 
 QString TraceText()
 {
-    return g_text;
+    return line().text;
 }
 
 void SetTraceSink(std::function<void(const QString &)> sink)
 {
-    g_sink = std::move(sink);
+    line().sink = std::move(sink);
 }

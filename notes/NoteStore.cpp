@@ -169,11 +169,6 @@ bool NoteTopMostTable::onTopChecked(int index) const
 }
 
 namespace {
-form_Main *g_container = nullptr;
-// While the table is read from the file it is partial: a save then (an alarm, say, while the start lets events
-// run) would write a partial file and rotate the good one away. Saves asked for meanwhile are made once it is whole.
-bool g_reading = false;
-bool g_saveWanted = false;
 
 QList<NoteRecord> recordsExcept(int skipIndex)
 {
@@ -237,12 +232,12 @@ bool readNotesFile()
 
 form_Main *NotesContainer()
 {
-    return g_container;
+    return NoteStore().container;
 }
 
 void SetNotesContainer(form_Main *container)
 {
-    g_container = container;
+    NoteStore().container = container;
 }
 
 QString NotesFilePath()
@@ -286,11 +281,11 @@ void readSavedData()
 
 void ReadSavedData()
 {
-    g_reading = true;
-    g_saveWanted = false;
+    NoteStore().reading = true;
+    NoteStore().saveWanted = false;
     readSavedData();
-    g_reading = false;
-    if (g_saveWanted)
+    NoteStore().reading = false;
+    if (NoteStore().saveWanted)
         SaveAllNotes();
 }
 
@@ -298,8 +293,8 @@ void SaveAllNotes()
 {
     if (!ProgramRunFlags().notes)
         return;
-    if (g_reading) {
-        g_saveWanted = true;
+    if (NoteStore().reading) {
+        NoteStore().saveWanted = true;
         return;
     }
     if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
@@ -310,7 +305,7 @@ void DeleteNote(int index, bool deleteAll)
 {
     // A note shown early in the start can be deleted while the later ones are still being read; its position does
     // not change meanwhile, as reading only appends.
-    if (g_reading) {
+    if (NoteStore().reading) {
         QTimer::singleShot(0, [index, deleteAll] { DeleteNote(index, deleteAll); });
         return;
     }
@@ -319,15 +314,15 @@ void DeleteNote(int index, bool deleteAll)
         // The file still holds the note, and so does the table.
         LogError(QStringLiteral("err_Bas_DeleteNote "), *failure);
     } else if (deleteAll) {
-        if (g_container)
-            g_container->discardRows();
+        if (NoteStore().container)
+            NoteStore().container->discardRows();
         NoteStore().clear();
     } else {
         // Only what the deletion changes: one note and one row go, the later ones move up a position.
         NoteStore().remove(index);
-        if (g_container)
-            g_container->removeRow(index);
+        if (NoteStore().container)
+            NoteStore().container->removeRow(index);
     }
-    if (g_container)
-        g_container->hooks().closeOutgoingConnection();
+    if (NoteStore().container)
+        NoteStore().container->hooks().closeOutgoingConnection();
 }

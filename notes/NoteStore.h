@@ -73,6 +73,14 @@ public:
     // Lets a window that was hidden go, once the event that hid it is over; its record stays.
     void releaseLater(form_Note *window);
 
+    // The container that shows a row for each note, while there is one.
+    form_Main *container = nullptr;
+    // While the table is read from the file it is partial: a save then (an alarm, say, while the start lets events
+    // run) would write a partial file and rotate the good one away. Saves asked for meanwhile are made once it is
+    // whole.
+    bool reading = false;
+    bool saveWanted = false;
+
 private:
     // Shared with the note's window: a window on its way out after a deletion still writes to a live record.
     std::vector<std::shared_ptr<NoteEntry>> m_notes;
