@@ -1,20 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Clock.h"
 
-namespace platform {
+#include "platform/Seams.h"
 
-namespace {
-const ClockSource *g_source = nullptr;
-}
+namespace platform {
 
 QDateTime Clock::now()
 {
-    return g_source ? g_source->now() : QDateTime::currentDateTime();
+    return seams().clock ? seams().clock->now() : QDateTime::currentDateTime();
 }
 
 void Clock::install(const ClockSource *source)
 {
-    g_source = source;
+    seams().clock = source;
 }
 
 } // namespace platform

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Dialer.h"
 
+#include "platform/Seams.h"
+
 #include <QTimer>
 
 namespace platform {
@@ -25,14 +27,12 @@ public:
     bool available() const override { return false; }
 };
 
-Dialer *g_installed = nullptr;
-
 } // namespace
 
 Dialer &dialer()
 {
-    if (g_installed)
-        return *g_installed;
+    if (seams().dialer)
+        return *seams().dialer;
     // Never destroyed: windows may still hold connections to it while the process ends.
     static auto *system = new UnavailableDialer;
     return *system;
@@ -40,7 +40,7 @@ Dialer &dialer()
 
 void installDialer(Dialer *dialer)
 {
-    g_installed = dialer;
+    seams().dialer = dialer;
 }
 
 } // namespace platform

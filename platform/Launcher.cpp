@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Launcher.h"
 
+#include "platform/Seams.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -49,8 +51,6 @@ public:
     }
 };
 
-Launcher *g_launcher = nullptr;
-
 // A browser cannot read the compiled-in manual, so it is copied out to the cache folder first.
 QString extractManual()
 {
@@ -73,15 +73,15 @@ QString extractManual()
 
 Launcher &launcher()
 {
-    if (g_launcher)
-        return *g_launcher;
+    if (seams().launcher)
+        return *seams().launcher;
     static DesktopLauncher desktopLauncher;
     return desktopLauncher;
 }
 
 void installLauncher(Launcher *launcher)
 {
-    g_launcher = launcher;
+    seams().launcher = launcher;
 }
 
 bool openHelp(const QString &page, const std::function<void(const QString &path)> &failed)

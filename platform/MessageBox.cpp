@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/MessageBox.h"
 
+#include "platform/Seams.h"
+
 #include <QMessageBox>
 
 namespace platform {
 
 namespace {
-MessageResponder g_responder;
 
 QMessageBox::StandardButton toButton(MsgAnswer answer)
 {
@@ -73,8 +74,8 @@ MsgAnswer fromButton(int button)
 MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
                       MsgAnswer defaultAnswer)
 {
-    if (g_responder)
-        return g_responder(MessageRequest{text, title, icon, buttons, defaultAnswer});
+    if (seams().messages)
+        return seams().messages(MessageRequest{text, title, icon, buttons, defaultAnswer});
     QMessageBox box(toIcon(icon), title, text, toButtons(buttons));
     box.setDefaultButton(toButton(defaultAnswer));
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -83,8 +84,8 @@ MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, M
 
 void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
 {
-    if (g_responder) {
-        g_responder(MessageRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
+    if (seams().messages) {
+        seams().messages(MessageRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
         return;
     }
     auto *box = new QMessageBox(toIcon(icon), title, text, QMessageBox::Ok);
@@ -96,7 +97,7 @@ void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
 
 void setMessageResponder(MessageResponder responder)
 {
-    g_responder = std::move(responder);
+    seams().messages = std::move(responder);
 }
 
 } // namespace platform

@@ -1,21 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Printing.h"
 
+#include "platform/Seams.h"
+
 #include <QPrinter>
 #include <QPrinterInfo>
 
 namespace platform {
 
-namespace {
-QString g_pdfPath;
-}
-
 std::unique_ptr<QPrinter> defaultPrinter(QString *why)
 {
-    if (!g_pdfPath.isEmpty()) {
+    if (!seams().pdfPath.isEmpty()) {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(g_pdfPath);
+        printer->setOutputFileName(seams().pdfPath);
         return printer;
     }
     const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
@@ -29,7 +27,7 @@ std::unique_ptr<QPrinter> defaultPrinter(QString *why)
 
 void setPrintToFile(const QString &pdfPath)
 {
-    g_pdfPath = pdfPath;
+    seams().pdfPath = pdfPath;
 }
 
 } // namespace platform

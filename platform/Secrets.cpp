@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Secrets.h"
 
+#include "platform/Seams.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
@@ -76,21 +78,19 @@ private:
     }
 };
 
-SecretStore *g_store = nullptr;
-
 } // namespace
 
 SecretStore &secretStore()
 {
-    if (g_store)
-        return *g_store;
+    if (seams().secrets)
+        return *seams().secrets;
     static KeychainStore keychain;
     return keychain;
 }
 
 void installSecretStore(SecretStore *store)
 {
-    g_store = store;
+    seams().secrets = store;
 }
 
 } // namespace platform

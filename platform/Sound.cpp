@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Sound.h"
 
+#include "platform/Seams.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -66,8 +68,6 @@ private:
     SoundGate m_gate;
 };
 
-SoundPlayer *g_player = nullptr;
-
 } // namespace
 
 int wavDurationMs(const QByteArray &wav)
@@ -94,8 +94,8 @@ int wavDurationMs(const QByteArray &wav)
 
 SoundPlayer &soundPlayer()
 {
-    if (g_player)
-        return *g_player;
+    if (seams().sound)
+        return *seams().sound;
     // Never destroyed: sound effects must not outlive the application object.
     static auto *effectPlayer = new EffectSoundPlayer;
     return *effectPlayer;
@@ -103,7 +103,7 @@ SoundPlayer &soundPlayer()
 
 void installSoundPlayer(SoundPlayer *player)
 {
-    g_player = player;
+    seams().sound = player;
 }
 
 } // namespace platform

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SystemClock.h"
 
+#include "platform/Seams.h"
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -57,21 +59,19 @@ public:
     }
 };
 
-SystemClockSetter *g_installed = nullptr;
-
 } // namespace
 
 SystemClockSetter &systemClockSetter()
 {
-    if (g_installed)
-        return *g_installed;
+    if (seams().clockSetter)
+        return *seams().clockSetter;
     static TimedatedSetter timedated;
     return timedated;
 }
 
 void installSystemClockSetter(SystemClockSetter *setter)
 {
-    g_installed = setter;
+    seams().clockSetter = setter;
 }
 
 } // namespace platform

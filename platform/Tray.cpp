@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Tray.h"
 
+#include "platform/Seams.h"
 #include "platform/StatusNotifier.h"
 
 #include <QCoreApplication>
@@ -205,14 +206,12 @@ private:
     std::optional<QPoint> m_menuPoint;
 };
 
-TrayHost *g_host = nullptr;
-
 } // namespace
 
 TrayHost &trayHost()
 {
-    if (g_host)
-        return *g_host;
+    if (seams().tray)
+        return *seams().tray;
     // Never destroyed: tray icons must not outlive the application object.
     static auto *systemHost = new SystemTrayHost;
     return *systemHost;
@@ -220,7 +219,7 @@ TrayHost &trayHost()
 
 void installTrayHost(TrayHost *host)
 {
-    g_host = host;
+    seams().tray = host;
 }
 
 } // namespace platform
