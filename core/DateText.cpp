@@ -72,10 +72,13 @@ std::optional<int> monthFromName(const QString &name)
         return std::nullopt;
     // English as this suite writes it, then the desktop's own language, then any other. The desktop's names are
     // made once per language, not at every alarm check.
-    static QString desktopLanguage;
-    static QHash<QString, int> desktopNames;
-    if (const QLocale desktop; desktop.name() != desktopLanguage || desktopNames.isEmpty()) {
-        desktopLanguage = desktop.name();
+    static struct {
+        QString language;
+        QHash<QString, int> names;
+    } desktopMonths;
+    QHash<QString, int> &desktopNames = desktopMonths.names;
+    if (const QLocale desktop; desktop.name() != desktopMonths.language || desktopNames.isEmpty()) {
+        desktopMonths.language = desktop.name();
         desktopNames.clear();
         addMonthNames(desktopNames, QLocale(QLocale::English, QLocale::UnitedStates));
         addMonthNames(desktopNames, desktop);

@@ -17,16 +17,21 @@ namespace {
 
 const QString Group = QStringLiteral("Settings");
 
-SettingsRecord &record()
+// The record, and the file it is read from and written to once it is opened.
+struct SettingsState {
+    SettingsRecord record;
+    std::unique_ptr<platform::IniStore> store;
+};
+
+SettingsState &state()
 {
-    static SettingsRecord settings;
+    static SettingsState settings;
     return settings;
 }
 
-std::unique_ptr<platform::IniStore> &storeSlot()
+SettingsRecord &record()
 {
-    static std::unique_ptr<platform::IniStore> store;
-    return store;
+    return state().record;
 }
 
 void syncStore(const QString &tag)
@@ -44,7 +49,7 @@ SettingsRecord &Settings()
 
 platform::IniStore &SettingsStore()
 {
-    auto &store = storeSlot();
+    auto &store = state().store;
     if (!store)
         store = std::make_unique<platform::IniStore>(platform::settingsFile());
     return *store;
@@ -52,9 +57,8 @@ platform::IniStore &SettingsStore()
 
 void ResetSettings()
 {
-    record() = SettingsRecord{};
+    state() = SettingsState{};
     ResetKeyring();
-    storeSlot().reset();
 }
 
 bool IsFirstStart()

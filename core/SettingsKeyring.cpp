@@ -75,9 +75,9 @@ int keyringWaitMs()
 
 void resetKeyring()
 {
-    static quint64 runs = 0;
+    const quint64 next = keyring().run + 1;
     keyring() = KeyringState{};
-    keyring().run = ++runs;
+    keyring().run = next;
 }
 
 // The reason is the keyring's own; the password is never part of a log line.
