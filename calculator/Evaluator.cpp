@@ -140,11 +140,11 @@ QString ResultText(double value)
     return text;
 }
 
-void Evaluator::start(const QString &s)
+void Evaluator::begin(const QString &s)
 {
-    e_err = false;
-    e_tok.clear();
-    e_spelling.clear();
+    m_failed = false;
+    m_token.clear();
+    m_spelling.clear();
     m_buffer = s;
     m_pos = 0;
     m_depth = 0;
@@ -152,22 +152,22 @@ void Evaluator::start(const QString &s)
     m_fault.reset();
 }
 
-bool Evaluator::e_eval(const QString &s, double &value)
+bool Evaluator::evaluate(const QString &s, double &value)
 {
-    start(s);
-    e_nxt();
+    begin(s);
+    nextToken();
     double n = 0;
-    e_prs(1, n);
-    if (!e_tok.isEmpty() && !e_err)
-        report(u"Can not evaluate expression: '"_s + e_spelling + u"'"_s);
+    parseLevel(1, n);
+    if (!m_token.isEmpty() && !m_failed)
+        report(u"Can not evaluate expression: '"_s + m_spelling + u"'"_s);
     value = n;
-    return !e_err;
+    return !m_failed;
 }
 
-void Evaluator::e_nxt()
+void Evaluator::nextToken()
 {
-    e_tok.clear();
-    e_spelling.clear();
+    m_token.clear();
+    m_spelling.clear();
     const qsizetype size = m_buffer.size();
     while (m_pos < size) {
         const QChar c = m_buffer[m_pos];
@@ -183,46 +183,46 @@ void Evaluator::e_nxt()
         m_pos += length;
         const QChar first = c[0];
         if (isAsciiDigit(first) || first == u'.') {
-            e_tok = u"num"_s;
-            e_spelling = c;
+            m_token = u"num"_s;
+            m_spelling = c;
             while (m_pos < size && (isAsciiDigit(m_buffer[m_pos]) || m_buffer[m_pos] == u'.'))
-                e_spelling += m_buffer[m_pos++];
+                m_spelling += m_buffer[m_pos++];
         } else if (isAsciiLetter(first.toLower()) || first == u'_') {
-            e_tok = u"id"_s;
-            e_spelling = c;
+            m_token = u"id"_s;
+            m_spelling = c;
             while (m_pos < size) {
                 const QChar lower = m_buffer[m_pos].toLower();
                 if (!isAsciiLetter(lower) && !isAsciiDigit(lower) && lower != u'_') {
                     m_buffer[m_pos] = lower; // the character after a name goes back in lower case
                     break;
                 }
-                e_spelling += lower;
+                m_spelling += lower;
                 ++m_pos;
             }
             static const QStringList keywords{u"and"_s, u"eqv"_s, u"imp"_s, u"mod"_s, u"not"_s, u"or"_s, u"xor"_s};
-            const QString lower = e_spelling.toLower();
+            const QString lower = m_spelling.toLower();
             if (keywords.contains(lower))
-                e_tok = lower;
+                m_token = lower;
         } else if (first == u'<' || first == u'>') {
-            e_tok = c;
+            m_token = c;
             if (m_pos < size && (m_buffer[m_pos] == u'=' || m_buffer[m_pos] == u'>'))
-                e_tok += m_buffer[m_pos++];
+                m_token += m_buffer[m_pos++];
         } else {
-            e_tok = c;
+            m_token = c;
         }
     }
-    if (e_spelling.isEmpty())
-        e_spelling = e_tok;
+    if (m_spelling.isEmpty())
+        m_spelling = m_token;
 }
 
-void Evaluator::e_match(const QString &token)
+void Evaluator::expect(const QString &token)
 {
-    if (e_tok != token && !e_err)
+    if (m_token != token && !m_failed)
         report(u"Can not evaluate expression. "_s);
-    e_nxt();
+    nextToken();
 }
 
-void Evaluator::e_prs(int p, double &n)
+void Evaluator::parseLevel(int p, double &n)
 {
     n = 0;
     if (m_depth > MaxDepth) {
@@ -231,46 +231,46 @@ void Evaluator::e_prs(int p, double &n)
     }
     ++m_depth;
     double t = 0;
-    if (e_tok == u"num") {
-        const std::optional<double> value = NumberValue(e_spelling);
+    if (m_token == u"num") {
+        const std::optional<double> value = NumberValue(m_spelling);
         if (value)
             n = *value;
         else
             raise(TagPrs, ErrorKind::Overflow);
-        e_nxt();
-    } else if (e_tok == u"-") {
-        e_nxt();
-        e_prs(11, t);
+        nextToken();
+    } else if (m_token == u"-") {
+        nextToken();
+        parseLevel(11, t);
         n = -t;
-    } else if (e_tok == u"not") {
-        e_nxt();
-        e_prs(6, t);
+    } else if (m_token == u"not") {
+        nextToken();
+        parseLevel(6, t);
         if (const std::optional<std::int32_t> value = toLong(t, TagPrs))
             n = ~*value;
-    } else if (e_tok == u"(") {
-        e_nxt();
-        e_prs(1, t);
+    } else if (m_token == u"(") {
+        nextToken();
+        parseLevel(1, t);
         n = t;
-        e_match(u")"_s);
-    } else if (e_tok == u"id") {
-        const QString name = e_spelling;
-        e_nxt();
-        e_match(u"("_s);
-        e_prs(1, t);
-        e_match(u")"_s);
-        n = e_function(name, t);
-    } else if (!e_err) {
-        report(u"Can not evaluate expression:  '"_s + e_spelling + u"'"_s);
+        expect(u")"_s);
+    } else if (m_token == u"id") {
+        const QString name = m_spelling;
+        nextToken();
+        expect(u"("_s);
+        parseLevel(1, t);
+        expect(u")"_s);
+        n = callFunction(name, t);
+    } else if (!m_failed) {
+        report(u"Can not evaluate expression:  '"_s + m_spelling + u"'"_s);
     }
 
-    while (!e_err) {
-        const Operator *op = findOperator(e_tok);
+    while (!m_failed) {
+        const Operator *op = findOperator(m_token);
         if (!op || p > op->level)
             break;
-        const QString token = e_tok;
-        e_nxt();
-        e_prs(op->right, t);
-        if (!e_err)
+        const QString token = m_token;
+        nextToken();
+        parseLevel(op->right, t);
+        if (!m_failed)
             binary(token, n, t);
     }
     --m_depth;
@@ -336,7 +336,7 @@ void Evaluator::binary(const QString &op, double &n, double t)
     }
 }
 
-double Evaluator::e_function(const QString &fun, double arg)
+double Evaluator::callFunction(const QString &fun, double arg)
 {
     const QString name = fun.toLower();
     double result = 0;
@@ -369,7 +369,7 @@ double Evaluator::e_function(const QString &fun, double arg)
     } else if (name == u"tan") {
         result = std::tan(arg);
     } else {
-        if (!e_err)
+        if (!m_failed)
             report(u"Undefined function  '"_s + fun + u"'"_s);
         return 0;
     }
@@ -378,17 +378,17 @@ double Evaluator::e_function(const QString &fun, double arg)
 
 void Evaluator::report(const QString &message)
 {
-    if (e_err)
+    if (m_failed)
         return;
-    e_err = true;
+    m_failed = true;
     m_message = message;
 }
 
 void Evaluator::raise(const char *tag, ErrorKind kind)
 {
-    if (e_err)
+    if (m_failed)
         return;
-    e_err = true;
+    m_failed = true;
     m_fault = EvalFault{QString::fromLatin1(tag), kind};
     m_message = platform::errorInfo(kind).description;
 }

@@ -31,28 +31,26 @@ struct EvalFault {
 class Evaluator {
 public:
     // True when the line was evaluated; value is meaningful only then.
-    bool e_eval(const QString &s, double &value);
+    bool evaluate(const QString &s, double &value);
 
     QString message() const { return m_message; }
     const std::optional<EvalFault> &fault() const { return m_fault; }
-
-    // The parser's steps, public so that the tokenizer and single levels can be driven on their own.
-    void start(const QString &s);
-    void e_nxt();
-    void e_match(const QString &token);
-    void e_prs(int p, double &n);
-    double e_function(const QString &fun, double arg);
-    QString e_input() const { return m_buffer.mid(m_pos); }
-
-    QString e_tok;
-    QString e_spelling;
-    bool e_err = false;
 
     // Parentheses, minus signs, "not"s and function calls nested deeper than this fail the line instead of
     // exhausting the stack.
     static constexpr int MaxDepth = 256;
 
 private:
+    void begin(const QString &s);
+    void nextToken();
+    void expect(const QString &token);
+    // Parses from operator level `level` on, computing as it goes.
+    void parseLevel(int level, double &n);
+    double callFunction(const QString &name, double arg);
+
+    QString m_token;
+    QString m_spelling;
+    bool m_failed = false;
     void report(const QString &message);
     void raise(const char *tag, platform::ErrorKind kind);
     double settle(double result, const char *tag);

@@ -163,7 +163,7 @@ void form_Calculator::text_Input_KeyPress(int &KeyAscii)
     KeyAscii = 8;
     const QString line = text_Input->toPlainText();
     double value = 0;
-    if (!m_evaluator.e_eval(line, value)) {
+    if (!m_evaluator.evaluate(line, value)) {
         if (const std::optional<EvalFault> &fault = m_evaluator.fault())
             LogError(fault->tag, fault->kind);
         platform::showMessage(m_evaluator.message(), u"Info"_s, platform::MsgIcon::Information);

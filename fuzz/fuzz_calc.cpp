@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Evaluator second;
     double value = 0;
     double again = 0;
-    const bool ok = first.e_eval(line, value);
-    if (ok != second.e_eval(line, again) || first.message() != second.message() || (ok && value != again))
+    const bool ok = first.evaluate(line, value);
+    if (ok != second.evaluate(line, again) || first.message() != second.message() || (ok && value != again))
         fail("two evaluations differ", line);
     if (ok) {
         if (!std::isfinite(value))
