@@ -123,8 +123,6 @@ void ShowAlarmIcons(int index)
     const QString tip = on && hasAlarm(r) && !canRead(r) ? u"Cannot read this alarm's date: "_s + AlarmRules::tooltip(r)
                                                          : AlarmRules::tooltip(r);
     NoteStore().showAlarm(index, on, tip);
-    if (form_Main *container = NotesContainer())
-        container->setRowAlarm(index, on, tip);
 }
 
 void timer_CheckAlarm_Timer()
@@ -195,7 +193,7 @@ void CheckForMissedAlarms(std::optional<QDateTime> since)
             const QDateTime moment = *AlarmRules::moment(note);
             if (!(moment < now) || (since && moment < *since))
                 break;
-            const QString subject = NotesContainer() ? NotesContainer()->rowText(i) : note.text;
+            const QString subject = NoteRowText(note.text);
             MissedAlarmsWindow()->Form_Load();
             MissedAlarmsWindow()->addRing(formatDate(moment.date()) + u' ' + note.alarmTime, subject);
             if (note.alarmRepeat == AlarmRules::NoAlarm || note.alarmRepeat == u"0") {

@@ -6,7 +6,6 @@
 #include "core/ClickableLabel.h"
 #include "core/Twips.h"
 #include "notes/NoteStore.h"
-#include "notes/form_Note.h"
 #include "platform/Clock.h"
 
 #include <QComboBox>

@@ -5,7 +5,6 @@
 #include "netnotes/form_NetUsers.h"
 #include "netnotes/form_SendTo.h"
 #include "notes/NoteStore.h"
-#include "notes/form_Note.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketErrors.h"
 

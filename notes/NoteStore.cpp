@@ -9,6 +9,7 @@
 #include "notes/form_Note.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
+#include "platform/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +17,11 @@
 #include <algorithm>
 
 using platform::ErrorKind;
+
+QString NoteRowText(const QString &noteText)
+{
+    return noteText.isEmpty() ? QStringLiteral(" - empty -") : platform::withLf(noteText);
+}
 
 NoteEntry *NoteTable::entry(int index) const
 {
@@ -97,6 +103,8 @@ void NoteTable::showAlarm(int index, bool shown, const QString &tip)
         note->alarmShown = shown;
         note->alarmTip = tip;
     }
+    if (container)
+        container->setRowAlarm(index, shown, tip);
 }
 
 int NoteTable::append(const NoteRecord &record)

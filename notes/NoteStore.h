@@ -13,6 +13,9 @@ class form_Note;
 class form_Main;
 
 // What the notes ask of programs on higher floors (alarms, network notes); app/ wires them.
+// What a note's container row says: its text, or " - empty -".
+QString NoteRowText(const QString &noteText);
+
 class NoteHooks {
 public:
     virtual ~NoteHooks() = default;
@@ -62,7 +65,7 @@ public:
     void hide(int index);
     // Folds the note to its tab or unfolds it, through its window where it has one; a note already so is left.
     void setCollapsed(int index, bool collapsed);
-    // The note's alarm icon, in its window where it has one.
+    // The note's alarm icon, in its window where it has one, and in its container row.
     void showAlarm(int index, bool shown, const QString &tip);
     // A new note at the end; its position.
     int append(const NoteRecord &record);

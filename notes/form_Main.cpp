@@ -12,7 +12,6 @@
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/MessageBox.h"
-#include "platform/TextFiles.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -25,8 +24,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString EmptyRow = QStringLiteral(" - empty -");
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -171,7 +168,7 @@ void form_Main::addRow(int index, int dotOffset)
 
 void form_Main::setRowText(int index, const QString &text)
 {
-    Picture2->setText(index, text.isEmpty() ? EmptyRow : platform::withLf(text));
+    Picture2->setText(index, NoteRowText(text));
 }
 
 void form_Main::setRowAlarm(int index, bool visible, const QString &tip)
