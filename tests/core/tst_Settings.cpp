@@ -30,11 +30,11 @@ void restart()
     SetGlobalVariables();
 }
 
-// Writes values into the settings file, as another program or an older copy might have left them.
-void put(std::initializer_list<std::pair<QString, QString>> values)
+// Writes values ("key=value") into the settings file, as another program or an older copy might have left them.
+void put(const QStringList &values)
 {
-    for (const auto &[key, value] : values)
-        SettingsStore().setValue(u"Settings"_s, key, value);
+    for (const QString &value : values)
+        SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
     QVERIFY(SettingsStore().sync());
 }
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
     void firstStartWritesEveryDefault()
     {
         TestEnvironment env;
-        put({{u"StartClock"_s, u"0"_s}, {u"UserName"_s, u"alice"_s}});
+        put({u"StartClock=0"_s, u"UserName=alice"_s});
         QVERIFY(IsFirstStart());
         WriteToRegistry();
         QVERIFY(!IsFirstStart());
@@ -88,15 +88,8 @@ private Q_SLOTS:
     void eachUnreadableValueCostsOneLogLineAndNothingElse()
     {
         Started env;
-        put({{u"CalcSize"_s, u"abc"_s},
-             {u"CalcFont"_s, u"5"_s},
-             {u"NoteSender"_s, u"Åsa, at home"_s},
-             {u"HoursOff"_s, u"-3"_s},
-             {u"RasTime1"_s, u"40000"_s},
-             {u"PlaySound"_s, u"0"_s},
-             {u"UseRas"_s, u"-1"_s},
-             {u"totStart"_s, u"40000"_s},
-             {u"LastGet"_s, u"31-Feb-2001"_s}});
+        put({u"CalcSize=abc"_s, u"CalcFont=5"_s, u"NoteSender=Åsa, at home"_s, u"HoursOff=-3"_s, u"RasTime1=40000"_s,
+             u"PlaySound=0"_s, u"UseRas=-1"_s, u"totStart=40000"_s, u"LastGet=31-Feb-2001"_s});
         ResetSettings();
         Settings().CalcSize = 4; // what the field held before: it must stay
         SetGlobalVariables();
@@ -232,7 +225,7 @@ private Q_SLOTS:
         Started env(true);
         env.secrets.m_holding = true;
         env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
-        put({{u"POPServer4"_s, u"pop.example.org"_s}});
+        put({u"POPServer4=pop.example.org"_s});
         restart();
         typeThreePasswords();
         QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord4"_s});
@@ -265,7 +258,7 @@ private Q_SLOTS:
     {
         Started env(true);
         env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
-        put({{u"POPServer"_s, u"pop.example.org"_s}});
+        put({u"POPServer=pop.example.org"_s});
         env.secrets.m_failing = true;
         restart();
         QCOMPARE(Settings().PassWord[0], QString());
@@ -283,7 +276,7 @@ private Q_SLOTS:
     void runningTimeCountsEachMinuteOnce()
     {
         Started env;
-        put({{u"totRunningTime"_s, u"1000"_s}});
+        put({u"totRunningTime=1000"_s});
         env.clock.set(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 40)));
         restart();
         StartRunningTime();
