@@ -51,24 +51,24 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
         // A right click on a running program's picture opens the menu its tray icon would have.
+        const auto image = [&](const char *name) { return panel.findChild<QLabel *>(QString::fromLatin1(name)); };
         const std::pair<Program, const char *> images[] = {{Program::Notes, "image_Note"},
                                                            {Program::Clock, "image_Clock"},
                                                            {Program::Calculator, "image_Calc"},
                                                            {Program::Email, "image_Email"}};
         for (const auto &[program, name] : images) {
-            auto *image = panel.findChild<QLabel *>(QString::fromLatin1(name));
             QMenu *menu = host.owner(program)->popupMenu();
             // Through the window, as the X server delivers it, so that the press becomes a context menu request.
-            QTest::mouseClick(panel.windowHandle(), Qt::RightButton, {}, image->mapTo(&panel, image->rect().center()));
+            QTest::mouseClick(panel.windowHandle(), Qt::RightButton, {},
+                              image(name)->mapTo(&panel, image(name)->rect().center()));
             QTRY_VERIFY2(menu->isVisible(), name);
             menu->hide();
         }
 
         // A left click is the icon's left click: the calculator opens its window.
-        QTest::mouseClick(panel.findChild<QLabel *>(u"image_Calc"_s), Qt::LeftButton);
+        QTest::mouseClick(image("image_Calc"), Qt::LeftButton);
         auto *calculator = static_cast<form_GhostCalculator *>(host.owner(Program::Calculator))->calculator();
-        QVERIFY(calculator);
-        QTRY_VERIFY(calculator->isVisible());
+        QTRY_VERIFY(calculator && calculator->isVisible());
         calculator->close();
 
         // Ok puts the panel in the task bar, not out of reach.
@@ -84,7 +84,7 @@ private Q_SLOTS:
         // An exited program's picture starts it again.
         host.owner(Program::Email)->findChild<QAction *>(u"menu_Exit"_s)->trigger();
         QVERIFY(!ProgramRunFlags().email);
-        QTest::mouseClick(panel.findChild<QLabel *>(u"image_Email"_s), Qt::LeftButton);
+        QTest::mouseClick(image("image_Email"), Qt::LeftButton);
         QVERIFY(ProgramRunFlags().email);
     }
 };

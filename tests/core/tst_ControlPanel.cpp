@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
+#include "core/Password.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "core/Sound.h"
-#include "core/TrayIcon.h"
 #include "core/form_Tarnibe.h"
 #include "platform/Autostart.h"
 #include "platform/IniStore.h"
@@ -21,32 +21,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString name(Program program)
-{
-    switch (program) {
-    case Program::Notes:
-        return u"notes"_s;
-    case Program::Clock:
-        return u"clock"_s;
-    case Program::Email:
-        return u"email"_s;
-    case Program::Calculator:
-        break;
-    }
-    return u"calculator"_s;
-}
-
 // Records what the control panel asks of the programs, in order.
 class RecordingHost : public ProgramHost {
 public:
     QStringList calls;
+    static QString name(Program p)
+    {
+        static const char *const names[] = {"notes", "clock", "email", "calculator"}; // as Program orders them
+        return QString::fromLatin1(names[int(p)]);
+    }
     void readNetUsers() override { calls << u"readNetUsers"_s; }
     void loadClockWindow() override { calls << u"loadClockWindow"_s; }
     void startProgram(Program p) override { calls << u"start "_s + name(p); }
     void startClockSync() override { calls << u"startClockSync"_s; }
     void checkMissedAlarms() override { calls << u"checkMissedAlarms"_s; }
-    void setupNetwork(bool listen) override { calls << u"setupNetwork "_s + (listen ? u"on"_s : u"off"_s); }
-    void setAcceptNotes(bool listen) override { calls << u"accept "_s + (listen ? u"on"_s : u"off"_s); }
     void openNetUsers() override { calls << u"openNetUsers"_s; }
     void deleteTrayIcon(Program p) override { calls << u"delete "_s + name(p); }
     void saveAllNotes() override { calls << u"saveAllNotes"_s; }
@@ -54,10 +42,38 @@ public:
     void endProcess() override { calls << u"endProcess"_s; }
 };
 
-QString stored(const QString &key)
+// What the settings file holds for the keys of `expected` ("key=value"), in the same form.
+QStringList stored(const QStringList &expected)
 {
-    return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+    QStringList values;
+    for (const QString &pair : expected) {
+        const QString key = pair.section(u'=', 0, 0);
+        values << key + u'=' + SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+    }
+    return values;
 }
+
+// The control panel with a recording host, on test folders of its own.
+struct Panel {
+    TestEnvironment env;
+    RecordingHost host;
+    form_Tarnibe panel{host};
+
+    // Starts the suite on a settings file that holds `values` ("key=value") over the first start's defaults.
+    void load(const QStringList &values = {})
+    {
+        if (!values.isEmpty()) {
+            WriteToRegistry();
+            for (const QString &value : values)
+                SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
+            QVERIFY(SettingsStore().sync());
+        }
+        panel.ensureWindow();
+        panel.Form_Load();
+    }
+    QCheckBox *box(const char *name) const { return panel.findChild<QCheckBox *>(QString::fromLatin1(name)); }
+    QAction *action(const char *name) const { return panel.findChild<QAction *>(QString::fromLatin1(name)); }
+};
 
 } // namespace
 
@@ -65,225 +81,165 @@ class tst_ControlPanel : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstStartStartsEveryProgramInOrder()
+    // What the settings file says starts, in order; the panel shows only where nothing else can be reached.
+    void storedChoicesDecideWhatStarts_data()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-
-        QCOMPARE(host.calls, (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start notes"_s,
-                                          u"checkMissedAlarms"_s, u"start calculator"_s, u"start clock"_s,
-                                          u"startClockSync"_s, u"start email"_s, u"setupNetwork on"_s}));
-        QCOMPARE(CountRunningPrograms(), 4);
-        QCOMPARE(env.logLines().size(), 1);
-        QVERIFY(env.logLines()[0].startsWith(u"\"BEGIN\""_s));
-        QCOMPARE(Settings().totStart, 1);
-        QCOMPARE(panel.windowTitle(), u"Control center"_s);
-        QVERIFY(!panel.isVisible()); // the programs are in the tray; the panel waits there too
-        QVERIFY(panel.findChild<QCheckBox *>(u"check_StartEmail"_s)->isChecked());
-        QVERIFY(panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<bool>("panelShown");
+        const QStringList all = {u"start notes"_s, u"checkMissedAlarms"_s, u"start calculator"_s,
+                                 u"start clock"_s, u"startClockSync"_s,    u"start email"_s};
+        const QStringList none = {u"StartNotes=0"_s, u"StartClock=0"_s, u"StartEmail=0"_s, u"StartCalc=0"_s};
+        QTest::newRow("first start") << QStringList() << true << all << false;
+        QTest::newRow("calculator only") << none.mid(0, 3) + QStringList{u"AcceptNotes=False"_s, u"PlaySound=False"_s,
+                                                                         u"NoteSender=Kim"_s, u"totStart=41"_s}
+                                         << true << QStringList{u"start calculator"_s} << false;
+        QTest::newRow("nothing") << none << true << QStringList() << true;
+        QTest::newRow("no tray") << QStringList() << false << all << true;
     }
-
     void storedChoicesDecideWhatStarts()
     {
-        TestEnvironment env;
-        WriteToRegistry();
-        for (const char *key : {"StartNotes", "StartClock", "StartEmail"})
-            SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);
-        SettingsStore().setValue(u"Settings"_s, u"AcceptNotes"_s, u"False"_s);
-        SettingsStore().setValue(u"Settings"_s, u"PlaySound"_s, u"False"_s);
-        SettingsStore().setValue(u"Settings"_s, u"NoteSender"_s, u"Kim"_s);
-        SettingsStore().setValue(u"Settings"_s, u"totStart"_s, u"41"_s);
-        QVERIFY(SettingsStore().sync());
-
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        QCOMPARE(host.calls,
-                 (QStringList{u"readNetUsers"_s, u"loadClockWindow"_s, u"start calculator"_s, u"setupNetwork off"_s}));
-        QVERIFY(ProgramRunFlags().calculator && !ProgramRunFlags().notes);
-        QCOMPARE(Settings().totStart, 42);
-        QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartNotes"_s)->isChecked());
-        QVERIFY(!panel.findChild<QCheckBox *>(u"check_AcceptNotes"_s)->isChecked());
-        QVERIFY(!panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
-        QCOMPARE(panel.findChild<QLineEdit *>(u"text_Name"_s)->text(), u"Kim"_s);
-    }
-
-    void thePanelShowsWhenNothingElseCouldBeReached()
-    {
-        TestEnvironment env;
-        WriteToRegistry();
-        for (const char *key : {"StartNotes", "StartClock", "StartCalc", "StartEmail"})
-            SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);
-        RecordingHost host;
-        form_Tarnibe idle(host);
-        idle.Form_Load();
-        QCOMPARE(CountRunningPrograms(), 0);
-        QVERIFY(idle.isVisible());
-
-        TestEnvironment trayless; // every program starts, but no tray shows their icons
-        trayless.tray.m_available = false;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        QCOMPARE(CountRunningPrograms(), 4);
-        QVERIFY(panel.isVisible());
+        QFETCH(QStringList, values);
+        QFETCH(bool, tray);
+        QFETCH(QStringList, calls);
+        QFETCH(bool, panelShown);
+        Panel p;
+        p.env.tray.m_available = tray;
+        p.load(values);
+        QCOMPARE(p.host.calls, QStringList({u"readNetUsers"_s, u"loadClockWindow"_s}) + calls);
+        QCOMPARE(p.panel.isVisible(), panelShown);
+        QCOMPARE(p.env.logLines().size(), 1);
+        QVERIFY(p.env.logLines()[0].startsWith(u"\"BEGIN\""_s));
+        // The panel shows what was stored, and counts this start.
+        const std::pair<const char *, Program> boxes[] = {{"check_StartNotes", Program::Notes},
+                                                          {"check_StartClock", Program::Clock},
+                                                          {"check_StartEmail", Program::Email},
+                                                          {"check_StartCalc", Program::Calculator}};
+        for (const auto &[box, program] : boxes)
+            QCOMPARE(p.box(box)->isChecked(), ProgramRunFlags().of(program));
+        const bool stored = values.size() > 4;
+        QCOMPARE(Settings().totStart, stored ? 42 : 1);
+        QCOMPARE(p.box("check_AcceptNotes")->isChecked(), !stored);
+        QCOMPARE(p.action("menu_Sound")->isChecked(), !stored);
+        QCOMPARE(p.panel.findChild<QLineEdit *>(u"text_Name"_s)->text(), stored ? u"Kim"_s : QString());
     }
 
     void clearingTheLastStartBoxTicksItAgain()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        const QStringList boxes = {u"check_StartNotes"_s, u"check_StartClock"_s, u"check_StartCalc"_s};
-        for (const QString &box : boxes)
-            panel.findChild<QCheckBox *>(box)->click();
+        Panel p;
+        p.load();
+        for (const char *box : {"check_StartNotes", "check_StartClock", "check_StartCalc"})
+            p.box(box)->click();
         QCOMPARE(Settings().StartNotes + Settings().StartClock + Settings().StartCalc, 0);
-        QVERIFY(env.messages.shown().isEmpty());
+        QVERIFY(p.env.messages.shown().isEmpty());
 
-        env.messages.expect(platform::MsgAnswer::Ok);
-        auto *email = panel.findChild<QCheckBox *>(u"check_StartEmail"_s);
-        email->click();
-        QCOMPARE(env.messages.shown().size(), 1);
-        QCOMPARE(env.messages.shown()[0].title, u"Info"_s);
-        QCOMPARE(env.messages.shown()[0].text, u"You always have to start at least one Tarnibe program !"_s);
-        QCOMPARE(env.messages.shown()[0].icon, platform::MsgIcon::Information);
-        QVERIFY(email->isChecked());
+        p.env.messages.expect(platform::MsgAnswer::Ok);
+        p.box("check_StartEmail")->click();
+        QVERIFY(p.box("check_StartEmail")->isChecked());
         QCOMPARE(Settings().StartEmail, 1);
 
         // The choices reach the store with the next write.
-        panel.findChild<QPushButton *>(u"c_Ok"_s)->click();
-        QCOMPARE(stored(u"StartNotes"_s), u"0"_s);
-        QCOMPARE(stored(u"StartEmail"_s), u"1"_s);
-        QCOMPARE(stored(u"cntControlPanel"_s), u"1"_s);
-        QCOMPARE(stored(u"totControl"_s), u"1"_s);
-        QVERIFY(!panel.isVisible());
+        p.panel.findChild<QPushButton *>(u"c_Ok"_s)->click();
+        const QStringList expected = {u"StartNotes=0"_s, u"StartEmail=1"_s, u"cntControlPanel=1"_s};
+        QCOMPARE(stored(expected), expected);
+        QVERIFY(!p.panel.isVisible());
     }
 
     void programImagesStartTheirProgramNow()
     {
-        TestEnvironment env;
-        WriteToRegistry();
-        SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        host.calls.clear();
-        QVERIFY(!ProgramRunFlags().clock);
-        panel.image_Clock_Click();
-        QCOMPARE(host.calls, (QStringList{u"start clock"_s, u"loadClockWindow"_s, u"startClockSync"_s}));
+        Panel p;
+        p.load({u"StartClock=0"_s});
+        p.host.calls.clear();
+        p.panel.image_Clock_Click();
+        QCOMPARE(p.host.calls, (QStringList{u"start clock"_s, u"loadClockWindow"_s, u"startClockSync"_s}));
         QVERIFY(ProgramRunFlags().clock);
     }
 
+    // Exit asks the keyring nothing (a prompt can wait for minutes): a password it does not hold yet is kept,
+    // encoded, in the file.
     void theExitSequenceSavesEverythingAndEnds()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
-        { // ticking the accept box writes at once
-            auto *accept = panel.findChild<QCheckBox *>(u"check_AcceptNotes"_s);
-            accept->click();
-            QCOMPARE(stored(u"AcceptNotes"_s), u"False"_s);
-        }
-        host.calls.clear();
-        env.clock.advanceMinutes(3);
-        panel.menu_Exit_Click();
+        Panel p;
+        p.env.secrets.m_available = true;
+        p.load();
+        p.panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
+        p.box("check_AcceptNotes")->click(); // writes at once
+        QCOMPARE(stored({u"AcceptNotes"_s}), QStringList{u"AcceptNotes=False"_s});
+        Settings().POPServer[0] = u"pop.example.org"_s;
+        Settings().PassWord[0] = u"typed-this-session"_s;
+        p.host.calls.clear();
+        p.env.clock.advanceMinutes(3);
+        p.panel.menu_Exit_Click();
 
-        QCOMPARE(host.calls,
+        QCOMPARE(p.host.calls,
                  (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s, u"delete email"_s,
                               u"saveAllNotes"_s, u"unloadWindows"_s, u"delete clock"_s, u"delete notes"_s,
                               u"delete calculator"_s, u"saveAllNotes"_s, u"endProcess"_s}));
-        const QStringList log = env.logLines();
+        QVERIFY(p.env.secrets.m_calls.isEmpty());
+        const QStringList expected = {
+            u"EndByEnd=True"_s,     u"NoteSender=Robin"_s,
+            u"totStart=1"_s,        u"RunningTime=3"_s,
+            u"cntControlPanel=1"_s, u"PassWord="_s + *EncodeStoredPassword(u"typed-this-session"_s)};
+        QCOMPARE(stored(expected), expected);
+        const QStringList log = p.env.logLines();
         QCOMPARE(log.size(), 3);
         QVERIFY(log[1].startsWith(u"\"END\""_s));
         QVERIFY(log[2].startsWith(u"\"Ending windows session:1\""_s));
-        QCOMPARE(stored(u"EndByEnd"_s), u"True"_s);
-        QCOMPARE(stored(u"NoteSender"_s), u"Robin"_s);
-        QCOMPARE(stored(u"totStart"_s), u"1"_s);
-        QCOMPARE(stored(u"RunningTime"_s), u"3"_s);
-        QCOMPARE(stored(u"cntControlPanel"_s), u"1"_s);
         QVERIFY(!ProgramRunFlags().notes);
 
-        panel.menu_Exit_Click(); // a second request while ending does nothing more
-        QCOMPARE(host.calls.count(u"endProcess"_s), 1);
+        p.panel.menu_Exit_Click(); // a second request while ending does nothing more
+        QCOMPARE(p.host.calls.count(u"endProcess"_s), 1);
     }
 
     void endingTheSessionSavesWithReasonTwo()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        host.calls.clear();
+        Panel p;
+        p.load();
+        p.host.calls.clear();
         Settings().CalcSize = 5;
-        panel.EndSession();
-        QCOMPARE(host.calls, (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
-                                          u"saveAllNotes"_s, u"endProcess"_s}));
-        QVERIFY(env.logLines().constLast().startsWith(u"\"Ending windows session:2\""_s));
-        QCOMPARE(stored(u"CalcSize"_s), u"5"_s);
-        QCOMPARE(stored(u"EndByEnd"_s), u"False"_s);
+        p.panel.EndSession();
+        QCOMPARE(p.host.calls, (QStringList{u"delete clock"_s, u"delete notes"_s, u"delete calculator"_s,
+                                            u"saveAllNotes"_s, u"endProcess"_s}));
+        QVERIFY(p.env.logLines().constLast().startsWith(u"\"Ending windows session:2\""_s));
+        const QStringList expected = {u"CalcSize=5"_s, u"EndByEnd=False"_s};
+        QCOMPARE(stored(expected), expected);
     }
 
-    void closingThePanelOnlyPutsItAway()
+    void closingThePanelOnlyPutsItAwayAndKeepsItsHeight()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
-        panel.showControlPanel();
-        QVERIFY(panel.isVisible());
-        host.calls.clear();
-        QVERIFY(!panel.close());
-        QVERIFY(!panel.isVisible());
-        QVERIFY(host.calls.isEmpty());
-        QCOMPARE(env.logLines().size(), 1);
-    }
-
-    void theHeightStaysPut()
-    {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.show();
-        panel.resize(500, 600);
-        QCOMPARE(panel.height(), ControlPanelHeight);
-        panel.showMinimized();
-        QTRY_VERIFY(!panel.isVisible());
+        Panel p;
+        p.load();
+        p.panel.showControlPanel();
+        p.panel.resize(500, 600);
+        QCOMPARE(p.panel.height(), ControlPanelHeight);
+        p.host.calls.clear();
+        QVERIFY(!p.panel.close());
+        QVERIFY(!p.panel.isVisible());
+        QVERIFY(p.host.calls.isEmpty());
+        QCOMPARE(p.env.logLines().size(), 1);
+        p.panel.showControlPanel();
+        p.panel.showMinimized();
+        QTRY_VERIFY(!p.panel.isVisible());
     }
 
     void soundMenuSwitchesSoundsInMemoryOnly()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        panel.Form_Load();
+        Panel p;
+        p.load();
         PlaySound(u"new.wav"_s);
         PlaySound(u"trash.wav"_s);
-        QCOMPARE(env.sound.m_played.size(), 2);
-        QVERIFY(!env.sound.m_played[0].noStop);
-        QVERIFY(env.sound.m_played[1].noStop);
+        QCOMPARE(p.env.sound.m_played.size(), 2);
+        QVERIFY(!p.env.sound.m_played[0].noStop);
+        QVERIFY(p.env.sound.m_played[1].noStop);
 
-        panel.findChild<QAction *>(u"menu_Sound"_s)->trigger();
-        QVERIFY(!Settings().PlaySound);
-        QVERIFY(!panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        p.action("menu_Sound")->trigger();
+        QVERIFY(!p.action("menu_Sound")->isChecked());
         PlaySound(u"clock.wav"_s);
-        QCOMPARE(env.sound.m_played.size(), 2);
-        QCOMPARE(stored(u"PlaySound"_s), u"True"_s);
+        QCOMPARE(p.env.sound.m_played.size(), 2);
+        QCOMPARE(stored({u"PlaySound"_s}), QStringList{u"PlaySound=True"_s});
         WriteGlobalVariables();
-        QCOMPARE(stored(u"PlaySound"_s), u"False"_s);
+        QCOMPARE(stored({u"PlaySound"_s}), QStringList{u"PlaySound=False"_s});
     }
 
     void startAtLoginWritesTheAutostartEntry()
@@ -292,13 +248,16 @@ private Q_SLOTS:
         RecordingHost host;
         const QString entry = env.root() + u"/config/autostart/tarnibe.desktop"_s;
         QCOMPARE(platform::autostartEntryPath(), entry);
-        {
+        // Each step is a start of the suite: its box shows what the entry says.
+        const auto startAtLogin = [&](bool expected, const std::function<void(QCheckBox *)> &step) {
             form_Tarnibe panel(host);
             panel.ensureWindow();
             panel.Form_Load();
             auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
-            QCOMPARE(box->text(), u"Start Tarnibe when I log in"_s);
-            QVERIFY(!box->isChecked());
+            QCOMPARE(box->isChecked(), expected);
+            step(box);
+        };
+        startAtLogin(false, [&](QCheckBox *box) {
             box->click();
             QFile file(entry);
             QVERIFY(file.open(QIODevice::ReadOnly));
@@ -306,94 +265,68 @@ private Q_SLOTS:
             QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
             QVERIFY(text.contains(u"\nExec="_s + QCoreApplication::applicationFilePath() + u'\n'));
             QVERIFY(text.contains(u"\nType=Application\n"_s));
-        }
-        {
-            // A later start finds the entry; unticking removes it.
-            form_Tarnibe panel(host);
-            panel.ensureWindow();
-            panel.Form_Load();
-            auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
-            QVERIFY(box->isChecked());
+        });
+        startAtLogin(true, [&](QCheckBox *box) {
             box->click();
             QVERIFY(!QFile::exists(entry));
-        }
-        {
-            // The desktop's own settings may switch an entry off without removing it.
-            QVERIFY(platform::setAutostart(true, u"/usr/bin/tarnibe"_s));
-            QFile file(entry);
-            QVERIFY(file.open(QIODevice::Append));
-            file.write("Hidden=true\n");
-            file.close();
-            form_Tarnibe panel(host);
-            panel.ensureWindow();
-            panel.Form_Load();
-            QVERIFY(!panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s)->isChecked());
-            QVERIFY(QFile::remove(entry));
-        }
-        {
-            // The folder cannot be made (a file is in the way): the user is told, the box shows the truth.
-            QVERIFY(QDir(env.root() + u"/config"_s).rmdir(u"autostart"_s));
-            QFile blocker(env.root() + u"/config/autostart"_s);
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-            blocker.close();
-            form_Tarnibe panel(host);
-            panel.ensureWindow();
-            panel.Form_Load();
-            auto *box = panel.findChild<QCheckBox *>(u"check_StartAtLogin"_s);
+        });
+
+        // The desktop's own settings may switch an entry off without removing it.
+        QVERIFY(platform::setAutostart(true, u"/usr/bin/tarnibe"_s));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Hidden=true\n");
+        file.close();
+        startAtLogin(false, [&](QCheckBox *) { QVERIFY(QFile::remove(entry)); });
+
+        // The folder cannot be made (a file is in the way): the user is told, the box shows the truth.
+        QVERIFY(QDir(env.root() + u"/config"_s).rmdir(u"autostart"_s));
+        QVERIFY(QFile(env.root() + u"/config/autostart"_s).open(QIODevice::WriteOnly));
+        startAtLogin(false, [&](QCheckBox *box) {
             env.messages.expect(platform::MsgAnswer::Ok);
             box->click();
-            QVERIFY(env.messages.shown().constLast().text.startsWith(u"Could not change starting at login: "_s));
             QVERIFY(!box->isChecked());
             QVERIFY(env.logLines().constLast().contains(u"err_tb_check_StartAtLogin_Click"_s));
-        }
+        });
     }
 
-    void autostartExecIsQuotedForTheDesktop()
+    void autostartExecIsQuotedForTheDesktop_data()
     {
-        TestEnvironment env;
-        const auto execLine = [](const QString &program) {
-            if (!platform::setAutostart(true, program))
-                return QString();
-            QFile file(platform::autostartEntryPath());
-            if (!file.open(QIODevice::ReadOnly))
-                return QString();
-            for (const QByteArray &line : file.readAll().split('\n'))
-                if (line.startsWith("Exec="))
-                    return QString::fromUtf8(line.mid(5));
-            return QString();
-        };
-        QCOMPARE(execLine(u"/usr/bin/tarnibe"_s), u"/usr/bin/tarnibe"_s);
         // Spaces need quotes; inside them a quote gets a backslash, written doubled since Exec is an escaped
         // string; a percent sign is a field code unless doubled.
-        QCOMPARE(execLine(u"/opt/My Apps/tar\"nibe"_s), u"\"/opt/My Apps/tar\\\\\"nibe\""_s);
-        QCOMPARE(execLine(u"/opt/100%/tarnibe"_s), u"\"/opt/100%%/tarnibe\""_s);
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << u"/usr/bin/tarnibe"_s << u"/usr/bin/tarnibe"_s;
+        QTest::newRow("quote") << u"/opt/My Apps/tar\"nibe"_s << u"\"/opt/My Apps/tar\\\\\"nibe\""_s;
+        QTest::newRow("percent") << u"/opt/100%/tarnibe"_s << u"\"/opt/100%%/tarnibe\""_s;
+    }
+    void autostartExecIsQuotedForTheDesktop()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        TestEnvironment env;
+        QVERIFY(platform::setAutostart(true, program));
+        QFile file(platform::autostartEntryPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().split('\n').contains("Exec=" + exec.toUtf8()), qPrintable(exec));
     }
 
     void helpAboutAndNetUsers()
     {
-        TestEnvironment env;
-        RecordingHost host;
-        form_Tarnibe panel(host);
-        panel.ensureWindow();
-        env.messages.expect(platform::MsgAnswer::Ok);
-        panel.findChild<QAction *>(u"menu_About"_s)->trigger();
-        QCOMPARE(env.messages.shown().constLast().title, u"version"_s);
-        QCOMPARE(env.messages.shown().constLast().text, u"Tarnibe ver 2.0.0"_s);
+        Panel p;
+        p.panel.ensureWindow();
+        p.env.messages.expect(platform::MsgAnswer::Ok);
+        p.action("menu_About")->trigger();
 
-        panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
-        QCOMPARE(env.launcher.m_urls.size(), 1);
-        const QString page = env.launcher.m_urls[0].toLocalFile();
-        QVERIFY(page.endsWith(u"/control.html"_s));
-        QVERIFY(QFile(page).size() > 0); // the manual was put where a browser can read it
         // Without a browser the user learns where the manual is.
-        env.launcher.m_urlsOpen = false;
-        env.messages.expect(platform::MsgAnswer::Ok);
-        panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
-        QTRY_COMPARE(env.messages.shown().constLast().title, u"Help"_s);
-        QVERIFY(env.messages.shown().constLast().text.endsWith(page));
+        p.env.launcher.m_urlsOpen = false;
+        p.env.messages.expect(platform::MsgAnswer::Ok);
+        p.action("menu_TarnibeHelp")->trigger();
+        QTRY_COMPARE(p.env.messages.shown().constLast().title, u"Help"_s);
+        QVERIFY(p.env.messages.shown().constLast().text.endsWith(p.env.launcher.m_urls.constLast().toLocalFile()));
 
-        panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
-        QCOMPARE(host.calls, QStringList{u"openNetUsers"_s});
+        p.panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
+        QCOMPARE(p.host.calls, QStringList{u"openNetUsers"_s});
     }
 };
 

@@ -45,27 +45,20 @@ private Q_SLOTS:
             QLocale(QLocale::Chinese, QLocale::China),       QLocale(QLocale::Polish, QLocale::Poland),
             QLocale(QLocale::English, QLocale::UnitedStates)};
         const QLocale before;
-        int checked = 0;
         QStringList failures;
         for (const QLocale &desktop : languages) {
             QLocale::setDefault(desktop);
-            for (const QLocale &writer : languages) {
-                for (int month = 1; month <= 12; ++month) {
-                    const QDate date(2026, month, 6);
-                    for (const QString &name : {writer.monthName(month, QLocale::ShortFormat),
-                                                writer.monthName(month, QLocale::ShortFormat).toUpper(),
-                                                writer.monthName(month, QLocale::LongFormat)}) {
-                        const QString text = u"06-"_s + name + u"-2026"_s;
-                        ++checked;
-                        if (parseDate(text) != std::optional<QDate>(date))
-                            failures << text + u" on a "_s + desktop.name() + u" desktop"_s;
-                    }
-                }
+            for (int i = 0; i < int(languages.size()) * 12; ++i) {
+                const QLocale &writer = languages[i / 12];
+                const int month = i % 12 + 1;
+                const QString shortName = writer.monthName(month, QLocale::ShortFormat);
+                for (const QString &name : {shortName, shortName.toUpper(), writer.monthName(month)})
+                    if (parseDate(u"06-"_s + name + u"-2026"_s) != std::optional<QDate>(QDate(2026, month, 6)))
+                        failures << name + u" on a "_s + desktop.name() + u" desktop"_s;
             }
         }
         QLocale::setDefault(before);
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u", "_s)));
-        QCOMPARE(checked, 9 * 9 * 12 * 3);
         // With or without the "." of an abbreviation, and with what is not a month in any language.
         QCOMPARE(parseDate(u"06-Dez-2026"_s), std::optional<QDate>(QDate(2026, 12, 6)));
         QCOMPARE(parseDate(u"06-déc-2026"_s), std::optional<QDate>(QDate(2026, 12, 6)));

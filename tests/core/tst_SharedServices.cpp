@@ -51,10 +51,8 @@ private Q_SLOTS:
         QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
         QCOMPARE(platform::trayMessage(QSystemTrayIcon::Context), 517);
         QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
-        ModifyTrayIcon(&second, QIcon(), u"Calculator"_s);
-        QCOMPARE(TrayIcon().uCallbackMessage, 512);
-        QCOMPARE(TrayIcon().uFlags, 7);
     }
+
     void onlyNotesMarkedOnTopAreLifted()
     {
         TestEnvironment env;
@@ -69,17 +67,6 @@ private Q_SLOTS:
         QVERIFY(notes.windows[2].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(!notes.windows[2].isVisible()); // and a hidden one hidden
         SetTopMostTable(nullptr);
-    }
-
-    void removingTheCloseControlKeepsTheRestOfTheTitleBar()
-    {
-        QWidget window;
-        window.show();
-        RemoveCloseControl(&window);
-        QVERIFY(!window.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-        QVERIFY(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-        QVERIFY(window.windowFlags().testFlag(Qt::WindowTitleHint));
-        QVERIFY(window.isVisible());
     }
 };
 

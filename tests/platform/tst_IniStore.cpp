@@ -12,11 +12,23 @@ using namespace Qt::StringLiterals;
 class tst_IniStore : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    int m_files = 0;
+
+    // A file of its own for each check, with `body` written by hand unless it is null.
+    QString newFile(const QByteArray &body = {})
+    {
+        const QString path = m_dir.filePath(u"Tarnibe%1.conf"_s.arg(++m_files));
+        QFile file(path);
+        if (!body.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size()))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
 private Q_SLOTS:
     void keysMatchWithoutRegardToCaseAndKeepOneSpelling()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"sub/Tarnibe.conf"_s);
+        const QString path = m_dir.filePath(u"sub/Tarnibe.conf"_s);
         {
             platform::IniStore store(path);
             store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
@@ -47,37 +59,25 @@ private Q_SLOTS:
     void awkwardValuesComeBackUnchanged()
     {
         QFETCH(QString, value);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        const QString path = newFile();
         {
             platform::IniStore store(path);
             store.setValue(u"Settings"_s, u"Key"_s, value);
             QVERIFY(store.sync());
         }
-        platform::IniStore reopened(path);
-        QCOMPARE(reopened.value(u"Settings"_s, u"key"_s), std::optional<QString>(value));
+        QCOMPARE(platform::IniStore(path).value(u"Settings"_s, u"key"_s), std::optional<QString>(value));
     }
 
     void aHandWrittenListIsReadAsOneText()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Tarnibe.conf"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Settings]\nEmailPath=mutt, -y\n");
-        file.close();
-        platform::IniStore store(path);
+        platform::IniStore store(newFile("[Settings]\nEmailPath=mutt, -y\n"));
         QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
     }
 
     void theFileIsTheOwnersAlone()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Tarnibe.conf"_s);
-        QFile existing(path);
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.close();
-        QVERIFY(existing.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        const QString path = newFile("");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
         platform::IniStore store(path);
         store.setValue(u"Settings"_s, u"PassWord"_s, u"x"_s);
         QVERIFY(store.sync());
@@ -87,8 +87,7 @@ private Q_SLOTS:
 
     void aFailedWriteIsReported()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"Tarnibe.conf"_s);
+        const QString path = newFile();
         platform::IniStore store(path);
         // Something that is no file stands where the settings go; even root cannot replace it.
         QVERIFY(QFile::remove(path));

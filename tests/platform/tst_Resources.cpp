@@ -76,34 +76,24 @@ private Q_SLOTS:
     void iconsDraw()
     {
         QFETCH(QString, name);
-        const QIcon icon = platform::suiteIcon(name);
         for (int size : {16, 22, 48}) {
-            const QImage image = icon.pixmap(size, size).toImage();
+            const QImage image = platform::suiteIcon(name).pixmap(size, size).toImage();
             QCOMPARE(image.width(), size);
-            // Something is drawn: not every pixel is transparent.
+            // Something is drawn: a quarter of the pixels at least are opaque.
             int opaque = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    opaque += qAlpha(image.pixel(x, y)) > 128;
+            for (int i = 0; i < size * size; ++i)
+                opaque += qAlpha(image.pixel(i % size, i / size)) > 128;
             QVERIFY2(opaque > size * size / 4, qPrintable(name));
         }
-    }
-
-    void theManualIsThere()
-    {
-        QFile page(u":/help/index.html"_s);
-        QVERIFY(page.open(QIODevice::ReadOnly));
-        QVERIFY(page.readAll().contains("Control center"));
     }
 
     // Every link and picture of the manual points at a page, anchor or image that is compiled in.
     void theManualsLinksResolve()
     {
         static const QRegularExpression reference(u"(?:href|src)=\"([^\"]*)\""_s);
-        QDirIterator it(u":/help"_s, {u"*.html"_s}, QDir::Files, QDirIterator::Subdirectories);
         int pages = 0;
         int links = 0;
-        while (it.hasNext()) {
+        for (QDirIterator it(u":/help"_s, {u"*.html"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QString path = it.next();
             ++pages;
             QFile page(path);
@@ -123,6 +113,7 @@ private Q_SLOTS:
             }
         }
         QVERIFY(pages >= 6);
+        QVERIFY(QFile::exists(u":/help/index.html"_s));
         QVERIFY(links > pages);
     }
 };

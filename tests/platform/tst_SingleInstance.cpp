@@ -13,19 +13,24 @@ using namespace Qt::StringLiterals;
 class tst_SingleInstance : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> m_runtime;
+
 private Q_SLOTS:
+    // Each test has a runtime folder of its own.
+    void init()
+    {
+        m_runtime = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime->path()));
+        QFile::setPermissions(m_runtime->path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
     void oneCopyOnlyAndASecondLaunchAsksItToShow()
     {
-        QTemporaryDir runtime;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
         platform::SingleInstance running;
         QVERIFY(running.acquire());
         QSignalSpy shown(&running, &platform::SingleInstance::showRequested);
-
-        platform::SingleInstance second;
-        QVERIFY(!second.acquire());
+        QVERIFY(!platform::SingleInstance().acquire());
 
         // The asking side blocks as a second launch does, so it runs beside this thread's event loop.
         auto answered =
@@ -37,19 +42,14 @@ private Q_SLOTS:
 
     void aLockLeftByACrashedCopyIsTakenOver()
     {
-        QTemporaryDir runtime;
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         // The lock of a copy that died without cleaning up: its process no longer exists.
-        QFile stale(runtime.filePath(u"tarnibe.lock"_s));
+        QFile stale(m_runtime->filePath(u"tarnibe.lock"_s));
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.write("2147483646\ntarnibe\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         stale.close();
-
         platform::SingleInstance next;
         QVERIFY(next.acquire());
-        platform::SingleInstance another;
-        QVERIFY(!another.acquire());
+        QVERIFY(!platform::SingleInstance().acquire());
     }
 };
 

@@ -120,14 +120,16 @@ void FakeSecretStore::remove(const QString &key, platform::SecretDone done)
 
 TestEnvironment::TestEnvironment()
 {
-    for (const char *name : {"config", "data", "runtime", "cache"})
-        QDir(m_dir.path()).mkpath(QString::fromLatin1(name));
-    QFile::setPermissions(m_dir.path() + u"/runtime",
+    for (const auto &[variable, name] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                                         {"XDG_DATA_HOME", "data"},
+                                         {"XDG_RUNTIME_DIR", "runtime"},
+                                         {"XDG_CACHE_HOME", "cache"}}) {
+        const QString folder = m_dir.filePath(QString::fromLatin1(name));
+        QDir().mkpath(folder);
+        qputenv(variable, QFile::encodeName(folder));
+    }
+    QFile::setPermissions(m_dir.filePath(QStringLiteral("runtime")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + u"/config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + u"/data"));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path() + u"/runtime"));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path() + u"/cache"));
     // Any free port: tests run side by side, and none may take the real port 1001.
     qputenv("TARNIBE_NOTE_PORT", "0");
 
@@ -170,14 +172,5 @@ QStringList TestEnvironment::logLines() const
     QFile file(logPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-QString TestEnvironment::settingsText() const
-{
-    QFile file(settingsPath());
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 }

@@ -164,7 +164,6 @@ public:
     QString settingsPath() const;
     QString logPath() const;
     QStringList logLines() const;
-    QString settingsText() const;
 
     FakeClock clock;
     FakeTrayHost tray;
