@@ -7,6 +7,7 @@
 #include "core/TopMost.h"
 #include "core/TrayIcon.h"
 #include "platform/Paths.h"
+#include "platform/Seams.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,7 +142,6 @@ TestEnvironment::TestEnvironment()
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};
-    TrayIcon() = NotifyIconData{};
     SetTopMostTable(nullptr);
 }
 
@@ -150,11 +150,8 @@ TestEnvironment::~TestEnvironment()
     if (messages.pending() > 0)
         QTest::qFail("an expected message box was never shown", __FILE__, __LINE__);
     ResetSettings();
-    platform::Clock::install(nullptr);
-    platform::installTrayHost(nullptr);
-    platform::installSoundPlayer(nullptr);
-    platform::installLauncher(nullptr);
-    platform::installSecretStore(nullptr);
+    // Every stand-in for the system goes at once: clock, tray, sound, launcher, keyring, message boxes.
+    platform::seams() = platform::Seams{};
 }
 
 QString TestEnvironment::settingsPath() const
