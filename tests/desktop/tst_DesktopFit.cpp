@@ -8,7 +8,6 @@
 #include "calculator/form_Calculator.h"
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
-#include "core/GhostOwner.h"
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
 #include "mail/form_Browse.h"
@@ -21,34 +20,13 @@
 #include "netnotes/form_NetUsers.h"
 #include "netnotes/form_SendTo.h"
 #include "notes/NoteFile.h"
-#include "notes/NoteRecord.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
 #include "platform/IniStore.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
-#include <QStyle>
-#include <QStyleOption>
-#include <QTableView>
 #include <QTest>
-#include <QToolButton>
-#include <QTreeView>
-#include <QTreeWidget>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 
