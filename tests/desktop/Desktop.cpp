@@ -243,6 +243,25 @@ QProcess *Desktop::startSuite(const QStringList &extra)
     return m_suite;
 }
 
+QProcess *Desktop::startNotes(const QList<NoteRecord> &notes, const QStringList &environment,
+                              const QMap<QString, QString> &settings)
+{
+    QMap<QString, QString> values{
+        {u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}};
+    values.insert(settings);
+    writeSettings(values);
+    writeNotes(u"notes.dat"_s, notes);
+    return startSuite(environment);
+}
+
+qint64 Desktop::terminate()
+{
+    QElapsedTimer timer;
+    timer.start();
+    ::kill(pid_t(m_suite->processId()), SIGTERM);
+    return suiteEnded(5000) ? timer.elapsed() : -1;
+}
+
 bool Desktop::suiteEnded(int timeoutMs)
 {
     return m_suite && (m_suite->state() == QProcess::NotRunning || m_suite->waitForFinished(timeoutMs));
@@ -302,29 +321,42 @@ qulonglong Desktop::waitWindow(const QString &titlePattern, int timeoutMs) const
     qulonglong id = 0;
     waitFor(
         [&] {
-            const QStringList ids = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, titlePattern})
-                                        .split(u'\n', Qt::SkipEmptyParts);
-            for (const QString &candidate : ids) {
-                if (isViewable(candidate.toULongLong())) {
-                    id = candidate.toULongLong();
-                    return true;
-                }
-            }
+            for (qulonglong candidate : search({u"--name"_s, titlePattern}))
+                if (isViewable(candidate))
+                    return (id = candidate) != 0;
             return false;
         },
         timeoutMs);
     return id;
 }
 
-QList<qulonglong> Desktop::windowsOfClass(const QString &className) const
+QList<qulonglong> Desktop::search(const QStringList &criteria) const
 {
     QList<qulonglong> ids;
-    const QStringList found = run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--classname"_s, className})
-                                  .split(u'\n', Qt::SkipEmptyParts);
-    for (const QString &id : found)
+    for (const QString &id :
+         xdotool(QStringList{u"search"_s, u"--onlyvisible"_s} + criteria).split(u'\n', Qt::SkipEmptyParts))
         ids.append(id.toULongLong());
     std::sort(ids.begin(), ids.end());
     return ids;
+}
+
+QList<qulonglong> Desktop::windowsOfClass(const QString &className) const
+{
+    return search({u"--classname"_s, className});
+}
+
+qulonglong Desktop::waitNewWindow(const QList<qulonglong> &before, int timeoutMs) const
+{
+    qulonglong window = 0;
+    waitFor(
+        [&] {
+            for (qulonglong each : windowsOfClass(u"tarnibe"_s))
+                if (!before.contains(each))
+                    window = each;
+            return window != 0;
+        },
+        timeoutMs);
+    return window;
 }
 
 bool Desktop::isViewable(qulonglong window) const
@@ -362,21 +394,21 @@ qulonglong Desktop::activeWindow() const
     return run(u"xdotool"_s, {u"getactivewindow"_s}).trimmed().toULongLong();
 }
 
-qulonglong Desktop::openMenu(QPoint at) const
+qulonglong Desktop::openMenu(QPoint at, int button) const
 {
     // A menu is one more window of the program's on screen.
     const QList<qulonglong> before = windowsOfClass(u"tarnibe"_s);
-    click(at);
-    qulonglong menu = 0;
-    waitFor(
-        [&] {
-            for (qulonglong window : windowsOfClass(u"tarnibe"_s))
-                if (!before.contains(window))
-                    menu = window;
-            return menu != 0;
-        },
-        3000);
-    return menu;
+    click(at, button);
+    return waitNewWindow(before);
+}
+
+bool Desktop::chooseFromMenu(QPoint at, const QString &keys, int button) const
+{
+    const qulonglong menu = openMenu(at, button);
+    if (menu)
+        key(keys);
+    // The next menu may reuse this one's window: it counts as new only once this one has gone.
+    return menu && waitFor([&] { return !isViewable(menu); }, 3000);
 }
 
 QString Desktop::clickToWindow(QPoint at, int button) const

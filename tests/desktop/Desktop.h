@@ -46,10 +46,15 @@ public:
 
     // Starts tarnibe with the home's folders, on xcb; extra environment entries are NAME=value, or NAME= to unset.
     QProcess *startSuite(const QStringList &environment = {});
+    // Starts the notes program alone (unless `settings` say otherwise) on these notes.
+    QProcess *startNotes(const QList<NoteRecord> &notes = {}, const QStringList &environment = {},
+                         const QMap<QString, QString> &settings = {});
     QProcess *suite() const { return m_suite; }
     // Waits until the suite shows `count` tray icons, in the order they were made (window ids grow).
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
     bool suiteEnded(int timeoutMs);
+    // Sends SIGTERM; how long the suite took to end, -1 when it did not within 5 s.
+    qint64 terminate();
 
     // Starts a program of the desktop's own beside the suite (a compositor, say), ended with the desktop.
     QProcess *startHelper(const QString &program, const QStringList &arguments) { return spawn(program, arguments); }
@@ -61,8 +66,12 @@ public:
 
     // The first viewable top-level window whose title matches the regular expression, 0 when none within the time.
     qulonglong waitWindow(const QString &titlePattern, int timeoutMs = 10000) const;
+    // The visible windows xdotool finds with these criteria ("--name", "^Note$", say), by window id.
+    QList<qulonglong> search(const QStringList &criteria) const;
     // Every viewable window (at any depth) of this process whose class is `className`, by window id.
     QList<qulonglong> windowsOfClass(const QString &className) const;
+    // A window of the suite's that is not in `before` (a menu that opened, say), 0 when none came within the time.
+    qulonglong waitNewWindow(const QList<qulonglong> &before, int timeoutMs = 3000) const;
     bool isViewable(qulonglong window) const;
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
@@ -72,7 +81,9 @@ public:
     qulonglong activeWindow() const;
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
-    qulonglong openMenu(QPoint at) const;
+    qulonglong openMenu(QPoint at, int button = 1) const;
+    // Opens the menu at `at` and picks an item by its key; false when no menu came.
+    bool chooseFromMenu(QPoint at, const QString &key, int button = 3) const;
     // Clicks `button` at `at` and times, from the click to the first new window on screen (a menu, say), in one
     // process polling every millisecond: "shown <microseconds>", or "timeout <microseconds>" after 5 s.
     QString clickToWindow(QPoint at, int button) const;

@@ -31,12 +31,8 @@ private Q_SLOTS:
         missed.alarmDate = missedDate;
         missed.alarmTime = u"10:00"_s;
         missed.alarmRepeat = u"0"_s;
-        desktop.writeNotes(u"notes.dat"_s, {storedNote(u"Zahnarzt"_s, true), missed});
-        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
-                               {u"StartCalc"_s, u"0"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"0"_s}});
-        desktop.startSuite({u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s, u"TZ=Europe/Berlin"_s});
+        desktop.startNotes({storedNote(u"Zahnarzt"_s, true), missed},
+                           {u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s, u"TZ=Europe/Berlin"_s});
         QVERIFY2(desktop.waitWindow(u"^Missed alarms$"_s, 15000), "the German alarm was not listed as missed");
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
         desktop.waitWindow(u"^Container$"_s);

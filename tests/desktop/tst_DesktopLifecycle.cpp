@@ -3,12 +3,10 @@
 // taken, and a deletion that other events try to interrupt.
 #include "Desktop.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -24,36 +22,18 @@ quint16 freePort()
 class tst_DesktopLifecycle : public QObject {
     Q_OBJECT
 
-private:
-    void onlyNotes(Desktop &desktop, const QMap<QString, QString> &more = {})
-    {
-        QMap<QString, QString> settings{
-            {u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}};
-        settings.insert(more);
-        desktop.writeSettings(settings);
-    }
-
-    // Sends SIGTERM and returns how long the process took to end, or -1 when it did not within 5 s.
-    qint64 terminate(Desktop &desktop)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        ::kill(pid_t(desktop.suite()->processId()), SIGTERM);
-        return desktop.suiteEnded(5000) ? timer.elapsed() : -1;
-    }
-
 private Q_SLOTS:
     void terminationDuringBackupQuestion()
     {
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        onlyNotes(desktop);
         // notes.dat is gone, its backup is there: the start asks whether to read the backup.
         desktop.writeNotes(u"notes.old"_s, {storedNote(u"kept"_s, true)});
+        desktop.writeSettings({{u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}});
         desktop.startSuite();
         QVERIFY2(desktop.waitWindow(u"^Info$"_s, 10000), "no backup question");
 
-        const qint64 took = terminate(desktop);
+        const qint64 took = desktop.terminate();
         QVERIFY2(took >= 0, "SIGTERM during the question left the process running");
         QVERIFY2(took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
         QCOMPARE(desktop.suite()->exitStatus(), QProcess::NormalExit);
@@ -70,10 +50,8 @@ private Q_SLOTS:
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, 0));
-        onlyNotes(desktop, {{u"AcceptNotes"_s, u"True"_s}});
-        desktop.writeData(u"notes.dat"_s, {});
         const QString port = u"TARNIBE_NOTE_PORT="_s + QString::number(holder.serverPort());
-        desktop.startSuite({port});
+        desktop.startNotes({}, {port}, {{u"AcceptNotes"_s, u"True"_s}});
 
         // The box says why no notes can arrive, and the start goes on past it: the notes icon makes a note.
         QVERIFY2(desktop.waitWindow(u"^Network notes$"_s, 10000), "no box about the taken port");
@@ -83,7 +61,7 @@ private Q_SLOTS:
         desktop.click(icons[0].center());
         QVERIFY2(desktop.waitWindow(u"^Note$"_s, 5000), "the suite does not answer while the box is open");
 
-        const qint64 took = terminate(desktop);
+        const qint64 took = desktop.terminate();
         QVERIFY2(took >= 0, "SIGTERM with the box open left the process running");
         QVERIFY2(took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
         QCOMPARE(desktop.readNotes().value_or(QList<NoteRecord>()).size(), 1);
@@ -102,9 +80,8 @@ private Q_SLOTS:
                             {u"--backend=headless-backend.so"_s, u"--socket=wayland-tarnibe"_s, u"--idle-time=0"_s});
         QVERIFY2(Desktop::waitFor([&] { return QFile::exists(desktop.runtimeDir() + u"/wayland-tarnibe"_s); }, 10000),
                  "weston did not start");
-        onlyNotes(desktop);
-        desktop.writeNotes(u"notes.dat"_s, {storedNote(u"placed"_s, true)});
-        desktop.startSuite(
+        desktop.startNotes(
+            {storedNote(u"placed"_s, true)},
             {u"QT_QPA_PLATFORM="_s, u"WAYLAND_DISPLAY=wayland-tarnibe"_s, u"XDG_SESSION_TYPE=wayland"_s});
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
         const qulonglong note = desktop.waitWindow(u"^Note$"_s);
@@ -124,10 +101,8 @@ private Q_SLOTS:
             kept.append(u"note "_s + QString::number(i));
             file.append(storedNote(kept.last(), false));
         }
-        desktop.writeNotes(u"notes.dat"_s, file);
         const quint16 port = freePort();
-        onlyNotes(desktop, {{u"AcceptNotes"_s, u"True"_s}});
-        desktop.startSuite({u"TARNIBE_NOTE_PORT="_s + QString::number(port)});
+        desktop.startNotes(file, {u"TARNIBE_NOTE_PORT="_s + QString::number(port)}, {{u"AcceptNotes"_s, u"True"_s}});
         QCOMPARE(desktop.waitTrayIcons(1, 60000).size(), 1);
         // The listener opens last: once it listens, the start has read every note.
         QVERIFY2(Desktop::waitFor(

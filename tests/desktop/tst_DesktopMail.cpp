@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <algorithm>
-#include <signal.h>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -19,28 +19,39 @@ QByteArray message(const QByteArray &from, const QByteArray &subject)
     return "From: " + from + "\r\nTo: ann@example.org\r\nSubject: " + subject + "\r\n\r\nHello.\r\n";
 }
 
+// Ann's mailbox on a real Dovecot on loopback, and a desktop of its own.
+struct Scene {
+    AnnsMailbox mailbox;
+    DovecotServer &dovecot = mailbox.dovecot;
+    Desktop desktop;
+    QString failure() const { return mailbox.failure().isEmpty() ? desktop.error() : mailbox.failure(); }
+};
+
 class tst_DesktopMail : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void noticeComesBackAfterReadLater()
+    void init()
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        AnnsMailbox mailbox;
-        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
-        DovecotServer &dovecot = mailbox.dovecot;
-        QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "First")).isEmpty());
+    }
 
-        Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
-        // A scheduled check every "minute" of two seconds.
+    // A scheduled check every "minute" of two seconds, "Yes, use dial-up connection" stored on a computer without a
+    // dialer: the notice comes, centred, and after "Read later.." comes back for new mail; the choice stays stored
+    // for a computer that has a dialer later.
+    void noticeComesBackAfterReadLater()
+    {
+        Scene scene;
+        QVERIFY2(scene.failure().isEmpty(), qPrintable(scene.failure()));
+        Desktop &desktop = scene.desktop;
+        QVERIFY(!scene.dovecot.deliver(u"ann"_s, message("bob@example.org", "First")).isEmpty());
+        desktop.writeMailAccount(scene.dovecot.plainPort, u"secret"_s, u"1"_s, false);
+        desktop.writeSettings({{u"UseRas"_s, u"True"_s}, {u"RasConnection"_s, u"Provider"_s}});
         desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=2000"_s});
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
-
         const qulonglong notice = desktop.waitWindow(u"^You have new email !$"_s, 15000);
-        QVERIFY2(notice, "no notice for the first mail");
+        QVERIFY2(notice, qPrintable(scene.dovecot.log()));
         const QRect box = desktop.geometry(notice);
         // The screen is 1280 × 800: the notice is centred.
         QVERIFY(qAbs(box.center().x() - 640) <= 2 && qAbs(box.center().y() - 400) <= 30);
@@ -52,14 +63,16 @@ private Q_SLOTS:
             QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(notice); }, 3000),
                      "Read later.. left the notice up");
             // New mail: the next scheduled check shows the notice again, in front and not minimised.
-            QVERIFY(
-                !dovecot.deliver(u"ann"_s, message("cleo@example.org", "More " + QByteArray::number(round))).isEmpty());
+            const QByteArray more = message("cleo@example.org", "More " + QByteArray::number(round));
+            QVERIFY(!scene.dovecot.deliver(u"ann"_s, more).isEmpty());
             QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(notice); }, 10000),
                      "the notice did not come back for new mail");
             QVERIFY(desktop.windowState(notice).contains(u"Normal"_s));
             Desktop::pause(500);
             QVERIFY2(desktop.isViewable(notice), "the notice went away again by itself");
         }
+        QVERIFY(desktop.terminate() >= 0);
+        QCOMPARE(desktop.readSetting(u"UseRas"_s), u"True"_s);
     }
 
     // A keyring that answers nothing (its daemon stopped) holds up nothing: the icons come at once, checks run
@@ -67,15 +80,13 @@ private Q_SLOTS:
     // a check waits for it, and SIGTERM and Exit end the suite at once with the password kept in the file.
     void aHungKeyringFreezesNothing()
     {
-        if (!DovecotServer::installed() || QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty())
-            QSKIP("needs Dovecot and GNOME Keyring (scripts/install-deps.sh test)");
-        AnnsMailbox mailbox;
-        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
-        DovecotServer &dovecot = mailbox.dovecot;
+        if (QStandardPaths::findExecutable(u"gnome-keyring-daemon"_s).isEmpty())
+            QSKIP("needs GNOME Keyring (scripts/install-deps.sh test)");
+        Scene scene;
+        QVERIFY2(scene.failure().isEmpty(), qPrintable(scene.failure()));
+        DovecotServer &dovecot = scene.dovecot;
+        Desktop &desktop = scene.desktop;
         dovecot.addUser(u"bob"_s, u"kept in the keyring"_s);
-
-        Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         // --unlock creates the login keyring unlocked with the password on stdin; a file, not a pipe, so that the
         // process started is the daemon itself, to be stopped.
         QProcess *keyring = desktop.startHelper(
@@ -123,10 +134,8 @@ private Q_SLOTS:
         QVERIFY2(latencies[1] < 100, qPrintable(QString::number(latencies[1])));
 
         // SIGTERM while the check waits: the suite ends at once, and the file still holds Ann's password.
-        QElapsedTimer ending;
-        ending.start();
-        desktop.suite()->terminate();
-        QVERIFY2(desktop.suiteEnded(3000), "SIGTERM waited");
+        const qint64 took = desktop.terminate();
+        QVERIFY2(took >= 0 && took < 3000, "SIGTERM waited");
         QCOMPARE(desktop.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
         QVERIFY2(!dovecot.log().contains(u"user=<bob>"_s), qPrintable(dovecot.log()));
 
@@ -136,9 +145,7 @@ private Q_SLOTS:
         const QList<QRect> mail = desktop.waitTrayIcons(1);
         QCOMPARE(mail.size(), 1);
         Desktop::pause(1000); // the start's own check
-        desktop.click(mail[0].center(), 3);
-        Desktop::pause(500);
-        desktop.key(u"e"_s);
+        QVERIFY(desktop.chooseFromMenu(mail[0].center(), u"e"_s));
         QVERIFY2(desktop.suiteEnded(3000), "Exit waited");
         QCOMPARE(desktop.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
     }
@@ -147,16 +154,12 @@ private Q_SLOTS:
     // remembers the answer, with the server, for the checks after.
     void cleartextIsAskedOnceAndRemembered()
     {
-        if (!DovecotServer::installed())
-            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        AnnsMailbox mailbox;
-        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
-        DovecotServer &dovecot = mailbox.dovecot;
+        Scene scene;
+        QVERIFY2(scene.failure().isEmpty(), qPrintable(scene.failure()));
+        DovecotServer &dovecot = scene.dovecot;
+        Desktop &desktop = scene.desktop;
         QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "In clear")).isEmpty());
         const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
-
-        Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
         desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
         const QStringList environment{u"TARNIBE_MAIL_MINUTE_MS=1500"_s, u"TARNIBE_MAIL_LOOPBACK_IS_REMOTE=1"_s};
         for (const QString &answer : {u"Return"_s, u"y"_s}) {
@@ -175,33 +178,9 @@ private Q_SLOTS:
             QVERIFY(!desktop.waitWindow(u"^Email check$"_s, 100));
             const qsizetype logins = dovecot.log().count(u"Login: user=<ann>"_s);
             QVERIFY2(answer == u"y"_s ? logins >= 2 : logins == 0, qPrintable(dovecot.log()));
-            desktop.suite()->terminate();
-            QVERIFY(desktop.suiteEnded(3000));
+            QVERIFY(desktop.terminate() >= 0);
             desktop.writeSettings({{u"Encryption"_s, QString()}});
         }
-    }
-
-    // "Yes, use dial-up connection" stored on a computer without a dialer: the scheduled checks still run.
-    void storedDialupWithoutDialerStillChecks()
-    {
-        if (!DovecotServer::installed())
-            QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        AnnsMailbox mailbox;
-        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
-        DovecotServer &dovecot = mailbox.dovecot;
-        QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "No modem")).isEmpty());
-
-        Desktop desktop;
-        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
-        desktop.writeSettings({{u"UseRas"_s, u"True"_s}, {u"RasConnection"_s, u"Provider"_s}});
-        desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=1500"_s});
-        QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
-        QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 15000), qPrintable(dovecot.log()));
-        desktop.suite()->terminate();
-        QVERIFY(desktop.suiteEnded(3000));
-        // The choice stays in the file, for a computer that has a dialer later.
-        QCOMPARE(desktop.readSetting(u"UseRas"_s), u"True"_s);
     }
 };
 

@@ -146,33 +146,27 @@ private Q_SLOTS:
         // The classic tray beside it gets no second set of icons.
         QVERIFY(desktop.waitTrayIcons(0, 1000).isEmpty());
 
-        QCOMPARE(labels(tray.menu(byId[u"tarnibe-notes"_s])),
-                 QStringList({u"_Help"_s, u"H_ide all notes"_s, u"Sh_ow all notes"_s, u"_Delete all notes"_s, u"-"_s,
-                              u"_Minimize all"_s, u"Ma_ximize all"_s, u"-"_s, u"Hide the _container"_s,
-                              u"_Sort and minimize all"_s, u"_Tarnibe properties..."_s, u"-"_s, u"_Exit notes"_s}));
-        QCOMPARE(labels(tray.menu(byId[u"tarnibe-calculator"_s])),
-                 QStringList({u"_Help"_s, u"_Tarnibe properties..."_s, u"-"_s, u"_Exit calculator"_s}));
-        QCOMPARE(
-            labels(tray.menu(byId[u"tarnibe-clock"_s])),
-            QStringList({u"_Help"_s, u"_Sync time..."_s, u"_Tarnibe properties"_s, u"-"_s, u"_Exit atomic time"_s}));
+        const std::pair<QString, QStringList> menus[] = {
+            {u"tarnibe-notes"_s,
+             {u"_Help"_s, u"H_ide all notes"_s, u"Sh_ow all notes"_s, u"_Delete all notes"_s, u"-"_s,
+              u"_Minimize all"_s, u"Ma_ximize all"_s, u"-"_s, u"Hide the _container"_s, u"_Sort and minimize all"_s,
+              u"_Tarnibe properties..."_s, u"-"_s, u"_Exit notes"_s}},
+            {u"tarnibe-calculator"_s, {u"_Help"_s, u"_Tarnibe properties..."_s, u"-"_s, u"_Exit calculator"_s}},
+            {u"tarnibe-clock"_s,
+             {u"_Help"_s, u"_Sync time..."_s, u"_Tarnibe properties"_s, u"-"_s, u"_Exit atomic time"_s}},
+            {u"tarnibe-mail"_s,
+             {u"_Help"_s, u"Email _properties..."_s, u"_Check email now !"_s, u"_Tarnibe properties..."_s, u"-"_s,
+              u"_Exit email check"_s}}};
+        for (const auto &[id, expected] : menus)
+            QCOMPARE(labels(tray.menu(byId[id])), expected);
         const auto mailMenu = tray.menu(byId[u"tarnibe-mail"_s]);
-        QCOMPARE(labels(mailMenu), QStringList({u"_Help"_s, u"Email _properties..."_s, u"_Check email now !"_s,
-                                                u"_Tarnibe properties..."_s, u"-"_s, u"_Exit email check"_s}));
 
         // A host that asks for the menu at a place gets it there.
         const QList<qulonglong> before = desktop.windowsOfClass(u"tarnibe"_s);
         tray.call(byId[u"tarnibe-calculator"_s].service, u"/StatusNotifierItem"_s,
                   u"org.kde.StatusNotifierItem.ContextMenu"_s, {u"420"_s, u"310"_s});
-        qulonglong popup = 0;
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         for (qulonglong window : desktop.windowsOfClass(u"tarnibe"_s))
-                             if (!before.contains(window))
-                                 popup = window;
-                         return popup != 0;
-                     },
-                     5000),
-                 "ContextMenu opened no menu");
+        const qulonglong popup = desktop.waitNewWindow(before, 5000);
+        QVERIFY2(popup, "ContextMenu opened no menu");
         QCOMPARE(desktop.geometry(popup).topLeft(), QPoint(420, 310));
         desktop.key(u"Escape"_s);
 
