@@ -110,13 +110,11 @@ listen = 127.0.0.1
 base_dir = @DIR/run
 state_dir = @DIR/state
 log_path = @DIR/dovecot.log
-info_log_path = @DIR/dovecot.log
 default_internal_user = @ME
 default_internal_group = @GROUP
 default_login_user = @LOGIN
 first_valid_uid = 1
 disable_plaintext_auth = no
-auth_mechanisms = plain
 auth_failure_delay = 0
 passdb {
   driver = passwd-file
@@ -190,17 +188,11 @@ service pop3-login {
         return false;
     }
 
-    // SIGTERM has the master take its login, auth and mail processes down with it. It then takes a second to go,
-    // so a test with several servers lets them all go at once.
-    void terminate()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            m_process.terminate();
-    }
+    // SIGTERM has the master take its login, auth and mail processes down with it.
     void stop()
     {
-        terminate();
-        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10'000)) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10'000)) {
             m_process.kill();
             m_process.waitForFinished(5'000);
         }
