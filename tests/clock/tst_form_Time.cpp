@@ -158,6 +158,7 @@ private Q_SLOTS:
         QTRY_COMPARE(t.form.label_Error->text(), u"Error: 1  Timeout"_s);
         QCOMPARE(t.form.label_Success->text(), u"did not work..."_s);
         QCOMPARE(t.form.label_NbrOfErrors->text(), u"1"_s);
+        QVERIFY(!t.form.c_Error->isHidden());
         t.env.messages.expect(MsgAnswer::Ok);
         t.form.c_Error->click();
         QCOMPARE(t.env.messages.shown().constLast().text, u"Error: 1  Timeout"_s);
@@ -167,6 +168,7 @@ private Q_SLOTS:
         t.env.messages.expect(MsgAnswer::Ok);
         t.form.c_CheckNow_Click();
         QTRY_COMPARE(t.form.label_NbrOfErrors->text(), u"2"_s);
+        QCOMPARE(t.form.label_Error->text(), u"Error: 1  Timeout"_s);
         QVERIFY(t.env.messages.shown().constLast().text.startsWith(u"Could not contact a timeserver:\n\r\n\r"_s));
         t.form.text_CustomServer->setText(u"127.0.0.1"_s);
 
@@ -240,6 +242,7 @@ private Q_SLOTS:
         t.nextPeriod();
         QVERIFY(!t.form.timer_CheckSync.isActive());
         QCOMPARE(t.form.label_NbrOfErrors->text(), u"0"_s);
+        QVERIFY(t.env.logLines().constLast().startsWith(u"\"Timer disabled\""_s));
         QCOMPARE(t.attempts(), 2);
 
         // "No" greys out what belongs to synchronising; the scheduler goes by the saved choice, so "No" counts once
@@ -247,13 +250,14 @@ private Q_SLOTS:
         t.form.timer_CheckSync.start();
         t.form.show();
         t.form.option_Correct[0]->click();
-        QVERIFY(!t.form.combo_Time->isEnabled() && !t.form.c_CheckNow->isEnabled());
+        QVERIFY(!t.form.combo_Time->isEnabled() && !t.form.c_CheckNow->isEnabled() &&
+                !t.form.check_DateAlso->isEnabled());
         t.form.c_Ok_Click();
         t.nextPeriod();
         QCOMPARE(t.attempts(), 2);
         t.form.show();
         t.form.option_Correct[1]->click();
-        QVERIFY(t.form.combo_Time->isEnabled() && t.form.c_CheckNow->isEnabled());
+        QVERIFY(t.form.combo_Time->isEnabled() && t.form.c_CheckNow->isEnabled() && t.form.check_DateAlso->isEnabled());
         t.form.c_Cancel->click();
         t.form.timer_CheckSync_Timer();
         QCOMPARE(t.attempts(), 2);

@@ -237,23 +237,18 @@ private:
 
 // Ann's mailbox (user "ann", password "secret") at a Dovecot without TLS on loopback, for the real suite on a
 // desktop of its own.
-class AnnsMailbox {
-public:
-    AnnsMailbox() : dovecot(false, m_certificates.path())
+struct AnnsMailbox {
+    AnnsMailbox()
     {
-        dovecot.addUser(QStringLiteral("ann"), QStringLiteral("secret"));
-        m_started = dovecot.start(&m_why);
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        started = dovecot.start(&why);
     }
     // Empty once the server runs, else why it does not.
-    QString failure() const { return m_started ? QString() : m_why; }
+    QString failure() const { return started ? QString() : why; }
 
-private:
-    QTemporaryDir m_certificates;
-    QString m_why;
-    bool m_started = false;
-
-public:
-    DovecotServer dovecot;
+    DovecotServer dovecot{false, QString()};
+    QString why;
+    bool started = false;
 };
 
 // A scripted POP3 server in this process. It answers each command by its verb (a verb mapped to an empty answer is

@@ -10,7 +10,6 @@
 #include "mail/form_NotifyMail.h"
 #include "platform/IniStore.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
@@ -71,6 +70,13 @@ struct Mail {
         return notify.isVisible();
     }
     QString notice() const { return notify.text_Display ? notify.text_Display->toPlainText() : QString(); }
+    QStringList progressLines()
+    {
+        QStringList lines;
+        for (int i = 0; i < notify.checkingWindow()->list_Display->count(); ++i)
+            lines << notify.checkingWindow()->list_Display->item(i)->text();
+        return lines;
+    }
     qsizetype logins(const QString &user) const { return server.log().count(u"Login: user=<"_s + user + u'>'); }
 
     DovecotServer &server;
@@ -178,9 +184,7 @@ private Q_SLOTS:
         QVERIFY(progress->isVisible());
         QCOMPARE(progress->pos(), QPoint(0, 0));
         QCOMPARE(progress->label_Data[0]->text(), u"Error(s) from some servers occurred"_s);
-        QStringList lines;
-        for (int i = 0; i < progress->list_Display->count(); ++i)
-            lines << progress->list_Display->item(i)->text();
+        const QStringList lines = mail.progressLines();
         QCOMPARE(lines.mid(0, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
         QVERIFY2(lines.value(4).startsWith(u"- Error: "_s), qPrintable(lines.join(u'|')));
         QVERIFY(!mail.notify.MailAllOk);
@@ -330,9 +334,7 @@ private Q_SLOTS:
         mail.notify.CheckNow();
         QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
         QVERIFY(ticks >= 10);
-        QStringList lines;
-        for (int i = 0; i < mail.notify.checkingWindow()->list_Display->count(); ++i)
-            lines << mail.notify.checkingWindow()->list_Display->item(i)->text();
+        const QStringList lines = mail.progressLines();
         QVERIFY2(lines.value(1).startsWith(u"- Error: No answer"_s), qPrintable(lines.join(u'|')));
         QCOMPARE(lines.mid(3, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
 

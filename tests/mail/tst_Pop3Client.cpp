@@ -123,6 +123,10 @@ private Q_SLOTS:
         client.PopEndListing();
         QCOMPARE(client.PopStatus, 0);
         QTRY_COMPARE(annasLogins(), logins + 1);
+        // The same client, opened again, sees the same ids.
+        client.PopOpen();
+        QCOMPARE(client.PopUniqueIds, m_annasIds);
+        client.PopClose();
     }
 
     // Nothing is read from a server whose certificate is not trusted, nor after the server refused the password.
@@ -241,6 +245,7 @@ private Q_SLOTS:
         QCOMPARE(std::count_if(server.commands.cbegin(), server.commands.cend(),
                                [](const QByteArray &c) { return c.startsWith("TOP"); }),
                  1);
+        QCOMPARE(server.commands.constLast(), "QUIT");
     }
 
     // The credentials go only encrypted: a refused STLS or a failed handshake ends the session (never by a
