@@ -56,23 +56,16 @@ private Q_SLOTS:
         TestEnvironment env;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
         Suite suite(env.tray);
-        QStringList captions;
-        for (const QAction *action : suite.owner()->popupMenu()->actions())
-            captions << (action->isSeparator() ? u"-"_s : action->text());
-        QCOMPARE(captions,
-                 (QStringList{u"&Help"_s, u"H&ide all notes"_s, u"Sh&ow all notes"_s, u"&Delete all notes"_s, u"-"_s,
-                              u"&Minimize all"_s, u"Ma&ximize all"_s, u"-"_s, u"Hide the &container"_s,
-                              u"&Sort and minimize all"_s, u"&Tarnibe properties..."_s, u"-"_s, u"&Exit notes"_s}));
         QVERIFY(env.tray.tips().contains(u"New note"_s));
 
-        suite.trigger("menu_HideAll");
-        QCOMPARE(windowLooks(), QStringList(2, u"hidden 2400x1800"_s));
-        suite.trigger("menu_ShowAllNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
-        suite.trigger("menu_MinimizeNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 650x370"_s));
-        suite.trigger("menu_MaximizeNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
+        const std::pair<const char *, const char *> steps[] = {{"menu_HideAll", "hidden 2400x1800"},
+                                                               {"menu_ShowAllNotes", "shown 2400x1800"},
+                                                               {"menu_MinimizeNotes", "shown 650x370"},
+                                                               {"menu_MaximizeNotes", "shown 2400x1800"}};
+        for (const auto &[item, look] : steps) {
+            suite.trigger(item);
+            QCOMPARE(windowLooks(), QStringList(2, QString::fromLatin1(look)));
+        }
 
         env.messages.expect(MsgAnswer::No);
         suite.trigger("menu_EraseAll");
@@ -86,6 +79,7 @@ private Q_SLOTS:
         suite.trigger("menu_EraseAll");
         processDeletions();
         QCOMPARE(windowLooks(), QStringList());
+        QCOMPARE(suite.container()->rowCount(), 0);
         QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
     }
 
