@@ -23,17 +23,12 @@ using namespace Qt::StringLiterals;
 
 inline NoteRecord alarmNote(const QString &text, const QString &date, const QString &time, const QString &repeat)
 {
-    NoteRecord note = NoteSamples::stored(text, 600, 600);
-    note.alarmDate = date;
-    note.alarmTime = time;
-    note.alarmRepeat = repeat;
-    return note;
+    return NoteSamples::withAlarm(NoteSamples::stored(text, 600, 600), date, time, repeat);
 }
 
 inline QList<NoteRecord> savedNotes(const QString &path = NotesFilePath())
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
+    return NoteSamples::notesIn(path);
 }
 
 // The notes program at `now`, its container loaded from a file holding `notes`. notes.old is removed once loaded:
@@ -62,13 +57,7 @@ public:
     }
 
     const NoteRecord &record(int index) const { return *NoteStore().record(index); }
-    QList<NoteRecord> records() const
-    {
-        QList<NoteRecord> all;
-        for (int i = 1; i <= NoteStore().count(); ++i)
-            all << record(i);
-        return all;
-    }
+    QList<NoteRecord> records() const { return NoteSamples::tableRecords(); }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
 
     // A click on note `index`'s alarm icon in its container row, or in its window (which it must have).
