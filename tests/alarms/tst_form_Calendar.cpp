@@ -127,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(summary(editor), u"23:59|On Tuesday |01-"_s + shortMonth(2) + u"-2000"_s);
     }
 
-    void weekdayTexts()
+    void weekdayTextsAndMonthsOutsideTheList()
     {
         // Sunday to Tuesday keep a trailing blank, the other days have none.
         QStringList week;
@@ -135,6 +135,8 @@ private Q_SLOTS:
             week << form_Calendar::WeekdayText(QDate(2026, 6, day));
         QCOMPARE(week.join(u'|'),
                  u"On Sunday |On Monday |On Tuesday |On Wednesday|On Thursday|On Friday|On Saturday"_s);
+        // The grid asks for the length of the month chosen, which is none while the list is empty.
+        QCOMPARE((QList<int>{form_Calendar::DaysInMonth(-1), form_Calendar::DaysInMonth(12)}), (QList<int>{0, 0}));
     }
 
     void aDayBeyondTheNewMonthFallsBackToTheFirst()
