@@ -81,6 +81,7 @@ private Q_SLOTS:
         QCOMPARE(windowLooks(), QStringList());
         QCOMPARE(suite.container()->rowCount(), 0);
         QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
+        QCOMPARE(notesIn(NotesBackupPath()).size(), 2);
     }
 
     void aLeftClickOnTheIconCreatesANoteAndSortingNoneOnlyCollapses()
