@@ -58,6 +58,14 @@ public:
 
     const NoteRecord &record(int index) const { return *NoteStore().record(index); }
     QList<NoteRecord> records() const { return NoteSamples::tableRecords(); }
+    // Every note's alarm date, in table order.
+    QString dates() const
+    {
+        QStringList all;
+        for (const NoteRecord &note : records())
+            all << note.alarmDate;
+        return all.join(u' ');
+    }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
 
     // A click on note `index`'s alarm icon in its container row, or in its window (which it must have).
