@@ -92,12 +92,12 @@ private Q_SLOTS:
         QCOMPARE(tape(calc).mid(3), (QStringList{u"1/4"_s, u"= 0.25"_s, u"---------------------"_s}));
 
         // Taking lines back: a result without its "= ", anything else as it stands.
-        clickLine(calc, 1);
-        QCOMPARE(calc.text_Input->toPlainText(), u"3"_s);
-        clickLine(calc, 0);
-        QCOMPARE(calc.text_Input->toPlainText(), u"1.5*2"_s);
-        clickLine(calc, 2);
-        QCOMPARE(calc.text_Input->toPlainText(), u"---------------------"_s);
+        QStringList taken;
+        for (int row : {1, 0, 2}) {
+            clickLine(calc, row);
+            taken << calc.text_Input->toPlainText();
+        }
+        QCOMPARE(taken, (QStringList{u"3"_s, u"1.5*2"_s, u"---------------------"_s}));
 
         calc.findChild<QAction *>(u"menu_Empty"_s)->trigger();
         QCOMPARE(calc.list_Output->count(), 0);
@@ -113,8 +113,6 @@ private Q_SLOTS:
         env.messages.expect(MsgAnswer::Ok);
         enter(calc, u"2+*3"_s);
         QCOMPARE(env.messages.shown().constLast().text, u"Can not evaluate expression:  '*'"_s);
-        QCOMPARE(env.messages.shown().constLast().title, u"Info"_s);
-        QCOMPARE(env.messages.shown().constLast().icon, platform::MsgIcon::Information);
         QCOMPARE(calc.text_Input->toPlainText(), u"2+*"_s);
 
         // Enter removes the character left of the caret, wherever the caret is.
@@ -131,12 +129,6 @@ private Q_SLOTS:
         enter(calc, u"1/0"_s);
         QCOMPARE(env.messages.shown().constLast().text, u"Division by zero"_s);
         QVERIFY(env.logLines().constLast().startsWith(u"\"err_calc_e_prs 11 Division by zero"_s));
-
-        env.messages.expect(MsgAnswer::Ok);
-        calc.text_Input->setPlainText(QString(10000, u'(') + u"1"_s + QString(10000, u')'));
-        calc.text_Input->moveCursor(QTextCursor::End);
-        QTest::keyClick(calc.text_Input, Qt::Key_Return);
-        QCOMPARE(env.messages.shown().constLast().text, u"Can not evaluate expression. "_s);
         QCOMPARE(calc.list_Output->count(), 0);
     }
 
