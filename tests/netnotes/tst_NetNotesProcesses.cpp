@@ -104,7 +104,6 @@ public:
         QFile file(root() + u"/data/Tarnibe/notes.dat"_s);
         return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
     }
-    void clearOutput() { m_output.clear(); }
     QStringList output() const { return m_output; }
 
 private:
