@@ -110,10 +110,8 @@ private Q_SLOTS:
 
         // Older peers: Windows-1252 text, an alarm field of -1 or 0, or of no truth value at all.
         const auto fromOld = decodeNoteMessage("K\xe4se$-$-1$-$From : Bo$-$$-$-1$-$$-$$-$");
-        QVERIFY(fromOld);
-        QCOMPARE(fromOld->text, u"Käse"_s);
-        QVERIFY(fromOld->alarmOn);
-        QCOMPARE(fromOld->alarmRepeat, u"-1"_s);
+        QVERIFY(fromOld && fromOld->alarmOn);
+        QCOMPARE(fromOld->text + u'|' + fromOld->alarmRepeat, u"Käse|-1"_s);
         QVERIFY(!isCompleteNoteMessage("x$-$maybe$-$a$-$b$-$c$-$d$-$e$-$"));
         const auto garbled = decodeNoteMessage("x$-$maybe$-$a$-$b$-$c$-$d$-$e$-$");
         QVERIFY(garbled && !garbled->alarmOn && garbled->alarmFieldInvalid);
@@ -161,9 +159,9 @@ private Q_SLOTS:
         QTRY_COMPARE(silent->state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(listener.spy.size(), 0);
         QCOMPARE(listener.receiver.connectionCount(), 0);
-        QVERIFY(env.logLines().filter(u"err_tb_tcpServer_DataArrival 6 Overflow EXTRA: a note over 1 MiB"_s).size() ==
-                1);
-        QVERIFY(env.logLines().filter(u"err_tb_tcpServer_DataArrival 10060"_s).size() == 1);
+        QCOMPARE(env.logLines().filter(u"err_tb_tcpServer_DataArrival 6 Overflow EXTRA: a note over 1 MiB"_s).size(),
+                 1);
+        QCOMPARE(env.logLines().filter(u"err_tb_tcpServer_DataArrival 10060"_s).size(), 1);
 
         // A thousand garbled messages, each on its own connection, from the fuzzing seeds and mutations of them.
         QList<QByteArray> seeds;
@@ -175,25 +173,22 @@ private Q_SLOTS:
         }
         QVERIFY(seeds.size() >= 3);
         QRandomGenerator random(1001);
-        std::vector<std::unique_ptr<QTcpSocket>> peers;
-        for (int i = 0; i < 1000; ++i) {
-            QByteArray bytes = seeds[i % seeds.size()];
-            for (int flips = random.bounded(1, 8); flips > 0 && !bytes.isEmpty(); --flips)
-                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
-            if (i % 3 == 0)
-                bytes.truncate(random.bounded(int(bytes.size()) + 1));
-            peers.push_back(std::make_unique<QTcpSocket>());
-            peers.back()->connectToHost(QHostAddress::LocalHost, port);
-            peers.back()->write(bytes);
-            peers.back()->disconnectFromHost();
-            if (peers.size() == 50) {
-                // Each connection ends once the listener has judged what it sent.
-                QTRY_VERIFY_WITH_TIMEOUT(
-                    std::all_of(peers.begin(), peers.end(),
-                                [](const auto &peer) { return peer->state() == QAbstractSocket::UnconnectedState; }),
-                    10000);
-                peers.clear();
+        for (int batch = 0; batch < 20; ++batch) {
+            std::vector<std::unique_ptr<QTcpSocket>> peers;
+            for (int i = 0; i < 50; ++i) {
+                QByteArray bytes = seeds[i % seeds.size()];
+                for (int flips = random.bounded(1, 8); flips > 0 && !bytes.isEmpty(); --flips)
+                    bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+                if (i % 3 == 0)
+                    bytes.truncate(random.bounded(int(bytes.size()) + 1));
+                peers.push_back(std::make_unique<QTcpSocket>());
+                peers.back()->connectToHost(QHostAddress::LocalHost, port);
+                peers.back()->write(bytes);
+                peers.back()->disconnectFromHost();
             }
+            // Each connection ends once the listener has judged what it sent.
+            for (const auto &peer : peers)
+                QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, 10000);
         }
         QTRY_COMPARE_WITH_TIMEOUT(listener.receiver.connectionCount(), 0, 10000);
 
