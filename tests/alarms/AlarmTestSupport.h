@@ -100,10 +100,13 @@ public:
     std::unique_ptr<form_Main> container = std::make_unique<form_Main>();
 };
 
-// The three lines the missed-alarms window lists for one ring.
-inline QStringList missedRing(const QString &dateLine, const QString &subject)
+// The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".
+inline QStringList missedRings(const QString &rings)
 {
-    return {u"Date: "_s + dateLine, u"Subject: "_s + subject, QString(18, u'-')};
+    QStringList lines;
+    for (const QString &ring : rings.split(u"; "_s))
+        lines << u"Date: "_s + ring.section(u'|', 0, 0) << u"Subject: "_s + ring.section(u'|', 1) << QString(18, u'-');
+    return lines;
 }
 
 } // namespace AlarmTest

@@ -153,7 +153,7 @@ private Q_SLOTS:
         QCOMPARE(run.env.sound.m_played.size(), 1);
         QVERIFY(!Notice()->isVisible());
         QVERIFY(MissedAlarmsWindow()->isVisible());
-        QCOMPARE(MissedAlarmsWindow()->lines(), missedRing(u"2026-06-12 8:05"_s, u"wake up"_s));
+        QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
         QCOMPARE(run.dates(), u"2026-06-13 2026-06-13"_s);
         QCOMPARE(savedNotes(), run.records());
 
