@@ -218,26 +218,34 @@ private Q_SLOTS:
         QCOMPARE(texts(tableRecords()), texts(notes));
     }
 
+    // A notes file that is missing or damaged (set aside as notes.bad) offers the backup, unless the user is new.
     void aMissingFileOffersTheBackup_data()
     {
         QTest::addColumn<bool>("firstLaunch");
         QTest::addColumn<bool>("backupExists");
+        QTest::addColumn<QByteArray>("damaged");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<QStringList>("expected");
 
         const QStringList backup{u"saved yesterday"_s, u"and this"_s};
-        QTest::newRow("yes, backup read") << false << true << true << MsgAnswer::Yes << backup;
-        QTest::newRow("yes, no backup either") << false << false << true << MsgAnswer::Yes << QStringList();
-        QTest::newRow("no") << false << true << true << MsgAnswer::No << QStringList();
+        const QByteArray none;
+        QTest::newRow("yes, backup read") << false << true << none << true << MsgAnswer::Yes << backup;
+        QTest::newRow("yes, no backup either") << false << false << none << true << MsgAnswer::Yes << QStringList();
+        QTest::newRow("no") << false << true << none << true << MsgAnswer::No << QStringList();
         // Only a user without either file is new; a lone backup still means notes were lost.
-        QTest::newRow("first launch with a backup") << true << true << true << MsgAnswer::Yes << backup;
-        QTest::newRow("new user") << true << false << false << MsgAnswer::Yes << QStringList();
+        QTest::newRow("first launch with a backup") << true << true << none << true << MsgAnswer::Yes << backup;
+        QTest::newRow("new user") << true << false << none << false << MsgAnswer::Yes << QStringList();
+        // One good record, then a length that runs past the end of the file.
+        QTest::newRow("damaged") << false << true
+                                 << encodeNotes({stored(u"half saved"_s, 600, 600)}) + "500\r\ncut short\r\n"
+                                 << true << MsgAnswer::Yes << backup;
     }
     void aMissingFileOffersTheBackup()
     {
         QFETCH(bool, firstLaunch);
         QFETCH(bool, backupExists);
+        QFETCH(QByteArray, damaged);
         QFETCH(bool, asked);
         QFETCH(MsgAnswer, answer);
         QFETCH(QStringList, expected);
@@ -245,42 +253,24 @@ private Q_SLOTS:
         Settings().FirstLaunch = firstLaunch;
         const QByteArray backup =
             encodeNotes({stored(u"saved yesterday"_s, 600, 600), stored(u"and this"_s, 1200, 1200)});
-        if (backupExists)
-            QVERIFY(writeFile(NotesBackupPath(), backup));
+        QVERIFY(!backupExists || writeFile(NotesBackupPath(), backup));
+        QVERIFY(damaged.isEmpty() || writeFile(NotesFilePath(), damaged));
         if (asked)
             env.messages.expect(answer);
 
         ReadSavedData();
+        processDeletions();
 
         if (asked)
             QCOMPARE(boxLine(env.messages.shown().value(0)), BackupQuestion);
-        QCOMPARE(env.logLines().isEmpty(), !asked);
+        QCOMPARE(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s), asked);
         QCOMPARE(texts(tableRecords()), expected);
         // Yes copies the backup to the notes file; otherwise neither file changes.
         QCOMPARE(fileBytes(NotesBackupPath()), backupExists ? backup : QByteArray());
+        QCOMPARE(fileBytes(platform::dataFile(u"notes.bad"_s)), damaged);
         QCOMPARE(QFile::exists(NotesFilePath()), !expected.isEmpty());
         if (!expected.isEmpty())
             QCOMPARE(fileBytes(NotesFilePath()), backup);
-    }
-
-    void aDamagedFileIsSetAsideForTheBackup()
-    {
-        TestEnvironment env;
-        // One good record, then a length that runs past the end of the file.
-        const QByteArray damaged =
-            encodeNotes({stored(u"half saved"_s, 600, 600)}) + QByteArrayLiteral("500\r\ncut short\r\n");
-        const QByteArray backup = encodeNotes({stored(u"backup one"_s, 900, 900), stored(u"backup two"_s, 1500, 1500)});
-        QVERIFY(writeFile(NotesFilePath(), damaged));
-        QVERIFY(writeFile(NotesBackupPath(), backup));
-
-        env.messages.expect(MsgAnswer::Yes);
-        ReadSavedData();
-        processDeletions();
-
-        QCOMPARE(texts(tableRecords()), (QStringList{u"backup one"_s, u"backup two"_s}));
-        QCOMPARE(fileBytes(platform::dataFile(u"notes.bad"_s)), damaged);
-        QCOMPARE(fileBytes(NotesFilePath()), backup);
-        QVERIFY(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s));
     }
 };
 
