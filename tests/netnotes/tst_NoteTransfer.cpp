@@ -319,9 +319,7 @@ private Q_SLOTS:
     void aNoteForAnExitedNotesProgramStartsItAndIsSaved()
     {
         TestEnvironment env;
-        QFile notes(platform::dataFile(u"notes.dat"_s));
-        QVERIFY(notes.open(QIODevice::WriteOnly));
-        notes.close();
+        QVERIFY(NoteSamples::writeFile(platform::dataFile(u"notes.dat"_s), {}));
         Host host;
         form_Tarnibe panel(host);
         host.attach(panel);
@@ -337,10 +335,8 @@ private Q_SLOTS:
         QCOMPARE(host.container()->rowText(1), u"while you were out"_s);
         QVERIFY(NoteStore().entry(1)->alarmShown);
         QCOMPARE(NoteStore().entry(1)->alarmTip, u"2026-12-24  18:00"_s);
-        QVERIFY(notes.open(QIODevice::ReadOnly));
-        const QList<NoteRecord> saved = decodeNotes(notes.readAll()).notes;
-        QCOMPARE(saved.size(), 1);
-        QCOMPARE(saved[0].title, u"From : Alice"_s);
+        QCOMPARE(NoteSamples::tableRecords(), NoteSamples::notesIn(platform::dataFile(u"notes.dat"_s)));
+        QCOMPARE(NoteStore().record(1)->title, u"From : Alice"_s);
         QVERIFY(env.tray.tips().contains(u"New note"_s));
         NoteSamples::resetNotes();
     }
