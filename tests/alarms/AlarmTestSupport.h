@@ -23,17 +23,12 @@ using namespace Qt::StringLiterals;
 
 inline NoteRecord alarmNote(const QString &text, const QString &date, const QString &time, const QString &repeat)
 {
-    NoteRecord note = NoteSamples::stored(text, 600, 600);
-    note.alarmDate = date;
-    note.alarmTime = time;
-    note.alarmRepeat = repeat;
-    return note;
+    return NoteSamples::withAlarm(NoteSamples::stored(text, 600, 600), date, time, repeat);
 }
 
 inline QList<NoteRecord> savedNotes(const QString &path = NotesFilePath())
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
+    return NoteSamples::notesIn(path);
 }
 
 // The notes program at `now`, its container loaded from a file holding `notes`. notes.old is removed once loaded:
@@ -62,12 +57,14 @@ public:
     }
 
     const NoteRecord &record(int index) const { return *NoteStore().record(index); }
-    QList<NoteRecord> records() const
+    QList<NoteRecord> records() const { return NoteSamples::tableRecords(); }
+    // Every note's alarm date, in table order.
+    QString dates() const
     {
-        QList<NoteRecord> all;
-        for (int i = 1; i <= NoteStore().count(); ++i)
-            all << record(i);
-        return all;
+        QStringList all;
+        for (const NoteRecord &note : records())
+            all << note.alarmDate;
+        return all.join(u' ');
     }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
 
@@ -103,10 +100,13 @@ public:
     std::unique_ptr<form_Main> container = std::make_unique<form_Main>();
 };
 
-// The three lines the missed-alarms window lists for one ring.
-inline QStringList missedRing(const QString &dateLine, const QString &subject)
+// The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".
+inline QStringList missedRings(const QString &rings)
 {
-    return {u"Date: "_s + dateLine, u"Subject: "_s + subject, QString(18, u'-')};
+    QStringList lines;
+    for (const QString &ring : rings.split(u"; "_s))
+        lines << u"Date: "_s + ring.section(u'|', 0, 0) << u"Subject: "_s + ring.section(u'|', 1) << QString(18, u'-');
+    return lines;
 }
 
 } // namespace AlarmTest

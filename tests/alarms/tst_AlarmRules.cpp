@@ -39,27 +39,7 @@ private Q_SLOTS:
         }
     }
 
-    void dueInItsMinuteWhateverTheSeconds()
-    {
-        const QDate day(2026, 6, 12);
-        const NoteRecord note = alarmNote({}, u"12-jun-2026"_s, u"08:05"_s, u"0"_s);
-        QVERIFY(AlarmRules::isDue(note, QDateTime(day, QTime(8, 5, 59))));
-        QVERIFY(!AlarmRules::isDue(note, QDateTime(day, QTime(8, 6, 0))));
-        QVERIFY(!AlarmRules::isDue(note, QDateTime(day.addDays(1), QTime(8, 5, 0))));
-        QVERIFY(
-            !AlarmRules::isDue(alarmNote({}, u"NO_DATE_SET"_s, u"13:25"_s, u"-1"_s), QDateTime(day, QTime(13, 25))));
-        QVERIFY(!AlarmRules::isDue(alarmNote({}, u"2026-06-12"_s, u"ab:cd"_s, u"1"_s), QDateTime(day, QTime(0, 0))));
-    }
-
-    void theMessageSaysWhenAndHowOften()
-    {
-        QCOMPARE(AlarmRules::message(alarmNote({}, u"12-Jun-1999"_s, u"8:05"_s, u"2"_s)),
-                 u"The alarm rings: 12-Jun-1999  8:05\n\rIt is repeated every week.\n\r\n\rDo you want to turn the "
-                 "alarm off ?"_s);
-        QCOMPARE(AlarmRules::repeatWord(u"0"_s), u"once."_s);
-        QCOMPARE(AlarmRules::repeatWord(u"4"_s), u"every year."_s);
-        QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString());
-    }
+    void anUnknownRepeatHasNoWords() { QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString()); }
 };
 
 QTEST_GUILESS_MAIN(tst_AlarmRules)

@@ -12,27 +12,30 @@ const QString Primary = u"Can not evaluate expression:  '"_s;
 const QString Match = u"Can not evaluate expression. "_s;
 const QString LeftOver = u"Can not evaluate expression: '"_s;
 
-// A row whose message is empty must evaluate to value; any other row must fail with exactly that message. The
-// line is the row's name unless a name is given.
-void row(const char *line, double value)
-{
-    QTest::newRow(line) << QString::fromUtf8(line) << value << QString();
-}
-
-void row(const char *name, const QString &line, double value)
-{
-    QTest::newRow(name) << line << value << QString();
-}
-
-void failing(const char *line, const QString &message)
-{
-    QTest::newRow(line) << QString::fromUtf8(line) << 0.0 << message;
-}
-
-void failing(const char *name, const QString &line, const QString &message)
-{
-    QTest::newRow(name) << line << 0.0 << message;
-}
+// Lines and their values, "line → value" separated by "; ", grouped by what they exercise.
+const char *const Values[] = {
+    // The examples every calculator of this kind must get right.
+    "1+2*3 → 7; (1+2)*3 → 9; 2^3^2 → 64; -2^2 → -4; 2^-1 → 0.5; 8-2-1 → 5; 1<2<3 → -1; -2*3 → -6",
+    "not 1=2 → -1; not 1 and 0 → 0; 7\\2 → 3; -7\\2 → -3; 7 mod 3 → 1; -7 mod 3 → -1; 7.5 mod 2 → 0",
+    "1<2 → -1; 1=2 → 0; (1<2) and (2<3) → -1; not 0 → -1; 5 and 3 → 1; 5 or 3 → 7; 5 xor 3 → 6",
+    "0 eqv 0 → -1; 0 imp 5 → -1; 1 imp 0 → -2; ABS(-3) → 3; abs(-3) → 3; sqr(16) → 4; int(-2.5) → -3",
+    "fix(-2.5) → -2; sgn(-0.1) → -1; 1.2.3 → 1.2; .5 → 0.5",
+    // Precedence and associativity, worked out by hand from the level table; 2^-2^2 is 2^-(2^2).
+    "-3^2 → -9; 2*-3^2 → -18; 2^-2^2 → 0.0625; (-2)^2 → 4; -2^-2 → -0.25; --2 → 2; -(2+3)*2 → -10",
+    "10-2^3 → 2; 2*3^2 → 18; -2+3 → 1; 3--2 → 5; 5 - -5 * 2 → 15; -2 ^ 2 + 1 → -3; 2^3*2 → 16",
+    "2^(1+1)^3 → 64; 100/10/5 → 2; 2-3-4 → -5; 1+2=3 → -1; 2*3=6 → -1; 1=1=0 → 0; 1=1=-1 → -1",
+    "3 > 2 > 1 → 0; 2 <> 3 → -1; 2 <= 2 → -1; 3 >= 4 → 0; not 0 and 5 → 5; not 2=2 → 0; not 3+4 → -8",
+    // not takes 0 + 1 and the minus takes not's result.
+    "not -1 → 0; not not 5 → 5; not 5 or 3 → -5; not 0 = 0 → 0; -not 0 → 1; -not 0 + 1 → 2; 2*not 0 → -2",
+    "12 and 10 → 8; 12 or 3 → 15; 12 xor 10 → 6; 5 eqv 3 → -7; 5 imp 3 → -5; 1 or 2 and 0 → 1",
+    "1 xor 3 or 4 → 6; 6 and 3 = 3 → 6; 1 < 2 and 2 < 1 → 0; -1 and 255 → 255; 1 imp 1 imp 0 → 0",
+    "0 eqv 1 eqv 0 → 1; 7 mod 4 * 2 → 7; 7 \\ 2 * 2 → 1; 7 mod 5 \\ 2 → 1; 2 + 7 mod 4 → 5; -7 mod -3 → -1",
+    "abs(-2)^2 → 4; sqr(-2^2+8) → 2; 12 AND 10 Or 1 → 9; \t 1\t+\r\n2  → 3",
+    // Rounding to 32-bit integers: halves to the even neighbour.
+    "2.5 \\ 1 → 2; 3.5 \\ 1 → 4; -2.5 \\ 1 → -2; 7 \\ 1.5 → 3; 5.5 mod 4 → 2; 4.5 mod 4 → 0; 2.5 and 3 → 2",
+    "3.5 and 7 → 4; -2.5 and -1 → -2; not 2.5 → -3; not 3.5 → -5; not -0.5 → -1",
+    "2147483647.4 and 1 → 1; -2147483648 mod -1 → 0",
+};
 
 } // namespace
 
@@ -44,135 +47,35 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("message");
-
-        // The examples every calculator of this kind must get right.
-        row("1+2*3", 7);
-        row("(1+2)*3", 9);
-        row("2^3^2", 64);
-        row("-2^2", -4);
-        row("2^-1", 0.5);
-        row("8-2-1", 5);
-        row("1<2<3", -1);
-        row("-2*3", -6);
-        row("not 1=2", -1);
-        row("not 1 and 0", 0);
-        row("7\\2", 3);
-        row("-7\\2", -3);
-        row("7 mod 3", 1);
-        row("-7 mod 3", -1);
-        row("7.5 mod 2", 0);
-        row("1<2", -1);
-        row("1=2", 0);
-        row("(1<2) and (2<3)", -1);
-        row("not 0", -1);
-        row("5 and 3", 1);
-        row("5 or 3", 7);
-        row("5 xor 3", 6);
-        row("0 eqv 0", -1);
-        row("0 imp 5", -1);
-        row("1 imp 0", -2);
-        row("ABS(-3)", 3);
-        row("abs(-3)", 3);
-        row("sqr(16)", 4);
-        row("int(-2.5)", -3);
-        row("fix(-2.5)", -2);
-        row("sgn(-0.1)", -1);
-        row("1.2.3", 1.2);
-        row(".5", 0.5);
-        failing("1,5", LeftOver + u",'");
-        failing("empty", QString(), Primary + u"'");
-        failing("2+", Primary + u"'");
-        failing("(1+2", Match);
-        failing("1+2)", LeftOver + u")'");
-        failing("foo(1)", u"Undefined function  'foo'"_s);
-        failing("pi", Match);
-        failing("2 >> 1", LeftOver + u">>'");
-
-        // Precedence and associativity, worked out by hand from the level table.
-        row("-3^2", -9);
-        row("2*-3^2", -18);
-        row("2^-2^2", 0.0625); // the minus takes 2^2 as its operand: 2^-(2^2)
-        row("(-2)^2", 4);
-        row("-2^-2", -0.25);
-        row("--2", 2);
-        row("-(2+3)*2", -10);
-        row("10-2^3", 2);
-        row("2*3^2", 18);
-        row("-2+3", 1);
-        row("3--2", 5);
-        row("5 - -5 * 2", 15);
-        row("-2 ^ 2 + 1", -3);
-        row("2^3*2", 16);
-        row("2^(1+1)^3", 64);
-        row("100/10/5", 2);
-        row("2-3-4", -5);
-        row("1+2=3", -1);
-        row("2*3=6", -1);
-        row("1=1=0", 0);
-        row("1=1=-1", -1);
-        row("3 > 2 > 1", 0);
-        row("2 <> 3", -1);
-        row("2 <= 2", -1);
-        row("3 >= 4", 0);
-        row("not 0 and 5", 5);
-        row("not 2=2", 0);
-        row("not 3+4", -8);
-        row("not -1", 0);
-        row("not not 5", 5);
-        row("not 5 or 3", -5);
-        row("not 0 = 0", 0);
-        row("-not 0", 1);
-        row("-not 0 + 1", 2); // not takes 0 + 1, the minus takes not's result
-        row("2*not 0", -2);
-        row("12 and 10", 8);
-        row("12 or 3", 15);
-        row("12 xor 10", 6);
-        row("5 eqv 3", -7);
-        row("5 imp 3", -5);
-        row("1 or 2 and 0", 1);
-        row("1 xor 3 or 4", 6);
-        row("6 and 3 = 3", 6);
-        row("1 < 2 and 2 < 1", 0);
-        row("-1 and 255", 255);
-        row("1 imp 1 imp 0", 0);
-        row("0 eqv 1 eqv 0", 1);
-        row("7 mod 4 * 2", 7);
-        row("7 \\ 2 * 2", 1);
-        row("7 mod 5 \\ 2", 1);
-        row("2 + 7 mod 4", 5);
-        row("-7 mod -3", -1);
-        row("abs(-2)^2", 4);
-        row("sqr(-2^2+8)", 2);
-        row("keywords in capitals", u"12 AND 10 Or 1"_s, 9);
-        row("blanks, tabs and line breaks", u" 1\t+\r\n2 "_s, 3);
-
-        // Rounding to 32-bit integers: halves to the even neighbour.
-        row("2.5 \\ 1", 2);
-        row("3.5 \\ 1", 4);
-        row("-2.5 \\ 1", -2);
-        row("7 \\ 1.5", 3);
-        row("5.5 mod 4", 2);
-        row("4.5 mod 4", 0);
-        row("2.5 and 3", 2);
-        row("3.5 and 7", 4);
-        row("-2.5 and -1", -2);
-        row("not 2.5", -3);
-        row("not 3.5", -5);
-        row("not -0.5", -1);
-        row("largest long", u"2147483647.4 and 1"_s, 1);
-        row("smallest long mod -1", u"-2147483648 mod -1"_s, 0);
-
-        // The messages, word for word.
-        failing("operator first", u"*5"_s, Primary + u"*'");
-        failing("keyword first", u"AND 1"_s, Primary + u"And'");
-        failing("function without parentheses", u"abs 5"_s, Match);
-        failing("name with a blank", u"x + 1"_s, Match);
-        failing("unknown function spelled as typed", u"FOO(1)"_s, u"Undefined function  'Foo'"_s);
-        failing("two numbers", u"1 2"_s, LeftOver + u"2'");
-        failing("the first error wins", u"(foo(1)"_s, u"Undefined function  'foo'"_s);
-        failing("after a name the next character is lower case", u"2 modÖ 1"_s, Primary + u"ö'");
-        failing("a character outside the basic plane", u"1 \U0001F600"_s, LeftOver + u"\U0001F600'");
+        QTest::addColumn<QString>("message"); // empty when the line evaluates to value
+        for (const char *group : Values) {
+            for (const QString &entry : QString::fromUtf8(group).split(u"; "_s)) {
+                const QStringList parts = entry.split(u" → "_s);
+                QTest::newRow(qPrintable(parts[0])) << parts[0] << parts[1].toDouble() << QString();
+            }
+        }
+        const auto failing = [](const QString &line, const QString &message) {
+            QTest::newRow(qPrintable(line)) << line << 0.0 << message;
+        };
+        failing(u"1,5"_s, LeftOver + u",'");
+        failing(QString(), Primary + u"'");
+        failing(u"2+"_s, Primary + u"'");
+        failing(u"(1+2"_s, Match);
+        failing(u"1+2)"_s, LeftOver + u")'");
+        failing(u"foo(1)"_s, u"Undefined function  'foo'"_s);
+        failing(u"pi"_s, Match);
+        failing(u"2 >> 1"_s, LeftOver + u">>'");
+        // The messages, word for word; a name keeps its first character as typed and lowers the rest.
+        failing(u"*5"_s, Primary + u"*'");
+        failing(u"AND 1"_s, Primary + u"And'");
+        failing(u"abs 5"_s, Match);
+        failing(u"x + 1"_s, Match);
+        failing(u"FOO(1)"_s, u"Undefined function  'Foo'"_s);
+        failing(u"x_1(1)"_s, u"Undefined function  'x_1'"_s);
+        failing(u"1 2"_s, LeftOver + u"2'");
+        failing(u"(foo(1)"_s, u"Undefined function  'foo'"_s); // the first error wins
+        failing(u"2 modÖ 1"_s, Primary + u"ö'");               // after a name the next character is lower case
+        failing(u"1 \U0001F600"_s, LeftOver + u"\U0001F600'"); // outside the basic plane
     }
     void lines()
     {
@@ -194,25 +97,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<ErrorKind>("kind");
         QTest::addColumn<QString>("tag");
-        const QString prs = u"err_calc_e_prs "_s;
-        const QString function = u"err_calc_e_function "_s;
-        QTest::newRow("1/0") << u"1/0"_s << ErrorKind::DivisionByZero << prs;
-        QTest::newRow("0/0") << u"0/0"_s << ErrorKind::DivisionByZero << prs;
-        QTest::newRow("divisor rounds to 0") << u"5\\0.4"_s << ErrorKind::DivisionByZero << prs;
-        QTest::newRow("mod 0") << u"5 mod 0"_s << ErrorKind::DivisionByZero << prs;
-        QTest::newRow("0^-1") << u"0^-1"_s << ErrorKind::DivisionByZero << prs;
-        QTest::newRow("10^400") << u"10^400"_s << ErrorKind::Overflow << prs;
-        QTest::newRow("product") << u"1"_s + QString(308, u'0') + u"*10"_s << ErrorKind::Overflow << prs;
-        QTest::newRow("400 digits") << u"1"_s + QString(400, u'0') << ErrorKind::Overflow << prs;
-        QTest::newRow("exp(1000)") << u"exp(1000)"_s << ErrorKind::Overflow << function;
-        QTest::newRow("and beyond 32 bits") << u"3000000000 and 1"_s << ErrorKind::Overflow << prs;
-        QTest::newRow("not beyond 32 bits") << u"not 2147483647.5"_s << ErrorKind::Overflow << prs;
-        QTest::newRow("quotient beyond 32 bits") << u"-2147483648 \\ -1"_s << ErrorKind::Overflow << prs;
-        QTest::newRow("log(0)") << u"log(0)"_s << ErrorKind::InvalidCall << function;
-        QTest::newRow("log(-1)") << u"log(-1)"_s << ErrorKind::InvalidCall << function;
-        QTest::newRow("sqr(-1)") << u"sqr(-1)"_s << ErrorKind::InvalidCall << function;
-        QTest::newRow("root of a negative") << u"(-8)^(1/3)"_s << ErrorKind::InvalidCall << prs;
-        QTest::newRow("the fault comes first") << u"1/0 + foo(1)"_s << ErrorKind::DivisionByZero << prs;
+        const auto row = [](const QString &line, ErrorKind kind, const char *tag = "prs") {
+            QTest::newRow(qPrintable(line.left(40))) << line << kind << u"err_calc_e_%1 "_s.arg(QLatin1String(tag));
+        };
+        for (const char *line : {"1/0", "0/0", "5\\0.4", "5 mod 0", "0^-1", "1/0 + foo(1)"})
+            row(QString::fromLatin1(line), ErrorKind::DivisionByZero);
+        for (const char *line : {"10^400", "3000000000 and 1", "not 2147483647.5", "-2147483648 \\ -1"})
+            row(QString::fromLatin1(line), ErrorKind::Overflow);
+        row(u"1"_s + QString(308, u'0') + u"*10"_s, ErrorKind::Overflow);
+        row(u"1"_s + QString(400, u'0'), ErrorKind::Overflow);
+        row(u"exp(1000)"_s, ErrorKind::Overflow, "function");
+        for (const char *line : {"log(0)", "log(-1)", "sqr(-1)"})
+            row(QString::fromLatin1(line), ErrorKind::InvalidCall, "function");
+        row(u"(-8)^(1/3)"_s, ErrorKind::InvalidCall);
     }
     void arithmeticFaultsFailTheLine()
     {
@@ -227,18 +124,10 @@ private Q_SLOTS:
         QCOMPARE(evaluator.fault()->tag, tag);
         QCOMPARE(evaluator.message(), platform::errorInfo(kind).description);
 
-        // The next line starts clean.
-        QVERIFY(evaluator.e_eval(u"1+1"_s, value));
+        // The next line starts clean; a tiny number is zero, not a fault.
+        QVERIFY(evaluator.e_eval(u"1+0."_s + QString(400, u'0') + u"1"_s, value));
         QVERIFY(!evaluator.fault());
-        QCOMPARE(value, 2.0);
-    }
-
-    void tinyNumbersAreZeroNotFaults()
-    {
-        Evaluator evaluator;
-        double value = 1;
-        QVERIFY(evaluator.e_eval(u"0."_s + QString(400, u'0') + u"1"_s, value));
-        QCOMPARE(value, 0.0);
+        QCOMPARE(value, 1.0);
     }
 
     void nestingIsBounded()
@@ -248,32 +137,15 @@ private Q_SLOTS:
         const auto nested = [](int depth) -> QString { return QString(depth, u'(') + u"1"_s + QString(depth, u')'); };
         QVERIFY(evaluator.e_eval(nested(Evaluator::MaxDepth), value));
         QCOMPARE(value, 1.0);
-        QVERIFY(!evaluator.e_eval(nested(Evaluator::MaxDepth + 1), value));
-        QCOMPARE(evaluator.message(), Match);
-        for (const QChar c : {u'(', u'-'}) {
-            QVERIFY(!evaluator.e_eval(QString(10000, c) + u"1"_s, value));
+        for (const QString &deep :
+             QStringList{nested(Evaluator::MaxDepth + 1), QString(10000, u'(') + u"1"_s, QString(10000, u'-') + u"1"_s,
+                         u"not "_s.repeated(10000) + u"1"_s, u"abs("_s.repeated(5000) + u"1"_s}) {
+            QVERIFY(!evaluator.e_eval(deep, value));
             QCOMPARE(evaluator.message(), Match);
         }
-        QVERIFY(!evaluator.e_eval(QString(10000, u'n').replace(u"n"_s, u"not "_s) + u"1"_s, value));
-        QVERIFY(!evaluator.e_eval(QString(5000, u'a').replace(u"a"_s, u"abs("_s) + u"1"_s, value));
         // Long flat lines are not nesting.
-        QString sum = u"1"_s;
-        for (int i = 0; i < 5000; ++i)
-            sum += u"+1";
-        QVERIFY(evaluator.e_eval(sum, value));
+        QVERIFY(evaluator.e_eval(u"1"_s + u"+1"_s.repeated(5000), value));
         QCOMPARE(value, 5001.0);
-    }
-
-    void tokensAsTyped()
-    {
-        Evaluator evaluator;
-        evaluator.start(u"AbC<=>>x_1 .5. MoD<>>="_s);
-        QStringList seen;
-        for (evaluator.e_nxt(); !evaluator.e_tok.isEmpty(); evaluator.e_nxt())
-            seen << evaluator.e_tok + u'|' + evaluator.e_spelling;
-        QCOMPARE(seen, (QStringList{u"id|Abc"_s, u"<=|<="_s, u">>|>>"_s, u"id|x_1"_s, u"num|.5."_s, u"mod|Mod"_s,
-                                    u"<>|<>"_s, u">=|>="_s}));
-        QCOMPARE(evaluator.e_spelling, QString());
     }
 
     void rndRepeatsOnRequest()
@@ -299,28 +171,15 @@ private Q_SLOTS:
         QCOMPARE(distinct.size(), 1000);
     }
 
-    void resultText_data()
-    {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("whole") << 3.0 << u"3"_s;
-        QTest::newRow("quarter") << 0.25 << u"0.25"_s;
-        QTest::newRow("negative") << -1.5 << u"-1.5"_s;
-        QTest::newRow("minus zero") << -0.0 << u"0"_s;
-        QTest::newRow("third") << 1.0 / 3 << u"0.333333333333333"_s;
-        QTest::newRow("15 digits") << 1e14 << u"100000000000000"_s;
-        QTest::newRow("1E+15") << 1e15 << u"1E+15"_s;
-        QTest::newRow("1E+20") << 1e20 << u"1E+20"_s;
-        QTest::newRow("rounded mantissa") << 123456789012345678.0 << u"1.23456789012346E+17"_s;
-        QTest::newRow("0.0001") << 0.0001 << u"0.0001"_s;
-        QTest::newRow("1E-05") << 0.00001 << u"1E-05"_s;
-        QTest::newRow("largest") << 1.7976931348623157e308 << u"1.79769313486232E+308"_s;
-    }
     void resultText()
     {
-        QFETCH(double, value);
-        QFETCH(QString, text);
-        QCOMPARE(ResultText(value), text);
+        QStringList texts;
+        for (double value : {3.0, 0.25, -1.5, -0.0, 1.0 / 3, 1e14, 1e15, 1e20, 123456789012345678.0, 0.0001, 0.00001,
+                             1.7976931348623157e308})
+            texts << ResultText(value);
+        QCOMPARE(texts, (QStringList{u"3"_s, u"0.25"_s, u"-1.5"_s, u"0"_s, u"0.333333333333333"_s, u"100000000000000"_s,
+                                     u"1E+15"_s, u"1E+20"_s, u"1.23456789012346E+17"_s, u"0.0001"_s, u"1E-05"_s,
+                                     u"1.79769313486232E+308"_s}));
     }
 };
 

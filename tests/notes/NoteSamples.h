@@ -35,6 +35,25 @@ inline NoteRecord stored(const QString &text, int left, int top, int width = 240
     return note;
 }
 
+// The note folded to its tab; it opens again at the size it had.
+inline NoteRecord collapse(NoteRecord note)
+{
+    note.oldWidth = note.width;
+    note.oldHeight = note.height;
+    note.width = CollapsedWidth;
+    note.height = CollapsedHeight;
+    return note;
+}
+
+inline NoteRecord withAlarm(NoteRecord note, const QString &date = QStringLiteral("24-Dec-2027"),
+                            const QString &time = QStringLiteral("09:30"), const QString &repeat = QStringLiteral("1"))
+{
+    note.alarmDate = date;
+    note.alarmTime = time;
+    note.alarmRepeat = repeat;
+    return note;
+}
+
 // Notes "note 1" to "note <count>", each a little below and right of the one before.
 inline QList<NoteRecord> numbered(int count)
 {

@@ -56,23 +56,16 @@ private Q_SLOTS:
         TestEnvironment env;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
         Suite suite(env.tray);
-        QStringList captions;
-        for (const QAction *action : suite.owner()->popupMenu()->actions())
-            captions << (action->isSeparator() ? u"-"_s : action->text());
-        QCOMPARE(captions,
-                 (QStringList{u"&Help"_s, u"H&ide all notes"_s, u"Sh&ow all notes"_s, u"&Delete all notes"_s, u"-"_s,
-                              u"&Minimize all"_s, u"Ma&ximize all"_s, u"-"_s, u"Hide the &container"_s,
-                              u"&Sort and minimize all"_s, u"&Tarnibe properties..."_s, u"-"_s, u"&Exit notes"_s}));
         QVERIFY(env.tray.tips().contains(u"New note"_s));
 
-        suite.trigger("menu_HideAll");
-        QCOMPARE(windowLooks(), QStringList(2, u"hidden 2400x1800"_s));
-        suite.trigger("menu_ShowAllNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
-        suite.trigger("menu_MinimizeNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 650x370"_s));
-        suite.trigger("menu_MaximizeNotes");
-        QCOMPARE(windowLooks(), QStringList(2, u"shown 2400x1800"_s));
+        const std::pair<const char *, const char *> steps[] = {{"menu_HideAll", "hidden 2400x1800"},
+                                                               {"menu_ShowAllNotes", "shown 2400x1800"},
+                                                               {"menu_MinimizeNotes", "shown 650x370"},
+                                                               {"menu_MaximizeNotes", "shown 2400x1800"}};
+        for (const auto &[item, look] : steps) {
+            suite.trigger(item);
+            QCOMPARE(windowLooks(), QStringList(2, QString::fromLatin1(look)));
+        }
 
         env.messages.expect(MsgAnswer::No);
         suite.trigger("menu_EraseAll");
@@ -86,7 +79,9 @@ private Q_SLOTS:
         suite.trigger("menu_EraseAll");
         processDeletions();
         QCOMPARE(windowLooks(), QStringList());
+        QCOMPARE(suite.container()->rowCount(), 0);
         QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
+        QCOMPARE(notesIn(NotesBackupPath()).size(), 2);
     }
 
     void aLeftClickOnTheIconCreatesANoteAndSortingNoneOnlyCollapses()
@@ -122,22 +117,22 @@ private Q_SLOTS:
         };
         QVERIFY(item->isCheckable() && state().startsWith(u"unchecked, shown"_s));
 
-        // No: hidden for now, shown again at the next start.
-        env.messages.expect(MsgAnswer::No);
-        item->trigger();
+        // No: hidden for now, shown again at the next start. Showing it asks nothing.
+        const std::pair<std::optional<MsgAnswer>, const char16_t *> steps[] = {
+            {MsgAnswer::No, u"checked, hidden, ShowContainer=True"},
+            {{}, u"unchecked, shown, ShowContainer=True"},
+            {MsgAnswer::Yes, u"checked, hidden, ShowContainer=False"},
+            {{}, u"unchecked, shown, ShowContainer=True"}};
+        for (const auto &[answer, expected] : steps) {
+            if (answer)
+                env.messages.expect(*answer);
+            item->trigger();
+            QCOMPARE(state(), QString::fromUtf16(expected));
+        }
         QCOMPARE(
             boxLine(env.messages.shown().value(0)),
             boxLine({u"Do you want the container to be hidden the next time you start Tarnibe ?"_s, u"Hide container"_s,
                      platform::MsgIcon::Question, platform::MsgButtons::YesNo, MsgAnswer::No}));
-        QCOMPARE(state(), u"checked, hidden, ShowContainer=True"_s);
-        item->trigger();
-        QCOMPARE(state(), u"unchecked, shown, ShowContainer=True"_s);
-
-        env.messages.expect(MsgAnswer::Yes);
-        item->trigger();
-        QCOMPARE(state(), u"checked, hidden, ShowContainer=False"_s);
-        item->trigger();
-        QCOMPARE(state(), u"unchecked, shown, ShowContainer=True"_s);
     }
 
     void sortingLaysNotesOutInColumns()

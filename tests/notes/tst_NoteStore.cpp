@@ -35,23 +35,19 @@ private Q_SLOTS:
     void storedNotesComeBackAsTheyWereLeft()
     {
         TestEnvironment env;
-        NoteRecord collapsed = stored(u"collapsed"_s, 1200, 900, CollapsedWidth, CollapsedHeight);
-        collapsed.oldWidth = 3000;
-        collapsed.oldHeight = 2000;
+        NoteRecord collapsed = collapse(stored(u"collapsed"_s, 1200, 900, 3000, 2000));
         collapsed.fontSize = 9; // not a size the menu offers
-        NoteRecord large = stored(u"large print"_s, 4500, 1500);
+        // Text that no field of the file could hold as it stands.
+        NoteRecord large =
+            withAlarm(stored(u"Shopping:\r\n\"milk\", eggs, bread\r\n\r\n3,50 € – Grüße\r\n"_s, 4500, 1500));
         large.fontSize = 14;
         large.title = u"From Ann, desk 3"_s;
         NoteRecord hidden = stored(u"out of sight"_s, 6000, 3000);
         hidden.visible = false;
         form_Main container;
         QVERIFY(startNotes(container, {collapsed, large, hidden}));
-
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 2400x1800"_s, u"hidden 2400x1800"_s}));
-        QCOMPARE(NoteStore().window(2)->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 14);
-        QCOMPARE(container.rowText(3), u"out of sight"_s);
-        // A hidden note is its record and its row: it has no window until it is shown.
-        QVERIFY(!NoteStore().window(3));
+        QCOMPARE(container.rowText(3), u"out of sight"_s); // a hidden note has no window, but its row
 
         // Saved straight away, every note is as it was read, but for the font size the menu does not offer.
         SaveAllNotes();
@@ -111,7 +107,7 @@ private Q_SLOTS:
         window = NoteStore().show(2);
         NoteStore().hide(2);
         QCOMPARE(NoteStore().show(2), window.data());
-        QTest::qWait(50);
+        processDeletions();
         QVERIFY(window && window->isVisible());
     }
 
@@ -141,41 +137,28 @@ private Q_SLOTS:
         TestEnvironment env;
         QList<NoteRecord> notes;
         for (int i = 0; i < 200; ++i) {
-            NoteRecord note = stored(u"note "_s + QString::number(i), 600 + (i % 20) * 150, 600 + (i % 13) * 150);
+            NoteRecord note = stored(i % 11 ? u"note "_s + QString::number(i) : QString(), 600 + (i % 20) * 150,
+                                     600 + (i % 13) * 150);
             note.visible = i % 3 != 0;
-            if (i % 7 == 0) {
-                note.oldWidth = note.width;
-                note.oldHeight = note.height;
-                note.width = CollapsedWidth;
-                note.height = CollapsedHeight;
-            }
-            if (i % 5 == 0) {
-                note.alarmDate = u"24-Dec-2027"_s;
-                note.alarmTime = u"09:30"_s;
-                note.alarmRepeat = u"1"_s;
-            }
-            if (i % 11 == 0)
-                note.text.clear();
+            if (i % 7 == 0)
+                note = collapse(note);
+            if (i % 5 == 0)
+                note = withAlarm(note);
             notes << note;
         }
         form_Main container;
         QVERIFY(startNotes(container, notes));
-        // A new note's row sits its dot lower until the table is read again.
         container.NewNote_Click(u"added"_s, false, u"From Ann"_s, u"NO_DATE_SET"_s, u"-1"_s, u"00:00"_s, QString());
 
         const auto look = [&] {
             QStringList lines;
-            const QList<NoteRecord> records = tableRecords();
             for (int i = 1; i <= NoteStore().count(); ++i) {
                 const form_Note *note = NoteStore().window(i);
-                lines << QStringList{note ? QString::number(note->index()) : u"no window"_s,
-                                     note && note->isVisible() ? u"shown"_s : u"hidden"_s,
-                                     note ? QString::number(note->width()) : QString(),
-                                     note ? QString::number(note->height()) : QString(),
-                                     records[i - 1].text,
+                lines << QStringList{note && note->isVisible() ? u"shown"_s : u"hidden"_s,
+                                     note ? u"%1x%2"_s.arg(note->width()).arg(note->height()) : QString(),
+                                     NoteStore().record(i)->text,
                                      container.rowText(i),
                                      QString::number(container.rows()->top(i)),
-                                     QString::number(container.rows()->dotOffset(i)),
                                      container.rows()->alarmShown(i) ? container.rows()->alarmTip(i) : u"no alarm"_s}
                              .join(u'|');
             }
@@ -196,7 +179,6 @@ private Q_SLOTS:
             container.CreateLabels();
             QCOMPARE(look(), afterDeletion);
         }
-        QCOMPARE(NoteStore().count(), 196);
         QCOMPARE(container.rowCount(), 196);
 
         // A row that moved up still brings back its own note.
@@ -220,6 +202,11 @@ private Q_SLOTS:
         for (int i = 0; i < 30; ++i)
             notes << stored(u"note "_s + QString::number(i), 600, 600);
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
+        // Nothing is saved while the notes program is not running.
+        NoteStore().append(stored(u"unsaved"_s, 600, 600));
+        SaveAllNotes();
+        QCOMPARE(fileBytes(NotesFilePath()), encodeNotes(notes));
+        resetNotes();
         ProgramRunFlags().notes = true;
         QTimer::singleShot(0, [] { SaveAllNotes(); });
         QTimer::singleShot(0, [] { DeleteNote(1, false); });
@@ -231,41 +218,34 @@ private Q_SLOTS:
         QCOMPARE(texts(tableRecords()), texts(notes));
     }
 
-    void deletingAllEmptiesFileTableAndRows()
-    {
-        TestEnvironment env;
-        form_Main container;
-        QVERIFY(startNotes(container, {stored(u"first"_s, 600, 600), stored(u"second"_s, 1200, 1200)}));
-        const QByteArray before = fileBytes(NotesFilePath());
-        DeleteNote(0, true);
-        processDeletions();
-        QVERIFY(QFile::exists(NotesFilePath()) && QFileInfo(NotesFilePath()).size() == 0);
-        QCOMPARE(fileBytes(NotesBackupPath()), before);
-        QCOMPARE(NoteStore().count(), 0);
-        QCOMPARE(container.rowCount(), 0);
-        QVERIFY(!container.findChild<QLabel *>(u"label_NoteText1"_s));
-    }
-
+    // A notes file that is missing or damaged (set aside as notes.bad) offers the backup, unless the user is new.
     void aMissingFileOffersTheBackup_data()
     {
         QTest::addColumn<bool>("firstLaunch");
         QTest::addColumn<bool>("backupExists");
+        QTest::addColumn<QByteArray>("damaged");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<QStringList>("expected");
 
         const QStringList backup{u"saved yesterday"_s, u"and this"_s};
-        QTest::newRow("yes, backup read") << false << true << true << MsgAnswer::Yes << backup;
-        QTest::newRow("yes, no backup either") << false << false << true << MsgAnswer::Yes << QStringList();
-        QTest::newRow("no") << false << true << true << MsgAnswer::No << QStringList();
+        const QByteArray none;
+        QTest::newRow("yes, backup read") << false << true << none << true << MsgAnswer::Yes << backup;
+        QTest::newRow("yes, no backup either") << false << false << none << true << MsgAnswer::Yes << QStringList();
+        QTest::newRow("no") << false << true << none << true << MsgAnswer::No << QStringList();
         // Only a user without either file is new; a lone backup still means notes were lost.
-        QTest::newRow("first launch with a backup") << true << true << true << MsgAnswer::Yes << backup;
-        QTest::newRow("new user") << true << false << false << MsgAnswer::Yes << QStringList();
+        QTest::newRow("first launch with a backup") << true << true << none << true << MsgAnswer::Yes << backup;
+        QTest::newRow("new user") << true << false << none << false << MsgAnswer::Yes << QStringList();
+        // One good record, then a length that runs past the end of the file.
+        QTest::newRow("damaged") << false << true
+                                 << encodeNotes({stored(u"half saved"_s, 600, 600)}) + "500\r\ncut short\r\n"
+                                 << true << MsgAnswer::Yes << backup;
     }
     void aMissingFileOffersTheBackup()
     {
         QFETCH(bool, firstLaunch);
         QFETCH(bool, backupExists);
+        QFETCH(QByteArray, damaged);
         QFETCH(bool, asked);
         QFETCH(MsgAnswer, answer);
         QFETCH(QStringList, expected);
@@ -273,61 +253,24 @@ private Q_SLOTS:
         Settings().FirstLaunch = firstLaunch;
         const QByteArray backup =
             encodeNotes({stored(u"saved yesterday"_s, 600, 600), stored(u"and this"_s, 1200, 1200)});
-        if (backupExists)
-            QVERIFY(writeFile(NotesBackupPath(), backup));
+        QVERIFY(!backupExists || writeFile(NotesBackupPath(), backup));
+        QVERIFY(damaged.isEmpty() || writeFile(NotesFilePath(), damaged));
         if (asked)
             env.messages.expect(answer);
 
         ReadSavedData();
+        processDeletions();
 
         if (asked)
             QCOMPARE(boxLine(env.messages.shown().value(0)), BackupQuestion);
-        QCOMPARE(env.logLines().isEmpty(), !asked);
+        QCOMPARE(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s), asked);
         QCOMPARE(texts(tableRecords()), expected);
         // Yes copies the backup to the notes file; otherwise neither file changes.
         QCOMPARE(fileBytes(NotesBackupPath()), backupExists ? backup : QByteArray());
+        QCOMPARE(fileBytes(platform::dataFile(u"notes.bad"_s)), damaged);
         QCOMPARE(QFile::exists(NotesFilePath()), !expected.isEmpty());
         if (!expected.isEmpty())
             QCOMPARE(fileBytes(NotesFilePath()), backup);
-    }
-
-    void aDamagedFileIsSetAsideForTheBackup()
-    {
-        TestEnvironment env;
-        // One good record, then a length that runs past the end of the file.
-        const QByteArray damaged =
-            encodeNotes({stored(u"half saved"_s, 600, 600)}) + QByteArrayLiteral("500\r\ncut short\r\n");
-        const QByteArray backup = encodeNotes({stored(u"backup one"_s, 900, 900), stored(u"backup two"_s, 1500, 1500)});
-        QVERIFY(writeFile(NotesFilePath(), damaged));
-        QVERIFY(writeFile(NotesBackupPath(), backup));
-
-        env.messages.expect(MsgAnswer::Yes);
-        ReadSavedData();
-        processDeletions();
-
-        QCOMPARE(texts(tableRecords()), (QStringList{u"backup one"_s, u"backup two"_s}));
-        QCOMPARE(fileBytes(platform::dataFile(u"notes.bad"_s)), damaged);
-        QCOMPARE(fileBytes(NotesFilePath()), backup);
-        QVERIFY(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s));
-    }
-
-    void savingWaitsForTheNotesProgramAndKeepsAwkwardText()
-    {
-        TestEnvironment env;
-        const QString text = u"Shopping:\r\n\"milk\", eggs, bread\r\n\r\n3,50 € – Grüße\r\n"_s;
-        NoteStore().append(stored(text, 600, 600));
-        NoteStore().append(stored(QString(), 1200, 1200));
-
-        SaveAllNotes();
-        QVERIFY(!QFile::exists(NotesFilePath()));
-
-        ProgramRunFlags().notes = true;
-        SaveAllNotes();
-        NoteStore().clear();
-        processDeletions();
-        ReadSavedData();
-
-        QCOMPARE(texts(tableRecords()), (QStringList{text, QString()}));
     }
 };
 

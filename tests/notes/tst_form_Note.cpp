@@ -62,10 +62,12 @@ private Q_SLOTS:
         QVERIFY(note.findChild<QLabel *>(u"image_MakeBig"_s)->isVisible());
         QVERIFY(!note.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
         // A click on the menu icon of a collapsed note opens no menu.
+        const auto menuShown = [&note] {
+            const auto *menu = note.findChild<QMenu *>(u"menu_NoteMenu"_s);
+            return menu && menu->isVisible();
+        };
         note.image_Menu_Click();
-        QTest::qWait(300);
-        const auto *menu = note.findChild<QMenu *>(u"menu_NoteMenu"_s);
-        QVERIFY(!menu || !menu->isVisible());
+        QVERIFY(!QTest::qWaitFor(menuShown, 300));
 
         // Peeking shows the whole note, moved in from the screen's edge, until the button is let go.
         note.image_MakeBig_MouseDown();
@@ -81,13 +83,11 @@ private Q_SLOTS:
 
         // An expanded note's menu opens 200 ms after the click, and not after a double click.
         note.image_Menu_Click();
-        QMenu *opened = nullptr;
-        QTRY_VERIFY((opened = note.findChild<QMenu *>(u"menu_NoteMenu"_s)) && opened->isVisible());
-        opened->hide();
+        QTRY_VERIFY(menuShown());
+        note.findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
         note.image_Menu_Click();
         note.image_Menu_DblClick();
-        QTest::qWait(300);
-        QVERIFY(!opened->isVisible());
+        QVERIFY(!QTest::qWaitFor(menuShown, 300));
     }
 
     void editingSavesOnLeavingAndTheMenuHidesAndDeletes()
@@ -175,32 +175,27 @@ private Q_SLOTS:
         SetTopMostTable(nullptr);
     }
 
+    // The stamp, the hyphens and the text go on paper; a print that does not come out is said, not only logged.
     void printingPutsTheStampHyphensAndTextOnPaper()
     {
         TestEnvironment env;
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
-        const QString pdf = env.root() + u"/note.pdf"_s;
-        platform::setPrintToFile(pdf);
-        form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk\r\nand bread"_s, 0, 0)), 1).menu_Print_Click();
-        platform::setPrintToFile(QString());
-
+        const auto print = [](const QString &pdf) {
+            platform::setPrintToFile(pdf);
+            form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk\r\nand bread"_s, 0, 0)), 1).menu_Print_Click();
+            platform::setPrintToFile(QString());
+        };
+        print(env.root() + u"/note.pdf"_s);
         QProcess pdftotext;
-        pdftotext.start(u"pdftotext"_s, {u"-layout"_s, pdf, u"-"_s});
+        pdftotext.start(u"pdftotext"_s, {u"-layout"_s, env.root() + u"/note.pdf"_s, u"-"_s});
         QVERIFY(pdftotext.waitForFinished(10000));
         const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
         // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
         const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
         QVERIFY2(text.contains(page), qPrintable(text));
-    }
 
-    // A print that does not come out is said, not only logged.
-    void aFailedPrintIsSaid()
-    {
-        TestEnvironment env;
-        platform::setPrintToFile(env.root() + u"/no such folder/note.pdf"_s);
         env.messages.expect(platform::MsgAnswer::Ok);
-        form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk"_s, 0, 0)), 1).menu_Print_Click();
-        platform::setPrintToFile(QString());
+        print(env.root() + u"/no such folder/note.pdf"_s);
         QCOMPARE(env.messages.shown().size(), 1);
         QCOMPARE(env.messages.shown()[0].title, u"Print"_s);
         QVERIFY(env.messages.shown()[0].text.startsWith(u"Could not print the note: "_s));
