@@ -37,12 +37,6 @@ std::optional<QDateTime> moment(const NoteRecord &note)
     return std::nullopt;
 }
 
-bool isDue(const NoteRecord &note, const QDateTime &now)
-{
-    const auto at = moment(note);
-    return at && isDueAt(*at, now);
-}
-
 bool isDueAt(const QDateTime &at, const QDateTime &now)
 {
     return at.date() == now.date() && at.time().hour() == now.time().hour() &&

@@ -20,9 +20,8 @@ std::optional<QTime> time(const NoteRecord &note);
 // The alarm's moment: its date at its hour and minute.
 std::optional<QDateTime> moment(const NoteRecord &note);
 
-// Due in the minute of `now`: the date is today and hour and minute match; seconds play no part.
-bool isDue(const NoteRecord &note, const QDateTime &now);
-// The same for a moment already read.
+// An alarm read as `at` is due in the minute of `now`: the date is today and hour and minute match; seconds play no
+// part.
 bool isDueAt(const QDateTime &at, const QDateTime &now);
 
 void clear(NoteRecord &note);

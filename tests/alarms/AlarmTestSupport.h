@@ -53,7 +53,6 @@ public:
         NoteStore().clear();
         container.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Hooks() = NoteHooks{};
     }
 
     const NoteRecord &record(int index) const { return *NoteStore().record(index); }
@@ -97,7 +96,8 @@ public:
     }
 
     TestEnvironment env;
-    std::unique_ptr<form_Main> container = std::make_unique<form_Main>();
+    NoteSamples::TestHooks hooks;
+    std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
 };
 
 // The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".

@@ -109,9 +109,7 @@ private Q_SLOTS:
         NotesRun run({alarmNote(u"a"_s, u"12-Jun-1999"_s, u"8:05"_s, u"3"_s),
                       alarmNote(u"b"_s, u"2026-07-01"_s, u"9:00"_s, u"4"_s)},
                      QDateTime(QDate(1999, 6, 1), QTime(9, 0)));
-        int closed = 0;
-        Hooks().closeOutgoingConnection = [&closed] { ++closed; };
-        Hooks().alarmIconClicked = image_Alarm_Click;
+        run.hooks.alarmIcon = image_Alarm_Click;
 
         run.env.messages.expect(platform::MsgAnswer::No);
         run.clickAlarm(1, true);
@@ -129,14 +127,14 @@ private Q_SLOTS:
         QCOMPARE(run.record(1).alarmDate, u"NO_DATE_SET"_s);
         QCOMPARE(run.icons(1), u"hidden"_s);
         QCOMPARE(savedNotes().value(0).alarmRepeat, u"-1"_s);
-        QCOMPARE(closed, 0);
+        QCOMPARE(run.hooks.closed, 0);
 
         // Yes from the note window also lets go of an outgoing note connection.
         run.env.messages.expect(platform::MsgAnswer::Yes);
         run.clickAlarm(2, false);
         QCOMPARE(run.record(2).alarmRepeat, u"-1"_s);
         QCOMPARE(run.icons(2), u"hidden"_s);
-        QCOMPARE(closed, 1);
+        QCOMPARE(run.hooks.closed, 1);
     }
 
     void alarmsThatFallInASleepAreListedNotRung()
@@ -165,10 +163,8 @@ private Q_SLOTS:
     void theContainerChecksEveryFiveSeconds()
     {
         NotesRun run({}, QDateTime(QDate(2026, 6, 12), QTime(8, 0)));
-        int ticks = 0;
-        Hooks().checkAlarms = [&ticks] { ++ticks; };
         run.container->hide(); // hidden or not, the check goes on
-        QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 6000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.hooks.ticks, 1, 6000);
     }
 };
 

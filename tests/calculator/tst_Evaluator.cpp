@@ -84,7 +84,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Evaluator evaluator;
         double result = 12345;
-        const bool ok = evaluator.e_eval(line, result);
+        const bool ok = evaluator.evaluate(line, result);
         QCOMPARE(evaluator.message(), message);
         QCOMPARE(ok, message.isEmpty());
         QVERIFY(!evaluator.fault());
@@ -118,14 +118,14 @@ private Q_SLOTS:
         QFETCH(QString, tag);
         Evaluator evaluator;
         double value = 0;
-        QVERIFY(!evaluator.e_eval(line, value));
+        QVERIFY(!evaluator.evaluate(line, value));
         QVERIFY(evaluator.fault());
         QCOMPARE(evaluator.fault()->kind, kind);
         QCOMPARE(evaluator.fault()->tag, tag);
         QCOMPARE(evaluator.message(), platform::errorInfo(kind).description);
 
         // The next line starts clean; a tiny number is zero, not a fault.
-        QVERIFY(evaluator.e_eval(u"1+0."_s + QString(400, u'0') + u"1"_s, value));
+        QVERIFY(evaluator.evaluate(u"1+0."_s + QString(400, u'0') + u"1"_s, value));
         QVERIFY(!evaluator.fault());
         QCOMPARE(value, 1.0);
     }
@@ -135,16 +135,16 @@ private Q_SLOTS:
         Evaluator evaluator;
         double value = 0;
         const auto nested = [](int depth) -> QString { return QString(depth, u'(') + u"1"_s + QString(depth, u')'); };
-        QVERIFY(evaluator.e_eval(nested(Evaluator::MaxDepth), value));
+        QVERIFY(evaluator.evaluate(nested(Evaluator::MaxDepth), value));
         QCOMPARE(value, 1.0);
         for (const QString &deep :
              QStringList{nested(Evaluator::MaxDepth + 1), QString(10000, u'(') + u"1"_s, QString(10000, u'-') + u"1"_s,
                          u"not "_s.repeated(10000) + u"1"_s, u"abs("_s.repeated(5000) + u"1"_s}) {
-            QVERIFY(!evaluator.e_eval(deep, value));
+            QVERIFY(!evaluator.evaluate(deep, value));
             QCOMPARE(evaluator.message(), Match);
         }
         // Long flat lines are not nesting.
-        QVERIFY(evaluator.e_eval(u"1"_s + u"+1"_s.repeated(5000), value));
+        QVERIFY(evaluator.evaluate(u"1"_s + u"+1"_s.repeated(5000), value));
         QCOMPARE(value, 5001.0);
     }
 
@@ -153,7 +153,7 @@ private Q_SLOTS:
         Evaluator evaluator;
         const auto eval = [&evaluator](const QString &line) {
             double value = -1;
-            [&] { QVERIFY(evaluator.e_eval(line, value)); }();
+            [&] { QVERIFY(evaluator.evaluate(line, value)); }();
             return value;
         };
         const double first = eval(u"rnd(-7)"_s);

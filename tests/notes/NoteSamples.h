@@ -16,9 +16,28 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
+
+// What the programs above the notes do when a note asks: counted, or handed on to what a test sets.
+struct TestHooks : NoteHooks {
+    int alarmEditors = 0;
+    int sendDialogs = 0;
+    int ticks = 0;
+    int closed = 0;
+    std::function<void(int index, bool fromNoteWindow)> alarmIcon;
+    void openAlarmEditor(int) override { ++alarmEditors; }
+    void openSendDialog(int) override { ++sendDialogs; }
+    void alarmIconClicked(int index, bool fromNoteWindow) override
+    {
+        if (alarmIcon)
+            alarmIcon(index, fromNoteWindow);
+    }
+    void checkAlarms() override { ++ticks; }
+    void closeOutgoingConnection() override { ++closed; }
+};
 
 // A stored note of the given text, position and size (twips), expanded, as a saved file would hold it.
 inline NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)

@@ -44,7 +44,8 @@ private Q_SLOTS:
         large.title = u"From Ann, desk 3"_s;
         NoteRecord hidden = stored(u"out of sight"_s, 6000, 3000);
         hidden.visible = false;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, {collapsed, large, hidden}));
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 2400x1800"_s, u"hidden 2400x1800"_s}));
         QCOMPARE(container.rowText(3), u"out of sight"_s); // a hidden note has no window, but its row
@@ -68,7 +69,8 @@ private Q_SLOTS:
         big.visible = false;
         NoteRecord small = stored(u"small"_s, 600, 600);
         small.visible = false;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, {big, small}));
         QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
 
@@ -117,7 +119,8 @@ private Q_SLOTS:
     void aDeletedNotesWindowOutlivesNothingItHolds()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, {stored(u"one"_s, 600, 600), stored(u"two"_s, 1200, 1200)}));
         const QPointer<form_Note> doomed = NoteStore().window(1);
         doomed->label_Display_Click();
@@ -146,7 +149,8 @@ private Q_SLOTS:
                 note = withAlarm(note);
             notes << note;
         }
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, notes));
         container.NewNote_Click(u"added"_s, false, u"From Ann"_s, u"NO_DATE_SET"_s, u"-1"_s, u"00:00"_s, QString());
 

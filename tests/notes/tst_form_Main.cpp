@@ -46,7 +46,8 @@ private Q_SLOTS:
     void theNewNoteButtonStopsAtFortyButReceivedNotesDoNot()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, numbered(40)));
         const QByteArray before = fileBytes(NotesFilePath());
 
@@ -84,7 +85,8 @@ private Q_SLOTS:
     void newNotesStackFromTheScreenCentre()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, {stored(u"shopping"_s, 600, 600), stored(u"dentist"_s, 1200, 1200)}));
 
         for (int i = 0; i < 3; ++i)
@@ -115,7 +117,8 @@ private Q_SLOTS:
         const QRect screen = screenTwips();
         NoteRecord lost = stored(u"fell off the screen"_s, 3000, screen.height() + 1500);
         lost.visible = false;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container, {lost, collapse(stored(u"folded"_s, 1500, 1500, 3000, 2100))}));
         form_Note *second = NoteStore().window(2);
         QVERIFY(!NoteStore().window(1));
@@ -140,7 +143,8 @@ private Q_SLOTS:
     void theWindowKeepsItsLimitsScrollsAndOnlyMinimises()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         const int loadWidth = toTwips(container.width());
         QVERIFY(startNotes(container, numbered(2)));
         QCOMPARE(container.maxWidthTwips(), loadWidth);
@@ -174,7 +178,8 @@ private Q_SLOTS:
     void theButtonsActOnAllNotesAndTheRowMenuOnOne()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(
             startNotes(container, {stored(u"open"_s, 600, 600), collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
                                    stored(u"wide"_s, 4200, 4200, 2700, 1500)}));

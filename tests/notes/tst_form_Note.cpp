@@ -93,7 +93,8 @@ private Q_SLOTS:
     void editingSavesOnLeavingAndTheMenuHidesAndDeletes()
     {
         TestEnvironment env;
-        form_Main container;
+        NoteSamples::TestHooks hooks;
+        form_Main container(hooks);
         QVERIFY(startNotes(container));
         container.image_NewNote_Click();
         container.image_NewNote_Click();
