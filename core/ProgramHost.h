@@ -9,25 +9,25 @@
 class TrayOwner;
 
 // What the control panel asks of the programs, which live on higher floors. app/ supplies the real one; tests
-// supply their own. Every call does nothing unless overridden.
+// supply their own. Every call must be answered: a host that leaves one out does not compile.
 class ProgramHost {
 public:
     virtual ~ProgramHost() = default;
-    virtual void readNetUsers() {}
-    virtual void loadClockWindow() {}
+    virtual void readNetUsers() = 0;
+    virtual void loadClockWindow() = 0;
     // Shows the program's owner window (which adds its tray icon) and what else the program shows at start.
-    virtual void startProgram(Program) {}
-    virtual void startClockSync() {}
-    virtual void checkMissedAlarms() {}
-    virtual void setAcceptNotes(bool /*listen*/) {}
-    virtual void openNetUsers() {}
+    virtual void startProgram(Program program) = 0;
+    virtual void startClockSync() = 0;
+    virtual void checkMissedAlarms() = 0;
+    virtual void setAcceptNotes(bool listen) = 0;
+    virtual void openNetUsers() = 0;
     // Where no tray host runs, the control panel hands a program the clicks its tray icon would have had.
-    virtual void trayMessage(Program, int /*message*/) {}
-    virtual void deleteTrayIcon(Program) {}
-    virtual void saveAllNotes() {}
+    virtual void trayMessage(Program program, int message) = 0;
+    virtual void deleteTrayIcon(Program program) = 0;
+    virtual void saveAllNotes() = 0;
     // Unloads every window of the programs, the note windows last.
-    virtual void unloadWindows() {}
-    virtual void endProcess() {}
+    virtual void unloadWindows() = 0;
+    virtual void endProcess() = 0;
 };
 
 // What a program's owner window asks of the control panel.

@@ -40,6 +40,8 @@ public:
     void saveAllNotes() override { calls << u"saveAllNotes"_s; }
     void unloadWindows() override { calls << u"unloadWindows"_s; }
     void endProcess() override { calls << u"endProcess"_s; }
+    void setAcceptNotes(bool) override {}
+    void trayMessage(Program, int) override {}
 };
 
 // What the settings file holds for the keys of `expected` ("key=value"), in the same form.
