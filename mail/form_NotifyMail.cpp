@@ -365,6 +365,52 @@ void form_NotifyMail::showNotice(const QString &notice, int total)
     centreOnScreen(this);
 }
 
+// One account's turn in a check: its progress lines, its password, the check itself and what it taught.
+void form_NotifyMail::checkAccountAt(int i, int accounts, CheckPass &pass)
+{
+    const SettingsRecord &s = Settings();
+    const QString server = s.POPServer[size_t(i)];
+    // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
+    if (IsUnsetAccount(server))
+        return;
+    if (checkingVisible())
+        m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
+    // Never a login without the password when the keyring holds one it would not give.
+    QString noPassword;
+    const std::optional<QString> password = PasswordForCheck(i, &noPassword);
+    if (!password) {
+        accountFailed(server, 70, noPassword, pass.failure);
+        if (checkingVisible())
+            m_checkingWindow->addLine(Separator);
+        return;
+    }
+    const AccountCheckResult result =
+        CheckAccount(FreePOP1, mailboxes[size_t(i)],
+                     {server, s.UserName[size_t(i)], *password, s.Encryption[size_t(i)], AccountTag(accounts, server)});
+    if (result.learnt) {
+        const QString key = QStringLiteral("Encryption") + (i == 0 ? QString() : QString::number(i + 1));
+        Settings().Encryption[size_t(i)] = *result.learnt;
+        SettingsStore().setValue(QStringLiteral("Settings"), key, *result.learnt);
+        SettingsStore().sync();
+    }
+    if (result.errorNumber != 0) {
+        accountFailed(server, result.errorNumber, result.error, pass.failure);
+    } else {
+        if (result.count > 0)
+            timer_Blink.start();
+        pass.notice += result.notice;
+        if (checkingVisible())
+            m_checkingWindow->addLine(QStringLiteral("- Success"));
+    }
+    QCoreApplication::processEvents();
+    if (checkingVisible()) {
+        m_checkingWindow->addLine(Separator);
+        QCoreApplication::processEvents();
+    }
+    pass.newMail = pass.newMail || result.newMail;
+    pass.total += result.count;
+}
+
 void form_NotifyMail::CheckMail()
 {
     if (m_checking)
@@ -381,59 +427,15 @@ void form_NotifyMail::CheckMail()
 
     const SettingsRecord &s = Settings();
     const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
-    QString notice;
-    bool newMail = false;
-    int total = 0;
-    QString failure;
-    for (int i = 0; i < accounts && !m_stopRequested; ++i) {
-        const QString server = s.POPServer[size_t(i)];
-        // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
-        if (IsUnsetAccount(server))
-            continue;
-        const QString tag = AccountTag(accounts, server);
-        if (checkingVisible())
-            m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
-        const auto failed = [&](int number, const QString &why) { accountFailed(server, number, why, failure); };
-        // Never a login without the password when the keyring holds one it would not give.
-        QString noPassword;
-        const std::optional<QString> password = PasswordForCheck(i, &noPassword);
-        if (!password) {
-            failed(70, noPassword);
-            if (checkingVisible())
-                m_checkingWindow->addLine(Separator);
-            continue;
-        }
-        AccountCheckResult result = CheckAccount(
-            FreePOP1, mailboxes[size_t(i)], {server, s.UserName[size_t(i)], *password, s.Encryption[size_t(i)], tag});
-        if (result.learnt) {
-            const QString key = QStringLiteral("Encryption") + (i == 0 ? QString() : QString::number(i + 1));
-            Settings().Encryption[size_t(i)] = *result.learnt;
-            SettingsStore().setValue(QStringLiteral("Settings"), key, *result.learnt);
-            SettingsStore().sync();
-        }
-        if (result.errorNumber != 0) {
-            failed(result.errorNumber, result.error);
-        } else {
-            if (result.count > 0)
-                timer_Blink.start();
-            notice += result.notice;
-            if (checkingVisible())
-                m_checkingWindow->addLine(QStringLiteral("- Success"));
-        }
-        QCoreApplication::processEvents();
-        if (checkingVisible()) {
-            m_checkingWindow->addLine(Separator);
-            QCoreApplication::processEvents();
-        }
-        newMail = newMail || result.newMail;
-        total += result.count;
-    }
+    CheckPass pass;
+    for (int i = 0; i < accounts && !m_stopRequested; ++i)
+        checkAccountAt(i, accounts, pass);
 
-    if (newMail)
-        showNotice(notice, total);
+    if (pass.newMail)
+        showNotice(pass.notice, pass.total);
     timer_SpinMoon.stop();
     if (!m_stopRequested)
-        m_lastFailure = failure;
+        m_lastFailure = pass.failure;
     setTrayImage(Idle);
     if (DialupInUse(s) && AutodialFlags().RasDialedByCheck)
         platform::dialer().RasHangUp();

@@ -78,6 +78,14 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // What a check gathers over the accounts.
+    struct CheckPass {
+        QString notice;
+        bool newMail = false;
+        int total = 0;
+        QString failure;
+    };
+    void checkAccountAt(int index, int accounts, CheckPass &pass);
     void accountFailed(const QString &server, int number, const QString &why, QString &failure);
     void showNotice(const QString &notice, int total);
     // Hides the notice until the next new mail; the tray icon stays.
