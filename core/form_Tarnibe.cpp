@@ -67,7 +67,7 @@ void form_Tarnibe::setVisible(bool visible)
     QWidget::setVisible(visible);
 }
 
-void form_Tarnibe::buildWindow()
+QMenuBar *form_Tarnibe::buildMenus()
 {
     auto *menuBar = named(new QMenuBar(this), "menuBar");
     QMenu *file = named(menuBar->addMenu(QStringLiteral("&File")), "menu_File");
@@ -83,8 +83,12 @@ void form_Tarnibe::buildWindow()
     help->addSeparator();
     connect(menuItem(help, "menu_About", QStringLiteral("&Tarnibe...")), &QAction::triggered, this,
             &form_Tarnibe::menu_About_Click);
+    return menuBar;
+}
 
-    // Start automatically: a box per program.
+// Start automatically: a box per program.
+QGroupBox *form_Tarnibe::buildStartBox()
+{
     auto *frameStart = named(new QGroupBox(QStringLiteral("Start automatically")), "frame_Start");
     auto *startLayout = new QGridLayout(frameStart);
     check_StartNotes = named(new QCheckBox(QStringLiteral("Notes")), "check_StartNotes");
@@ -109,7 +113,11 @@ void form_Tarnibe::buildWindow()
     connect(check_StartClock, &QCheckBox::toggled, this, &form_Tarnibe::check_StartClock_Click);
     connect(check_StartCalc, &QCheckBox::toggled, this, &form_Tarnibe::check_StartCalc_Click);
     connect(check_StartEmail, &QCheckBox::toggled, this, &form_Tarnibe::check_StartEmail_Click);
+    return frameStart;
+}
 
+QGridLayout *form_Tarnibe::buildImages()
+{
     // The programs' pictures: a click starts that program now, a right click opens a running program's menu. Where
     // no tray host runs a click on a running program's picture is a click on its tray icon.
     auto *images = new QGridLayout;
@@ -143,8 +151,11 @@ void form_Tarnibe::buildWindow()
                           Program::Calculator, &form_Tarnibe::image_Calc_Click);
     image_Email = addImage(3, "image_Email", "label_Email", QStringLiteral("mail"), QStringLiteral("Email check"),
                            Program::Email, &form_Tarnibe::image_Email_Click);
+    return images;
+}
 
-    // Network notes.
+QGroupBox *form_Tarnibe::buildNetworkBox()
+{
     auto *frameNetwork = named(new QGroupBox(QStringLiteral("Network")), "frame_Network");
     auto *networkLayout = new QVBoxLayout(frameNetwork);
     check_AcceptNotes = named(new QCheckBox(QStringLiteral("I accept receiving notes.")), "check_AcceptNotes");
@@ -166,7 +177,11 @@ void form_Tarnibe::buildWindow()
     networkLayout->addWidget(nameLabel);
     networkLayout->addWidget(text_Name);
     networkLayout->addWidget(c_NetUsers, 0, Qt::AlignLeft);
+    return frameNetwork;
+}
 
+void form_Tarnibe::buildWindow()
+{
     c_Ok = named(new QPushButton(QStringLiteral("Ok")), "c_Ok");
     c_Ok->setDefault(true);
     connect(c_Ok, &QPushButton::clicked, this, &form_Tarnibe::c_Ok_Click);
@@ -182,13 +197,13 @@ void form_Tarnibe::buildWindow()
 
     // The start boxes beside the pictures keep everything within the panel's fixed height.
     auto *top = new QHBoxLayout;
-    top->addWidget(frameStart);
-    top->addLayout(images, 1);
+    top->addWidget(buildStartBox());
+    top->addLayout(buildImages(), 1);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setMenuBar(menuBar);
+    layout->setMenuBar(buildMenus());
     layout->addLayout(top);
-    layout->addWidget(frameNetwork);
+    layout->addWidget(buildNetworkBox());
     layout->addStretch(1);
     layout->addLayout(bottom);
     layout->setSpacing(6);

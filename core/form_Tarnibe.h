@@ -8,8 +8,11 @@
 class ClickableLabel;
 class QAction;
 class QCheckBox;
+class QGridLayout;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QPushButton;
 
 // The control panel, "Control center": the first window of the process and the one place where it ends. It
@@ -68,6 +71,10 @@ protected:
 
 private:
     void buildWindow();
+    QMenuBar *buildMenus();
+    QGroupBox *buildStartBox();
+    QGridLayout *buildImages();
+    QGroupBox *buildNetworkBox();
     void startBoxClicked(QCheckBox *box, int &startFlag);
     void startProgram(Program program);
     void showSettings();
