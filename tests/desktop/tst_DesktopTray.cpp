@@ -220,10 +220,9 @@ private Q_SLOTS:
         QCOMPARE(items.size(), 4);
         QVERIFY2(Desktop::waitFor([&] { return desktop.waitTrayIcons(0, 300).isEmpty(); }, 5000),
                  "the classic tray kept its icons");
-        for (const Item &item : items) {
-            if (item.id == u"tarnibe-mail"_s)
-                QVERIFY(tray.itemProperty(item, u"ToolTip"_s).contains(u"(click to check)"_s));
-        }
+        const auto mail =
+            std::find_if(items.begin(), items.end(), [](const Item &i) { return i.id == u"tarnibe-mail"_s; });
+        QVERIFY(mail != items.end() && tray.itemProperty(*mail, u"ToolTip"_s).contains(u"(click to check)"_s));
 
         tray.stopWatcher();
         QCOMPARE(desktop.waitTrayIcons(4).size(), 4);
