@@ -2,7 +2,6 @@
 #include "Desktop.h"
 
 #include "core/Password.h"
-#include "notes/NoteFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -16,31 +15,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Reads the first line a process prints, waiting up to the time given.
-QString firstLine(QProcess &process, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!process.canReadLine() && !deadline.hasExpired() && process.state() == QProcess::Running)
-        process.waitForReadyRead(50);
-    return QString::fromLatin1(process.readLine()).trimmed();
-}
-
-int xwininfoValue(const QString &text, const QString &label)
-{
-    const QRegularExpression re(u"^\\s*"_s + QRegularExpression::escape(label) + u":\\s*(-?\\d+)"_s,
-                                QRegularExpression::MultilineOption);
-    const auto match = re.match(text);
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-} // namespace
-
 Desktop::Desktop()
 {
     if (!m_root.isValid()) {
-        fail(u"no temporary folder"_s);
+        m_error = u"no temporary folder"_s;
         return;
     }
     for (const char *name : {"home", "config", "data", "runtime", "cache"})
@@ -51,9 +29,10 @@ Desktop::Desktop()
     // -displayfd: the server picks a display nobody uses and prints its number once it accepts connections.
     QProcess *xvfb = spawn(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s, u"-nolisten"_s,
                                        u"tcp"_s, u"-noreset"_s});
-    const QString number = firstLine(*xvfb, 10000);
+    waitFor([xvfb] { return xvfb->canReadLine() || xvfb->state() != QProcess::Running; }, 10000);
+    const QString number = QString::fromLatin1(xvfb->readLine()).trimmed();
     if (number.isEmpty()) {
-        fail(u"Xvfb did not start: "_s + QString::fromLocal8Bit(xvfb->readAllStandardError()));
+        m_error = u"Xvfb did not start: "_s + QString::fromLocal8Bit(xvfb->readAllStandardError());
         return;
     }
     m_display = u':' + number;
@@ -73,7 +52,7 @@ Desktop::Desktop()
                 return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}).contains(u"window id"_s);
             },
             10000)) {
-        fail(u"openbox did not come up"_s);
+        m_error = u"openbox did not come up"_s;
         return;
     }
 
@@ -89,44 +68,34 @@ Desktop::Desktop()
             if (!match.hasMatch())
                 return false;
             m_panel = match.captured(1);
-            QProcess owned;
-            owned.setProcessEnvironment(environment());
-            owned.start(u"python3"_s, {QStringLiteral(TRAYWATCH), u"owned"_s});
-            return owned.waitForFinished(5000) && owned.exitCode() == 0;
+            return run(u"sh"_s, {u"-c"_s, u"python3 \"$0\" owned && echo owned"_s, QStringLiteral(TRAYWATCH)})
+                .contains(u"owned"_s);
         },
         10000);
-    if (!tray) {
-        fail(u"trayer's tray did not come up"_s);
-        return;
-    }
-    m_ready = true;
+    m_ready = tray;
+    m_error = tray ? QString() : u"trayer's tray did not come up"_s;
 }
 
 Desktop::~Desktop()
 {
     // The suite first, so it goes while its display is still there; then the desktop in reverse order.
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
-        QProcess &process = **it;
-        if (process.state() == QProcess::NotRunning)
-            continue;
-        process.kill();
-        process.waitForFinished(3000);
+        (*it)->kill();
+        (*it)->waitForFinished(3000);
     }
-}
-
-bool Desktop::fail(const QString &why)
-{
-    m_error = why;
-    m_ready = false;
-    return false;
 }
 
 QProcess *Desktop::spawn(const QString &program, const QStringList &arguments, const QStringList &extra)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = environment();
-    for (const QString &entry : extra)
-        env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    for (const QString &entry : extra) {
+        // "NAME=" takes the variable away, as on a desktop that does not set it.
+        if (entry.endsWith(u'='))
+            env.remove(entry.chopped(1));
+        else
+            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    }
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(m_root.path() + u"/home"_s);
     process->start(program, arguments);
@@ -154,21 +123,6 @@ QProcessEnvironment Desktop::environment() const
     return env;
 }
 
-QString Desktop::dataPath(const QString &name) const
-{
-    return m_root.path() + u"/data/Tarnibe/"_s + name;
-}
-
-QString Desktop::runtimeDir() const
-{
-    return m_root.path() + u"/runtime"_s;
-}
-
-QString Desktop::settingsPath() const
-{
-    return m_root.path() + u"/config/Tarnibe/Tarnibe.conf"_s;
-}
-
 QByteArray Desktop::readData(const QString &name) const
 {
     QFile file(dataPath(name));
@@ -179,11 +133,6 @@ std::optional<QList<NoteRecord>> Desktop::readNotes(const QString &name) const
 {
     const DecodedNotes decoded = decodeNotes(readData(name));
     return decoded.failure ? std::nullopt : std::optional<QList<NoteRecord>>(decoded.notes);
-}
-
-void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) const
-{
-    writeData(name, encodeNotes(notes));
 }
 
 void Desktop::writeData(const QString &name, const QByteArray &bytes) const
@@ -224,23 +173,8 @@ QString Desktop::readSetting(const QString &key) const
 
 QProcess *Desktop::startSuite(const QStringList &extra)
 {
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment env = environment();
-    env.insert(u"TARNIBE_NOTE_PORT"_s, u"0"_s); // tests run side by side: none takes port 1001
-    for (const QString &entry : extra) {
-        // "NAME=" takes the variable away, as on a desktop that does not set it.
-        if (entry.endsWith(u'='))
-            env.remove(entry.chopped(1));
-        else
-            env.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
-    }
-    process->setProcessEnvironment(env);
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    process->start(QStringLiteral(TARNIBE_BINARY), {});
-    process->waitForStarted(5000);
-    m_suite = process.get();
-    m_processes.push_back(std::move(process));
-    return m_suite;
+    // Tests run side by side: none takes port 1001.
+    return m_suite = spawn(QStringLiteral(TARNIBE_BINARY), {}, QStringList{u"TARNIBE_NOTE_PORT=0"_s} + extra);
 }
 
 QProcess *Desktop::startNotes(const QList<NoteRecord> &notes, const QStringList &environment,
@@ -262,11 +196,6 @@ qint64 Desktop::terminate()
     return suiteEnded(5000) ? timer.elapsed() : -1;
 }
 
-bool Desktop::suiteEnded(int timeoutMs)
-{
-    return m_suite && (m_suite->state() == QProcess::NotRunning || m_suite->waitForFinished(timeoutMs));
-}
-
 QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
 {
     QList<QRect> icons;
@@ -274,12 +203,11 @@ QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
     waitFor(
         [&] {
             before = icons;
-            icons.clear();
             // XEmbed puts each icon window in a socket window of the panel: the icons are its grandchildren.
             const QStringList lines = run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, m_panel}).split(u'\n');
             static const QRegularExpression row(
                 u"^( +)(0x[0-9a-f]+) .* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)$"_s);
-            QList<std::pair<qulonglong, QRect>> found;
+            QMap<qulonglong, QRect> found; // by window id
             int socketIndent = -1;
             for (const QString &line : lines) {
                 const auto m = row.match(line);
@@ -288,14 +216,12 @@ QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
                 const int indent = int(m.captured(1).size());
                 if (socketIndent < 0)
                     socketIndent = indent;
-                if (indent > socketIndent && isViewable(m.captured(2).toULongLong(nullptr, 16)))
-                    found.append(
-                        {m.captured(2).toULongLong(nullptr, 16), QRect(m.captured(5).toInt(), m.captured(6).toInt(),
-                                                                       m.captured(3).toInt(), m.captured(4).toInt())});
+                const qulonglong id = m.captured(2).toULongLong(nullptr, 16);
+                if (indent > socketIndent && isViewable(id))
+                    found.insert(id, QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(3).toInt(),
+                                           m.captured(4).toInt()));
             }
-            std::sort(found.begin(), found.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-            for (const auto &icon : found)
-                icons.append(icon.second);
+            icons = found.values();
             // trayer embeds an icon first and lays the panel out after: only a place that holds counts.
             return icons.size() >= count && icons == before;
         },
@@ -316,18 +242,18 @@ QString Desktop::run(const QString &program, const QStringList &arguments, int t
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-qulonglong Desktop::waitWindow(const QString &titlePattern, int timeoutMs) const
+qulonglong Desktop::waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const
 {
-    qulonglong id = 0;
+    qulonglong found = 0;
     waitFor(
         [&] {
-            for (qulonglong candidate : search({u"--name"_s, titlePattern}))
-                if (isViewable(candidate))
-                    return (id = candidate) != 0;
-            return false;
+            for (qulonglong each : search(criteria))
+                if (!except.contains(each))
+                    found = each;
+            return found != 0;
         },
         timeoutMs);
-    return id;
+    return found;
 }
 
 QList<qulonglong> Desktop::search(const QStringList &criteria) const
@@ -340,35 +266,16 @@ QList<qulonglong> Desktop::search(const QStringList &criteria) const
     return ids;
 }
 
-QList<qulonglong> Desktop::windowsOfClass(const QString &className) const
-{
-    return search({u"--classname"_s, className});
-}
-
-qulonglong Desktop::waitNewWindow(const QList<qulonglong> &before, int timeoutMs) const
-{
-    qulonglong window = 0;
-    waitFor(
-        [&] {
-            for (qulonglong each : windowsOfClass(u"tarnibe"_s))
-                if (!before.contains(each))
-                    window = each;
-            return window != 0;
-        },
-        timeoutMs);
-    return window;
-}
-
-bool Desktop::isViewable(qulonglong window) const
-{
-    return run(u"xwininfo"_s, {u"-id"_s, QString::number(window)}).contains(u"Map State: IsViewable"_s);
-}
-
 QRect Desktop::geometry(qulonglong window) const
 {
     const QString info = run(u"xwininfo"_s, {u"-id"_s, QString::number(window)});
-    return QRect(xwininfoValue(info, u"Absolute upper-left X"_s), xwininfoValue(info, u"Absolute upper-left Y"_s),
-                 xwininfoValue(info, u"Width"_s), xwininfoValue(info, u"Height"_s));
+    const auto value = [&](const QString &label) {
+        const auto m = QRegularExpression(u"^\\s*"_s + label + u":\\s*(-?\\d+)"_s, QRegularExpression::MultilineOption)
+                           .match(info);
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+    return QRect(value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
+                 value(u"Height"_s));
 }
 
 QRect Desktop::frameGeometry(qulonglong window) const
@@ -382,16 +289,6 @@ QRect Desktop::frameGeometry(qulonglong window) const
         frame = m.captured(1).toULongLong(nullptr, 16);
     }
     return geometry(frame);
-}
-
-QString Desktop::windowState(qulonglong window) const
-{
-    return run(u"xprop"_s, {u"-id"_s, QString::number(window), u"WM_STATE"_s, u"_NET_WM_STATE"_s});
-}
-
-qulonglong Desktop::activeWindow() const
-{
-    return run(u"xdotool"_s, {u"getactivewindow"_s}).trimmed().toULongLong();
 }
 
 qulonglong Desktop::openMenu(QPoint at, int button) const
@@ -424,16 +321,10 @@ QString Desktop::pixels(const QRect &area) const
         .trimmed();
 }
 
-void Desktop::moveTo(QPoint p) const
-{
-    xdotool({u"mousemove"_s, QString::number(p.x()), QString::number(p.y())});
-}
-
 void Desktop::click(QPoint p, int button) const
 {
-    moveTo(p);
-    pause(60);
-    xdotool({u"click"_s, QString::number(button)});
+    press(p, button);
+    release(button);
 }
 
 void Desktop::doubleClick(QPoint p) const
@@ -449,11 +340,6 @@ void Desktop::press(QPoint p, int button) const
     moveTo(p);
     pause(60);
     xdotool({u"mousedown"_s, QString::number(button)});
-}
-
-void Desktop::release(int button) const
-{
-    xdotool({u"mouseup"_s, QString::number(button)});
 }
 
 void Desktop::drag(QPoint from, QPoint to) const
@@ -472,11 +358,6 @@ void Desktop::drag(QPoint from, QPoint to) const
 void Desktop::type(const QString &text) const
 {
     xdotool({u"type"_s, u"--delay"_s, u"30"_s, text});
-}
-
-void Desktop::key(const QString &keys) const
-{
-    xdotool({u"key"_s, keys});
 }
 
 bool Desktop::waitFor(const std::function<bool()> &condition, int timeoutMs)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "notes/NoteFile.h"
 #include "notes/NoteRecord.h"
 
 #include <QByteArray>
@@ -34,7 +35,7 @@ public:
     // The fresh home's files; notes files through the suite's own codec (nothing when one is torn).
     QByteArray readData(const QString &name) const;
     std::optional<QList<NoteRecord>> readNotes(const QString &name = QStringLiteral("notes.dat")) const;
-    void writeNotes(const QString &name, const QList<NoteRecord> &notes) const;
+    void writeNotes(const QString &name, const QList<NoteRecord> &notes) const { writeData(name, encodeNotes(notes)); }
     // Writes Settings keys before the start: which programs start, for one.
     void writeSettings(const QMap<QString, QString> &values) const;
     void writeData(const QString &name, const QByteArray &bytes) const;
@@ -52,33 +53,53 @@ public:
     QProcess *suite() const { return m_suite; }
     // Waits until the suite shows `count` tray icons, in the order they were made (window ids grow).
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
-    bool suiteEnded(int timeoutMs);
+    bool suiteEnded(int timeoutMs)
+    {
+        return m_suite && (m_suite->state() == QProcess::NotRunning || m_suite->waitForFinished(timeoutMs));
+    }
     // Sends SIGTERM; how long the suite took to end, -1 when it did not within 5 s.
     qint64 terminate();
 
     // Starts a program of the desktop's own beside the suite (a compositor, say), ended with the desktop.
     QProcess *startHelper(const QString &program, const QStringList &arguments) { return spawn(program, arguments); }
-    QString runtimeDir() const;
+    QString runtimeDir() const { return m_root.path() + QStringLiteral("/runtime"); }
 
     // Runs a program on this display and returns its standard output ("" on failure).
     QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;
     QString xdotool(const QStringList &arguments) const { return run(QStringLiteral("xdotool"), arguments); }
 
     // The first viewable top-level window whose title matches the regular expression, 0 when none within the time.
-    qulonglong waitWindow(const QString &titlePattern, int timeoutMs = 10000) const;
+    qulonglong waitWindow(const QString &titlePattern, int timeoutMs = 10000) const
+    {
+        return waitSearch({QStringLiteral("--name"), titlePattern}, {}, timeoutMs);
+    }
     // The visible windows xdotool finds with these criteria ("--name", "^Note$", say), by window id.
     QList<qulonglong> search(const QStringList &criteria) const;
     // Every viewable window (at any depth) of this process whose class is `className`, by window id.
-    QList<qulonglong> windowsOfClass(const QString &className) const;
+    QList<qulonglong> windowsOfClass(const QString &className) const
+    {
+        return search({QStringLiteral("--classname"), className});
+    }
     // A window of the suite's that is not in `before` (a menu that opened, say), 0 when none came within the time.
-    qulonglong waitNewWindow(const QList<qulonglong> &before, int timeoutMs = 3000) const;
-    bool isViewable(qulonglong window) const;
+    qulonglong waitNewWindow(const QList<qulonglong> &before, int timeoutMs = 3000) const
+    {
+        return waitSearch({QStringLiteral("--classname"), QStringLiteral("tarnibe")}, before, timeoutMs);
+    }
+    bool isViewable(qulonglong window) const
+    {
+        return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)})
+            .contains(QStringLiteral("Map State: IsViewable"));
+    }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
     // The window manager's frame around a client window: its ancestor just below the root.
     QRect frameGeometry(qulonglong window) const;
-    QString windowState(qulonglong window) const;
-    qulonglong activeWindow() const;
+    QString windowState(qulonglong window) const
+    {
+        return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_STATE"),
+                                             QStringLiteral("_NET_WM_STATE")});
+    }
+    qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
     qulonglong openMenu(QPoint at, int button = 1) const;
@@ -91,26 +112,31 @@ public:
     // What the screen shows in `area`: a digest of its pixels and how many are dark, "<sha1> <dark>".
     QString pixels(const QRect &area) const;
 
-    void moveTo(QPoint p) const;
+    void moveTo(QPoint p) const
+    {
+        xdotool({QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())});
+    }
     void click(QPoint p, int button = 1) const;
     void doubleClick(QPoint p) const;
     void press(QPoint p, int button = 1) const;
-    void release(int button = 1) const;
+    void release(int button = 1) const { xdotool({QStringLiteral("mouseup"), QString::number(button)}); }
     // Presses at `from`, moves to `to` in small steps as a hand would, releases.
     void drag(QPoint from, QPoint to) const;
     void type(const QString &text) const;
-    void key(const QString &keys) const;
+    void key(const QString &keys) const { xdotool({QStringLiteral("key"), keys}); }
 
     // Polls `condition` every 50 ms, letting Qt's own events run, until it holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
     static void pause(int ms);
 
 private:
-    QString dataPath(const QString &name) const;
-    QString settingsPath() const;
+    QString dataPath(const QString &name) const { return m_root.path() + QStringLiteral("/data/Tarnibe/") + name; }
+    QString settingsPath() const { return m_root.path() + QStringLiteral("/config/Tarnibe/Tarnibe.conf"); }
+    // Extra environment entries are NAME=value, or NAME= to unset.
     QProcess *spawn(const QString &program, const QStringList &arguments, const QStringList &extra = {});
-    bool fail(const QString &why);
     QProcessEnvironment environment() const;
+    // The newest window found with `criteria` that is not in `except`, 0 when none came within the time.
+    qulonglong waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const;
 
     QTemporaryDir m_root;
     QString m_display;

@@ -55,12 +55,8 @@ QRect visibleRect(const QWidget *widget)
 // Blanks after the last character take no room on the screen when the text starts at the left.
 QString shownText(const QString &text, Qt::Alignment align)
 {
-    if (!(align & (Qt::AlignLeft | Qt::AlignLeading)) && (align & Qt::AlignHorizontal_Mask))
-        return text;
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1].isSpace())
-        --end;
-    return text.left(end);
+    const bool left = (align & (Qt::AlignLeft | Qt::AlignLeading)) || !(align & Qt::AlignHorizontal_Mask);
+    return left ? QString(text).remove(QRegularExpression(u"\\s+$"_s)) : text;
 }
 
 QString px(QSize size)
