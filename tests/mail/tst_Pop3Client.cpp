@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The POP3 client against a real Dovecot on loopback, and against a scripted server for missing commands, servers
-// without TLS and TLS upgrades that go wrong.
+// The POP3 client and one account's check against a real Dovecot on loopback, and the client against a scripted
+// server for missing commands, servers without TLS and TLS upgrades that go wrong. No display is needed.
 #include "Pop3TestServer.h"
+#include "mail/AccountCheck.h"
 #include "mail/Pop3Client.h"
 
 #include <QRegularExpression>
@@ -75,6 +76,7 @@ private Q_SLOTS:
             return;
         m_dovecot = std::make_unique<DovecotServer>(true, m_certificateDir.path());
         m_dovecot->addUser(u"anna"_s, u"secret"_s);
+        m_dovecot->addUser(u"bert"_s, u"secret"_s);
         for (const Message &message : annasMessages)
             QVERIFY(!m_dovecot->deliver(u"anna"_s, message.text).isEmpty());
         QVERIFY2(m_dovecot->start(&why), qPrintable(why));
@@ -127,6 +129,54 @@ private Q_SLOTS:
         client.PopOpen();
         QCOMPARE(client.PopUniqueIds, m_annasIds);
         client.PopClose();
+    }
+
+    // Mail is new when the mailbox holds a message the last check did not see, whatever the count does. The
+    // server's TLS is learnt once, with the server it came from.
+    void newMailIsWhatWasNotThereBefore()
+    {
+        REQUIRE_DOVECOT();
+        const QString server = withPorts(u"127.0.0.1:{plain}"_s);
+        const auto note = [](int n) -> QByteArray {
+            return "From: Bob <bob@example.org>\nSubject: Note " + QByteArray::number(n) + "\n\nHi\n";
+        };
+        const auto entry = [](int n) -> QString {
+            return NoticeEntry(u"Bob <bob@example.org>"_s, u"Note %1"_s.arg(n), u" (b)"_s);
+        };
+        QStringList files;
+        for (int n = 1; n <= 3; ++n)
+            files << m_dovecot->deliver(u"bert"_s, note(n));
+        Pop3Client client;
+        MailboxMemory memory;
+        AccountCheck account{server, u"bert"_s, u"secret"_s, {}, u" (b)"_s};
+        AccountCheckResult result = CheckAccount(client, memory, account);
+        QVERIFY2(result.errorNumber == 0, qPrintable(result.error));
+        QVERIFY(result.newMail);
+        QCOMPARE(result.count, 3);
+        QCOMPARE(result.notice, entry(1) + entry(2) + entry(3));
+        QCOMPARE(result.learnt, u"TLS "_s + server);
+
+        account.learnt = *result.learnt;
+        result = CheckAccount(client, memory, account); // the same three
+        QVERIFY(!result.newMail);
+        QCOMPARE(result.learnt, std::nullopt);
+        QCOMPARE(result.notice, entry(1) + entry(2) + entry(3));
+
+        // One read elsewhere and one come in: the count is the same, the mail is new all the same.
+        QVERIFY(m_dovecot->remove(u"bert"_s, files[0]));
+        m_dovecot->deliver(u"bert"_s, note(4));
+        result = CheckAccount(client, memory, account);
+        QVERIFY(result.newMail);
+        QCOMPARE(result.notice, entry(2) + entry(3) + entry(4));
+        // Only one read elsewhere: nothing new.
+        QVERIFY(m_dovecot->remove(u"bert"_s, files[1]));
+        result = CheckAccount(client, memory, account);
+        QVERIFY(!result.newMail);
+        QCOMPARE(result.count, 2);
+
+        // What was learnt from another server counts for nothing here.
+        account.learnt = u"TLS mail.example.org"_s;
+        QCOMPARE(CheckAccount(client, memory, account).learnt, u"TLS "_s + server);
     }
 
     // Nothing is read from a server whose certificate is not trusted, nor after the server refused the password.
@@ -293,5 +343,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(tst_Pop3Client)
+QTEST_GUILESS_MAIN(tst_Pop3Client)
 #include "tst_Pop3Client.moc"
