@@ -208,15 +208,8 @@ private Q_SLOTS:
         QVERIFY(!notify.checkingWindow()->isVisible());
         AutodialFlags().MailCheckActive = false;
 
-        // Spinning: eight frames, then the idle icon when the check ends.
-        for (int i = 1; i <= 8; ++i) {
-            notify.timer_SpinMoon_Timer();
-            QCOMPARE(notify.trayImage(), 1 + i);
-        }
-        notify.timer_SpinMoon_Timer();
-        QCOMPARE(notify.trayImage(), 2);
-
         // Blinking until "Read now"; "Read later.." leaves it blinking.
+        notify.timer_SpinMoon_Timer();
         notify.timer_Blink.start();
         notify.timer_Blink_Timer(); // from a moon frame: any icon but the idle one turns idle
         QCOMPARE(notify.trayImage(), 0);
