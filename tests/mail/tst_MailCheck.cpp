@@ -213,8 +213,7 @@ private Q_SLOTS:
     }
 
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
-    // check; until it comes the account is not logged into with an empty password, and the tray says why. The read
-    // still out gives it to the next check.
+    // check, asked for once, and the tray says why. What comes of the read still out is the real keyring's test.
     void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
     {
         TestEnvironment env;
@@ -240,14 +239,6 @@ private Q_SLOTS:
         qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
         QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
         QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord"_s});
-
-        env.secrets.answerHeld();
-        QCOMPARE(Settings().PassWord[0], u"secret"_s);
-        QVERIFY(mail.check());
-        QVERIFY(mail.notify.lastFailure().isEmpty());
-        // Dovecot logs a session once it is over: by the login's line, any earlier attempt's is there.
-        QTRY_COMPARE(mail.logins(u"fred"_s), 1);
-        QCOMPARE(mail.server.log().count(u"user=<fred>"_s), 1);
     }
 
     // Against the real keyring of with_keyring.sh: one stopped at the start (SIGSTOP, as one still coming up or
@@ -284,6 +275,7 @@ private Q_SLOTS:
         resume.reset();
         QTRY_COMPARE(Settings().PassWord[0], u"secret"_s);
         QVERIFY(mail.check());
+        // Dovecot logs a session once it is over: by the login's line, any earlier attempt's is there.
         QTRY_COMPARE(mail.logins(u"gina"_s), 1);
         QCOMPARE(mail.server.log().count(u"user=<gina>"_s), 1);
     }
