@@ -111,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
     }
 
-    // A scheduled sync may not ask for a password; the user's own may.
+    // A scheduled sync may not ask for a password; the user's own may, and is told the new time.
     void syncsSetTheClockThroughTimedated()
     {
         TestEnvironment env;
@@ -191,6 +191,7 @@ private Q_SLOTS:
         replaceSetTime(QString());
         QVERIFY(attempt.call.loggedMs > 0);
         QCOMPARE(form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(form.label_NbrOfErrors->text(), u"1"_s);
         QCOMPARE(env.messages.shown().constLast().text,
                  u"The time server answered, but the clock could not be set:\n\r\n\r"
                  "Automatic time synchronization is enabled"_s);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QHostAddress>
 #include <QProcess>
@@ -103,46 +104,17 @@ public:
     {
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
-        // Only root may chroot, and nothing is gained by it here. No penalty for failed logins: the tests make
-        // them on purpose, and the penalty held the next login back for seconds.
-        QString conf = uR"(protocols = pop3
-listen = 127.0.0.1
-base_dir = @DIR/run
-state_dir = @DIR/state
-log_path = @DIR/dovecot.log
-default_internal_user = @ME
-default_internal_group = @GROUP
-default_login_user = @LOGIN
-first_valid_uid = 1
-disable_plaintext_auth = no
-auth_failure_delay = 0
-passdb {
-  driver = passwd-file
-  args = @DIR/passwd
-}
-userdb {
-  driver = passwd-file
-  args = @DIR/passwd
-  default_fields = uid=@UID gid=@GID home=@DIR/home/%u
-}
-mail_location = maildir:~/Maildir
-pop3_uidl_format = %08Xu%08Xv
-service anvil {
-  chroot =
-  unix_listener anvil-auth-penalty {
-    mode = 0
-  }
-}
-service pop3-login {
-  chroot =
-  inet_listener pop3 {
-    port = @PLAIN
-  }
-@POP3S}
-)"_s;
-        const QString pop3s = u"  inet_listener pop3s {\n    port = @TLS\n    ssl = yes\n  }\n"_s;
-        conf.replace(u"@POP3S"_s, m_tls ? pop3s : QString());
-        conf += m_tls ? u"ssl = yes\nssl_cert = <@CERTS/cert.pem\nssl_key = <@CERTS/key.pem\n"_s : u"ssl = no\n"_s;
+        // The configuration lives beside this header; its placeholders are filled in here.
+        QFile in(QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(u"dovecot.conf.in"_s));
+        if (!in.open(QIODevice::ReadOnly)) {
+            *why = u"cannot read "_s + in.fileName();
+            return false;
+        }
+        QString conf = QString::fromUtf8(in.readAll());
+        conf.replace(u"@POP3S"_s,
+                     m_tls ? u"  inet_listener pop3s {\n    port = @TLS\n    ssl = yes\n  }\n"_s : QString());
+        conf.replace(u"@SSL"_s,
+                     m_tls ? u"ssl = yes\nssl_cert = <@CERTS/cert.pem\nssl_key = <@CERTS/key.pem"_s : u"ssl = no"_s);
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
