@@ -6,8 +6,6 @@
 #include "core/GhostOwner.h"
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
-#include "platform/IniStore.h"
-#include "platform/Paths.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,33 +78,7 @@ private Q_SLOTS:
         QVERIFY(ProgramRunFlags().email);
     }
 
-    void aProgramsOwnExitLeavesTheOthersRunning()
-    {
-        TestEnvironment env;
-        WriteToRegistry();
-        SettingsStore().setValue(u"Settings"_s, u"StartClock"_s, u"0"_s);
-        SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
-        QVERIFY(QFile(platform::dataFile(u"notes.dat"_s)).open(QIODevice::WriteOnly)); // a user without notes
-        Suite suite;
-        QCOMPARE(env.tray.count(), 2);
-
-        suite.menuItem(Program::Calculator, "menu_ExitCalculator")->trigger();
-        QCOMPARE(env.tray.tips(), QStringList{u"New note"_s});
-        QVERIFY(!ProgramRunFlags().calculator && ProgramRunFlags().notes);
-        QCOMPARE(suite.host.ended, 0);
-        QVERIFY(!env.logLines().constLast().contains(u"END"_s));
-
-        // The last program's exit is the suite's exit.
-        suite.menuItem(Program::Notes, "menu_ExitNotes")->trigger();
-        QCOMPARE(suite.host.ended, 1);
-        QCOMPARE(env.tray.count(), 0);
-        const QStringList log = env.logLines();
-        QVERIFY(log[log.size() - 2].startsWith(u"\"END\""_s));
-        QVERIFY(log.constLast().startsWith(u"\"Ending windows session:1\""_s));
-        QCOMPARE(SettingsStore().value(u"Settings"_s, u"EndByEnd"_s), std::optional<QString>(u"True"_s));
-    }
-
-    void trayMenusReachThePanelAndTheManual()
+    void trayMenusReachThePanel()
     {
         TestEnvironment env;
         Suite suite(false);
