@@ -302,12 +302,19 @@ private Q_SLOTS:
         QVERIFY2(file.readAll().split('\n').contains("Exec=" + exec.toUtf8()), qPrintable(exec));
     }
 
-    void aboutAndNetUsers()
+    void helpAboutAndNetUsers()
     {
         Panel p;
         p.panel.ensureWindow();
         p.env.messages.expect(platform::MsgAnswer::Ok);
         p.action("menu_About")->trigger();
+
+        // Without a browser the user learns where the manual is (that a box comes at all, the desktop proves).
+        p.env.launcher.m_urlsOpen = false;
+        p.env.messages.expect(platform::MsgAnswer::Ok);
+        p.action("menu_TarnibeHelp")->trigger();
+        QTRY_COMPARE(p.env.messages.shown().size(), 2);
+        QVERIFY(p.env.messages.shown().constLast().text.endsWith(p.env.launcher.m_urls.constLast().toLocalFile()));
         p.panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
         QCOMPARE(p.host.calls, QStringList{u"openNetUsers"_s});
     }
