@@ -147,8 +147,18 @@ private Q_SLOTS:
         QCOMPARE(stored(u"PassWord5"_s), encoded(password));
         const SettingsRecord before = s;
         restart();
-        for (const QString &key : settingKeys(SettingsOrder::Read))
-            QCOMPARE(settingText(Settings(), *settingField(key)), settingText(before, *settingField(key)));
+        // Values, not their text: a text form that loses something (the seconds, say) reads back as itself.
+        for (const QString &key : settingKeys(SettingsOrder::Read)) {
+            const SettingField &f = *settingField(key);
+            std::visit(
+                [&](auto member) {
+                    if constexpr (std::is_same_v<decltype(member), SettingField::Accounts SettingsRecord::*>)
+                        QCOMPARE((Settings().*member)[size_t(f.account)], (before.*member)[size_t(f.account)]);
+                    else
+                        QCOMPARE(Settings().*member, before.*member);
+                },
+                f.member);
+        }
         QFile file(env.settingsPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()).count(u"popserver3="_s, Qt::CaseInsensitive), 1);
