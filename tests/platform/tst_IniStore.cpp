@@ -47,13 +47,10 @@ private Q_SLOTS:
     void awkwardValuesComeBackUnchanged_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::newRow("comma") << u"a, b,c"_s;
-        QTest::newRow("quotes") << u"say \"hi\""_s;
-        QTest::newRow("leading blank") << u"  padded  "_s;
+        // Commas, quotes and blanks at the ends come back through the settings fuzzer's seeds.
         QTest::newRow("control characters") << u"\u0001\u007f\u0080\u009f\u00ff"_s;
-        QTest::newRow("semicolon and equals") << u";x=y #z"_s;
         QTest::newRow("unicode") << u"Åsa Öberg €"_s;
-        QTest::newRow("backslashes") << u"C:\\Program Files\\mail.exe"_s;
+        QTest::newRow("backslashes, equals, hash") << u"C:\\Program Files\\mail.exe;x=y #z"_s;
         QTest::newRow("empty") << QString();
     }
     void awkwardValuesComeBackUnchanged()
