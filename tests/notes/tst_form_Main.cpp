@@ -111,35 +111,6 @@ private Q_SLOTS:
         QVERIFY(rowAlarm(container, 3).endsWith(u"(hidden)"_s));
     }
 
-    void clickingARowBringsItsNoteBack()
-    {
-        TestEnvironment env;
-        const QRect screen = screenTwips();
-        NoteRecord lost = stored(u"fell off the screen"_s, 3000, screen.height() + 1500);
-        lost.visible = false;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {lost, collapse(stored(u"folded"_s, 1500, 1500, 3000, 2100))}));
-        form_Note *second = NoteStore().window(2);
-        QVERIFY(!NoteStore().window(1));
-
-        clickRow(container, 1, NoteRows::Part::Text);
-
-        form_Note *first = NoteStore().window(1);
-        QVERIFY(first->isVisible());
-        QCOMPARE(QPoint(first->record().left, first->record().top),
-                 QPoint((screen.width() - 2400) / 2, (screen.height() - 1800) / 2));
-        QCOMPARE(first->palette().color(QPalette::Window), QColor(Qt::white));
-        QTRY_COMPARE(first->palette().color(QPalette::Window), NoteYellow);
-
-        // A note on screen is not moved, only expanded and flashed.
-        clickRow(container, 2, NoteRows::Part::Text);
-
-        QCOMPARE(geometry(second->record()), QRect(1500, 1500, 3000, 2100));
-        QCOMPARE(second->palette().color(QPalette::Window), QColor(Qt::white));
-        QTRY_COMPARE(second->palette().color(QPalette::Window), NoteYellow);
-    }
-
     void theWindowKeepsItsLimitsScrollsAndOnlyMinimises()
     {
         TestEnvironment env;
