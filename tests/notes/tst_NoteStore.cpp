@@ -99,6 +99,11 @@ private Q_SLOTS:
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 650x370"_s}));
         window = NoteStore().window(1);
         QCOMPARE(window->geometry(), QRect(toPixels(4500), toPixels(900), toPixels(650), toPixels(370)));
+        // A row click opens a folded note out where it is, and flashes it.
+        container.label_NoteText_Click(2);
+        QCOMPARE(geometry(*NoteStore().record(2)), QRect(600, 600, 2400, 1800));
+        QCOMPARE(NoteStore().window(2)->palette().color(QPalette::Window), QColor(Qt::white));
+        QTRY_COMPARE(NoteStore().window(2)->palette().color(QPalette::Window), NoteYellow);
         container.image_Maximize_Click();
         QCOMPARE(window->geometry().size(), QSize(toPixels(2400), toPixels(1800)));
         QPointer<form_Note> other = NoteStore().window(2);
