@@ -89,14 +89,9 @@ private Q_SLOTS:
         QCOMPARE(container.rowText(1), u"say 'hi'"_s);
         QCOMPARE(notesIn(NotesFilePath()).value(0).text, u"say 'hi'"_s);
 
-        note->label_Display_Click();
-        input->clear();
-        QApplication::setActiveWindow(&other);
-        QTRY_VERIFY(!note->isEditing());
-        QCOMPARE(container.rowText(1), u" - empty -"_s);
-
         // Hidden while being edited: the typed text is kept when the window goes.
         note->label_Display_Click();
+        input->clear();
         QTest::keyClicks(input, u"kept"_s);
         const QPointer<form_Note> hidden = note;
         note->menu_SendNoteToContainer_Click();
