@@ -108,15 +108,6 @@ private:
     QStringList m_output;
 };
 
-NoteRecord withAlarm(const QString &text)
-{
-    NoteRecord note = NoteSamples::stored(text, 900, 900);
-    note.alarmDate = u"2026-12-24"_s;
-    note.alarmTime = u"18:00"_s;
-    note.alarmRepeat = u"2"_s;
-    return note;
-}
-
 const QString Sent = u"BOX Note sent|Your note was sent correctly !"_s;
 
 } // namespace
@@ -129,7 +120,10 @@ private Q_SLOTS:
     {
         const quint16 portA = freePort();
         const quint16 portB = freePort();
-        Peer alice(u"Alice"_s, portA, portB, {withAlarm(u"Dinner at six, $-$ bring wine"_s)}, u"127.0.0.1 , Bob\r\n"_s);
+        Peer alice(u"Alice"_s, portA, portB,
+                   {NoteSamples::withAlarm(NoteSamples::stored(u"Dinner at six, $-$ bring wine"_s, 900, 900),
+                                           u"2026-12-24"_s, u"18:00"_s, u"2"_s)},
+                   u"127.0.0.1 , Bob\r\n"_s);
         Peer bob(QString(), portB, portA, {NoteSamples::stored(u"Thanks!"_s, 600, 600)}, u"localhost , Alice\r\n"_s);
         alice.startDriven();
         bob.startDriven();
@@ -154,7 +148,7 @@ private Q_SLOTS:
     {
         // Nobody listens on Bob's port; the second entry is no valid host name, so Qt refuses it before any lookup
         // leaves this machine.
-        Peer alice(u"Alice"_s, freePort(), freePort(), {withAlarm(u"hello"_s)},
+        Peer alice(u"Alice"_s, freePort(), freePort(), {NoteSamples::stored(u"hello"_s, 900, 900)},
                    u"127.0.0.1 , Bob\r\nno such host , Ghost\r\n"_s);
         alice.startDriven();
         alice.command("send 1 0");
