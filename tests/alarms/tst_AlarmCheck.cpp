@@ -159,13 +159,6 @@ private Q_SLOTS:
         timer_CheckAlarm_Timer();
         QCOMPARE(MissedAlarmsWindow()->lines().size(), 3);
     }
-
-    void theContainerChecksEveryFiveSeconds()
-    {
-        NotesRun run({}, QDateTime(QDate(2026, 6, 12), QTime(8, 0)));
-        run.container->hide(); // hidden or not, the check goes on
-        QTRY_COMPARE_WITH_TIMEOUT(run.hooks.ticks, 1, 6000);
-    }
 };
 
 QTEST_MAIN(tst_AlarmCheck)

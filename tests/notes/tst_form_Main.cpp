@@ -77,9 +77,6 @@ private Q_SLOTS:
         QCOMPARE(rowAlarm(container, 41), u"Alarm: 24 Dec 08:15"_s);
         QCOMPARE(alarmIcon(NoteStore().window(42), u"image_Alarm"_s), u"nothing set (hidden)"_s);
         QCOMPARE(rowAlarm(container, 42), u"nothing set (hidden)"_s);
-        const NoteRecord saved = notesIn(NotesFilePath()).value(40);
-        QCOMPARE((QStringList{saved.text, saved.title, saved.alarmDate, saved.alarmRepeat, saved.alarmTime}),
-                 (QStringList{u"Lunch at one?"_s, u"From Bob"_s, u"2026-12-24"_s, u"0"_s, u"08:15"_s}));
     }
 
     void newNotesStackFromTheScreenCentre()
@@ -109,35 +106,6 @@ private Q_SLOTS:
         QCOMPARE(container.rows()->top(3) - container.rows()->top(2), 360);
         QCOMPARE(container.rowText(3), u" - empty -"_s);
         QVERIFY(rowAlarm(container, 3).endsWith(u"(hidden)"_s));
-    }
-
-    void clickingARowBringsItsNoteBack()
-    {
-        TestEnvironment env;
-        const QRect screen = screenTwips();
-        NoteRecord lost = stored(u"fell off the screen"_s, 3000, screen.height() + 1500);
-        lost.visible = false;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {lost, collapse(stored(u"folded"_s, 1500, 1500, 3000, 2100))}));
-        form_Note *second = NoteStore().window(2);
-        QVERIFY(!NoteStore().window(1));
-
-        clickRow(container, 1, NoteRows::Part::Text);
-
-        form_Note *first = NoteStore().window(1);
-        QVERIFY(first->isVisible());
-        QCOMPARE(QPoint(first->record().left, first->record().top),
-                 QPoint((screen.width() - 2400) / 2, (screen.height() - 1800) / 2));
-        QCOMPARE(first->palette().color(QPalette::Window), QColor(Qt::white));
-        QTRY_COMPARE(first->palette().color(QPalette::Window), NoteYellow);
-
-        // A note on screen is not moved, only expanded and flashed.
-        clickRow(container, 2, NoteRows::Part::Text);
-
-        QCOMPARE(geometry(second->record()), QRect(1500, 1500, 3000, 2100));
-        QCOMPARE(second->palette().color(QPalette::Window), QColor(Qt::white));
-        QTRY_COMPARE(second->palette().color(QPalette::Window), NoteYellow);
     }
 
     void theWindowKeepsItsLimitsScrollsAndOnlyMinimises()
