@@ -15,8 +15,6 @@ using platform::ErrorKind;
 
 namespace {
 
-const QString Group = QStringLiteral("Settings");
-
 // The record, and the file it is read from and written to once it is opened.
 struct SettingsState {
     SettingsRecord record;
@@ -63,7 +61,7 @@ void ResetSettings()
 
 bool IsFirstStart()
 {
-    return !SettingsStore().value(Group, QStringLiteral("StartNotes")).has_value();
+    return !SettingsStore().value(SettingsGroup, QStringLiteral("StartNotes")).has_value();
 }
 
 void SetGlobalVariables()
@@ -71,7 +69,7 @@ void SetGlobalVariables()
     static const QString tag = QStringLiteral("err_Bas_SetGlobalVariables ");
     SettingsRecord &s = record();
     for (const QString &key : settingKeys(SettingsOrder::Read)) {
-        const QString raw = SettingsStore().value(Group, key).value_or(QString());
+        const QString raw = SettingsStore().value(SettingsGroup, key).value_or(QString());
         if (const auto failure = readSetting(s, *settingField(key), raw))
             LogError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
     }
@@ -98,7 +96,7 @@ void WriteGlobalVariables(KeyringWait wait)
             LogError(tag, ErrorKind::InvalidCall);
             continue;
         }
-        SettingsStore().setValue(Group, key, *text);
+        SettingsStore().setValue(SettingsGroup, key, *text);
     }
     syncStore(tag);
     SendKeyringCalls();
@@ -107,6 +105,6 @@ void WriteGlobalVariables(KeyringWait wait)
 void WriteToRegistry()
 {
     for (const QString &key : settingKeys(SettingsOrder::FirstStart))
-        SettingsStore().setValue(Group, key, settingField(key)->firstDefault);
+        SettingsStore().setValue(SettingsGroup, key, settingField(key)->firstDefault);
     syncStore(QStringLiteral("err_Bas_WriteToRegistry "));
 }

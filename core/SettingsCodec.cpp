@@ -101,11 +101,6 @@ int place(const Places &p, SettingsOrder order)
     return order == SettingsOrder::Read ? p.read : order == SettingsOrder::Write ? p.write : p.firstStart;
 }
 
-QString accountSuffix(int index)
-{
-    return index == 0 ? QString() : QString::number(index + 1);
-}
-
 QStringList orderedKeys(SettingsOrder order)
 {
     // (place, account, place within the account block, key)
@@ -116,8 +111,7 @@ QStringList orderedKeys(SettingsOrder order)
     for (int account = 0; account < MaxMailAccounts; ++account)
         for (const AccountRow &row : AccountRows)
             if (const int within = place(row.within, order); within >= 0)
-                keyed.emplace_back(place(AccountBlock, order), account, within,
-                                   QString::fromLatin1(row.key) + accountSuffix(account));
+                keyed.emplace_back(place(AccountBlock, order), account, within, accountKey(row.key, account));
     std::sort(keyed.begin(), keyed.end());
     QStringList keys;
     for (const auto &each : keyed) {
@@ -138,6 +132,11 @@ std::optional<qint64> wholeNumber(const QString &raw)
 
 } // namespace
 
+QString accountKey(const char *name, int account)
+{
+    return QString::fromLatin1(name) + (account == 0 ? QString() : QString::number(account + 1));
+}
+
 const std::vector<SettingField> &settingFields()
 {
     static const std::vector<SettingField> fields = [] {
@@ -146,11 +145,10 @@ const std::vector<SettingField> &settingFields()
             f.push_back({QString::fromLatin1(row.key), row.kind, row.member, QString::fromLatin1(row.firstDefault)});
         for (int account = 0; account < MaxMailAccounts; ++account)
             for (const AccountRow &row : AccountRows) {
-                const QString n = accountSuffix(account);
                 QString firstDefault = QString::fromLatin1(row.firstDefault);
-                if (!firstDefault.isEmpty() && !n.isEmpty())
-                    firstDefault += u' ' + n;
-                f.push_back({QString::fromLatin1(row.key) + n, row.kind, row.member, firstDefault, account});
+                if (!firstDefault.isEmpty() && account > 0)
+                    firstDefault += u' ' + QString::number(account + 1);
+                f.push_back({accountKey(row.key, account), row.kind, row.member, firstDefault, account});
             }
         return f;
     }();

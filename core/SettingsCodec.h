@@ -31,6 +31,13 @@ struct SettingField {
     bool isAccountField() const { return std::holds_alternative<Accounts SettingsRecord::*>(member); }
 };
 
+// The group of the settings file that holds every key.
+inline const QString SettingsGroup = QStringLiteral("Settings");
+
+// The key of a mail account's field: the name, then the account's number from the second account on ("PassWord",
+// "PassWord2", ...). `account` counts from 0.
+QString accountKey(const char *name, int account);
+
 // Every key, the mail accounts' ten times over.
 const std::vector<SettingField> &settingFields();
 // The field of a key, in any letter case; nullptr for a key the file does not have.

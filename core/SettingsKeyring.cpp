@@ -19,13 +19,6 @@
 
 namespace {
 
-const QString Group = QStringLiteral("Settings");
-
-QString accountSuffix(int index)
-{
-    return index == 0 ? QString() : QString::number(index + 1);
-}
-
 // Where the desktop runs a keyring the passwords live there, and the settings file holds empty text for them.
 // Nothing ever waits for the keyring: a password goes to the file (encoded) first and leaves it once the keyring has
 // confirmed it. One call is out at a time, so that a keyring that wants its own password shows one prompt.
@@ -92,8 +85,7 @@ bool accountInUse(const SettingsRecord &s, const SettingField &f)
     if (!f.isAccountField())
         return !s.RasUserName.isEmpty() || s.UseRas;
     const auto filledIn = [&](const char *name, const QString &value) {
-        return !value.isEmpty() &&
-               value != settingField(QString::fromLatin1(name) + accountSuffix(f.account))->firstDefault;
+        return !value.isEmpty() && value != settingField(accountKey(name, f.account))->firstDefault;
     };
     const auto i = size_t(f.account);
     return filledIn("POPServer", s.POPServer[i]) || filledIn("UserName", s.UserName[i]);
@@ -127,9 +119,9 @@ void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::Secret
         }
     } else if (reply.ok) {
         state.known.insert(job.key, job.secret);
-        const std::optional<QString> inFile = SettingsStore().value(Group, job.key);
+        const std::optional<QString> inFile = SettingsStore().value(SettingsGroup, job.key);
         if (inFile && !inFile->isEmpty() && inFile == EncodeStoredPassword(job.secret)) {
-            SettingsStore().setValue(Group, job.key, QString());
+            SettingsStore().setValue(SettingsGroup, job.key, QString());
             if (!SettingsStore().sync())
                 LogError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
         }
@@ -225,7 +217,7 @@ void loadPasswordsFromKeyring()
     KeyringState &state = keyring();
     SettingsRecord &s = Settings();
     const auto inFile = [](const SettingField &f) {
-        return !SettingsStore().value(Group, f.key).value_or(QString()).isEmpty();
+        return !SettingsStore().value(SettingsGroup, f.key).value_or(QString()).isEmpty();
     };
     if (std::none_of(passwordFields.begin(), passwordFields.end(),
                      [&](const SettingField &f) { return inFile(f) || accountInUse(s, f); }))
@@ -291,7 +283,7 @@ void SendKeyringCalls()
 std::optional<QString> PasswordForCheck(int account, QString *why)
 {
     SettingsRecord &s = Settings();
-    const SettingField &f = *settingField(u"PassWord" + accountSuffix(account));
+    const SettingField &f = *settingField(accountKey("PassWord", account));
     KeyringState &state = keyring();
     if (!state.unread.contains(f.key))
         return textMember(s, f);

@@ -21,7 +21,6 @@
 
 namespace {
 
-const QString Group = QStringLiteral("Settings");
 QString scratchRoot;
 QString settingsFile;
 std::string settingsPath;
@@ -97,7 +96,7 @@ SettingsRecord readRecord()
     SettingsRecord record;
     platform::IniStore store(settingsFile);
     for (const QString &key : settingKeys(SettingsOrder::Read))
-        readSetting(record, *settingField(key), store.value(Group, key).value_or(QString()));
+        readSetting(record, *settingField(key), store.value(SettingsGroup, key).value_or(QString()));
     return record;
 }
 
@@ -107,7 +106,7 @@ void writeRecord(const SettingsRecord &record)
     platform::IniStore store(settingsFile);
     for (const QString &key : settingKeys(SettingsOrder::Write))
         if (const auto text = settingText(record, *settingField(key)))
-            store.setValue(Group, key, *text);
+            store.setValue(SettingsGroup, key, *text);
     store.sync();
 }
 

@@ -4,6 +4,7 @@
 #include "core/AutodialFlags.h"
 #include "core/ErrorLog.h"
 #include "core/Settings.h"
+#include "core/SettingsCodec.h"
 #include "core/Sound.h"
 #include "core/Twips.h"
 #include "mail/AccountCheck.h"
@@ -388,9 +389,8 @@ void form_NotifyMail::checkAccountAt(int i, int accounts, CheckPass &pass)
         CheckAccount(FreePOP1, mailboxes[size_t(i)],
                      {server, s.UserName[size_t(i)], *password, s.Encryption[size_t(i)], AccountTag(accounts, server)});
     if (result.learnt) {
-        const QString key = QStringLiteral("Encryption") + (i == 0 ? QString() : QString::number(i + 1));
         Settings().Encryption[size_t(i)] = *result.learnt;
-        SettingsStore().setValue(QStringLiteral("Settings"), key, *result.learnt);
+        SettingsStore().setValue(SettingsGroup, accountKey("Encryption", i), *result.learnt);
         SettingsStore().sync();
     }
     if (result.errorNumber != 0) {
