@@ -19,6 +19,11 @@ inline int toTwips(int pixels)
     return pixels * TwipsPerPixel;
 }
 
+inline QRect twipsRect(int left, int top, int width, int height)
+{
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
+}
+
 // The screen the suite works on, in twips.
 inline QRect screenTwips()
 {

@@ -24,11 +24,6 @@ constexpr int DotLeft = 2100;
 constexpr int AlarmLeft = 1875;
 constexpr int AlarmOffset = 65;
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
-}
-
 } // namespace
 
 NoteRows::NoteRows(QWidget *parent) : QWidget(parent), m_dateFont(QStringLiteral("Arial"), 8)

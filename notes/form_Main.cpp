@@ -25,11 +25,6 @@
 
 namespace {
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
-}
-
 QString stampNow()
 {
     const QDateTime now = platform::Clock::now();
