@@ -18,9 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// What the alarm check keeps between ticks, forgotten as one at unload.
+// What the alarm check keeps between ticks, forgotten as one at unload. The note table holds it: it is about its
+// notes, and goes with them.
 struct AlarmState {
     // Plain pointers, never destroyed with the statics: windows must go before the application object does.
     form_Notify *notice = nullptr;
@@ -32,10 +31,14 @@ struct AlarmState {
     QHash<QString, std::optional<QDateTime>> moments;
 };
 
+namespace {
+
 AlarmState &state()
 {
-    static AlarmState alarms;
-    return alarms;
+    std::shared_ptr<AlarmState> &alarms = NoteStore().alarms;
+    if (!alarms)
+        alarms = std::make_shared<AlarmState>();
+    return *alarms;
 }
 
 bool hasAlarm(const NoteRecord &note)
@@ -108,9 +111,10 @@ form_MissedAlarms *MissedAlarmsWindow()
 
 void UnloadAlarmWindows()
 {
-    delete state().notice;
-    delete state().missed;
-    state() = AlarmState{};
+    if (const std::shared_ptr<AlarmState> alarms = std::exchange(NoteStore().alarms, nullptr)) {
+        delete alarms->notice;
+        delete alarms->missed;
+    }
 }
 
 void ShowAlarmIcons(int index)

@@ -6,7 +6,6 @@
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
 #include "core/Settings.h"
-#include "core/TopMost.h"
 #include "core/form_Tarnibe.h"
 #include "mail/form_NotifyMail.h"
 #include "netnotes/NetNotes.h"
@@ -25,7 +24,6 @@ AppProgramHost::AppProgramHost() = default;
 
 AppProgramHost::~AppProgramHost()
 {
-    SetTopMostTable(nullptr);
     UnloadAlarmWindows();
     NoteStore().clear();
 }
@@ -35,8 +33,6 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     ProgramLifecycle &lifecycle = panel;
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
     m_container = std::make_unique<form_Main>(static_cast<NoteHooks &>(*this));
-    m_topMost = std::make_unique<NoteTopMostTable>();
-    SetTopMostTable(m_topMost.get());
     m_netNotes = std::make_unique<NetNotes>();
     m_netNotes->senderName = [&panel] { return panel.senderName(); };
     m_netNotes->deliver = [this](const NoteMessage &message) {

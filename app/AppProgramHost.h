@@ -13,7 +13,6 @@ class form_GhostTime;
 class form_Main;
 class form_NotifyMail;
 class NetNotes;
-class NoteTopMostTable;
 class form_Tarnibe;
 namespace platform {
 class SingleInstance;
@@ -60,7 +59,6 @@ private:
 
     std::unique_ptr<form_GhostNotes> m_notes;
     std::unique_ptr<form_Main> m_container;
-    std::unique_ptr<NoteTopMostTable> m_topMost;
     bool m_containerLoaded = false;
     std::unique_ptr<form_GhostCalculator> m_calculator;
     std::unique_ptr<form_GhostTime> m_clock;

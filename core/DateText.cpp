@@ -31,17 +31,34 @@ QString monthKey(const QString &name)
     return key.trimmed().toCaseFolded();
 }
 
+// What a language calls a month, short and long, in a date and standing alone.
+QStringList monthNames(const QLocale &locale, int month)
+{
+    return {locale.monthName(month, QLocale::ShortFormat), locale.standaloneMonthName(month, QLocale::ShortFormat),
+            locale.monthName(month, QLocale::LongFormat), locale.standaloneMonthName(month, QLocale::LongFormat)};
+}
+
 void addMonthNames(QHash<QString, int> &names, const QLocale &locale)
 {
     for (int month = 1; month <= 12; ++month) {
-        for (const QString &name :
-             {locale.monthName(month, QLocale::ShortFormat), locale.standaloneMonthName(month, QLocale::ShortFormat),
-              locale.monthName(month, QLocale::LongFormat), locale.standaloneMonthName(month, QLocale::LongFormat)}) {
+        for (const QString &name : monthNames(locale, month)) {
             // Where two languages write the same name for different months, the one added first decides.
             if (const QString key = monthKey(name); !key.isEmpty() && !names.contains(key))
                 names.insert(key, month);
         }
     }
+}
+
+// The month `key` names in this language, short or long.
+std::optional<int> monthIn(const QLocale &locale, const QString &key)
+{
+    for (int month = 1; month <= 12; ++month) {
+        for (const QString &name : monthNames(locale, month)) {
+            if (monthKey(name) == key)
+                return month;
+        }
+    }
+    return std::nullopt;
 }
 
 // Every language's month names, short and long, as older copies wrote them into alarms and onto the wire: the
@@ -70,24 +87,13 @@ std::optional<int> monthFromName(const QString &name)
     const QString key = monthKey(name);
     if (key.isEmpty())
         return std::nullopt;
-    // English as this suite writes it, then the desktop's own language, then any other. The desktop's names are
-    // made once per language, not at every alarm check.
-    static struct {
-        QString language;
-        QHash<QString, int> names;
-    } desktopMonths;
-    QHash<QString, int> &desktopNames = desktopMonths.names;
-    if (const QLocale desktop; desktop.name() != desktopMonths.language || desktopNames.isEmpty()) {
-        desktopMonths.language = desktop.name();
-        desktopNames.clear();
-        addMonthNames(desktopNames, QLocale(QLocale::English, QLocale::UnitedStates));
-        addMonthNames(desktopNames, desktop);
+    // English as this suite writes it, then the desktop's own language, then any other.
+    for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale()}) {
+        if (const std::optional<int> month = monthIn(locale, key))
+            return month;
     }
-    for (const QHash<QString, int> *names :
-         {static_cast<const QHash<QString, int> *>(&desktopNames), &everyLanguagesMonths()}) {
-        if (const auto found = names->constFind(key); found != names->cend())
-            return *found;
-    }
+    if (const auto found = everyLanguagesMonths().constFind(key); found != everyLanguagesMonths().cend())
+        return *found;
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/Programs.h"
 
+#include "core/SettingsState.h"
+
 bool &ProgramRunFlagsRecord::of(Program program)
 {
     switch (program) {
@@ -18,8 +20,7 @@ bool &ProgramRunFlagsRecord::of(Program program)
 
 ProgramRunFlagsRecord &ProgramRunFlags()
 {
-    static ProgramRunFlagsRecord flags;
-    return flags;
+    return settingsState().running;
 }
 
 int CountRunningPrograms()

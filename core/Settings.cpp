@@ -5,6 +5,7 @@
 #include "core/RunningTime.h"
 #include "core/SettingsCodec.h"
 #include "core/SettingsKeyring.h"
+#include "core/SettingsState.h"
 #include "platform/IniStore.h"
 #include "platform/Paths.h"
 
@@ -15,16 +16,9 @@ using platform::ErrorKind;
 
 namespace {
 
-// The record, and the file it is read from and written to once it is opened.
-struct SettingsState {
-    SettingsRecord record;
-    std::unique_ptr<platform::IniStore> store;
-};
-
 SettingsState &state()
 {
-    static SettingsState settings;
-    return settings;
+    return settingsState();
 }
 
 SettingsRecord &record()
@@ -53,9 +47,16 @@ platform::IniStore &SettingsStore()
     return *store;
 }
 
+SettingsState &settingsState()
+{
+    static SettingsState settings;
+    return settings;
+}
+
 void ResetSettings()
 {
-    state() = SettingsState{};
+    state().record = SettingsRecord{};
+    state().store.reset();
     ResetKeyring();
 }
 

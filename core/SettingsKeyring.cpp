@@ -5,6 +5,7 @@
 #include "core/Password.h"
 #include "core/Settings.h"
 #include "core/SettingsCodec.h"
+#include "core/SettingsState.h"
 #include "core/Trace.h"
 #include "platform/IniStore.h"
 #include "platform/Secrets.h"
@@ -19,43 +20,17 @@
 
 namespace {
 
-// Where the desktop runs a keyring the passwords live there, and the settings file holds empty text for them.
-// Nothing ever waits for the keyring: a password goes to the file (encoded) first and leaves it once the keyring has
-// confirmed it. One call is out at a time, so that a keyring that wants its own password shows one prompt.
-struct KeyringJob {
-    enum Kind { Read, Write, Remove } kind;
-    QString key;
-    QString secret;
-};
-
-struct KeyringState {
-    // The keyring is looked for the first time a password needs it, so that a start without mail accounts opens no
-    // connection to the session bus.
-    bool probed = false;
-    bool inUse = false;
-    // The user turned the keyring down this run (a dismissed prompt): the file serves, as without a keyring, until
-    // the next start.
-    bool refused = false;
-    // What each entry holds as far as this process knows. A key is missing while that is not known (never read,
-    // or the keyring failed to answer), and then an empty password never overwrites the entry.
-    QHash<QString, QString> known;
-    // Passwords of accounts in use that the keyring held but has not given yet (locked, slow, not up at login):
-    // asked for again before the check that needs them.
-    QSet<QString> unread;
-    std::deque<KeyringJob> queue;
-    std::optional<KeyringJob> current;
-    // Calls of a write of the settings, made once the file holds what they change.
-    std::vector<KeyringJob> staged;
-    // A check waiting for a password; woken by each answer.
-    QEventLoop *waiting = nullptr;
-    // Answers meant for an earlier run (before a reset) are dropped.
-    quint64 run = 0;
-};
-
 KeyringState &keyring()
 {
-    static KeyringState state;
-    return state;
+    return settingsState().keyring;
+}
+
+// Answers still owed to calls made before are told apart by the run they were made in, and dropped.
+void resetKeyring()
+{
+    const quint64 next = keyring().run + 1;
+    keyring() = KeyringState{};
+    keyring().run = next;
 }
 
 // How long a check waits for a password the keyring has not given yet.
@@ -64,13 +39,6 @@ int keyringWaitMs()
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("TARNIBE_KEYRING_TIMEOUT_MS", &ok);
     return ok && ms > 0 ? ms : 10000;
-}
-
-void resetKeyring()
-{
-    const quint64 next = keyring().run + 1;
-    keyring() = KeyringState{};
-    keyring().run = next;
 }
 
 // The reason is the keyring's own; the password is never part of a log line.

@@ -1,17 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/Trace.h"
 
-namespace {
-// The last trace line, and where it shows (the control panel's status line, once it is built).
-struct TraceLine {
-    QString text;
-    std::function<void(const QString &)> sink;
-};
+#include "core/SettingsState.h"
 
+namespace {
 TraceLine &line()
 {
-    static TraceLine trace;
-    return trace;
+    return settingsState().trace;
 }
 } // namespace
 

@@ -67,25 +67,25 @@ QPixmap failed(int size)
 
 QIcon MailFailedIcon()
 {
-    static QIcon icon;
-    if (icon.isNull()) {
+    static const QIcon icon = [] {
+        QIcon made;
         for (int size : {16, 22, 24, 32, 48, 64})
-            icon.addPixmap(failed(size));
-    }
+            made.addPixmap(failed(size));
+        return made;
+    }();
     return icon;
 }
 
 QIcon MoonFrame(int frame)
 {
-    static std::array<QIcon, 8> frames;
-    const int index = ((frame % 8) + 8) % 8;
-    if (frames[size_t(index)].isNull()) {
-        QIcon icon;
-        for (int size : {16, 22, 24, 32, 48, 64})
-            icon.addPixmap(moon(index, size));
-        frames[size_t(index)] = icon;
-    }
-    return frames[size_t(index)];
+    static const std::array<QIcon, 8> frames = [] {
+        std::array<QIcon, 8> made;
+        for (int index = 0; index < 8; ++index)
+            for (int size : {16, 22, 24, 32, 48, 64})
+                made[size_t(index)].addPixmap(moon(index, size));
+        return made;
+    }();
+    return frames[size_t(((frame % 8) + 8) % 8)];
 }
 
 QPixmap CheckingFrame(int frame)

@@ -9,12 +9,6 @@
 
 namespace {
 
-QList<QSslCertificate> &trusted()
-{
-    static QList<QSslCertificate> certificates;
-    return certificates;
-}
-
 // A header bigger than this is cut; a message fetched whole to find its header may be at most this big.
 constexpr qsizetype MaxAnswer = 32 * 1024 * 1024;
 
@@ -30,7 +24,10 @@ Pop3Client::~Pop3Client()
 
 void Pop3Client::trustCertificates(const QList<QSslCertificate> &certificates)
 {
-    trusted() = certificates;
+    // Qt's own process-wide configuration, which every connection starts from.
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() + certificates);
+    QSslConfiguration::setDefaultConfiguration(configuration);
 }
 
 void Pop3Client::fail(const QString &why)
@@ -160,7 +157,6 @@ bool Pop3Client::connectTo()
         return false;
     }
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.addCaCertificates(trusted());
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(address->host);

@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/TextFiles.h"
+#include "platform/WindowFlags.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -160,20 +161,12 @@ NoteTable &NoteStore()
     return table;
 }
 
-int NoteTopMostTable::count() const
+void CheckAndSetTopMost()
 {
-    return NoteStore().count();
-}
-
-QWidget *NoteTopMostTable::window(int index)
-{
-    return NoteStore().window(index);
-}
-
-bool NoteTopMostTable::onTopChecked(int index) const
-{
-    const NoteEntry *note = NoteStore().entry(index);
-    return note && note->onTop;
+    for (int index = 1; index <= NoteStore().count(); ++index) {
+        if (form_Note *window = NoteStore().window(index); window && NoteStore().entry(index)->onTop)
+            platform::setAlwaysOnTop(window, true);
+    }
 }
 
 namespace {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/TopMost.h"
 #include "notes/NoteRecord.h"
 
 #include <QString>
@@ -11,6 +10,7 @@
 
 class form_Note;
 class form_Main;
+struct AlarmState;
 
 // What the notes ask of programs on higher floors (alarms, network notes); app/ wires them.
 // What a note's container row says: its text, or " - empty -".
@@ -83,6 +83,8 @@ public:
     // whole.
     bool reading = false;
     bool saveWanted = false;
+    // What the alarm check keeps between ticks about these notes; the alarms' own, made at their first tick.
+    std::shared_ptr<AlarmState> alarms;
 
 private:
     // Shared with the note's window: a window on its way out after a deletion still writes to a live record.
@@ -91,13 +93,8 @@ private:
 };
 NoteTable &NoteStore();
 
-// The notes as the shared always-on-top pass sees them.
-class NoteTopMostTable final : public TopMostTable {
-public:
-    int count() const override;
-    QWidget *window(int index) override;
-    bool onTopChecked(int index) const override;
-};
+// Puts every shown note whose On top item is checked above all normal windows; the others are left as they are.
+void CheckAndSetTopMost();
 
 // The container the notes report to (rows, the row text); nullptr before it is loaded.
 form_Main *NotesContainer();

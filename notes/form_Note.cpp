@@ -5,7 +5,6 @@
 #include "core/DateText.h"
 #include "core/ErrorLog.h"
 #include "core/Sound.h"
-#include "core/TopMost.h"
 #include "core/Twips.h"
 #include "notes/NoteIcons.h"
 #include "notes/NoteStore.h"

@@ -31,11 +31,7 @@ public:
 
 Dialer &dialer()
 {
-    if (seams().dialer)
-        return *seams().dialer;
-    // Never destroyed: windows may still hold connections to it while the process ends.
-    static auto *system = new UnavailableDialer;
-    return *system;
+    return serving<UnavailableDialer>(&Seams::dialer, &SystemParts::dialer);
 }
 
 void installDialer(Dialer *dialer)

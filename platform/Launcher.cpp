@@ -73,10 +73,7 @@ QString extractManual()
 
 Launcher &launcher()
 {
-    if (seams().launcher)
-        return *seams().launcher;
-    static DesktopLauncher desktopLauncher;
-    return desktopLauncher;
+    return serving<DesktopLauncher>(&Seams::launcher, &SystemParts::launcher);
 }
 
 void installLauncher(Launcher *launcher)

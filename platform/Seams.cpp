@@ -3,10 +3,27 @@
 
 namespace platform {
 
+namespace {
+struct Platform {
+    Seams installed;
+    SystemParts system;
+};
+
+Platform &platformParts()
+{
+    static Platform parts;
+    return parts;
+}
+} // namespace
+
 Seams &seams()
 {
-    static Seams installed;
-    return installed;
+    return platformParts().installed;
+}
+
+SystemParts &systemParts()
+{
+    return platformParts().system;
 }
 
 } // namespace platform

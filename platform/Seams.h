@@ -32,4 +32,29 @@ struct Seams {
 
 Seams &seams();
 
+// The system's own, each made the first time nothing stands in for it, and never destroyed: windows may still hold
+// connections to them while the process ends, and tray icons and sound effects must not outlive the application
+// object. They sit beside the stand-ins in one record, which a test fixture does not reset.
+struct SystemParts {
+    TrayHost *tray = nullptr;
+    Dialer *dialer = nullptr;
+    Launcher *launcher = nullptr;
+    SecretStore *secrets = nullptr;
+    SoundPlayer *sound = nullptr;
+    SystemClockSetter *clockSetter = nullptr;
+};
+
+SystemParts &systemParts();
+
+// What serves a facility: the stand-in where one is installed, else the system's own `Real`.
+template <class Real, class Facility> Facility &serving(Facility *Seams::*installed, Facility *SystemParts::*own)
+{
+    if (Facility *standIn = seams().*installed)
+        return *standIn;
+    Facility *&system = systemParts().*own;
+    if (!system)
+        system = new Real;
+    return *system;
+}
+
 } // namespace platform

@@ -82,10 +82,7 @@ private:
 
 SecretStore &secretStore()
 {
-    if (seams().secrets)
-        return *seams().secrets;
-    static KeychainStore keychain;
-    return keychain;
+    return serving<KeychainStore>(&Seams::secrets, &SystemParts::secrets);
 }
 
 void installSecretStore(SecretStore *store)

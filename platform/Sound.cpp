@@ -94,11 +94,7 @@ int wavDurationMs(const QByteArray &wav)
 
 SoundPlayer &soundPlayer()
 {
-    if (seams().sound)
-        return *seams().sound;
-    // Never destroyed: sound effects must not outlive the application object.
-    static auto *effectPlayer = new EffectSoundPlayer;
-    return *effectPlayer;
+    return serving<EffectSoundPlayer>(&Seams::sound, &SystemParts::sound);
 }
 
 void installSoundPlayer(SoundPlayer *player)

@@ -545,12 +545,10 @@ private:
     bool m_updateQueued = false;
 };
 
-StatusNotifierItem::StatusNotifierItem(const QString &id, const QString &title, QMenu *menu,
+StatusNotifierItem::StatusNotifierItem(int serial, const QString &id, const QString &title, QMenu *menu,
                                        std::function<void(Request, QPoint)> onRequest)
 {
     registerTypes();
-    static int serial = 0;
-    ++serial;
     m_connectionName = u"tarnibe-tray-"_s + QString::number(serial);
     m_service = u"org.kde.StatusNotifierItem-%1-%2"_s.arg(QString::number(QCoreApplication::applicationPid()),
                                                           QString::number(serial));

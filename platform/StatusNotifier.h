@@ -25,7 +25,8 @@ class StatusNotifierItem : public QObject {
     Q_OBJECT
 public:
     enum class Request { Activate, ContextMenu };
-    StatusNotifierItem(const QString &id, const QString &title, QMenu *menu,
+    // `serial` tells the process's items apart on the bus: no two alive at once, or in a row, may share it.
+    StatusNotifierItem(int serial, const QString &id, const QString &title, QMenu *menu,
                        std::function<void(Request request, QPoint at)> onRequest);
     ~StatusNotifierItem() override;
 

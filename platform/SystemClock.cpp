@@ -63,10 +63,7 @@ public:
 
 SystemClockSetter &systemClockSetter()
 {
-    if (seams().clockSetter)
-        return *seams().clockSetter;
-    static TimedatedSetter timedated;
-    return timedated;
+    return serving<TimedatedSetter>(&Seams::clockSetter, &SystemParts::clockSetter);
 }
 
 void installSystemClockSetter(SystemClockSetter *setter)

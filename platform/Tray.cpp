@@ -159,7 +159,7 @@ private:
             const Identity identity = m_identities[owner];
             const QString id = identity.id.isEmpty() ? QCoreApplication::applicationName() : identity.id;
             entry.item = std::make_unique<StatusNotifierItem>(
-                id, identity.title.isEmpty() ? id : identity.title, identity.menu,
+                ++m_itemsMade, id, identity.title.isEmpty() ? id : identity.title, identity.menu,
                 [this, owner](StatusNotifierItem::Request request, QPoint at) { deliver(owner, request, at); });
             entry.item->setIcon(entry.icon);
             entry.item->setToolTip(entry.tip);
@@ -203,6 +203,8 @@ private:
     bool m_watching = false;
     bool m_watcherRunning = false;
     bool m_itemsOverDBus = false;
+    // Each item gets a serial of its own for its bus name.
+    int m_itemsMade = 0;
     std::optional<QPoint> m_menuPoint;
 };
 
@@ -210,11 +212,7 @@ private:
 
 TrayHost &trayHost()
 {
-    if (seams().tray)
-        return *seams().tray;
-    // Never destroyed: tray icons must not outlive the application object.
-    static auto *systemHost = new SystemTrayHost;
-    return *systemHost;
+    return serving<SystemTrayHost>(&Seams::tray, &SystemParts::tray);
 }
 
 void installTrayHost(TrayHost *host)

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
-#include "core/TopMost.h"
 #include "core/TrayIcon.h"
 
 #include <QTest>
@@ -15,15 +14,6 @@ class Owner : public TrayOwner {
 public:
     QList<int> messages;
     void trayActivated(platform::TrayMessage message) override { messages << message; }
-};
-
-class Notes : public TopMostTable {
-public:
-    std::array<QWidget, 3> windows;
-    std::array<bool, 3> onTop{true, false, true};
-    int count() const override { return 3; }
-    QWidget *window(int index) override { return &windows[size_t(index - 1)]; }
-    bool onTopChecked(int index) const override { return onTop[size_t(index - 1)]; }
 };
 
 } // namespace
@@ -48,22 +38,6 @@ private Q_SLOTS:
         // A double click is the mail icon's "check now"; a middle click means nothing to any owner.
         QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
         QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
-    }
-
-    void onlyNotesMarkedOnTopAreLifted()
-    {
-        TestEnvironment env;
-        CheckAndSetTopMost(); // no notes yet: nothing to do
-        Notes notes;
-        notes.windows[0].show();
-        SetTopMostTable(&notes);
-        CheckAndSetTopMost();
-        QVERIFY(notes.windows[0].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(notes.windows[0].isVisible()); // lifting a shown note keeps it shown
-        QVERIFY(!notes.windows[1].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(notes.windows[2].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(!notes.windows[2].isVisible()); // and a hidden one hidden
-        SetTopMostTable(nullptr);
     }
 };
 

@@ -113,8 +113,6 @@ private Q_SLOTS:
     void theMenuSetsTheFontSizeAndOnTopPerNote()
     {
         TestEnvironment env;
-        NoteTopMostTable table;
-        SetTopMostTable(&table);
         form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
         form_Note *second = NoteStore().show(NoteStore().append(BuyMilk));
 
@@ -144,7 +142,6 @@ private Q_SLOTS:
         first = NoteStore().show(1);
         QVERIFY(onTop(first));
         QCOMPARE(first->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
-        SetTopMostTable(nullptr);
     }
 
     // The stamp, the hyphens and the text go on paper.

@@ -4,7 +4,6 @@
 #include "core/AutodialFlags.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
-#include "core/TopMost.h"
 #include "core/TrayIcon.h"
 #include "platform/Paths.h"
 #include "platform/Seams.h"
@@ -142,7 +141,6 @@ TestEnvironment::TestEnvironment()
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};
-    SetTopMostTable(nullptr);
 }
 
 TestEnvironment::~TestEnvironment()
