@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Qt's headers are most of what each file compiles. They are parsed once into a precompiled header: the platform
-# libraries have their own, the subsystems share the core library's, and the tests share their support library's.
+# library has its own, the subsystems share the core library's, and the tests share the test support library's. The
+# display-free platform library is one file in a unity build, where a header of its own would gain nothing.
 set(TARNIBE_PCH_QTCORE
     <QByteArray> <QDateTime> <QDir> <QElapsedTimer> <QFile> <QFileInfo> <QHash> <QList> <QObject> <QPointer>
     <QRegularExpression> <QString> <QStringList> <QTimer>)
