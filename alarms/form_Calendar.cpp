@@ -59,7 +59,36 @@ form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), 
 
     label(QStringLiteral("Select a time when you wish to be reminded by this note....."), this, 195, 150, "label_Info");
 
-    // The summary: "The alarm rings: H:MM" over the weekday and the date.
+    buildSummary();
+    buildDateTime();
+
+    auto *frame_Repeat = new QGroupBox(QStringLiteral("Repeat the alarm"), this);
+    frame_Repeat->setObjectName(QStringLiteral("frame_Repeat"));
+    frame_Repeat->setGeometry(toPixels(3600), toPixels(1500), toPixels(3300), toPixels(1485));
+    const QString captions[] = {QStringLiteral("Once"), QStringLiteral("Everyday"), QStringLiteral("Every week"),
+                                QStringLiteral("Every month"), QStringLiteral("Every year")};
+    const QPoint places[] = {{150, 270}, {150, 615}, {150, 990}, {1650, 615}, {1650, 990}};
+    for (int k = 0; k < 5; ++k) {
+        auto *option = new QRadioButton(captions[k], frame_Repeat);
+        option->setObjectName(u"option_Repeat" + QString::number(k));
+        option->setGeometry(toPixels(places[k].x()), toPixels(places[k].y()), toPixels(1600), toPixels(285));
+        option_Repeat[size_t(k)] = option;
+    }
+
+    auto *c_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    c_Cancel->setObjectName(QStringLiteral("c_Cancel"));
+    c_Cancel->setGeometry(toPixels(3705), toPixels(3570), toPixels(1215), toPixels(345));
+    connect(c_Cancel, &QPushButton::clicked, this, &form_Calendar::c_Cancel_Click);
+    auto *c_Ok = new QPushButton(QStringLiteral("OK"), this);
+    c_Ok->setObjectName(QStringLiteral("c_Ok"));
+    c_Ok->setGeometry(toPixels(5505), toPixels(3570), toPixels(1215), toPixels(345));
+    c_Ok->setDefault(true);
+    connect(c_Ok, &QPushButton::clicked, this, &form_Calendar::c_Ok_Click);
+}
+
+// The summary: "The alarm rings: H:MM" over the weekday and the date.
+void form_Calendar::buildSummary()
+{
     auto *Picture1 = new QWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(toPixels(3615), toPixels(600), toPixels(3200), toPixels(700));
@@ -85,7 +114,11 @@ form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), 
     summary->addWidget(label_Day, 1, 0);
     summary->addWidget(label_Date, 1, 1);
     summary->setColumnStretch(1, 1);
+}
 
+// The month, the year, the days of the month and the time.
+void form_Calendar::buildDateTime()
+{
     auto *frame_DateTime = new QGroupBox(QStringLiteral("Date and time"), this);
     frame_DateTime->setObjectName(QStringLiteral("frame_DateTime"));
     frame_DateTime->setGeometry(toPixels(195), toPixels(510), toPixels(3270), toPixels(3405));
@@ -129,29 +162,6 @@ form_Calendar::form_Calendar(int noteIndex, QWidget *parent) : QDialog(parent), 
     }
     connect(text_Hour, &QLineEdit::textChanged, this, &form_Calendar::text_Hour_Change);
     connect(text_Minute, &QLineEdit::textChanged, this, &form_Calendar::text_Minute_Change);
-
-    auto *frame_Repeat = new QGroupBox(QStringLiteral("Repeat the alarm"), this);
-    frame_Repeat->setObjectName(QStringLiteral("frame_Repeat"));
-    frame_Repeat->setGeometry(toPixels(3600), toPixels(1500), toPixels(3300), toPixels(1485));
-    const QString captions[] = {QStringLiteral("Once"), QStringLiteral("Everyday"), QStringLiteral("Every week"),
-                                QStringLiteral("Every month"), QStringLiteral("Every year")};
-    const QPoint places[] = {{150, 270}, {150, 615}, {150, 990}, {1650, 615}, {1650, 990}};
-    for (int k = 0; k < 5; ++k) {
-        auto *option = new QRadioButton(captions[k], frame_Repeat);
-        option->setObjectName(u"option_Repeat" + QString::number(k));
-        option->setGeometry(toPixels(places[k].x()), toPixels(places[k].y()), toPixels(1600), toPixels(285));
-        option_Repeat[size_t(k)] = option;
-    }
-
-    auto *c_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    c_Cancel->setObjectName(QStringLiteral("c_Cancel"));
-    c_Cancel->setGeometry(toPixels(3705), toPixels(3570), toPixels(1215), toPixels(345));
-    connect(c_Cancel, &QPushButton::clicked, this, &form_Calendar::c_Cancel_Click);
-    auto *c_Ok = new QPushButton(QStringLiteral("OK"), this);
-    c_Ok->setObjectName(QStringLiteral("c_Ok"));
-    c_Ok->setGeometry(toPixels(5505), toPixels(3570), toPixels(1215), toPixels(345));
-    c_Ok->setDefault(true);
-    connect(c_Ok, &QPushButton::clicked, this, &form_Calendar::c_Ok_Click);
 }
 
 void form_Calendar::colourDay(int index, bool picked)

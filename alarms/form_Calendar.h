@@ -38,6 +38,8 @@ public:
 private:
     void FillDateLists();
     void DisplayTheSelectedDate();
+    void buildSummary();
+    void buildDateTime();
     void colourDay(int index, bool picked);
 
     int m_noteIndex;

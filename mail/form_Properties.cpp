@@ -86,6 +86,31 @@ void form_Properties::buildWindow()
     buttons->addWidget(c_Ok);
     buttons->addWidget(c_Cancel);
 
+    buildModemFrame();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame_Data);
+    layout->addLayout(general);
+    layout->addLayout(buttons);
+    layout->addWidget(frame_Modem);
+
+    connect(combo_POPservers, &QComboBox::activated, this, &form_Properties::combo_POPservers_Click);
+    connect(text_UserName, &QLineEdit::textEdited, this, &form_Properties::text_UserName_Change);
+    connect(text_Password, &QLineEdit::textEdited, this, &form_Properties::text_Password_Change);
+    connect(c_NewAccount, &QPushButton::clicked, this, &form_Properties::c_NewAccount_Click);
+    connect(c_DeleteAccount, &QPushButton::clicked, this, &form_Properties::c_DeleteAccount_Click);
+    connect(c_Browse, &QPushButton::clicked, this, &form_Properties::c_Browse_Click);
+    connect(c_More, &QPushButton::clicked, this, &form_Properties::c_More_Click);
+    connect(c_Ok, &QPushButton::clicked, this, &form_Properties::c_Ok_Click);
+    connect(c_Cancel, &QPushButton::clicked, this, &form_Properties::c_Cancel_Click);
+    connect(combo_RasConnections, &QComboBox::activated, this, &form_Properties::combo_RasConnections_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(option_RAS[i], &QRadioButton::clicked, this, [this, i] { option_RAS_Click(i); });
+}
+
+// The dial-up settings, shown by "More".
+void form_Properties::buildModemFrame()
+{
     frame_Modem = named(new QGroupBox(QStringLiteral("Modem settings  ")), "frame_Modem");
     auto *note = new QLabel(QStringLiteral("You can let Tarnibe connect/disconnect automatically when checking for "
                                            "email if you are using dial-up networking.   "));
@@ -131,25 +156,6 @@ void form_Properties::buildWindow()
     // The quiet hours hold for every scheduled check, dialled or not: they stay editable on their own.
     m_rasControls = {combo_RasConnections, text_RasUserName, text_RasPassword, loginLabel, passwordLabel};
     frame_Modem->hide();
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(frame_Data);
-    layout->addLayout(general);
-    layout->addLayout(buttons);
-    layout->addWidget(frame_Modem);
-
-    connect(combo_POPservers, &QComboBox::activated, this, &form_Properties::combo_POPservers_Click);
-    connect(text_UserName, &QLineEdit::textEdited, this, &form_Properties::text_UserName_Change);
-    connect(text_Password, &QLineEdit::textEdited, this, &form_Properties::text_Password_Change);
-    connect(c_NewAccount, &QPushButton::clicked, this, &form_Properties::c_NewAccount_Click);
-    connect(c_DeleteAccount, &QPushButton::clicked, this, &form_Properties::c_DeleteAccount_Click);
-    connect(c_Browse, &QPushButton::clicked, this, &form_Properties::c_Browse_Click);
-    connect(c_More, &QPushButton::clicked, this, &form_Properties::c_More_Click);
-    connect(c_Ok, &QPushButton::clicked, this, &form_Properties::c_Ok_Click);
-    connect(c_Cancel, &QPushButton::clicked, this, &form_Properties::c_Cancel_Click);
-    connect(combo_RasConnections, &QComboBox::activated, this, &form_Properties::combo_RasConnections_Click);
-    for (int i = 0; i < 2; ++i)
-        connect(option_RAS[i], &QRadioButton::clicked, this, [this, i] { option_RAS_Click(i); });
 }
 
 int form_Properties::current() const

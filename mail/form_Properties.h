@@ -60,6 +60,7 @@ protected:
 
 private:
     void buildWindow();
+    void buildModemFrame();
     void fillServers(int select);
     int current() const; // the account shown, 0-based
 
