@@ -5,20 +5,32 @@
 #include "core/SettingsCodec.h"
 #include "core/Trace.h"
 #include "platform/IniStore.h"
+#include "platform/Paths.h"
+#include "platform/Secrets.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <signal.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A suite that has started once: the first start's defaults written and read back.
+enum class Keyring { None, InMemory, Real };
+
+// A suite that has started once: the first start's defaults written and read back. The real keyring is the one
+// with_keyring.sh starts (ctest runs the keyring tests under it as tst_Keyring).
 struct Started : TestEnvironment {
-    explicit Started(bool keyring = false)
+    explicit Started(Keyring keyring = Keyring::None)
     {
-        secrets.m_available = keyring;
+        secrets.m_available = keyring == Keyring::InMemory;
+        if (keyring == Keyring::Real)
+            platform::installSecretStore(nullptr);
         WriteToRegistry();
         SetGlobalVariables();
     }
@@ -39,9 +51,10 @@ void put(const QStringList &values)
     QVERIFY(SettingsStore().sync());
 }
 
+// What the file on disk holds.
 QString stored(const QString &key)
 {
-    return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+    return platform::IniStore(platform::settingsFile()).value(u"Settings"_s, key).value_or(u"<missing>"_s);
 }
 
 QString encoded(const QString &plain)
@@ -53,6 +66,33 @@ QString passwordKey(int account)
 {
     return u"PassWord"_s + (account ? QString::number(account + 1) : QString());
 }
+
+QString fromKeyring(const QString &key)
+{
+    auto reply = std::make_shared<std::optional<platform::SecretReply>>();
+    platform::secretStore().read(key, [reply](const platform::SecretReply &r) { *reply = r; });
+    if (!QTest::qWaitFor([&] { return reply->has_value(); }, 10000))
+        return u"<no answer>"_s;
+    return (*reply)->ok ? (*reply)->text : u"<failed: "_s + (*reply)->error + u'>';
+}
+
+qint64 msTaken(const std::function<void()> &step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return timer.elapsed();
+}
+
+// The daemon stops answering, as a hung keyring would, until the guard ends.
+class FrozenKeyring {
+public:
+    FrozenKeyring() : m_pid(qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID")) { ::kill(m_pid, SIGSTOP); }
+    ~FrozenKeyring() { ::kill(m_pid, SIGCONT); }
+
+private:
+    pid_t m_pid;
+};
 
 // Three accounts typed in this session: "pw0", "pw1", "pw2".
 void typeThreePasswords()
@@ -66,6 +106,19 @@ void typeThreePasswords()
 
 class tst_Settings : public QObject {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+
+    // A store file of its own, with `body` written by hand unless it is null.
+    QString newFile(const QByteArray &body = {})
+    {
+        const QString path = m_dir.filePath(u"Tarnibe%1.conf"_s.arg(++m_files));
+        QFile file(path);
+        if (!body.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size()))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
 
 private Q_SLOTS:
     // A store without StartNotes, whatever else it holds, gets every default written over it.
@@ -182,7 +235,7 @@ private Q_SLOTS:
 
     void aFailingKeyringIsAskedOncePerPassAndLosesNothing()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_failing = true;
         typeThreePasswords();
         QCOMPARE(env.secrets.m_writes, 1);
@@ -204,7 +257,7 @@ private Q_SLOTS:
     // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
     void oneKeyringCallAtATimeAndARefusalLastsTheRun()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_holding = true;
         env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
         put({u"POPServer4=pop.example.org"_s});
@@ -238,7 +291,7 @@ private Q_SLOTS:
 
     void anEntryThatCouldNotBeReadIsNeverOverwritten()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
         put({u"POPServer=pop.example.org"_s});
         env.secrets.m_failing = true;
@@ -269,6 +322,139 @@ private Q_SLOTS:
             QCOMPARE(stored(u"RunningTime"_s), QString::fromLatin1(minutes));
         }
         QCOMPARE(stored(u"totRunningTime"_s), u"1091"_s);
+    }
+
+    void keysMatchWithoutRegardToCaseAndKeepOneSpelling()
+    {
+        const QString path = m_dir.filePath(u"sub/Tarnibe.conf"_s);
+        {
+            platform::IniStore store(path);
+            store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
+            store.setValue(u"Settings"_s, u"NBROFACCOUNTS"_s, u"3"_s);
+            QVERIFY(store.sync());
+            QCOMPARE(store.value(u"Settings"_s, u"nbrofaccounts"_s), std::optional<QString>(u"3"_s));
+            QCOMPARE(store.value(u"Other"_s, u"NbrOfAccounts"_s), std::optional<QString>());
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.count("NbrOfAccounts=3"), 1);
+        QVERIFY(!text.contains("NBROFACCOUNTS"));
+    }
+
+    void awkwardValuesComeBackUnchanged_data()
+    {
+        QTest::addColumn<QString>("value");
+        // Commas, quotes and blanks at the ends come back through the settings fuzzer's seeds.
+        QTest::newRow("control characters") << u"\u0001\u007f\u0080\u009f\u00ff"_s;
+        QTest::newRow("unicode") << u"Åsa Öberg €"_s;
+        QTest::newRow("backslashes, equals, hash") << u"C:\\Program Files\\mail.exe;x=y #z"_s;
+        QTest::newRow("empty") << QString();
+    }
+    void awkwardValuesComeBackUnchanged()
+    {
+        QFETCH(QString, value);
+        const QString path = newFile();
+        {
+            platform::IniStore store(path);
+            store.setValue(u"Settings"_s, u"Key"_s, value);
+            QVERIFY(store.sync());
+        }
+        QCOMPARE(platform::IniStore(path).value(u"Settings"_s, u"key"_s), std::optional<QString>(value));
+    }
+
+    void aHandWrittenListIsReadAsOneText()
+    {
+        platform::IniStore store(newFile("[Settings]\nEmailPath=mutt, -y\n"));
+        QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
+    }
+
+    void theFileIsTheOwnersAlone()
+    {
+        const QString path = newFile("");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        platform::IniStore store(path);
+        store.setValue(u"Settings"_s, u"PassWord"_s, u"x"_s);
+        QVERIFY(store.sync());
+        namespace fs = std::filesystem;
+        QCOMPARE(fs::status(path.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    }
+
+    void aFailedWriteIsReported()
+    {
+        const QString path = newFile();
+        platform::IniStore store(path);
+        // Something that is no file stands where the settings go; even root cannot replace it.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkpath(path + u"/blocked"_s));
+        store.setValue(u"Settings"_s, u"Key"_s, u"value"_s);
+        QVERIFY(!store.sync());
+    }
+
+    void passwordsLiveInTheKeyringNotTheFile()
+    {
+        if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
+            QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
+        Started env(Keyring::Real);
+        QVERIFY(platform::secretStore().available());
+        const std::pair<QString, QString> passwords[] = {
+            {u"PassWord"_s, u"Ann's s3cret ÆØÅ"_s}, {u"PassWord10"_s, u"tenth"_s}, {u"RasPassword"_s, u"modem pw"_s}};
+        SettingsRecord &s = Settings();
+        s.POPServer[0] = u"pop.example.org"_s;
+        s.POPServer[9] = u"pop3s://mail.example.net"_s;
+        s.RasUserName = u"dialer"_s;
+        s.PassWord[0] = passwords[0].second;
+        s.PassWord[9] = passwords[1].second;
+        s.RasPassword = passwords[2].second;
+        WriteGlobalVariables();
+        // The file keeps each password until the keyring has confirmed it.
+        for (const auto &[key, password] : passwords) {
+            QTRY_COMPARE(stored(key), QString());
+            QCOMPARE(fromKeyring(key), password);
+        }
+        // The passwords arrive when the keyring answers, not before the start goes on.
+        restart();
+        QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
+        QTRY_COMPARE(Settings().PassWord[9], passwords[1].second);
+        QTRY_COMPARE(Settings().RasPassword, passwords[2].second);
+
+        // A password cleared by the user leaves the keyring too.
+        Settings().PassWord[9].clear();
+        WriteGlobalVariables();
+        QTRY_COMPARE(fromKeyring(u"PassWord10"_s), QString());
+        restart();
+        QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
+        QCOMPARE(Settings().PassWord[9], QString());
+    }
+
+    // A keyring that answers nothing (a hung daemon, or a prompt nobody answers) costs no time and loses nothing:
+    // the file keeps every password until the keyring wakes up and confirms it.
+    void aHungKeyringCostsNoTimeAndLosesNothing()
+    {
+        if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
+            QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
+        Started env(Keyring::Real);
+        Settings().POPServer[2] = u"pop.example.org"_s;
+        Settings().PassWord[2] = u"before"_s;
+        WriteGlobalVariables();
+        QTRY_COMPARE(stored(u"PassWord3"_s), QString());
+
+        const QString password = u"Never-In-A-Log-7"_s;
+        {
+            FrozenKeyring frozen;
+            Settings().PassWord[2] = password;
+            QCOMPARE_LT(msTaken([] { WriteGlobalVariables(); }), 500);
+            QCOMPARE(stored(u"PassWord3"_s), encoded(password));
+            // A start while it hangs goes on at once, with the password from the file.
+            QCOMPARE_LT(msTaken(restart), 500);
+            QCOMPARE(Settings().PassWord[2], password);
+            WriteGlobalVariables();
+        }
+        // Woken up, the keyring takes the password and only then does the file let it go.
+        QTRY_COMPARE_WITH_TIMEOUT(stored(u"PassWord3"_s), QString(), 20000);
+        QCOMPARE(fromKeyring(u"PassWord3"_s), password);
+        restart();
+        QTRY_COMPARE(Settings().PassWord[2], password);
     }
 };
 
