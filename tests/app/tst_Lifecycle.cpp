@@ -9,6 +9,7 @@
 #include "core/Password.h"
 #include "core/Settings.h"
 #include "core/Sound.h"
+#include "core/TopMost.h"
 #include "core/form_Tarnibe.h"
 #include "platform/Autostart.h"
 #include "platform/IniStore.h"
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -28,10 +28,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <array>
 #include <csignal>
 #include <future>
 
@@ -93,6 +95,15 @@ struct Suite {
     QAction *action(const char *name) const { return panel.findChild<QAction *>(QString::fromLatin1(name)); }
 };
 
+class Notes : public TopMostTable {
+public:
+    std::array<QWidget, 3> windows;
+    std::array<bool, 3> onTop{true, false, true};
+    int count() const override { return 3; }
+    QWidget *window(int index) override { return &windows[size_t(index - 1)]; }
+    bool onTopChecked(int index) const override { return onTop[size_t(index - 1)]; }
+};
+
 // Real tarnibe processes on the test's own folders, which they inherit with the rest of its environment.
 class Copies : public TestEnvironment {
 public:
@@ -117,7 +128,7 @@ public:
         return QTest::qWaitFor([] { return platform::SingleInstance::askRunningCopyToShow(500); }, 10000) ? process
                                                                                                           : nullptr;
     }
-    // Every file of the suite's folders with a hash of its bytes and its modification time.
+    // Every file of the suite's folders with its modification time and its bytes.
     QStringList snapshot() const
     {
         QStringList files;
@@ -125,11 +136,10 @@ public:
             for (QDirIterator it(root() + QLatin1StringView(folder), QDir::Files, QDirIterator::Subdirectories);
                  it.hasNext();) {
                 QFile file(it.next());
-                if (!file.open(QIODevice::ReadOnly))
-                    continue;
-                const QByteArray hash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-                files << file.fileName() + u' ' + QString::fromLatin1(hash.toHex()) + u' ' +
-                             QString::number(file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch());
+                if (file.open(QIODevice::ReadOnly))
+                    files << file.fileName() + u' ' +
+                                 file.fileTime(QFileDevice::FileModificationTime).toString(Qt::ISODateWithMs) + u' ' +
+                                 QString::fromLatin1(file.readAll().toBase64());
             }
         }
         files.sort();
@@ -146,7 +156,7 @@ class tst_Lifecycle : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstLaunchShowsFourTrayIcons()
+    void firstLaunchShowsFourTrayIconsAndTheirMenusReachThePanel()
     {
         TestEnvironment env;
         Suite suite(false);
@@ -167,22 +177,20 @@ private Q_SLOTS:
         suite.panel.image_Email_Click();
         suite.panel.image_Email_Click();
         QCOMPARE(env.tray.count(), 4);
-    }
 
-    void trayMenusReachThePanel()
-    {
-        TestEnvironment env;
-        Suite suite(false);
-        // A start that does not show the panel does not make its controls; the first show does, filled in.
-        QVERIFY(!suite.panel.findChild<QCheckBox *>(u"check_StartNotes"_s));
+        // A start that does not show the panel does not make its controls; the first show, from a tray menu, does,
+        // filled in.
+        QVERIFY(!suite.box("check_StartNotes"));
         suite.menuItem(Program::Clock, "menu_Properties")->trigger();
         QVERIFY(suite.panel.isVisible());
-        QVERIFY(suite.panel.findChild<QCheckBox *>(u"check_StartNotes"_s)->isChecked());
-        QVERIFY(suite.panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        QVERIFY(suite.box("check_StartNotes")->isChecked());
 
-        // A left click on the mail icon opens no menu (a right click does: the desktop proves it).
+        // A left click on the mail icon opens no menu (a right click does: the desktop proves it); a double click is
+        // its "check now"; a middle click means nothing to any owner.
         env.tray.click(suite.icon(Program::Email), 514);
         QVERIFY(!suite.host.owner(Program::Email)->popupMenu()->isVisible());
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
     }
 
     // What the settings file says starts; the panel shows only where nothing else can be reached.
@@ -270,10 +278,8 @@ private Q_SLOTS:
             u"totStart=1"_s,        u"RunningTime=3"_s,
             u"cntControlPanel=1"_s, u"PassWord="_s + *EncodeStoredPassword(u"typed-this-session"_s)};
         QCOMPARE(stored(expected), expected);
-        const QStringList log = env.logLines();
-        QCOMPARE(log.size(), 3);
-        QVERIFY(log[1].startsWith(u"\"END\""_s));
-        QVERIFY(log[2].startsWith(u"\"Ending windows session:1\""_s));
+        QCOMPARE(env.logLines().replaceInStrings(QRegularExpression(u",.*"_s), QString()),
+                 (QStringList{u"\"BEGIN\""_s, u"\"END\""_s, u"\"Ending windows session:1\""_s}));
         QVERIFY(!ProgramRunFlags().notes);
 
         suite.panel.menu_Exit_Click(); // a second request while ending does nothing more
@@ -457,6 +463,22 @@ private Q_SLOTS:
         QVERIFY(env.messages.shown().constLast().text.endsWith(env.launcher.m_urls.constLast().toLocalFile()));
         env.messages.expect(platform::MsgAnswer::Ok);
         suite.action("menu_About")->trigger();
+    }
+
+    void onlyNotesMarkedOnTopAreLifted()
+    {
+        TestEnvironment env;
+        CheckAndSetTopMost(); // no notes yet: nothing to do
+        Notes notes;
+        notes.windows[0].show();
+        SetTopMostTable(&notes);
+        CheckAndSetTopMost();
+        QVERIFY(notes.windows[0].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(notes.windows[0].isVisible()); // lifting a shown note keeps it shown
+        QVERIFY(!notes.windows[1].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(notes.windows[2].windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!notes.windows[2].isVisible()); // and a hidden one hidden
+        SetTopMostTable(nullptr);
     }
 
     // Runs on a bare X server with no tray host (ctest runs it as tst_NoTray, under xvfb-run): the real tray icons
