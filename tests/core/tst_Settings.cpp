@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
+#include "core/ErrorLog.h"
 #include "core/Password.h"
 #include "core/Settings.h"
 #include "core/SettingsCodec.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -358,7 +360,52 @@ private Q_SLOTS:
         QVERIFY(!store.sync());
     }
 
-    void passwordsLiveInTheKeyringNotTheFile()
+    // The error log, the other file the suite writes: a message is written as it is, quotes and all.
+    void aLineIsTwoQuotedFieldsAndCrLf()
+    {
+        TestEnvironment env;
+        env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(17, 33, 26)));
+        ErrorLog(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
+        LogError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
+        LogError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
+        QFile file(env.logPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 u"\"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode\",\"17:33:26 : 1999-09-07\"\r\n"
+                 "\"err_tb_Form_Load 13 Type mismatch\",\"17:33:26 : 1999-09-07\"\r\n"
+                 "\"err_tb_tcpClient_Connect 10061 Connection is forcefully rejected\","
+                 "\"17:33:26 : 1999-09-07\"\r\n"_s.toUtf8());
+    }
+
+    void theLineThatPassesTheLimitDeletesTheLog()
+    {
+        TestEnvironment env;
+        const QString filler(200, u'x');
+        // Each line is 200 + 2 quotes + comma + 2 quotes + 21-character stamp + CR LF = 228 bytes.
+        const qint64 lineBytes = 228;
+        const qint64 linesToLimit = ErrorLogLimit / lineBytes; // 4385 lines stay at or below the limit
+        for (qint64 i = 0; i < linesToLimit; ++i)
+            ErrorLog(filler);
+        QCOMPARE(QFile(env.logPath()).size(), linesToLimit * lineBytes);
+
+        ErrorLog(filler); // passes 1,000,000 bytes
+        QVERIFY(!QFile::exists(env.logPath()));
+        ErrorLog(u"first of a new file"_s);
+        QCOMPARE(env.logLines().size(), 1);
+        QVERIFY(env.logLines()[0].startsWith(u"\"first of a new file\""_s));
+    }
+
+    void anUnwritableLogIsIgnored()
+    {
+        TestEnvironment env;
+        QVERIFY(QDir().mkpath(env.logPath())); // a folder where the file should be
+        ErrorLog(u"lost, silently"_s);
+        QVERIFY(QFileInfo(env.logPath()).isDir());
+    }
+
+    // A keyring that answers nothing (a hung daemon, or a prompt nobody answers) costs no time and loses nothing:
+    // the file keeps every password until the keyring wakes up and confirms it.
+    void passwordsLiveInTheKeyringAndAHungOneCostsNoTime()
     {
         if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
             QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
@@ -392,21 +439,8 @@ private Q_SLOTS:
         restart();
         QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
         QCOMPARE(Settings().PassWord[9], QString());
-    }
 
-    // A keyring that answers nothing (a hung daemon, or a prompt nobody answers) costs no time and loses nothing:
-    // the file keeps every password until the keyring wakes up and confirms it.
-    void aHungKeyringCostsNoTimeAndLosesNothing()
-    {
-        if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
-            QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
-        Started env(Keyring::Real);
-        Settings().POPServer[2] = u"pop.example.org"_s;
-        Settings().PassWord[2] = u"before"_s;
-        WriteGlobalVariables();
-        QTRY_COMPARE(stored(u"PassWord3"_s), QString());
-
-        const QString password = u"Never-In-A-Log-7"_s;
+        const QString password = u"Never-In-A-Log-7"_s; // replaces the first
         {
             // The daemon stops answering, as a hung keyring would, until the guard ends.
             const pid_t daemon = qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID");
@@ -414,21 +448,21 @@ private Q_SLOTS:
             const auto thaw = qScopeGuard([daemon] { ::kill(daemon, SIGCONT); });
             QElapsedTimer timer;
             timer.start();
-            Settings().PassWord[2] = password;
+            Settings().PassWord[0] = password;
             WriteGlobalVariables();
             QCOMPARE_LT(timer.restart(), 500);
-            QCOMPARE(stored(u"PassWord3"_s), encoded(password));
+            QCOMPARE(stored(u"PassWord"_s), encoded(password));
             // A start while it hangs goes on at once, with the password from the file.
             restart();
             QCOMPARE_LT(timer.elapsed(), 500);
-            QCOMPARE(Settings().PassWord[2], password);
+            QCOMPARE(Settings().PassWord[0], password);
             WriteGlobalVariables();
         }
         // Woken up, the keyring takes the password and only then does the file let it go.
-        QTRY_COMPARE_WITH_TIMEOUT(stored(u"PassWord3"_s), QString(), 20000);
-        QCOMPARE(fromKeyring(u"PassWord3"_s), password);
+        QTRY_COMPARE_WITH_TIMEOUT(stored(u"PassWord"_s), QString(), 20000);
+        QCOMPARE(fromKeyring(u"PassWord"_s), password);
         restart();
-        QTRY_COMPARE(Settings().PassWord[2], password);
+        QTRY_COMPARE(Settings().PassWord[0], password);
     }
 };
 
