@@ -27,12 +27,10 @@ private Q_SLOTS:
     // them now (English), read back on desktops in every other of these languages.
     void monthNamesOfEveryLanguageAreRead()
     {
-        const QList<QLocale> languages = {
-            QLocale(QLocale::German, QLocale::Germany),      QLocale(QLocale::French, QLocale::France),
-            QLocale(QLocale::Dutch, QLocale::Netherlands),   QLocale(QLocale::Spanish, QLocale::Spain),
-            QLocale(QLocale::Russian, QLocale::Russia),      QLocale(QLocale::Japanese, QLocale::Japan),
-            QLocale(QLocale::Chinese, QLocale::China),       QLocale(QLocale::Polish, QLocale::Poland),
-            QLocale(QLocale::English, QLocale::UnitedStates)};
+        // Each language where it is mostly spoken: de_DE, fr_FR, ..., en_US.
+        const QList<QLocale> languages = {QLocale::German,  QLocale::French,  QLocale::Dutch,
+                                          QLocale::Spanish, QLocale::Russian, QLocale::Japanese,
+                                          QLocale::Chinese, QLocale::Polish,  QLocale::English};
         const QLocale before;
         QStringList failures;
         for (const QLocale &desktop : languages) {
