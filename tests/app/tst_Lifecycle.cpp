@@ -1,31 +1,76 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
 #include "app/AppProgramHost.h"
+#include "calculator/form_Calculator.h"
+#include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
 #include "core/GhostOwner.h"
+#include "core/Password.h"
 #include "core/Settings.h"
+#include "core/Sound.h"
 #include "core/form_Tarnibe.h"
+#include "platform/Autostart.h"
+#include "platform/IniStore.h"
+#include "platform/SingleInstance.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
+#include <array>
+#include <csignal>
+#include <future>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The real programs, except that ending the process is only noted.
+// The real programs, except that ending the process is only noted, after the save that must come before it.
 class Host : public AppProgramHost {
 public:
-    int ended = 0;
-    void endProcess() override { ++ended; }
+    QStringList ending;
+    void saveAllNotes() override
+    {
+        ending << u"saveAllNotes"_s;
+        AppProgramHost::saveAllNotes();
+    }
+    void endProcess() override { ending << u"endProcess"_s; }
 };
+
+// Writes values ("key=value") over the first start's defaults, as a settings file left by an earlier run.
+void storeSettings(const QStringList &values)
+{
+    WriteToRegistry();
+    for (const QString &value : values)
+        SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
+    QVERIFY(SettingsStore().sync());
+}
+
+// What the settings file holds for the keys of `expected` ("key=value"), in the same form.
+QStringList stored(const QStringList &expected)
+{
+    QStringList values;
+    for (const QString &pair : expected) {
+        const QString key = pair.section(u'=', 0, 0);
+        values << key + u'=' + SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+    }
+    return values;
+}
 
 // The suite started with the real programs and the control panel.
 struct Suite {
@@ -45,6 +90,54 @@ struct Suite {
     }
     TrayOwner *icon(Program program) const { return static_cast<TrayOwner *>(host.owner(program)); }
     form_Time *clockWindow() const { return static_cast<form_GhostTime *>(host.owner(Program::Clock))->timeWindow(); }
+    QCheckBox *box(const char *name) const { return panel.findChild<QCheckBox *>(QString::fromLatin1(name)); }
+    QAction *action(const char *name) const { return panel.findChild<QAction *>(QString::fromLatin1(name)); }
+};
+
+// Real tarnibe processes on the test's own folders, which they inherit with the rest of its environment.
+class Copies : public TestEnvironment {
+public:
+    ~Copies()
+    {
+        for (auto &process : m_processes) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+    QProcess *start()
+    {
+        auto *process = m_processes.emplace_back(std::make_unique<QProcess>()).get();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(TARNIBE_BINARY), {});
+        return process;
+    }
+    // Starts a copy and waits until its main loop runs: it answers a second launch's request.
+    QProcess *startAndWait()
+    {
+        QProcess *process = start();
+        return QTest::qWaitFor([] { return platform::SingleInstance::askRunningCopyToShow(500); }, 10000) ? process
+                                                                                                          : nullptr;
+    }
+    // Every file of the suite's folders with its modification time and its bytes.
+    QStringList snapshot() const
+    {
+        QStringList files;
+        for (const char *folder : {"/config", "/data"}) {
+            for (QDirIterator it(root() + QLatin1StringView(folder), QDir::Files, QDirIterator::Subdirectories);
+                 it.hasNext();) {
+                QFile file(it.next());
+                if (file.open(QIODevice::ReadOnly))
+                    files << file.fileName() + u' ' +
+                                 file.fileTime(QFileDevice::FileModificationTime).toString(Qt::ISODateWithMs) + u' ' +
+                                 QString::fromLatin1(file.readAll().toBase64());
+            }
+        }
+        files.sort();
+        return files;
+    }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
 } // namespace
@@ -53,12 +146,11 @@ class tst_Lifecycle : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstLaunchShowsFourTrayIcons()
+    void firstLaunchShowsFourTrayIconsAndTheirMenusReachThePanel()
     {
         TestEnvironment env;
         Suite suite(false);
-        QCOMPARE(env.tray.tips(), (QStringList{u"Atomic time"_s, u"Calculator"_s,
-                                               u"Email check (doubleclick to check)"_s, u"New note"_s}));
+        QCOMPARE(env.tray.count(), 4);
         QVERIFY(!suite.host.owner(Program::Notes)->isVisible());
         // With the icons up and nothing else shown, no image plugin and no SVG renderer was loaded: they cost a
         // start more than the rest of the suite's own code. (This is the first test: nothing ran before it.)
@@ -75,23 +167,212 @@ private Q_SLOTS:
         suite.panel.image_Email_Click();
         suite.panel.image_Email_Click();
         QCOMPARE(env.tray.count(), 4);
-    }
 
-    void trayMenusReachThePanel()
-    {
-        TestEnvironment env;
-        Suite suite(false);
-        QVERIFY(!suite.panel.isVisible());
-        // A start that does not show the panel does not make its controls; the first show does, filled in.
-        QVERIFY(!suite.panel.findChild<QCheckBox *>(u"check_StartNotes"_s));
+        // A start that does not show the panel does not make its controls; the first show, from a tray menu, does,
+        // filled in.
+        QVERIFY(!suite.box("check_StartNotes"));
         suite.menuItem(Program::Clock, "menu_Properties")->trigger();
         QVERIFY(suite.panel.isVisible());
-        QVERIFY(suite.panel.findChild<QCheckBox *>(u"check_StartNotes"_s)->isChecked());
-        QVERIFY(suite.panel.findChild<QAction *>(u"menu_Sound"_s)->isChecked());
+        QVERIFY(suite.box("check_StartNotes")->isChecked());
 
-        // A left click on the mail icon opens no menu (a right click does: the desktop proves it).
+        // A left click on the mail icon opens no menu (a right click does: the desktop proves it); a double click is
+        // its "check now"; a middle click means nothing to any owner.
         env.tray.click(suite.icon(Program::Email), 514);
         QVERIFY(!suite.host.owner(Program::Email)->popupMenu()->isVisible());
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
+        QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
+    }
+
+    // What the settings file says starts; the panel shows only where nothing else can be reached.
+    void storedChoicesDecideWhatStarts_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QStringList>("icons");
+        const QStringList none = {u"StartNotes=0"_s, u"StartClock=0"_s, u"StartEmail=0"_s, u"StartCalc=0"_s};
+        QTest::newRow("first start") << QStringList()
+                                     << QStringList{u"Atomic time"_s, u"Calculator"_s,
+                                                    u"Email check (doubleclick to check)"_s, u"New note"_s};
+        QTest::newRow("calculator only") << none.mid(0, 3) + QStringList{u"AcceptNotes=False"_s, u"PlaySound=False"_s,
+                                                                         u"NoteSender=Kim"_s, u"totStart=41"_s}
+                                         << QStringList{u"Calculator"_s};
+        QTest::newRow("nothing") << none << QStringList();
+    }
+    void storedChoicesDecideWhatStarts()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, icons);
+        TestEnvironment env;
+        if (!values.isEmpty())
+            storeSettings(values);
+        Suite suite;
+        QCOMPARE(env.tray.tips(), icons);
+        QCOMPARE(suite.panel.isVisible(), icons.isEmpty());
+        QCOMPARE(env.logLines().size(), 1);
+        QVERIFY(env.logLines()[0].startsWith(u"\"BEGIN\""_s));
+        // The panel shows what was stored, and counts this start.
+        const std::pair<const char *, Program> boxes[] = {{"check_StartNotes", Program::Notes},
+                                                          {"check_StartClock", Program::Clock},
+                                                          {"check_StartEmail", Program::Email},
+                                                          {"check_StartCalc", Program::Calculator}};
+        for (const auto &[box, program] : boxes)
+            QCOMPARE(suite.box(box)->isChecked(), ProgramRunFlags().of(program));
+        const bool stored = values.size() > 4;
+        QCOMPARE(Settings().totStart, stored ? 42 : 1);
+        QCOMPARE(suite.box("check_AcceptNotes")->isChecked(), !stored);
+        QCOMPARE(suite.action("menu_Sound")->isChecked(), !stored);
+        QCOMPARE(suite.panel.findChild<QLineEdit *>(u"text_Name"_s)->text(), stored ? u"Kim"_s : QString());
+    }
+
+    void clearingTheLastStartBoxTicksItAgain()
+    {
+        TestEnvironment env;
+        Suite suite;
+        for (const char *box : {"check_StartNotes", "check_StartClock", "check_StartCalc"})
+            suite.box(box)->click();
+        QCOMPARE(Settings().StartNotes + Settings().StartClock + Settings().StartCalc, 0);
+        QVERIFY(env.messages.shown().isEmpty());
+
+        env.messages.expect(platform::MsgAnswer::Ok);
+        suite.box("check_StartEmail")->click();
+        QVERIFY(suite.box("check_StartEmail")->isChecked());
+        QCOMPARE(Settings().StartEmail, 1);
+
+        // The choices reach the store with the next write.
+        suite.panel.findChild<QPushButton *>(u"c_Ok"_s)->click();
+        const QStringList expected = {u"StartNotes=0"_s, u"StartEmail=1"_s, u"cntControlPanel=1"_s};
+        QCOMPARE(stored(expected), expected);
+        QVERIFY(!suite.panel.isVisible());
+    }
+
+    // Exit asks the keyring nothing (a prompt can wait for minutes): a password it does not hold yet is kept,
+    // encoded, in the file.
+    void theExitSequenceSavesEverythingAndEnds()
+    {
+        TestEnvironment env;
+        env.secrets.m_available = true;
+        Suite suite;
+        suite.panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
+        suite.box("check_AcceptNotes")->click(); // writes at once
+        QCOMPARE(stored({u"AcceptNotes"_s}), QStringList{u"AcceptNotes=False"_s});
+        Settings().POPServer[0] = u"pop.example.org"_s;
+        Settings().PassWord[0] = u"typed-this-session"_s;
+        env.clock.advanceMinutes(3);
+        suite.panel.menu_Exit_Click();
+
+        const QStringList &ending = suite.host.ending;
+        QCOMPARE(ending.mid(ending.size() - 2), (QStringList{u"saveAllNotes"_s, u"endProcess"_s}));
+        QCOMPARE(env.tray.count(), 0);
+        QVERIFY(env.secrets.m_calls.isEmpty());
+        const QStringList expected = {
+            u"EndByEnd=True"_s,     u"NoteSender=Robin"_s,
+            u"totStart=1"_s,        u"RunningTime=3"_s,
+            u"cntControlPanel=1"_s, u"PassWord="_s + *EncodeStoredPassword(u"typed-this-session"_s)};
+        QCOMPARE(stored(expected), expected);
+        QCOMPARE(env.logLines().replaceInStrings(QRegularExpression(u",.*"_s), QString()),
+                 (QStringList{u"\"BEGIN\""_s, u"\"END\""_s, u"\"Ending windows session:1\""_s}));
+        QVERIFY(!ProgramRunFlags().notes);
+
+        suite.panel.menu_Exit_Click(); // a second request while ending does nothing more
+        QCOMPARE(ending.count(u"endProcess"_s), 1);
+    }
+
+    void closingThePanelOnlyPutsItAwayAndKeepsItsHeight()
+    {
+        TestEnvironment env;
+        Suite suite;
+        suite.panel.showControlPanel();
+        suite.panel.resize(500, 600);
+        QCOMPARE(suite.panel.height(), ControlPanelHeight);
+        QVERIFY(!suite.panel.close());
+        QVERIFY(!suite.panel.isVisible());
+        QCOMPARE(env.tray.count(), 4);
+        QCOMPARE(env.logLines().size(), 1);
+        suite.panel.showControlPanel();
+        suite.panel.showMinimized();
+        QTRY_VERIFY(!suite.panel.isVisible());
+    }
+
+    void soundMenuSwitchesSoundsInMemoryOnly()
+    {
+        TestEnvironment env;
+        Suite suite;
+        PlaySound(u"new.wav"_s);
+        PlaySound(u"trash.wav"_s);
+        QCOMPARE(env.sound.m_played.size(), 2);
+        QVERIFY(!env.sound.m_played[0].noStop);
+        QVERIFY(env.sound.m_played[1].noStop);
+
+        suite.action("menu_Sound")->trigger();
+        QVERIFY(!suite.action("menu_Sound")->isChecked());
+        PlaySound(u"clock.wav"_s);
+        QCOMPARE(env.sound.m_played.size(), 2);
+        QCOMPARE(stored({u"PlaySound"_s}), QStringList{u"PlaySound=True"_s});
+        WriteGlobalVariables();
+        QCOMPARE(stored({u"PlaySound"_s}), QStringList{u"PlaySound=False"_s});
+    }
+
+    void startAtLoginWritesTheAutostartEntry()
+    {
+        TestEnvironment env;
+        const QString entry = env.root() + u"/config/autostart/tarnibe.desktop"_s;
+        QCOMPARE(platform::autostartEntryPath(), entry);
+        // Each step is a start of the suite: its box shows what the entry says.
+        const auto startAtLogin = [&](bool expected, const std::function<void(QCheckBox *)> &step) {
+            Suite suite;
+            QCOMPARE(suite.box("check_StartAtLogin")->isChecked(), expected);
+            step(suite.box("check_StartAtLogin"));
+        };
+        startAtLogin(false, [&](QCheckBox *box) {
+            box->click();
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            QVERIFY(text.startsWith(u"[Desktop Entry]\n"_s));
+            QVERIFY(text.contains(u"\nExec="_s + QCoreApplication::applicationFilePath() + u'\n'));
+            QVERIFY(text.contains(u"\nType=Application\n"_s));
+        });
+        startAtLogin(true, [&](QCheckBox *box) {
+            box->click();
+            QVERIFY(!QFile::exists(entry));
+        });
+
+        // The desktop's own settings may switch an entry off without removing it.
+        QVERIFY(platform::setAutostart(true, u"/usr/bin/tarnibe"_s));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Hidden=true\n");
+        file.close();
+        startAtLogin(false, [&](QCheckBox *) { QVERIFY(QFile::remove(entry)); });
+
+        // The folder cannot be made (a file is in the way): the user is told, the box shows the truth.
+        QVERIFY(QDir(env.root() + u"/config"_s).rmdir(u"autostart"_s));
+        QVERIFY(QFile(env.root() + u"/config/autostart"_s).open(QIODevice::WriteOnly));
+        startAtLogin(false, [&](QCheckBox *box) {
+            env.messages.expect(platform::MsgAnswer::Ok);
+            box->click();
+            QVERIFY(!box->isChecked());
+            QVERIFY(env.logLines().constLast().contains(u"err_tb_check_StartAtLogin_Click"_s));
+        });
+    }
+
+    void autostartExecIsQuotedForTheDesktop_data()
+    {
+        // A plain path goes as it is (the entry above); spaces need quotes; inside them a quote gets a backslash,
+        // written doubled since Exec is an escaped string; a percent sign is a field code unless doubled.
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("quote") << u"/opt/My Apps/tar\"nibe"_s << u"\"/opt/My Apps/tar\\\\\"nibe\""_s;
+        QTest::newRow("percent") << u"/opt/100%/tarnibe"_s << u"\"/opt/100%%/tarnibe\""_s;
+    }
+    void autostartExecIsQuotedForTheDesktop()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        TestEnvironment env;
+        QVERIFY(platform::setAutostart(true, program));
+        QFile file(platform::autostartEntryPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().split('\n').contains("Exec=" + exec.toUtf8()), qPrintable(exec));
     }
 
     void theClockWindowIsMadeWhenSyncsNeedIt()
@@ -122,6 +403,12 @@ private Q_SLOTS:
         QCOMPARE(clockWindows(), 1);
         QVERIFY(!suite.clockWindow()->isVisible());
         QVERIFY(suite.clockWindow()->timer_CheckSync.isActive());
+        // Exited from its menu and started again from its picture, the clock is back with its scheduler.
+        suite.menuItem(Program::Clock, "menu_Exittime")->trigger();
+        QVERIFY(!suite.clockWindow()->timer_CheckSync.isActive());
+        suite.panel.image_Clock_Click();
+        QCOMPARE(env.tray.count(), 4);
+        QVERIFY(suite.clockWindow()->timer_CheckSync.isActive());
     }
 
     void everyHelpItemOpensItsOwnPage()
@@ -138,17 +425,15 @@ private Q_SLOTS:
                 return u"no anchor "_s + url.fragment();
             return url.fileName() + (url.hasFragment() ? u'#' + url.fragment() : QString());
         };
-        suite.panel.findChild<QAction *>(u"menu_TarnibeHelp"_s)->trigger();
+        suite.action("menu_TarnibeHelp")->trigger();
         QCOMPARE(opened(), u"control.html"_s);
-        const std::pair<Program, QString> pages[] = {{Program::Notes, u"notes.html"_s},
-                                                     {Program::Calculator, u"calculator.html"_s},
-                                                     {Program::Clock, u"clock.html"_s},
-                                                     {Program::Email, u"mail.html"_s}};
-        for (const auto &[program, page] : pages) {
+        QStringList pages;
+        for (Program program : {Program::Notes, Program::Calculator, Program::Clock, Program::Email}) {
             suite.menuItem(program, "menu_Help")->trigger();
-            QCOMPARE(opened(), page);
+            pages << opened();
         }
-        suite.host.openNetUsers();
+        QCOMPARE(pages, (QStringList{u"notes.html"_s, u"calculator.html"_s, u"clock.html"_s, u"mail.html"_s}));
+        suite.panel.findChild<QPushButton *>(u"c_NetUsers"_s)->click();
         const QWidgetList windows = QApplication::topLevelWidgets();
         const auto editor = std::find_if(windows.begin(), windows.end(),
                                          [](QWidget *w) { return w->objectName() == u"form_NetUsers"_s; });
@@ -157,6 +442,114 @@ private Q_SLOTS:
         QCOMPARE(opened(), u"notes.html#network"_s);
         (*editor)->close();
         QCOMPARE(env.launcher.m_urls.size(), 6);
+
+        // Without a browser the user learns where the manual is (that a box comes at all, the desktop proves).
+        env.launcher.m_urlsOpen = false;
+        env.messages.expect(platform::MsgAnswer::Ok);
+        suite.action("menu_TarnibeHelp")->trigger();
+        QTRY_COMPARE(env.messages.shown().size(), 1);
+        QVERIFY(env.messages.shown().constLast().text.endsWith(env.launcher.m_urls.constLast().toLocalFile()));
+        env.messages.expect(platform::MsgAnswer::Ok);
+        suite.action("menu_About")->trigger();
+    }
+
+    // Runs on a bare X server with no tray host (ctest runs it as tst_NoTray, under xvfb-run): the real tray icons
+    // have nowhere to go, so the control panel must stay in reach and lead to every program.
+    void thePanelLeadsToEveryProgram()
+    {
+        if (QGuiApplication::platformName() != u"xcb"_s)
+            QSKIP("needs an X server without a tray (ctest runs it as tst_NoTray, under xvfb-run)");
+        TestEnvironment env;
+        platform::installTrayHost(nullptr); // the desktop's own tray, which is missing here
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        Suite suite(false);
+        form_Tarnibe &panel = suite.panel;
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+
+        // A right click on a running program's picture opens the menu its tray icon would have.
+        const auto image = [&](const char *name) { return panel.findChild<QLabel *>(QString::fromLatin1(name)); };
+        const std::pair<Program, const char *> images[] = {{Program::Notes, "image_Note"},
+                                                           {Program::Clock, "image_Clock"},
+                                                           {Program::Calculator, "image_Calc"},
+                                                           {Program::Email, "image_Email"}};
+        for (const auto &[program, name] : images) {
+            QMenu *menu = suite.host.owner(program)->popupMenu();
+            // Through the window, as the X server delivers it, so that the press becomes a context menu request.
+            QTest::mouseClick(panel.windowHandle(), Qt::RightButton, {},
+                              image(name)->mapTo(&panel, image(name)->rect().center()));
+            QTRY_VERIFY2(menu->isVisible(), name);
+            menu->hide();
+        }
+
+        // A left click is the icon's left click: the calculator opens its window.
+        QTest::mouseClick(image("image_Calc"), Qt::LeftButton);
+        auto *calculator = static_cast<form_GhostCalculator *>(suite.host.owner(Program::Calculator))->calculator();
+        QTRY_VERIFY(calculator && calculator->isVisible());
+        calculator->close();
+
+        // Ok puts the panel in the task bar, not out of reach.
+        panel.findChild<QPushButton *>(u"c_Ok"_s)->click();
+        QTRY_VERIFY(panel.isMinimized());
+        QVERIFY(panel.isVisible());
+        panel.showControlPanel();
+        QTRY_VERIFY(!panel.isMinimized());
+        QVERIFY(!panel.close());
+        QTRY_VERIFY(panel.isMinimized());
+        QVERIFY(panel.isVisible());
+
+        // An exited program's picture starts it again.
+        suite.menuItem(Program::Email, "menu_Exit")->trigger();
+        QVERIFY(!ProgramRunFlags().email);
+        QTest::mouseClick(image("image_Email"), Qt::LeftButton);
+        QVERIFY(ProgramRunFlags().email);
+    }
+
+    void oneCopyOnlyAndASecondLaunchAsksItToShow()
+    {
+        TestEnvironment env;
+        platform::SingleInstance running;
+        QVERIFY(running.acquire());
+        QSignalSpy shown(&running, &platform::SingleInstance::showRequested);
+        QVERIFY(!platform::SingleInstance().acquire());
+
+        // The asking side blocks as a second launch does, so it runs beside this thread's event loop.
+        auto answered =
+            std::async(std::launch::async, [] { return platform::SingleInstance::askRunningCopyToShow(3000); });
+        QTRY_COMPARE(shown.size(), 1);
+        QTRY_VERIFY(answered.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready);
+        QVERIFY(answered.get());
+    }
+
+    void aSecondLaunchTouchesNothingAndATerminatedSuiteSaves()
+    {
+        Copies copies;
+        QProcess *first = copies.startAndWait();
+        QVERIFY(first);
+        const QStringList before = copies.snapshot();
+        QVERIFY(!before.isEmpty());
+        QProcess *second = copies.start();
+        QVERIFY(second->waitForFinished(5000));
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(copies.snapshot(), before);
+        QCOMPARE(first->state(), QProcess::Running);
+
+        // Whatever the file holds after SIGTERM was written on the way out: every key, as the end of a session.
+        QFile::remove(copies.settingsPath());
+        ::kill(pid_t(first->processId()), SIGTERM);
+        QVERIFY(first->waitForFinished(5000));
+        QCOMPARE(first->exitCode(), 0);
+        QSettings settings(copies.settingsPath(), QSettings::IniFormat);
+        settings.beginGroup(u"Settings"_s);
+        QCOMPARE(settings.value(u"EndByEnd"_s).toString(), u"False"_s);
+        QCOMPARE(settings.childKeys().size(), 75);
+        QVERIFY(copies.logLines().constLast().startsWith(u"\"Ending windows session:2\""_s));
+
+        // A new launch after the first has ended runs normally, and one after a crash takes its lock over.
+        QProcess *third = copies.startAndWait();
+        QVERIFY(third);
+        third->kill();
+        QVERIFY(third->waitForFinished(5000));
+        QVERIFY(copies.startAndWait());
     }
 };
 

@@ -1,24 +1,39 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestEnvironment.h"
+#include "core/ErrorLog.h"
 #include "core/Password.h"
 #include "core/Settings.h"
 #include "core/SettingsCodec.h"
 #include "core/Trace.h"
 #include "platform/IniStore.h"
+#include "platform/Paths.h"
+#include "platform/Secrets.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <signal.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A suite that has started once: the first start's defaults written and read back.
+enum class Keyring { None, InMemory, Real };
+
+// A suite that has started once: the first start's defaults written and read back. The real keyring is the one
+// with_keyring.sh starts (ctest runs the keyring tests under it as tst_Keyring).
 struct Started : TestEnvironment {
-    explicit Started(bool keyring = false)
+    explicit Started(Keyring keyring = Keyring::None)
     {
-        secrets.m_available = keyring;
+        secrets.m_available = keyring == Keyring::InMemory;
+        if (keyring == Keyring::Real)
+            platform::installSecretStore(nullptr);
         WriteToRegistry();
         SetGlobalVariables();
     }
@@ -39,9 +54,10 @@ void put(const QStringList &values)
     QVERIFY(SettingsStore().sync());
 }
 
+// What the file on disk holds.
 QString stored(const QString &key)
 {
-    return SettingsStore().value(u"Settings"_s, key).value_or(u"<missing>"_s);
+    return platform::IniStore(platform::settingsFile()).value(u"Settings"_s, key).value_or(u"<missing>"_s);
 }
 
 QString encoded(const QString &plain)
@@ -52,6 +68,15 @@ QString encoded(const QString &plain)
 QString passwordKey(int account)
 {
     return u"PassWord"_s + (account ? QString::number(account + 1) : QString());
+}
+
+QString fromKeyring(const QString &key)
+{
+    auto reply = std::make_shared<std::optional<platform::SecretReply>>();
+    platform::secretStore().read(key, [reply](const platform::SecretReply &r) { *reply = r; });
+    if (!QTest::qWaitFor([&] { return reply->has_value(); }, 10000))
+        return u"<no answer>"_s;
+    return (*reply)->ok ? (*reply)->text : u"<failed: "_s + (*reply)->error + u'>';
 }
 
 // Three accounts typed in this session: "pw0", "pw1", "pw2".
@@ -66,6 +91,19 @@ void typeThreePasswords()
 
 class tst_Settings : public QObject {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+
+    // A store file of its own, with `body` written by hand unless it is null.
+    QString newFile(const QByteArray &body = {})
+    {
+        const QString path = m_dir.filePath(u"Tarnibe%1.conf"_s.arg(++m_files));
+        QFile file(path);
+        if (!body.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size()))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
 
 private Q_SLOTS:
     // A store without StartNotes, whatever else it holds, gets every default written over it.
@@ -135,8 +173,11 @@ private Q_SLOTS:
         s.ClockActive = s.EndByEnd = true;
         s.LastGet = QDate(2024, 2, 29);
         s.ClockLastSyncTime = QDateTime(QDate(2026, 3, 1), QTime(23, 59, 58));
-        s.CustomTimeserver = u"time.example.net"_s;
-        s.EmailPath = u"thunderbird -mail \"a b\""_s;
+        // Text as the store must keep it: control characters, all of Unicode, an INI file's own signs, nothing.
+        s.CustomTimeserver = u"time.example.net\u0001\u007f\u0080\u009f\u00ff"_s;
+        s.NoteSender = u"Åsa Öberg €"_s;
+        s.EmailPath = u"C:\\Program Files\\mail.exe;x=y #z -mail \"a b\""_s;
+        s.UserName[0].clear();
         s.CheckTime = u"10"_s;
         s.totMissedAlarms = 123456;
         // The server keys are read as "POPserver" and written as "POPServer": still one value each.
@@ -182,7 +223,7 @@ private Q_SLOTS:
 
     void aFailingKeyringIsAskedOncePerPassAndLosesNothing()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_failing = true;
         typeThreePasswords();
         QCOMPARE(env.secrets.m_writes, 1);
@@ -204,7 +245,7 @@ private Q_SLOTS:
     // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
     void oneKeyringCallAtATimeAndARefusalLastsTheRun()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_holding = true;
         env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
         put({u"POPServer4=pop.example.org"_s});
@@ -238,7 +279,7 @@ private Q_SLOTS:
 
     void anEntryThatCouldNotBeReadIsNeverOverwritten()
     {
-        Started env(true);
+        Started env(Keyring::InMemory);
         env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
         put({u"POPServer=pop.example.org"_s});
         env.secrets.m_failing = true;
@@ -269,6 +310,159 @@ private Q_SLOTS:
             QCOMPARE(stored(u"RunningTime"_s), QString::fromLatin1(minutes));
         }
         QCOMPARE(stored(u"totRunningTime"_s), u"1091"_s);
+    }
+
+    void keysMatchWithoutRegardToCaseAndKeepOneSpelling()
+    {
+        const QString path = m_dir.filePath(u"sub/Tarnibe.conf"_s);
+        {
+            platform::IniStore store(path);
+            store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
+            store.setValue(u"Settings"_s, u"NBROFACCOUNTS"_s, u"3"_s);
+            store.setValue(u"Settings"_s, u"Empty"_s, QString()); // is there, unlike a key never written
+            QVERIFY(store.sync());
+            QCOMPARE(store.value(u"Settings"_s, u"empty"_s), std::optional<QString>(QString()));
+            QCOMPARE(store.value(u"Settings"_s, u"nbrofaccounts"_s), std::optional<QString>(u"3"_s));
+            QCOMPARE(store.value(u"Other"_s, u"NbrOfAccounts"_s), std::optional<QString>());
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.count("NbrOfAccounts=3"), 1);
+        QVERIFY(!text.contains("NBROFACCOUNTS"));
+    }
+
+    void aHandWrittenListIsReadAsOneText()
+    {
+        platform::IniStore store(newFile("[Settings]\nEmailPath=mutt, -y\n"));
+        QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
+    }
+
+    void theFileIsTheOwnersAlone()
+    {
+        const QString path = newFile("");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        platform::IniStore store(path);
+        store.setValue(u"Settings"_s, u"PassWord"_s, u"x"_s);
+        QVERIFY(store.sync());
+        namespace fs = std::filesystem;
+        QCOMPARE(fs::status(path.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    }
+
+    void aFailedWriteIsReported()
+    {
+        const QString path = newFile();
+        platform::IniStore store(path);
+        // Something that is no file stands where the settings go; even root cannot replace it.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkpath(path + u"/blocked"_s));
+        store.setValue(u"Settings"_s, u"Key"_s, u"value"_s);
+        QVERIFY(!store.sync());
+    }
+
+    // The error log, the other file the suite writes: a message is written as it is, quotes and all.
+    void aLineIsTwoQuotedFieldsAndCrLf()
+    {
+        TestEnvironment env;
+        env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(17, 33, 26)));
+        ErrorLog(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
+        LogError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
+        LogError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
+        QFile file(env.logPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 u"\"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode\",\"17:33:26 : 1999-09-07\"\r\n"
+                 "\"err_tb_Form_Load 13 Type mismatch\",\"17:33:26 : 1999-09-07\"\r\n"
+                 "\"err_tb_tcpClient_Connect 10061 Connection is forcefully rejected\","
+                 "\"17:33:26 : 1999-09-07\"\r\n"_s.toUtf8());
+    }
+
+    void theLineThatPassesTheLimitDeletesTheLog()
+    {
+        TestEnvironment env;
+        const QString filler(200, u'x');
+        // Each line is 200 + 2 quotes + comma + 2 quotes + 21-character stamp + CR LF = 228 bytes.
+        const qint64 lineBytes = 228;
+        const qint64 linesToLimit = ErrorLogLimit / lineBytes; // 4385 lines stay at or below the limit
+        for (qint64 i = 0; i < linesToLimit; ++i)
+            ErrorLog(filler);
+        QCOMPARE(QFile(env.logPath()).size(), linesToLimit * lineBytes);
+
+        ErrorLog(filler); // passes 1,000,000 bytes
+        QVERIFY(!QFile::exists(env.logPath()));
+        ErrorLog(u"first of a new file"_s);
+        QCOMPARE(env.logLines().size(), 1);
+        QVERIFY(env.logLines()[0].startsWith(u"\"first of a new file\""_s));
+    }
+
+    void anUnwritableLogIsIgnored()
+    {
+        TestEnvironment env;
+        QVERIFY(QDir().mkpath(env.logPath())); // a folder where the file should be
+        ErrorLog(u"lost, silently"_s);
+        QVERIFY(QFileInfo(env.logPath()).isDir());
+    }
+
+    // A keyring that answers nothing (a hung daemon, or a prompt nobody answers) costs no time and loses nothing:
+    // the file keeps every password until the keyring wakes up and confirms it.
+    void passwordsLiveInTheKeyringAndAHungOneCostsNoTime()
+    {
+        if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
+            QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
+        Started env(Keyring::Real);
+        QVERIFY(platform::secretStore().available());
+        const std::pair<QString, QString> passwords[] = {
+            {u"PassWord"_s, u"Ann's s3cret ÆØÅ"_s}, {u"PassWord10"_s, u"tenth"_s}, {u"RasPassword"_s, u"modem pw"_s}};
+        SettingsRecord &s = Settings();
+        s.POPServer[0] = u"pop.example.org"_s;
+        s.POPServer[9] = u"pop3s://mail.example.net"_s;
+        s.RasUserName = u"dialer"_s;
+        s.PassWord[0] = passwords[0].second;
+        s.PassWord[9] = passwords[1].second;
+        s.RasPassword = passwords[2].second;
+        WriteGlobalVariables();
+        // The file keeps each password until the keyring has confirmed it.
+        for (const auto &[key, password] : passwords) {
+            QTRY_COMPARE(stored(key), QString());
+            QCOMPARE(fromKeyring(key), password);
+        }
+        // The passwords arrive when the keyring answers, not before the start goes on.
+        restart();
+        QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
+        QTRY_COMPARE(Settings().PassWord[9], passwords[1].second);
+        QTRY_COMPARE(Settings().RasPassword, passwords[2].second);
+
+        // A password cleared by the user leaves the keyring too.
+        Settings().PassWord[9].clear();
+        WriteGlobalVariables();
+        QTRY_COMPARE(fromKeyring(u"PassWord10"_s), QString());
+        restart();
+        QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
+        QCOMPARE(Settings().PassWord[9], QString());
+
+        const QString password = u"Never-In-A-Log-7"_s; // replaces the first
+        {
+            // The daemon stops answering, as a hung keyring would, until the guard ends.
+            const pid_t daemon = qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID");
+            ::kill(daemon, SIGSTOP);
+            const auto thaw = qScopeGuard([daemon] { ::kill(daemon, SIGCONT); });
+            QElapsedTimer timer;
+            timer.start();
+            Settings().PassWord[0] = password;
+            WriteGlobalVariables();
+            QCOMPARE_LT(timer.restart(), 500);
+            QCOMPARE(stored(u"PassWord"_s), encoded(password));
+            // A start while it hangs goes on at once, with the password from the file.
+            restart();
+            QCOMPARE_LT(timer.elapsed(), 500);
+            QCOMPARE(Settings().PassWord[0], password);
+            WriteGlobalVariables();
+        }
+        // Woken up, the keyring takes the password and only then does the file let it go.
+        QTRY_COMPARE_WITH_TIMEOUT(stored(u"PassWord"_s), QString(), 20000);
+        QCOMPARE(fromKeyring(u"PassWord"_s), password);
+        restart();
+        QTRY_COMPARE(Settings().PassWord[0], password);
     }
 };
 
