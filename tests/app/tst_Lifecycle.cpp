@@ -32,7 +32,6 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
-#include <array>
 #include <csignal>
 #include <future>
 
