@@ -94,7 +94,7 @@ QString entry(const QString &from, const QString &subject, const QString &tag = 
 class tst_MailCheck : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_certificates;
+    LocalhostCertificate m_tls;
     std::unique_ptr<DovecotServer> m_server;
 
 private Q_SLOTS:
@@ -102,14 +102,14 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test installs it)");
-        QString why;
-        QVERIFY2(MakeLocalhostCertificate(m_certificates.path(), &why), qPrintable(why));
-        m_server = std::make_unique<DovecotServer>(true, m_certificates.path());
+        QVERIFY2(m_tls.error.isEmpty(), qPrintable(m_tls.error));
+        m_server = std::make_unique<DovecotServer>(true, m_tls.dir.path());
         // A user of its own for each test, with the password "secret".
         for (const char *user : {"anna", "bert", "cleo", "dora", "erin", "fred", "gina", "hank"})
             m_server->addUser(QString::fromLatin1(user), u"secret"_s);
+        QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
-        Pop3Client::trustCertificates(QSslCertificate::fromPath(m_certificates.path() + u"/cert.pem"_s));
+        Pop3Client::trustCertificates({m_tls.certificate});
     }
     void cleanupTestCase() { Pop3Client::trustCertificates({}); }
 
