@@ -18,19 +18,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// A dial-up link listening to a dialer the test drives, recording the checks it starts.
 struct Link {
+    Link()
+    {
+        platform::installDialer(&dialer); // before the link, which listens to it
+        link = std::make_unique<DialupLink>();
+        link->CheckMail = [this] { checks << u"scheduled"_s; };
+        link->CheckNow = [this] { checks << u"now"_s; };
+    }
     ~Link() { platform::installDialer(nullptr); }
-    FakeDialer dialer;
-    // Made once the dialer is in place, so that it listens to it.
-    std::unique_ptr<DialupLink> link = [this] {
-        platform::installDialer(&dialer);
-        auto made = std::make_unique<DialupLink>();
-        made->CheckMail = [this] { checks << u"scheduled"_s; };
-        made->CheckNow = [this] { checks << u"now"_s; };
-        return made;
-    }();
-    QStringList checks;
     QString status() const { return link->statusWindow()->label_Status->text(); }
+
+    TestEnvironment env;
+    FakeDialer dialer;
+    std::unique_ptr<DialupLink> link;
+    QStringList checks;
 };
 
 } // namespace
@@ -39,33 +42,23 @@ class tst_Dialup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void blockedHours_data()
-    {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("blocked");
-        QTest::newRow("22+3 runs past midnight") << 22 << 3 << QList<int>{0, 22, 23};
-        QTest::newRow("22+2 ends at midnight") << 22 << 2 << QList<int>{22, 23};
-        QTest::newRow("5+0 blocks nothing") << 5 << 0 << QList<int>{};
-        QTest::newRow("23+7, the first-start block") << 23 << 7 << QList<int>{0, 1, 2, 3, 4, 5, 23};
-        QTest::newRow("0+24 blocks the whole day") << 0 << 24 << [] {
-            QList<int> all;
-            for (int h = 0; h < 24; ++h)
-                all << h;
-            return all;
-        }();
-    }
     void blockedHours()
     {
-        QFETCH(int, first);
-        QFETCH(int, count);
-        QFETCH(QList<int>, blocked);
-        QList<int> seen;
-        for (int hour = 0; hour < 24; ++hour) {
-            if (ForbiddenHour(hour, first, count))
-                seen << hour;
+        // The first hour, how many, and the hours blocked.
+        const std::tuple<int, int, QString> blocks[] = {
+            {22, 3, u"0 22 23"_s}, // runs past midnight
+            {22, 2, u"22 23"_s},   // ends at midnight
+            {5, 0, QString()},
+            {23, 7, u"0 1 2 3 4 5 23"_s}, // the first start's block
+            {0, 24, u"0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23"_s}};
+        for (const auto &[first, count, blocked] : blocks) {
+            QStringList seen;
+            for (int hour = 0; hour < 24; ++hour) {
+                if (ForbiddenHour(hour, first, count))
+                    seen << QString::number(hour);
+            }
+            QCOMPARE(seen.join(u' '), blocked);
         }
-        QCOMPARE(seen, blocked);
     }
 
     void autodialIsRestoredOnceNobodyNeedsItOff()
@@ -89,11 +82,10 @@ private Q_SLOTS:
 
     void aDialTheUserStartedIsFollowedAndChecksOnce()
     {
-        TestEnvironment env;
+        Link link;
         Settings().RasConnection = u"Provider"_s;
         Settings().RasUserName = u"anna"_s;
         Settings().RasPassword = u"secret"_s;
-        Link link;
         link.link->RasConnectAndCheckMail(false);
         QCOMPARE(link.dialer.dialled, QStringList{u"Provider|anna|secret"_s});
         form_RASstatus *window = link.link->statusWindow();
@@ -117,7 +109,6 @@ private Q_SLOTS:
 
     void scheduledChecksDialQuietlyOrCheckAtOnce()
     {
-        TestEnvironment env;
         Link link;
         link.link->RasConnectAndCheckMail(true);
         QCOMPARE(link.dialer.dialled.size(), 1);
@@ -138,7 +129,6 @@ private Q_SLOTS:
 
     void cancelHangsUpAndNoCheckRuns()
     {
-        TestEnvironment env;
         Link link;
         link.link->RasConnectAndCheckMail(false);
         link.link->statusWindow()->c_Close->click();

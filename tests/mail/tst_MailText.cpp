@@ -13,32 +13,26 @@ private Q_SLOTS:
     void serverAddresses_data()
     {
         QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port"); // 0: not an address
-        QTest::addColumn<bool>("tls");
-        QTest::newRow("host") << u"pop.example.org"_s << u"pop.example.org"_s << 110 << false;
-        QTest::newRow("host:port") << u" pop.example.org:1110 "_s << u"pop.example.org"_s << 1110 << false;
-        QTest::newRow("pop3s") << u"pop3s://pop.example.org"_s << u"pop.example.org"_s << 995 << true;
-        QTest::newRow("pop3s with port") << u"POP3S://127.0.0.1:9995/"_s << u"127.0.0.1"_s << 9995 << true;
-        QTest::newRow("IPv6 with port") << u"[::1]:1110"_s << u"::1"_s << 1110 << false;
-        QTest::newRow("bare IPv6") << u"fe80::1"_s << u"fe80::1"_s << 110 << false;
-        QTest::newRow("placeholder") << u"- Internetaddress to mailserver"_s << QString() << 0 << false;
-        QTest::newRow("port out of range") << u"host:70000"_s << QString() << 0 << false;
-        QTest::newRow("empty") << QString() << QString() << 0 << false;
+        QTest::addColumn<QString>("address"); // empty: not an address
+        QTest::newRow("host") << u"pop.example.org"_s << u"pop.example.org 110"_s;
+        QTest::newRow("host:port") << u" pop.example.org:1110 "_s << u"pop.example.org 1110"_s;
+        QTest::newRow("pop3s") << u"pop3s://pop.example.org"_s << u"pop.example.org 995 TLS"_s;
+        QTest::newRow("pop3s with port") << u"POP3S://127.0.0.1:9995/"_s << u"127.0.0.1 9995 TLS"_s;
+        QTest::newRow("IPv6 with port") << u"[::1]:1110"_s << u"::1 1110"_s;
+        QTest::newRow("bare IPv6") << u"fe80::1"_s << u"fe80::1 110"_s;
+        QTest::newRow("placeholder") << u"- Internetaddress to mailserver"_s << QString();
+        QTest::newRow("port out of range") << u"host:70000"_s << QString();
+        QTest::newRow("empty") << QString() << QString();
     }
     void serverAddresses()
     {
         QFETCH(QString, server);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QFETCH(bool, tls);
-        const std::optional<PopAddress> address = ParsePopAddress(server);
-        QCOMPARE(address.has_value(), port != 0);
-        if (address) {
-            QCOMPARE(address->host, host);
-            QCOMPARE(int(address->port), port);
-            QCOMPARE(address->implicitTls, tls);
-        }
+        QFETCH(QString, address);
+        const std::optional<PopAddress> parsed = ParsePopAddress(server);
+        QCOMPARE(parsed
+                     ? u"%1 %2%3"_s.arg(parsed->host).arg(parsed->port).arg(parsed->implicitTls ? u" TLS"_s : QString())
+                     : QString(),
+                 address);
     }
 
     void answers()
@@ -78,9 +72,7 @@ private Q_SLOTS:
         QTest::newRow("unknown charset left as it is")
             << "Subject: =?x-unknown?Q?abc?=\r\n"_ba << QString() << u"=?x-unknown?Q?abc?="_s;
         QTest::newRow("body not read") << "Subject: a\r\n\r\nFrom: not a header\r\n"_ba << QString() << u"a"_s;
-        QTest::newRow("8-bit Latin-1 header") << "Subject: Gr\xfc\xdf"
-                                                 "e\r\n"_ba
-                                              << QString() << u"Grüße"_s;
+        QTest::newRow("8-bit Latin-1 header") << "Subject: Gr\xfc\xdf\x65\r\n"_ba << QString() << u"Grüße"_s;
     }
     void headers()
     {
