@@ -41,9 +41,10 @@ QByteArray message(const QByteArray &from, const QByteArray &subject)
     return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
 }
 
-// The notifier pointed at accounts of the test case's Dovecot, which has TLS and a trusted certificate.
+// A test's environment and the notifier, pointed at accounts of the test case's Dovecot (if the test has it), which
+// has TLS and a trusted certificate.
 struct Mail {
-    explicit Mail(DovecotServer &server) : server(server)
+    explicit Mail(DovecotServer *server = nullptr) : server(server)
     {
         notify.Form_Load();
         notify.timer_CheckMail.stop();
@@ -55,13 +56,13 @@ struct Mail {
         s.NbrofAccounts = int(users.size());
         for (int i = 0; i < users.size(); ++i) {
             if (withMail && !users.first(i).contains(users[i]))
-                server.deliver(users[i], message(users[i].toUtf8() + "@example.org", "Hi " + users[i].toUtf8()));
+                server->deliver(users[i], message(users[i].toUtf8() + "@example.org", "Hi " + users[i].toUtf8()));
             s.POPServer[size_t(i)] = address();
             s.UserName[size_t(i)] = users[i];
             s.PassWord[size_t(i)] = u"secret"_s;
         }
     }
-    QString address() const { return u"127.0.0.1:"_s + QString::number(server.plainPort); }
+    QString address() const { return u"127.0.0.1:"_s + QString::number(server->plainPort); }
     // Runs a scheduled check as the minute timer starts it; true when it announced new mail (the notice came up).
     // Dial-up is chosen, as a settings file from a computer with a modem has it: without a dialer here, the
     // scheduled checks still run.
@@ -82,9 +83,10 @@ struct Mail {
             lines << notify.checkingWindow()->list_Display->item(i)->text();
         return lines;
     }
-    qsizetype logins(const QString &user) const { return server.log().count(u"Login: user=<"_s + user + u'>'); }
+    qsizetype logins(const QString &user) const { return server->log().count(u"Login: user=<"_s + user + u'>'); }
 
-    DovecotServer &server;
+    TestEnvironment env;
+    DovecotServer *server;
     Lifecycle lifecycle;
     form_NotifyMail notify{lifecycle};
 };
@@ -154,13 +156,12 @@ private Q_SLOTS:
     void theNoticeComesForNewMail()
     {
         REQUIRE_DOVECOT();
-        TestEnvironment env;
-        Mail mail(*m_server);
+        Mail mail(m_server.get());
         mail.accounts({u"anna"_s});
         QVERIFY(mail.check());
         QCOMPARE(mail.notice(), entry(u"anna@example.org"_s, u"Hi anna"_s));
         QCOMPARE(mail.notify.label_Email->text(), u"1"_s);
-        QCOMPARE(env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
         QVERIFY(mail.notify.timer_Blink.isActive());
         QVERIFY(!mail.check());
 
@@ -177,11 +178,10 @@ private Q_SLOTS:
     void accountsAreTaggedAndAFailingOneIsReported()
     {
         REQUIRE_DOVECOT();
-        TestEnvironment env;
-        Mail mail(*m_server);
+        Mail mail(m_server.get());
         mail.accounts({u"bert"_s, u"cleo"_s, u"dora"_s});
         // The third account speaks POP3S.
-        const QString pop3s = u"pop3s://127.0.0.1:"_s + QString::number(mail.server.tlsPort);
+        const QString pop3s = u"pop3s://127.0.0.1:"_s + QString::number(mail.server->tlsPort);
         Settings().POPServer[2] = pop3s;
         const QString tag = u" ("_s + mail.address() + u')';
         QVERIFY(mail.check());
@@ -193,7 +193,7 @@ private Q_SLOTS:
         Settings().NbrofAccounts = 2;
         const QString wrong = u"Wr0ng-Pa55-Q7"_s;
         Settings().PassWord[1] = wrong;
-        env.clock.set(QDateTime({2026, 12, 6}, {14, 5, 30}));
+        mail.env.clock.set(QDateTime({2026, 12, 6}, {14, 5, 30}));
         mail.notify.hide();
         mail.notify.CheckNow();
         form_Checking *progress = mail.notify.checkingWindow();
@@ -204,12 +204,12 @@ private Q_SLOTS:
         QCOMPARE(lines.mid(0, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
         QVERIFY2(lines.value(4).startsWith(u"- Error: "_s), qPrintable(lines.join(u'|')));
         QVERIFY(!mail.notify.MailAllOk);
-        const QString tip = env.tray.tips().value(0);
+        const QString tip = mail.env.tray.tips().value(0);
         QVERIFY2(tip.startsWith(u"Email check (doubleclick to check)\nLast check failed 14:05: "_s), qPrintable(tip));
-        QCOMPARE(env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey(), MailFailedIcon().cacheKey());
+        QCOMPARE(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey(), MailFailedIcon().cacheKey());
         // Neither the log nor the window repeats the password, plain or in the settings file's encoding.
         WriteGlobalVariables();
-        const QString logged = env.logLines().join(u'\n');
+        const QString logged = mail.env.logLines().join(u'\n');
         for (const QString &form : {wrong, *EncodeStoredPassword(wrong)}) {
             QVERIFY(!logged.contains(form));
             QVERIFY(!lines.join(u'\n').contains(form));
@@ -222,16 +222,15 @@ private Q_SLOTS:
         QVERIFY(!mail.check());
         Settings().PassWord[1] = u"secret"_s;
         QVERIFY(mail.check());
-        QCOMPARE(env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
-        QVERIFY(env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey() != MailFailedIcon().cacheKey());
+        QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
+        QVERIFY(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey() != MailFailedIcon().cacheKey());
     }
 
     // A fresh install holds placeholders where the servers go: no check tries them or reports them as failing.
     void accountsNobodySetUpAreNotChecked()
     {
         REQUIRE_DOVECOT();
-        TestEnvironment env;
-        Mail mail(*m_server);
+        Mail mail(m_server.get());
         mail.accounts({u"erin"_s, u"erin"_s, u"erin"_s});
         Settings().POPServer = {u"- Internetaddress to mailserver"_s, mail.address(),
                                 u"- Internetaddress to mailserver 3"_s};
@@ -242,13 +241,13 @@ private Q_SLOTS:
 
         // With nothing set up, a check the user asks for says so instead of opening its window.
         Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
-        env.messages.expect(MsgAnswer::Ok);
+        mail.env.messages.expect(MsgAnswer::Ok);
         mail.notify.CheckNow();
         QVERIFY(!mail.notify.checkingWindow()->isVisible());
-        QVERIFY(env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
+        QVERIFY(mail.env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
         mail.check();
         QVERIFY(mail.notify.MailAllOk);
-        QVERIFY(!env.logLines().join(u'\n').contains(u"mailserver"_s));
+        QVERIFY(!mail.env.logLines().join(u'\n').contains(u"mailserver"_s));
     }
 
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
@@ -256,12 +255,11 @@ private Q_SLOTS:
     void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
     {
         REQUIRE_DOVECOT();
-        TestEnvironment env;
-        Mail mail(*m_server);
-        mail.server.deliver(u"fred"_s, message("bob@example.org", "Hi"));
-        env.secrets.m_available = true;
-        env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
-        env.secrets.m_holding = true;
+        Mail mail(m_server.get());
+        mail.server->deliver(u"fred"_s, message("bob@example.org", "Hi"));
+        mail.env.secrets.m_available = true;
+        mail.env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
+        mail.env.secrets.m_holding = true;
         qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
         // The file as an earlier run left it: the password lives in the keyring only.
         WriteToRegistry();
@@ -278,7 +276,7 @@ private Q_SLOTS:
         QVERIFY(!mail.check());
         qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
         QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
-        QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord"_s});
+        QCOMPARE(mail.env.secrets.m_calls, QStringList{u"read PassWord"_s});
     }
 
     // Against the real keyring of with_keyring.sh: one stopped at the start (SIGSTOP, as one still coming up or
@@ -289,14 +287,15 @@ private Q_SLOTS:
         const pid_t keyringPid = qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID");
         if (keyringPid <= 0)
             QSKIP("needs the private keyring of with_keyring.sh");
-        TestEnvironment env;
+        Mail mail(m_server.get());
         platform::installSecretStore(nullptr);
-        Mail mail(*m_server);
         WriteToRegistry();
         SetGlobalVariables();
         mail.accounts({u"gina"_s});
         WriteGlobalVariables();
-        const auto inFile = [&] { return platform::IniStore(env.settingsPath()).value(u"Settings"_s, u"PassWord"_s); };
+        const auto inFile = [&] {
+            return platform::IniStore(mail.env.settingsPath()).value(u"Settings"_s, u"PassWord"_s);
+        };
         QTRY_COMPARE(inFile(), std::optional<QString>(QString()));
 
         ResetSettings();
@@ -318,7 +317,7 @@ private Q_SLOTS:
         QVERIFY(mail.check());
         // Dovecot logs a session once it is over: by the login's line, any earlier attempt's is there.
         QTRY_COMPARE(mail.logins(u"gina"_s), 1);
-        QCOMPARE(mail.server.log().count(u"user=<gina>"_s), 1);
+        QCOMPARE(mail.server->log().count(u"user=<gina>"_s), 1);
     }
 
     // A server that never answers ends its own account's check in time, with the events running meanwhile; the
@@ -326,8 +325,7 @@ private Q_SLOTS:
     void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()
     {
         REQUIRE_DOVECOT();
-        TestEnvironment env;
-        Mail mail(*m_server);
+        Mail mail(m_server.get());
         mail.accounts({u"hank"_s, u"hank"_s}, false);
         QTcpServer silent; // takes the connection and never says a word
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
@@ -338,7 +336,7 @@ private Q_SLOTS:
         QObject::connect(&alive, &QTimer::timeout, &alive, [&ticks] { ++ticks; });
         alive.start(50);
 
-        env.messages.expect(MsgAnswer::Ok);
+        mail.env.messages.expect(MsgAnswer::Ok);
         QElapsedTimer waited;
         waited.start();
         mail.notify.CheckNow();
@@ -352,7 +350,7 @@ private Q_SLOTS:
         Settings().POPServer[0] = mail.address();
         mail.notify.timer_DisableAutoDial_Timer();
         mail.notify.CheckNow();
-        QCOMPARE(env.messages.shown().constLast().text, u"You have no new emails...."_s);
+        QCOMPARE(mail.env.messages.shown().constLast().text, u"You have no new emails...."_s);
     }
 
     void theNewMailRule()
@@ -417,6 +415,9 @@ private Q_SLOTS:
         QCOMPARE(Settings().UserName[1], u"user2"_s);
     }
 
+    // At most ten accounts and at least one. The modem part opens on "more", and with a dialer its choice can be
+    // made; where nothing can dial, the stored choice is shown but cannot be made and says why, the quiet hours are
+    // still set, and Ok keeps the stored choice for a system that can dial.
     void limitsOkAndTheModemPart()
     {
         TestEnvironment env;
@@ -455,22 +456,10 @@ private Q_SLOTS:
         QCOMPARE(stored(u"RasTime1"_s), u"23"_s);
         QVERIFY(env.logLines().constLast().startsWith(u"\"err_Prop_c_Ok_Click 13"_s));
         QCOMPARE(Settings().NbrofAccounts, 2);
-        platform::installDialer(nullptr);
-    }
 
-    // Nothing here can dial: the stored choice is shown but cannot be made and says why, the quiet hours are
-    // still set, and Ok keeps the stored choice for a system that can dial.
-    void withoutDialerTheModemChoiceSaysWhy()
-    {
-        TestEnvironment env;
-        WriteToRegistry();
-        accounts(1);
-        Settings().UseRas = true;
-        form_Properties dialog;
+        platform::installDialer(nullptr);
         dialog.Form_Load();
-        dialog.c_More->click();
-        QVERIFY(!dialog.option_RAS[1]->isEnabled());
-        QVERIFY(dialog.label_NoDialup->isVisibleTo(&dialog));
+        QVERIFY(!dialog.option_RAS[1]->isEnabled() && dialog.label_NoDialup->isVisibleTo(&dialog));
         QVERIFY(!dialog.combo_RasConnections->isEnabled());
         QVERIFY(dialog.check_LimitRas->isEnabled() && dialog.combo_FirstHour->isEnabled());
         dialog.check_LimitRas->setChecked(true);
@@ -483,16 +472,13 @@ private Q_SLOTS:
 
     void theTrayAndTheNotice()
     {
-        TestEnvironment env;
+        Mail mail;
+        form_NotifyMail &notify = mail.notify;
         WriteToRegistry();
-        Lifecycle lifecycle;
-        form_NotifyMail notify(lifecycle);
-        notify.Form_Load();
-        const auto *owner = static_cast<TrayOwner *>(&notify);
 
         // A double click while a check holds the network does nothing.
         AutodialFlags().MailCheckActive = true;
-        env.tray.click(owner, platform::LeftDoubleClick);
+        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::LeftDoubleClick);
         QVERIFY(!notify.checkingWindow()->isVisible());
         AutodialFlags().MailCheckActive = false;
 
@@ -511,21 +497,21 @@ private Q_SLOTS:
         QVERIFY(!notify.timer_Blink.isActive());
         QCOMPARE(notify.trayImage(), 0);
         // The placeholder is no program: the desktop's mail program opens.
-        QCOMPARE(env.launcher.m_urls, QList<QUrl>{QUrl(u"mailto:"_s)});
+        QCOMPARE(mail.env.launcher.m_urls, QList<QUrl>{QUrl(u"mailto:"_s)});
         QCOMPARE(Settings().totEmail, 2);
 
         Settings().EmailPath = u"/usr/bin/no-such-mailer --compose"_s;
-        env.launcher.m_programsStart = false;
-        env.messages.expect(MsgAnswer::Ok);
+        mail.env.launcher.m_programsStart = false;
+        mail.env.messages.expect(MsgAnswer::Ok);
         notify.c_ReadNow->click();
-        QCOMPARE(env.launcher.m_commands, QStringList{u"/usr/bin/no-such-mailer --compose"_s});
-        QCOMPARE(env.messages.shown().constLast().text, u"Can not find your standard email program..."_s);
+        QCOMPARE(mail.env.launcher.m_commands, QStringList{u"/usr/bin/no-such-mailer --compose"_s});
+        QCOMPARE(mail.env.messages.shown().constLast().text, u"Can not find your standard email program..."_s);
 
         // The title bar's close only puts the notice away.
         notify.showNormal();
         notify.close();
         QTRY_VERIFY(!notify.isVisible());
-        QCOMPARE(env.tray.count(), 1);
+        QCOMPARE(mail.env.tray.count(), 1);
     }
 };
 
