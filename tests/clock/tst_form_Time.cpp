@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The atomic-time window against DAYTIME servers on loopback: a scripted one in this process with a recording clock
-// setter, and, run by with_time_servers.sh as tst_TimeSync, inetd's DAYTIME in UTC and a mock timedated on a private
-// "system bus" that logs every call it gets. The tests that need those skip elsewhere.
+// The atomic time: the reader of DAYTIME replies, and the window against DAYTIME servers on loopback, a scripted one
+// in this process with a recording clock setter, and, run by with_time_servers.sh as tst_TimeSync, inetd's DAYTIME in
+// UTC and a mock timedated on a private "system bus" that logs every call it gets. The tests that need those skip
+// elsewhere.
 #include "DaytimeServer.h"
 #include "TestEnvironment.h"
+#include "clock/DaytimeReply.h"
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
 #include "core/Settings.h"
@@ -145,6 +147,54 @@ class tst_form_Time : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The reader of DAYTIME replies, with 2026-12-06 for today.
+    void clockTime_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("hoursOff");
+        QTest::addColumn<bool>("withDate");
+        QTest::addColumn<QDateTime>("expected"); // invalid: the reply gives no time to set
+
+        QFile rows(QFINDTESTDATA("daytime_replies.txt"));
+        QVERIFY(rows.open(QIODevice::ReadOnly));
+        for (const QString &line : QString::fromUtf8(rows.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList field = line.split(u" | "_s);
+            if (line.startsWith(u'#'))
+                continue;
+            QVERIFY2(field.size() == 5, qPrintable(line));
+            QTest::newRow(qPrintable(field[0]))
+                << QString(field[1]).replace(u"\\r"_s, u"\r"_s).replace(u"\\n"_s, u"\n"_s) << field[2].toInt()
+                << (field[3] == u"date") << QDateTime::fromString(field[4], Qt::ISODate);
+        }
+    }
+
+    void clockTime()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, hoursOff);
+        QFETCH(bool, withDate);
+        QFETCH(QDateTime, expected);
+
+        const std::optional<NewClockTime> result = ClockTimeFromReply(reply, hoursOff, withDate, QDate(2026, 12, 6));
+        QCOMPARE(result.has_value(), expected.isValid());
+        if (!result)
+            return;
+        QCOMPARE(result->moment, expected);
+        QCOMPARE(result->moment.timeSpec(), Qt::LocalTime);
+        QCOMPARE(result->timeText, expected.time().toString(u"HH:mm:ss"_s));
+        QCOMPARE(result->dateFromReply, withDate);
+    }
+
+    void hoursOffset()
+    {
+        const std::pair<QString, std::optional<int>> offsets[] = {
+            {QString(), 0},           {u"  "_s, 0},           {u"5"_s, 5},
+            {u"+12"_s, 12},           {u"-12"_s, -12},        {u"13"_s, std::nullopt},
+            {u"-13"_s, std::nullopt}, {u"x"_s, std::nullopt}, {u"1.5"_s, std::nullopt}};
+        for (const auto &[text, hours] : offsets)
+            QCOMPARE(HoursOffset(text), hours);
+    }
+
     void syncNowReadsTheWholeReplyAndSetsTheClock()
     {
         // Cut inside the seconds: a reply read before its line end would give no time, or no date.
