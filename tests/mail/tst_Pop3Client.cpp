@@ -82,13 +82,11 @@ private Q_SLOTS:
                  address);
     }
 
+    // What the sessions below do not show: answers a server should not give.
     void answers()
     {
-        QCOMPARE(ParsePopStatus("+OK 3 1200\r\n")->text, u"3 1200"_s);
-        QVERIFY(!ParsePopStatus("-ERR [AUTH] Authentication failed.\r\n")->ok);
         QCOMPARE(ParsePopStatus("-ERR [AUTH] Authentication failed.\r\n")->text, u"[AUTH] Authentication failed."_s);
         QVERIFY(!ParsePopStatus("* OK IMAP4rev1\r\n"));
-        QCOMPARE(ParseStatCount(u"3 1200"_s), std::optional<int>(3));
         QVERIFY(!ParseStatCount(u"many"_s));
 
         QVERIFY(!ParseMultiLine("1 abc\r\n2 def\r\n"));
