@@ -202,7 +202,6 @@ private Q_SLOTS:
         QVERIFY(AutodialFlags().ClockSyncActive && AutodialFlags().AutodialDisabled);
         QTRY_COMPARE(t.form.label_Success->text(), u"worked ok..."_s);
         QCOMPARE(t.setter.asked, QList<QDateTime>{QDateTime({1999, 10, 12}, {15, 5, 10})});
-        QVERIFY(t.form.c_Error->isHidden());
         // Autodial stays off a little after the outcome, for the connection to close.
         QVERIFY(t.form.timer_DisableAutoDial.isActive() && AutodialFlags().AutodialDisabled);
         t.form.timer_DisableAutoDial_Timer();
