@@ -3,7 +3,6 @@
 // in this process with a recording clock setter, and, run by with_time_servers.sh as tst_TimeSync, inetd's DAYTIME in
 // UTC and a mock timedated on a private "system bus" that logs every call it gets. The tests that need those skip
 // elsewhere.
-#include "DaytimeServer.h"
 #include "TestEnvironment.h"
 #include "clock/DaytimeReply.h"
 #include "clock/form_Time.h"
@@ -23,6 +22,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWindow>
 #include <ctime>
@@ -46,6 +47,39 @@ using platform::MsgAnswer;
     QCOMPARE(qgetenv("TZ"), QByteArray("UTC"))
 
 namespace {
+
+// A DAYTIME server on loopback. Each connection gets the pieces with a pause between them and is then closed;
+// without pieces it is accepted and never answered.
+class DaytimeServer {
+public:
+    explicit DaytimeServer(QByteArrayList replyPieces = {"Tue Oct 12 14:05:09 1999\r\n"}) : pieces(replyPieces)
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++accepted;
+                send(socket, 0);
+            }
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    QByteArrayList pieces;
+    int accepted = 0;
+
+private:
+    void send(QTcpSocket *socket, int piece)
+    {
+        if (piece >= pieces.size())
+            return;
+        socket->write(pieces[piece]);
+        if (piece + 1 < pieces.size())
+            QTimer::singleShot(300, socket, [this, socket, piece] { send(socket, piece + 1); });
+        else
+            socket->disconnectFromHost();
+    }
+    QTcpServer server;
+};
 
 const QDateTime FirstStart({1990, 1, 1}, {0, 0});
 
