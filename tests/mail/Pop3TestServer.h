@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -121,10 +122,9 @@ public:
             return false;
         }
         QString conf = QString::fromUtf8(in.readAll());
-        conf.replace(u"@POP3S"_s,
-                     m_tls ? u"  inet_listener pop3s {\n    port = @TLS\n    ssl = yes\n  }\n"_s : QString());
-        conf.replace(u"@SSL"_s,
-                     m_tls ? u"ssl = yes\nssl_cert = <@CERTS/cert.pem\nssl_key = <@CERTS/key.pem"_s : u"ssl = no"_s);
+        conf.remove(
+            QRegularExpression(m_tls ? u"^@clear .*\n"_s : u"^@tls .*\n"_s, QRegularExpression::MultilineOption));
+        conf.remove(QRegularExpression(u"^@(tls|clear) "_s, QRegularExpression::MultilineOption));
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
