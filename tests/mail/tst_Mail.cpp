@@ -44,9 +44,14 @@ using platform::MsgAnswer;
 
 namespace {
 
+QByteArray message(const QByteArray &from, const QByteArray &subject)
+{
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
+}
+// Bob's note n.
 QByteArray note(int n)
 {
-    return "From: Bob <bob@example.org>\nSubject: Note " + QByteArray::number(n) + "\n\nbody of the note\n";
+    return message("Bob <bob@example.org>", "Note " + QByteArray::number(n));
 }
 // The notice's entries for the notes given, with the account's tag.
 QString entries(std::initializer_list<int> notes, const QString &tag = {})
@@ -71,11 +76,6 @@ public:
     void showControlPanel() override {}
     void openHelp(const QString &) override {}
 };
-
-QByteArray message(const QByteArray &from, const QByteArray &subject)
-{
-    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
-}
 
 // A test's environment and the notifier, pointed at accounts of the test case's Dovecot (if the test has it), which
 // has TLS and a trusted certificate.
