@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "DaytimeServer.h"
+// The atomic time: the reader of DAYTIME replies, and the window against DAYTIME servers on loopback, a scripted one
+// in this process with a recording clock setter, and, run by with_time_servers.sh as tst_TimeSync, inetd's DAYTIME in
+// UTC and a mock timedated on a private "system bus" that logs every call it gets. The tests that need those skip
+// elsewhere.
 #include "TestEnvironment.h"
+#include "clock/DaytimeReply.h"
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
 #include "core/Settings.h"
@@ -9,12 +13,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWindow>
 #include <ctime>
@@ -30,7 +39,47 @@ public:
 using namespace Qt::StringLiterals;
 using platform::MsgAnswer;
 
+// Never against the real system bus: a real timedated would set this machine's clock.
+#define REQUIRE_TIME_SERVERS()                                                                                         \
+    if (qEnvironmentVariableIsEmpty("TARNIBE_TIMEDATED_LOG") ||                                                        \
+        qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS"))                                                        \
+        QSKIP("needs the servers that with_time_servers.sh starts");                                                   \
+    QCOMPARE(qgetenv("TZ"), QByteArray("UTC"))
+
 namespace {
+
+// A DAYTIME server on loopback. Each connection gets the pieces with a pause between them and is then closed;
+// without pieces it is accepted and never answered.
+class DaytimeServer {
+public:
+    explicit DaytimeServer(QByteArrayList replyPieces = {"Tue Oct 12 14:05:09 1999\r\n"}) : pieces(replyPieces)
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++accepted;
+                send(socket, 0);
+            }
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    QByteArrayList pieces;
+    int accepted = 0;
+
+private:
+    void send(QTcpSocket *socket, int piece)
+    {
+        if (piece >= pieces.size())
+            return;
+        socket->write(pieces[piece]);
+        if (piece + 1 < pieces.size())
+            QTimer::singleShot(300, socket, [this, socket, piece] { send(socket, piece + 1); });
+        else
+            socket->disconnectFromHost();
+    }
+    QTcpServer server;
+};
 
 const QDateTime FirstStart({1990, 1, 1}, {0, 0});
 
@@ -53,6 +102,26 @@ public:
     bool hold = false;
     QList<Done> held;
 };
+
+// A SetTime call as the mock timedated logged it.
+struct SetTimeCall {
+    bool logged = false;
+    qint64 usec = 0;
+    bool relative = true;
+    bool interactive = false;
+};
+
+QList<SetTimeCall> setTimeCalls()
+{
+    QFile log(qEnvironmentVariable("TARNIBE_TIMEDATED_LOG"));
+    static const QRegularExpression call(u"^\\d+\\.\\d{3} SetTime (-?\\d+) (True|False) (True|False)$"_s,
+                                         QRegularExpression::MultilineOption);
+    QList<SetTimeCall> calls;
+    for (const QRegularExpressionMatch &m :
+         call.globalMatch(log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString()))
+        calls.append({true, m.captured(1).toLongLong(), m.captured(2) == u"True", m.captured(3) == u"True"});
+    return calls;
+}
 
 // A test's environment, the recording setter and a DAYTIME server on loopback, and the window.
 struct Time {
@@ -82,6 +151,19 @@ struct Time {
         env.clock.advanceMinutes(144 * 60);
         form.timer_CheckSync_Timer();
     }
+    // One "sync now..", the way the user starts it, with the real time as the present; once its box has been shown,
+    // the call the mock timedated logged for it, if any.
+    SetTimeCall syncNow()
+    {
+        const qsizetype boxes = env.messages.shown().size(), calls = setTimeCalls().size();
+        env.messages.expect(MsgAnswer::Ok);
+        env.clock.set(QDateTime::currentDateTime());
+        form.c_CheckNow_Click();
+        if (!QTest::qWaitFor([&] { return env.messages.shown().size() > boxes; }, 10'000))
+            return {};
+        const QList<SetTimeCall> after = setTimeCalls();
+        return after.size() == calls + 1 ? after.constLast() : SetTimeCall{};
+    }
 
     TestEnvironment env;
     RecordingSetter setter;
@@ -95,29 +177,72 @@ class tst_form_Time : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The reader of DAYTIME replies, with 2026-12-06 for today.
+    void clockTime_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("hoursOff");
+        QTest::addColumn<bool>("withDate");
+        QTest::addColumn<QDateTime>("expected"); // invalid: the reply gives no time to set
+
+        QFile rows(QFINDTESTDATA("daytime_replies.txt"));
+        QVERIFY(rows.open(QIODevice::ReadOnly));
+        for (const QString &line : QString::fromUtf8(rows.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList field = line.split(u" | "_s);
+            if (line.startsWith(u'#'))
+                continue;
+            QVERIFY2(field.size() == 5, qPrintable(line));
+            QTest::newRow(qPrintable(field[0]))
+                << QString(field[1]).replace(u"\\r"_s, u"\r"_s).replace(u"\\n"_s, u"\n"_s) << field[2].toInt()
+                << (field[3] == u"date") << QDateTime::fromString(field[4], Qt::ISODate);
+        }
+    }
+
+    void clockTime()
+    {
+        QFETCH(QString, reply);
+        QFETCH(int, hoursOff);
+        QFETCH(bool, withDate);
+        QFETCH(QDateTime, expected);
+
+        const std::optional<NewClockTime> result = ClockTimeFromReply(reply, hoursOff, withDate, QDate(2026, 12, 6));
+        QCOMPARE(result.has_value(), expected.isValid());
+        if (!result)
+            return;
+        QCOMPARE(result->moment, expected);
+        QCOMPARE(result->moment.timeSpec(), Qt::LocalTime);
+        QCOMPARE(result->timeText, expected.time().toString(u"HH:mm:ss"_s));
+        QCOMPARE(result->dateFromReply, withDate);
+    }
+
+    void hoursOffset()
+    {
+        const std::pair<QString, std::optional<int>> offsets[] = {
+            {QString(), 0},           {u"  "_s, 0},           {u"5"_s, 5},
+            {u"+12"_s, 12},           {u"-12"_s, -12},        {u"13"_s, std::nullopt},
+            {u"-13"_s, std::nullopt}, {u"x"_s, std::nullopt}, {u"1.5"_s, std::nullopt}};
+        for (const auto &[text, hours] : offsets)
+            QCOMPARE(HoursOffset(text), hours);
+    }
+
     void syncNowReadsTheWholeReplyAndSetsTheClock()
     {
         // Cut inside the seconds: a reply read before its line end would give no time, or no date.
         Time t({"Tue Oct 12 14:05:0", "9 1999\r\n"});
-        Settings().ClockDateActive = 1;
         Settings().HoursOff = 1;
         t.load();
-        t.env.clock.advanceMinutes(7);
-
         t.env.messages.expect(MsgAnswer::Ok);
         t.form.c_CheckNow_Click();
         QVERIFY(AutodialFlags().ClockSyncActive && AutodialFlags().AutodialDisabled);
         QTRY_COMPARE(t.form.label_Success->text(), u"worked ok..."_s);
         QCOMPARE(t.setter.asked, QList<QDateTime>{QDateTime({1999, 10, 12}, {15, 5, 10})});
-        QCOMPARE(t.env.messages.shown().size(), 1);
-        QVERIFY(t.form.c_Error->isHidden());
         // Autodial stays off a little after the outcome, for the connection to close.
         QVERIFY(t.form.timer_DisableAutoDial.isActive() && AutodialFlags().AutodialDisabled);
         t.form.timer_DisableAutoDial_Timer();
         QVERIFY(!AutodialFlags().ClockSyncActive && !AutodialFlags().AutodialDisabled);
 
-        // The scheduler's attempts report nothing; the box is for the button only. A server that closes without
-        // a line end has still given its reply.
+        // The scheduler's attempts report nothing. A server that closes without a line end has still given its
+        // reply; without the date, the day is today's.
         t.server.pieces = {"Tue Oct 12 14:05:09 1999"};
         t.form.check_DateAlso->setChecked(false);
         t.form.GetInternetTime(u"127.0.0.1"_s);
@@ -129,7 +254,6 @@ private Q_SLOTS:
         // NIST's reply starts with a line feed of its own, so its first line end is not yet the reply's end.
         t.server.pieces = {"\n61015 25-12-06 12:3", "4:56 00 0 0 123.4 UTC(NIST) * \n"};
         t.form.check_DateAlso->setChecked(true);
-        t.form.combo_HoursOff->setCurrentText(u"0"_s);
         t.form.GetInternetTime(u"127.0.0.1"_s);
         QTRY_COMPARE(t.setter.asked.size(), 3);
         QCOMPARE(t.setter.asked[2], QDateTime({2025, 12, 6}, {12, 34, 57}));
@@ -150,8 +274,8 @@ private Q_SLOTS:
         // Shortened from the real ten seconds so that the timer itself ends the attempt.
         t.form.timer_TimeOut.setInterval(200);
         t.form.GetInternetTime(u"127.0.0.1"_s);
-        QTRY_COMPARE(t.server.accepted, 1);
         QTRY_COMPARE(t.form.label_Error->text(), u"Error: 1  Timeout"_s);
+        QCOMPARE(t.server.accepted, 1);
         QCOMPARE(t.form.label_Success->text(), u"did not work..."_s);
         QCOMPARE(t.form.label_NbrOfErrors->text(), u"1"_s);
         QVERIFY(!t.form.c_Error->isHidden());
@@ -166,20 +290,17 @@ private Q_SLOTS:
         QTRY_COMPARE(t.form.label_NbrOfErrors->text(), u"2"_s);
         QCOMPARE(t.form.label_Error->text(), u"Error: 1  Timeout"_s);
         QVERIFY(t.env.messages.shown().constLast().text.startsWith(u"Could not contact a timeserver:\n\r\n\r"_s));
-        t.form.text_CustomServer->setText(u"127.0.0.1"_s);
 
         DaytimeServer garbled({"no colon here\r\n"});
-        const struct {
-            quint16 port;
-            QString error;
-        } failures[] = {{DaytimeServer().port(), u"Error: 10061  Connection refused"_s}, // closed again at once
-                        {garbled.port(), u"Error: 2  Unreadable reply"_s}};
-        for (const auto &failure : failures) {
+        const std::pair<quint16, QString> failures[] = {
+            {DaytimeServer().port(), u"Error: 10061  Connection refused"_s}, // closed again at once
+            {garbled.port(), u"Error: 2  Unreadable reply"_s}};
+        for (const auto &[port, error] : failures) {
             const QString before = t.form.label_NbrOfErrors->text();
-            t.form.remotePort = failure.port;
+            t.form.remotePort = port;
             t.form.GetInternetTime(u"127.0.0.1"_s);
             QTRY_COMPARE(t.form.label_NbrOfErrors->text(), QString::number(before.toInt() + 1));
-            QCOMPARE(t.form.label_Error->text(), failure.error);
+            QCOMPARE(t.form.label_Error->text(), error);
         }
         QVERIFY(t.setter.asked.isEmpty());
 
@@ -210,7 +331,6 @@ private Q_SLOTS:
         t.form.timer_CheckSync_Timer();
         QCOMPARE(t.attempts(), 1);
         QTRY_COMPARE(Settings().ClockLastSyncTime, t.env.clock.now());
-
         t.env.clock.advanceMinutes(143 * 60 + 59);
         t.form.timer_CheckSync_Timer();
         QCOMPARE(t.attempts(), 1);
@@ -245,8 +365,7 @@ private Q_SLOTS:
         t.form.timer_CheckSync_Timer();
         QCOMPARE(t.attempts(), 2);
 
-        // Saved again: the scheduled attempt may not ask for a password, and while it waits for the system no
-        // tick starts another, however long the system takes.
+        // Saved again: while the attempt waits for the system no tick starts another, however long it takes.
         t.form.show();
         t.form.option_Correct[1]->click();
         t.form.c_Ok_Click();
@@ -290,7 +409,6 @@ private Q_SLOTS:
         form_Time &form = t.form;
         form.Form_Load();
         QVERIFY(form.option_Correct[0]->isChecked());
-
         form.combo_Time->setCurrentIndex(1);
         Q_EMIT form.combo_Time->activated(1);
         QCOMPARE(form.SyncPeriodHours, 6);
@@ -310,12 +428,11 @@ private Q_SLOTS:
         form.show();
         form.c_Ok->click();
         QVERIFY(form.isHidden());
-        const QStringList saved = {
-            t.stored("ClockActive"),     t.stored("ClockPeriod"),         t.stored("ClockDateActive"),
-            t.stored("ClockTimeServer"), t.stored("UseCustomTimeserver"), t.stored("CustomTimeserver"),
-            t.stored("HoursOff")};
+        QStringList saved;
+        for (const char *key : {"ClockActive", "ClockPeriod", "ClockDateActive", "ClockTimeServer",
+                                "UseCustomTimeserver", "CustomTimeserver", "HoursOff"})
+            saved << t.stored(key);
         QCOMPARE(saved, (QStringList{u"True"_s, u"1"_s, u"0"_s, u"2"_s, u"True"_s, u"127.0.0.1"_s, u"-3"_s}));
-
         // An offset out of range keeps the one saved before.
         form.combo_HoursOff->setCurrentText(u"13"_s);
         form.c_Ok->click();
@@ -343,13 +460,8 @@ private Q_SLOTS:
         QVERIFY(form.Frame1->isHidden());
         const int folded = form.height();
         form.c_Mera->click();
-        QVERIFY(form.Frame1->isVisible());
-        QVERIFY(form.height() > folded);
-        form.c_Mera->click();
-        QVERIFY(form.Frame1->isHidden());
-
+        QVERIFY(form.Frame1->isVisible() && form.height() > folded);
         // Leaving unfolded folds the history away for the next time.
-        form.c_Mera->click();
         form.c_Cancel->click();
         form.show();
         QVERIFY(form.Frame1->isHidden());
@@ -362,6 +474,97 @@ private Q_SLOTS:
         form.show();
         QVERIFY(form.close());
         QVERIFY(form.isHidden());
+    }
+
+    // Against inetd and the mock timedated: a scheduled sync may not ask for a password; the user's own may, and is
+    // told the new time.
+    void syncsSetTheClockThroughTimedated()
+    {
+        REQUIRE_TIME_SERVERS();
+        Time t;
+        platform::installSystemClockSetter(nullptr); // the real one, through D-Bus
+        Settings().ClockDateActive = 0;
+        t.load();
+        t.form.remotePort = quint16(qEnvironmentVariableIntValue("TARNIBE_DAYTIME_PORT"));
+        t.env.clock.set(QDateTime::currentDateTime());
+        t.form.timer_CheckSync_Timer(); // never synchronised: due at once
+        QTRY_COMPARE(setTimeCalls().size(), 1);
+        QVERIFY(!setTimeCalls().constLast().interactive);
+        QTRY_COMPARE(t.form.label_Success->text(), u"worked ok..."_s);
+
+        const QDateTime clicked = QDateTime::currentDateTimeUtc();
+        const SetTimeCall call = t.syncNow();
+        QCOMPARE(t.form.label_Success->text(), u"worked ok..."_s);
+        QVERIFY(call.logged && call.interactive && !call.relative);
+        QCOMPARE(call.usec % 1'000'000, 0);
+        // Without the date, today keeps the time of day the server gave; a second on for the way, and one or two
+        // for a reply from the second before or after the click and the round trip.
+        const QDateTime expected(t.env.clock.now().date(), clicked.addSecs(1).time(), Qt::UTC);
+        QVERIFY2(std::abs(call.usec / 1'000'000 - expected.toSecsSinceEpoch()) <= 2,
+                 qPrintable(QString::number(call.usec)));
+        const QString newTime = QDateTime::fromMSecsSinceEpoch(call.usec / 1000, Qt::UTC).toString(u"HH:mm:ss"_s);
+        QCOMPARE(t.env.messages.shown().constLast().text, u"New time : "_s + newTime);
+        QCOMPARE(t.stored("ClockLastSyncTime"), t.env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
+    }
+
+    // NIST's servers state UTC: whatever the desktop's time zone and the hour field, timedated is given the
+    // instant of the reply, and the box shows it in local time.
+    void theClockIsSetToTheInstantTheServerStates()
+    {
+        REQUIRE_TIME_SERVERS();
+        Time t;
+        platform::installSystemClockSetter(nullptr);
+        t.load();
+        t.form.check_DateAlso->setChecked(true);
+        t.form.combo_HoursOff->setCurrentText(u"2"_s);
+        const QByteArray winter = "\n61015 25-12-06 12:34:56 00 0 0 123.4 UTC(NIST) * \n";
+        const QByteArray summer = "\n61197 26-06-06 12:00:00 50 0 0 0.0 UTC(NIST) * \n";
+        const QDateTime winterInstant({2025, 12, 6}, {12, 34, 57}, Qt::UTC); // one second on, for the way to here
+        const QDateTime summerInstant({2026, 6, 6}, {12, 0, 1}, Qt::UTC);
+        const std::tuple<const char *, QByteArray, QDateTime, const char *> zones[] = {
+            {"Europe/Berlin", winter, winterInstant, "13:34:57"},
+            {"Europe/Berlin", summer, summerInstant, "14:00:01"},
+            {"America/New_York", winter, winterInstant, "07:34:57"},
+            {"Asia/Kolkata", winter, winterInstant, "18:04:57"}};
+        for (const auto &[tz, reply, instant, shown] : zones) {
+            qputenv("TZ", tz);
+            tzset();
+            t.server.pieces = {reply};
+            const SetTimeCall call = t.syncNow();
+            QVERIFY2(call.logged, tz);
+            QCOMPARE(call.usec, instant.toMSecsSinceEpoch() * 1000);
+            QCOMPARE(t.env.messages.shown().constLast().text, u"New time : "_s + QString::fromLatin1(shown));
+        }
+        qputenv("TZ", "UTC");
+        tzset();
+    }
+
+    void aRefusalFromTimedatedIsAFailedAttempt()
+    {
+        REQUIRE_TIME_SERVERS();
+        Time t;
+        platform::installSystemClockSetter(nullptr);
+        t.load();
+        const auto replaceSetTime = [](const QString &code) {
+            QDBusMessage add =
+                QDBusMessage::createMethodCall(u"org.freedesktop.timedate1"_s, u"/org/freedesktop/timedate1"_s,
+                                               u"org.freedesktop.DBus.Mock"_s, u"AddMethod"_s);
+            add << u"org.freedesktop.timedate1"_s << u"SetTime"_s << u"xbb"_s << QString() << code;
+            return QDBusConnection::systemBus().call(add);
+        };
+        const QDBusMessage added =
+            replaceSetTime(u"raise dbus.exceptions.DBusException('Automatic time synchronization is enabled', "
+                           "name='org.freedesktop.timedate1.AutomaticTimeSyncEnabled')"_s);
+        QVERIFY2(added.type() == QDBusMessage::ReplyMessage, qPrintable(added.errorMessage()));
+        const SetTimeCall call = t.syncNow();
+        replaceSetTime(QString());
+        QVERIFY(call.logged);
+        QCOMPARE(t.form.label_Success->text(), u"did not work..."_s);
+        QCOMPARE(t.form.label_NbrOfErrors->text(), u"1"_s);
+        QCOMPARE(t.env.messages.shown().constLast().text,
+                 u"The time server answered, but the clock could not be set:\n\r\n\r"
+                 "Automatic time synchronization is enabled"_s);
+        QCOMPARE(t.stored("ClockLastSyncTime"), QString());
     }
 };
 

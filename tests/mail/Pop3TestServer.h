@@ -9,12 +9,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -28,21 +27,33 @@
 
 using namespace Qt::StringLiterals;
 
-// A self-signed certificate for localhost and 127.0.0.1: dir/cert.pem and dir/key.pem.
-inline bool MakeLocalhostCertificate(const QString &dir, QString *why)
-{
-    QProcess openssl;
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(u"openssl"_s,
-                  {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
-                   u"/CN=localhost"_s, u"-addext"_s, u"subjectAltName=DNS:localhost,IP:127.0.0.1"_s, u"-keyout"_s,
-                   dir + u"/key.pem"_s, u"-out"_s, dir + u"/cert.pem"_s});
-    if (openssl.waitForFinished(30'000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0)
-        return true;
-    *why =
-        u"openssl could not make a certificate: "_s + QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
-    return false;
-}
+// A self-signed certificate for localhost and 127.0.0.1, kept in dir as cert.pem and key.pem; error says why there
+// is none.
+struct LocalhostCertificate {
+    LocalhostCertificate()
+    {
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(u"openssl"_s,
+                      {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
+                       u"/CN=localhost"_s, u"-addext"_s, u"subjectAltName=DNS:localhost,IP:127.0.0.1"_s, u"-keyout"_s,
+                       dir.filePath(u"key.pem"_s), u"-out"_s, dir.filePath(u"cert.pem"_s)});
+        openssl.waitForFinished(30'000);
+        QFile certificateFile(dir.filePath(u"cert.pem"_s));
+        QFile keyFile(dir.filePath(u"key.pem"_s));
+        if (certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly)) {
+            certificate = QSslCertificate(certificateFile.readAll());
+            key = QSslKey(keyFile.readAll(), QSsl::Rsa);
+        }
+        if (certificate.isNull() || key.isNull())
+            error =
+                u"openssl made no certificate: "_s + QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
+    }
+    QTemporaryDir dir;
+    QSslCertificate certificate;
+    QSslKey key;
+    QString error;
+};
 
 // Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S.
 class DovecotServer {
@@ -111,10 +122,9 @@ public:
             return false;
         }
         QString conf = QString::fromUtf8(in.readAll());
-        conf.replace(u"@POP3S"_s,
-                     m_tls ? u"  inet_listener pop3s {\n    port = @TLS\n    ssl = yes\n  }\n"_s : QString());
-        conf.replace(u"@SSL"_s,
-                     m_tls ? u"ssl = yes\nssl_cert = <@CERTS/cert.pem\nssl_key = <@CERTS/key.pem"_s : u"ssl = no"_s);
+        conf.remove(
+            QRegularExpression(m_tls ? u"^@clear .*\n"_s : u"^@tls .*\n"_s, QRegularExpression::MultilineOption));
+        conf.remove(QRegularExpression(u"^@(tls|clear) "_s, QRegularExpression::MultilineOption));
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
@@ -223,20 +233,17 @@ struct AnnsMailbox {
     bool started = false;
 };
 
-// A scripted POP3 server in this process. It answers each command by its verb (a verb mapped to an empty answer is
-// never answered, one not mapped is refused) and records what it hears, "tls:" before each command that came
-// encrypted. After a positive STLS answer it does the TLS handshake, or with brokenTls answers the client's hello
-// with text.
+// A scripted POP3 server in this process. It answers each command by its verb (one not mapped is refused) and
+// records what it hears, "tls:" before each command that came encrypted. After a positive STLS answer it does the
+// TLS handshake with the certificate and key given.
 class FakePop3Server : public QTcpServer {
 public:
     FakePop3Server() { listen(QHostAddress::LocalHost, 0); }
     QString address() const { return u"127.0.0.1:"_s + QString::number(serverPort()); }
 
     QHash<QByteArray, QByteArray> replies;
-    bool brokenTls = false;
     QSslCertificate certificate;
     QSslKey key;
-    QByteArray received;
     QByteArrayList commands;
 
 protected:
@@ -244,43 +251,20 @@ protected:
     {
         auto *socket = new QSslSocket(this);
         socket->setSocketDescriptor(descriptor);
-        m_pending.clear();
-        m_state = Commands;
-        connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
-        socket->write("+OK fake POP3 ready\r\n");
-    }
-
-private:
-    void serve(QSslSocket *socket)
-    {
-        const QByteArray data = socket->readAll();
-        received += data;
-        if (m_state == AwaitingHello) {
-            socket->write("this is no TLS at all\r\n");
-            m_state = Done;
-        }
-        if (m_state != Commands)
-            return;
-        m_pending += data;
-        for (qsizetype end; (end = m_pending.indexOf("\r\n")) >= 0;) {
-            const QByteArray line = m_pending.left(end);
-            m_pending.remove(0, end + 2);
-            commands << (socket->isEncrypted() ? "tls:" + line : line);
-            const QByteArray verb = line.split(' ').value(0).toUpper();
-            socket->write(replies.value(verb, "-ERR unknown command\r\n"));
-            if (verb == "STLS" && replies.value(verb).startsWith("+OK")) {
-                m_pending.clear();
-                if (brokenTls) {
-                    m_state = AwaitingHello;
+        connect(socket, &QSslSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                const QByteArray line = socket->readLine().trimmed();
+                commands << (socket->isEncrypted() ? "tls:" + line : line);
+                const QByteArray verb = line.split(' ').value(0).toUpper();
+                socket->write(replies.value(verb, "-ERR unknown command\r\n"));
+                if (verb == "STLS" && replies.value(verb).startsWith("+OK")) {
+                    socket->setLocalCertificate(certificate);
+                    socket->setPrivateKey(key);
+                    socket->startServerEncryption();
                     return;
                 }
-                socket->setLocalCertificate(certificate);
-                socket->setPrivateKey(key);
-                socket->startServerEncryption();
             }
-        }
+        });
+        socket->write("+OK fake POP3 ready\r\n");
     }
-
-    QByteArray m_pending;
-    enum { Commands, AwaitingHello, Done } m_state = Commands;
 };

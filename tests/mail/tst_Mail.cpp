@@ -1,0 +1,947 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mail program: its check against a real Dovecot on loopback (the notice, the progress window, the keyring, the
+// tray); its windows without a server (the properties dialog, the tray icon and the notice's buttons); the dial-up
+// layer the check uses (blocked hours, autodial suppression and a dialer driven by the test); reading what mail
+// servers send; and the POP3 client and one account's check against Dovecot, and against a scripted server for
+// missing commands, servers without TLS and TLS upgrades that go wrong.
+#include "Pop3TestServer.h"
+#include "TestEnvironment.h"
+#include "core/AutodialFlags.h"
+#include "core/Password.h"
+#include "core/Settings.h"
+#include "core/Trace.h"
+#include "mail/AccountCheck.h"
+#include "mail/DialupLink.h"
+#include "mail/DialupRules.h"
+#include "mail/MailIcons.h"
+#include "mail/MailText.h"
+#include "mail/Pop3Client.h"
+#include "mail/form_Checking.h"
+#include "mail/form_NotifyMail.h"
+#include "mail/form_Properties.h"
+#include "mail/form_RASstatus.h"
+#include "platform/IniStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <signal.h>
+
+using platform::MsgAnswer;
+
+#define VERIFY_OK(client) QVERIFY2((client).PopStatus == 0, qPrintable((client).PopLastError))
+
+namespace {
+
+QByteArray message(const QByteArray &from, const QByteArray &subject)
+{
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
+}
+// Bob's note n.
+QByteArray note(int n)
+{
+    return message("Bob <bob@example.org>", "Note " + QByteArray::number(n));
+}
+// The notice's entries for the notes given, with the account's tag.
+QString entries(std::initializer_list<int> notes, const QString &tag = {})
+{
+    QString text;
+    for (int n : notes)
+        text += NoticeEntry(u"Bob <bob@example.org>"_s, u"Note %1"_s.arg(n), tag);
+    return text;
+}
+
+void open(Pop3Client &client, const QString &server, const QString &user, const QString &password)
+{
+    client.PopServer = server;
+    client.PopUserName = user;
+    client.PopPassword = password;
+    client.PopOpen();
+}
+
+class Lifecycle : public ProgramLifecycle {
+public:
+    void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
+    void showControlPanel() override {}
+    void openHelp(const QString &) override {}
+};
+
+// A test's environment and the notifier, pointed at accounts of the test case's Dovecot (if the test has it), which
+// has TLS and a trusted certificate.
+struct Mail {
+    explicit Mail(DovecotServer *server = nullptr) : server(server)
+    {
+        notify.Form_Load();
+        notify.timer_CheckMail.stop();
+    }
+    // Each user's mailbox gets a message from "<user>@example.org", subject "Hi <user>".
+    void accounts(const QStringList &users, bool withMail = true)
+    {
+        SettingsRecord &s = Settings();
+        s.NbrofAccounts = int(users.size());
+        for (int i = 0; i < users.size(); ++i) {
+            if (withMail && !users.first(i).contains(users[i]))
+                server->deliver(users[i], message(users[i].toUtf8() + "@example.org", "Hi " + users[i].toUtf8()));
+            s.POPServer[size_t(i)] = address();
+            s.UserName[size_t(i)] = users[i];
+            s.PassWord[size_t(i)] = u"secret"_s;
+        }
+    }
+    QString address() const { return u"127.0.0.1:"_s + QString::number(server->plainPort); }
+    // Runs a scheduled check as the minute timer starts it; true when it announced new mail (the notice came up).
+    // Dial-up is chosen, as a settings file from a computer with a modem has it: without a dialer here, the
+    // scheduled checks still run.
+    bool check()
+    {
+        notify.hide();
+        Settings().UseRas = true;
+        Settings().CheckTime = u"1"_s;
+        notify.timer_CheckMail_Timer();
+        notify.timer_DisableAutoDial_Timer();
+        return notify.isVisible();
+    }
+    QString notice() const { return notify.text_Display ? notify.text_Display->toPlainText() : QString(); }
+    QStringList progressLines()
+    {
+        QStringList lines;
+        for (int i = 0; i < notify.checkingWindow()->list_Display->count(); ++i)
+            lines << notify.checkingWindow()->list_Display->item(i)->text();
+        return lines;
+    }
+    qsizetype logins(const QString &user) const { return server->log().count(u"Login: user=<"_s + user + u'>'); }
+
+    TestEnvironment env;
+    DovecotServer *server;
+    Lifecycle lifecycle;
+    form_NotifyMail notify{lifecycle};
+};
+
+QString entry(const QString &from, const QString &subject, const QString &tag = {})
+{
+    return u"From:  "_s + from + u"\nSubject:  "_s + subject + tag + u"\n\n"_s;
+}
+
+QString stored(const QString &key)
+{
+    return SettingsStore().value(u"Settings"_s, key).value_or(u"(none)"_s);
+}
+
+QStringList servers(const form_Properties &dialog)
+{
+    QStringList list;
+    for (int i = 0; i < dialog.combo_POPservers->count(); ++i)
+        list << dialog.combo_POPservers->itemText(i);
+    return list;
+}
+
+void accounts(int count)
+{
+    SettingsRecord &s = Settings();
+    s.NbrofAccounts = count;
+    for (int i = 0; i < count; ++i) {
+        s.POPServer[size_t(i)] = u"pop%1.example.org"_s.arg(i + 1);
+        s.UserName[size_t(i)] = u"user%1"_s.arg(i + 1);
+        s.PassWord[size_t(i)] = u"pw%1"_s.arg(i + 1);
+    }
+}
+
+// A dial-up link listening to a dialer the test drives, recording the checks it starts.
+struct Link {
+    Link()
+    {
+        platform::installDialer(&dialer); // before the link, which listens to it
+        link = std::make_unique<DialupLink>();
+        link->CheckMail = [this] { checks << u"scheduled"_s; };
+        link->CheckNow = [this] { checks << u"now"_s; };
+    }
+    ~Link() { platform::installDialer(nullptr); }
+    QString status() const { return link->statusWindow()->label_Status->text(); }
+
+    TestEnvironment env;
+    FakeDialer dialer;
+    std::unique_ptr<DialupLink> link;
+    QStringList checks;
+};
+
+} // namespace
+
+class tst_Mail : public QObject {
+    Q_OBJECT
+
+    LocalhostCertificate m_tls;
+    std::unique_ptr<DovecotServer> m_server;
+
+#define REQUIRE_DOVECOT()                                                                                              \
+    if (!m_server)                                                                                                     \
+    QSKIP("Dovecot is not installed (scripts/install-deps.sh test installs it)")
+
+    // "{plain}" and "{tls}" stand for Dovecot's ports.
+    QString withPorts(QString server) const
+    {
+        return server.replace(u"{plain}"_s, QString::number(m_server->plainPort))
+            .replace(u"{tls}"_s, QString::number(m_server->tlsPort));
+    }
+    qsizetype logged(const QString &pattern) const
+    {
+        return m_server->log().count(QRegularExpression(pattern));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(m_tls.error.isEmpty(), qPrintable(m_tls.error));
+        if (!DovecotServer::installed())
+            return;
+        m_server = std::make_unique<DovecotServer>(true, m_tls.dir.path());
+        // A user of its own for each test, with the password "secret".
+        for (const char *user : {"anna", "bert", "cleo", "dora", "erin", "fred", "gina", "hank", "ivan", "jack"})
+            m_server->addUser(QString::fromLatin1(user), u"secret"_s);
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(!m_server->deliver(u"ivan"_s, note(n)).isEmpty());
+        QString why;
+        QVERIFY2(m_server->start(&why), qPrintable(why));
+    }
+    void init()
+    {
+        Pop3Client::trustCertificates({m_tls.certificate});
+    }
+    void serverAddresses_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("address"); // empty: not an address
+        QTest::newRow("host") << u"pop.example.org"_s << u"pop.example.org 110"_s;
+        QTest::newRow("host:port") << u" pop.example.org:1110 "_s << u"pop.example.org 1110"_s;
+        QTest::newRow("pop3s") << u"pop3s://pop.example.org"_s << u"pop.example.org 995 TLS"_s;
+        QTest::newRow("IPv6 with port") << u"[::1]:1110"_s << u"::1 1110"_s;
+        QTest::newRow("bare IPv6") << u"fe80::1"_s << u"fe80::1 110"_s;
+        QTest::newRow("placeholder") << u"- Internetaddress to mailserver"_s << QString();
+        QTest::newRow("port out of range") << u"host:70000"_s << QString();
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void serverAddresses()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, address);
+        const std::optional<PopAddress> parsed = ParsePopAddress(server);
+        QCOMPARE(parsed
+                     ? u"%1 %2%3"_s.arg(parsed->host).arg(parsed->port).arg(parsed->implicitTls ? u" TLS"_s : QString())
+                     : QString(),
+                 address);
+    }
+
+    // What the sessions below do not show: answers a server should not give.
+    void answers()
+    {
+        QCOMPARE(ParsePopStatus("-ERR [AUTH] Authentication failed.\r\n")->text, u"[AUTH] Authentication failed."_s);
+        QVERIFY(!ParsePopStatus("* OK IMAP4rev1\r\n"));
+        QVERIFY(!ParseStatCount(u"many"_s));
+
+        QVERIFY(!ParseMultiLine("1 abc\r\n2 def\r\n"));
+        QCOMPARE(*ParseMultiLine("Subject: x\r\n..hidden dot\r\n\r\n.\r\n"),
+                 (QList<QByteArray>{"Subject: x", ".hidden dot", ""}));
+        QCOMPARE(*ParseMultiLine(".\r\n"), QList<QByteArray>());
+        QVERIFY(!ParseUidl({"1 aaa", "3 bbb"}, 2));
+        QVERIFY(!ParseUidl({"1 aaa"}, 2));
+    }
+
+    void headers_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("subject");
+        QTest::newRow("UTF-8 B") << "Subject: =?UTF-8?B?S8OkcyB1bmQg8J+YgA==?=\r\nFrom: x\r\n"_ba << u"x"_s
+                                 << u"Käs und 😀"_s;
+        QTest::newRow("ISO-8859-1 Q") << "from: =?iso-8859-1?q?J=F6rg_M=FCller?= <j@example.org>\r\nSUBJECT: Gr=\r\n"_ba
+                                      << u"Jörg Müller <j@example.org>"_s << u"Gr="_s;
+        QTest::newRow("folded, words joined")
+            << "Subject: =?UTF-8?Q?first?=\r\n =?UTF-8?Q?_second?= and\r\n\tmore\r\n"_ba << QString()
+            << u"first second and\tmore"_s;
+        QTest::newRow("ISO-8859-15 and Windows-1252")
+            << "Subject: =?ISO-8859-15?Q?=A4?= =?windows-1252?Q?=80?= x\r\n"_ba << QString() << u"€€ x"_s;
+        QTest::newRow("unknown charset left as it is")
+            << "Subject: =?x-unknown?Q?abc?=\r\n"_ba << QString() << u"=?x-unknown?Q?abc?="_s;
+        QTest::newRow("body not read") << "Subject: a\r\n\r\nFrom: not a header\r\n"_ba << QString() << u"a"_s;
+        QTest::newRow("8-bit Latin-1 header") << "Subject: Gr\xfc\xdf\x65\r\n"_ba << QString() << u"Grüße"_s;
+    }
+    void headers()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QString, from);
+        QFETCH(QString, subject);
+        QCOMPARE(HeaderField(header, "From"), from);
+        QCOMPARE(HeaderField(header, "Subject"), subject);
+    }
+
+    void cleanupTestCase()
+    {
+        Pop3Client::trustCertificates({});
+    }
+
+    // New mail brings the notice up, sounding and blinking; the same mail again does not. A check the user asks
+    // for announces everything there is.
+    void theNoticeComesForNewMail()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        mail.accounts({u"anna"_s});
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notice(), entry(u"anna@example.org"_s, u"Hi anna"_s));
+        QCOMPARE(mail.notify.label_Email->text(), u"1"_s);
+        QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QVERIFY(mail.notify.timer_Blink.isActive());
+        QVERIFY(!mail.check());
+
+        mail.notify.CheckNow();
+        QVERIFY(mail.notify.isVisible());
+        QVERIFY(!mail.notify.checkingWindow()->isVisible());
+        mail.notify.timer_DisableAutoDial_Timer();
+        QVERIFY(!AutodialFlags().MailCheckActive);
+        QVERIFY(Settings().UseRas); // kept for a computer that has a dialer
+    }
+
+    // Each message is tagged with its account. A failing account is reported in the progress window and on the
+    // tray, never with its password, until a check succeeds.
+    void accountsAreTaggedAndAFailingOneIsReported()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        mail.accounts({u"bert"_s, u"cleo"_s, u"dora"_s});
+        // The third account speaks POP3S.
+        const QString pop3s = u"pop3s://127.0.0.1:"_s + QString::number(mail.server->tlsPort);
+        Settings().POPServer[2] = pop3s;
+        const QString tag = u" ("_s + mail.address() + u')';
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s, tag) +
+                                    entry(u"cleo@example.org"_s, u"Hi cleo"_s, tag) +
+                                    entry(u"dora@example.org"_s, u"Hi dora"_s, u" ("_s + pop3s + u')'));
+
+        // A wrong password in a check the user asked for: the progress window stays, top left, with the error.
+        Settings().NbrofAccounts = 2;
+        const QString wrong = u"Wr0ng-Pa55-Q7"_s;
+        Settings().PassWord[1] = wrong;
+        mail.env.clock.set(QDateTime({2026, 12, 6}, {14, 5, 30}));
+        mail.notify.hide();
+        mail.notify.CheckNow();
+        form_Checking *progress = mail.notify.checkingWindow();
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->pos(), QPoint(0, 0));
+        const QStringList lines = mail.progressLines();
+        QCOMPARE(lines.mid(0, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
+        QVERIFY2(lines.value(4).startsWith(u"- Error: "_s), qPrintable(lines.join(u'|')));
+        const QString tip = mail.env.tray.tips().value(0);
+        QVERIFY2(tip.startsWith(u"Email check (doubleclick to check)\nLast check failed 14:05: "_s), qPrintable(tip));
+        QCOMPARE(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey(), MailFailedIcon().cacheKey());
+        // Neither the log nor the window repeats the password, plain or in the settings file's encoding.
+        WriteGlobalVariables();
+        const QString logged = mail.env.logLines().join(u'\n');
+        for (const QString &form : {wrong, *EncodeStoredPassword(wrong)}) {
+            QVERIFY(!logged.contains(form));
+            QVERIFY(!lines.join(u'\n').contains(form));
+        }
+        progress->c_Close->click();
+        QVERIFY(!progress->isVisible());
+
+        // The failed account's messages are all new at its next good check, and the tray is clear again.
+        mail.notify.timer_DisableAutoDial_Timer();
+        QVERIFY(!mail.check());
+        Settings().PassWord[1] = u"secret"_s;
+        QVERIFY(mail.check());
+        QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
+        QVERIFY(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey() != MailFailedIcon().cacheKey());
+    }
+
+    // A fresh install holds placeholders where the servers go: no check tries them or reports them as failing.
+    void accountsNobodySetUpAreNotChecked()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        mail.accounts({u"erin"_s, u"erin"_s, u"erin"_s});
+        Settings().POPServer = {u"- Internetaddress to mailserver"_s, mail.address(),
+                                u"- Internetaddress to mailserver 3"_s};
+        mail.notify.CheckNow();
+        QVERIFY(mail.notify.MailAllOk);
+        QCOMPARE(mail.notice(), entry(u"erin@example.org"_s, u"Hi erin"_s, u" ("_s + mail.address() + u')'));
+        mail.notify.timer_DisableAutoDial_Timer();
+
+        // With nothing set up, a check the user asks for says so instead of opening its window.
+        Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
+        mail.env.messages.expect(MsgAnswer::Ok);
+        mail.notify.CheckNow();
+        QVERIFY(!mail.notify.checkingWindow()->isVisible());
+        QVERIFY(mail.env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
+        mail.check();
+        QVERIFY(!mail.env.logLines().join(u'\n').contains(u"mailserver"_s));
+    }
+
+    // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
+    // check, asked for once, and the tray says why. What comes of the read still out is the real keyring's test.
+    void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        mail.server->deliver(u"fred"_s, message("bob@example.org", "Hi"));
+        mail.env.secrets.m_available = true;
+        mail.env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
+        mail.env.secrets.m_holding = true;
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
+        // The file as an earlier run left it: the password lives in the keyring only.
+        WriteToRegistry();
+        SettingsStore().setValue(u"Settings"_s, u"POPServer"_s, mail.address());
+        SettingsStore().setValue(u"Settings"_s, u"UserName"_s, u"fred"_s);
+        SettingsStore().setValue(u"Settings"_s, u"PassWord"_s, QString());
+        SetGlobalVariables();
+        QCOMPARE(Settings().PassWord[0], QString());
+
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!mail.check());
+        QVERIFY2(waited.elapsed() < 3000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(!mail.check());
+        qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
+        QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
+        QCOMPARE(mail.env.secrets.m_calls, QStringList{u"read PassWord"_s});
+    }
+
+    // Against the real keyring of with_keyring.sh: one stopped at the start (SIGSTOP, as one still coming up or
+    // hung) holds up nothing, no check logs in without the password, and the password comes once it wakes.
+    void aKeyringStoppedAtStartGivesThePasswordOnceAwake()
+    {
+        REQUIRE_DOVECOT();
+        const pid_t keyringPid = qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID");
+        if (keyringPid <= 0)
+            QSKIP("needs the private keyring of with_keyring.sh");
+        Mail mail(m_server.get());
+        platform::installSecretStore(nullptr);
+        WriteToRegistry();
+        SetGlobalVariables();
+        mail.accounts({u"gina"_s});
+        WriteGlobalVariables();
+        const auto inFile = [&] {
+            return platform::IniStore(mail.env.settingsPath()).value(u"Settings"_s, u"PassWord"_s);
+        };
+        QTRY_COMPARE(inFile(), std::optional<QString>(QString()));
+
+        ResetSettings();
+        std::unique_ptr<void, void (*)(void *)> resume(reinterpret_cast<void *>(intptr_t(keyringPid)),
+                                                       [](void *pid) { ::kill(pid_t(intptr_t(pid)), SIGCONT); });
+        ::kill(keyringPid, SIGSTOP);
+        QElapsedTimer started;
+        started.start();
+        SetGlobalVariables();
+        QVERIFY2(started.elapsed() < 500, qPrintable(QString::number(started.elapsed())));
+        QCOMPARE(Settings().PassWord[0], QString());
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "500");
+        QVERIFY(!mail.check());
+        qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS");
+        QVERIFY(mail.notify.lastFailure().contains(u"The keyring did not give the password"_s));
+
+        resume.reset();
+        QTRY_COMPARE(Settings().PassWord[0], u"secret"_s);
+        QVERIFY(mail.check());
+        // Dovecot logs a session once it is over: by the login's line, any earlier attempt's is there.
+        QTRY_COMPARE(mail.logins(u"gina"_s), 1);
+        QCOMPARE(mail.server->log().count(u"user=<gina>"_s), 1);
+    }
+
+    // A server that never answers ends its own account's check in time, with the events running meanwhile; the
+    // next account is still checked. With no errors and nothing anywhere, the user hears so.
+    void aSilentServerEndsItsAccountOnlyAndNothingMeansNoNews()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        mail.accounts({u"hank"_s, u"hank"_s}, false);
+        QTcpServer silent; // takes the connection and never says a word
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        Settings().POPServer[0] = u"127.0.0.1:"_s + QString::number(silent.serverPort());
+        mail.notify.FreePOP1.timeoutMs = 700;
+        int ticks = 0;
+        QTimer alive;
+        QObject::connect(&alive, &QTimer::timeout, &alive, [&ticks] { ++ticks; });
+        alive.start(50);
+
+        mail.env.messages.expect(MsgAnswer::Ok);
+        QElapsedTimer waited;
+        waited.start();
+        mail.notify.CheckNow();
+        QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY(ticks >= 10);
+        const QStringList lines = mail.progressLines();
+        QVERIFY2(lines.value(1).startsWith(u"- Error: No answer"_s), qPrintable(lines.join(u'|')));
+        QCOMPARE(lines.mid(3, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
+
+        Settings().NbrofAccounts = 1;
+        Settings().POPServer[0] = mail.address();
+        mail.notify.timer_DisableAutoDial_Timer();
+        mail.notify.CheckNow();
+        QCOMPARE(mail.env.messages.shown().constLast().text, u"You have no new emails...."_s);
+    }
+
+    void theNewMailRule()
+    {
+        // New mail with unique ids is the account check's; here the rest.
+        MailboxMemory box;
+        QVERIFY(!HasNewMail(box, 0, {}));
+        Remember(box, 3, {u"a"_s, u"b"_s, u"c"_s});
+        box.headers.insert(u"b"_s, {u"x"_s, u"y"_s});
+        Remember(box, 2, {u"a"_s, u"c"_s});
+        QVERIFY(!box.headers.contains(u"b"_s));
+        // Without unique ids, the count decides.
+        MailboxMemory old;
+        Remember(old, 2, {});
+        QVERIFY(!HasNewMail(old, 2, {}));
+        QVERIFY(HasNewMail(old, 3, {}));
+        QCOMPARE(QList<int>({CheckMinutes(u"0 (=never)"_s), CheckMinutes(u"10"_s), CheckMinutes(u"minute"_s)}),
+                 QList<int>({0, 10, 0}));
+    }
+
+    void accountsAreAddedDeletedRenamedAndRestored()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        accounts(3);
+        form_Properties dialog;
+        dialog.Form_Load();
+        QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop2.example.org"_s, u"pop3.example.org"_s}));
+        QCOMPARE(dialog.text_UserName->text(), u"user1"_s);
+
+        // Typing a new name and leaving the list renames the shown account.
+        dialog.combo_POPservers->setCurrentIndex(1);
+        dialog.combo_POPservers_Click();
+        QCOMPARE(dialog.text_Password->text(), u"pw2"_s);
+        dialog.combo_POPservers->setEditText(u"pop3s://renamed.example.org"_s);
+        dialog.combo_POPservers_LostFocus();
+        QCOMPARE(Settings().POPServer[1], u"pop3s://renamed.example.org"_s);
+        QTest::keyClicks(dialog.text_UserName, u"x"_s);
+        QCOMPARE(Settings().UserName[1], u"user2x"_s);
+
+        // Deleting account 2 of 3: account 3 moves up, slot 3 gets its placeholders, saved at once.
+        env.messages.expect(MsgAnswer::No);
+        dialog.c_DeleteAccount->click();
+        QCOMPARE(Settings().NbrofAccounts, 3);
+        env.messages.expect(MsgAnswer::Yes);
+        dialog.combo_POPservers->setCurrentIndex(1);
+        dialog.c_DeleteAccount->click();
+        QCOMPARE(env.messages.shown().constLast().text,
+                 u"Do you really want to delete pop3s://renamed.example.org ?"_s);
+        QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop3.example.org"_s}));
+        QCOMPARE(stored(u"POPServer2"_s), u"pop3.example.org"_s);
+        QCOMPARE(stored(u"POPServer3"_s), u"- Internetaddress to mailserver 3"_s);
+        QCOMPARE(stored(u"UserName3"_s), u"- Mailserver username 3"_s);
+        QCOMPARE(stored(u"NbrofAccounts"_s), u"2"_s);
+
+        // Cancel puts back the accounts as they were at opening (the deleted one too).
+        dialog.c_Cancel->click();
+        QCOMPARE(Settings().NbrofAccounts, 3);
+        QCOMPARE(Settings().POPServer[1], u"pop2.example.org"_s);
+        QCOMPARE(Settings().UserName[1], u"user2"_s);
+    }
+
+    // At most ten accounts and at least one. The modem part opens on "more", and with a dialer its choice can be
+    // made; where nothing can dial, the stored choice is shown but cannot be made and says why, the quiet hours are
+    // still set, and Ok keeps the stored choice for a system that can dial.
+    void limitsOkAndTheModemPart()
+    {
+        TestEnvironment env;
+        FakeDialer dialer;
+        platform::installDialer(&dialer);
+        WriteToRegistry();
+        accounts(10);
+        form_Properties dialog;
+        dialog.Form_Load();
+        env.messages.expect(MsgAnswer::Ok);
+        dialog.c_NewAccount->click();
+        QCOMPARE(Settings().NbrofAccounts, 10);
+
+        accounts(1);
+        Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
+        dialog.Form_Load();
+        env.messages.expect(MsgAnswer::Ok);
+        dialog.c_DeleteAccount->click();
+        QCOMPARE(env.messages.shown().constLast().title, u"Could not delete account"_s);
+
+        dialog.c_NewAccount->click();
+        QCOMPARE(dialog.combo_POPservers->currentText(), u"- Internetaddress to mailserver 2"_s);
+        QVERIFY(!dialog.frame_Modem->isVisibleTo(&dialog));
+        dialog.c_More->click();
+        QVERIFY(dialog.frame_Modem->isVisibleTo(&dialog));
+        QVERIFY(!dialog.combo_RasConnections->isEnabled());
+        dialog.option_RAS[1]->click();
+        QVERIFY(dialog.combo_RasConnections->isEnabled() && dialog.check_LimitRas->isEnabled());
+        dialog.combo_CheckTime->setCurrentText(u"0 (=never)"_s);
+        dialog.combo_FirstHour->setCurrentText(u"late"_s); // no number: logged, the rest still saved
+        dialog.combo_LastHour->setCurrentText(u"5"_s);
+        dialog.c_Ok->click();
+        QCOMPARE(stored(u"CheckTime"_s), u"0 (=never)"_s);
+        QCOMPARE(stored(u"UseRas"_s), u"True"_s);
+        QCOMPARE(stored(u"RasTime2"_s), u"5"_s);
+        QCOMPARE(stored(u"RasTime1"_s), u"23"_s);
+        QVERIFY(env.logLines().constLast().startsWith(u"\"err_Prop_c_Ok_Click 13"_s));
+        QCOMPARE(Settings().NbrofAccounts, 2);
+
+        platform::installDialer(nullptr);
+        dialog.Form_Load();
+        QVERIFY(!dialog.option_RAS[1]->isEnabled() && dialog.label_NoDialup->isVisibleTo(&dialog));
+        QVERIFY(!dialog.combo_RasConnections->isEnabled());
+        QVERIFY(dialog.check_LimitRas->isEnabled() && dialog.combo_FirstHour->isEnabled());
+        dialog.check_LimitRas->setChecked(true);
+        dialog.combo_FirstHour->setCurrentText(u"22"_s);
+        dialog.c_Ok->click();
+        QCOMPARE(stored(u"UseRas"_s), u"True"_s);
+        QCOMPARE(stored(u"RasTime1"_s), u"22"_s);
+        QCOMPARE(stored(u"RasCheckLimited"_s), u"1"_s);
+    }
+
+    void theTrayAndTheNotice()
+    {
+        Mail mail;
+        form_NotifyMail &notify = mail.notify;
+        WriteToRegistry();
+
+        // A double click while a check holds the network does nothing.
+        AutodialFlags().MailCheckActive = true;
+        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::LeftDoubleClick);
+        QVERIFY(!notify.checkingWindow()->isVisible());
+        AutodialFlags().MailCheckActive = false;
+
+        // Blinking until "Read now"; "Read later.." leaves it blinking.
+        notify.timer_SpinMoon_Timer();
+        notify.timer_Blink.start();
+        notify.timer_Blink_Timer(); // from a moon frame: any icon but the idle one turns idle
+        QCOMPARE(notify.trayImage(), 0);
+        notify.timer_Blink_Timer();
+        QCOMPARE(notify.trayImage(), 1);
+        notify.setNotice(u"From: ann"_s, 1);
+        notify.show();
+        notify.c_ReadLater->click();
+        QVERIFY(notify.timer_Blink.isActive());
+        notify.c_ReadNow->click();
+        QVERIFY(!notify.timer_Blink.isActive());
+        QCOMPARE(notify.trayImage(), 0);
+        // The placeholder is no program: the desktop's mail program opens.
+        QCOMPARE(mail.env.launcher.m_urls, QList<QUrl>{QUrl(u"mailto:"_s)});
+        QCOMPARE(Settings().totEmail, 2);
+
+        Settings().EmailPath = u"/usr/bin/no-such-mailer --compose"_s;
+        mail.env.launcher.m_programsStart = false;
+        mail.env.messages.expect(MsgAnswer::Ok);
+        notify.c_ReadNow->click();
+        QCOMPARE(mail.env.launcher.m_commands, QStringList{u"/usr/bin/no-such-mailer --compose"_s});
+        QCOMPARE(mail.env.messages.shown().constLast().text, u"Can not find your standard email program..."_s);
+
+        // The title bar's close only puts the notice away.
+        notify.showNormal();
+        notify.close();
+        QTRY_VERIFY(!notify.isVisible());
+        QCOMPARE(mail.env.tray.count(), 1);
+    }
+
+    void blockedHours()
+    {
+        // The first hour, how many, and the hours blocked.
+        const std::tuple<int, int, QString> blocks[] = {
+            {22, 3, u"0 22 23"_s}, // runs past midnight
+            {22, 2, u"22 23"_s},   // ends at midnight
+            {5, 0, QString()},
+            {23, 7, u"0 1 2 3 4 5 23"_s}, // the first start's block
+            {0, 24, u"0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23"_s}};
+        for (const auto &[first, count, blocked] : blocks) {
+            QStringList seen;
+            for (int hour = 0; hour < 24; ++hour) {
+                if (ForbiddenHour(hour, first, count))
+                    seen << QString::number(hour);
+            }
+            QCOMPARE(seen.join(u' '), blocked);
+        }
+    }
+
+    void autodialIsRestoredOnceNobodyNeedsItOff()
+    {
+        TestEnvironment env;
+        AutodialFlagsRecord &flags = AutodialFlags();
+        flags.ClockSyncActive = true;
+        DisableAutodial();
+        QCOMPARE(TraceText(), u"Disabled"_s);
+        SetTrace(QString());
+        flags.MailCheckActive = true;
+        DisableAutodial(); // already off: nothing changes
+        QCOMPARE(TraceText(), QString());
+        RestoreAutoDial(); // both still busy
+        QVERIFY(flags.AutodialDisabled);
+        flags.ClockSyncActive = false;
+        RestoreAutoDial();
+        QVERIFY(!flags.AutodialDisabled);
+        QCOMPARE(TraceText(), u"Reostored 1"_s);
+    }
+
+    void aDialTheUserStartedIsFollowedAndChecksOnce()
+    {
+        Link link;
+        Settings().RasConnection = u"Provider"_s;
+        Settings().RasUserName = u"anna"_s;
+        Settings().RasPassword = u"secret"_s;
+        link.link->RasConnectAndCheckMail(false);
+        QCOMPARE(link.dialer.dialled, QStringList{u"Provider|anna|secret"_s});
+        form_RASstatus *window = link.link->statusWindow();
+        QVERIFY(window->isVisible());
+        // The dialer's error shows in the window.
+        Q_EMIT link.dialer.LastError(691, u"Access denied"_s);
+        QCOMPARE(link.status(), u"Access denied"_s);
+
+        // One check, 5 seconds after the line is up, and the status window goes.
+        link.dialer.connected = true;
+        Q_EMIT link.dialer.Connect();
+        QVERIFY(AutodialFlags().RasDialedByCheck);
+        QVERIFY(link.link->timer_Wait5secAndGetMail.isActive());
+        QVERIFY(link.checks.isEmpty());
+        link.link->timer_Wait5secAndGetMail_Timer(); // the timer firing
+        QCOMPARE(link.checks, QStringList{u"now"_s});
+        QVERIFY(!window->isVisible());
+        QVERIFY(!link.link->timer_Wait5secAndGetMail.isActive());
+    }
+
+    void scheduledChecksDialQuietlyOrCheckAtOnce()
+    {
+        Link link;
+        link.link->RasConnectAndCheckMail(true);
+        QCOMPARE(link.dialer.dialled.size(), 1);
+        QVERIFY(!link.link->statusWindow()->isVisible());
+        Q_EMIT link.dialer.Status(5); // no window, nothing to show
+        QCOMPARE(link.status(), u"Connecting..."_s);
+        Q_EMIT link.dialer.Connect();
+        link.link->timer_Wait5secAndGetMail_Timer();
+        QCOMPARE(link.checks, QStringList{u"scheduled"_s});
+
+        // A line that is up already: no dial, the check at once.
+        link.dialer.connected = true;
+        link.link->RasConnectAndCheckMail(true);
+        link.link->RasConnectAndCheckMail(false);
+        QCOMPARE(link.checks, (QStringList{u"scheduled"_s, u"scheduled"_s, u"now"_s}));
+        QCOMPARE(link.dialer.dialled.size(), 1);
+    }
+
+    void cancelHangsUpAndNoCheckRuns()
+    {
+        Link link;
+        link.link->RasConnectAndCheckMail(false);
+        link.link->statusWindow()->c_Close->click();
+        QCOMPARE(link.dialer.hangUps, 1);
+        QVERIFY(!link.link->statusWindow()->isVisible());
+        QCoreApplication::processEvents();
+        QVERIFY(link.checks.isEmpty() && !link.link->timer_Wait5secAndGetMail.isActive());
+    }
+
+    void theSystemHasNoDialUp()
+    {
+        TestEnvironment env;
+        platform::Dialer &dialer = platform::dialer();
+        QVERIFY(!dialer.available());
+        QCOMPARE(dialer.RasEntryCount(), 0);
+        QSignalSpy errors(&dialer, &platform::Dialer::LastError);
+        dialer.RasDial();
+        QVERIFY(errors.isEmpty()); // the outcome comes after the call, as with any dialer
+        QTRY_COMPARE(errors.size(), 1);
+        QVERIFY(errors.at(0).at(1).toString().contains(u"not available"_s));
+    }
+
+    // Every form of address reads the same mailbox, encrypted, by the headers alone.
+    void dovecotSessions_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("host:port, STLS") << u"127.0.0.1:{plain}"_s;
+        QTest::newRow("pop3s, address") << u"pop3s://127.0.0.1:{tls}"_s;
+        QTest::newRow("pop3s, name") << u"POP3S://localhost:{tls}/"_s;
+        QTest::newRow("host:port by name, STLS") << u"localhost:{plain}"_s;
+        QTest::newRow("pop3://, STLS") << u"pop3://127.0.0.1:{plain}"_s;
+    }
+    void dovecotSessions()
+    {
+        REQUIRE_DOVECOT();
+        QFETCH(QString, server);
+        // Dovecot logs each session's login and, at its end, what was read.
+        const QString tlsLogin = u"Login: user=<ivan>.*, TLS"_s,
+                      headersOnly = u"pop3\\(ivan\\).*top=3/\\d+, retr=0/0"_s;
+        const qsizetype logins = logged(tlsLogin), sessions = logged(headersOnly);
+        Pop3Client client;
+        MailboxMemory memory;
+        const AccountCheckResult result =
+            CheckAccount(client, memory, {withPorts(server), u"ivan"_s, u"secret"_s, {}, {}});
+        QVERIFY2(result.errorNumber == 0, qPrintable(result.error));
+        QCOMPARE(result.notice, entries({1, 2, 3}));
+        QTRY_COMPARE(logged(tlsLogin), logins + 1);
+        QTRY_COMPARE(logged(headersOnly), sessions + 1);
+    }
+
+    // Mail is new when the mailbox holds a message the last check did not see, whatever the count does. The
+    // server's TLS is learnt once, with the server it came from.
+    void newMailIsWhatWasNotThereBefore()
+    {
+        REQUIRE_DOVECOT();
+        const QString server = withPorts(u"127.0.0.1:{plain}"_s);
+        QStringList files;
+        for (int n = 1; n <= 3; ++n)
+            files << m_server->deliver(u"jack"_s, note(n));
+        Pop3Client client;
+        MailboxMemory memory;
+        AccountCheck account{server, u"jack"_s, u"secret"_s, {}, u" (b)"_s};
+        AccountCheckResult result = CheckAccount(client, memory, account);
+        QVERIFY2(result.errorNumber == 0, qPrintable(result.error));
+        QVERIFY(result.newMail);
+        QCOMPARE(result.count, 3);
+        QCOMPARE(result.notice, entries({1, 2, 3}, u" (b)"_s));
+        QCOMPARE(result.learnt, u"TLS "_s + server);
+
+        account.learnt = *result.learnt;
+        result = CheckAccount(client, memory, account); // the same three
+        QVERIFY(!result.newMail);
+        QCOMPARE(result.learnt, std::nullopt);
+        QCOMPARE(result.notice, entries({1, 2, 3}, u" (b)"_s));
+
+        // One read elsewhere and one come in: the count is the same, the mail is new all the same.
+        QVERIFY(m_server->remove(u"jack"_s, files[0]));
+        m_server->deliver(u"jack"_s, note(4));
+        result = CheckAccount(client, memory, account);
+        QVERIFY(result.newMail);
+        QCOMPARE(result.notice, entries({2, 3, 4}, u" (b)"_s));
+        // Only one read elsewhere: nothing new.
+        QVERIFY(m_server->remove(u"jack"_s, files[1]));
+        result = CheckAccount(client, memory, account);
+        QVERIFY(!result.newMail);
+        QCOMPARE(result.count, 2);
+
+        // What was learnt from another server counts for nothing here.
+        account.learnt = u"TLS mail.example.org"_s;
+        QCOMPARE(CheckAccount(client, memory, account).learnt, u"TLS "_s + server);
+    }
+
+    // Nothing is read from a server whose certificate is not trusted, nor after the server refused the password;
+    // a failed handshake ends the session at once, never by a time-out.
+    void refusedSessions_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("STLS, untrusted") << u"127.0.0.1:{plain}"_s << u"secret"_s << u"certificate"_s;
+        QTest::newRow("pop3s, untrusted") << u"pop3s://127.0.0.1:{tls}"_s << u"secret"_s << u"certificate"_s;
+        QTest::newRow("wrong password") << u"127.0.0.1:{plain}"_s << u"guess"_s << u"[AUTH] Authentication failed."_s;
+    }
+    void refusedSessions()
+    {
+        REQUIRE_DOVECOT();
+        QFETCH(QString, server);
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        if (error == u"certificate"_s)
+            Pop3Client::trustCertificates({});
+        const qsizetype logins = m_server->log().count(u"Login: user=<ivan>"_s);
+        Pop3Client client;
+        client.timeoutMs = 5'000;
+        open(client, withPorts(server), u"ivan"_s, password);
+        QCOMPARE(client.PopStatus, 1);
+        QVERIFY2(client.PopLastError.contains(error, Qt::CaseInsensitive), qPrintable(client.PopLastError));
+        QCOMPARE(client.PopMessageCount, 0);
+        QVERIFY(client.PopUniqueIds.isEmpty());
+        QCOMPARE(m_server->log().count(u"Login: user=<ivan>"_s), logins);
+    }
+
+    void headerByRetrWhereTopIsRefused()
+    {
+        FakePop3Server server;
+        server.replies = {{"CAPA", "+OK\r\nUSER\r\nUIDL\r\n.\r\n"},
+                          {"USER", "+OK\r\n"},
+                          {"PASS", "+OK\r\n"},
+                          {"STAT", "+OK 2 320\r\n"},
+                          {"UIDL", "+OK\r\n1 first-id\r\n2 second-id\r\n.\r\n"},
+                          {"RETR", "+OK\r\nFrom: =?UTF-8?Q?J=C3=B6rg?= <j@example.org>\r\nSubject: By RETR\r\n\r\n"
+                                   "Body text\r\n..dotted\r\n.\r\n"},
+                          {"QUIT", "+OK bye\r\n"}};
+        Pop3Client client;
+        client.timeoutMs = 2'000;
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        VERIFY_OK(client);
+        QCOMPARE(client.PopMessageCount, 2);
+        QCOMPARE(client.PopUniqueIds, (QStringList{u"first-id"_s, u"second-id"_s}));
+        client.PopFetchHeader(1);
+        VERIFY_OK(client);
+        QVERIFY(!client.header().contains("Body"));
+        client.PopParseHeader();
+        QCOMPARE(client.PopFrom, u"Jörg <j@example.org>"_s);
+        QCOMPARE(client.PopSubject, u"By RETR"_s);
+        // Refused once, TOP is not asked for again.
+        client.PopFetchHeader(2);
+        QCOMPARE(client.PopStatus, 0);
+        client.PopEndListing();
+        QCOMPARE(std::count_if(server.commands.cbegin(), server.commands.cend(),
+                               [](const QByteArray &c) { return c.startsWith("TOP"); }),
+                 1);
+        QCOMPARE(server.commands.constLast(), "QUIT");
+        // Opened again, the client starts afresh on a connection of its own.
+        client.PopOpen();
+        QCOMPARE(client.PopUniqueIds.size(), 2);
+    }
+
+    // Played as a server elsewhere. The credentials go only encrypted: a refused STLS ends the session, a server
+    // that had TLS and lost it is refused, neither with a question, and after a good upgrade everything is asked
+    // anew inside TLS, a server without CAPA being asked for STLS all the same.
+    void stls_data()
+    {
+        QTest::addColumn<QByteArray>("capa");
+        QTest::addColumn<QByteArray>("stls");
+        QTest::addColumn<QString>("learnt"); // what the account knew of the server's encryption
+        QTest::addColumn<QString>("error");  // empty: the upgrade works
+        const QByteArray withStls = "+OK\r\nSTLS\r\nUSER\r\nUIDL\r\n.\r\n";
+        QTest::newRow("STLS refused") << withStls << "-ERR not now\r\n"_ba << QString() << u"not now"_s;
+        QTest::newRow("TLS lost") << "+OK\r\nUSER\r\n.\r\n"_ba << QByteArray() << u"TLS"_s
+                                  << u"offered encryption before"_s;
+        QTest::newRow("clean") << withStls << "+OK begin TLS\r\n"_ba << QString() << QString();
+        QTest::newRow("no CAPA") << "-ERR what?\r\n"_ba
+                                 << "+OK begin TLS\r\n"_ba << QString() << QString();
+        // Whatever came in clear before the handshake may be a third party's and must not be read as an answer.
+        QTest::newRow("bytes after the STLS answer")
+            << withStls << "+OK begin TLS\r\n-ERR injected\r\n"_ba << QString() << QString();
+    }
+    void stls()
+    {
+        QFETCH(QByteArray, capa);
+        QFETCH(QByteArray, stls);
+        QFETCH(QString, learnt);
+        QFETCH(QString, error);
+        FakePop3Server server;
+        server.certificate = m_tls.certificate;
+        server.key = m_tls.key;
+        server.replies = {{"CAPA", capa},      {"STLS", stls},           {"USER", "+OK\r\n"},
+                          {"PASS", "+OK\r\n"}, {"STAT", "+OK 1 20\r\n"}, {"UIDL", "+OK\r\n1 x\r\n.\r\n"}};
+        int asked = 0;
+        Pop3Client client;
+        client.trustLoopback = false;
+        client.askClearText = [&](const QString &) { return ++asked > 0; };
+        client.PopEncryption = learnt;
+        open(client, server.address(), u"anna"_s, u"pw"_s);
+        QCOMPARE(asked, 0);
+        if (!error.isEmpty()) {
+            QCOMPARE(client.PopStatus, 1);
+            QVERIFY2(client.PopLastError.contains(error), qPrintable(client.PopLastError));
+            const QByteArray heard = server.commands.join(' ');
+            QVERIFY2(!heard.contains("USER") && !heard.contains("PASS"), heard.constData());
+            return;
+        }
+        VERIFY_OK(client);
+        QCOMPARE(client.PopEncryption, u"TLS"_s);
+        QCOMPARE(client.PopUniqueIds, QStringList{u"x"_s});
+        QCOMPARE(server.commands,
+                 (QByteArrayList{"CAPA", "STLS", "tls:CAPA", "tls:USER anna", "tls:PASS pw", "tls:STAT", "tls:UIDL"}));
+    }
+};
+
+QTEST_MAIN(tst_Mail)
+#include "tst_Mail.moc"
