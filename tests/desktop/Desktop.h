@@ -17,8 +17,9 @@
 #include <optional>
 #include <vector>
 
-// A desktop of its own for one test: an Xvfb display that was free, a private session bus, openbox as the window
-// manager and trayer as the system tray, a fresh home folder, and the real tarnibe on it. Input goes in through
+// A desktop of its own for one test, which with_desktop.sh --tray runs on an Xvfb display that was free with a
+// private session bus, openbox as the window manager and trayer as the system tray: a fresh home folder, and the
+// real tarnibe on that desktop. Input goes in through
 // xdotool as a user's would (the X server's XTest), windows are found by name and measured with xwininfo.
 class Desktop {
 public:
@@ -30,7 +31,6 @@ public:
     // False when the display, the window manager or the tray did not come up; error() says why.
     bool ready() const { return m_ready; }
     QString error() const { return m_error; }
-    QString display() const { return m_display; }
 
     // The fresh home's files; notes files through the suite's own codec (nothing when one is torn).
     QByteArray readData(const QString &name) const;
@@ -139,8 +139,6 @@ private:
     qulonglong waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const;
 
     QTemporaryDir m_root;
-    QString m_display;
-    QString m_bus;
     bool m_ready = false;
     QString m_error;
     QString m_panel;
