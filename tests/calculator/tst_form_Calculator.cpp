@@ -25,30 +25,19 @@ void enter(form_Calculator &calc, const QString &line)
     QTest::keyClick(calc.text_Input, Qt::Key_Return);
 }
 
-QStringList tape(const form_Calculator &calc)
-{
-    QStringList lines;
-    for (int i = 0; i < calc.list_Output->count(); ++i)
-        lines << calc.list_Output->item(i)->text();
-    return lines;
-}
-
 QString stored(const char *key)
 {
     return SettingsStore().value(u"Settings"_s, QString::fromLatin1(key)).value_or(QString());
 }
 
-int checkedIndex(const form_Calculator &calc, const char *prefix)
+// Which of a menu's six choices carry the check mark.
+QList<int> checked(const form_Calculator &calc, const char *prefix)
 {
-    int checked = -1;
-    for (int i = 0; i < 6; ++i) {
-        if (calc.findChild<QAction *>(QString::fromLatin1(prefix) + QString::number(i))->isChecked()) {
-            if (checked >= 0)
-                return -2; // more than one
-            checked = i;
-        }
-    }
-    return checked;
+    QList<int> on;
+    for (int i = 0; i < 6; ++i)
+        if (calc.findChild<QAction *>(QString::fromLatin1(prefix) + QString::number(i))->isChecked())
+            on << i;
+    return on;
 }
 
 class Host : public AppProgramHost {
@@ -96,8 +85,8 @@ private Q_SLOTS:
             calc.Form_Load();
             QVERIFY(QFontInfo(calc.text_Input->font()).fixedPitch());
             QCOMPARE(calc.list_Output->font().pointSize(), 10);
-            QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
-            QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
+            QCOMPARE(checked(calc, "menu_Font"), QList{3});
+            QCOMPARE(checked(calc, "menu_Size"), QList{2});
             QVERIFY(calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
             QVERIFY(action(calc, u"menu_OnTop"_s)->isChecked());
 
@@ -105,7 +94,7 @@ private Q_SLOTS:
             for (int i = 0; i < 6; ++i) {
                 action(calc, u"menu_Font"_s + QString::number(i))->trigger();
                 QCOMPARE(stored("CalcFont"), QString::number(i));
-                QCOMPARE(checkedIndex(calc, "menu_Font"), i);
+                QCOMPARE(checked(calc, "menu_Font"), QList{i});
                 const QFontInfo drawn(calc.text_Input->font());
                 QCOMPARE(QFontInfo(calc.list_Output->font()).family(), drawn.family());
                 families << drawn.family();
@@ -121,7 +110,7 @@ private Q_SLOTS:
             action(calc, u"menu_Size4"_s)->trigger();
             QCOMPARE(calc.text_Input->font().pointSize(), 12);
             QCOMPARE(calc.list_Output->font().pointSize(), 12);
-            QCOMPARE(checkedIndex(calc, "menu_Size"), 4);
+            QCOMPARE(checked(calc, "menu_Size"), QList{4});
             QCOMPARE(stored("CalcSize"), u"4"_s);
 
             action(calc, u"menu_OnTop"_s)->trigger();
@@ -133,7 +122,7 @@ private Q_SLOTS:
             form_Calculator calc;
             calc.Form_Load();
             QVERIFY(!QFontInfo(calc.text_Input->font()).fixedPitch());
-            QCOMPARE(checkedIndex(calc, "menu_Font"), 4);
+            QCOMPARE(checked(calc, "menu_Font"), QList{4});
             QCOMPARE(calc.text_Input->font().pointSize(), 12);
             QVERIFY(!calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         }
@@ -143,8 +132,8 @@ private Q_SLOTS:
         Settings().CalcSize = -1;
         form_Calculator calc;
         calc.Form_Load();
-        QCOMPARE(checkedIndex(calc, "menu_Font"), 3);
-        QCOMPARE(checkedIndex(calc, "menu_Size"), 2);
+        QCOMPARE(checked(calc, "menu_Font"), QList{3});
+        QCOMPARE(checked(calc, "menu_Size"), QList{2});
     }
 
     void theTrayIconOpensTheWindowAndExitKeepsTheTape()
@@ -174,7 +163,7 @@ private Q_SLOTS:
         ProgramRunFlags().calculator = true;
         env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
         QCOMPARE(ghost->calculator(), calc.data());
-        QCOMPARE(tape(*calc).value(1), u"= 42"_s);
+        QCOMPARE(calc->list_Output->findItems(u"= 42"_s, Qt::MatchExactly).size(), 1);
 
         // The close button discards the window and its tape.
         calc->close();

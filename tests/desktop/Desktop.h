@@ -123,7 +123,8 @@ public:
     // Presses at `from`, moves to `to` in small steps as a hand would, releases.
     void drag(QPoint from, QPoint to) const;
     void type(const QString &text) const;
-    void key(const QString &keys) const { xdotool({QStringLiteral("key"), keys}); }
+    // Keys pressed one after the other, separated by blanks: "Tab Down Return".
+    void key(const QString &keys) const { xdotool(QStringList{QStringLiteral("key")} + keys.split(u' ')); }
 
     // Polls `condition` every 50 ms, letting Qt's own events run, until it holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);

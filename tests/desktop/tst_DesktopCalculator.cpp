@@ -12,46 +12,13 @@ namespace {
 class tst_DesktopCalculator : public QObject {
     Q_OBJECT
 
-    // What the focused text shows, copied to the clipboard with the keyboard.
-    static QString copied(const Desktop &desktop)
-    {
-        desktop.key(u"ctrl+a"_s);
-        desktop.key(u"ctrl+c"_s);
-        Desktop::pause(200);
-        return desktop.run(u"python3"_s, {QStringLiteral(CLIPBOARD)});
-    }
-
-    // A tape line taken back into the input box: Tab to the tape, Home, Down to the row, Enter.
-    static QString takeBack(const Desktop &desktop, int row)
-    {
-        desktop.key(u"Tab"_s);
-        desktop.key(u"Home"_s);
-        for (int i = 0; i < row; ++i)
-            desktop.key(u"Down"_s);
-        desktop.key(u"Return"_s);
-        return copied(desktop);
-    }
-
-    // Enter on a line that fails: a box says so, and Enter closes it.
-    static bool failingEnter(const Desktop &desktop)
-    {
-        desktop.key(u"Return"_s);
-        const qulonglong box = desktop.waitWindow(u"^Info$"_s, 5000);
-        if (box)
-            desktop.key(u"Return"_s);
-        return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000);
-    }
-
 private Q_SLOTS:
     void sumsAndFailuresOnAGermanDesktop()
     {
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
-        desktop.writeSettings({{u"StartNotes"_s, u"0"_s},
-                               {u"StartCalc"_s, u"1"_s},
-                               {u"StartClock"_s, u"0"_s},
-                               {u"StartEmail"_s, u"0"_s}});
-        desktop.startSuite({u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s});
+        desktop.startNotes({}, {u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s},
+                           {{u"StartNotes"_s, u"0"_s}, {u"StartCalc"_s, u"1"_s}});
         const QList<QRect> icons = desktop.waitTrayIcons(1);
         QCOMPARE(icons.size(), 1);
         desktop.click(icons[0].center());
@@ -62,33 +29,52 @@ private Q_SLOTS:
         // The lower half of the window is tape, clear of its scroll bar.
         const QRect tape(frame.left() + 4, frame.center().y(), frame.width() - 30, frame.height() / 2 - 4);
         const QString emptyTape = desktop.pixels(tape);
+        // What the box shows, copied to the clipboard with the keyboard.
+        const auto copied = [&] {
+            desktop.key(u"ctrl+a ctrl+c"_s);
+            Desktop::pause(200);
+            return desktop.run(u"python3"_s, {QStringLiteral(CLIPBOARD)});
+        };
+        // A tape line taken back into the box: Tab to the tape, Home, Down to the row, Enter.
+        const auto takeBack = [&](int row) {
+            desktop.key(u"Tab Home "_s + u"Down "_s.repeated(row) + u"Return"_s);
+            return copied();
+        };
+        // Enter on a line that fails: a box says so, and Enter closes it.
+        const auto failingEnter = [&] {
+            desktop.key(u"Return"_s);
+            const qulonglong box = desktop.waitWindow(u"^Info$"_s, 5000);
+            if (box)
+                desktop.key(u"Return"_s);
+            return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000);
+        };
 
         // A decimal comma types a point; the tape holds the line, "= " and the result, and a rule, and the box is
         // empty again. A result taken back goes on in the next sum, and the desktop's language puts no comma in it.
         desktop.type(u"1,5*2"_s);
         desktop.key(u"Return"_s);
         desktop.type(u"x"_s);
-        QCOMPARE(copied(desktop), u"x"_s);
-        QCOMPARE(takeBack(desktop, 0), u"1.5*2"_s);
-        QCOMPARE(takeBack(desktop, 2), u"---------------------"_s);
-        QCOMPARE(takeBack(desktop, 1), u"3"_s);
+        QCOMPARE(copied(), u"x"_s);
+        QCOMPARE(takeBack(0), u"1.5*2"_s);
+        QCOMPARE(takeBack(2), u"---------------------"_s);
+        QCOMPARE(takeBack(1), u"3"_s);
         desktop.key(u"End"_s);
         desktop.type(u"/12"_s);
         desktop.key(u"Return"_s);
-        QCOMPARE(takeBack(desktop, 4), u"0.25"_s);
+        QCOMPARE(takeBack(4), u"0.25"_s);
 
         // A line that fails stays in the box less the character left of the caret, and adds nothing to the tape.
         desktop.type(u"2+*3"_s);
         Desktop::pause(1000);
         const QString sums = desktop.pixels(tape);
-        QVERIFY2(failingEnter(desktop), "no box for 2+*3");
-        QCOMPARE(copied(desktop), u"2+*"_s);
+        QVERIFY2(failingEnter(), "no box for 2+*3");
+        QCOMPARE(copied(), u"2+*"_s);
         desktop.key(u"End"_s);
         desktop.key(u"Left"_s);
-        QVERIFY(failingEnter(desktop));
-        QCOMPARE(copied(desktop), u"2*"_s);
+        QVERIFY(failingEnter());
+        QCOMPARE(copied(), u"2*"_s);
         desktop.type(u"1/0"_s);
-        QVERIFY(failingEnter(desktop));
+        QVERIFY(failingEnter());
         QVERIFY(QString::fromUtf8(desktop.readData(u"error.log"_s)).contains(u"err_calc_e_prs 11 Division by zero"_s));
         QCOMPARE(desktop.pixels(tape), sums);
 
@@ -98,7 +84,7 @@ private Q_SLOTS:
         desktop.key(u"l"_s);
         QVERIFY2(Desktop::waitFor([&] { return desktop.pixels(tape) == emptyTape; }, 3000), "Clear left the tape");
         desktop.type(u"7"_s);
-        QCOMPARE(copied(desktop), u"7"_s);
+        QCOMPARE(copied(), u"7"_s);
 
         // Minimised, the icon's click brings it back.
         desktop.xdotool({u"windowminimize"_s, QString::number(window)});
