@@ -125,35 +125,30 @@ private Q_SLOTS:
         desktop.key(u"Escape"_s);
 
         // The mail icon takes no clicks while a check runs (the start's own, say); its menu shows that too.
-        const int checkNow = tray.menuEntry(byId[u"tarnibe-mail"_s], u"_Check email now !"_s);
+        const QString mail = byId.value(u"tarnibe-mail"_s);
+        const int checkNow = tray.menuEntry(mail, u"_Check email now !"_s);
         QVERIFY2(checkNow, "the mail item's menu has no Check email now !");
-        const auto takesClicks = [&] {
-            return Desktop::waitFor(
-                [&] {
-                    return tray
-                        .call(byId[u"tarnibe-mail"_s], u"/MenuBar"_s, u"com.canonical.dbusmenu.GetProperty"_s,
-                              {QString::number(checkNow), u"enabled"_s})
-                        .contains(u"true"_s);
-                },
-                10000);
+        const QStringList enabled{QString::number(checkNow), u"enabled"_s};
+        const auto on = [&] {
+            return tray.call(mail, u"/MenuBar"_s, u"com.canonical.dbusmenu.GetProperty"_s, enabled);
         };
+        const auto takesClicks = [&] { return Desktop::waitFor([&] { return on().contains(u"true"_s); }, 10000); };
 
         // One activation of the mail item checks mail: the notice comes for the waiting message.
         QVERIFY(takesClicks());
         const QString login = u"Login: user=<ann>"_s;
         const qsizetype logins = dovecot.log().count(login);
-        tray.call(byId[u"tarnibe-mail"_s], u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem.Activate"_s,
-                  {u"0"_s, u"0"_s});
+        tray.call(mail, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem.Activate"_s, {u"0"_s, u"0"_s});
         QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 15000), "Activate started no check");
         QCOMPARE(dovecot.log().count(login), logins + 1);
 
         // "Check email now !" chosen in the panel's menu checks again.
         QVERIFY(takesClicks());
-        tray.call(byId[u"tarnibe-mail"_s], u"/MenuBar"_s, u"com.canonical.dbusmenu.Event"_s,
+        tray.call(mail, u"/MenuBar"_s, u"com.canonical.dbusmenu.Event"_s,
                   {QString::number(checkNow), u"clicked"_s, u"<0>"_s, u"0"_s});
         QVERIFY2(Desktop::waitFor([&] { return dovecot.log().count(login) == logins + 2; }, 15000),
                  "the menu's Check email now ! started no check");
-        const QString tip = tray.property(byId[u"tarnibe-mail"_s], u"ToolTip"_s);
+        const QString tip = tray.property(mail, u"ToolTip"_s);
         QVERIFY2(tip.contains(u"Last check failed"_s) && tip.contains(server), qPrintable(tip));
         QVERIFY(QString::fromUtf8(desktop.readData(u"error.log"_s)).contains(u"err_Notify_CheckMail "_s));
     }
