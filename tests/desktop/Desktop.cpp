@@ -159,26 +159,12 @@ QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
     QList<QRect> before;
     waitFor(
         [&] {
-            before = icons;
-            // XEmbed puts each icon window in a socket window of the panel: the icons are its grandchildren.
-            const QStringList lines = run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, m_panel}).split(u'\n');
-            static const QRegularExpression row(
-                u"^( +)(0x[0-9a-f]+) .* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)$"_s);
-            QMap<qulonglong, QRect> found; // by window id
-            int socketIndent = -1;
-            for (const QString &line : lines) {
-                const auto m = row.match(line);
-                if (!m.hasMatch())
-                    continue;
-                const int indent = int(m.captured(1).size());
-                if (socketIndent < 0)
-                    socketIndent = indent;
-                const qulonglong id = m.captured(2).toULongLong(nullptr, 16);
-                if (indent > socketIndent && isViewable(id))
-                    found.insert(id, QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(3).toInt(),
-                                           m.captured(4).toInt()));
-            }
-            icons = found.values();
+            before = std::exchange(icons, {});
+            // XEmbed puts the icon windows inside trayer's panel.
+            const QRect panel = geometry(m_panel.toULongLong(nullptr, 16));
+            for (qulonglong window : windowsOfClass(u"tarnibe"_s))
+                if (const QRect at = geometry(window); panel.contains(at))
+                    icons.append(at);
             // trayer embeds an icon first and lays the panel out after: only a place that holds counts.
             return icons.size() >= count && icons == before;
         },
@@ -237,15 +223,11 @@ QRect Desktop::geometry(qulonglong window) const
 
 QRect Desktop::frameGeometry(qulonglong window) const
 {
-    static const QRegularExpression parentLine(u"Parent window id: (0x[0-9a-f]+)( \\(the root window\\))?"_s);
-    qulonglong frame = window;
-    for (int depth = 0; depth < 8; ++depth) {
-        const auto m = parentLine.match(run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::number(frame)}));
-        if (!m.hasMatch() || !m.captured(2).isEmpty())
-            break;
-        frame = m.captured(1).toULongLong(nullptr, 16);
-    }
-    return geometry(frame);
+    // The borders the window manager added: left, right, top, bottom.
+    const QStringList sides =
+        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
+    const auto side = [&](int i) { return sides.value(i).trimmed().toInt(); };
+    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
 }
 
 qulonglong Desktop::openMenu(QPoint at, int button) const

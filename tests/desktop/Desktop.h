@@ -92,7 +92,7 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
-    // The window manager's frame around a client window: its ancestor just below the root.
+    // The window manager's frame around a client window.
     QRect frameGeometry(qulonglong window) const;
     QString windowState(qulonglong window) const
     {
