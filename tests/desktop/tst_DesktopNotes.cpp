@@ -35,11 +35,6 @@ QList<NoteRecord> storedNotes(const Desktop &desktop)
     return desktop.readNotes().value_or(QList<NoteRecord>());
 }
 
-bool firstNoteText(const Desktop &desktop, const QString &text)
-{
-    return storedNotes(desktop).value(0).text == text;
-}
-
 // The suite on a fresh desktop with one new note, made by a left click on the notes icon in the middle of the
 // screen: the icons, and the note's window and place (no id when the desktop or the note did not come up).
 struct Scene {
@@ -113,7 +108,7 @@ private Q_SLOTS:
             scene.typeInto(typed, at);
             QVERIFY(scene.clickElsewhere());
             expected = at == TextStart ? typed + expected : expected + typed;
-            QVERIFY2(Desktop::waitFor([&] { return firstNoteText(desktop, expected); }, 4000),
+            QVERIFY2(Desktop::waitFor([&] { return storedNotes(desktop).value(0).text == expected; }, 4000),
                      qPrintable(u"notes.dat holds \""_s + storedNotes(desktop).value(0).text + u'"'));
         }
         scene.typeInto(QString());
@@ -315,7 +310,7 @@ private Q_SLOTS:
         Desktop::pause(300);
         QVERIFY(desktop.chooseFromMenu(icon, u"e"_s));
         QVERIFY(Desktop::waitFor([&] { return notes(desktop).isEmpty(); }, 3000));
-        QVERIFY(Desktop::waitFor([&] { return firstNoteText(desktop, u"Call Anna"_s); }, 3000));
+        QVERIFY(Desktop::waitFor([&] { return storedNotes(desktop).value(0).text == u"Call Anna"_s; }, 3000));
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
         QVERIFY2(!desktop.suiteEnded(300), "the calculator went with the notes");
     }
