@@ -274,18 +274,14 @@ class tst_DesktopFit : public QObject {
     std::unique_ptr<form_Tarnibe> panel;
     QStringList offenders;
 
-    // Lets the window manager map and place the window and the layouts settle, then walks it; with
-    // TARNIBE_FIT_SHOTS naming a folder, it keeps a picture of each window it walked there.
+    // Lets the window manager map and place the window and the layouts settle, then walks it.
     void walk(QWidget *window, const QString &name = {}, int settleMs = 50)
     {
         QVERIFY2(QTest::qWaitForWindowExposed(window), qPrintable(window->objectName()));
         QTest::qWait(settleMs);
-        const QString title = name.isEmpty() ? window->objectName() : name;
-        FitCheck check(title);
+        FitCheck check(name.isEmpty() ? window->objectName() : name);
         check.walk(window);
         offenders += check.offenders;
-        if (const QString shots = qEnvironmentVariable("TARNIBE_FIT_SHOTS"); !shots.isEmpty())
-            window->grab().save(shots + u'/' + QString(title).replace(u' ', u'_') + u".png"_s);
     }
 
     form_NotifyMail *mail() const { return static_cast<form_NotifyMail *>(host->owner(Program::Email)); }
