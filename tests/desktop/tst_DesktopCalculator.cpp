@@ -29,11 +29,15 @@ private Q_SLOTS:
         // The lower half of the window is tape, clear of its scroll bar.
         const QRect tape(frame.left() + 4, frame.center().y(), frame.width() - 30, frame.height() / 2 - 4);
         const QString emptyTape = desktop.pixels(tape);
-        // What the box shows, copied to the clipboard with the keyboard.
+        // What the box shows, copied to the clipboard with the keyboard. The suite may take its time over the keys,
+        // and no two copies in a row below are alike: the clipboard is read until it changes.
+        QString last;
         const auto copied = [&] {
             desktop.key(u"ctrl+a ctrl+c"_s);
-            Desktop::pause(200);
-            return desktop.run(u"python3"_s, {QStringLiteral(CLIPBOARD)});
+            QString now;
+            const auto changed = [&] { return (now = desktop.run(u"python3"_s, {QStringLiteral(CLIPBOARD)})) != last; };
+            Desktop::waitFor(changed, 3000);
+            return last = now;
         };
         // A tape line taken back into the box: Tab to the tape, Home, Down to the row, Enter.
         const auto takeBack = [&](int row) {
