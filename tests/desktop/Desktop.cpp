@@ -25,60 +25,21 @@ Desktop::Desktop()
         QDir(m_root.path()).mkpath(QString::fromLatin1(name));
     QFile::setPermissions(m_root.path() + u"/runtime"_s,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-    // -displayfd: the server picks a display nobody uses and prints its number once it accepts connections.
-    QProcess *xvfb = spawn(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s, u"-nolisten"_s,
-                                       u"tcp"_s, u"-noreset"_s});
-    waitFor([xvfb] { return xvfb->canReadLine() || xvfb->state() != QProcess::Running; }, 10000);
-    const QString number = QString::fromLatin1(xvfb->readLine()).trimmed();
-    if (number.isEmpty()) {
-        m_error = u"Xvfb did not start: "_s + QString::fromLocal8Bit(xvfb->readAllStandardError());
-        return;
-    }
-    m_display = u':' + number;
-
-    // A bus of our own: no StatusNotifier host on it, so Qt embeds the icons in trayer; and nothing reaches the
-    // caller's session.
-    // It starts no services on demand either (its service folders are empty): a keyring daemon started by the
-    // first password would ask for a new keyring's password, which is another story than the one a test tells.
-    m_bus = u"unix:path="_s + m_root.path() + u"/bus"_s;
-    spawn(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--address="_s + m_bus},
-          {u"XDG_DATA_DIRS="_s + m_root.path() + u"/none"_s});
-    waitFor([this] { return QFile::exists(m_root.path() + u"/bus"_s); }, 5000);
-
-    spawn(u"openbox"_s, {u"--sm-disable"_s});
-    if (!waitFor(
-            [this] {
-                return run(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}).contains(u"window id"_s);
-            },
-            10000)) {
-        m_error = u"openbox did not come up"_s;
-        return;
-    }
-
-    spawn(u"trayer"_s, {u"--edge"_s, u"bottom"_s, u"--align"_s, u"right"_s, u"--widthtype"_s, u"pixel"_s, u"--width"_s,
-                        u"160"_s, u"--heighttype"_s, u"pixel"_s, u"--height"_s, u"32"_s, u"--transparent"_s, u"false"_s,
-                        u"--SetDockType"_s, u"true"_s});
-    // trayer maps its panel a moment before it owns the tray selection; a program started between the two finds
-    // no tray.
-    const bool tray = waitFor(
+    // The display, the bus, openbox and trayer are with_desktop.sh's: XEmbed puts the icons in trayer's panel.
+    waitFor(
         [this] {
-            const QString tree = run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s});
-            const auto match = QRegularExpression(u"(0x[0-9a-f]+) \"panel\": \\(\"panel\" \"trayer\"\\)"_s).match(tree);
-            if (!match.hasMatch())
-                return false;
-            m_panel = match.captured(1);
-            return run(u"sh"_s, {u"-c"_s, u"python3 \"$0\" owned && echo owned"_s, QStringLiteral(TRAYWATCH)})
-                .contains(u"owned"_s);
+            static const QRegularExpression panel(u"(0x[0-9a-f]+) \"panel\": \\(\"panel\" \"trayer\"\\)"_s);
+            m_panel = panel.match(run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s})).captured(1);
+            return !m_panel.isEmpty();
         },
-        10000);
-    m_ready = tray;
-    m_error = tray ? QString() : u"trayer's tray did not come up"_s;
+        5000);
+    m_ready = !m_panel.isEmpty();
+    m_error = m_ready ? QString() : u"no desktop with a tray: run it under with_desktop.sh --tray"_s;
 }
 
 Desktop::~Desktop()
 {
-    // The suite first, so it goes while its display is still there; then the desktop in reverse order.
+    // The last started first: the suite before the programs of the desktop it was started on.
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
         (*it)->kill();
         (*it)->waitForFinished(3000);
@@ -113,10 +74,6 @@ QProcessEnvironment Desktop::environment() const
     env.insert(u"XDG_DATA_HOME"_s, root + u"/data"_s);
     env.insert(u"XDG_RUNTIME_DIR"_s, root + u"/runtime"_s);
     env.insert(u"XDG_CACHE_HOME"_s, root + u"/cache"_s);
-    if (!m_display.isEmpty())
-        env.insert(u"DISPLAY"_s, m_display);
-    if (!m_bus.isEmpty())
-        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus);
     env.remove(u"WAYLAND_DISPLAY"_s);
     env.remove(u"SESSION_MANAGER"_s);
     env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
@@ -202,26 +159,12 @@ QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
     QList<QRect> before;
     waitFor(
         [&] {
-            before = icons;
-            // XEmbed puts each icon window in a socket window of the panel: the icons are its grandchildren.
-            const QStringList lines = run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, m_panel}).split(u'\n');
-            static const QRegularExpression row(
-                u"^( +)(0x[0-9a-f]+) .* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)$"_s);
-            QMap<qulonglong, QRect> found; // by window id
-            int socketIndent = -1;
-            for (const QString &line : lines) {
-                const auto m = row.match(line);
-                if (!m.hasMatch())
-                    continue;
-                const int indent = int(m.captured(1).size());
-                if (socketIndent < 0)
-                    socketIndent = indent;
-                const qulonglong id = m.captured(2).toULongLong(nullptr, 16);
-                if (indent > socketIndent && isViewable(id))
-                    found.insert(id, QRect(m.captured(5).toInt(), m.captured(6).toInt(), m.captured(3).toInt(),
-                                           m.captured(4).toInt()));
-            }
-            icons = found.values();
+            before = std::exchange(icons, {});
+            // XEmbed puts the icon windows inside trayer's panel.
+            const QRect panel = geometry(m_panel.toULongLong(nullptr, 16));
+            for (qulonglong window : windowsOfClass(u"tarnibe"_s))
+                if (const QRect at = geometry(window); panel.contains(at))
+                    icons.append(at);
             // trayer embeds an icon first and lays the panel out after: only a place that holds counts.
             return icons.size() >= count && icons == before;
         },
@@ -280,15 +223,11 @@ QRect Desktop::geometry(qulonglong window) const
 
 QRect Desktop::frameGeometry(qulonglong window) const
 {
-    static const QRegularExpression parentLine(u"Parent window id: (0x[0-9a-f]+)( \\(the root window\\))?"_s);
-    qulonglong frame = window;
-    for (int depth = 0; depth < 8; ++depth) {
-        const auto m = parentLine.match(run(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::number(frame)}));
-        if (!m.hasMatch() || !m.captured(2).isEmpty())
-            break;
-        frame = m.captured(1).toULongLong(nullptr, 16);
-    }
-    return geometry(frame);
+    // The borders the window manager added: left, right, top, bottom.
+    const QStringList sides =
+        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
+    const auto side = [&](int i) { return sides.value(i).trimmed().toInt(); };
+    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
 }
 
 qulonglong Desktop::openMenu(QPoint at, int button) const

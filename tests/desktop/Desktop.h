@@ -17,8 +17,9 @@
 #include <optional>
 #include <vector>
 
-// A desktop of its own for one test: an Xvfb display that was free, a private session bus, openbox as the window
-// manager and trayer as the system tray, a fresh home folder, and the real tarnibe on it. Input goes in through
+// A desktop of its own for one test, which with_desktop.sh --tray runs on an Xvfb display that was free with a
+// private session bus, openbox as the window manager and trayer as the system tray: a fresh home folder, and the
+// real tarnibe on that desktop. Input goes in through
 // xdotool as a user's would (the X server's XTest), windows are found by name and measured with xwininfo.
 class Desktop {
 public:
@@ -30,7 +31,6 @@ public:
     // False when the display, the window manager or the tray did not come up; error() says why.
     bool ready() const { return m_ready; }
     QString error() const { return m_error; }
-    QString display() const { return m_display; }
 
     // The fresh home's files; notes files through the suite's own codec (nothing when one is torn).
     QByteArray readData(const QString &name) const;
@@ -92,7 +92,7 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
-    // The window manager's frame around a client window: its ancestor just below the root.
+    // The window manager's frame around a client window.
     QRect frameGeometry(qulonglong window) const;
     QString windowState(qulonglong window) const
     {
@@ -123,7 +123,8 @@ public:
     // Presses at `from`, moves to `to` in small steps as a hand would, releases.
     void drag(QPoint from, QPoint to) const;
     void type(const QString &text) const;
-    void key(const QString &keys) const { xdotool({QStringLiteral("key"), keys}); }
+    // Keys pressed one after the other, separated by blanks: "Tab Down Return".
+    void key(const QString &keys) const { xdotool(QStringList{QStringLiteral("key")} + keys.split(u' ')); }
 
     // Polls `condition` every 50 ms, letting Qt's own events run, until it holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000);
@@ -139,8 +140,6 @@ private:
     qulonglong waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const;
 
     QTemporaryDir m_root;
-    QString m_display;
-    QString m_bus;
     bool m_ready = false;
     QString m_error;
     QString m_panel;

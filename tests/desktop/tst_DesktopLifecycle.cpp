@@ -48,12 +48,8 @@ private Q_SLOTS:
                 const QList<QRect> icons = desktop.waitTrayIcons(1);
                 QCOMPARE(icons.size(), 1);
                 desktop.click(icons[0].center());
-                QVERIFY2(Desktop::waitFor(
-                             [&] {
-                                 return desktop.search({u"--name"_s, u"^Note$"_s}).size() == 2;
-                             },
-                             5000),
-                         "the suite does not answer while the box is open");
+                const auto twoNotes = [&] { return desktop.search({u"--name"_s, u"^Note$"_s}).size() == 2; };
+                QVERIFY2(Desktop::waitFor(twoNotes, 5000), "the suite does not answer while the box is open");
             }
             const qint64 took = desktop.terminate();
             QVERIFY2(took >= 0 && took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
@@ -97,14 +93,10 @@ private Q_SLOTS:
         desktop.startNotes(file, {u"TARNIBE_NOTE_PORT="_s + QString::number(port)}, {{u"AcceptNotes"_s, u"True"_s}});
         QCOMPARE(desktop.waitTrayIcons(1, 60000).size(), 1);
         // The listener opens last: once it listens, the start has read every note.
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         return !desktop.run(u"ss"_s, {u"-ltnH"_s, u"sport = :"_s + QString::number(port)})
-                                     .trimmed()
-                                     .isEmpty();
-                     },
-                     60000),
-                 "the suite never listened for notes");
+        const auto listens = [&] {
+            return desktop.run(u"ss"_s, {u"-ltnH"_s, u"sport = :%1"_s.arg(port)}).contains(u"LISTEN"_s);
+        };
+        QVERIFY2(Desktop::waitFor(listens, 60000), "the suite never listened for notes");
         const qulonglong note = desktop.waitWindow(u"^Note$"_s);
         QVERIFY(note);
         const QRect where = desktop.geometry(note);

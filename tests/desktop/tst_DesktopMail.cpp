@@ -93,16 +93,10 @@ private Q_SLOTS:
             u"sh"_s,
             {u"-c"_s, u"printf tarnibe-test >login-password && exec gnome-keyring-daemon --foreground --unlock "
                       u"--components=secrets <login-password"_s});
-        QVERIFY2(Desktop::waitFor(
-                     [&] {
-                         return desktop
-                             .run(u"dbus-send"_s, {u"--session"_s, u"--print-reply"_s, u"--dest=org.freedesktop.DBus"_s,
-                                                   u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus.NameHasOwner"_s,
-                                                   u"string:org.freedesktop.secrets"_s})
-                             .contains(u"true"_s);
-                     },
-                     10000),
-                 "the keyring did not come up");
+        const QStringList hasOwner = u"--session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                                     u"org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets"_s.split(u' ');
+        const auto keyringUp = [&] { return desktop.run(u"dbus-send"_s, hasOwner).contains(u"true"_s); };
+        QVERIFY2(Desktop::waitFor(keyringUp, 10000), "the keyring did not come up");
         // Ann's password is in the file, to be moved into the keyring; Bob's lives in the keyring only.
         desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, true);
         desktop.writeSettings({{u"NbrofAccounts"_s, u"2"_s},

@@ -1,13 +1,18 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command on a desktop of its own: an Xvfb display that was free, a private session bus and openbox as the
-# window manager, so that windows are placed, framed and activated as on a user's desktop. Everything started here
-# ends with the script.
-#   with_desktop.sh COMMAND [ARGUMENTS...]
+# window manager, so that windows are placed, framed and activated as on a user's desktop; with --tray, trayer as
+# the system tray at the bottom right. Everything started here ends with the script.
+#   with_desktop.sh [--tray] COMMAND [ARGUMENTS...]
 set -u
 
+tray=
+if [ "${1:-}" = --tray ]; then
+    tray=1
+    shift
+fi
 if [ $# -eq 0 ]; then
-    echo "usage: $0 COMMAND [ARGUMENTS...]" >&2
+    echo "usage: $0 [--tray] COMMAND [ARGUMENTS...]" >&2
     exit 2
 fi
 
@@ -16,12 +21,13 @@ command=
 xvfb=
 bus=
 wm=
+panel=
 
 finish() {
-    for pid in $command $wm $bus $xvfb; do
+    for pid in $command $panel $wm $bus $xvfb; do
         kill "$pid" 2>/dev/null
     done
-    for pid in $command $wm $bus $xvfb; do
+    for pid in $command $panel $wm $bus $xvfb; do
         wait "$pid" 2>/dev/null
     done
     rm -rf "$root"
@@ -68,6 +74,24 @@ until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
     fi
     sleep 0.05
 done
+
+if [ -n "$tray" ]; then
+    trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 32 \
+        --transparent false --SetDockType true >"$root/trayer.log" 2>&1 &
+    panel=$!
+    # trayer maps its panel a moment before it owns the tray selection; a program started between the two finds no
+    # tray.
+    tries=0
+    until python3 "$(dirname "$0")/../../bench/traywatch.py" owned; do
+        tries=$((tries + 1))
+        if [ $tries -gt 200 ]; then
+            echo "trayer's tray did not come up:" >&2
+            cat "$root/trayer.log" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+fi
 
 export QT_QPA_PLATFORM=xcb
 # In the background, so that a signal to this script is handled at once rather than after the command ends.
