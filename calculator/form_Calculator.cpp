@@ -180,9 +180,13 @@ void form_Calculator::text_Input_KeyPress(int &KeyAscii)
 
 void form_Calculator::Timer1_Timer()
 {
+    Timer1.stop();
+    // The result's mark goes, unless the user has gone to the tape meanwhile: the current row is then where their
+    // keys are, and taking it away would send the next Down to the first row.
+    if (list_Output->hasFocus())
+        return;
     list_Output->setCurrentRow(-1);
     list_Output->clearSelection();
-    Timer1.stop();
 }
 
 void form_Calculator::list_Output_Click()

@@ -63,6 +63,15 @@ private Q_SLOTS:
         enter(calc, u"1.5*2"_s);
         QCOMPARE(calc.list_Output->currentRow(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(calc.list_Output->selectedItems().isEmpty(), 2000);
+        // A user already on the tape keeps the row their keys went to when the mark goes.
+        enter(calc, u"2"_s);
+        calc.activateWindow();
+        calc.list_Output->setFocus();
+        QTest::keyClick(calc.list_Output, Qt::Key_Home);
+        calc.Timer1_Timer();
+        QTest::keyClick(calc.list_Output, Qt::Key_Down);
+        QCOMPARE(calc.list_Output->currentRow(), 1);
+        calc.text_Input->setFocus();
         for (const auto &[line, message] : {std::pair{u"2+*3"_s, u"Can not evaluate expression:  '*'"_s},
                                             std::pair{u"1/0"_s, u"Division by zero"_s}}) {
             env.messages.expect(MsgAnswer::Ok);
