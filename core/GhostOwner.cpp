@@ -3,6 +3,8 @@
 
 #include "platform/Tray.h"
 
+#include <QTimer>
+
 GhostOwner::GhostOwner(ProgramLifecycle &lifecycle, const QString &caption, const QIcon &icon, const QString &tip,
                        QWidget *parent)
     : QWidget(parent), m_lifecycle(lifecycle), m_menu(new QMenu(this)), m_icon(icon), m_tip(tip)
@@ -10,6 +12,8 @@ GhostOwner::GhostOwner(ProgramLifecycle &lifecycle, const QString &caption, cons
     setWindowTitle(caption);
     setWindowIcon(icon);
     m_menu->setObjectName(QStringLiteral("PopupMenu"));
+    m_menu->installEventFilter(this);
+    connect(m_menu, &QMenu::aboutToHide, this, &GhostOwner::menuHidden);
 }
 
 void GhostOwner::Form_Load()
@@ -54,5 +58,26 @@ void GhostOwner::setTrayIdentity(const QString &id, const QString &title)
 void GhostOwner::showPopupMenu()
 {
     activateWindow();
-    m_menu->popup(platform::trayHost().menuPoint());
+    m_menuPoint = platform::trayHost().menuPoint();
+    m_menuTouched = false;
+    m_menuOpened.start();
+    m_menu->popup(m_menuPoint);
+}
+
+bool GhostOwner::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_menu && (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
+                              event->type() == QEvent::MouseButtonRelease))
+        m_menuTouched = true;
+    return QWidget::eventFilter(watched, event);
+}
+
+// On X11 the menu is now and then closed again at once, before any key or click has reached it (seen right after
+// the window manager closed a window): no one chose anything, so it opens once more.
+void GhostOwner::menuHidden()
+{
+    if (m_menuTouched || !m_menuOpened.isValid() || m_menuOpened.elapsed() > 150)
+        return;
+    m_menuOpened.invalidate();
+    QTimer::singleShot(0, m_menu, [this] { m_menu->popup(m_menuPoint); });
 }

@@ -4,6 +4,7 @@
 #include "core/ProgramHost.h"
 #include "core/TrayIcon.h"
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QWidget>
@@ -43,10 +44,18 @@ protected:
     // Brings the owner forward and opens its menu at the mouse, or where the tray asked for it.
     void showPopupMenu();
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     ProgramLifecycle &m_lifecycle;
 
 private:
+    void menuHidden();
+
     QMenu *m_menu;
+    // When the menu last opened, and whether a key or a click has reached it since.
+    QElapsedTimer m_menuOpened;
+    QPoint m_menuPoint;
+    bool m_menuTouched = false;
     QIcon m_icon;
     QString m_tip;
     bool m_loaded = false;
