@@ -33,15 +33,9 @@ inline QList<NoteRecord> savedNotes(const QString &path = NotesFilePath())
 
 // The notes program at `now`, its container loaded from a file holding `notes`. notes.old is removed once loaded:
 // every save leaves one, so its absence proves nothing saved since.
-class NotesRun {
-public:
-    NotesRun(const QList<NoteRecord> &notes, const QDateTime &now)
+struct NotesRun : NoteSamples::NotesRun {
+    NotesRun(const QList<NoteRecord> &notes, const QDateTime &now) : NoteSamples::NotesRun(notes, now)
     {
-        env.clock.set(now);
-        ProgramRunFlags().notes = true;
-        QVERIFY(!writeNotesFile(NotesFilePath(), NotesBackupPath(), notes));
-        container->Form_Load();
-        QCOMPARE(NoteStore().count(), notes.size());
         QFile::remove(NotesBackupPath());
     }
     ~NotesRun()
@@ -50,12 +44,8 @@ public:
         for (QWidget *w : QApplication::topLevelWidgets())
             delete qobject_cast<form_Calendar *>(w);
         UnloadAlarmWindows();
-        NoteStore().clear();
-        container.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    const NoteRecord &record(int index) const { return *NoteStore().record(index); }
     QList<NoteRecord> records() const { return NoteSamples::tableRecords(); }
     // Every note's alarm date, in table order.
     QString dates() const
@@ -94,10 +84,6 @@ public:
         states << state(container->rows()->alarmShown(index), container->rows()->alarmTip(index));
         return states[0] == states[1] ? states[0] : states.join(u" | row: "_s);
     }
-
-    TestEnvironment env;
-    NoteSamples::TestHooks hooks;
-    std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
 };
 
 // The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".

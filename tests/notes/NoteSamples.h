@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TestEnvironment.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "notes/NoteFile.h"
@@ -16,7 +17,9 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <functional>
+#include <memory>
 
 // Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
@@ -80,27 +83,22 @@ inline QList<NoteRecord> numbered(int count)
     return notes;
 }
 
-// The notes one generation of the crash test's saver writes; every field tells its generation and position.
-inline NoteRecord savedNote(int generation, int position)
+// Generation `g` of the crash test's saver: g % 7 + 1 notes of a few KB of mixed-width text each (so that a save
+// takes long enough for kills to land inside it), every field telling its generation and position.
+inline QList<NoteRecord> saverGeneration(int g)
 {
-    NoteRecord note;
-    note.text = QStringLiteral("generation %1 note %2\r\n").arg(generation).arg(position);
-    // A few KB of mixed-width text per note, so that a save takes long enough for kills to land inside it.
-    while (note.text.size() < 3000)
-        note.text += QStringLiteral("Käse, \"Brot\" und 日本 😀 line %1 of generation %2\r\n")
-                         .arg(note.text.size())
-                         .arg(generation);
-    note.top = generation;
-    note.left = position;
-    note.width = 3000;
-    note.height = 2500;
-    note.oldWidth = 3000;
-    note.oldHeight = 2500;
-    note.visible = position % 2 == 1;
-    note.created = QStringLiteral("generation %1").arg(generation);
-    note.fontSize = 7 + position;
-    note.title = QStringLiteral("g%1 p%2").arg(generation).arg(position);
-    return note;
+    QList<NoteRecord> notes;
+    for (int p = 1; p <= g % 7 + 1; ++p) {
+        NoteRecord note = stored(QStringLiteral("generation %1 note %2\r\n").arg(g).arg(p), p, g, 3000, 2500);
+        while (note.text.size() < 3000)
+            note.text += QStringLiteral("Käse, \"Brot\" und 日本 😀 line %1 of %2\r\n").arg(note.text.size()).arg(g);
+        note.visible = p % 2 == 1;
+        note.created = QString::number(g);
+        note.fontSize = 7 + p;
+        note.title = QStringLiteral("g%1 p%2").arg(g).arg(p);
+        notes << note;
+    }
+    return notes;
 }
 
 inline QByteArray fileBytes(const QString &path)
@@ -169,16 +167,6 @@ inline QStringList fileLooks()
     return list;
 }
 
-// Starts the notes as the program does, reading the given notes from the file; without notes, as a new user.
-inline bool startNotes(form_Main &container, const QList<NoteRecord> &notes = {})
-{
-    Settings().FirstLaunch = notes.isEmpty();
-    const bool written = notes.isEmpty() || writeFile(NotesFilePath(), encodeNotes(notes));
-    ProgramRunFlags().notes = true;
-    container.Form_Load();
-    return written;
-}
-
 inline QString storedSetting(const QString &key)
 {
     return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
@@ -196,6 +184,32 @@ inline void resetNotes()
     NoteStore().clear();
     processDeletions();
 }
+
+// The notes program as a test starts it, at `now` if given, reading `notes` from the file; without notes, as a
+// new user. Its notes go with it.
+struct NotesRun {
+    explicit NotesRun(const QList<NoteRecord> &notes = {}, const QDateTime &now = {})
+    {
+        if (now.isValid())
+            env.clock.set(now);
+        Settings().FirstLaunch = notes.isEmpty();
+        ProgramRunFlags().notes = true;
+        QVERIFY(notes.isEmpty() || !writeNotesFile(NotesFilePath(), NotesBackupPath(), notes));
+        container->Form_Load();
+        QCOMPARE(NoteStore().count(), notes.size());
+    }
+    ~NotesRun()
+    {
+        NoteStore().clear();
+        container.reset();
+        processDeletions();
+    }
+    const NoteRecord &record(int index) const { return *NoteStore().record(index); }
+
+    TestEnvironment env;
+    TestHooks hooks;
+    std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
+};
 
 // A message box as one line, so that one comparison covers everything the user sees and can answer.
 inline QString boxLine(const platform::MessageRequest &box)

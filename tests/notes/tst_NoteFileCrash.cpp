@@ -8,37 +8,24 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <variant>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-using NoteSamples::savedNote;
-
-struct Generation {
-    int number = 0;
-    QString problem; // empty when the file is one complete generation
-};
-
-// A file the saver left is complete only if it holds exactly the notes of one generation.
-Generation readGeneration(const QString &path)
+// A file the saver left is complete only if it holds exactly the notes of one generation; returns the generation,
+// or the problem.
+std::variant<int, QString> readGeneration(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {0, path + u" cannot be read"_s};
-    const DecodedNotes decoded = decodeNotes(file.readAll());
+    const DecodedNotes decoded = decodeNotes(NoteSamples::fileBytes(path));
+    const int generation = decoded.notes.value(0).top;
     if (decoded.failure)
-        return {0, path + u" is damaged: "_s + platform::errorText(*decoded.failure)};
-    if (decoded.notes.isEmpty())
-        return {0, path + u" holds no notes"_s};
-    const int generation = decoded.notes[0].top;
-    if (generation < 1 || decoded.notes.size() != generation % 7 + 1)
-        return {generation, path + u" holds %1 notes for generation %2"_s.arg(decoded.notes.size()).arg(generation)};
-    for (qsizetype i = 0; i < decoded.notes.size(); ++i) {
-        if (!(decoded.notes[i] == savedNote(generation, int(i) + 1)))
-            return {generation, path + u" note %1 is not generation %2's"_s.arg(i + 1).arg(generation)};
-    }
-    return {generation, QString()};
+        return path + u" is damaged: "_s + platform::errorText(*decoded.failure);
+    if (generation < 1 || decoded.notes != NoteSamples::saverGeneration(generation))
+        return path + u" is not one whole generation: %1 notes, the first of generation %2"_s.arg(decoded.notes.size())
+                          .arg(generation);
+    return generation;
 }
 
 } // namespace
@@ -83,10 +70,10 @@ private Q_SLOTS:
             // notes.dat is never missing, and it and its backup (a former notes.dat) are each one whole generation.
             QVERIFY2(QFile::exists(dat), qPrintable(u"notes.dat missing after kill %1"_s.arg(kills)));
             for (const QString &path : {dat, old}) {
-                const Generation saved = QFile::exists(path) ? readGeneration(path) : Generation{};
-                QVERIFY2(saved.problem.isEmpty(),
-                         qPrintable(u"after kill %1 at %2 ms: "_s.arg(kills).arg(delay) + saved.problem));
-                highestGeneration = std::max(highestGeneration, saved.number);
+                const auto saved = QFile::exists(path) ? readGeneration(path) : 0;
+                if (const QString *problem = std::get_if<QString>(&saved))
+                    QFAIL(qPrintable(u"after kill %1 at %2 ms: "_s.arg(kills).arg(delay) + *problem));
+                highestGeneration = std::max(highestGeneration, std::get<int>(saved));
             }
         }
         qInfo("%d kills in %lld ms, %d inside a write, highest generation %d", kills, qint64(elapsed.elapsed()),

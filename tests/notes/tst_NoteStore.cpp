@@ -16,14 +16,6 @@ using namespace Qt::StringLiterals;
 using namespace NoteSamples;
 using platform::MsgAnswer;
 
-namespace {
-
-const QString BackupQuestion =
-    boxLine({u"A problem occurred when trying to read your old notes. Shall I try to read the backup notes instead ?"_s,
-             u"Info"_s, platform::MsgIcon::Question, platform::MsgButtons::YesNo, MsgAnswer::Yes});
-
-} // namespace
-
 class tst_NoteStore : public QObject {
     Q_OBJECT
 
@@ -32,7 +24,6 @@ private Q_SLOTS:
 
     void storedNotesComeBackAsTheyWereLeft()
     {
-        TestEnvironment env;
         NoteRecord collapsed = collapse(stored(u"collapsed"_s, 1200, 900, 3000, 2000));
         collapsed.fontSize = 9; // not a size the menu offers
         // Text that no field of the file could hold as it stands.
@@ -42,11 +33,9 @@ private Q_SLOTS:
         large.title = u"From Ann, desk 3"_s;
         NoteRecord hidden = stored(u"out of sight"_s, 6000, 3000);
         hidden.visible = false;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {collapsed, large, hidden}));
+        NotesRun run({collapsed, large, hidden});
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 2400x1800"_s, u"hidden 2400x1800"_s}));
-        QCOMPARE(container.rowText(3), u"out of sight"_s); // a hidden note has no window, but its row
+        QCOMPARE(run.container->rowText(3), u"out of sight"_s); // a hidden note has no window, but its row
 
         // Saved straight away, every note is as it was read, but for the font size the menu does not offer.
         SaveAllNotes();
@@ -60,7 +49,6 @@ private Q_SLOTS:
     // when it is hidden again; the all-notes buttons act on hidden notes all the same.
     void aNoteHasAWindowOnlyWhileShown()
     {
-        TestEnvironment env;
         // Below the screen's bottom edge, as when the screen has shrunk since: it is shown in the middle.
         const QRect screen = screenTwips();
         NoteRecord big = stored(u"big print"_s, 3000, screen.height() + 1500, 2400, 1800);
@@ -69,9 +57,8 @@ private Q_SLOTS:
         big.visible = false;
         NoteRecord small = stored(u"small"_s, 600, 600);
         small.visible = false;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {big, small}));
+        NotesRun run({big, small});
+        form_Main &container = *run.container;
         QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
 
         container.label_NoteText_Click(1);
@@ -124,10 +111,7 @@ private Q_SLOTS:
     // sees to the first). Its pending edit ends with it.
     void aDeletedNotesWindowOutlivesNothingItHolds()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {stored(u"one"_s, 600, 600), stored(u"two"_s, 1200, 1200)}));
+        NotesRun run({stored(u"one"_s, 600, 600), stored(u"two"_s, 1200, 1200)});
         const QPointer<form_Note> doomed = NoteStore().window(1);
         doomed->label_Display_Click();
         QTest::keyClicks(doomed->findChild<QPlainTextEdit *>(u"text_NoteInput"_s), u"half typed"_s);
@@ -135,7 +119,7 @@ private Q_SLOTS:
         QVERIFY(doomed && !doomed->isVisible());
         doomed->setGeometry(10, 10, 300, 200);
         doomed->timer_Focus_Timer();
-        QCOMPARE(container.rowText(1), u"two"_s);
+        QCOMPARE(run.container->rowText(1), u"two"_s);
         QCOMPARE(geometry(*NoteStore().record(1)), QRect(1200, 1200, 2400, 1800));
         QTRY_VERIFY(doomed.isNull());
         QCOMPARE(texts(notesIn(NotesFilePath())), QStringList{u"two"_s});
@@ -143,7 +127,6 @@ private Q_SLOTS:
 
     void aDeletionLeavesWhatAFreshReadGives()
     {
-        TestEnvironment env;
         QList<NoteRecord> notes;
         for (int i = 0; i < 200; ++i) {
             NoteRecord note = stored(i % 11 ? u"note "_s + QString::number(i) : QString(), 600 + (i % 20) * 150,
@@ -155,9 +138,8 @@ private Q_SLOTS:
                 note = withAlarm(note);
             notes << note;
         }
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, notes));
+        NotesRun run(notes);
+        form_Main &container = *run.container;
         container.NewNote_Click(u"added"_s, false, u"From Ann"_s, u"NO_DATE_SET"_s, u"-1"_s, u"00:00"_s, QString());
 
         const auto look = [&] {
@@ -261,7 +243,10 @@ private Q_SLOTS:
         processDeletions();
 
         if (asked)
-            QCOMPARE(boxLine(env.messages.shown().value(0)), BackupQuestion);
+            QCOMPARE(boxLine(env.messages.shown().value(0)),
+                     boxLine({u"A problem occurred when trying to read your old notes. Shall I try to read the backup "
+                              "notes instead ?"_s,
+                              u"Info"_s, platform::MsgIcon::Question, platform::MsgButtons::YesNo, MsgAnswer::Yes}));
         QCOMPARE(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s), asked);
         QCOMPARE(texts(tableRecords()), expected);
         // Yes copies the backup to the notes file; otherwise neither file changes.

@@ -41,24 +41,20 @@ class tst_form_Main : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { resetNotes(); }
-
     void theNewNoteButtonStopsAtFortyButReceivedNotesDoNot()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, numbered(40)));
+        NotesRun run(numbered(40));
+        form_Main &container = *run.container;
         const QByteArray before = fileBytes(NotesFilePath());
 
-        env.messages.expect(platform::MsgAnswer::Ok);
+        run.env.messages.expect(platform::MsgAnswer::Ok);
         container.image_NewNote_Click();
 
-        QCOMPARE(boxLine(env.messages.shown().value(0)),
+        QCOMPARE(boxLine(run.env.messages.shown().value(0)),
                  boxLine({u"There is a limit of max 40 notes. You have to delete some notes....."_s, u"Info"_s,
                           platform::MsgIcon::Information}));
         QCOMPARE(Settings().cntNote, 0);
-        QVERIFY(env.sound.m_played.isEmpty());
+        QVERIFY(run.env.sound.m_played.isEmpty());
         QCOMPARE(fileBytes(NotesFilePath()), before);
 
         container.NewNote_Click(u"Lunch at one?"_s, true, u"From Bob"_s, u"2026-12-24"_s, u"0"_s, u"08:15"_s,
@@ -70,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(container.rowText(41), u"Lunch at one?"_s);
         form_Note *received = NoteStore().window(41);
         QVERIFY(received->isVisible());
-        const QDateTime now = env.clock.now();
+        const QDateTime now = run.env.clock.now();
         QCOMPARE(received->findChild<QLabel *>(u"label_C1"_s)->toolTip(),
                  u"Received : "_s + formatDate(now.date()) + u"   "_s + formatTime(now.time()));
         QCOMPARE(alarmIcon(received, u"image_Alarm"_s), u"Alarm: 24 Dec 08:15"_s);
@@ -81,10 +77,8 @@ private Q_SLOTS:
 
     void newNotesStackFromTheScreenCentre()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container, {stored(u"shopping"_s, 600, 600), stored(u"dentist"_s, 1200, 1200)}));
+        NotesRun run({stored(u"shopping"_s, 600, 600), stored(u"dentist"_s, 1200, 1200)});
+        form_Main &container = *run.container;
 
         for (int i = 0; i < 3; ++i)
             container.image_NewNote_Click();
@@ -100,8 +94,8 @@ private Q_SLOTS:
         }
         QCOMPARE(Settings().cntNote, 3);
         QCOMPARE(Settings().totNote, 3);
-        QCOMPARE(env.sound.m_played.size(), 3);
-        QCOMPARE(env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QCOMPARE(run.env.sound.m_played.size(), 3);
+        QCOMPARE(run.env.sound.m_played.constLast().fileName, u"new.wav"_s);
         QCOMPARE(notesIn(NotesFilePath()).size(), 5);
         QCOMPARE(container.rows()->top(3) - container.rows()->top(2), 360);
         QCOMPARE(container.rowText(3), u" - empty -"_s);
@@ -110,19 +104,15 @@ private Q_SLOTS:
 
     void theWindowKeepsItsLimitsScrollsAndOnlyMinimises()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
+        NotesRun run(numbered(2));
+        form_Main &container = *run.container;
         const int loadWidth = toTwips(container.width());
-        QVERIFY(startNotes(container, numbered(2)));
-        QCOMPARE(container.maxWidthTwips(), loadWidth);
-        QCOMPARE(container.maxHeightTwips(), container.surfaceHeightTwips() + 400);
         container.show();
         QVERIFY(QTest::qWaitForWindowExposed(&container));
         const auto *horizontal = container.findChild<QScrollBar *>(u"HScroll1"_s);
         const auto *vertical = container.findChild<QScrollBar *>(u"VScroll1"_s);
 
-        container.resize(container.width() + 120, toPixels(container.maxHeightTwips()) + 150);
+        container.resize(container.width() + 120, toPixels(container.surfaceHeightTwips() + 400) + 150);
         QTRY_COMPARE(container.size(), QSize(toPixels(loadWidth), toPixels(container.surfaceHeightTwips() + 400)));
         // At its full size the window holds the whole surface.
         QVERIFY(!horizontal->isVisibleTo(&container) && !vertical->isVisibleTo(&container));
@@ -145,12 +135,9 @@ private Q_SLOTS:
 
     void theButtonsActOnAllNotesAndTheRowMenuOnOne()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(
-            startNotes(container, {stored(u"open"_s, 600, 600), collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
-                                   stored(u"wide"_s, 4200, 4200, 2700, 1500)}));
+        NotesRun run({stored(u"open"_s, 600, 600), collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
+                      stored(u"wide"_s, 4200, 4200, 2700, 1500)});
+        form_Main &container = *run.container;
 
         clickRow(container, 2, NoteRows::Part::Dot);
         auto *menu = container.findChild<QMenu *>(u"menu_PopMenu"_s);

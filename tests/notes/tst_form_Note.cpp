@@ -68,10 +68,8 @@ private Q_SLOTS:
 
     void editingSavesOnLeavingAndTheMenuHidesAndDeletes()
     {
-        TestEnvironment env;
-        NoteSamples::TestHooks hooks;
-        form_Main container(hooks);
-        QVERIFY(startNotes(container));
+        NotesRun run;
+        form_Main &container = *run.container;
         container.image_NewNote_Click();
         container.image_NewNote_Click();
         form_Note *note = NoteStore().window(1);
@@ -104,7 +102,7 @@ private Q_SLOTS:
         const QPointer<form_Note> doomed = NoteStore().window(2);
         doomed->menu_Trash_Click();
         QCOMPARE(NoteStore().count(), 1);
-        QCOMPARE(env.sound.m_played.constLast().fileName, u"trash.wav"_s);
+        QCOMPARE(run.env.sound.m_played.constLast().fileName, u"trash.wav"_s);
         QTRY_VERIFY(doomed.isNull());
         QVERIFY(!NoteStore().window(1));
         QVERIFY(!NoteStore().record(1)->visible);
