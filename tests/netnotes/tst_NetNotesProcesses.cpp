@@ -27,55 +27,43 @@ quint16 freePort()
 class Peer {
 public:
     Peer(const QString &sender, quint16 port, quint16 sendPort, const QList<NoteRecord> &notes, const QString &netUsers)
-        : m_port(port), m_sendPort(sendPort)
     {
         for (const QString &folder : {u"config/Tarnibe"_s, u"data/Tarnibe"_s, u"runtime"_s})
             QDir(root()).mkpath(folder);
         QFile::setPermissions(root() + u"/runtime"_s,
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        write(u"config/Tarnibe/Tarnibe.conf"_s, "[Settings]\nStartNotes=1\nStartCalc=0\nStartClock=0\nStartEmail=0\n"
-                                                "AcceptNotes=True\nShowContainer=True\nNoteSender=" +
-                                                    sender.toUtf8() + "\n");
-        write(u"data/Tarnibe/notes.dat"_s, encodeNotes(notes));
-        write(u"data/Tarnibe/netusers.dat"_s, netUsers.toUtf8());
-    }
-    ~Peer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+        QVERIFY(NoteSamples::writeFile(root() + u"/config/Tarnibe/Tarnibe.conf"_s,
+                                       "[Settings]\nStartNotes=1\nStartCalc=0\nStartClock=0\nStartEmail=0\n"
+                                       "AcceptNotes=True\nShowContainer=True\nNoteSender=" +
+                                           sender.toUtf8() + "\n"));
+        QVERIFY(NoteSamples::writeFile(notesFile(), encodeNotes(notes)));
+        QVERIFY(NoteSamples::writeFile(root() + u"/data/Tarnibe/netusers.dat"_s, netUsers.toUtf8()));
 
-    QString root() const { return m_dir.path(); }
-    void write(const QString &path, const QByteArray &bytes) const
-    {
-        QFile file(root() + u'/' + path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    void startDriven()
-    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *folder :
-             {"CONFIG_HOME=/config", "DATA_HOME=/data", "RUNTIME_DIR=/runtime", "CACHE_HOME=/cache"})
-            env.insert(u"XDG_"_s + QString::fromLatin1(folder).section(u'=', 0, 0),
-                       root() + QString::fromLatin1(folder).section(u'=', 1));
+        for (const auto &[name, folder] : {std::pair{"CONFIG_HOME", "/config"}, std::pair{"DATA_HOME", "/data"},
+                                           std::pair{"RUNTIME_DIR", "/runtime"}, std::pair{"CACHE_HOME", "/cache"}})
+            env.insert(u"XDG_"_s + QLatin1StringView(name), root() + QLatin1StringView(folder));
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        env.insert(u"TARNIBE_NOTE_PORT"_s, QString::number(m_port));
-        env.insert(u"TARNIBE_NOTE_SEND_PORT"_s, QString::number(m_sendPort));
+        env.insert(u"TARNIBE_NOTE_PORT"_s, QString::number(port));
+        env.insert(u"TARNIBE_NOTE_SEND_PORT"_s, QString::number(sendPort));
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(NETNOTES_PEER), {});
         QVERIFY(waitFor(u"READY"_s));
     }
+    ~Peer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 
+    QString root() const { return m_dir.path(); }
+    QString notesFile() const { return root() + u"/data/Tarnibe/notes.dat"_s; }
     void command(const QByteArray &line) { m_process.write(line + '\n'); }
     // Waits for an output line, and keeps every line read on the way.
-    bool waitFor(const QString &line, int timeoutMs = 15000)
+    bool waitFor(const QString &line)
     {
-        QDeadlineTimer deadline(timeoutMs);
+        QDeadlineTimer deadline(15000);
         while (!m_output.contains(line)) {
             if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
                 return false;
@@ -89,21 +77,12 @@ public:
     {
         m_output.clear();
         command("rows");
-        if (!waitFor(u"END ROWS"_s))
-            return {u"no rows"_s};
-        return m_output.filter(QRegularExpression(u"^ROW "_s));
-    }
-    QList<NoteRecord> savedNotes() const
-    {
-        QFile file(root() + u"/data/Tarnibe/notes.dat"_s);
-        return file.open(QIODevice::ReadOnly) ? decodeNotes(file.readAll()).notes : QList<NoteRecord>();
+        return waitFor(u"END ROWS"_s) ? m_output.filter(QRegularExpression(u"^ROW "_s)) : QStringList{u"no rows"_s};
     }
     QStringList output() const { return m_output; }
 
 private:
     QTemporaryDir m_dir;
-    quint16 m_port;
-    quint16 m_sendPort;
     QProcess m_process;
     QStringList m_output;
 };
@@ -125,15 +104,13 @@ private Q_SLOTS:
                                            u"2026-12-24"_s, u"18:00"_s, u"2"_s)},
                    u"127.0.0.1 , Bob\r\n"_s);
         Peer bob(QString(), portB, portA, {NoteSamples::stored(u"Thanks!"_s, 600, 600)}, u"localhost , Alice\r\n"_s);
-        alice.startDriven();
-        bob.startDriven();
 
         alice.command("send 1 0");
         QVERIFY(alice.waitFor(Sent));
         QVERIFY(alice.waitFor(u"SENT"_s));
         QTRY_COMPARE_WITH_TIMEOUT(bob.rows().size(), 2, 10000);
         QCOMPARE(bob.rows().value(1), u"ROW 2 From : Alice|Dinner at six, $-$ bring wine"_s);
-        const NoteRecord received = bob.savedNotes().value(1);
+        const NoteRecord received = NoteSamples::notesIn(bob.notesFile()).value(1);
         QCOMPARE((QStringList{received.title, received.alarmDate, received.alarmTime, received.alarmRepeat}),
                  (QStringList{u"From : Alice"_s, u"2026-12-24"_s, u"18:00"_s, u"2"_s}));
 
@@ -150,7 +127,6 @@ private Q_SLOTS:
         // leaves this machine.
         Peer alice(u"Alice"_s, freePort(), freePort(), {NoteSamples::stored(u"hello"_s, 900, 900)},
                    u"127.0.0.1 , Bob\r\nno such host , Ghost\r\n"_s);
-        alice.startDriven();
         alice.command("send 1 0");
         QVERIFY(alice.waitFor(u"BOX Could not send the note|Either the user has not Tarnibe running on his computer "
                               "or he does not want to receive any notes !"_s));

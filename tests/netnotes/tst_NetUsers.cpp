@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The network user directory: its file, the editor and the send dialog.
+#include "../notes/NoteSamples.h"
 #include "TestEnvironment.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetUserStore.h"
@@ -17,17 +18,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using NoteSamples::writeFile;
+
+// A file's bytes, or "(missing)".
 QByteArray readFile(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    return QFile::exists(path) ? NoteSamples::fileBytes(path) : "(missing)";
 }
 
 QStringList lines(const QListWidget *list)
@@ -51,8 +47,8 @@ private Q_SLOTS:
         QCOMPARE(NetUserTable(), QList<NetUser>{NetUser{}});
 
         // Split at the first comma, blanks dropped; blank lines skipped; Windows-1252 from older copies.
-        writeFile(NetUsersFilePath(),
-                  "pc1 , Anna\r\n\r\n 192.168.1.20,Bob, the boss \r\nnocomma\nJ\xf6rg-PC , J\xf6rg\r\n");
+        QVERIFY(writeFile(NetUsersFilePath(),
+                  "pc1 , Anna\r\n\r\n 192.168.1.20,Bob, the boss \r\nnocomma\nJ\xf6rg-PC , J\xf6rg\r\n"));
         ReadNetUsers();
         QCOMPARE(NetUserTable(), (QList<NetUser>{{u"pc1"_s, u"Anna"_s},
                                                  {u"192.168.1.20"_s, u"Bob, the boss"_s},
@@ -75,7 +71,7 @@ private Q_SLOTS:
     void theEditorAddsDeletesAndSavesOnlyOnOk()
     {
         TestEnvironment env;
-        writeFile(NetUsersFilePath(), "pc1 , Anna\r\n , nobody\r\n");
+        QVERIFY(writeFile(NetUsersFilePath(), "pc1 , Anna\r\n , nobody\r\n"));
         ReadNetUsers();
         form_NetUsers editor;
         int saves = 0;
@@ -124,7 +120,7 @@ private Q_SLOTS:
     void theSendDialogSendsToTheClickedEntry()
     {
         TestEnvironment env;
-        writeFile(NetUsersFilePath(), "pc1 , Anna\r\n , ghost\r\npc3 , Carl\r\npc4 ,\r\n");
+        QVERIFY(writeFile(NetUsersFilePath(), "pc1 , Anna\r\n , ghost\r\npc3 , Carl\r\npc4 ,\r\n"));
         ReadNetUsers();
         form_SendTo dialog;
         QStringList sentTo;
@@ -144,8 +140,8 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const QString hosts = env.root() + u"/hosts"_s;
-        writeFile(hosts, "127.0.0.1\tlocalhost\n::1 localhost ip6-localhost ip6-loopback\n"
-                         "192.168.1.20  pc1.lan pc1 # Anna\n# 10.0.0.1 old\n192.168.1.21 printer\n");
+        QVERIFY(writeFile(hosts, "127.0.0.1\tlocalhost\n::1 localhost ip6-localhost ip6-loopback\n"
+                         "192.168.1.20  pc1.lan pc1 # Anna\n# 10.0.0.1 old\n192.168.1.21 printer\n"));
         QCOMPARE(HostPicker::hostsFileNames(readFile(hosts)), (QStringList{u"pc1.lan"_s, u"pc1"_s, u"printer"_s}));
         ReadNetUsers();
         form_NetUsers editor;
