@@ -18,14 +18,6 @@ using NoteSamples::stored;
 
 namespace {
 
-template <typename T> T *child(QWidget *parent, const QString &name)
-{
-    T *found = parent->findChild<T *>(name);
-    if (!found)
-        QTest::qFail(qPrintable(u"no control "_s + name), __FILE__, __LINE__);
-    return found;
-}
-
 // Opens the editor on note `index` as the note's menu does.
 QPointer<form_Calendar> openEditor(int index)
 {
@@ -36,7 +28,7 @@ QPointer<form_Calendar> openEditor(int index)
 // The summary the editor shows: hour:minute|weekday|date.
 QString summary(form_Calendar *editor)
 {
-    const auto text = [editor](const QString &name) { return child<QLabel>(editor, name)->text(); };
+    const auto text = [editor](const QString &name) { return editor->findChild<QLabel *>(name)->text(); };
     return text(u"label_Hour"_s) + u':' + text(u"label_Minute"_s) + u'|' + text(u"label_Day"_s) + u'|' +
            text(u"label_Date"_s);
 }
@@ -48,7 +40,7 @@ QString grid(form_Calendar *editor)
     int shown = 0;
     QStringList picked;
     for (int d = 1; d <= 31; ++d) {
-        const auto *label = child<QLabel>(editor, u"label_Number"_s + QString::number(d - 1));
+        const auto *label = editor->findChild<QLabel *>(u"label_Number"_s + QString::number(d - 1));
         if (label->isVisibleTo(editor))
             shown = shown == d - 1 ? d : -1;
         const QColor colour = label->palette().color(QPalette::Window);
@@ -60,7 +52,7 @@ QString grid(form_Calendar *editor)
 
 void clickDay(form_Calendar *editor, int number)
 {
-    auto *label = child<QLabel>(editor, u"label_Number"_s + QString::number(number - 1));
+    auto *label = editor->findChild<QLabel *>(u"label_Number"_s + QString::number(number - 1));
     QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
 }
 
@@ -76,16 +68,16 @@ QString retype(QLineEdit *box, const QString &typed)
 void pick(form_Calendar *editor, int dayNumber, const QString &hour, const QString &minute, int option)
 {
     clickDay(editor, dayNumber);
-    retype(child<QLineEdit>(editor, u"text_Hour"_s), hour);
-    retype(child<QLineEdit>(editor, u"text_Minute"_s), minute);
+    retype(editor->findChild<QLineEdit *>(u"text_Hour"_s), hour);
+    retype(editor->findChild<QLineEdit *>(u"text_Minute"_s), minute);
     // A radio button takes clicks on its circle and caption only, not on the blank rest of its width.
-    auto *button = child<QRadioButton>(editor, u"option_Repeat"_s + QString::number(option));
+    auto *button = editor->findChild<QRadioButton *>(u"option_Repeat"_s + QString::number(option));
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
 void click(form_Calendar *editor, const QString &button)
 {
-    QTest::mouseClick(child<QPushButton>(editor, button), Qt::LeftButton);
+    QTest::mouseClick(editor->findChild<QPushButton *>(button), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
@@ -114,13 +106,13 @@ private Q_SLOTS:
         clickDay(editor, 31);
         QCOMPARE(grid(editor) + u" / "_s + summary(editor), u"31 days, picked 31 / 17:40|On Tuesday |31-Mar-2026"_s);
 
-        QTest::keyClick(child<QComboBox>(editor, u"combo_Month"_s), Qt::Key_Up);
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Month"_s), Qt::Key_Up);
         QCOMPARE(grid(editor) + u" / "_s + summary(editor), u"28 days, picked 1 / 17:40|On Sunday |01-Feb-2026"_s);
-        QTest::keyClick(child<QComboBox>(editor, u"combo_Year"_s), Qt::Key_Down);
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Year"_s), Qt::Key_Down);
         QCOMPARE(summary(editor), u"17:40|On Monday |01-Feb-2027"_s);
 
         // Back in a long month the last days return and the first stays picked.
-        QTest::keyClick(child<QComboBox>(editor, u"combo_Month"_s), Qt::Key_Down);
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Month"_s), Qt::Key_Down);
         QCOMPARE(grid(editor), u"31 days, picked 1"_s);
     }
 
@@ -136,8 +128,9 @@ private Q_SLOTS:
                                                {"Minute", "7", "7"},
                                                {"Hour", "ab", ""},
                                                {"Hour", "5x", "5"}})
-            QCOMPARE(retype(child<QLineEdit>(editor, u"text_"_s + QLatin1StringView(box)), QLatin1StringView(typed)),
-                     QLatin1StringView(held));
+            QCOMPARE(
+                retype(editor->findChild<QLineEdit *>(u"text_"_s + QLatin1StringView(box)), QLatin1StringView(typed)),
+                QLatin1StringView(held));
     }
 
     void okStoresTheAlarmAndShowsItsIconsCancelDoesNot_data()

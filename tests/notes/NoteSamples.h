@@ -43,16 +43,8 @@ struct TestHooks : NoteHooks {
 // A stored note of the given text, position and size (twips), expanded, as a saved file would hold it.
 inline NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)
 {
-    NoteRecord note;
-    note.text = text;
-    note.left = left;
-    note.top = top;
-    note.width = width;
-    note.height = height;
-    note.oldWidth = width;
-    note.oldHeight = height;
-    note.created = QStringLiteral("2026-11-30  08:00:00");
-    return note;
+    return NoteRecord(text, top, left, width, height, width, height, true, QStringLiteral("NO_DATE_SET"),
+                      QStringLiteral("13:25"), QStringLiteral("-1"), QStringLiteral("2026-11-30  08:00:00"), 8, {});
 }
 
 // The note folded to its tab; it opens again at the size it had.

@@ -18,14 +18,9 @@ QString kindText(std::optional<ErrorKind> kind)
     return kind ? platform::errorText(*kind) : u"no failure"_s;
 }
 
-// The note whose record is written out by hand below.
-NoteRecord buyMilk()
-{
-    NoteRecord note = stored(u"Buy milk"_s, 3840, 4215, 3000, 2500);
-    note.created = u"1999-09-07  17:33:26"_s;
-    note.fontSize = 10;
-    return note;
-}
+// The note whose record is written out by hand below; its fields come in the file's order.
+const NoteRecord BuyMilk(u"Buy milk"_s, 4215, 3840, 3000, 2500, 3000, 2500, true, u"NO_DATE_SET"_s, u"13:25"_s, u"-1"_s,
+                         u"1999-09-07  17:33:26"_s, 10, {});
 
 const QByteArray BuyMilkRecord = QByteArrayLiteral(
     "8\r\n"
@@ -36,16 +31,9 @@ const QByteArray BuyMilkRecord = QByteArrayLiteral(
 // A note whose every field differs from the defaults and from each other, so a dropped or swapped field shows.
 NoteRecord busyNote(const QString &text)
 {
-    NoteRecord note = stored(text, -120, 4215, 3000, 2500); // left of the primary screen
-    note.oldWidth = 3100;
-    note.oldHeight = 2600;
-    note.visible = false;
-    note.alarmDate = u"2026-12-24"_s;
-    note.alarmTime = u"07:45"_s;
-    note.alarmRepeat = u"3"_s;
-    note.fontSize = 12;
-    note.title = u"Größe, heute"_s;
-    return note;
+    // Left of the primary screen.
+    return NoteRecord(text, 4215, -120, 3000, 2500, 3100, 2600, false, u"2026-12-24"_s, u"07:45"_s, u"3"_s,
+                      u"2026-11-30  08:00:00"_s, 12, u"Größe, heute"_s);
 }
 
 // The Buy milk field line with some fields (counted from 1) replaced; none of its fields holds a comma.
@@ -75,7 +63,7 @@ class tst_NoteFile : public QObject {
 private Q_SLOTS:
     void notesComeBackAsWritten()
     {
-        QCOMPARE(encodeNotes({buyMilk()}), BuyMilkRecord);
+        QCOMPARE(encodeNotes({BuyMilk}), BuyMilkRecord);
         QCOMPARE(encodeNotes({}), QByteArray());
         QCOMPARE(kindText(decodeNotes(QByteArray()).failure), u"no failure"_s);
 
@@ -93,7 +81,7 @@ private Q_SLOTS:
         notes[1].alarmDate = u"\"soon\""_s;
         notes[1].alarmTime = u"7\""_s;
         notes[1].created = u"x\"y"_s;
-        notes << buyMilk();
+        notes << BuyMilk;
 
         const QByteArray bytes = encodeNotes(notes);
         // The length counts bytes (ä two, each CJK character three, the emoji four, CR LF two) and the fields
@@ -121,7 +109,7 @@ private Q_SLOTS:
         const DecodedNotes decoded =
             decodeNotes(record("K\xE4se \x80 \x93Hallo\x94", fieldsWith({{13, "\"sm\xF6rg\xE5s\""}})));
         QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        NoteRecord expected = buyMilk();
+        NoteRecord expected = BuyMilk;
         expected.text = u"Käse € “Hallo”"_s;
         expected.title = u"smörgås"_s;
         QCOMPARE(decoded.notes, QList<NoteRecord>{expected});
@@ -158,7 +146,7 @@ private Q_SLOTS:
         QFETCH(ErrorKind, failure);
         const DecodedNotes decoded = decodeNotes(bytes);
         QCOMPARE(kindText(decoded.failure), kindText(failure));
-        QCOMPARE(decoded.notes, QList<NoteRecord>(notesRead, buyMilk()));
+        QCOMPARE(decoded.notes, QList<NoteRecord>(notesRead, BuyMilk));
     }
 
     void numbersAreRoundedHalfToEvenUpToTheirLimits()
@@ -182,7 +170,7 @@ private Q_SLOTS:
         const QString old = dir.filePath(u"notes.old"_s);
         const QList<NoteRecord> second = {busyNote(u"one"_s), busyNote(u"two\r\n"_s)};
 
-        QCOMPARE(kindText(writeNotesFile(dat, old, {buyMilk()})), u"no failure"_s);
+        QCOMPARE(kindText(writeNotesFile(dat, old, {BuyMilk})), u"no failure"_s);
         QCOMPARE(fileBytes(dat), BuyMilkRecord);
         QCOMPARE(entries(dir.path()), QStringList{u"notes.dat"_s});
 
@@ -201,7 +189,7 @@ private Q_SLOTS:
         // made, the new generation is dropped and the saved notes stay as they were.
         const QString blocker = dir.filePath(u"notes"_s);
         QVERIFY(writeFile(blocker, "not a folder"));
-        QVERIFY(writeNotesFile(blocker + u"/notes.dat"_s, blocker + u"/notes.old"_s, {buyMilk()}).has_value());
+        QVERIFY(writeNotesFile(blocker + u"/notes.dat"_s, blocker + u"/notes.old"_s, {BuyMilk}).has_value());
         QVERIFY(writeNotesFile(dat, blocker + u"/notes.old"_s, {busyNote(u"lost"_s)}).has_value());
         QCOMPARE(fileBytes(dat), QByteArray());
         QCOMPARE(fileBytes(blocker), QByteArray("not a folder"));

@@ -29,41 +29,33 @@ class tst_form_Note : public QObject {
 private Q_SLOTS:
     void cleanup() { resetNotes(); }
 
-    void theGripUncoversTheFrameAndSizesSnapAboveTheTab()
+    // The region hides the frame but for the grip, which uncovers it for two seconds, and sizes snap above the tab.
+    // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
+    void theGripUncoversTheFrameAndAFoldedNotePeeksInsideTheScreen()
     {
         TestEnvironment env;
         form_Note note(std::make_shared<NoteEntry>(BuyMilk), 1);
         note.show();
-        // The region hides the frame but for the grip, which uncovers it for two seconds.
         QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(3, 3), QPoint(note.width() - 3, note.height() - 3)));
         note.image_Resize_MouseMove();
         QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(0, 0), QPoint(note.width(), note.height())));
         QTRY_COMPARE_WITH_TIMEOUT(note.inset(), 3, 2500);
-
         note.resize(20, 10); // a user drags it smaller than the tab
         QCOMPARE(geometry(note.record()).size(), QSize(651, 371));
         QCOMPARE(note.record().oldWidth, 651);
-        note.resize(200, 100);
-        QCOMPARE(geometry(note.record()).size(), QSize(3000, 1500));
-        QCOMPARE(note.record().oldHeight, 1500);
-    }
 
-    // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
-    void aFoldedNotePeeksInsideTheScreen()
-    {
-        TestEnvironment env;
         const QRect screen = screenTwips();
         NoteRecord nearTheEdge = collapse(BuyMilk);
         nearTheEdge.left = screen.width() - 800;
-        form_Note note(std::make_shared<NoteEntry>(nearTheEdge), 1);
-        note.show();
-        QCOMPARE(note.inset(), 4);
-        QVERIFY(!note.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
-        note.image_Menu_Click();
-        QVERIFY(!QTest::qWaitFor([&note] { return note.findChild<QMenu *>(u"menu_NoteMenu"_s); }, 300));
-        note.image_MakeBig_MouseDown();
-        QCOMPARE(geometry(note.record()), QRect(screen.width() - 3000, 1500, 3000, 2500));
-        QCOMPARE(note.width(), toPixels(3000));
+        form_Note folded(std::make_shared<NoteEntry>(nearTheEdge), 2);
+        folded.show();
+        QCOMPARE(folded.inset(), 4);
+        QVERIFY(!folded.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
+        folded.image_Menu_Click();
+        QVERIFY(!QTest::qWaitFor([&folded] { return folded.findChild<QMenu *>(u"menu_NoteMenu"_s); }, 300));
+        folded.image_MakeBig_MouseDown();
+        QCOMPARE(geometry(folded.record()), QRect(screen.width() - 3000, 1500, 3000, 2500));
+        QCOMPARE(folded.width(), toPixels(3000));
     }
 
     void editingSavesOnLeavingAndTheMenuHidesAndDeletes()
