@@ -42,7 +42,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(note.inset(), 3, 2500);
         note.resize(20, 10); // a user drags it smaller than the tab
         QCOMPARE(geometry(note.record()).size(), QSize(651, 371));
-        QCOMPARE(note.record().oldWidth, 651);
+        QCOMPARE(QSize(note.record().oldWidth, note.record().oldHeight), QSize(651, 371));
 
         const QRect screen = screenTwips();
         NoteRecord nearTheEdge = collapse(BuyMilk);
