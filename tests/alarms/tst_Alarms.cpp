@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Alarms of notes: the rules that move them on, the check that rings them, the pass that lists the missed ones at
 // the start, and the editor that sets them.
-#include "../notes/ContainerRows.h"
 #include "../notes/NoteSamples.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/Alarms.h"

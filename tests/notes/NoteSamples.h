@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "notes/NoteFile.h"
 #include "notes/NoteRecord.h"
+#include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
@@ -211,6 +212,20 @@ inline QString boxLine(const platform::MessageRequest &box)
         .arg(int(box.icon))
         .arg(int(box.buttons))
         .arg(int(box.defaultAnswer));
+}
+
+// A left click on a part of a container row, as the pointer makes it.
+inline void clickRow(form_Main &container, int index, NoteRows::Part part)
+{
+    const QRect where = container.rows()->partRect(index, part);
+    QTest::mouseClick(container.rows(), Qt::LeftButton, {}, where.center());
+}
+
+// A row's alarm icon: its tooltip, marked when the icon is hidden.
+inline QString rowAlarm(const form_Main &container, int index)
+{
+    return container.rows()->alarmTip(index) +
+           (container.rows()->alarmShown(index) ? QString() : QStringLiteral(" (hidden)"));
 }
 
 } // namespace NoteSamples

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The notes program: its table and file at the start and on every change, the container, the note windows and the
 // notes icon's menu.
-#include "ContainerRows.h"
 #include "NoteSamples.h"
 #include "app/AppProgramHost.h"
 #include "core/DateText.h"
