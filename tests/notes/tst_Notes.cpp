@@ -75,7 +75,18 @@ struct Suite {
     form_Tarnibe panel{host};
 };
 
+// A start without a good notes file: who the user is, which files there are, and what the start should do.
+struct BackupCase {
+    bool firstLaunch, backupExists;
+    QByteArray damaged;
+    bool asked;
+    MsgAnswer answer;
+    bool readsBackup;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(BackupCase)
 
 class tst_Notes : public QObject {
     Q_OBJECT
@@ -263,34 +274,22 @@ private Q_SLOTS:
     // A notes file that is missing or damaged (set aside as notes.bad) offers the backup, unless the user is new.
     void aMissingFileOffersTheBackup_data()
     {
-        QTest::addColumn<bool>("firstLaunch");
-        QTest::addColumn<bool>("backupExists");
-        QTest::addColumn<QByteArray>("damaged");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<MsgAnswer>("answer");
-        QTest::addColumn<QStringList>("expected");
-
-        const QStringList backup{u"saved yesterday"_s, u"and this"_s};
-        const QByteArray none;
-        QTest::newRow("yes, backup read") << false << true << none << true << MsgAnswer::Yes << backup;
-        QTest::newRow("yes, no backup either") << false << false << none << true << MsgAnswer::Yes << QStringList();
-        QTest::newRow("no") << false << true << none << true << MsgAnswer::No << QStringList();
+        QTest::addColumn<BackupCase>("c");
+        QTest::newRow("yes, backup read") << BackupCase{false, true, {}, true, MsgAnswer::Yes, true};
+        QTest::newRow("yes, no backup either") << BackupCase{false, false, {}, true, MsgAnswer::Yes, false};
+        QTest::newRow("no") << BackupCase{false, true, {}, true, MsgAnswer::No, false};
         // Only a user without either file is new; a lone backup still means notes were lost.
-        QTest::newRow("first launch with a backup") << true << true << none << true << MsgAnswer::Yes << backup;
-        QTest::newRow("new user") << true << false << none << false << MsgAnswer::Yes << QStringList();
+        QTest::newRow("first launch with a backup") << BackupCase{true, true, {}, true, MsgAnswer::Yes, true};
+        QTest::newRow("new user") << BackupCase{true, false, {}, false, MsgAnswer::Yes, false};
         // One good record, then a length that runs past the end of the file.
-        QTest::newRow("damaged") << false << true
-                                 << encodeNotes({stored(u"half saved"_s, 600, 600)}) + "500\r\ncut short\r\n"
-                                 << true << MsgAnswer::Yes << backup;
+        QTest::newRow("damaged") << BackupCase{
+            false, true,           encodeNotes({stored(u"half saved"_s, 600, 600)}) + "500\r\ncut short\r\n",
+            true,  MsgAnswer::Yes, true};
     }
     void aMissingFileOffersTheBackup()
     {
-        QFETCH(bool, firstLaunch);
-        QFETCH(bool, backupExists);
-        QFETCH(QByteArray, damaged);
-        QFETCH(bool, asked);
-        QFETCH(MsgAnswer, answer);
-        QFETCH(QStringList, expected);
+        QFETCH(BackupCase, c);
+        const auto &[firstLaunch, backupExists, damaged, asked, answer, readsBackup] = c;
         TestEnvironment env;
         Settings().FirstLaunch = firstLaunch;
         const QByteArray backup =
@@ -305,6 +304,7 @@ private Q_SLOTS:
 
         QCOMPARE(env.messages.shown().size(), asked ? 1 : 0);
         QCOMPARE(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s), asked);
+        const QStringList expected = readsBackup ? QStringList{u"saved yesterday"_s, u"and this"_s} : QStringList();
         QCOMPARE(texts(tableRecords()), expected);
         // Yes copies the backup to the notes file; otherwise neither file changes.
         QCOMPARE(fileBytes(NotesBackupPath()), backupExists ? backup : QByteArray());
