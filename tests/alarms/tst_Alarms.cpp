@@ -70,25 +70,6 @@ struct NotesRun : NoteSamples::NotesRun {
         else
             QTest::mouseClick(NoteStore().window(index)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
     }
-    // Note `index`'s alarm icons, in its window (for a hidden note, what its window would show) and in its
-    // container row: their tooltip while shown, "hidden" otherwise; both, when they disagree. Without `tips`, only
-    // whether they show.
-    QString icons(int index, bool tips = true) const
-    {
-        const auto state = [tips](bool shown, const QString &tip) {
-            return shown ? (tips ? tip : u"shown"_s) : u"hidden"_s;
-        };
-        QStringList states;
-        const NoteEntry *note = NoteStore().entry(index);
-        if (const form_Note *window = note->window) {
-            const auto *label = window->findChild<QLabel *>(u"image_Alarm"_s);
-            states << state(label->isVisibleTo(window), label->toolTip());
-        } else {
-            states << state(note->alarmShown && !isCollapsed(note->record), note->alarmTip);
-        }
-        states << state(container->rows()->alarmShown(index), container->rows()->alarmTip(index));
-        return states[0] == states[1] ? states[0] : states.join(u" | row: "_s);
-    }
 };
 
 // The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".

@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -199,6 +200,26 @@ struct NotesRun {
     }
     const NoteRecord &record(int index) const { return *NoteStore().record(index); }
 
+    // Note `index`'s alarm icons, in its window (for a hidden note, what its window would show) and in its
+    // container row: their tooltip while shown, "hidden" otherwise; both, when they disagree. Without `tips`, only
+    // whether they show.
+    QString icons(int index, bool tips = true) const
+    {
+        const auto state = [tips](bool shown, const QString &tip) {
+            return shown ? (tips ? tip : QStringLiteral("shown")) : QStringLiteral("hidden");
+        };
+        QStringList states;
+        const NoteEntry *note = NoteStore().entry(index);
+        if (const form_Note *window = note->window) {
+            const auto *label = window->findChild<QLabel *>(QStringLiteral("image_Alarm"));
+            states << state(label->isVisibleTo(window), label->toolTip());
+        } else {
+            states << state(note->alarmShown && !isCollapsed(note->record), note->alarmTip);
+        }
+        states << state(container->rows()->alarmShown(index), container->rows()->alarmTip(index));
+        return states[0] == states[1] ? states[0] : states.join(QStringLiteral(" | row: "));
+    }
+
     TestEnvironment env;
     TestHooks hooks;
     std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
@@ -219,13 +240,6 @@ inline void clickRow(form_Main &container, int index, NoteRows::Part part)
 {
     const QRect where = container.rows()->partRect(index, part);
     QTest::mouseClick(container.rows(), Qt::LeftButton, {}, where.center());
-}
-
-// A row's alarm icon: its tooltip, marked when the icon is hidden.
-inline QString rowAlarm(const form_Main &container, int index)
-{
-    return container.rows()->alarmTip(index) +
-           (container.rows()->alarmShown(index) ? QString() : QStringLiteral(" (hidden)"));
 }
 
 } // namespace NoteSamples
