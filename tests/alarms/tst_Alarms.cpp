@@ -22,6 +22,7 @@
 #include <ctime>
 
 using namespace Qt::StringLiterals;
+using NoteSamples::notesIn;
 using NoteSamples::stored;
 
 namespace {
@@ -29,11 +30,6 @@ namespace {
 inline NoteRecord alarmNote(const QString &text, const QString &date, const QString &time, const QString &repeat)
 {
     return NoteSamples::withAlarm(NoteSamples::stored(text, 600, 600), date, time, repeat);
-}
-
-inline QList<NoteRecord> savedNotes(const QString &path = NotesFilePath())
-{
-    return NoteSamples::notesIn(path);
 }
 
 // The notes program at `now`, its container loaded from a file holding `notes`. notes.old is removed once loaded:
@@ -61,15 +57,6 @@ struct NotesRun : NoteSamples::NotesRun {
         return all.join(u' ');
     }
     bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
-
-    // A click on note `index`'s alarm icon in its container row, or in its window (which it must have).
-    void clickAlarm(int index, bool inRow) const
-    {
-        if (inRow)
-            NoteSamples::clickRow(*container, index, NoteRows::Part::Alarm);
-        else
-            QTest::mouseClick(NoteStore().window(index)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
-    }
 };
 
 // The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".
@@ -138,12 +125,6 @@ void pick(form_Calendar *editor, int dayNumber, const QString &hour, const QStri
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
-void click(form_Calendar *editor, const QString &button)
-{
-    QTest::mouseClick(editor->findChild<QPushButton *>(button), Qt::LeftButton);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 } // namespace
 
 class tst_Alarms : public QObject {
@@ -209,7 +190,7 @@ private Q_SLOTS:
         QCOMPARE(run.icons(2), u"2026-06-13  08:05"_s);
         QCOMPARE(run.icons(3), u"hidden"_s);
         QVERIFY(!NoteStore().window(3));
-        QCOMPARE(savedNotes(), run.records());
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
         // Earlier today is not this run's business; an unreadable time is logged and never rings.
         QCOMPARE(run.dates(), u"2026-06-12 2026-06-13 NO_DATE_SET 2026-06-12"_s);
         QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Main_timer_CheckAlarm_Timer 13 "_s));
@@ -277,7 +258,7 @@ private Q_SLOTS:
         run.hooks.alarmIcon = image_Alarm_Click;
 
         run.env.messages.expect(platform::MsgAnswer::Yes);
-        run.clickAlarm(1, true);
+        NoteSamples::clickRow(*run.container, 1, NoteRows::Part::Alarm);
         QCOMPARE(
             NoteSamples::boxLine(run.env.messages.shown().constLast()),
             NoteSamples::boxLine({u"The alarm rings: 12-Jun-1999  8:05\n\rIt is repeated every month.\n\r\n\rDo you "
@@ -286,12 +267,12 @@ private Q_SLOTS:
                                   platform::MsgAnswer::Yes}));
         QCOMPARE(run.record(1).alarmDate, u"NO_DATE_SET"_s);
         QCOMPARE(run.icons(1), u"hidden"_s);
-        QCOMPARE(savedNotes().value(0).alarmRepeat, u"-1"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(0).alarmRepeat, u"-1"_s);
         QCOMPARE(run.hooks.closed, 0);
 
         // Yes from the note window also lets go of an outgoing note connection.
         run.env.messages.expect(platform::MsgAnswer::Yes);
-        run.clickAlarm(2, false);
+        QTest::mouseClick(NoteStore().window(2)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(run.record(2).alarmRepeat, u"-1"_s);
         QCOMPARE(run.icons(2), u"hidden"_s);
         QCOMPARE(run.hooks.closed, 1);
@@ -313,7 +294,7 @@ private Q_SLOTS:
         QVERIFY(MissedAlarmsWindow()->isVisible());
         QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
         QCOMPARE(run.dates(), u"2026-06-13 2026-06-13"_s);
-        QCOMPARE(savedNotes(), run.records());
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
 
         run.env.clock.advanceSeconds(5); // ordinary ticks list nothing more
         timer_CheckAlarm_Timer();
@@ -338,7 +319,7 @@ private Q_SLOTS:
         QCOMPARE(run.icons(2), u"2026-04-01  8:01"_s);
         QCOMPARE(run.icons(3), u"2026-04-28  8:00"_s);
         QCOMPARE(run.record(3).alarmRepeat, u"3"_s);
-        QCOMPARE(savedNotes(), run.records());
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
         QVERIFY(run.env.logLines().isEmpty());
     }
 
@@ -352,7 +333,7 @@ private Q_SLOTS:
         CheckForMissedAlarms();
         QVERIFY(!MissedAlarmsWindow()->isVisible());
         QVERIFY(MissedAlarmsWindow()->lines().isEmpty());
-        QCOMPARE(savedNotes(), notes);
+        QCOMPARE(notesIn(NotesFilePath()), notes);
         QVERIFY(run.env.logLines().isEmpty());
         QCOMPARE(Settings().totMissedAlarms, 0);
     }
@@ -375,7 +356,7 @@ private Q_SLOTS:
         // An unreadable time is logged and its note skipped.
         QCOMPARE(run.dates(), u"2026-06-10 2026-06-13 2026-06-19 NO_DATE_SET"_s);
         QCOMPARE(run.icons(4), u"hidden"_s);
-        QCOMPARE(savedNotes(), run.records());
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
         QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Bas_CheckForMissedAlarms "_s));
     }
 
@@ -494,21 +475,23 @@ private Q_SLOTS:
         NotesRun run(notes, QDateTime(QDate(2026, 6, 12), QTime(16, 42)));
         QPointer<form_Calendar> editor = openEditor(2);
         pick(editor, 3, u"6"_s, u"30"_s, 2);
-        click(editor, u"c_Cancel"_s);
+        QTest::mouseClick(editor->findChild<QPushButton *>(u"c_Cancel"_s), Qt::LeftButton);
+        NoteSamples::processDeletions();
         QVERIFY(editor.isNull());
         QCOMPARE(run.records(), notes);
         QVERIFY(!run.savedSinceLoad());
 
         editor = openEditor(2);
         pick(editor, 20, u"8"_s, u"5"_s, option);
-        click(editor, u"c_Ok"_s);
+        QTest::mouseClick(editor->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
+        NoteSamples::processDeletions();
         QVERIFY(editor.isNull());
         QCOMPARE(run.icons(2), u"20-Jun-2026  8:5"_s);
         QCOMPARE(run.record(2).alarmRepeat, repeat);
         QCOMPARE(run.record(1), notes[0]);
         QCOMPARE(run.icons(1), u"hidden"_s);
-        QCOMPARE(savedNotes(), run.records());
-        QCOMPARE(savedNotes(NotesBackupPath()), notes); // saved once
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        QCOMPARE(notesIn(NotesBackupPath()), notes); // saved once
     }
 };
 
