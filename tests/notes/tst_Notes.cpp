@@ -560,24 +560,14 @@ private Q_SLOTS:
         QCOMPARE(notesIn(NotesBackupPath()).size(), 2);
     }
 
-    void aDoubleClickOnTheIconMakesNoNoteAndSortingNoneOnlyCollapses()
+    void aDoubleClickOnTheIconMakesNoNoteAndHidingTheContainerAsksAboutTheNextStart()
     {
         TestEnvironment env;
         Suite suite(env.tray);
-
-        suite.trigger("menu_SortNotes");
-        QCOMPARE(storedSetting(u"NotesAllMinimized"_s), u"True"_s);
-        QVERIFY(suite.container()->findChild<QToolButton *>(u"image_Maximize"_s)->isVisibleTo(suite.container()));
-
         // Only the left button's release makes a note.
         suite.click(platform::LeftDoubleClick);
         QCOMPARE(NoteStore().count(), 0);
-    }
 
-    void hidingTheContainerAsksAboutTheNextStart()
-    {
-        TestEnvironment env;
-        Suite suite(env.tray);
         QAction *item = suite.owner()->findChild<QAction *>(u"menu_HideContainer"_s);
         const auto state = [&] {
             return u"%1, %2, ShowContainer=%3"_s.arg(item->isChecked() ? u"checked"_s : u"unchecked"_s,
