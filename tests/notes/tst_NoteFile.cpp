@@ -122,15 +122,23 @@ private Q_SLOTS:
         QVERIFY(collapsed(650, 370) && !collapsed(651, 370) && !collapsed(650, 371));
     }
 
-    void aFileThatIsNotUtf8IsReadAsWindows1252()
+    // Older copies wrote Windows-1252, and numbers with fractions: those are rounded half to even, up to their
+    // limits.
+    void olderFilesAreReadAsTheyWereMeant()
     {
-        const DecodedNotes decoded =
-            decodeNotes(record("K\xE4se \x80 \x93Hallo\x94", fieldsWith({{13, "\"sm\xF6rg\xE5s\""}})));
+        const QByteArray halves = fieldsWith(
+            {{1, "2.5"}, {2, "3.5"}, {3, "-2.5"}, {4, "-3.5"}, {5, "2999.4"}, {6, "2147483647"}, {12, "9.5"}});
+        const QByteArray old = fieldsWith({{1, "4215.6"}, {12, "32767"}, {13, "\"sm\xF6rg\xE5s\""}});
+        const DecodedNotes decoded = decodeNotes(record("a", halves) + record("K\xE4se \x80 \x93Hallo\x94", old));
         QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        NoteRecord expected = BuyMilk;
-        expected.text = u"Käse € “Hallo”"_s;
-        expected.title = u"smörgås"_s;
-        QCOMPARE(decoded.notes, QList<NoteRecord>{expected});
+        NoteRecord a(u"a"_s, 2, 4, -2, -4, 2999, 2147483647, true, u"NO_DATE_SET"_s, u"13:25"_s, u"-1"_s,
+                     BuyMilk.created, 10, {});
+        NoteRecord b = BuyMilk;
+        b.text = u"Käse € “Hallo”"_s;
+        b.top = 4216;
+        b.fontSize = 32767;
+        b.title = u"smörgås"_s;
+        QCOMPARE(decoded.notes, (QList<NoteRecord>{a, b}));
     }
 
     void aDamagedFileKeepsTheNotesBeforeTheDamage_data()
@@ -165,20 +173,6 @@ private Q_SLOTS:
         const DecodedNotes decoded = decodeNotes(bytes);
         QCOMPARE(kindText(decoded.failure), kindText(failure));
         QCOMPARE(decoded.notes, QList<NoteRecord>(notesRead, BuyMilk));
-    }
-
-    void numbersAreRoundedHalfToEvenUpToTheirLimits()
-    {
-        const QByteArray halves = fieldsWith(
-            {{1, "2.5"}, {2, "3.5"}, {3, "-2.5"}, {4, "-3.5"}, {5, "2999.4"}, {6, "2147483647"}, {12, "9.5"}});
-        const DecodedNotes decoded =
-            decodeNotes(record("a", halves) + record("b", fieldsWith({{1, "4215.6"}, {12, "32767"}})));
-        QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        QCOMPARE(decoded.notes.size(), 2);
-        const NoteRecord &a = decoded.notes[0];
-        const NoteRecord &b = decoded.notes[1];
-        QCOMPARE((QList<int>{a.top, a.left, a.width, a.height, a.oldWidth, a.oldHeight, a.fontSize, b.top, b.fontSize}),
-                 (QList<int>{2, 4, -2, -4, 2999, 2147483647, 10, 4216, 32767}));
     }
 
     // A regular file where a folder should be cannot be written into, even by root. When the backup cannot be made,
