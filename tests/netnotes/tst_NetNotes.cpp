@@ -431,12 +431,17 @@ private Q_SLOTS:
         QCOMPARE(decodeNetUsers(encodeNetUserLines(lines)), decoded);
     }
 
-    void theEditorAddsDeletesAndSavesOnlyOnOk()
+    void theEditorBrowsesAddsDeletesAndSavesOnlyOnOk()
     {
         TestEnvironment env;
         QVERIFY(writeFile(NetUsersFilePath(), "pc1 , Anna\r\n , nobody\r\n"));
         ReadNetUsers();
+        const QString hosts = env.root() + u"/hosts"_s;
+        QVERIFY(writeFile(hosts, "127.0.0.1\tlocalhost\n::1 localhost ip6-localhost ip6-loopback\n"
+                                 "192.168.1.20  pc1.lan pc1 # Anna\n# 10.0.0.1 old\n192.168.1.21 printer\n"));
+        QCOMPARE(HostPicker::hostsFileNames(readFile(hosts)), (QStringList{u"pc1.lan"_s, u"pc1"_s, u"printer"_s}));
         form_NetUsers editor;
+        editor.hostsFile = hosts;
         int saves = 0;
         editor.saved = [&saves] { ++saves; };
         editor.Form_Load();
@@ -449,8 +454,12 @@ private Q_SLOTS:
         QCOMPARE(env.messages.shown().constLast().text, u"You have to type a computer name"_s);
         QCOMPARE(editor.list_Users->count(), 1);
 
-        // Without a nickname the address stands in for it.
-        QTest::keyClicks(editor.text_FriendlyName, u"pc2"_s);
+        // The browser fills the computer's name from the hosts file; without a nickname the name stands in for it.
+        editor.c_Browse->click();
+        QVERIFY(editor.picker && editor.picker->isVisible());
+        QCOMPARE(editor.picker->list_Hosts->count(), 3);
+        editor.picker->list_Hosts->setCurrentItem(editor.picker->list_Hosts->findItems(u"printer"_s, {}).value(0));
+        editor.picker->accept();
         editor.c_Add->click();
         editor.option_IP->click();
         QVERIFY(editor.text_IP[0]->isEnabled() && !editor.text_FriendlyName->isEnabled() &&
@@ -459,7 +468,8 @@ private Q_SLOTS:
             QTest::keyClicks(editor.text_IP[size_t(i)], QString::number(10 + i) + u"x"_s);
         QTest::keyClicks(editor.text_Nickname, u"Cleo"_s);
         editor.c_Add->click();
-        QCOMPARE(lines(editor.list_Users), (QStringList{u"pc1 , Anna"_s, u"pc2 , pc2"_s, u"10.11.12.13 , Cleo"_s}));
+        QCOMPARE(lines(editor.list_Users),
+                 (QStringList{u"pc1 , Anna"_s, u"printer , printer"_s, u"10.11.12.13 , Cleo"_s}));
         QCOMPARE(readFile(NetUsersFilePath()), "pc1 , Anna\r\n , nobody\r\n"); // nothing written yet
 
         editor.list_Users->setCurrentRow(0);
@@ -467,16 +477,16 @@ private Q_SLOTS:
         editor.c_Ok->click();
         QCOMPARE(saves, 1);
         QVERIFY(!editor.isVisible());
-        QCOMPARE(readFile(NetUsersFilePath()), "pc2 , pc2\r\n10.11.12.13 , Cleo\r\n");
+        QCOMPARE(readFile(NetUsersFilePath()), "printer , printer\r\n10.11.12.13 , Cleo\r\n");
         QCOMPARE(readFile(NetUsersBackupPath()), "pc1 , Anna\r\n , nobody\r\n");
-        QCOMPARE(NetUserTable(), (QList<NetUser>{{u"pc2"_s, u"pc2"_s}, {u"10.11.12.13"_s, u"Cleo"_s}}));
+        QCOMPARE(NetUserTable(), (QList<NetUser>{{u"printer"_s, u"printer"_s}, {u"10.11.12.13"_s, u"Cleo"_s}}));
 
         // An empty list writes an empty file and keeps the last one as the backup.
         editor.Form_Load();
         editor.list_Users->clear();
         editor.c_Ok->click();
         QCOMPARE(readFile(NetUsersFilePath()), QByteArray());
-        QCOMPARE(readFile(NetUsersBackupPath()), "pc2 , pc2\r\n10.11.12.13 , Cleo\r\n");
+        QCOMPARE(readFile(NetUsersBackupPath()), "printer , printer\r\n10.11.12.13 , Cleo\r\n");
         QCOMPARE(NetUserTable(), QList<NetUser>{NetUser{}});
     }
 
@@ -497,25 +507,6 @@ private Q_SLOTS:
         }
         QCOMPARE(sentTo, (QStringList{u"pc1"_s, u"pc3"_s, u"pc4"_s}));
         QVERIFY(!dialog.isVisible());
-    }
-
-    void theBrowserFillsTheComputerName()
-    {
-        TestEnvironment env;
-        const QString hosts = env.root() + u"/hosts"_s;
-        QVERIFY(writeFile(hosts, "127.0.0.1\tlocalhost\n::1 localhost ip6-localhost ip6-loopback\n"
-                                 "192.168.1.20  pc1.lan pc1 # Anna\n# 10.0.0.1 old\n192.168.1.21 printer\n"));
-        QCOMPARE(HostPicker::hostsFileNames(readFile(hosts)), (QStringList{u"pc1.lan"_s, u"pc1"_s, u"printer"_s}));
-        ReadNetUsers();
-        form_NetUsers editor;
-        editor.hostsFile = hosts;
-        editor.Form_Load();
-        editor.c_Browse->click();
-        QVERIFY(editor.picker && editor.picker->isVisible());
-        QCOMPARE(editor.picker->list_Hosts->count(), 3);
-        editor.picker->list_Hosts->setCurrentItem(editor.picker->list_Hosts->findItems(u"printer"_s, {}).value(0));
-        editor.picker->accept();
-        QCOMPARE(editor.text_FriendlyName->text(), u"printer"_s);
     }
 
     void twoSuitesExchangeNotesBothWays()
