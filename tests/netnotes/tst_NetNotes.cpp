@@ -253,36 +253,31 @@ private Q_SLOTS:
             seeds << NoteSamples::fileBytes(QStringLiteral(NETNOTE_CORPUS "/") + name);
         QVERIFY(seeds.size() >= 3);
         QRandomGenerator random(1001);
+        std::vector<std::unique_ptr<QTcpSocket>> peers;
+        const auto open = [&](const QByteArray &bytes) {
+            peers.push_back(std::make_unique<QTcpSocket>());
+            peers.back()->connectToHost(QHostAddress::LocalHost, port);
+            peers.back()->write(bytes);
+        };
         for (int batch = 0; batch < 20; ++batch) {
-            std::vector<std::unique_ptr<QTcpSocket>> peers;
             for (int i = 0; i < 50; ++i) {
                 QByteArray bytes = seeds[i % seeds.size()];
                 for (int flips = random.bounded(1, 8); flips > 0 && !bytes.isEmpty(); --flips)
                     bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
-                if (i % 3 == 0)
-                    bytes.truncate(random.bounded(int(bytes.size()) + 1));
-                peers.push_back(std::make_unique<QTcpSocket>());
-                peers.back()->connectToHost(QHostAddress::LocalHost, port);
-                peers.back()->write(bytes);
+                open(i % 3 ? bytes : bytes.first(random.bounded(int(bytes.size()) + 1)));
                 peers.back()->disconnectFromHost();
             }
             // Each connection ends once the listener has judged what it sent.
             for (const auto &peer : peers)
                 QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, 10000);
+            peers.clear();
         }
         QTRY_COMPARE_WITH_TIMEOUT(listener.receiver.connectionCount(), 0, 10000);
 
         // And then fifty good notes at once each arrive whole, and once.
         const qsizetype before = listener.spy.size();
-        std::vector<std::unique_ptr<QTcpSocket>> peers;
-        for (int i = 0; i < 50; ++i) {
-            peers.push_back(std::make_unique<QTcpSocket>());
-            peers.back()->connectToHost(QHostAddress::LocalHost, port);
-        }
-        for (int i = 0; i < 50; ++i) {
-            QTRY_COMPARE(peers[size_t(i)]->state(), QAbstractSocket::ConnectedState);
-            peers[size_t(i)]->write(encodeNoteMessage(sample(u"note "_s + QString::number(i))));
-        }
+        for (int i = 0; i < 50; ++i)
+            open(encodeNoteMessage(sample(u"note "_s + QString::number(i))));
         QTRY_COMPARE_WITH_TIMEOUT(listener.spy.size(), before + 50, 10000);
         QSet<QString> texts;
         for (qsizetype i = before; i < before + 50; ++i) {
