@@ -377,11 +377,14 @@ private Q_SLOTS:
         QCOMPARE(Settings().totContainer, 1);
     }
 
-    void theButtonsActOnAllNotesAndTheRowMenuOnOne()
+    void theIconMenuActsOnAllNotesAndTheRowMenuOnOne()
     {
-        NotesRun run({stored(u"open"_s, 600, 600), collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
-                      stored(u"wide"_s, 4200, 4200, 2700, 1500)});
-        form_Main &container = *run.container;
+        TestEnvironment env;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes({stored(u"open"_s, 600, 600),
+                                                        collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
+                                                        stored(u"wide"_s, 4200, 4200, 2700, 1500)})));
+        Suite suite(env.tray);
+        form_Main &container = *suite.container();
 
         clickRow(container, 2, NoteRows::Part::Dot);
         auto *menu = container.findChild<QMenu *>(u"menu_PopMenu"_s);
@@ -390,26 +393,27 @@ private Q_SLOTS:
         menu->hide();
         QCOMPARE(windowLooks(), (QStringList{u"shown 2400x1800"_s, u"hidden 650x370"_s, u"shown 2700x1500"_s}));
 
-        // Each button, then the notes (on the desktop and in the file), the setting it keeps and the buttons on
-        // show. A folded note stays folded when shown; expanding twice does not fold them again.
+        // Each item of the notes icon's menu, then the notes (on the desktop and in the file), the setting it keeps
+        // and the container's buttons on show. A folded note stays folded when shown; expanding twice does not fold
+        // them again.
         const struct {
-            void (form_Main::*click)();
+            const char *item;
             const char *looks;
             const char *setting;
         } steps[] = {
-            {&form_Main::image_HideAll_Click, "hidden 2400x1800,hidden 650x370,hidden 2700x1500",
+            {"menu_HideAll", "hidden 2400x1800,hidden 650x370,hidden 2700x1500",
              "NotesAllHidden=True ShowAll Minimize"},
-            {&form_Main::image_ShowAll_Click, "shown 2400x1800,shown 650x370,shown 2700x1500",
+            {"menu_ShowAllNotes", "shown 2400x1800,shown 650x370,shown 2700x1500",
              "NotesAllHidden=False HideAll Minimize"},
-            {&form_Main::image_Minimize_Click, "shown 650x370,shown 650x370,shown 650x370",
+            {"menu_MinimizeNotes", "shown 650x370,shown 650x370,shown 650x370",
              "NotesAllMinimized=True HideAll Maximize"},
-            {&form_Main::image_Maximize_Click, "shown 2400x1800,shown 3000x2100,shown 2700x1500",
+            {"menu_MaximizeNotes", "shown 2400x1800,shown 3000x2100,shown 2700x1500",
              "NotesAllMinimized=False HideAll Minimize"},
-            {&form_Main::image_Maximize_Click, "shown 2400x1800,shown 3000x2100,shown 2700x1500",
+            {"menu_MaximizeNotes", "shown 2400x1800,shown 3000x2100,shown 2700x1500",
              "NotesAllMinimized=False HideAll Minimize"},
         };
         for (const auto &step : steps) {
-            (container.*step.click)();
+            suite.trigger(step.item);
             const QStringList looks = QString::fromLatin1(step.looks).split(u',');
             QCOMPARE(windowLooks() + fileLooks(), looks + looks);
             const QString key = QString::fromLatin1(step.setting).section(u'=', 0, 0);
@@ -531,22 +535,12 @@ private Q_SLOTS:
         QVERIFY2(text.contains(page), qPrintable(text));
     }
 
-    void theMenuActsOnEveryNote()
+    // Deleting them all leaves the generation before in the backup.
+    void deletingAllNotesKeepsTheGenerationBefore()
     {
         TestEnvironment env;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
         Suite suite(env.tray);
-
-        const std::pair<const char *, const char *> steps[] = {{"menu_HideAll", "hidden 2400x1800"},
-                                                               {"menu_ShowAllNotes", "shown 2400x1800"},
-                                                               {"menu_MinimizeNotes", "shown 650x370"},
-                                                               {"menu_MaximizeNotes", "shown 2400x1800"}};
-        for (const auto &[item, look] : steps) {
-            suite.trigger(item);
-            QCOMPARE(windowLooks(), QStringList(2, QString::fromLatin1(look)));
-        }
-
-        // Deleting them all leaves the generation before in the backup.
         env.messages.expect(MsgAnswer::Yes);
         suite.trigger("menu_EraseAll");
         processDeletions();
