@@ -42,7 +42,7 @@ QString buttonsShown(const form_Main &container)
     return names.join(u' ');
 }
 
-const NoteRecord BuyMilk = stored(u"Buy milk"_s, 1500, 1500, 3000, 2500);
+const NoteRecord BuyMilk = stored(u"Buy milk\r\nand bread"_s, 1500, 1500, 3000, 2500);
 
 // The real programs, except that ending the process is only noted.
 class Host : public AppProgramHost {
@@ -420,9 +420,10 @@ private Q_SLOTS:
 
     // The region hides the frame but for the grip, which uncovers it for two seconds, and sizes snap above the tab.
     // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
-    void theGripUncoversTheFrameAndAFoldedNotePeeksInsideTheScreen()
+    void theGripUncoversTheFrameAFoldedNotePeeksInsideTheScreenAndPrintingPutsItOnPaper()
     {
         TestEnvironment env;
+        env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
         form_Note note(std::make_shared<NoteEntry>(BuyMilk), 1);
         note.show();
         QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(3, 3), QPoint(note.width() - 3, note.height() - 3)));
@@ -445,6 +446,18 @@ private Q_SLOTS:
         folded.image_MakeBig_MouseDown();
         QCOMPARE(geometry(folded.record()), QRect(screen.width() - 3000, 1500, 3000, 2500));
         QCOMPARE(folded.width(), toPixels(3000));
+
+        // The stamp, the hyphens and the text go on paper.
+        platform::setPrintToFile(env.root() + u"/note.pdf"_s);
+        note.menu_Print_Click();
+        platform::setPrintToFile(QString());
+        QProcess pdftotext;
+        pdftotext.start(u"pdftotext"_s, {u"-layout"_s, env.root() + u"/note.pdf"_s, u"-"_s});
+        QVERIFY(pdftotext.waitForFinished(10000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
+        const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
+        QVERIFY2(text.contains(page), qPrintable(text));
     }
 
     void editingSavesOnLeavingAndOnHiding()
@@ -512,23 +525,6 @@ private Q_SLOTS:
         first = NoteStore().show(1);
         QVERIFY(onTop(first));
         SetTopMostTable(nullptr);
-    }
-
-    // The stamp, the hyphens and the text go on paper.
-    void printingPutsTheStampHyphensAndTextOnPaper()
-    {
-        TestEnvironment env;
-        env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
-        platform::setPrintToFile(env.root() + u"/note.pdf"_s);
-        form_Note(std::make_shared<NoteEntry>(stored(u"Buy milk\r\nand bread"_s, 0, 0)), 1).menu_Print_Click();
-        platform::setPrintToFile(QString());
-        QProcess pdftotext;
-        pdftotext.start(u"pdftotext"_s, {u"-layout"_s, env.root() + u"/note.pdf"_s, u"-"_s});
-        QVERIFY(pdftotext.waitForFinished(10000));
-        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
-        // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
-        const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
-        QVERIFY2(text.contains(page), qPrintable(text));
     }
 
     // Deleting them all leaves the generation before in the backup.
