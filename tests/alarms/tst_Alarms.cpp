@@ -157,14 +157,14 @@ private Q_SLOTS:
 
     void anUnknownRepeatHasNoWords() { QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString()); }
 
-    void dueAlarmsRingInTableOrderAndMoveOn()
+    void dueAlarmsRingInTableOrderAndMoveOnAndTheIconTurnsThemOff()
     {
         const QDate today(2026, 6, 12);
         // A hidden note has no window, and its alarm rings all the same.
         NoteRecord dentist = alarmNote(u"Dentist"_s, u"2026-06-12"_s, u"8:5"_s, u"0"_s);
         dentist.visible = false;
         NotesRun run({alarmNote(u"broken"_s, u"2026-06-12"_s, u"ab:cd"_s, u"1"_s),
-                      alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"1"_s), dentist,
+                      alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"3"_s), dentist,
                       alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 4, 58)));
         QCOMPARE(run.icons(3, false), u"shown"_s);
@@ -182,17 +182,38 @@ private Q_SLOTS:
         QCOMPARE(run.env.sound.m_played.constLast().fileName, u"clock.wav"_s);
         QVERIFY(Notice()->isVisible());
         QCOMPARE(Notice()->caption() + u'|' + Notice()->text(), u"Dont forget: 2026-06-12 8:05|Dentist"_s);
-        QCOMPARE(run.icons(2), u"2026-06-13  08:05"_s);
+        QCOMPARE(run.icons(2), u"2026-07-12  08:05"_s);
         QCOMPARE(run.icons(3), u"hidden"_s);
         QVERIFY(!NoteStore().window(3));
         QCOMPARE(notesIn(NotesFilePath()), run.records());
         // Earlier today is not this run's business; an unreadable time is logged and never rings.
-        QCOMPARE(run.dates(), u"2026-06-12 2026-06-13 NO_DATE_SET 2026-06-12"_s);
+        QCOMPARE(run.dates(), u"2026-06-12 2026-07-12 NO_DATE_SET 2026-06-12"_s);
         QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Main_timer_CheckAlarm_Timer 13 "_s));
 
         run.env.clock.advanceSeconds(5); // the same minute: nothing left to ring
         timer_CheckAlarm_Timer();
         QCOMPARE(run.env.sound.m_played.size(), 2);
+
+        // The alarm icon offers to turn the alarm off; Yes from the note window also lets go of an outgoing note
+        // connection.
+        run.hooks.alarmIcon = image_Alarm_Click;
+        run.env.messages.expect(platform::MsgAnswer::Yes);
+        NoteSamples::clickRow(*run.container, 2, NoteRows::Part::Alarm);
+        QCOMPARE(
+            NoteSamples::boxLine(run.env.messages.shown().constLast()),
+            NoteSamples::boxLine({u"The alarm rings: 2026-07-12  08:05\n\rIt is repeated every month.\n\r\n\rDo you "
+                                  "want to turn the alarm off ?"_s,
+                                  u"Alarm is on..."_s, platform::MsgIcon::Information, platform::MsgButtons::YesNo,
+                                  platform::MsgAnswer::Yes}));
+        QCOMPARE(run.record(2).alarmDate, u"NO_DATE_SET"_s);
+        QCOMPARE(run.icons(2), u"hidden"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);
+        QCOMPARE(run.hooks.closed, 0);
+        run.env.messages.expect(platform::MsgAnswer::Yes);
+        QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
+        QCOMPARE(run.record(4).alarmRepeat, u"-1"_s);
+        QCOMPARE(run.icons(4), u"hidden"_s);
+        QCOMPARE(run.hooks.closed, 1);
     }
 
     void alarmsWrittenInOtherLanguagesRingAfterASkippedMinuteAndAnUnreadableOneSaysSo()
@@ -236,34 +257,6 @@ private Q_SLOTS:
         timer_CheckAlarm_Timer();
         QCOMPARE(run.env.sound.m_played.size(), 1);
         QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
-    }
-
-    void theAlarmIconOffersToTurnItOff()
-    {
-        NotesRun run({alarmNote(u"a"_s, u"12-Jun-1999"_s, u"8:05"_s, u"3"_s),
-                      alarmNote(u"b"_s, u"2026-07-01"_s, u"9:00"_s, u"4"_s)},
-                     QDateTime(QDate(1999, 6, 1), QTime(9, 0)));
-        run.hooks.alarmIcon = image_Alarm_Click;
-
-        run.env.messages.expect(platform::MsgAnswer::Yes);
-        NoteSamples::clickRow(*run.container, 1, NoteRows::Part::Alarm);
-        QCOMPARE(
-            NoteSamples::boxLine(run.env.messages.shown().constLast()),
-            NoteSamples::boxLine({u"The alarm rings: 12-Jun-1999  8:05\n\rIt is repeated every month.\n\r\n\rDo you "
-                                  "want to turn the alarm off ?"_s,
-                                  u"Alarm is on..."_s, platform::MsgIcon::Information, platform::MsgButtons::YesNo,
-                                  platform::MsgAnswer::Yes}));
-        QCOMPARE(run.record(1).alarmDate, u"NO_DATE_SET"_s);
-        QCOMPARE(run.icons(1), u"hidden"_s);
-        QCOMPARE(notesIn(NotesFilePath()).value(0).alarmRepeat, u"-1"_s);
-        QCOMPARE(run.hooks.closed, 0);
-
-        // Yes from the note window also lets go of an outgoing note connection.
-        run.env.messages.expect(platform::MsgAnswer::Yes);
-        QTest::mouseClick(NoteStore().window(2)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
-        QCOMPARE(run.record(2).alarmRepeat, u"-1"_s);
-        QCOMPARE(run.icons(2), u"hidden"_s);
-        QCOMPARE(run.hooks.closed, 1);
     }
 
     void alarmsThatFallInASleepAreListedNotRung()
