@@ -326,7 +326,7 @@ private Q_SLOTS:
         QCOMPARE(run.icons(41) + u", "_s + run.icons(42), u"Alarm: 24 Dec 08:15, hidden"_s);
     }
 
-    void newNotesStackFromTheCentreAndTheWindowKeepsItsLimitsScrollsAndOnlyMinimises()
+    void newNotesStackFromTheCentreKeepWhatIsTypedAndTheWindowKeepsItsLimitsScrollsAndOnlyMinimises()
     {
         NotesRun run(numbered(2));
         form_Main &container = *run.container;
@@ -371,6 +371,32 @@ private Q_SLOTS:
         QCoreApplication::processEvents(); // a late second state change would be counted too
         QCOMPARE(Settings().cntContainer, 1);
         QCOMPARE(Settings().totContainer, 1);
+
+        // A new note edited: leaving it and hiding it both keep what was typed.
+        form_Note *note = NoteStore().window(3);
+        note->label_Display_Click();
+        QVERIFY(note->isEditing());
+        auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
+        QTest::keyClicks(input, u"say \"hi\""_s);
+        QCOMPARE(input->toPlainText(), u"say 'hi'"_s);
+
+        // Another window becomes active: editing ends, and the row follows.
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QTRY_VERIFY(!note->isEditing());
+        QCOMPARE(container.rowText(3), u"say 'hi'"_s);
+
+        // Hidden while being edited: the typed text is kept when the window goes.
+        note->label_Display_Click();
+        input->clear();
+        QTest::keyClicks(input, u"kept"_s);
+        const QPointer<form_Note> hidden = note;
+        note->menu_SendNoteToContainer_Click();
+        QTRY_VERIFY(hidden.isNull());
+        QCOMPARE(NoteStore().record(3)->text, u"kept"_s);
+        QCOMPARE(container.rowText(3), u"kept"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(2).text, u"kept"_s);
     }
 
     void theIconMenuActsOnAllNotesAndTheRowMenuOnOne()
@@ -458,37 +484,6 @@ private Q_SLOTS:
         // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
         const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
         QVERIFY2(text.contains(page), qPrintable(text));
-    }
-
-    void editingSavesOnLeavingAndOnHiding()
-    {
-        NotesRun run;
-        form_Main &container = *run.container;
-        container.image_NewNote_Click();
-        form_Note *note = NoteStore().window(1);
-        note->label_Display_Click();
-        QVERIFY(note->isEditing());
-        auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
-        QTest::keyClicks(input, u"say \"hi\""_s);
-        QCOMPARE(input->toPlainText(), u"say 'hi'"_s);
-
-        // Another window becomes active: editing ends, and the row and the file follow.
-        QWidget other;
-        other.show();
-        QApplication::setActiveWindow(&other);
-        QTRY_VERIFY(!note->isEditing());
-        QCOMPARE(container.rowText(1), u"say 'hi'"_s);
-
-        // Hidden while being edited: the typed text is kept when the window goes.
-        note->label_Display_Click();
-        input->clear();
-        QTest::keyClicks(input, u"kept"_s);
-        const QPointer<form_Note> hidden = note;
-        note->menu_SendNoteToContainer_Click();
-        QTRY_VERIFY(hidden.isNull());
-        QCOMPARE(NoteStore().record(1)->text, u"kept"_s);
-        QCOMPARE(container.rowText(1), u"kept"_s);
-        QCOMPARE(notesIn(NotesFilePath()).value(0).text, u"kept"_s);
     }
 
     void theMenuSetsTheFontSizeAndOnTopPerNote()
