@@ -4,9 +4,6 @@
 // the program starts it, driven through stdin (the real program receiving a note is the desktop layer's).
 #include "../notes/NoteSamples.h"
 #include "TestEnvironment.h"
-#include "app/AppProgramHost.h"
-#include "core/GhostOwner.h"
-#include "core/form_Tarnibe.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetNotes.h"
 #include "netnotes/NetUserStore.h"
@@ -17,7 +14,6 @@
 #include "notes/form_Main.h"
 #include "platform/Paths.h"
 
-#include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,7 +28,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <memory>
 #include <sys/socket.h>
 #include <vector>
@@ -88,11 +83,6 @@ struct StallingPeer : QTcpServer {
         });
     }
     QPointer<QTcpSocket> peer;
-};
-
-class Host : public AppProgramHost {
-public:
-    void endProcess() override {}
 };
 
 using NoteSamples::writeFile;
@@ -376,19 +366,16 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         QVERIFY(NoteSamples::writeFile(platform::dataFile(u"notes.dat"_s), {}));
-        Host host;
-        form_Tarnibe panel(host);
-        host.attach(panel);
-        panel.Form_Load();
-        host.owner(Program::Notes)->findChild<QAction *>(u"menu_ExitNotes"_s)->trigger();
+        NoteSamples::Suite suite(env.tray);
+        suite.trigger("menu_ExitNotes");
         QVERIFY(!ProgramRunFlags().notes);
 
-        auto socket = connectTo(host.netNotes()->receiver.port());
+        auto socket = connectTo(suite.host.netNotes()->receiver.port());
         QVERIFY(socket);
         put(*socket, encodeNoteMessage(sample(u"while you were out"_s)));
         QTRY_VERIFY(ProgramRunFlags().notes);
         QCOMPARE(NoteStore().count(), 1);
-        QCOMPARE(host.container()->rowText(1), u"while you were out"_s);
+        QCOMPARE(suite.container()->rowText(1), u"while you were out"_s);
         QVERIFY(NoteStore().entry(1)->alarmShown);
         QCOMPARE(NoteSamples::tableRecords(), NoteSamples::notesIn(platform::dataFile(u"notes.dat"_s)));
         QVERIFY(env.tray.tips().contains(u"New note"_s));

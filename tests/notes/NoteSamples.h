@@ -2,8 +2,11 @@
 #pragma once
 
 #include "TestEnvironment.h"
+#include "app/AppProgramHost.h"
+#include "core/GhostOwner.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
+#include "core/form_Tarnibe.h"
 #include "notes/NoteFile.h"
 #include "notes/NoteRecord.h"
 #include "notes/NoteRows.h"
@@ -13,6 +16,7 @@
 #include "platform/IniStore.h"
 #include "platform/MessageBox.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -241,5 +245,28 @@ inline void clickRow(form_Main &container, int index, NoteRows::Part part)
     const QRect where = container.rows()->partRect(index, part);
     QTest::mouseClick(container.rows(), Qt::LeftButton, {}, where.center());
 }
+
+// The real programs, except that the process does not end.
+class Host : public AppProgramHost {
+public:
+    void endProcess() override {}
+};
+
+// The suite as started by a new user, whose notes file (if any) is already in place.
+struct Suite {
+    explicit Suite(FakeTrayHost &tray) : tray(tray)
+    {
+        host.attach(panel);
+        panel.Form_Load();
+    }
+    GhostOwner *owner() const { return host.owner(Program::Notes); }
+    form_Main *container() const { return host.container(); }
+    void trigger(const char *item) const { owner()->findChild<QAction *>(QString::fromLatin1(item))->trigger(); }
+    void click(int message) const { tray.click(static_cast<TrayOwner *>(owner()), message); }
+
+    FakeTrayHost &tray;
+    Host host;
+    form_Tarnibe panel{host};
+};
 
 } // namespace NoteSamples

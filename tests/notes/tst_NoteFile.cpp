@@ -2,7 +2,6 @@
 #include "NoteSamples.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>

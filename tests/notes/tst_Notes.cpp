@@ -2,11 +2,8 @@
 // The notes program: its table and file at the start and on every change, the container, the note windows and the
 // notes icon's menu.
 #include "NoteSamples.h"
-#include "app/AppProgramHost.h"
 #include "core/DateText.h"
-#include "core/GhostOwner.h"
 #include "core/Twips.h"
-#include "core/form_Tarnibe.h"
 #include "platform/Paths.h"
 #include "platform/Printing.h"
 
@@ -43,30 +40,6 @@ QString buttonsShown(const form_Main &container)
 }
 
 const NoteRecord BuyMilk = stored(u"Buy milk\r\nand bread"_s, 1500, 1500, 3000, 2500);
-
-// The real programs, except that ending the process is only noted.
-class Host : public AppProgramHost {
-public:
-    int ended = 0;
-    void endProcess() override { ++ended; }
-};
-
-// The suite as started by a new user, whose notes file (if any) is already in place.
-struct Suite {
-    explicit Suite(FakeTrayHost &tray) : tray(tray)
-    {
-        host.attach(panel);
-        panel.Form_Load();
-    }
-    GhostOwner *owner() const { return host.owner(Program::Notes); }
-    form_Main *container() const { return host.container(); }
-    void trigger(const char *item) const { owner()->findChild<QAction *>(QString::fromLatin1(item))->trigger(); }
-    void click(int message) const { tray.click(static_cast<TrayOwner *>(owner()), message); }
-
-    FakeTrayHost &tray;
-    Host host;
-    form_Tarnibe panel{host};
-};
 
 // A start without a good notes file: who the user is, which files there are, and what the start should do.
 struct BackupCase {
