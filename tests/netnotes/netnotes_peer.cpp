@@ -40,8 +40,6 @@ int main(int argc, char *argv[])
     form_Tarnibe panel(host);
     host.attach(panel);
     panel.Form_Load();
-    QObject::connect(&host.netNotes()->sender, &NoteSender::finished, &app,
-                     [](bool sent) { say(sent ? QStringLiteral("SENT") : QStringLiteral("FAILED")); });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {

@@ -487,7 +487,6 @@ private Q_SLOTS:
 
         alice.command("send 1 0");
         QVERIFY(alice.waitFor(Sent));
-        QVERIFY(alice.waitFor(u"SENT"_s));
         QTRY_COMPARE_WITH_TIMEOUT(bob.rows().size(), 2, 10000);
         QCOMPARE(bob.rows().value(1), u"ROW 2 From : Alice|Dinner at six, $-$ bring wine"_s);
         const NoteRecord received = NoteSamples::notesIn(bob.notesFile()).value(1);
@@ -510,7 +509,6 @@ private Q_SLOTS:
         alice.command("send 1 0");
         QVERIFY(alice.waitFor(u"BOX Could not send the note|Either the user has not Tarnibe running on his computer "
                               "or he does not want to receive any notes !"_s));
-        QVERIFY(alice.waitFor(u"FAILED"_s));
         alice.command("send 1 1");
         QVERIFY(alice.waitFor(u"BOX Could not send the note|I can not find the users computer on the network. (Have "
                               "you typed it EXACTLY as it appears on the network) ?"_s));

@@ -419,7 +419,7 @@ private Q_SLOTS:
 
     // The region hides the frame but for the grip, which uncovers it for two seconds, and sizes snap above the tab.
     // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
-    void theGripUncoversTheFrameAFoldedNotePeeksInsideTheScreenAndPrintingPutsItOnPaper()
+    void theGripPeekPrintFontAndOnTopOfANoteWindowWork()
     {
         TestEnvironment env;
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
@@ -457,11 +457,8 @@ private Q_SLOTS:
         // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
         const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
         QVERIFY2(text.contains(page), qPrintable(text));
-    }
 
-    void theMenuSetsTheFontSizeAndOnTopPerNote()
-    {
-        TestEnvironment env;
+        // The menu sets the font size and "on top" for its own note.
         NoteTopMostTable table;
         SetTopMostTable(&table);
         form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
