@@ -199,12 +199,12 @@ private Q_SLOTS:
         run.hooks.alarmIcon = image_Alarm_Click;
         run.env.messages.expect(platform::MsgAnswer::Yes);
         NoteSamples::clickRow(*run.container, 2, NoteRows::Part::Alarm);
-        QCOMPARE(
-            NoteSamples::boxLine(run.env.messages.shown().constLast()),
-            NoteSamples::boxLine({u"The alarm rings: 2026-07-12  08:05\n\rIt is repeated every month.\n\r\n\rDo you "
-                                  "want to turn the alarm off ?"_s,
-                                  u"Alarm is on..."_s, platform::MsgIcon::Information, platform::MsgButtons::YesNo,
-                                  platform::MsgAnswer::Yes}));
+        const platform::MessageRequest box = run.env.messages.shown().constLast();
+        QCOMPARE(box.title + u'|' + box.text,
+                 u"Alarm is on...|The alarm rings: 2026-07-12  08:05\n\rIt is repeated every "
+                 "month.\n\r\n\rDo you want to turn the alarm off ?"_s);
+        QVERIFY(box.icon == platform::MsgIcon::Information && box.buttons == platform::MsgButtons::YesNo &&
+                box.defaultAnswer == platform::MsgAnswer::Yes);
         QCOMPARE(run.record(2).alarmDate, u"NO_DATE_SET"_s);
         QCOMPARE(run.icons(2), u"hidden"_s);
         QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);

@@ -229,16 +229,6 @@ struct NotesRun {
     std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
 };
 
-// A message box as one line, so that one comparison covers everything the user sees and can answer.
-inline QString boxLine(const platform::MessageRequest &box)
-{
-    return QStringLiteral("%1 | %2 | icon %3, buttons %4, default %5")
-        .arg(box.title, box.text)
-        .arg(int(box.icon))
-        .arg(int(box.buttons))
-        .arg(int(box.defaultAnswer));
-}
-
 // A left click on a part of a container row, as the pointer makes it.
 inline void clickRow(form_Main &container, int index, NoteRows::Part part)
 {
