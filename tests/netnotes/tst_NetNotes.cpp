@@ -230,8 +230,7 @@ private Q_SLOTS:
         put(*oversized, encodeNoteMessage(big));
         QTRY_COMPARE(oversized->state(), QAbstractSocket::UnconnectedState);
         QTRY_COMPARE(silent->state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(listener.spy.size(), 0);
-        QCOMPARE(listener.receiver.connectionCount(), 0);
+        QCOMPARE(listener.spy.size() + listener.receiver.connectionCount(), 0);
         QCOMPARE(env.logLines().filter(u"err_tb_tcpServer_DataArrival 6 Overflow EXTRA: a note over 1 MiB"_s).size(),
                  1);
         QCOMPARE(env.logLines().filter(u"err_tb_tcpServer_DataArrival 10060"_s).size(), 1);
