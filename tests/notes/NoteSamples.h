@@ -26,6 +26,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 // Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
@@ -49,8 +50,12 @@ struct TestHooks : NoteHooks {
 // A stored note of the given text, position and size (twips), expanded, as a saved file would hold it.
 inline NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)
 {
-    return NoteRecord(text, top, left, width, height, width, height, true, QStringLiteral("NO_DATE_SET"),
-                      QStringLiteral("13:25"), QStringLiteral("-1"), QStringLiteral("2026-11-30  08:00:00"), 8, {});
+    NoteRecord note;
+    note.text = text;
+    note.created = QStringLiteral("2026-11-30  08:00:00");
+    std::tie(note.left, note.top, note.width, note.height, note.oldWidth, note.oldHeight) =
+        std::tuple(left, top, width, height, width, height);
+    return note;
 }
 
 // The note folded to its tab; it opens again at the size it had.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
+#include <tuple>
 #include <variant>
 
 using namespace Qt::StringLiterals;
@@ -20,9 +21,12 @@ QString kindText(std::optional<ErrorKind> kind)
     return kind ? platform::errorText(*kind) : u"no failure"_s;
 }
 
-// The note whose record is written out by hand below; its fields come in the file's order.
-const NoteRecord BuyMilk(u"Buy milk"_s, 4215, 3840, 3000, 2500, 3000, 2500, true, u"NO_DATE_SET"_s, u"13:25"_s, u"-1"_s,
-                         u"1999-09-07  17:33:26"_s, 10, {});
+// The note whose record is written out by hand below.
+const NoteRecord BuyMilk = [] {
+    NoteRecord note = stored(u"Buy milk"_s, 3840, 4215, 3000, 2500);
+    std::tie(note.created, note.fontSize) = std::tuple(u"1999-09-07  17:33:26"_s, 10);
+    return note;
+}();
 
 const QByteArray BuyMilkRecord = QByteArrayLiteral(
     "8\r\n"
@@ -34,8 +38,10 @@ const QByteArray BuyMilkRecord = QByteArrayLiteral(
 NoteRecord busyNote(const QString &text)
 {
     // Left of the primary screen.
-    return NoteRecord(text, 4215, -120, 3000, 2500, 3100, 2600, false, u"2026-12-24"_s, u"07:45"_s, u"3"_s,
-                      u"2026-11-30  08:00:00"_s, 12, u"Größe, heute"_s);
+    NoteRecord note = withAlarm(stored(text, -120, 4215, 3000, 2500), u"2026-12-24"_s, u"07:45"_s, u"3"_s);
+    std::tie(note.oldWidth, note.oldHeight, note.visible, note.fontSize, note.title) =
+        std::tuple(3100, 2600, false, 12, u"Größe, heute"_s);
+    return note;
 }
 
 // The Buy milk field line with some fields (counted from 1) replaced; none of its fields holds a comma.
@@ -129,8 +135,9 @@ private Q_SLOTS:
         const QByteArray old = fieldsWith({{1, "4215.6"}, {12, "32767"}, {13, "\"sm\xF6rg\xE5s\""}});
         const DecodedNotes decoded = decodeNotes(record("a", halves) + record("K\xE4se \x80 \x93Hallo\x94", old));
         QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        NoteRecord a(u"a"_s, 2, 4, -2, -4, 2999, 2147483647, true, u"NO_DATE_SET"_s, u"13:25"_s, u"-1"_s,
-                     BuyMilk.created, 10, {});
+        NoteRecord a = BuyMilk;
+        std::tie(a.text, a.top, a.left, a.width, a.height, a.oldWidth, a.oldHeight) =
+            std::tuple(u"a"_s, 2, 4, -2, -4, 2999, 2147483647);
         NoteRecord b = BuyMilk;
         b.text = u"Käse € “Hallo”"_s;
         b.top = 4216;
