@@ -95,10 +95,8 @@ inline QList<NoteRecord> saverGeneration(int g)
         NoteRecord note =
             stored(QStringLiteral("generation %1 note %2: Käse, \"Brot\" und 日本 😀\r\n").arg(g).arg(p).repeated(80), p,
                    g, 3000, 2500);
-        note.visible = p % 2 == 1;
-        note.created = QString::number(g);
-        note.fontSize = 7 + p;
-        note.title = QStringLiteral("g%1 p%2").arg(g).arg(p);
+        std::tie(note.visible, note.created, note.fontSize, note.title) =
+            std::tuple(p % 2 == 1, QString::number(g), 7 + p, QStringLiteral("g%1 p%2").arg(g).arg(p));
         notes << note;
     }
     return notes;

@@ -139,10 +139,7 @@ private Q_SLOTS:
         std::tie(a.text, a.top, a.left, a.width, a.height, a.oldWidth, a.oldHeight) =
             std::tuple(u"a"_s, 2, 4, -2, -4, 2999, 2147483647);
         NoteRecord b = BuyMilk;
-        b.text = u"Käse € “Hallo”"_s;
-        b.top = 4216;
-        b.fontSize = 32767;
-        b.title = u"smörgås"_s;
+        std::tie(b.text, b.top, b.fontSize, b.title) = std::tuple(u"Käse € “Hallo”"_s, 4216, 32767, u"smörgås"_s);
         QCOMPARE(decoded.notes, (QList<NoteRecord>{a, b}));
     }
 
