@@ -2,7 +2,6 @@
 // A whole Tarnibe suite, started as the real program starts it, that a test drives through stdin:
 //   send N ROW   note N's Send command, then a click on row ROW of the send dialog
 //   rows         prints "ROW i title|text" for each row of the notes container
-//   quit         the control panel's exit
 // Every message box is answered with its default and printed as "BOX title|text".
 #include "app/AppProgramHost.h"
 #include "core/form_Tarnibe.h"
@@ -41,8 +40,6 @@ int main(int argc, char *argv[])
     form_Tarnibe panel(host);
     host.attach(panel);
     panel.Form_Load();
-    QObject::connect(&host.netNotes()->sender, &NoteSender::finished, &app,
-                     [](bool sent) { say(sent ? QStringLiteral("SENT") : QStringLiteral("FAILED")); });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
@@ -63,11 +60,9 @@ int main(int argc, char *argv[])
                 say(QStringLiteral("ROW %1 ").arg(i) + NoteStore().record(i)->title + u'|' +
                     host.container()->rowText(i));
             say(QStringLiteral("END ROWS"));
-        } else if (words.value(0) == u"quit") {
-            panel.menu_Exit_Click();
         }
     });
     say(QStringLiteral("READY"));
-    host.mainLoopStarting(); // as the real program does: "quit" then ends the main loop in order
+    host.mainLoopStarting(); // as the real program does
     return app.exec();
 }

@@ -1,22 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TestEnvironment.h"
+#include "app/AppProgramHost.h"
+#include "core/GhostOwner.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
+#include "core/form_Tarnibe.h"
 #include "notes/NoteFile.h"
 #include "notes/NoteRecord.h"
+#include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
 #include "notes/form_Main.h"
 #include "notes/form_Note.h"
 #include "platform/IniStore.h"
 #include "platform/MessageBox.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <functional>
+#include <memory>
+#include <tuple>
 
 // Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
@@ -42,13 +52,9 @@ inline NoteRecord stored(const QString &text, int left, int top, int width = 240
 {
     NoteRecord note;
     note.text = text;
-    note.left = left;
-    note.top = top;
-    note.width = width;
-    note.height = height;
-    note.oldWidth = width;
-    note.oldHeight = height;
     note.created = QStringLiteral("2026-11-30  08:00:00");
+    std::tie(note.left, note.top, note.width, note.height, note.oldWidth, note.oldHeight) =
+        std::tuple(left, top, width, height, width, height);
     return note;
 }
 
@@ -80,27 +86,20 @@ inline QList<NoteRecord> numbered(int count)
     return notes;
 }
 
-// The notes one generation of the crash test's saver writes; every field tells its generation and position.
-inline NoteRecord savedNote(int generation, int position)
+// Generation `g` of the crash test's saver: g % 7 + 1 notes of a few KB of mixed-width text each (so that a save
+// takes long enough for kills to land inside it), every field telling its generation and position.
+inline QList<NoteRecord> saverGeneration(int g)
 {
-    NoteRecord note;
-    note.text = QStringLiteral("generation %1 note %2\r\n").arg(generation).arg(position);
-    // A few KB of mixed-width text per note, so that a save takes long enough for kills to land inside it.
-    while (note.text.size() < 3000)
-        note.text += QStringLiteral("Käse, \"Brot\" und 日本 😀 line %1 of generation %2\r\n")
-                         .arg(note.text.size())
-                         .arg(generation);
-    note.top = generation;
-    note.left = position;
-    note.width = 3000;
-    note.height = 2500;
-    note.oldWidth = 3000;
-    note.oldHeight = 2500;
-    note.visible = position % 2 == 1;
-    note.created = QStringLiteral("generation %1").arg(generation);
-    note.fontSize = 7 + position;
-    note.title = QStringLiteral("g%1 p%2").arg(generation).arg(position);
-    return note;
+    QList<NoteRecord> notes;
+    for (int p = 1; p <= g % 7 + 1; ++p) {
+        NoteRecord note =
+            stored(QStringLiteral("generation %1 note %2: Käse, \"Brot\" und 日本 😀\r\n").arg(g).arg(p).repeated(80), p,
+                   g, 3000, 2500);
+        std::tie(note.visible, note.created, note.fontSize, note.title) =
+            std::tuple(p % 2 == 1, QString::number(g), 7 + p, QStringLiteral("g%1 p%2").arg(g).arg(p));
+        notes << note;
+    }
+    return notes;
 }
 
 inline QByteArray fileBytes(const QString &path)
@@ -169,16 +168,6 @@ inline QStringList fileLooks()
     return list;
 }
 
-// Starts the notes as the program does, reading the given notes from the file; without notes, as a new user.
-inline bool startNotes(form_Main &container, const QList<NoteRecord> &notes = {})
-{
-    Settings().FirstLaunch = notes.isEmpty();
-    const bool written = notes.isEmpty() || writeFile(NotesFilePath(), encodeNotes(notes));
-    ProgramRunFlags().notes = true;
-    container.Form_Load();
-    return written;
-}
-
 inline QString storedSetting(const QString &key)
 {
     return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
@@ -197,14 +186,80 @@ inline void resetNotes()
     processDeletions();
 }
 
-// A message box as one line, so that one comparison covers everything the user sees and can answer.
-inline QString boxLine(const platform::MessageRequest &box)
+// The notes program as a test starts it, at `now` if given, reading `notes` from the file; without notes, as a
+// new user. Its notes go with it.
+struct NotesRun {
+    explicit NotesRun(const QList<NoteRecord> &notes = {}, const QDateTime &now = {})
+    {
+        if (now.isValid())
+            env.clock.set(now);
+        Settings().FirstLaunch = notes.isEmpty();
+        ProgramRunFlags().notes = true;
+        QVERIFY(notes.isEmpty() || !writeNotesFile(NotesFilePath(), NotesBackupPath(), notes));
+        container->Form_Load();
+        QCOMPARE(NoteStore().count(), notes.size());
+    }
+    ~NotesRun()
+    {
+        NoteStore().clear();
+        container.reset();
+        processDeletions();
+    }
+    const NoteRecord &record(int index) const { return *NoteStore().record(index); }
+
+    // Note `index`'s alarm icons, in its window (for a hidden note, what its window would show) and in its
+    // container row: their tooltip while shown, "hidden" otherwise; both, when they disagree. Without `tips`, only
+    // whether they show.
+    QString icons(int index, bool tips = true) const
+    {
+        const auto state = [tips](bool shown, const QString &tip) {
+            return shown ? (tips ? tip : QStringLiteral("shown")) : QStringLiteral("hidden");
+        };
+        QStringList states;
+        const NoteEntry *note = NoteStore().entry(index);
+        if (const form_Note *window = note->window) {
+            const auto *label = window->findChild<QLabel *>(QStringLiteral("image_Alarm"));
+            states << state(label->isVisibleTo(window), label->toolTip());
+        } else {
+            states << state(note->alarmShown && !isCollapsed(note->record), note->alarmTip);
+        }
+        states << state(container->rows()->alarmShown(index), container->rows()->alarmTip(index));
+        return states[0] == states[1] ? states[0] : states.join(QStringLiteral(" | row: "));
+    }
+
+    TestEnvironment env;
+    TestHooks hooks;
+    std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
+};
+
+// A left click on a part of a container row, as the pointer makes it.
+inline void clickRow(form_Main &container, int index, NoteRows::Part part)
 {
-    return QStringLiteral("%1 | %2 | icon %3, buttons %4, default %5")
-        .arg(box.title, box.text)
-        .arg(int(box.icon))
-        .arg(int(box.buttons))
-        .arg(int(box.defaultAnswer));
+    const QRect where = container.rows()->partRect(index, part);
+    QTest::mouseClick(container.rows(), Qt::LeftButton, {}, where.center());
 }
+
+// The real programs, except that the process does not end.
+class Host : public AppProgramHost {
+public:
+    void endProcess() override {}
+};
+
+// The suite as started by a new user, whose notes file (if any) is already in place.
+struct Suite {
+    explicit Suite(FakeTrayHost &tray) : tray(tray)
+    {
+        host.attach(panel);
+        panel.Form_Load();
+    }
+    GhostOwner *owner() const { return host.owner(Program::Notes); }
+    form_Main *container() const { return host.container(); }
+    void trigger(const char *item) const { owner()->findChild<QAction *>(QString::fromLatin1(item))->trigger(); }
+    void click(int message) const { tray.click(static_cast<TrayOwner *>(owner()), message); }
+
+    FakeTrayHost &tray;
+    Host host;
+    form_Tarnibe panel{host};
+};
 
 } // namespace NoteSamples

@@ -11,12 +11,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-using NoteSamples::savedNote;
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (argc != 2) {
@@ -33,10 +27,7 @@ int main(int argc, char **argv)
     std::puts("saving");
     std::fflush(stdout);
     for (int generation = 1;; ++generation) {
-        QList<NoteRecord> notes;
-        for (int position = 1; position <= generation % 7 + 1; ++position)
-            notes.append(savedNote(generation, position));
-        if (const auto failure = writeNotesFile(path, backup, notes)) {
+        if (const auto failure = writeNotesFile(path, backup, NoteSamples::saverGeneration(generation))) {
             std::fprintf(stderr, "generation %d: %s\n", generation, qPrintable(platform::errorText(*failure)));
             return 1;
         }

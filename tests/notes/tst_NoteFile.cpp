@@ -2,10 +2,13 @@
 #include "NoteSamples.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
+#include <tuple>
+#include <variant>
 
 using namespace Qt::StringLiterals;
 using namespace NoteSamples;
@@ -19,13 +22,11 @@ QString kindText(std::optional<ErrorKind> kind)
 }
 
 // The note whose record is written out by hand below.
-NoteRecord buyMilk()
-{
+const NoteRecord BuyMilk = [] {
     NoteRecord note = stored(u"Buy milk"_s, 3840, 4215, 3000, 2500);
-    note.created = u"1999-09-07  17:33:26"_s;
-    note.fontSize = 10;
+    std::tie(note.created, note.fontSize) = std::tuple(u"1999-09-07  17:33:26"_s, 10);
     return note;
-}
+}();
 
 const QByteArray BuyMilkRecord = QByteArrayLiteral(
     "8\r\n"
@@ -36,15 +37,10 @@ const QByteArray BuyMilkRecord = QByteArrayLiteral(
 // A note whose every field differs from the defaults and from each other, so a dropped or swapped field shows.
 NoteRecord busyNote(const QString &text)
 {
-    NoteRecord note = stored(text, -120, 4215, 3000, 2500); // left of the primary screen
-    note.oldWidth = 3100;
-    note.oldHeight = 2600;
-    note.visible = false;
-    note.alarmDate = u"2026-12-24"_s;
-    note.alarmTime = u"07:45"_s;
-    note.alarmRepeat = u"3"_s;
-    note.fontSize = 12;
-    note.title = u"Größe, heute"_s;
+    // Left of the primary screen.
+    NoteRecord note = withAlarm(stored(text, -120, 4215, 3000, 2500), u"2026-12-24"_s, u"07:45"_s, u"3"_s);
+    std::tie(note.oldWidth, note.oldHeight, note.visible, note.fontSize, note.title) =
+        std::tuple(3100, 2600, false, 12, u"Größe, heute"_s);
     return note;
 }
 
@@ -67,6 +63,20 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
+// A file the saver left is complete only if it holds exactly the notes of one generation; returns the generation,
+// or the problem.
+std::variant<int, QString> readGeneration(const QString &path)
+{
+    const DecodedNotes decoded = decodeNotes(NoteSamples::fileBytes(path));
+    const int generation = decoded.notes.value(0).top;
+    if (decoded.failure)
+        return path + u" is damaged: "_s + platform::errorText(*decoded.failure);
+    if (generation < 1 || decoded.notes != NoteSamples::saverGeneration(generation))
+        return path + u" is not one whole generation: %1 notes, the first of generation %2"_s.arg(decoded.notes.size())
+                          .arg(generation);
+    return generation;
+}
+
 } // namespace
 
 class tst_NoteFile : public QObject {
@@ -75,7 +85,7 @@ class tst_NoteFile : public QObject {
 private Q_SLOTS:
     void notesComeBackAsWritten()
     {
-        QCOMPARE(encodeNotes({buyMilk()}), BuyMilkRecord);
+        QCOMPARE(encodeNotes({BuyMilk}), BuyMilkRecord);
         QCOMPARE(encodeNotes({}), QByteArray());
         QCOMPARE(kindText(decodeNotes(QByteArray()).failure), u"no failure"_s);
 
@@ -93,7 +103,7 @@ private Q_SLOTS:
         notes[1].alarmDate = u"\"soon\""_s;
         notes[1].alarmTime = u"7\""_s;
         notes[1].created = u"x\"y"_s;
-        notes << buyMilk();
+        notes << BuyMilk;
 
         const QByteArray bytes = encodeNotes(notes);
         // The length counts bytes (ä two, each CJK character three, the emoji four, CR LF two) and the fields
@@ -116,15 +126,21 @@ private Q_SLOTS:
         QVERIFY(collapsed(650, 370) && !collapsed(651, 370) && !collapsed(650, 371));
     }
 
-    void aFileThatIsNotUtf8IsReadAsWindows1252()
+    // Older copies wrote Windows-1252, and numbers with fractions: those are rounded half to even, up to their
+    // limits.
+    void olderFilesAreReadAsTheyWereMeant()
     {
-        const DecodedNotes decoded =
-            decodeNotes(record("K\xE4se \x80 \x93Hallo\x94", fieldsWith({{13, "\"sm\xF6rg\xE5s\""}})));
+        const QByteArray halves = fieldsWith(
+            {{1, "2.5"}, {2, "3.5"}, {3, "-2.5"}, {4, "-3.5"}, {5, "2999.4"}, {6, "2147483647"}, {12, "9.5"}});
+        const QByteArray old = fieldsWith({{1, "4215.6"}, {12, "32767"}, {13, "\"sm\xF6rg\xE5s\""}});
+        const DecodedNotes decoded = decodeNotes(record("a", halves) + record("K\xE4se \x80 \x93Hallo\x94", old));
         QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        NoteRecord expected = buyMilk();
-        expected.text = u"Käse € “Hallo”"_s;
-        expected.title = u"smörgås"_s;
-        QCOMPARE(decoded.notes, QList<NoteRecord>{expected});
+        NoteRecord a = BuyMilk;
+        std::tie(a.text, a.top, a.left, a.width, a.height, a.oldWidth, a.oldHeight) =
+            std::tuple(u"a"_s, 2, 4, -2, -4, 2999, 2147483647);
+        NoteRecord b = BuyMilk;
+        std::tie(b.text, b.top, b.fontSize, b.title) = std::tuple(u"Käse € “Hallo”"_s, 4216, 32767, u"smörgås"_s);
+        QCOMPARE(decoded.notes, (QList<NoteRecord>{a, b}));
     }
 
     void aDamagedFileKeepsTheNotesBeforeTheDamage_data()
@@ -158,54 +174,68 @@ private Q_SLOTS:
         QFETCH(ErrorKind, failure);
         const DecodedNotes decoded = decodeNotes(bytes);
         QCOMPARE(kindText(decoded.failure), kindText(failure));
-        QCOMPARE(decoded.notes, QList<NoteRecord>(notesRead, buyMilk()));
+        QCOMPARE(decoded.notes, QList<NoteRecord>(notesRead, BuyMilk));
     }
 
-    void numbersAreRoundedHalfToEvenUpToTheirLimits()
-    {
-        const QByteArray halves = fieldsWith(
-            {{1, "2.5"}, {2, "3.5"}, {3, "-2.5"}, {4, "-3.5"}, {5, "2999.4"}, {6, "2147483647"}, {12, "9.5"}});
-        const DecodedNotes decoded =
-            decodeNotes(record("a", halves) + record("b", fieldsWith({{1, "4215.6"}, {12, "32767"}})));
-        QCOMPARE(kindText(decoded.failure), u"no failure"_s);
-        QCOMPARE(decoded.notes.size(), 2);
-        const NoteRecord &a = decoded.notes[0];
-        const NoteRecord &b = decoded.notes[1];
-        QCOMPARE((QList<int>{a.top, a.left, a.width, a.height, a.oldWidth, a.oldHeight, a.fontSize, b.top, b.fontSize}),
-                 (QList<int>{2, 4, -2, -4, 2999, 2147483647, 10, 4216, 32767}));
-    }
-
-    void eachWriteKeepsTheGenerationBeforeAndAFailedOneChangesNothing()
+    // A regular file where a folder should be cannot be written into, even by root. When the backup cannot be made,
+    // the new generation is dropped and the saved notes stay as they were.
+    void aFailedWriteChangesNothing()
     {
         QTemporaryDir dir;
         const QString dat = dir.filePath(u"notes.dat"_s);
-        const QString old = dir.filePath(u"notes.old"_s);
-        const QList<NoteRecord> second = {busyNote(u"one"_s), busyNote(u"two\r\n"_s)};
-
-        QCOMPARE(kindText(writeNotesFile(dat, old, {buyMilk()})), u"no failure"_s);
-        QCOMPARE(fileBytes(dat), BuyMilkRecord);
-        QCOMPARE(entries(dir.path()), QStringList{u"notes.dat"_s});
-
-        // A leftover from a save that was cut short is simply replaced.
-        QVERIFY(writeFile(dat + u".new"_s, "12\r\ngarbage"));
-        QCOMPARE(kindText(writeNotesFile(dat, old, second)), u"no failure"_s);
-        QCOMPARE(fileBytes(dat), encodeNotes(second));
-        QCOMPARE(fileBytes(old), BuyMilkRecord);
-
-        // Only one generation is kept, and no notes is an empty file.
-        QCOMPARE(kindText(writeNotesFile(dat, old, {})), u"no failure"_s);
-        QCOMPARE(QFileInfo(dat).size(), 0);
-        QCOMPARE(fileBytes(old), encodeNotes(second));
-
-        // A regular file where a folder should be cannot be written into, even by root. When the backup cannot be
-        // made, the new generation is dropped and the saved notes stay as they were.
+        QCOMPARE(kindText(writeNotesFile(dat, dir.filePath(u"notes.old"_s), {BuyMilk})), u"no failure"_s);
         const QString blocker = dir.filePath(u"notes"_s);
         QVERIFY(writeFile(blocker, "not a folder"));
-        QVERIFY(writeNotesFile(blocker + u"/notes.dat"_s, blocker + u"/notes.old"_s, {buyMilk()}).has_value());
+        QVERIFY(writeNotesFile(blocker + u"/notes.dat"_s, blocker + u"/notes.old"_s, {BuyMilk}).has_value());
         QVERIFY(writeNotesFile(dat, blocker + u"/notes.old"_s, {busyNote(u"lost"_s)}).has_value());
-        QCOMPARE(fileBytes(dat), QByteArray());
+        QCOMPARE(fileBytes(dat), BuyMilkRecord);
         QCOMPARE(fileBytes(blocker), QByteArray("not a folder"));
-        QCOMPARE(entries(dir.path()), (QStringList{u"notes"_s, u"notes.dat"_s, u"notes.old"_s}));
+        QCOMPARE(entries(dir.path()), (QStringList{u"notes"_s, u"notes.dat"_s}));
+    }
+
+    void aSaverKilledAtAnyMomentLeavesACompleteNotesFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString dat = dir.filePath(u"notes.dat"_s);
+        const QString old = dir.filePath(u"notes.old"_s);
+        const QString partial = dat + u".new"_s;
+
+        QRandomGenerator random(20261206);
+        // Only kills that land inside a write prove anything; the saver is killed until enough of them did.
+        constexpr int MidWriteKillsWanted = 110;
+        int kills = 0;
+        int killedMidWrite = 0;
+        int highestGeneration = 0;
+        for (; killedMidWrite < MidWriteKillsWanted && kills < 1000; ++kills) {
+            // A QProcess still running when a check fails is killed by its destructor, so none is left behind.
+            QProcess saver;
+            saver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            saver.start(QString::fromUtf8(NOTES_SAVER), {dir.path()});
+            QVERIFY2(saver.waitForReadyRead(10000), "notes_saver did not start");
+            const int delay = kills == 0 ? 0 : random.bounded(2, 51);
+            // The checks below need a first notes.dat; every later run starts over it.
+            if (kills == 0)
+                QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dat), 10000);
+            QTest::qSleep(delay);
+            QVERIFY2(saver.state() == QProcess::Running, "notes_saver stopped by itself");
+            saver.kill();
+            QVERIFY(saver.waitForFinished(10000));
+            QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+
+            killedMidWrite += QFile::exists(partial) ? 1 : 0;
+            // notes.dat is never missing, and it and its backup (a former notes.dat) are each one whole generation.
+            QVERIFY2(QFile::exists(dat), qPrintable(u"notes.dat missing after kill %1"_s.arg(kills)));
+            for (const QString &path : {dat, old}) {
+                const auto saved = QFile::exists(path) ? readGeneration(path) : 0;
+                if (const QString *problem = std::get_if<QString>(&saved))
+                    QFAIL(qPrintable(u"after kill %1 at %2 ms: "_s.arg(kills).arg(delay) + *problem));
+                highestGeneration = std::max(highestGeneration, std::get<int>(saved));
+            }
+        }
+        qInfo("%d kills, %d inside a write, highest generation %d", kills, killedMidWrite, highestGeneration);
+        QCOMPARE(killedMidWrite, MidWriteKillsWanted);
+        QVERIFY(highestGeneration > 1);
     }
 };
 

@@ -1,0 +1,436 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Alarms of notes: the rules that move them on, the check that rings them, the pass that lists the missed ones at
+// the start, and the editor that sets them.
+#include "../notes/NoteSamples.h"
+#include "alarms/AlarmRules.h"
+#include "alarms/Alarms.h"
+#include "alarms/form_Calendar.h"
+#include "alarms/form_MissedAlarms.h"
+#include "alarms/form_Notify.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QTest>
+#include <ctime>
+
+using namespace Qt::StringLiterals;
+using NoteSamples::notesIn;
+using NoteSamples::stored;
+
+namespace {
+
+inline NoteRecord alarmNote(const QString &text, const QString &date, const QString &time, const QString &repeat)
+{
+    return NoteSamples::withAlarm(NoteSamples::stored(text, 600, 600), date, time, repeat);
+}
+
+// The notes program at `now`, its container loaded from a file holding `notes`. notes.old is removed once loaded:
+// every save leaves one, so its absence proves nothing saved since.
+struct NotesRun : NoteSamples::NotesRun {
+    NotesRun(const QList<NoteRecord> &notes, const QDateTime &now) : NoteSamples::NotesRun(notes, now)
+    {
+        QFile::remove(NotesBackupPath());
+    }
+    ~NotesRun()
+    {
+        // An editor a failed check left open must not reach into the next test.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            delete qobject_cast<form_Calendar *>(w);
+        UnloadAlarmWindows();
+    }
+
+    QList<NoteRecord> records() const { return NoteSamples::tableRecords(); }
+    // Every note's alarm date, in table order.
+    QString dates() const
+    {
+        QStringList all;
+        for (const NoteRecord &note : records())
+            all << note.alarmDate;
+        return all.join(u' ');
+    }
+    bool savedSinceLoad() const { return QFile::exists(NotesBackupPath()); }
+};
+
+// The lines the missed-alarms window lists for rings given as "date time|subject", separated by "; ".
+inline QStringList missedRings(const QString &rings)
+{
+    QStringList lines;
+    for (const QString &ring : rings.split(u"; "_s))
+        lines << u"Date: "_s + ring.section(u'|', 0, 0) << u"Subject: "_s + ring.section(u'|', 1) << QString(18, u'-');
+    return lines;
+}
+
+// Opens the editor on note `index` as the note's menu does.
+QPointer<form_Calendar> openEditor(int index)
+{
+    OpenAlarmEditor(index);
+    return qobject_cast<form_Calendar *>(QApplication::activeModalWidget());
+}
+
+// The summary the editor shows: hour:minute|weekday|date.
+QString summary(form_Calendar *editor)
+{
+    const auto text = [editor](const QString &name) { return editor->findChild<QLabel *>(name)->text(); };
+    return text(u"label_Hour"_s) + u':' + text(u"label_Minute"_s) + u'|' + text(u"label_Day"_s) + u'|' +
+           text(u"label_Date"_s);
+}
+
+// The grid as the user sees it: how many days it offers from the first on (-1 when one is missing in between) and
+// the days painted yellow; a colour neither yellow nor white is marked with a question mark.
+QString grid(form_Calendar *editor)
+{
+    int shown = 0;
+    QStringList picked;
+    for (int d = 1; d <= 31; ++d) {
+        const auto *label = editor->findChild<QLabel *>(u"label_Number"_s + QString::number(d - 1));
+        if (label->isVisibleTo(editor))
+            shown = shown == d - 1 ? d : -1;
+        const QColor colour = label->palette().color(QPalette::Window);
+        if (colour != QColor(255, 255, 255))
+            picked << QString::number(d) + (colour == QColor(255, 255, 0) ? u""_s : u"?"_s);
+    }
+    return QString::number(shown) + u" days, picked "_s + picked.join(u',');
+}
+
+void clickDay(form_Calendar *editor, int number)
+{
+    auto *label = editor->findChild<QLabel *>(u"label_Number"_s + QString::number(number - 1));
+    QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+}
+
+// Types into a time box as the user would after selecting its contents; returns what the box then holds.
+QString retype(QLineEdit *box, const QString &typed)
+{
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, typed);
+    return box->text();
+}
+
+void pick(form_Calendar *editor, int dayNumber, const QString &hour, const QString &minute, int option)
+{
+    clickDay(editor, dayNumber);
+    retype(editor->findChild<QLineEdit *>(u"text_Hour"_s), hour);
+    retype(editor->findChild<QLineEdit *>(u"text_Minute"_s), minute);
+    // A radio button takes clicks on its circle and caption only, not on the blank rest of its width.
+    auto *button = editor->findChild<QRadioButton *>(u"option_Repeat"_s + QString::number(option));
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+} // namespace
+
+class tst_Alarms : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void repeatsMoveByCalendarRules_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("repeat");
+        QTest::addColumn<QStringList>("next");
+        QTest::newRow("weekly across a year") << u"2026-12-28"_s << u"2"_s << QStringList{u"2027-01-04"_s};
+        QTest::newRow("monthly, leap year") << u"31-jan-2024"_s << u"3"_s << QStringList{u"2024-02-29"_s};
+        QTest::newRow("yearly from 29 February")
+            << u"29-Feb-2024"_s << u"4"_s << QStringList{u"2025-02-28"_s, u"2026-02-28"_s};
+        QTest::newRow("unknown code") << u"2026-06-12"_s << u"7"_s << QStringList{u"2026-06-12"_s};
+    }
+    void repeatsMoveByCalendarRules()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, repeat);
+        QFETCH(QStringList, next);
+        NoteRecord note = alarmNote({}, start, u"8:5"_s, repeat);
+        for (const QString &expected : next) {
+            AlarmRules::advance(note);
+            QCOMPARE((QStringList{note.alarmDate, note.alarmTime, note.alarmRepeat}),
+                     (QStringList{expected, u"8:5"_s, repeat}));
+        }
+    }
+
+    void anUnknownRepeatHasNoWords() { QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString()); }
+
+    void dueAlarmsRingInTableOrderAndMoveOnAndTheIconTurnsThemOff()
+    {
+        const QDate today(2026, 6, 12);
+        // A hidden note has no window, and its alarm rings all the same.
+        NoteRecord dentist = alarmNote(u"Dentist"_s, u"2026-06-12"_s, u"8:5"_s, u"0"_s);
+        dentist.visible = false;
+        NotesRun run({alarmNote(u"broken"_s, u"2026-06-12"_s, u"ab:cd"_s, u"1"_s),
+                      alarmNote(u"Pills"_s, u"12-jun-2026"_s, u"08:05"_s, u"3"_s), dentist,
+                      alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
+                     QDateTime(today, QTime(8, 4, 58)));
+        QCOMPARE(run.icons(3, false), u"shown"_s);
+        timer_CheckAlarm_Timer();
+        QVERIFY(!Notice()->isVisible());
+
+        // While the notes program is exited, its alarms wait.
+        run.env.clock.set(QDateTime(today, QTime(8, 5, 3)));
+        ProgramRunFlags().notes = false;
+        timer_CheckAlarm_Timer();
+        QVERIFY(!Notice()->isVisible());
+        ProgramRunFlags().notes = true;
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 2);
+        QCOMPARE(run.env.sound.m_played.constLast().fileName, u"clock.wav"_s);
+        QVERIFY(Notice()->isVisible());
+        QCOMPARE(Notice()->caption() + u'|' + Notice()->text(), u"Dont forget: 2026-06-12 8:05|Dentist"_s);
+        QCOMPARE(run.icons(2), u"2026-07-12  08:05"_s);
+        QVERIFY(run.icons(3) == u"hidden"_s && !NoteStore().window(3));
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        // Earlier today is not this run's business; an unreadable time is logged and never rings.
+        QCOMPARE(run.dates(), u"2026-06-12 2026-07-12 NO_DATE_SET 2026-06-12"_s);
+        QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Main_timer_CheckAlarm_Timer 13 "_s));
+
+        run.env.clock.advanceSeconds(5); // the same minute: nothing left to ring
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 2);
+
+        // The alarm icon offers to turn the alarm off; Yes from the note window also lets go of an outgoing note
+        // connection.
+        run.hooks.alarmIcon = image_Alarm_Click;
+        run.env.messages.expect(platform::MsgAnswer::Yes);
+        NoteSamples::clickRow(*run.container, 2, NoteRows::Part::Alarm);
+        const platform::MessageRequest box = run.env.messages.shown().constLast();
+        QCOMPARE(box.title + u'|' + box.text,
+                 u"Alarm is on...|The alarm rings: 2026-07-12  08:05\n\rIt is repeated every "
+                 "month.\n\r\n\rDo you want to turn the alarm off ?"_s);
+        QVERIFY(box.icon == platform::MsgIcon::Information && box.buttons == platform::MsgButtons::YesNo &&
+                box.defaultAnswer == platform::MsgAnswer::Yes);
+        QCOMPARE(run.record(2).alarmDate + u' ' + run.icons(2), u"NO_DATE_SET hidden"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);
+        QCOMPARE(run.hooks.closed, 0);
+        run.env.messages.expect(platform::MsgAnswer::Yes);
+        QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
+        QCOMPARE(run.record(4).alarmRepeat + u' ' + run.icons(4), u"-1 hidden"_s);
+        QCOMPARE(run.hooks.closed, 1);
+    }
+
+    void alarmsWrittenInOtherLanguagesRingAfterASkippedMinuteAndAnUnreadableOneSaysSo()
+    {
+        // As editors in German, Japanese and French desktops wrote them, read on this one; then one nobody can read.
+        // Two ticks 60.5 s apart pass over 09:00 without seeing it: its alarms ring all the same.
+        const QDate today(2026, 12, 6);
+        NotesRun run({alarmNote(u"Zahnarzt"_s, u"06-Dez.-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"歯医者"_s, u"06-12月-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"Dentiste"_s, u"06-déc.-2026"_s, u"09:00"_s, u"0"_s),
+                      alarmNote(u"lost"_s, u"06-Xyz-2026"_s, u"09:00"_s, u"1"_s)},
+                     QDateTime(today, QTime(8, 59, 59, 900)));
+        timer_CheckAlarm_Timer();
+        run.env.clock.set(QDateTime(today, QTime(9, 1, 0, 400)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 3);
+        QCOMPARE(run.dates(), u"NO_DATE_SET NO_DATE_SET NO_DATE_SET 06-Xyz-2026"_s);
+
+        run.env.clock.advanceSeconds(5);
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
+        QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
+        QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
+    }
+
+    void aMinuteSkippedBySummerTimeStillRings()
+    {
+        // Summer time begins in Berlin at 02:00 on the last Sunday of March: 02:30 never shows on the clock, so
+        // the alarm rings at the first minute that does.
+        const auto restore = qScopeGuard([zone = qgetenv("TZ")] {
+            qputenv("TZ", zone);
+            tzset();
+        });
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        NotesRun run({alarmNote(u"Flight"_s, u"29-Mar-2026"_s, u"02:30"_s, u"1"_s)},
+                     QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 0);
+        run.env.clock.set(QDateTime(QDate(2026, 3, 29), QTime(3, 0, 3)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 1);
+        QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
+    }
+
+    void alarmsThatFallInASleepAreListedNotRung()
+    {
+        const QDate today(2026, 6, 12);
+        NotesRun run({alarmNote(u"wake up"_s, u"2026-06-12"_s, u"8:05"_s, u"1"_s),
+                      alarmNote(u"before the sleep"_s, u"2026-06-12"_s, u"7:59"_s, u"1"_s)},
+                     QDateTime(today, QTime(7, 59, 58)));
+        timer_CheckAlarm_Timer(); // rings the 7:59 alarm and marks the tick
+        Notice()->c_Ok_Click();
+
+        run.env.clock.set(QDateTime(today, QTime(8, 30, 3)));
+        timer_CheckAlarm_Timer();
+        QCOMPARE(run.env.sound.m_played.size(), 1);
+        QVERIFY(!Notice()->isVisible() && MissedAlarmsWindow()->isVisible());
+        QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
+        QCOMPARE(run.dates(), u"2026-06-13 2026-06-13"_s);
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+
+        run.env.clock.advanceSeconds(5); // ordinary ticks list nothing more
+        timer_CheckAlarm_Timer();
+        QCOMPARE(MissedAlarmsWindow()->lines().size(), 3);
+    }
+
+    void repeatingAlarmsListEveryMissedOccurrenceAndANextPassNothing()
+    {
+        NotesRun run({alarmNote(u"pills"_s, u"2026-03-30"_s, u"8:00"_s, u"1"_s),
+                      alarmNote(u"plants"_s, u"30-Mar-2026"_s, u"8:01"_s, u"1"_s),
+                      alarmNote(u"rent"_s, u"2026-01-31"_s, u"8:00"_s, u"3"_s)},
+                     QDateTime(QDate(2026, 4, 1), QTime(8, 0, 50)));
+        CheckForMissedAlarms();
+
+        // The pills' ring today is missed once its minute has begun; the plants' is ten seconds ahead.
+        QVERIFY(MissedAlarmsWindow()->isVisible());
+        QCOMPARE(
+            MissedAlarmsWindow()->lines(),
+            missedRings(u"2026-03-30 8:00|pills; 2026-03-31 8:00|pills; 2026-04-01 8:00|pills; 2026-03-30 8:01|plants; "
+                        "2026-03-31 8:01|plants; 2026-01-31 8:00|rent; 2026-02-28 8:00|rent; 2026-03-28 8:00|rent"_s));
+        QCOMPARE(QStringList({run.icons(1), run.icons(2), run.icons(3)}),
+                 QStringList({u"2026-04-02  8:00"_s, u"2026-04-01  8:01"_s, u"2026-04-28  8:00"_s}));
+        QCOMPARE(run.record(3).alarmRepeat, u"3"_s);
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        QVERIFY(run.env.logLines().isEmpty());
+
+        // A second pass finds nothing missed: no window opens, but the notes are saved all the same.
+        QTest::mouseClick(MissedAlarmsWindow()->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
+        QVERIFY(QFile::remove(NotesFilePath()));
+        CheckForMissedAlarms();
+        QVERIFY(!MissedAlarmsWindow()->isVisible() && MissedAlarmsWindow()->lines().isEmpty());
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        QVERIFY(run.env.logLines().isEmpty());
+    }
+
+    void notesAreListedInTableOrderEachOldestFirstAndEachClosingIsCounted()
+    {
+        NotesRun run({alarmNote(u"garbled"_s, u"2026-06-10"_s, u"ab:cd"_s, u"1"_s),
+                      alarmNote(u"water the plants"_s, u"2026-06-11"_s, u"10:30"_s, u"1"_s),
+                      alarmNote(u"team meeting"_s, u"29-May-2026"_s, u"9:05"_s, u"2"_s),
+                      alarmNote(QString(), u"2026-06-01"_s, u"7:00"_s, u"0"_s)},
+                     QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
+        Settings().totMissedAlarms = 5;
+        CheckForMissedAlarms();
+
+        // The plants' rings are the most recent, yet come first: the table decides the order.
+        QCOMPARE(
+            MissedAlarmsWindow()->lines(),
+            missedRings(u"2026-06-11 10:30|water the plants; 2026-06-12 10:30|water the plants; "
+                        "2026-05-29 9:05|team meeting; 2026-06-05 9:05|team meeting; 2026-06-12 9:05|team meeting; "
+                        "2026-06-01 7:00| - empty -"_s));
+        // An unreadable time is logged and its note skipped.
+        QCOMPARE(run.dates(), u"2026-06-10 2026-06-13 2026-06-19 NO_DATE_SET"_s);
+        QCOMPARE(run.icons(4), u"hidden"_s);
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Bas_CheckForMissedAlarms "_s));
+
+        // A clicked line is shown whole below the list, and each closing is counted, also of a later pass that lists
+        // a single ring.
+        auto *list = MissedAlarmsWindow()->findChild<QListWidget *>(u"list_MissedAlarms"_s);
+        auto *detail = MissedAlarmsWindow()->findChild<QPlainTextEdit *>(u"text_Commercial2"_s);
+        const auto clickLine = [list](int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        };
+        const auto clickOk = [] {
+            QTest::mouseClick(MissedAlarmsWindow()->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
+        };
+        clickLine(7);
+        QCOMPARE(detail->toPlainText(), u"Subject: team meeting"_s);
+        clickLine(3);
+        QCOMPARE(detail->toPlainText(), u"Date: 2026-06-12 10:30"_s);
+        clickOk();
+        QVERIFY(!MissedAlarmsWindow()->isVisible() && Settings().totMissedAlarms == 6);
+        run.env.clock.advanceSeconds(86400);
+        CheckForMissedAlarms();
+        QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-13 10:30|water the plants"_s));
+        clickOk();
+        QCOMPARE(Settings().totMissedAlarms, 7);
+    }
+
+    void anUnknownRepeatEndsThePassUnsaved()
+    {
+        NotesRun run({alarmNote(u"before"_s, u"2026-06-11"_s, u"10:00"_s, u"1"_s),
+                      alarmNote(u"odd repeat"_s, u"2026-06-10"_s, u"10:00"_s, u"7"_s),
+                      alarmNote(u"after"_s, u"2026-06-09"_s, u"10:00"_s, u"0"_s)},
+                     QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
+        CheckForMissedAlarms();
+
+        const QStringList lines = MissedAlarmsWindow()->lines();
+        QCOMPARE(lines.mid(0, 6), missedRings(u"2026-06-11 10:00|before; 2026-06-12 10:00|before"_s));
+        QVERIFY(!lines.contains(u"Subject: after"_s));
+        QCOMPARE(run.record(2).alarmDate, u"2026-06-10"_s);
+        QCOMPARE(run.icons(3, false), u"shown"_s);
+        QVERIFY(!run.savedSinceLoad());
+    }
+
+    // The editor opens on the present moment with "Once" chosen (the desktop alarm that rings relies on it), but the
+    // grid has no 29 February: on that day it opens on the first.
+    void onTheTwentyNinthOfFebruaryTheEditorOpensOnTheFirst()
+    {
+        NotesRun run({stored(u"dentist"_s, 600, 600)}, QDateTime(QDate(2000, 2, 29), QTime(23, 59)));
+        QPointer<form_Calendar> editor = openEditor(1);
+        QCOMPARE(grid(editor) + u" / "_s + summary(editor), u"28 days, picked 1 / 23:59|On Tuesday |01-Feb-2000"_s);
+    }
+
+    // The grid asks for the length of the month chosen, which is none while the list is empty.
+    void noMonthChosenHasNoDays() { QCOMPARE(form_Calendar::DaysInMonth(-1) + form_Calendar::DaysInMonth(12), 0); }
+
+    void aDayBeyondTheNewMonthFallsBackToTheFirstAndTheTimeBoxesHoldOnlyAClockTime()
+    {
+        NotesRun run({stored(u"rent"_s, 600, 600)}, QDateTime(QDate(2026, 3, 12), QTime(17, 40)));
+        QPointer<form_Calendar> editor = openEditor(1);
+        clickDay(editor, 31);
+        QCOMPARE(grid(editor) + u" / "_s + summary(editor), u"31 days, picked 31 / 17:40|On Tuesday |31-Mar-2026"_s);
+
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Month"_s), Qt::Key_Up);
+        QCOMPARE(grid(editor) + u" / "_s + summary(editor), u"28 days, picked 1 / 17:40|On Sunday |01-Feb-2026"_s);
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Year"_s), Qt::Key_Down);
+        QCOMPARE(summary(editor), u"17:40|On Monday |01-Feb-2027"_s);
+
+        // Back in a long month the last days return and the first stays picked.
+        QTest::keyClick(editor->findChild<QComboBox *>(u"combo_Month"_s), Qt::Key_Down);
+        QCOMPARE(grid(editor), u"31 days, picked 1"_s);
+
+        // The time boxes hold only a clock time: box, typed, what it holds.
+        for (const QString &entry :
+             u"Hour 75 23|Hour 24 23|Minute 75 59|Minute 60 59|Minute 7 7|Hour ab |Hour 5x 5"_s.split(u'|')) {
+            const QStringList part = entry.split(u' ');
+            QCOMPARE(retype(editor->findChild<QLineEdit *>(u"text_"_s + part[0]), part[1]), part[2]);
+        }
+    }
+
+    // Stored with the note and sent to other computers, the date is English on any desktop.
+    void okStoresTheAlarmAndShowsItsIconsCancelDoesNot()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        const QList<NoteRecord> notes{stored(u"untouched"_s, 600, 600), stored(u"dentist"_s, 1200, 1200)};
+        NotesRun run(notes, QDateTime(QDate(2026, 6, 12), QTime(16, 42)));
+        QPointer<form_Calendar> editor = openEditor(2);
+        pick(editor, 3, u"6"_s, u"30"_s, 2);
+        QTest::mouseClick(editor->findChild<QPushButton *>(u"c_Cancel"_s), Qt::LeftButton);
+        NoteSamples::processDeletions();
+        QVERIFY(editor.isNull());
+        QCOMPARE(run.records(), notes);
+        QVERIFY(!run.savedSinceLoad());
+
+        editor = openEditor(2);
+        pick(editor, 20, u"8"_s, u"5"_s, 3);
+        QTest::mouseClick(editor->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
+        NoteSamples::processDeletions();
+        QVERIFY(editor.isNull());
+        QCOMPARE(run.icons(2) + u" / "_s + run.record(2).alarmRepeat, u"20-Jun-2026  8:5 / 3"_s);
+        QCOMPARE(run.record(1), notes[0]);
+        QCOMPARE(run.icons(1), u"hidden"_s);
+        QCOMPARE(notesIn(NotesFilePath()), run.records());
+        QCOMPARE(notesIn(NotesBackupPath()), notes); // saved once
+    }
+};
+
+QTEST_MAIN(tst_Alarms)
+#include "tst_Alarms.moc"

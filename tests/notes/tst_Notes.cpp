@@ -1,0 +1,565 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The notes program: its table and file at the start and on every change, the container, the note windows and the
+// notes icon's menu.
+#include "NoteSamples.h"
+#include "core/DateText.h"
+#include "core/Twips.h"
+#include "platform/Paths.h"
+#include "platform/Printing.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+using namespace NoteSamples;
+using platform::MsgAnswer;
+
+namespace {
+
+// The all-notes buttons on show, such as "HideAll Minimize".
+QString buttonsShown(const form_Main &container)
+{
+    QStringList names;
+    for (const QString &name : {u"HideAll"_s, u"ShowAll"_s, u"Minimize"_s, u"Maximize"_s}) {
+        if (container.findChild<QToolButton *>(u"image_"_s + name)->isVisibleTo(&container))
+            names << name;
+    }
+    return names.join(u' ');
+}
+
+const NoteRecord BuyMilk = stored(u"Buy milk\r\nand bread"_s, 1500, 1500, 3000, 2500);
+
+// A start without a good notes file: who the user is, which files there are, and what the start should do.
+struct BackupCase {
+    bool firstLaunch, backupExists;
+    QByteArray damaged;
+    bool asked;
+    MsgAnswer answer;
+    bool readsBackup;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(BackupCase)
+
+class tst_Notes : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { resetNotes(); }
+
+    void storedNotesComeBackAsTheyWereLeftAndADeletedOnesWindowHoldsNothing()
+    {
+        NoteRecord collapsed = collapse(stored(u"collapsed"_s, 1200, 900, 3000, 2000));
+        collapsed.fontSize = 9; // not a size the menu offers
+        // Text that no field of the file could hold as it stands.
+        NoteRecord large =
+            withAlarm(stored(u"Shopping:\r\n\"milk\", eggs, bread\r\n\r\n3,50 € – Grüße\r\n"_s, 4500, 1500));
+        std::tie(large.fontSize, large.title) = std::tuple(14, u"From Ann, desk 3"_s);
+        NoteRecord hidden = stored(u"out of sight"_s, 6000, 3000);
+        hidden.visible = false;
+        NotesRun run({collapsed, large, hidden});
+        QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 2400x1800"_s, u"hidden 2400x1800"_s}));
+        QCOMPARE(run.container->rowText(3), u"out of sight"_s); // a hidden note has no window, but its row
+
+        // Saved straight away, every note is as it was read, but for the font size the menu does not offer.
+        SaveAllNotes();
+        collapsed.fontSize = 8;
+        QCOMPARE(notesIn(NotesFilePath()), (QList<NoteRecord>{collapsed, large, hidden}));
+
+        // A note deleted from its own menu leaves its window until the event in hand is over, and the window manager
+        // may still move or size it meanwhile: that reaches a record of its own, never freed memory or another note
+        // (the sanitizer build sees to the first). Its pending edit ends with it.
+        const QPointer<form_Note> doomed = NoteStore().window(2);
+        doomed->label_Display_Click();
+        QTest::keyClicks(doomed->findChild<QPlainTextEdit *>(u"text_NoteInput"_s), u"half typed"_s);
+        doomed->menu_Trash_Click();
+        QCOMPARE(run.env.sound.m_played.constLast().fileName, u"trash.wav"_s);
+        QVERIFY(doomed && !doomed->isVisible());
+        doomed->setGeometry(10, 10, 300, 200);
+        doomed->timer_Focus_Timer();
+        QCOMPARE(run.container->rowText(2), u"out of sight"_s);
+        QCOMPARE(geometry(*NoteStore().record(2)), QRect(6000, 3000, 2400, 1800));
+        QTRY_VERIFY(doomed.isNull());
+        QCOMPARE(texts(notesIn(NotesFilePath())), (QStringList{u"collapsed"_s, u"out of sight"_s}));
+    }
+
+    // A deletion takes one note and one row out and moves the rest up: afterwards the windows, the rows and
+    // notes.dat are what a fresh read of the file gives, for notes hidden, shown, collapsed, empty, with alarms.
+    // A hidden note costs no window: one is made when the note is shown, at its place, size and font, and let go
+    // when it is hidden again; the all-notes buttons act on hidden notes all the same.
+    void aNoteHasAWindowOnlyWhileShown()
+    {
+        // Below the screen's bottom edge, as when the screen has shrunk since: it is shown in the middle.
+        const QRect screen = screenTwips();
+        NoteRecord big = stored(u"big print"_s, 3000, screen.height() + 1500, 2400, 1800);
+        std::tie(big.fontSize, big.title, big.visible) = std::tuple(18, u"From Ann"_s, false);
+        NoteRecord small = stored(u"small"_s, 600, 600);
+        small.visible = false;
+        NotesRun run({big, small});
+        form_Main &container = *run.container;
+        QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
+
+        container.label_NoteText_Click(1);
+        QPointer<form_Note> window = NoteStore().window(1);
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
+                                           toPixels((screen.height() - 1800) / 2), toPixels(2400), toPixels(1800)));
+        QCOMPARE(window->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
+        QCOMPARE(window->findChild<QLabel *>(u"label_Display"_s)->text(), u"big print"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"label_C1"_s)->text(), u"From Ann"_s);
+
+        // Collapsed while hidden, then shown by "Show all": the tab, where it was; "Hide all" lets both go.
+        NoteStore().hide(1);
+        QTRY_VERIFY(window.isNull());
+        container.image_Minimize_Click();
+        QCOMPARE(windowLooks(), (QStringList{u"hidden 650x370"_s, u"hidden 650x370"_s}));
+        QVERIFY(!NoteStore().window(1));
+        container.image_ShowAll_Click();
+        QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 650x370"_s}));
+        window = NoteStore().window(1);
+        QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
+                                           toPixels((screen.height() - 1800) / 2), toPixels(650), toPixels(370)));
+        // A row click opens a folded note out where it is, and flashes it.
+        container.label_NoteText_Click(2);
+        QCOMPARE(geometry(*NoteStore().record(2)), QRect(600, 600, 2400, 1800));
+        QCOMPARE(NoteStore().window(2)->palette().color(QPalette::Window), QColor(Qt::white));
+        QTRY_COMPARE(NoteStore().window(2)->palette().color(QPalette::Window), NoteYellow);
+        container.image_Maximize_Click();
+        QCOMPARE(window->geometry().size(), QSize(toPixels(2400), toPixels(1800)));
+        QPointer<form_Note> other = NoteStore().window(2);
+        container.image_HideAll_Click();
+        QTRY_VERIFY(window.isNull() && other.isNull());
+        QCOMPARE(fileLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
+
+        // Shown again, hidden and shown before the window could go: the one window stays.
+        window = NoteStore().show(2);
+        NoteStore().hide(2);
+        QCOMPARE(NoteStore().show(2), window.data());
+        processDeletions();
+        QVERIFY(window && window->isVisible());
+    }
+
+    void aDeletionLeavesWhatAFreshReadGives()
+    {
+        QList<NoteRecord> notes;
+        for (int i = 0; i < 200; ++i) {
+            NoteRecord note = stored(i % 11 ? u"note "_s + QString::number(i) : QString(), 600 + (i % 20) * 150,
+                                     600 + (i % 13) * 150);
+            note.visible = i % 3 != 0;
+            if (i % 7 == 0)
+                note = collapse(note);
+            if (i % 5 == 0)
+                note = withAlarm(note);
+            notes << note;
+        }
+        NotesRun run(notes);
+        form_Main &container = *run.container;
+        container.NewNote_Click(u"added"_s, false, u"From Ann"_s, u"NO_DATE_SET"_s, u"-1"_s, u"00:00"_s, QString());
+
+        const auto look = [&] {
+            QStringList lines;
+            for (int i = 1; i <= NoteStore().count(); ++i) {
+                const form_Note *note = NoteStore().window(i);
+                lines << QStringList{note && note->isVisible() ? u"shown"_s : u"hidden"_s,
+                                     note ? u"%1x%2"_s.arg(note->width()).arg(note->height()) : QString(),
+                                     NoteStore().record(i)->text,
+                                     container.rowText(i),
+                                     QString::number(container.rows()->top(i)),
+                                     container.rows()->alarmShown(i) ? container.rows()->alarmTip(i) : u"no alarm"_s}
+                             .join(u'|');
+            }
+            return lines;
+        };
+        // The first, some in between, and the last (the received note).
+        for (const int position : {1, 57, 120, 150, 0}) {
+            DeleteNote(position ? position : NoteStore().count(), false);
+            processDeletions();
+            const QStringList afterDeletion = look();
+            QCOMPARE(notesIn(NotesFilePath()), tableRecords());
+
+            container.discardRows();
+            NoteStore().clear();
+            processDeletions();
+            ReadSavedData();
+            container.CreateLabels();
+            QCOMPARE(look(), afterDeletion);
+        }
+        QCOMPARE(container.rowCount(), 196);
+    }
+
+    // The start lets events run between notes: a save or a deletion asked for then waits until the table is whole,
+    // so that no partial file is written and the good one rotated away into the backup.
+    void aSaveOrDeletionDuringTheReadWaitsForTheWholeTable()
+    {
+        TestEnvironment env;
+        QList<NoteRecord> notes;
+        for (int i = 0; i < 30; ++i)
+            notes << stored(u"note "_s + QString::number(i), 600, 600);
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
+        // Nothing is saved while the notes program is not running.
+        NoteStore().append(stored(u"unsaved"_s, 600, 600));
+        SaveAllNotes();
+        QCOMPARE(fileBytes(NotesFilePath()), encodeNotes(notes));
+        resetNotes();
+        ProgramRunFlags().notes = true;
+        QTimer::singleShot(0, [] { SaveAllNotes(); });
+        QTimer::singleShot(0, [] { DeleteNote(1, false); });
+        ReadSavedData();
+        QCOMPARE(texts(notesIn(NotesBackupPath())), texts(notes));
+        QTRY_COMPARE(NoteStore().count(), 29);
+        notes.removeFirst();
+        QCOMPARE(texts(notesIn(NotesFilePath())) + texts(tableRecords()), texts(notes) + texts(notes));
+    }
+
+    // A notes file that is missing or damaged (set aside as notes.bad) offers the backup, unless the user is new.
+    void aMissingFileOffersTheBackup_data()
+    {
+        QTest::addColumn<BackupCase>("c");
+        QTest::newRow("yes, no backup either") << BackupCase{false, false, {}, true, MsgAnswer::Yes, false};
+        QTest::newRow("no") << BackupCase{false, true, {}, true, MsgAnswer::No, false};
+        // Only a user without either file is new; a lone backup still means notes were lost.
+        QTest::newRow("first launch with a backup") << BackupCase{true, true, {}, true, MsgAnswer::Yes, true};
+        QTest::newRow("new user") << BackupCase{true, false, {}, false, MsgAnswer::Yes, false};
+        // One good record, then a length that runs past the end of the file.
+        QTest::newRow("damaged") << BackupCase{
+            false, true,           encodeNotes({stored(u"half saved"_s, 600, 600)}) + "500\r\ncut short\r\n",
+            true,  MsgAnswer::Yes, true};
+    }
+    void aMissingFileOffersTheBackup()
+    {
+        QFETCH(BackupCase, c);
+        const auto &[firstLaunch, backupExists, damaged, asked, answer, readsBackup] = c;
+        TestEnvironment env;
+        Settings().FirstLaunch = firstLaunch;
+        const QByteArray backup =
+            encodeNotes({stored(u"saved yesterday"_s, 600, 600), stored(u"and this"_s, 1200, 1200)});
+        QVERIFY(!backupExists || writeFile(NotesBackupPath(), backup));
+        QVERIFY(damaged.isEmpty() || writeFile(NotesFilePath(), damaged));
+        if (asked)
+            env.messages.expect(answer);
+
+        ReadSavedData();
+        processDeletions();
+
+        QCOMPARE(env.messages.shown().size(), asked ? 1 : 0);
+        QCOMPARE(env.logLines().value(0).startsWith(u"\"err_Bas_ReadSavedData "_s), asked);
+        const QStringList expected = readsBackup ? QStringList{u"saved yesterday"_s, u"and this"_s} : QStringList();
+        QCOMPARE(texts(tableRecords()), expected);
+        // Yes copies the backup to the notes file; otherwise neither file changes.
+        QCOMPARE(fileBytes(NotesBackupPath()), backupExists ? backup : QByteArray());
+        QCOMPARE(fileBytes(platform::dataFile(u"notes.bad"_s)), damaged);
+        QCOMPARE(QFile::exists(NotesFilePath()), !expected.isEmpty());
+        if (!expected.isEmpty())
+            QCOMPARE(fileBytes(NotesFilePath()), backup);
+    }
+
+    void theNewNoteButtonStopsAtFortyButReceivedNotesDoNot()
+    {
+        NotesRun run(numbered(40));
+        form_Main &container = *run.container;
+
+        run.env.messages.expect(platform::MsgAnswer::Ok);
+        container.image_NewNote_Click();
+
+        QCOMPARE(run.env.messages.shown().size(), 1);
+        QVERIFY(Settings().cntNote == 0 && run.env.sound.m_played.isEmpty());
+
+        container.NewNote_Click(u"Lunch at one?"_s, true, u"From Bob"_s, u"2026-12-24"_s, u"0"_s, u"08:15"_s,
+                                u"Alarm: 24 Dec 08:15"_s);
+        container.NewNote_Click(u"No alarm here"_s, false, u"From Eve"_s, u"NO_DATE_SET"_s, u"-1"_s, u"13:25"_s,
+                                u"nothing set"_s);
+
+        QCOMPARE(QString::number(container.rowCount()) + u' ' + container.rowText(41), u"42 Lunch at one?"_s);
+        form_Note *received = NoteStore().window(41);
+        QVERIFY(received->isVisible());
+        const QDateTime now = run.env.clock.now();
+        QCOMPARE(received->findChild<QLabel *>(u"label_C1"_s)->toolTip(),
+                 u"Received : "_s + formatDate(now.date()) + u"   "_s + formatTime(now.time()));
+        QCOMPARE(run.icons(41) + u", "_s + run.icons(42), u"Alarm: 24 Dec 08:15, hidden"_s);
+    }
+
+    void newNotesStackFromTheCentreKeepWhatIsTypedAndTheWindowKeepsItsLimitsScrollsAndOnlyMinimises()
+    {
+        NotesRun run(numbered(2));
+        form_Main &container = *run.container;
+        const int loadWidth = toTwips(container.width());
+        container.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&container));
+        const auto *horizontal = container.findChild<QScrollBar *>(u"HScroll1"_s);
+        const auto *vertical = container.findChild<QScrollBar *>(u"VScroll1"_s);
+
+        container.resize(container.width() + 120, toPixels(container.surfaceHeightTwips() + 400) + 150);
+        QTRY_COMPARE(container.size(), QSize(toPixels(loadWidth), toPixels(container.surfaceHeightTwips() + 400)));
+        // At its full size the window holds the whole surface.
+        QVERIFY(!horizontal->isVisibleTo(&container) && !vertical->isVisibleTo(&container));
+
+        while (NoteStore().count() < 14)
+            container.image_NewNote_Click();
+        const QRect screen = screenTwips();
+        for (int i = 3; i <= 5; ++i) {
+            const form_Note *note = NoteStore().window(i);
+            const NoteRecord &r = note->record();
+            const int offset = 150 * (i - 3);
+            QCOMPARE(QPoint(r.left, r.top),
+                     QPoint((screen.width() - r.width) / 2 + offset, (screen.height() - r.height) / 2 + offset));
+            QCOMPARE(note->pos(), QPoint(toPixels(r.left), toPixels(r.top)));
+        }
+        QCOMPARE(QString::number(Settings().cntNote) + u' ' + QString::number(Settings().totNote), u"12 12"_s);
+        QCOMPARE(run.env.sound.m_played.size(), 12);
+        QCOMPARE(run.env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QCOMPARE(notesIn(NotesFilePath()).size(), 14);
+        QCOMPARE(container.rows()->top(3) - container.rows()->top(2), 360);
+        QCOMPARE(container.rowText(3) + u", alarm "_s + run.icons(3), u" - empty -, alarm hidden"_s);
+        QVERIFY(vertical->isVisibleTo(&container) && !horizontal->isVisibleTo(&container));
+        QVERIFY(vertical->maximum() > 0);
+
+        container.resize(container.width() - 100, container.height() - 50);
+        QTRY_COMPARE(container.width(), toPixels(loadWidth) - 100);
+
+        QVERIFY(!container.close());
+        QTRY_VERIFY(container.isMinimized());
+        QVERIFY(!container.isHidden());
+        QCoreApplication::processEvents(); // a late second state change would be counted too
+        QCOMPARE(QList<int>({Settings().cntContainer, Settings().totContainer}), QList<int>({1, 1}));
+
+        // A new note edited: leaving it and hiding it both keep what was typed.
+        form_Note *note = NoteStore().window(3);
+        note->label_Display_Click();
+        QVERIFY(note->isEditing());
+        auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
+        QTest::keyClicks(input, u"say \"hi\""_s);
+        QCOMPARE(input->toPlainText(), u"say 'hi'"_s);
+
+        // Another window becomes active: editing ends, and the row follows.
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QTRY_VERIFY(!note->isEditing());
+        QCOMPARE(container.rowText(3), u"say 'hi'"_s);
+
+        // Hidden while being edited: the typed text is kept when the window goes.
+        note->label_Display_Click();
+        input->clear();
+        QTest::keyClicks(input, u"kept"_s);
+        const QPointer<form_Note> hidden = note;
+        note->menu_SendNoteToContainer_Click();
+        QTRY_VERIFY(hidden.isNull());
+        QCOMPARE(NoteStore().record(3)->text, u"kept"_s);
+        QCOMPARE(container.rowText(3), u"kept"_s);
+        QCOMPARE(notesIn(NotesFilePath()).value(2).text, u"kept"_s);
+    }
+
+    void theIconMenuActsOnAllNotesAndTheRowMenuOnOne()
+    {
+        TestEnvironment env;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes({stored(u"open"_s, 600, 600),
+                                                        collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
+                                                        stored(u"wide"_s, 4200, 4200, 2700, 1500)})));
+        Suite suite(env.tray);
+        form_Main &container = *suite.container();
+
+        clickRow(container, 2, NoteRows::Part::Dot);
+        auto *menu = container.findChild<QMenu *>(u"menu_PopMenu"_s);
+        QTRY_VERIFY(menu->isVisible());
+        container.findChild<QAction *>(u"menu_Hide"_s)->trigger();
+        menu->hide();
+        QCOMPARE(windowLooks(), (QStringList{u"shown 2400x1800"_s, u"hidden 650x370"_s, u"shown 2700x1500"_s}));
+
+        // Each item of the notes icon's menu, then the notes (on the desktop and in the file), the setting it keeps
+        // and the container's buttons on show. A folded note stays folded when shown; expanding twice does not fold
+        // them again.
+        const struct {
+            const char *item;
+            const char *looks;
+            const char *setting;
+        } steps[] = {
+            {"menu_HideAll", "hidden 2400x1800,hidden 650x370,hidden 2700x1500",
+             "NotesAllHidden=True ShowAll Minimize"},
+            {"menu_ShowAllNotes", "shown 2400x1800,shown 650x370,shown 2700x1500",
+             "NotesAllHidden=False HideAll Minimize"},
+            {"menu_MinimizeNotes", "shown 650x370,shown 650x370,shown 650x370",
+             "NotesAllMinimized=True HideAll Maximize"},
+            {"menu_MaximizeNotes", "shown 2400x1800,shown 3000x2100,shown 2700x1500",
+             "NotesAllMinimized=False HideAll Minimize"},
+            {"menu_MaximizeNotes", "shown 2400x1800,shown 3000x2100,shown 2700x1500",
+             "NotesAllMinimized=False HideAll Minimize"},
+        };
+        for (const auto &step : steps) {
+            suite.trigger(step.item);
+            const QStringList looks = QString::fromLatin1(step.looks).split(u',');
+            QCOMPARE(windowLooks() + fileLooks(), looks + looks);
+            const QString key = QString::fromLatin1(step.setting).section(u'=', 0, 0);
+            QCOMPARE(key + u'=' + storedSetting(key) + u' ' + buttonsShown(container),
+                     QString::fromLatin1(step.setting));
+        }
+    }
+
+    // The region hides the frame but for the grip, which uncovers it for two seconds, and sizes snap above the tab.
+    // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
+    void theGripPeekPrintFontAndOnTopOfANoteWindowWork()
+    {
+        TestEnvironment env;
+        env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(8, 5, 59)));
+        form_Note note(std::make_shared<NoteEntry>(BuyMilk), 1);
+        note.show();
+        QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(3, 3), QPoint(note.width() - 3, note.height() - 3)));
+        note.image_Resize_MouseMove();
+        QCOMPARE(note.CalcRgnPoints().boundingRect(), QRect(QPoint(0, 0), QPoint(note.width(), note.height())));
+        QTRY_COMPARE_WITH_TIMEOUT(note.inset(), 3, 2500);
+        note.resize(20, 10); // a user drags it smaller than the tab
+        QCOMPARE(geometry(note.record()).size(), QSize(651, 371));
+        QCOMPARE(QSize(note.record().oldWidth, note.record().oldHeight), QSize(651, 371));
+
+        const QRect screen = screenTwips();
+        NoteRecord nearTheEdge = collapse(BuyMilk);
+        nearTheEdge.left = screen.width() - 800;
+        form_Note folded(std::make_shared<NoteEntry>(nearTheEdge), 2);
+        folded.show();
+        QCOMPARE(folded.inset(), 4);
+        QVERIFY(!folded.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
+        folded.image_Menu_Click();
+        QVERIFY(!QTest::qWaitFor([&folded] { return folded.findChild<QMenu *>(u"menu_NoteMenu"_s); }, 300));
+        folded.image_MakeBig_MouseDown();
+        QCOMPARE(geometry(folded.record()), QRect(screen.width() - 3000, 1500, 3000, 2500));
+        QCOMPARE(folded.width(), toPixels(3000));
+
+        // The stamp, the hyphens and the text go on paper.
+        platform::setPrintToFile(env.root() + u"/note.pdf"_s);
+        note.menu_Print_Click();
+        platform::setPrintToFile(QString());
+        QProcess pdftotext;
+        pdftotext.start(u"pdftotext"_s, {u"-layout"_s, env.root() + u"/note.pdf"_s, u"-"_s});
+        QVERIFY(pdftotext.waitForFinished(10000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+        // The extractor folds runs of blanks, so the two between date and time cannot be counted here.
+        const QRegularExpression page(u"1999-09-07\\s+8:05\\s+-{27}\\s+Buy milk\\s+and bread"_s);
+        QVERIFY2(text.contains(page), qPrintable(text));
+
+        // The menu sets the font size and "on top" for its own note.
+        form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
+        form_Note *second = NoteStore().show(NoteStore().append(BuyMilk));
+
+        first->menu_Size_Click(4);
+        first->menu_Size_Click(9); // no such item: nothing changes
+        // The menu, opened now, shows the size chosen before it existed.
+        first->timer_Click_Timer();
+        second->timer_Click_Timer();
+        first->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
+        second->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
+        QCOMPARE(first->record().fontSize, 18);
+        QCOMPARE(first->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
+        QVERIFY(first->findChild<QAction *>(u"menu_Size4"_s)->isChecked());
+        QVERIFY(!first->findChild<QAction *>(u"menu_Size0"_s)->isChecked());
+
+        // Unchecking one note's on-top leaves the others on top.
+        const auto onTop = [](const form_Note *note) { return note->windowFlags().testFlag(Qt::WindowStaysOnTopHint); };
+        for (form_Note *note : {first, second, second})
+            note->findChild<QAction *>(u"menu_OnTop"_s)->trigger();
+        QVERIFY(!NoteStore().entry(2)->onTop && !onTop(second));
+        QVERIFY(onTop(first));
+        QVERIFY(first->isVisible() && second->isVisible());
+        // Its on-top outlasts the window: hidden and shown again, the note is as it was.
+        const QPointer<form_Note> gone = first;
+        NoteStore().hide(1);
+        QTRY_VERIFY(gone.isNull());
+        first = NoteStore().show(1);
+        QVERIFY(onTop(first));
+    }
+
+    // Deleting them all leaves the generation before in the backup.
+    void deletingAllNotesKeepsTheGenerationBefore()
+    {
+        TestEnvironment env;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
+        Suite suite(env.tray);
+        env.messages.expect(MsgAnswer::Yes);
+        suite.trigger("menu_EraseAll");
+        processDeletions();
+        QCOMPARE(windowLooks(), QStringList());
+        QCOMPARE(suite.container()->rowCount(), 0);
+        QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
+        QCOMPARE(notesIn(NotesBackupPath()).size(), 2);
+    }
+
+    void aDoubleClickOnTheIconMakesNoNoteAndHidingTheContainerAsksAboutTheNextStart()
+    {
+        TestEnvironment env;
+        Suite suite(env.tray);
+        // Only the left button's release makes a note.
+        suite.click(platform::LeftDoubleClick);
+        QCOMPARE(NoteStore().count(), 0);
+
+        QAction *item = suite.owner()->findChild<QAction *>(u"menu_HideContainer"_s);
+        const auto state = [&] {
+            return u"%1, %2, ShowContainer=%3"_s.arg(item->isChecked() ? u"checked"_s : u"unchecked"_s,
+                                                     suite.container()->isVisible() ? u"shown"_s : u"hidden"_s,
+                                                     storedSetting(u"ShowContainer"_s));
+        };
+        QVERIFY(item->isCheckable() && state().startsWith(u"unchecked, shown"_s));
+
+        // No: hidden for now, shown again at the next start. Showing it asks nothing.
+        const std::pair<std::optional<MsgAnswer>, const char16_t *> steps[] = {
+            {MsgAnswer::No, u"checked, hidden, ShowContainer=True"},
+            {{}, u"unchecked, shown, ShowContainer=True"},
+            {MsgAnswer::Yes, u"checked, hidden, ShowContainer=False"},
+            {{}, u"unchecked, shown, ShowContainer=True"}};
+        for (const auto &[answer, expected] : steps) {
+            if (answer)
+                env.messages.expect(*answer);
+            item->trigger();
+            QCOMPARE(state(), QString::fromUtf16(expected));
+        }
+        // A hurried Enter keeps the container for the next start.
+        QCOMPARE(env.messages.shown().value(0).defaultAnswer, MsgAnswer::No);
+    }
+
+    void sortingLaysNotesOutInColumns()
+    {
+        TestEnvironment env;
+        const QList<int> hidden{5, 31, 34}; // 31 falls on a column break, 34 is the last
+        QList<NoteRecord> notes = numbered(34);
+        for (int i : hidden)
+            notes[i - 1].visible = false;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
+        Suite suite(env.tray);
+
+        suite.trigger("menu_SortNotes");
+
+        const QRect screen = screenTwips();
+        const int firstTop = int(std::lround(screen.height() * 0.03));
+        const int firstLeft = int(std::lround(screen.width() * 0.7));
+        // A column ends when the next top would leave less than a tenth of the screen below it.
+        int rows = 1;
+        while (firstTop + 370 * rows + screen.height() * 0.1 <= screen.height())
+            ++rows;
+        QVERIFY2(34 - hidden.size() > rows, "the notes must fill more than one column");
+        // Hidden notes share the place of the visible note after them.
+        int visibleBefore = 0;
+        for (int i = 1; i <= 34; ++i) {
+            const form_Note *window = NoteStore().window(i);
+            QCOMPARE(geometry(*NoteStore().record(i)), QRect(firstLeft + 650 * (visibleBefore / rows),
+                                                             firstTop + 370 * (visibleBefore % rows), 650, 370));
+            QCOMPARE(window && window->isVisible(), !hidden.contains(i));
+            if (window)
+                QCOMPARE(window->pos(), QPoint(toPixels(geometry(*NoteStore().record(i)).left()),
+                                               toPixels(geometry(*NoteStore().record(i)).top())));
+            visibleBefore += window ? 1 : 0;
+        }
+    }
+};
+
+QTEST_MAIN(tst_Notes)
+#include "tst_Notes.moc"
