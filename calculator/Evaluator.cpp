@@ -133,11 +133,8 @@ QString ResultText(double value)
 {
     if (value == 0)
         value = 0; // no "-0" on the tape
-    QString text = QString::asprintf("%.15G", value);
-    const qsizetype comma = text.indexOf(u',');
-    if (comma >= 0)
-        text[comma] = u'.';
-    return text;
+    // Qt formats the number the same in every language: a decimal point, never a comma.
+    return QString::asprintf("%.15G", value);
 }
 
 void Evaluator::begin(const QString &s)
