@@ -72,8 +72,7 @@ private Q_SLOTS:
     void theManualsLinksResolve()
     {
         static const QRegularExpression reference(u"(?:href|src)=\"([^\"]*)\""_s);
-        int pages = 0;
-        int links = 0;
+        int pages = 0, links = 0;
         for (QDirIterator it(u":/help"_s, {u"*.html"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QString path = it.next();
             ++pages;
