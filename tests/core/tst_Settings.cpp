@@ -24,16 +24,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Keyring { None, InMemory, Real };
-
-// A suite that has started once: the first start's defaults written and read back. The real keyring is the one
-// with_keyring.sh starts (ctest runs the keyring tests under it as tst_Keyring).
+// A suite that has started once, with a keyring in memory or none: the first start's defaults written and read back.
 struct Started : TestEnvironment {
-    explicit Started(Keyring keyring = Keyring::None)
+    explicit Started(bool keyring = false)
     {
-        secrets.m_available = keyring == Keyring::InMemory;
-        if (keyring == Keyring::Real)
-            platform::installSecretStore(nullptr);
+        secrets.m_available = keyring;
         WriteToRegistry();
         SetGlobalVariables();
     }
@@ -65,11 +60,6 @@ QString encoded(const QString &plain)
     return EncodeStoredPassword(plain).value_or(u"<none>"_s);
 }
 
-QString passwordKey(int account)
-{
-    return u"PassWord"_s + (account ? QString::number(account + 1) : QString());
-}
-
 QString fromKeyring(const QString &key)
 {
     auto reply = std::make_shared<std::optional<platform::SecretReply>>();
@@ -79,12 +69,15 @@ QString fromKeyring(const QString &key)
     return (*reply)->ok ? (*reply)->text : u"<failed: "_s + (*reply)->error + u'>';
 }
 
-// Three accounts typed in this session: "pw0", "pw1", "pw2".
-void typeThreePasswords()
+// Three accounts typed in this session, "pw0", "pw1" and "pw2", which the file must then hold encoded.
+void typeThreePasswordsIntoTheFile()
 {
     for (int i = 0; i < 3; ++i)
         Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
     WriteGlobalVariables();
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(stored(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
+                 encoded(u"pw"_s + QString::number(i)));
 }
 
 } // namespace
@@ -92,22 +85,9 @@ void typeThreePasswords()
 class tst_Settings : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_files = 0;
-
-    // A store file of its own, with `body` written by hand unless it is null.
-    QString newFile(const QByteArray &body = {})
-    {
-        const QString path = m_dir.filePath(u"Tarnibe%1.conf"_s.arg(++m_files));
-        QFile file(path);
-        if (!body.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size()))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
 private Q_SLOTS:
     // A store without StartNotes, whatever else it holds, gets every default written over it.
-    void firstStartWritesEveryDefault()
+    void firstStartWritesEveryDefaultAndEachUnreadableValueCostsOneLogLine()
     {
         TestEnvironment env;
         put({u"StartClock=0"_s, u"UserName=alice"_s});
@@ -122,17 +102,13 @@ private Q_SLOTS:
         QSettings raw(env.settingsPath(), QSettings::IniFormat);
         raw.beginGroup(u"Settings"_s);
         QCOMPARE(raw.childKeys().size(), 45 + 3 * MaxMailAccounts);
-    }
 
-    void eachUnreadableValueCostsOneLogLineAndNothingElse()
-    {
-        Started env;
+        // Each value that cannot be read costs one log line and nothing else.
         put({u"CalcSize=abc"_s, u"CalcFont=5"_s, u"NoteSender=Åsa, at home"_s, u"HoursOff=-3"_s, u"RasTime1=40000"_s,
              u"PlaySound=0"_s, u"UseRas=-1"_s, u"totStart=40000"_s, u"LastGet=31-Feb-2001"_s});
         ResetSettings();
         Settings().CalcSize = 4; // what the field held before: it must stay
         SetGlobalVariables();
-        const SettingsRecord &s = Settings();
         QCOMPARE(std::tuple(s.CalcSize, s.CalcFont, s.HoursOff, s.RasTime1, s.totStart),
                  std::tuple(4, 5, -3, 23, 40000));
         QCOMPARE(s.NoteSender, u"Åsa, at home"_s);
@@ -147,22 +123,33 @@ private Q_SLOTS:
         QVERIFY(log[2].contains(u" 6 Overflow"_s));
     }
 
-    void storedPasswordsAreShiftedAndOnlyBytesAreStored()
+    // Without a keyring, passwords stay in the file in the form older copies wrote and read: shifts 3 1 4 1 5 2 6 5 3
+    // 5, every later position taking the tenth. Only bytes can be so stored; the panel says where they are.
+    void withoutAKeyringPasswordsAreShiftedAndOnlyBytesAreStored()
     {
-        // The form older copies wrote and read: shifts 3 1 4 1 5 2 6 5 3 5, every later position taking the tenth.
         QCOMPARE(encoded(u"abcdefghijkl"_s), u"dcgejhmmlopq"_s);
         QCOMPARE(DecodeStoredPassword(u"dcgejhmmlopq"_s), std::optional<QString>(u"abcdefghijkl"_s));
         QVERIFY(!EncodeStoredPassword(u"\u00ff"_s));
         QVERIFY(!DecodeStoredPassword(QString(QChar(1))));
 
         Started env;
+        WriteGlobalVariables();
+        // No account, no password: the keyring is not even looked for.
+        QCOMPARE(env.secrets.m_probes, 0);
         Settings().PassWord[0] = u"€uro"_s;
+        Settings().PassWord[1] = u"plain"_s;
         Settings().NoteSender = u"still written"_s;
         WriteGlobalVariables();
+        QCOMPARE(env.secrets.m_probes, 1);
+        QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
+        QCOMPARE(env.secrets.m_writes, 0);
         QCOMPARE(stored(u"NoteSender"_s), u"still written"_s);
         QCOMPARE(stored(u"PassWord"_s), QString());
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"err_Bas_WriteGlobalVariables 5 "_s));
+        // The next start finds the encoded password and looks once.
+        restart();
+        QCOMPARE(env.secrets.m_probes, 2);
     }
 
     void everyFieldSurvivesAWriteAndARead()
@@ -205,33 +192,15 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(file.readAll()).count(u"popserver3="_s, Qt::CaseInsensitive), 1);
     }
 
-    void withoutAKeyringPasswordsStayEncodedAndThePanelSaysSo()
-    {
-        Started env;
-        WriteGlobalVariables();
-        // No account, no password: the keyring is not even looked for.
-        QCOMPARE(env.secrets.m_probes, 0);
-        Settings().PassWord[1] = u"plain"_s;
-        WriteGlobalVariables();
-        QCOMPARE(env.secrets.m_probes, 1);
-        QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
-        QCOMPARE(env.secrets.m_writes, 0);
-        // The next start finds the encoded password and looks once.
-        restart();
-        QCOMPARE(env.secrets.m_probes, 2);
-    }
-
     void aFailingKeyringIsAskedOncePerPassAndLosesNothing()
     {
-        Started env(Keyring::InMemory);
+        Started env(true);
         env.secrets.m_failing = true;
-        typeThreePasswords();
+        typeThreePasswordsIntoTheFile();
         QCOMPARE(env.secrets.m_writes, 1);
         QCOMPARE(env.logLines().size(), 1);
         // The keyring's reason, and never the password.
         QCOMPARE(env.logLines()[0].section(u"\",\""_s, 0, 0), u"\"err_Bas_Keyring PassWord The keyring is locked"_s);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(stored(passwordKey(i)), encoded(u"pw"_s + QString::number(i)));
 
         // Once it answers, the next start moves all three in.
         env.secrets.m_failing = false;
@@ -245,15 +214,13 @@ private Q_SLOTS:
     // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
     void oneKeyringCallAtATimeAndARefusalLastsTheRun()
     {
-        Started env(Keyring::InMemory);
+        Started env(true);
         env.secrets.m_holding = true;
         env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
         put({u"POPServer4=pop.example.org"_s});
         restart();
-        typeThreePasswords();
+        typeThreePasswordsIntoTheFile();
         QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord4"_s});
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(stored(passwordKey(i)), encoded(u"pw"_s + QString::number(i)));
 
         env.secrets.m_refusing = true;
         env.secrets.answerHeld();
@@ -279,7 +246,7 @@ private Q_SLOTS:
 
     void anEntryThatCouldNotBeReadIsNeverOverwritten()
     {
-        Started env(Keyring::InMemory);
+        Started env(true);
         env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
         put({u"POPServer=pop.example.org"_s});
         env.secrets.m_failing = true;
@@ -295,15 +262,15 @@ private Q_SLOTS:
         QCOMPARE(Settings().PassWord[1], QString());
     }
 
-    // 10:00:40 to 10:01:10 crosses one minute boundary: it counts as a minute.
+    // Minutes of the calendar: 23:59:01 to 23:59:59 is none, to the next second one, into the next year.
     void runningTimeCountsEachMinuteOnce()
     {
         Started env;
         put({u"totRunningTime=1000"_s});
-        env.clock.set(QDateTime(QDate(2026, 12, 6), QTime(10, 0, 40)));
+        env.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 1)));
         restart();
         StartRunningTime();
-        const std::pair<int, const char *> steps[] = {{0, "0"}, {30, "1"}, {45 * 60, "46"}, {45 * 60, "91"}};
+        const std::pair<int, const char *> steps[] = {{0, "0"}, {58, "0"}, {1, "1"}, {45 * 60, "46"}, {45 * 60, "91"}};
         for (const auto &[seconds, minutes] : steps) {
             env.clock.advanceSeconds(seconds);
             WriteGlobalVariables();
@@ -312,56 +279,42 @@ private Q_SLOTS:
         QCOMPARE(stored(u"totRunningTime"_s), u"1091"_s);
     }
 
-    void keysMatchWithoutRegardToCaseAndKeepOneSpelling()
+    // The settings file as a store, written by hand at first: a list in it is one text, keys in any case are one
+    // key that keeps the spelling first written, the file is the owner's alone, and a write that fails says so.
+    void theStoreKeepsOneSpellingStaysPrivateAndReportsAFailedWrite()
     {
-        const QString path = m_dir.filePath(u"sub/Tarnibe.conf"_s);
-        {
-            platform::IniStore store(path);
-            store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
-            store.setValue(u"Settings"_s, u"NBROFACCOUNTS"_s, u"3"_s);
-            store.setValue(u"Settings"_s, u"Empty"_s, QString()); // is there, unlike a key never written
-            QVERIFY(store.sync());
-            QCOMPARE(store.value(u"Settings"_s, u"empty"_s), std::optional<QString>(QString()));
-            QCOMPARE(store.value(u"Settings"_s, u"nbrofaccounts"_s), std::optional<QString>(u"3"_s));
-            QCOMPARE(store.value(u"Other"_s, u"NbrOfAccounts"_s), std::optional<QString>());
-        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tarnibe.conf"_s);
         QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Settings]\nEmailPath=mutt, -y\n") > 0);
+        file.close();
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        platform::IniStore store(path);
+        QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
+        store.setValue(u"Settings"_s, u"NbrOfAccounts"_s, u"1"_s);
+        store.setValue(u"Settings"_s, u"NBROFACCOUNTS"_s, u"3"_s);
+        store.setValue(u"Settings"_s, u"Empty"_s, QString()); // is there, unlike a key never written
+        QVERIFY(store.sync());
+        QCOMPARE(store.value(u"Settings"_s, u"empty"_s), std::optional<QString>(QString()));
+        QCOMPARE(store.value(u"Settings"_s, u"nbrofaccounts"_s), std::optional<QString>(u"3"_s));
+        QCOMPARE(store.value(u"Other"_s, u"NbrOfAccounts"_s), std::optional<QString>());
+        namespace fs = std::filesystem;
+        QCOMPARE(fs::status(path.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QCOMPARE(text.count("NbrOfAccounts=3"), 1);
         QVERIFY(!text.contains("NBROFACCOUNTS"));
-    }
 
-    void aHandWrittenListIsReadAsOneText()
-    {
-        platform::IniStore store(newFile("[Settings]\nEmailPath=mutt, -y\n"));
-        QCOMPARE(store.value(u"Settings"_s, u"EmailPath"_s), std::optional<QString>(u"mutt,-y"_s));
-    }
-
-    void theFileIsTheOwnersAlone()
-    {
-        const QString path = newFile("");
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
-        platform::IniStore store(path);
-        store.setValue(u"Settings"_s, u"PassWord"_s, u"x"_s);
-        QVERIFY(store.sync());
-        namespace fs = std::filesystem;
-        QCOMPARE(fs::status(path.toStdString()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    }
-
-    void aFailedWriteIsReported()
-    {
-        const QString path = newFile();
-        platform::IniStore store(path);
-        // Something that is no file stands where the settings go; even root cannot replace it.
-        QVERIFY(QFile::remove(path));
-        QVERIFY(QDir().mkpath(path + u"/blocked"_s));
+        // Something that is no file now stands where the settings go; even root cannot replace it.
+        file.close();
+        QVERIFY(QFile::remove(path) && QDir().mkpath(path + u"/blocked"_s));
         store.setValue(u"Settings"_s, u"Key"_s, u"value"_s);
         QVERIFY(!store.sync());
     }
 
-    // The error log, the other file the suite writes: a message is written as it is, quotes and all.
-    void aLineIsTwoQuotedFieldsAndCrLf()
+    // The error log, the other file the suite writes: a message is written as it is, quotes and all; the line that
+    // passes the limit deletes the log, and one that cannot be written is lost without harm.
+    void theLogKeepsQuotedLinesUpToItsLimitAndIgnoresAnUnwritableFile()
     {
         TestEnvironment env;
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(17, 33, 26)));
@@ -375,11 +328,8 @@ private Q_SLOTS:
                  "\"err_tb_Form_Load 13 Type mismatch\",\"17:33:26 : 1999-09-07\"\r\n"
                  "\"err_tb_tcpClient_Connect 10061 Connection is forcefully rejected\","
                  "\"17:33:26 : 1999-09-07\"\r\n"_s.toUtf8());
-    }
 
-    void theLineThatPassesTheLimitDeletesTheLog()
-    {
-        TestEnvironment env;
+        QVERIFY(file.remove());
         const QString filler(200, u'x');
         // Each line is 200 + 2 quotes + comma + 2 quotes + 21-character stamp + CR LF = 228 bytes.
         const qint64 lineBytes = 228;
@@ -387,18 +337,13 @@ private Q_SLOTS:
         for (qint64 i = 0; i < linesToLimit; ++i)
             ErrorLog(filler);
         QCOMPARE(QFile(env.logPath()).size(), linesToLimit * lineBytes);
-
         ErrorLog(filler); // passes 1,000,000 bytes
         QVERIFY(!QFile::exists(env.logPath()));
         ErrorLog(u"first of a new file"_s);
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"first of a new file\""_s));
-    }
 
-    void anUnwritableLogIsIgnored()
-    {
-        TestEnvironment env;
-        QVERIFY(QDir().mkpath(env.logPath())); // a folder where the file should be
+        QVERIFY(QFile::remove(env.logPath()) && QDir().mkpath(env.logPath())); // a folder where the file should be
         ErrorLog(u"lost, silently"_s);
         QVERIFY(QFileInfo(env.logPath()).isDir());
     }
@@ -409,7 +354,8 @@ private Q_SLOTS:
     {
         if (qEnvironmentVariableIntValue("TARNIBE_TEST_KEYRING_PID") <= 0)
             QSKIP("needs the private keyring of with_keyring.sh (ctest runs it as tst_Keyring)");
-        Started env(Keyring::Real);
+        Started env;
+        platform::installSecretStore(nullptr); // the one with_keyring.sh started
         QVERIFY(platform::secretStore().available());
         const std::pair<QString, QString> passwords[] = {
             {u"PassWord"_s, u"Ann's s3cret ÆØÅ"_s}, {u"PassWord10"_s, u"tenth"_s}, {u"RasPassword"_s, u"modem pw"_s}};

@@ -19,8 +19,9 @@ class tst_Resources : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // 16-bit mono PCM: the last 0.3 s are digital silence, so no backend cuts off what is heard.
-    void soundsArePcmAndEndInSilence()
+    // 16-bit mono PCM: the last 0.3 s are digital silence, so no backend cuts off what is heard. Only WAV files
+    // have a length.
+    void soundsArePcmAndEndInSilenceAndOnlyWavFilesHaveALength()
     {
         for (const QString &name : {u"trash.wav"_s, u"new.wav"_s, u"clock.wav"_s}) {
             QFile file(u":/sounds/"_s + name);
@@ -36,10 +37,6 @@ private Q_SLOTS:
             QCOMPARE(wav.right(tail).count('\0'), tail);
             QVERIFY(wav.mid(44, wav.size() - 44 - tail).count('\0') < wav.size() / 2);
         }
-    }
-
-    void wavDurationReadsOnlyWavFiles()
-    {
         QCOMPARE(platform::wavDurationMs(QByteArray()), -1);
         QCOMPARE(platform::wavDurationMs("RIFF\0\0\0\0WAVEdata"), -1);
         QByteArray noRate("RIFF\0\0\0\0WAVEdata\4\0\0\0abcd", 24);
@@ -75,8 +72,7 @@ private Q_SLOTS:
     void theManualsLinksResolve()
     {
         static const QRegularExpression reference(u"(?:href|src)=\"([^\"]*)\""_s);
-        int pages = 0;
-        int links = 0;
+        int pages = 0, links = 0;
         for (QDirIterator it(u":/help"_s, {u"*.html"_s}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
             const QString path = it.next();
             ++pages;
