@@ -281,31 +281,10 @@ private Q_SLOTS:
         Pop3Client::trustCertificates({});
     }
 
-    // New mail brings the notice up, sounding and blinking; the same mail again does not. A check the user asks
-    // for announces everything there is.
-    void theNoticeComesForNewMail()
-    {
-        REQUIRE_DOVECOT();
-        Mail mail(m_server.get());
-        mail.accounts({u"anna"_s});
-        QVERIFY(mail.check());
-        QCOMPARE(mail.notice(), entry(u"anna@example.org"_s, u"Hi anna"_s));
-        QCOMPARE(mail.notify.label_Email->text(), u"1"_s);
-        QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
-        QVERIFY(mail.notify.timer_Blink.isActive());
-        QVERIFY(!mail.check());
-
-        mail.notify.CheckNow();
-        QVERIFY(mail.notify.isVisible());
-        QVERIFY(!mail.notify.checkingWindow()->isVisible());
-        mail.notify.timer_DisableAutoDial_Timer();
-        QVERIFY(!AutodialFlags().MailCheckActive);
-        QVERIFY(Settings().UseRas); // kept for a computer that has a dialer
-    }
-
-    // Each message is tagged with its account. A failing account is reported in the progress window and on the
-    // tray, never with its password, until a check succeeds.
-    void accountsAreTaggedAndAFailingOneIsReported()
+    // New mail brings the notice up, sounding and blinking, each message tagged with its account where there are
+    // several; the same mail again does not, but a check the user asks for announces everything there is. A failing
+    // account is reported in the progress window and on the tray, never with its password, until a check succeeds.
+    void theNoticeTagsNewMailAndAFailingAccountIsReported()
     {
         REQUIRE_DOVECOT();
         Mail mail(m_server.get());
@@ -313,11 +292,18 @@ private Q_SLOTS:
         // The third account speaks POP3S.
         const QString pop3s = u"pop3s://127.0.0.1:"_s + QString::number(mail.server->tlsPort);
         Settings().POPServer[2] = pop3s;
+        Settings().NbrofAccounts = 1;
+        QVERIFY(mail.check());
+        QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s));
+        Settings().NbrofAccounts = 3;
         const QString tag = u" ("_s + mail.address() + u')';
         QVERIFY(mail.check());
         QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s, tag) +
                                     entry(u"cleo@example.org"_s, u"Hi cleo"_s, tag) +
                                     entry(u"dora@example.org"_s, u"Hi dora"_s, u" ("_s + pop3s + u')'));
+        QCOMPARE(mail.notify.label_Email->text(), u"3"_s);
+        QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
+        QVERIFY(mail.notify.timer_Blink.isActive());
 
         // A wrong password in a check the user asked for: the progress window stays, top left, with the error.
         Settings().NbrofAccounts = 2;
@@ -326,6 +312,7 @@ private Q_SLOTS:
         mail.env.clock.set(QDateTime({2026, 12, 6}, {14, 5, 30}));
         mail.notify.hide();
         mail.notify.CheckNow();
+        QVERIFY(mail.notify.isVisible());
         form_Checking *progress = mail.notify.checkingWindow();
         QVERIFY(progress->isVisible());
         QCOMPARE(progress->pos(), QPoint(0, 0));
@@ -347,6 +334,7 @@ private Q_SLOTS:
 
         // The failed account's messages are all new at its next good check, and the tray is clear again.
         mail.notify.timer_DisableAutoDial_Timer();
+        QVERIFY(!AutodialFlags().MailCheckActive);
         QVERIFY(!mail.check());
         Settings().PassWord[1] = u"secret"_s;
         QVERIFY(mail.check());
@@ -373,8 +361,6 @@ private Q_SLOTS:
         mail.notify.CheckNow();
         QVERIFY(!mail.notify.checkingWindow()->isVisible());
         QVERIFY(mail.env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
-        mail.check();
-        QVERIFY(!mail.env.logLines().join(u'\n').contains(u"mailserver"_s));
     }
 
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
@@ -790,7 +776,6 @@ private Q_SLOTS:
         AccountCheckResult result = CheckAccount(client, memory, account);
         QVERIFY2(result.errorNumber == 0, qPrintable(result.error));
         QVERIFY(result.newMail);
-        QCOMPARE(result.count, 3);
         QCOMPARE(result.notice, entries({1, 2, 3}, u" (b)"_s));
         QCOMPARE(result.learnt, u"TLS "_s + server);
 
