@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -77,13 +78,9 @@ public:
     // Deletes a message behind Dovecot's back; once seen it is in cur, with flags after its name.
     bool remove(const QString &user, const QString &name)
     {
-        for (const QString &sub : {u"/Maildir/cur"_s, u"/Maildir/new"_s}) {
-            QDir dir(home(user) + sub);
-            const QStringList found = dir.entryList({name, name + u":*"_s}, QDir::Files);
-            if (!found.isEmpty())
-                return dir.remove(found.first());
-        }
-        return false;
+        QDirIterator found(home(user) + u"/Maildir"_s, {name, name + u":*"_s}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        return found.hasNext() && QFile::remove(found.next());
     }
 
     bool start(QString *why)
