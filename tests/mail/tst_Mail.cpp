@@ -483,9 +483,15 @@ private Q_SLOTS:
                  QList<int>({0, 10, 0}));
     }
 
-    void accountsAreAddedDeletedRenamedAndRestored()
+    // Accounts are renamed, deleted and, by Cancel, restored. At most ten accounts and at least one. The modem part
+    // opens on "more", and with a dialer its choice can be made; where nothing can dial, the stored choice is shown
+    // but cannot be made and says why, the quiet hours are still set, and Ok keeps the stored choice for a system
+    // that can dial.
+    void thePropertiesDialog()
     {
         TestEnvironment env;
+        FakeDialer dialer;
+        platform::installDialer(&dialer);
         WriteToRegistry();
         accounts(3);
         form_Properties dialog;
@@ -523,19 +529,8 @@ private Q_SLOTS:
         QCOMPARE(Settings().NbrofAccounts, 3);
         QCOMPARE(Settings().POPServer[1], u"pop2.example.org"_s);
         QCOMPARE(Settings().UserName[1], u"user2"_s);
-    }
 
-    // At most ten accounts and at least one. The modem part opens on "more", and with a dialer its choice can be
-    // made; where nothing can dial, the stored choice is shown but cannot be made and says why, the quiet hours are
-    // still set, and Ok keeps the stored choice for a system that can dial.
-    void limitsOkAndTheModemPart()
-    {
-        TestEnvironment env;
-        FakeDialer dialer;
-        platform::installDialer(&dialer);
-        WriteToRegistry();
         accounts(10);
-        form_Properties dialog;
         dialog.Form_Load();
         env.messages.expect(MsgAnswer::Ok);
         dialog.c_NewAccount->click();
