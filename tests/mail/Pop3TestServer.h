@@ -12,7 +12,6 @@
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -206,15 +205,13 @@ struct AnnsMailbox {
 
 // A scripted POP3 server in this process. It answers each command by its verb (one not mapped is refused) and
 // records what it hears, "tls:" before each command that came encrypted. After a positive STLS answer it does the
-// TLS handshake with the certificate and key given.
+// TLS handshake with the certificate for localhost beside this header.
 class FakePop3Server : public QTcpServer {
 public:
     FakePop3Server() { listen(QHostAddress::LocalHost, 0); }
     QString address() const { return u"127.0.0.1:"_s + QString::number(serverPort()); }
 
     QHash<QByteArray, QByteArray> replies;
-    QSslCertificate certificate;
-    QSslKey key;
     QByteArrayList commands;
 
 protected:
@@ -229,8 +226,8 @@ protected:
                 const QByteArray verb = line.split(' ').value(0).toUpper();
                 socket->write(replies.value(verb, "-ERR unknown command\r\n"));
                 if (verb == "STLS" && replies.value(verb).startsWith("+OK")) {
-                    socket->setLocalCertificate(certificate);
-                    socket->setPrivateKey(key);
+                    socket->setLocalCertificate(DovecotServer::Here.filePath(u"cert.pem"_s));
+                    socket->setPrivateKey(DovecotServer::Here.filePath(u"key.pem"_s));
                     socket->startServerEncryption();
                     return;
                 }
