@@ -6,12 +6,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -27,41 +27,16 @@
 
 using namespace Qt::StringLiterals;
 
-// A self-signed certificate for localhost and 127.0.0.1, kept in dir as cert.pem and key.pem; error says why there
-// is none.
-struct LocalhostCertificate {
-    LocalhostCertificate()
-    {
-        QProcess openssl;
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(u"openssl"_s,
-                      {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-days"_s, u"2"_s, u"-subj"_s,
-                       u"/CN=localhost"_s, u"-addext"_s, u"subjectAltName=DNS:localhost,IP:127.0.0.1"_s, u"-keyout"_s,
-                       dir.filePath(u"key.pem"_s), u"-out"_s, dir.filePath(u"cert.pem"_s)});
-        openssl.waitForFinished(30'000);
-        QFile certificateFile(dir.filePath(u"cert.pem"_s));
-        QFile keyFile(dir.filePath(u"key.pem"_s));
-        if (certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly)) {
-            certificate = QSslCertificate(certificateFile.readAll());
-            key = QSslKey(keyFile.readAll(), QSsl::Rsa);
-        }
-        if (certificate.isNull() || key.isNull())
-            error =
-                u"openssl made no certificate: "_s + QString::fromLocal8Bit(openssl.readAll()) + openssl.errorString();
-    }
-    QTemporaryDir dir;
-    QSslCertificate certificate;
-    QSslKey key;
-    QString error;
-};
-
-// Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S.
+// Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S with the
+// self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header.
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
+    // The folder of this header, which holds the configuration template and the certificate.
+    static inline const QDir Here = QFileInfo(QString::fromUtf8(__FILE__)).dir();
     static bool installed() { return QFile::exists(Binary); }
 
-    DovecotServer(bool tls, const QString &certificateDir) : m_tls(tls), m_certificateDir(certificateDir)
+    explicit DovecotServer(bool tls) : m_tls(tls)
     {
         // Dovecot reads no mail as uid 0 and runs no login process as root: as root, both are "nobody"'s.
         const passwd *owner = geteuid() == 0 ? getpwnam("nobody") : getpwuid(geteuid());
@@ -102,21 +77,17 @@ public:
     // Deletes a message behind Dovecot's back; once seen it is in cur, with flags after its name.
     bool remove(const QString &user, const QString &name)
     {
-        for (const QString &sub : {u"/Maildir/cur"_s, u"/Maildir/new"_s}) {
-            QDir dir(home(user) + sub);
-            const QStringList found = dir.entryList({name, name + u":*"_s}, QDir::Files);
-            if (!found.isEmpty())
-                return dir.remove(found.first());
-        }
-        return false;
+        QDirIterator found(home(user) + u"/Maildir"_s, {name, name + u":*"_s}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        return found.hasNext() && QFile::remove(found.next());
     }
 
     bool start(QString *why)
     {
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
-        // The configuration lives beside this header; its placeholders are filled in here.
-        QFile in(QFileInfo(QString::fromUtf8(__FILE__)).dir().filePath(u"dovecot.conf.in"_s));
+        // The configuration's placeholders are filled in here.
+        QFile in(Here.filePath(u"dovecot.conf.in"_s));
         if (!in.open(QIODevice::ReadOnly)) {
             *why = u"cannot read "_s + in.fileName();
             return false;
@@ -129,7 +100,7 @@ public:
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
             {u"@DIR"_s, m_dir.path()},
-            {u"@CERTS"_s, m_certificateDir},
+            {u"@CERTS"_s, Here.path()},
             {u"@ME"_s, me ? QString::fromLocal8Bit(me->pw_name) : QString()},
             {u"@GROUP"_s, myGroup ? QString::fromLocal8Bit(myGroup->gr_name) : QString()},
             {u"@LOGIN"_s, m_loginUser},
@@ -210,7 +181,6 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     bool m_tls;
-    QString m_certificateDir;
     uid_t m_uid;
     gid_t m_gid;
     QString m_loginUser;
@@ -228,22 +198,20 @@ struct AnnsMailbox {
     // Empty once the server runs, else why it does not.
     QString failure() const { return started ? QString() : why; }
 
-    DovecotServer dovecot{false, QString()};
+    DovecotServer dovecot{false};
     QString why;
     bool started = false;
 };
 
 // A scripted POP3 server in this process. It answers each command by its verb (one not mapped is refused) and
 // records what it hears, "tls:" before each command that came encrypted. After a positive STLS answer it does the
-// TLS handshake with the certificate and key given.
+// TLS handshake with the certificate for localhost beside this header.
 class FakePop3Server : public QTcpServer {
 public:
     FakePop3Server() { listen(QHostAddress::LocalHost, 0); }
     QString address() const { return u"127.0.0.1:"_s + QString::number(serverPort()); }
 
     QHash<QByteArray, QByteArray> replies;
-    QSslCertificate certificate;
-    QSslKey key;
     QByteArrayList commands;
 
 protected:
@@ -258,8 +226,8 @@ protected:
                 const QByteArray verb = line.split(' ').value(0).toUpper();
                 socket->write(replies.value(verb, "-ERR unknown command\r\n"));
                 if (verb == "STLS" && replies.value(verb).startsWith("+OK")) {
-                    socket->setLocalCertificate(certificate);
-                    socket->setPrivateKey(key);
+                    socket->setLocalCertificate(DovecotServer::Here.filePath(u"cert.pem"_s));
+                    socket->setPrivateKey(DovecotServer::Here.filePath(u"key.pem"_s));
                     socket->startServerEncryption();
                     return;
                 }
