@@ -59,13 +59,8 @@ int main(int argc, char **argv)
     }
     constexpr int Accounts = 10;
     constexpr int Messages = 1000;
-    QTemporaryDir certificates;
     QString why;
-    if (!MakeLocalhostCertificate(certificates.path(), &why)) {
-        std::fprintf(stderr, "%s\n", qPrintable(why));
-        return 1;
-    }
-    DovecotServer server(true, certificates.path());
+    DovecotServer server(true);
     for (int a = 1; a <= Accounts; ++a) {
         const QString user = u"user%1"_s.arg(a);
         server.addUser(user, u"secret"_s);
@@ -78,7 +73,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
-    Pop3Client::trustCertificates(QSslCertificate::fromPath(certificates.path() + u"/cert.pem"_s));
+    Pop3Client::trustCertificates(QSslCertificate::fromPath(DovecotServer::Here.filePath(u"cert.pem"_s)));
     SettingsRecord &s = Settings();
     s.NbrofAccounts = Accounts;
     for (int a = 0; a < Accounts; ++a) {
