@@ -269,7 +269,7 @@ int main(int argc, char *argv[])
                      qPrintable(DovecotServer::Binary));
         return 1;
     }
-    DovecotServer dovecot(false, QString());
+    DovecotServer dovecot(false);
     for (int i = 0; i < Accounts; ++i)
         dovecot.addUser(user(i), QStringLiteral("secret%1").arg(i + 1));
     QString why;
