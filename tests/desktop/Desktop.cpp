@@ -92,12 +92,12 @@ std::optional<QList<NoteRecord>> Desktop::readNotes(const QString &name) const
     return decoded.failure ? std::nullopt : std::optional<QList<NoteRecord>>(decoded.notes);
 }
 
-void Desktop::writeData(const QString &name, const QByteArray &bytes) const
+void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) const
 {
     QDir().mkpath(m_root.path() + u"/data/Tarnibe"_s);
     QFile file(dataPath(name));
     if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+        file.write(encodeNotes(notes));
 }
 
 void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const
@@ -137,10 +137,9 @@ QProcess *Desktop::startSuite(const QStringList &extra)
 QProcess *Desktop::startNotes(const QList<NoteRecord> &notes, const QStringList &environment,
                               const QMap<QString, QString> &settings)
 {
-    QMap<QString, QString> values{
-        {u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}};
-    values.insert(settings);
-    writeSettings(values);
+    writeSettings(
+        {{u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}});
+    writeSettings(settings);
     writeNotes(u"notes.dat"_s, notes);
     return startSuite(environment);
 }
@@ -221,15 +220,6 @@ QRect Desktop::geometry(qulonglong window) const
                  value(u"Height"_s));
 }
 
-QRect Desktop::frameGeometry(qulonglong window) const
-{
-    // The borders the window manager added: left, right, top, bottom.
-    const QStringList sides =
-        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
-    const auto side = [&](int i) { return sides.value(i).trimmed().toInt(); };
-    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
-}
-
 qulonglong Desktop::openMenu(QPoint at, int button) const
 {
     // A menu is one more window of the program's on screen.
@@ -249,12 +239,6 @@ bool Desktop::chooseFromMenu(QPoint at, const QString &keys, int button) const
         key(keys);
     // The next menu may reuse this one's window: it counts as new only once this one has gone.
     return menu && waitFor([&] { return !isViewable(menu); }, 3000);
-}
-
-QString Desktop::clickToWindow(QPoint at, int button) const
-{
-    return run(u"python3"_s, {QStringLiteral(TRAYWATCH), u"click"_s, QString::number(at.x()), QString::number(at.y()),
-                              QString::number(button), u"5"_s});
 }
 
 QString Desktop::pixels(const QRect &area) const

@@ -23,12 +23,8 @@ private Q_SLOTS:
         // Yesterday's alarm as the German editor of earlier copies wrote it: "05-Dez.-2026".
         const QDate yesterday =
             QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone("Europe/Berlin")).date().addDays(-1);
-        const QLocale german(QLocale::German, QLocale::Germany);
-        const QString missedDate = QString::number(yesterday.day()).rightJustified(2, u'0') + u'-' +
-                                   german.monthName(yesterday.month(), QLocale::ShortFormat) + u'-' +
-                                   QString::number(yesterday.year());
         NoteRecord missed = storedNote(u"Verpasst"_s, false);
-        missed.alarmDate = missedDate;
+        missed.alarmDate = QLocale(QLocale::German, QLocale::Germany).toString(yesterday, u"dd-MMM-yyyy"_s);
         missed.alarmTime = u"10:00"_s;
         missed.alarmRepeat = u"0"_s;
         desktop.startNotes({storedNote(u"Zahnarzt"_s, true), missed},

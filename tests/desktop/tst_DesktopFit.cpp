@@ -246,10 +246,9 @@ class tst_DesktopFit : public QObject {
             if (!header->isSectionHidden(i) && has > 0 && has < wanted)
                 report(view ? static_cast<QWidget *>(view) : header,
                        header->model()->headerData(i, header->orientation(), Qt::DisplayRole).toString(),
-                       u"%1 %2 need %3 px, have %4"_s.arg(view ? u"cells of column"_s : u"section"_s)
-                           .arg(i)
-                           .arg(wanted)
-                           .arg(has));
+                       u"%1 %2 need %3 px, have %4"_s.arg(view ? u"cells of column"_s : u"section"_s,
+                                                          QString::number(i), QString::number(wanted),
+                                                          QString::number(has)));
         }
     }
 

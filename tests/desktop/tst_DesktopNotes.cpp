@@ -289,10 +289,15 @@ private Q_SLOTS:
 
         const qulonglong container = desktop.waitWindow(u"^Container$"_s);
         const QRect box = desktop.geometry(container);
-        // The close button at the right end of the title bar that openbox draws.
-        const QRect frame = desktop.frameGeometry(container);
-        QVERIFY(frame.top() < box.top() && frame.contains(box));
-        desktop.click(QPoint(frame.right() - 8, frame.top() + (box.top() - frame.top()) / 2));
+        // The close button at the right end of the title bar that openbox draws; its frame's borders are left,
+        // right, top, bottom.
+        const QStringList sides =
+            desktop.run(u"xprop"_s, {u"-id"_s, QString::number(container), u"_NET_FRAME_EXTENTS"_s})
+                .section(u'=', 1)
+                .split(u',');
+        const int right = sides.value(1).trimmed().toInt(), top = sides.value(2).trimmed().toInt();
+        QVERIFY(top > 0);
+        desktop.click(QPoint(box.right() + right - 8, box.top() - top / 2));
         QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(container); }, 3000),
                  "the close button did nothing");
         // Ticked (answering No to keeping it hidden), then unticked: it is back, not minimised.
