@@ -12,13 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
-}
-
 class tst_DesktopLifecycle : public QObject {
     Q_OBJECT
 
@@ -89,7 +82,10 @@ private Q_SLOTS:
             kept.append(u"note "_s + QString::number(i));
             file.append(storedNote(kept.last(), false));
         }
-        const quint16 port = freePort();
+        QTcpServer probe;
+        probe.listen(QHostAddress::Any, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
         desktop.startNotes(file, {u"TARNIBE_NOTE_PORT="_s + QString::number(port)}, {{u"AcceptNotes"_s, u"True"_s}});
         QCOMPARE(desktop.waitTrayIcons(1, 60000).size(), 1);
         // The listener opens last: once it listens, the start has read every note.

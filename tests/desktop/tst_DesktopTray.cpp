@@ -52,15 +52,6 @@ struct Tray {
             10000);
         return items;
     }
-    // The id of the exported menu's entry with this label (mnemonic "_" kept), 0 when it has none.
-    int menuEntry(const QString &item, const QString &text) const
-    {
-        const QString layout = call(item, quoted(property(item, u"Menu"_s)), u"com.canonical.dbusmenu.GetLayout"_s,
-                                    {u"0"_s, u"10"_s, u"[]"_s});
-        const QRegularExpression entry(u"<\\((\\d+), \\{[^}]*'label': <'"_s + QRegularExpression::escape(text) +
-                                       u"'>"_s);
-        return entry.match(layout).captured(1).toInt();
-    }
     static QString quoted(const QString &reply)
     {
         static const QRegularExpression text(u"'([^']*)'"_s);
@@ -128,7 +119,11 @@ private Q_SLOTS:
 
         // The mail icon takes no clicks while a check runs (the start's own, say); its menu shows that too.
         const QString mail = byId.value(u"tarnibe-mail"_s);
-        const int checkNow = tray.menuEntry(mail, u"_Check email now !"_s);
+        // The id of the exported menu's entry with this label (mnemonic "_" kept), 0 when it has none.
+        const QString layout = tray.call(mail, Tray::quoted(tray.property(mail, u"Menu"_s)),
+                                         u"com.canonical.dbusmenu.GetLayout"_s, {u"0"_s, u"10"_s, u"[]"_s});
+        static const QRegularExpression entry(u"<\\((\\d+), \\{[^}]*'label': <'_Check email now !'>"_s);
+        const int checkNow = entry.match(layout).captured(1).toInt();
         QVERIFY2(checkNow, "the mail item's menu has no Check email now !");
         const QStringList enabled{QString::number(checkNow), u"enabled"_s};
         const auto on = [&] {
