@@ -413,7 +413,6 @@ private Q_SLOTS:
             progress->Form_Load();
             progress->show();
             t->walk(progress, u"form_Checking"_s);
-            QTRY_VERIFY_WITH_TIMEOUT(centred(progress), 1000);
             QProcess xprop;
             xprop.start(u"xprop"_s, {u"-id"_s, QString::number(progress->winId()), u"_NET_WM_NAME"_s});
             QVERIFY(xprop.waitForFinished(5000));
