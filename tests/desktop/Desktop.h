@@ -91,11 +91,6 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
-    QString windowState(qulonglong window) const
-    {
-        return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_STATE"),
-                                             QStringLiteral("_NET_WM_STATE")});
-    }
     qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
