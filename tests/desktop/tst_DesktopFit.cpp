@@ -297,13 +297,11 @@ private Q_SLOTS:
         panel->Form_Load();
     }
 
+    // The panel, the host and the environment go after, in that order, with the test object.
     void cleanupTestCase()
     {
         if (host)
             host->unloadWindows();
-        panel.reset();
-        host.reset();
-        env.reset();
     }
 
     // Every offender goes to the log, where no message length cuts the list short.
