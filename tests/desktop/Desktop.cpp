@@ -100,18 +100,22 @@ void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) co
         file.write(encodeNotes(notes));
 }
 
-void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const
+void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram,
+                               bool andBob) const
 {
     const QString others = everyProgram ? u"1"_s : u"0"_s;
+    const QString server = u"127.0.0.1:"_s + QString::number(port);
     writeSettings({{u"StartNotes"_s, others},
                    {u"StartCalc"_s, others},
                    {u"StartClock"_s, others},
                    {u"StartEmail"_s, u"1"_s},
-                   {u"NbrofAccounts"_s, u"1"_s},
-                   {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(port)},
+                   {u"NbrofAccounts"_s, andBob ? u"2"_s : u"1"_s},
+                   {u"POPServer"_s, server},
                    {u"UserName"_s, u"ann"_s},
                    {u"PassWord"_s, EncodeStoredPassword(password).value_or(QString())},
                    {u"CheckTime"_s, checkTime}});
+    if (andBob)
+        writeSettings({{u"POPServer2"_s, server}, {u"UserName2"_s, u"bob"_s}, {u"PassWord2"_s, QString()}});
     writeNotes(u"notes.dat"_s, {});
 }
 

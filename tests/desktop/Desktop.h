@@ -42,7 +42,9 @@ public:
     QString readSetting(const QString &key) const;
     // One mail account, "ann" with `password`, at a POP3 server on this computer's `port`, checked every
     // `checkTime` minutes; only the mail program starts unless `everyProgram`. The notes file is an empty one.
-    void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const;
+    // `andBob`: a second account, "bob", at the same server, whose password is not in the file.
+    void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram,
+                          bool andBob = false) const;
 
     // Starts tarnibe with the home's folders, on xcb; extra environment entries are NAME=value, or NAME= to unset.
     QProcess *startSuite(const QStringList &environment = {});

@@ -97,11 +97,7 @@ private Q_SLOTS:
         const auto keyringUp = [&] { return desktop.run(u"dbus-send"_s, hasOwner).contains(u"true"_s); };
         QVERIFY2(Desktop::waitFor(keyringUp, 10000), "the keyring did not come up");
         // Ann's password is in the file, to be moved into the keyring; Bob's lives in the keyring only.
-        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, true);
-        desktop.writeSettings({{u"NbrofAccounts"_s, u"2"_s},
-                               {u"POPServer2"_s, u"127.0.0.1:"_s + QString::number(dovecot.plainPort)},
-                               {u"UserName2"_s, u"bob"_s},
-                               {u"PassWord2"_s, QString()}});
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, true, true);
         ::kill(pid_t(keyring->processId()), SIGSTOP);
 
         QElapsedTimer started;

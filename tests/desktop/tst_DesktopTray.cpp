@@ -90,12 +90,8 @@ private Q_SLOTS:
         Desktop &desktop = scene.desktop;
         Tray &tray = scene.tray;
         QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
-        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true);
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true, true);
         const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
-        desktop.writeSettings({{u"NbrofAccounts"_s, u"2"_s},
-                               {u"POPServer2"_s, server},
-                               {u"UserName2"_s, u"bob"_s},
-                               {u"PassWord2"_s, {}}});
         desktop.startSuite();
 
         const QMap<QString, QString> byId = tray.waitItems(4);
