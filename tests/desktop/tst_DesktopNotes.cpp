@@ -124,25 +124,24 @@ private Q_SLOTS:
     {
         Scene scene;
         QVERIFY2(scene.id, qPrintable(u"no note: "_s + scene.error()));
-        const QRect &note = scene.note;
         const QList<qulonglong> windows = scene.windowsOfClass(u"tarnibe"_s);
-        for (const QSize size : {Tab, note.size()}) {
-            scene.doubleClick(note.topLeft() + MenuIcon);
+        for (const QSize size : {Tab, scene.note.size()}) {
+            scene.doubleClick(scene.note.topLeft() + MenuIcon);
             QVERIFY(scene.sizeBecomes(size));
             // The menu would open 200 ms after the first click; no window comes in three times that.
             QVERIFY2(!scene.waitNewWindow(windows, 600), "a double click opened the menu");
-            QCOMPARE(scene.geometry(scene.id).topLeft(), note.topLeft());
+            QCOMPARE(scene.geometry(scene.id).topLeft(), scene.note.topLeft());
         }
 
-        scene.drag(note.topLeft() + Grip, note.topLeft() + Grip + QPoint(60, 40));
+        scene.drag(scene.note.topLeft() + Grip, scene.note.topLeft() + Grip + QPoint(60, 40));
         const auto grew = [&] { return scene.geometry(scene.id).size().boundedTo({160, 115}) == QSize(160, 115); };
         QVERIFY2(Desktop::waitFor(grew, 3000), "the grip did not resize the note");
         const QSize grown = scene.geometry(scene.id).size();
-        QCOMPARE(scene.geometry(scene.id).topLeft(), note.topLeft());
+        QCOMPARE(scene.geometry(scene.id).topLeft(), scene.note.topLeft());
 
-        scene.doubleClick(note.topLeft() + MenuIcon);
+        scene.doubleClick(scene.note.topLeft() + MenuIcon);
         QVERIFY(scene.sizeBecomes(Tab));
-        scene.press(note.topLeft() + Magnifier);
+        scene.press(scene.note.topLeft() + Magnifier);
         QVERIFY2(scene.sizeBecomes(grown), "holding the magnifier did not show the note");
         Desktop::pause(300);
         scene.release();
