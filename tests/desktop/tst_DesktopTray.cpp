@@ -59,20 +59,6 @@ struct Tray {
     }
 };
 
-// Ann's mailbox on a real Dovecot, and a desktop of its own with a StatusNotifier watcher on its bus.
-struct Scene {
-    AnnsMailbox mailbox;
-    DovecotServer &dovecot = mailbox.dovecot;
-    Desktop desktop;
-    Tray tray{desktop};
-    QString failure()
-    {
-        if (!mailbox.failure().isEmpty() || !desktop.ready())
-            return mailbox.failure().isEmpty() ? desktop.error() : mailbox.failure();
-        return tray.startWatcher() ? QString() : u"the watcher did not come up"_s;
-    }
-};
-
 class tst_DesktopTray : public QObject {
     Q_OBJECT
 
@@ -83,12 +69,14 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        Scene scene;
-        const QString failure = scene.failure();
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        DovecotServer &dovecot = scene.dovecot;
-        Desktop &desktop = scene.desktop;
-        Tray &tray = scene.tray;
+        // Ann's mailbox on a real Dovecot, and a desktop of its own with a StatusNotifier watcher on its bus.
+        AnnsMailbox mailbox;
+        DovecotServer &dovecot = mailbox.dovecot;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        Tray tray{desktop};
+        QVERIFY2(tray.startWatcher(), "the watcher did not come up");
         QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
         desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true, true);
         const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
