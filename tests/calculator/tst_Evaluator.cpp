@@ -17,11 +17,12 @@ class tst_Evaluator : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The lines and what they give are in evaluator_lines.txt; an arithmetic fault's message ends in its log tag.
+    // The lines and what they give, as the tape shows it, are in evaluator_lines.txt; an arithmetic fault's message
+    // ends in its log tag.
     void lines_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("value");   // the result's text, empty when the line fails
         QTest::addColumn<QString>("message"); // empty when the line evaluates to value
         QTest::addColumn<QString>("tag");     // the arithmetic fault's, empty when there is none
         QFile file(QFINDTESTDATA("evaluator_lines.txt"));
@@ -33,23 +34,22 @@ private Q_SLOTS:
             for (QString entry : group.split(u"; "_s)) {
                 entry.replace(u"\\t"_s, u"\t"_s).replace(u"\\r"_s, u"\r"_s).replace(u"\\n"_s, u"\n"_s);
                 const QStringList parts = entry.split(u" → "_s);
-                bool number = false;
-                const double value = parts[1].toDouble(&number);
+                const bool number = parts[1][0].isDigit() || parts[1][0] == u'-';
                 const auto fault = tagged.match(parts[1]);
                 const QString message = number ? QString() : fault.hasMatch() ? fault.captured(1) : parts[1];
                 const QString tag = fault.hasMatch() ? u"err_calc_e_%1 "_s.arg(fault.captured(2)) : QString();
-                QTest::newRow(qPrintable(parts[0])) << parts[0] << value << message << tag;
+                QTest::newRow(qPrintable(parts[0])) << parts[0] << (number ? parts[1] : QString()) << message << tag;
             }
         }
         // Numbers too long for the file.
         const QString big = u"1"_s + QString(308, u'0');
-        QTest::newRow("1E308*10") << big + u"*10"_s << 0.0 << u"Overflow"_s << u"err_calc_e_prs "_s;
-        QTest::newRow("1E400") << big + QString(92, u'0') << 0.0 << u"Overflow"_s << u"err_calc_e_prs "_s;
+        QTest::newRow("1E308*10") << big + u"*10"_s << QString() << u"Overflow"_s << u"err_calc_e_prs "_s;
+        QTest::newRow("1E400") << big + QString(92, u'0') << QString() << u"Overflow"_s << u"err_calc_e_prs "_s;
     }
     void lines()
     {
         QFETCH(QString, line);
-        QFETCH(double, value);
+        QFETCH(QString, value);
         QFETCH(QString, message);
         QFETCH(QString, tag);
         Evaluator evaluator;
@@ -58,7 +58,7 @@ private Q_SLOTS:
         QCOMPARE(evaluator.message(), message);
         QCOMPARE(ok, message.isEmpty());
         if (ok)
-            QCOMPARE(result, value);
+            QCOMPARE(ResultText(result), value);
         // An arithmetic fault's kind is the one the message names.
         QCOMPARE(evaluator.fault() ? evaluator.fault()->tag : QString(), tag);
         if (evaluator.fault())
@@ -109,17 +109,6 @@ private Q_SLOTS:
             distinct.insert(value);
         }
         QCOMPARE(distinct.size(), 1000);
-    }
-
-    void resultText()
-    {
-        QStringList texts;
-        for (double value : {3.0, 0.25, -1.5, -0.0, 1.0 / 3, 1e14, 1e15, 1e20, 123456789012345678.0, 0.0001, 0.00001,
-                             1.7976931348623157e308})
-            texts << ResultText(value);
-        QCOMPARE(texts, (QStringList{u"3"_s, u"0.25"_s, u"-1.5"_s, u"0"_s, u"0.333333333333333"_s, u"100000000000000"_s,
-                                     u"1E+15"_s, u"1E+20"_s, u"1.23456789012346E+17"_s, u"0.0001"_s, u"1E-05"_s,
-                                     u"1.79769313486232E+308"_s}));
     }
 };
 

@@ -92,26 +92,30 @@ std::optional<QList<NoteRecord>> Desktop::readNotes(const QString &name) const
     return decoded.failure ? std::nullopt : std::optional<QList<NoteRecord>>(decoded.notes);
 }
 
-void Desktop::writeData(const QString &name, const QByteArray &bytes) const
+void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) const
 {
     QDir().mkpath(m_root.path() + u"/data/Tarnibe"_s);
     QFile file(dataPath(name));
     if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+        file.write(encodeNotes(notes));
 }
 
-void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const
+void Desktop::writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram,
+                               bool andBob) const
 {
     const QString others = everyProgram ? u"1"_s : u"0"_s;
+    const QString server = u"127.0.0.1:"_s + QString::number(port);
     writeSettings({{u"StartNotes"_s, others},
                    {u"StartCalc"_s, others},
                    {u"StartClock"_s, others},
                    {u"StartEmail"_s, u"1"_s},
-                   {u"NbrofAccounts"_s, u"1"_s},
-                   {u"POPServer"_s, u"127.0.0.1:"_s + QString::number(port)},
+                   {u"NbrofAccounts"_s, andBob ? u"2"_s : u"1"_s},
+                   {u"POPServer"_s, server},
                    {u"UserName"_s, u"ann"_s},
                    {u"PassWord"_s, EncodeStoredPassword(password).value_or(QString())},
                    {u"CheckTime"_s, checkTime}});
+    if (andBob)
+        writeSettings({{u"POPServer2"_s, server}, {u"UserName2"_s, u"bob"_s}, {u"PassWord2"_s, QString()}});
     writeNotes(u"notes.dat"_s, {});
 }
 
@@ -137,10 +141,9 @@ QProcess *Desktop::startSuite(const QStringList &extra)
 QProcess *Desktop::startNotes(const QList<NoteRecord> &notes, const QStringList &environment,
                               const QMap<QString, QString> &settings)
 {
-    QMap<QString, QString> values{
-        {u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}};
-    values.insert(settings);
-    writeSettings(values);
+    writeSettings(
+        {{u"StartNotes"_s, u"1"_s}, {u"StartCalc"_s, u"0"_s}, {u"StartClock"_s, u"0"_s}, {u"StartEmail"_s, u"0"_s}});
+    writeSettings(settings);
     writeNotes(u"notes.dat"_s, notes);
     return startSuite(environment);
 }
@@ -221,15 +224,6 @@ QRect Desktop::geometry(qulonglong window) const
                  value(u"Height"_s));
 }
 
-QRect Desktop::frameGeometry(qulonglong window) const
-{
-    // The borders the window manager added: left, right, top, bottom.
-    const QStringList sides =
-        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
-    const auto side = [&](int i) { return sides.value(i).trimmed().toInt(); };
-    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
-}
-
 qulonglong Desktop::openMenu(QPoint at, int button) const
 {
     // A menu is one more window of the program's on screen.
@@ -249,12 +243,6 @@ bool Desktop::chooseFromMenu(QPoint at, const QString &keys, int button) const
         key(keys);
     // The next menu may reuse this one's window: it counts as new only once this one has gone.
     return menu && waitFor([&] { return !isViewable(menu); }, 3000);
-}
-
-QString Desktop::clickToWindow(QPoint at, int button) const
-{
-    return run(u"python3"_s, {QStringLiteral(TRAYWATCH), u"click"_s, QString::number(at.x()), QString::number(at.y()),
-                              QString::number(button), u"5"_s});
 }
 
 QString Desktop::pixels(const QRect &area) const

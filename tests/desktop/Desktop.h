@@ -35,15 +35,16 @@ public:
     // The fresh home's files; notes files through the suite's own codec (nothing when one is torn).
     QByteArray readData(const QString &name) const;
     std::optional<QList<NoteRecord>> readNotes(const QString &name = QStringLiteral("notes.dat")) const;
-    void writeNotes(const QString &name, const QList<NoteRecord> &notes) const { writeData(name, encodeNotes(notes)); }
+    void writeNotes(const QString &name, const QList<NoteRecord> &notes) const;
     // Writes Settings keys before the start: which programs start, for one.
     void writeSettings(const QMap<QString, QString> &values) const;
-    void writeData(const QString &name, const QByteArray &bytes) const;
     // A Settings key as the settings file holds it now.
     QString readSetting(const QString &key) const;
     // One mail account, "ann" with `password`, at a POP3 server on this computer's `port`, checked every
     // `checkTime` minutes; only the mail program starts unless `everyProgram`. The notes file is an empty one.
-    void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram) const;
+    // `andBob`: a second account, "bob", at the same server, whose password is not in the file.
+    void writeMailAccount(quint16 port, const QString &password, const QString &checkTime, bool everyProgram,
+                          bool andBob = false) const;
 
     // Starts tarnibe with the home's folders, on xcb; extra environment entries are NAME=value, or NAME= to unset.
     QProcess *startSuite(const QStringList &environment = {});
@@ -92,22 +93,12 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
-    // The window manager's frame around a client window.
-    QRect frameGeometry(qulonglong window) const;
-    QString windowState(qulonglong window) const
-    {
-        return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_STATE"),
-                                             QStringLiteral("_NET_WM_STATE")});
-    }
     qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
     qulonglong openMenu(QPoint at, int button = 1) const;
     // Opens the menu at `at` and picks an item by its key; false when no menu came.
     bool chooseFromMenu(QPoint at, const QString &key, int button = 3) const;
-    // Clicks `button` at `at` and times, from the click to the first new window on screen (a menu, say), in one
-    // process polling every millisecond: "shown <microseconds>", or "timeout <microseconds>" after 5 s.
-    QString clickToWindow(QPoint at, int button) const;
 
     // What the screen shows in `area`: a digest of its pixels and how many are dark, "<sha1> <dark>".
     QString pixels(const QRect &area) const;

@@ -23,12 +23,8 @@ private Q_SLOTS:
         // Yesterday's alarm as the German editor of earlier copies wrote it: "05-Dez.-2026".
         const QDate yesterday =
             QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone("Europe/Berlin")).date().addDays(-1);
-        const QLocale german(QLocale::German, QLocale::Germany);
-        const QString missedDate = QString::number(yesterday.day()).rightJustified(2, u'0') + u'-' +
-                                   german.monthName(yesterday.month(), QLocale::ShortFormat) + u'-' +
-                                   QString::number(yesterday.year());
         NoteRecord missed = storedNote(u"Verpasst"_s, false);
-        missed.alarmDate = missedDate;
+        missed.alarmDate = QLocale(QLocale::German, QLocale::Germany).toString(yesterday, u"dd-MMM-yyyy"_s);
         missed.alarmTime = u"10:00"_s;
         missed.alarmRepeat = u"0"_s;
         desktop.startNotes({storedNote(u"Zahnarzt"_s, true), missed},
@@ -37,14 +33,10 @@ private Q_SLOTS:
         QCOMPARE(desktop.waitTrayIcons(1).size(), 1);
         desktop.waitWindow(u"^Container$"_s);
 
-        // "Set alarmtime", the second item of the note's menu, for the present minute.
+        // "Set alarmtime" from the note's menu, for the present minute.
         const qulonglong note = desktop.waitWindow(u"^Note$"_s);
         QVERIFY(note);
-        const QRect where = desktop.geometry(note);
-        const qulonglong menu = desktop.openMenu(where.topLeft() + QPoint(9, 7));
-        QVERIFY2(menu, "no menu opened");
-        const QRect items = desktop.geometry(menu);
-        desktop.click(QPoint(items.x() + 40, items.y() + 33));
+        QVERIFY2(desktop.chooseFromMenu(desktop.geometry(note).topLeft() + QPoint(9, 7), u"e"_s, 1), "no menu opened");
         const qulonglong editor = desktop.waitWindow(u"^Alarm$"_s, 5000);
         QVERIFY2(editor, "no alarm editor");
         // Far enough from the minute's end that the alarm is not in the past once it is saved.

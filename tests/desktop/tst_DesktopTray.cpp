@@ -52,33 +52,10 @@ struct Tray {
             10000);
         return items;
     }
-    // The id of the exported menu's entry with this label (mnemonic "_" kept), 0 when it has none.
-    int menuEntry(const QString &item, const QString &text) const
-    {
-        const QString layout = call(item, quoted(property(item, u"Menu"_s)), u"com.canonical.dbusmenu.GetLayout"_s,
-                                    {u"0"_s, u"10"_s, u"[]"_s});
-        const QRegularExpression entry(u"<\\((\\d+), \\{[^}]*'label': <'"_s + QRegularExpression::escape(text) +
-                                       u"'>"_s);
-        return entry.match(layout).captured(1).toInt();
-    }
     static QString quoted(const QString &reply)
     {
         static const QRegularExpression text(u"'([^']*)'"_s);
         return text.match(reply).captured(1);
-    }
-};
-
-// Ann's mailbox on a real Dovecot, and a desktop of its own with a StatusNotifier watcher on its bus.
-struct Scene {
-    AnnsMailbox mailbox;
-    DovecotServer &dovecot = mailbox.dovecot;
-    Desktop desktop;
-    Tray tray{desktop};
-    QString failure()
-    {
-        if (!mailbox.failure().isEmpty() || !desktop.ready())
-            return mailbox.failure().isEmpty() ? desktop.error() : mailbox.failure();
-        return tray.startWatcher() ? QString() : u"the watcher did not come up"_s;
     }
 };
 
@@ -92,19 +69,17 @@ private Q_SLOTS:
     {
         if (!DovecotServer::installed())
             QSKIP("Dovecot is not installed (scripts/install-deps.sh test)");
-        Scene scene;
-        const QString failure = scene.failure();
-        QVERIFY2(failure.isEmpty(), qPrintable(failure));
-        DovecotServer &dovecot = scene.dovecot;
-        Desktop &desktop = scene.desktop;
-        Tray &tray = scene.tray;
+        // Ann's mailbox on a real Dovecot, and a desktop of its own with a StatusNotifier watcher on its bus.
+        AnnsMailbox mailbox;
+        DovecotServer &dovecot = mailbox.dovecot;
+        QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        Tray tray{desktop};
+        QVERIFY2(tray.startWatcher(), "the watcher did not come up");
         QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
-        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true);
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"60"_s, true, true);
         const QString server = u"127.0.0.1:"_s + QString::number(dovecot.plainPort);
-        desktop.writeSettings({{u"NbrofAccounts"_s, u"2"_s},
-                               {u"POPServer2"_s, server},
-                               {u"UserName2"_s, u"bob"_s},
-                               {u"PassWord2"_s, {}}});
         desktop.startSuite();
 
         const QMap<QString, QString> byId = tray.waitItems(4);
@@ -128,7 +103,11 @@ private Q_SLOTS:
 
         // The mail icon takes no clicks while a check runs (the start's own, say); its menu shows that too.
         const QString mail = byId.value(u"tarnibe-mail"_s);
-        const int checkNow = tray.menuEntry(mail, u"_Check email now !"_s);
+        // The id of the exported menu's entry with this label (mnemonic "_" kept), 0 when it has none.
+        const QString layout = tray.call(mail, Tray::quoted(tray.property(mail, u"Menu"_s)),
+                                         u"com.canonical.dbusmenu.GetLayout"_s, {u"0"_s, u"10"_s, u"[]"_s});
+        static const QRegularExpression entry(u"<\\((\\d+), \\{[^}]*'label': <'_Check email now !'>"_s);
+        const int checkNow = entry.match(layout).captured(1).toInt();
         QVERIFY2(checkNow, "the mail item's menu has no Check email now !");
         const QStringList enabled{QString::number(checkNow), u"enabled"_s};
         const auto on = [&] {
