@@ -25,11 +25,6 @@ void enter(form_Calculator &calc, const QString &line)
     QTest::keyClick(calc.text_Input, Qt::Key_Return);
 }
 
-QString stored(const char *key)
-{
-    return SettingsStore().value(u"Settings"_s, QString::fromLatin1(key)).value_or(QString());
-}
-
 // Which of a menu's six choices carry the check mark.
 QList<int> checked(const form_Calculator &calc, const char *prefix)
 {
@@ -101,7 +96,7 @@ private Q_SLOTS:
             QStringList families;
             for (int i = 0; i < 6; ++i) {
                 action(calc, u"menu_Font"_s + QString::number(i))->trigger();
-                QCOMPARE(stored("CalcFont"), QString::number(i));
+                QCOMPARE(storedSetting(u"CalcFont"_s), QString::number(i));
                 QCOMPARE(checked(calc, "menu_Font"), QList{i});
                 const QFontInfo drawn(calc.text_Input->font());
                 QCOMPARE(QFontInfo(calc.list_Output->font()).family(), drawn.family());
@@ -119,12 +114,12 @@ private Q_SLOTS:
             QCOMPARE(calc.text_Input->font().pointSize(), 12);
             QCOMPARE(calc.list_Output->font().pointSize(), 12);
             QCOMPARE(checked(calc, "menu_Size"), QList{4});
-            QCOMPARE(stored("CalcSize"), u"4"_s);
+            QCOMPARE(storedSetting(u"CalcSize"_s), u"4"_s);
 
             action(calc, u"menu_OnTop"_s)->trigger();
             QVERIFY(!calc.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
             QVERIFY(!action(calc, u"menu_OnTop"_s)->isChecked());
-            QCOMPARE(stored("CalcOnTop"), u"False"_s);
+            QCOMPARE(storedSetting(u"CalcOnTop"_s), u"False"_s);
         }
         {
             form_Calculator calc;

@@ -156,11 +156,6 @@ QString entry(const QString &from, const QString &subject, const QString &tag = 
     return u"From:  "_s + from + u"\nSubject:  "_s + subject + tag + u"\n\n"_s;
 }
 
-QString stored(const QString &key)
-{
-    return SettingsStore().value(u"Settings"_s, key).value_or(u"(none)"_s);
-}
-
 QStringList servers(const form_Properties &dialog)
 {
     QStringList list;
@@ -488,10 +483,10 @@ private Q_SLOTS:
         QCOMPARE(env.messages.shown().constLast().text,
                  u"Do you really want to delete pop3s://renamed.example.org ?"_s);
         QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop3.example.org"_s}));
-        QCOMPARE(stored(u"POPServer2"_s), u"pop3.example.org"_s);
-        QCOMPARE(stored(u"POPServer3"_s), u"- Internetaddress to mailserver 3"_s);
-        QCOMPARE(stored(u"UserName3"_s), u"- Mailserver username 3"_s);
-        QCOMPARE(stored(u"NbrofAccounts"_s), u"2"_s);
+        QCOMPARE(storedSetting(u"POPServer2"_s), u"pop3.example.org"_s);
+        QCOMPARE(storedSetting(u"POPServer3"_s), u"- Internetaddress to mailserver 3"_s);
+        QCOMPARE(storedSetting(u"UserName3"_s), u"- Mailserver username 3"_s);
+        QCOMPARE(storedSetting(u"NbrofAccounts"_s), u"2"_s);
 
         // Cancel puts back the accounts as they were at opening (the deleted one too).
         dialog.c_Cancel->click();
@@ -524,10 +519,10 @@ private Q_SLOTS:
         dialog.combo_FirstHour->setCurrentText(u"late"_s); // no number: logged, the rest still saved
         dialog.combo_LastHour->setCurrentText(u"5"_s);
         dialog.c_Ok->click();
-        QCOMPARE(stored(u"CheckTime"_s), u"0 (=never)"_s);
-        QCOMPARE(stored(u"UseRas"_s), u"True"_s);
-        QCOMPARE(stored(u"RasTime2"_s), u"5"_s);
-        QCOMPARE(stored(u"RasTime1"_s), u"23"_s);
+        QCOMPARE(storedSetting(u"CheckTime"_s), u"0 (=never)"_s);
+        QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
+        QCOMPARE(storedSetting(u"RasTime2"_s), u"5"_s);
+        QCOMPARE(storedSetting(u"RasTime1"_s), u"23"_s);
         QVERIFY(env.logLines().constLast().startsWith(u"\"err_Prop_c_Ok_Click 13"_s));
         QCOMPARE(Settings().NbrofAccounts, 2);
 
@@ -539,9 +534,9 @@ private Q_SLOTS:
         dialog.check_LimitRas->setChecked(true);
         dialog.combo_FirstHour->setCurrentText(u"22"_s);
         dialog.c_Ok->click();
-        QCOMPARE(stored(u"UseRas"_s), u"True"_s);
-        QCOMPARE(stored(u"RasTime1"_s), u"22"_s);
-        QCOMPARE(stored(u"RasCheckLimited"_s), u"1"_s);
+        QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
+        QCOMPARE(storedSetting(u"RasTime1"_s), u"22"_s);
+        QCOMPARE(storedSetting(u"RasCheckLimited"_s), u"1"_s);
     }
 
     void theTrayAndTheNotice()

@@ -168,11 +168,6 @@ inline QStringList fileLooks()
     return list;
 }
 
-inline QString storedSetting(const QString &key)
-{
-    return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
-}
-
 // Destroys the note windows and rows that a rebuild of the table let go of.
 inline void processDeletions()
 {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/Settings.h"
 #include "platform/Clock.h"
 #include "platform/Dialer.h"
+#include "platform/IniStore.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Secrets.h"
@@ -152,6 +154,12 @@ public:
     // False: every program fails to start, as a missing one would.
     bool m_programsStart = true;
 };
+
+// A key's value in the settings file as the suite's store has it.
+inline QString storedSetting(const QString &key)
+{
+    return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
+}
 
 // Gives a test its own XDG folders, a fake clock, tray, sound player and launcher, a message responder, and
 // fresh process-wide state. Create one per test function.
