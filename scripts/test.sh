@@ -20,7 +20,9 @@ cmake -S "$top" -B "$top/build-test" -G Ninja -DCMAKE_BUILD_TYPE= -DTARNIBE_WERR
 cmake -S "$top" -B "$top/build-san" -G Ninja "${san_flags[@]}" "${linker[@]}" >/dev/null
 
 # Whatever runs in the background goes when this script does, however it ends.
-# Each runs in a process group of its own (setsid), so that its compilers or fuzzers go with it.
+# With job control each runs in a process group of its own, so that its compilers or fuzzers go with it. (A new
+# session would not do: the kernel then shares the processors between sessions equally, whatever their niceness.)
+set -m
 trap 'for job in $(jobs -p); do kill -- "-$job" 2>/dev/null || true; done' EXIT
 # Waits for background job $1; on failure shows the end of its log $2 and stops.
 finish() {
@@ -34,7 +36,7 @@ finish() {
 # The sanitizer build runs beside the normal build and its tests at the lowest priority: it gets the processor time
 # they leave, the gaps in the build and most of the tests' time, as they wait on servers, processes and the X server.
 san_log=$top/build-san/build.log
-setsid nice -n 19 cmake --build "$top/build-san" -j "$jobs" >"$san_log" 2>&1 &
+nice -n 19 cmake --build "$top/build-san" -j "$jobs" >"$san_log" 2>&1 &
 san_build=$!
 
 echo "== build and test"
@@ -49,7 +51,7 @@ echo "== sanitizers and fuzz seeds"
 finish "$san_build" "$san_log"
 # The fuzzers likewise run beside the sanitizer build's tests, at the lowest priority.
 fuzz_log=$top/build-san/fuzz.log
-FUZZ_JOBS=${FUZZ_JOBS:-4} setsid nice -n 19 "$top/fuzz/run_all.sh" "$top/build-san" >"$fuzz_log" 2>&1 &
+FUZZ_JOBS=${FUZZ_JOBS:-4} nice -n 19 "$top/fuzz/run_all.sh" "$top/build-san" >"$fuzz_log" 2>&1 &
 fuzzing=$!
 (
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
