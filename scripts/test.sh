@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Tarnibe and runs every test: the normal build (gcc, warnings as errors), then one clang build with
 # AddressSanitizer and UndefinedBehaviorSanitizer that runs the same tests, replays every fuzz seed as a test, and
-# runs every fuzz target for FUZZ_SECONDS (default 30), FUZZ_JOBS at a time (default 4).
+# runs every fuzz target for FUZZ_SECONDS (default 30), FUZZ_JOBS at a time (default one per processor).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" build test
@@ -51,7 +51,7 @@ echo "== sanitizers and fuzz seeds"
 finish "$san_build" "$san_log"
 # The fuzzers likewise run beside the sanitizer build's tests, at the lowest priority.
 fuzz_log=$top/build-san/fuzz.log
-FUZZ_JOBS=${FUZZ_JOBS:-4} nice -n 19 "$top/fuzz/run_all.sh" "$top/build-san" >"$fuzz_log" 2>&1 &
+nice -n 19 "$top/fuzz/run_all.sh" "$top/build-san" >"$fuzz_log" 2>&1 &
 fuzzing=$!
 (
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
