@@ -208,10 +208,10 @@ count_notes() {
 
 # Each tarnibe row, and its twin with the earlier build right after it, so that the two take turns too.
 tarnibe_rows() {
-    local spec
-    for spec in "$@"; do
-        printf '%s\n' "${spec%%|*}|$tarnibe|${spec#*|}"
-        [[ -z $tarnibe_before ]] || printf '%s\n' "${spec%%|*}@before|$tarnibe_before|${spec#*|}"
+    local entry
+    for entry in "$@"; do
+        printf '%s\n' "${entry%%|*}|$tarnibe|${entry#*|}"
+        [[ -z $tarnibe_before ]] || printf '%s\n' "${entry%%|*}@before|$tarnibe_before|${entry#*|}"
     done
 }
 
@@ -239,15 +239,15 @@ idle_programs+=(
 )
 # The name column fits the longest name.
 name_w=7
-for spec in "${startup_programs[@]}" "${idle_programs[@]}"; do
-    spec=${spec%%|*}
-    ((${#spec} <= name_w)) || name_w=${#spec}
+for entry in "${startup_programs[@]}" "${idle_programs[@]}"; do
+    entry=${entry%%|*}
+    ((${#entry} <= name_w)) || name_w=${#entry}
 done
 
 startup_run() {
-    local round=$1 spec=$2 name bin kind icons windows click profile t0 pid notes=() line hidden=0
+    local round=$1 entry=$2 name bin kind icons windows click profile t0 pid notes=() line hidden=0
     local start_icons=- start_window=- click_window=- rss_mb=- pss_mb=-
-    IFS='|' read -r name bin kind icons windows click <<<"$spec"
+    IFS='|' read -r name bin kind icons windows click <<<"$entry"
     xtray_wait_empty || xtray_die "the tray still holds icons before $name in round $round"
     case $kind in
     fresh) profile=$(xtray_fresh_profile) ;;
