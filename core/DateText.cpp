@@ -88,10 +88,15 @@ std::optional<int> monthFromName(const QString &name)
     if (key.isEmpty())
         return std::nullopt;
     // English as this suite writes it, then the desktop's own language, then any other.
-    for (const QLocale &locale : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale()}) {
-        if (const std::optional<int> month = monthIn(locale, key))
-            return month;
-    }
+    static const QHash<QString, int> english = [] {
+        QHash<QString, int> names;
+        addMonthNames(names, QLocale(QLocale::English, QLocale::UnitedStates));
+        return names;
+    }();
+    if (const auto found = english.constFind(key); found != english.cend())
+        return *found;
+    if (const std::optional<int> month = monthIn(QLocale(), key))
+        return month;
     if (const auto found = everyLanguagesMonths().constFind(key); found != everyLanguagesMonths().cend())
         return *found;
     return std::nullopt;

@@ -31,7 +31,7 @@ public:
 
 Dialer &dialer()
 {
-    return serving<UnavailableDialer>(&Seams::dialer, &SystemParts::dialer);
+    return serving<UnavailableDialer>(&Facilities::dialer);
 }
 
 void installDialer(Dialer *dialer)

@@ -73,7 +73,7 @@ QString extractManual()
 
 Launcher &launcher()
 {
-    return serving<DesktopLauncher>(&Seams::launcher, &SystemParts::launcher);
+    return serving<DesktopLauncher>(&Facilities::launcher);
 }
 
 void installLauncher(Launcher *launcher)

@@ -82,7 +82,7 @@ private:
 
 SecretStore &secretStore()
 {
-    return serving<KeychainStore>(&Seams::secrets, &SystemParts::secrets);
+    return serving<KeychainStore>(&Facilities::secrets);
 }
 
 void installSecretStore(SecretStore *store)

@@ -94,7 +94,7 @@ int wavDurationMs(const QByteArray &wav)
 
 SoundPlayer &soundPlayer()
 {
-    return serving<EffectSoundPlayer>(&Seams::sound, &SystemParts::sound);
+    return serving<EffectSoundPlayer>(&Facilities::sound);
 }
 
 void installSoundPlayer(SoundPlayer *player)

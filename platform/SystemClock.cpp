@@ -63,7 +63,7 @@ public:
 
 SystemClockSetter &systemClockSetter()
 {
-    return serving<TimedatedSetter>(&Seams::clockSetter, &SystemParts::clockSetter);
+    return serving<TimedatedSetter>(&Facilities::clockSetter);
 }
 
 void installSystemClockSetter(SystemClockSetter *setter)

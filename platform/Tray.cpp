@@ -212,7 +212,7 @@ private:
 
 TrayHost &trayHost()
 {
-    return serving<SystemTrayHost>(&Seams::tray, &SystemParts::tray);
+    return serving<SystemTrayHost>(&Facilities::tray);
 }
 
 void installTrayHost(TrayHost *host)

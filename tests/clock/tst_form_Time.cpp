@@ -128,12 +128,6 @@ struct Time {
         form.Form_Load();
         form.remotePort = server.port();
     }
-    QString stored(const char *key) const
-    {
-        return platform::IniStore(env.settingsPath())
-            .value(u"Settings"_s, QString::fromLatin1(key))
-            .value_or(QString());
-    }
     int attempts() const
     {
         return int(env.logLines().filter(QRegularExpression(u"^\"Trying to sync\\.\\.\\.\""_s)).size());
@@ -396,7 +390,7 @@ private Q_SLOTS:
         // The scheduler follows the choice at once; only the stored settings wait for Ok.
         QCOMPARE(form.SyncPeriodHours, 6);
         QCOMPARE(Settings().ClockPeriod, 5);
-        QCOMPARE(t.stored("ClockPeriod"), QString());
+        QCOMPARE(storedSetting(u"ClockPeriod"_s), u"<missing>"_s);
 
         form.option_Correct[1]->click();
         form.check_DateAlso->setChecked(false);
@@ -411,12 +405,12 @@ private Q_SLOTS:
         QStringList saved;
         for (const char *key : {"ClockActive", "ClockPeriod", "ClockDateActive", "ClockTimeServer",
                                 "UseCustomTimeserver", "CustomTimeserver", "HoursOff"})
-            saved << t.stored(key);
+            saved << storedSetting(QString::fromLatin1(key));
         QCOMPARE(saved, (QStringList{u"True"_s, u"1"_s, u"0"_s, u"2"_s, u"True"_s, u"127.0.0.1"_s, u"-3"_s}));
         // An offset out of range keeps the one saved before.
         form.combo_HoursOff->setCurrentText(u"13"_s);
         form.c_Ok->click();
-        QCOMPARE(t.stored("HoursOff"), u"-3"_s);
+        QCOMPARE(storedSetting(u"HoursOff"_s), u"-3"_s);
         const std::pair<QString, std::optional<int>> offsets[] = {
             {QString(), 0},           {u"  "_s, 0},           {u"5"_s, 5},
             {u"+12"_s, 12},           {u"-12"_s, -12},        {u"13"_s, std::nullopt},
@@ -488,7 +482,7 @@ private Q_SLOTS:
         QCOMPARE(t.env.messages.shown().constLast().text,
                  u"The time server answered, but the clock could not be set:\n\r\n\r"
                  "Automatic time synchronization is enabled"_s);
-        QCOMPARE(t.stored("ClockLastSyncTime"), QString());
+        QCOMPARE(storedSetting(u"ClockLastSyncTime"_s), u"<missing>"_s);
 
         t.form.remotePort = quint16(qEnvironmentVariableIntValue("TARNIBE_DAYTIME_PORT"));
         t.env.clock.set(QDateTime::currentDateTime());
@@ -509,7 +503,7 @@ private Q_SLOTS:
                  qPrintable(QString::number(call.usec)));
         const QString newTime = QDateTime::fromMSecsSinceEpoch(call.usec / 1000, Qt::UTC).toString(u"HH:mm:ss"_s);
         QCOMPARE(t.env.messages.shown().constLast().text, u"New time : "_s + newTime);
-        QCOMPARE(t.stored("ClockLastSyncTime"), t.env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
+        QCOMPARE(storedSetting(u"ClockLastSyncTime"_s), t.env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
 
         t.form.remotePort = t.server.port();
         t.form.check_DateAlso->setChecked(true);

@@ -49,12 +49,6 @@ void put(const QStringList &values)
     QVERIFY(SettingsStore().sync());
 }
 
-// What the file on disk holds.
-QString stored(const QString &key)
-{
-    return platform::IniStore(platform::settingsFile()).value(u"Settings"_s, key).value_or(u"<missing>"_s);
-}
-
 QString encoded(const QString &plain)
 {
     return EncodeStoredPassword(plain).value_or(u"<none>"_s);
@@ -76,7 +70,7 @@ void typeThreePasswordsIntoTheFile()
         Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
     WriteGlobalVariables();
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(stored(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
+        QCOMPARE(storedSetting(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
                  encoded(u"pw"_s + QString::number(i)));
 }
 
@@ -143,8 +137,8 @@ private Q_SLOTS:
         QCOMPARE(env.secrets.m_probes, 1);
         QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
         QCOMPARE(env.secrets.m_writes, 0);
-        QCOMPARE(stored(u"NoteSender"_s), u"still written"_s);
-        QCOMPARE(stored(u"PassWord"_s), QString());
+        QCOMPARE(storedSetting(u"NoteSender"_s), u"still written"_s);
+        QCOMPARE(storedSetting(u"PassWord"_s), QString());
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"err_Bas_WriteGlobalVariables 5 "_s));
         // The next start finds the encoded password and looks once.
@@ -172,7 +166,7 @@ private Q_SLOTS:
         const QString password = u"Pa55w0rd with spaces, commas; \"quotes\" ä"_s;
         s.PassWord[4] = s.RasPassword = password;
         WriteGlobalVariables();
-        QCOMPARE(stored(u"PassWord5"_s), encoded(password));
+        QCOMPARE(storedSetting(u"PassWord5"_s), encoded(password));
         const SettingsRecord before = s;
         restart();
         // Values, not their text: a text form that loses something (the seconds, say) reads back as itself.
@@ -206,7 +200,7 @@ private Q_SLOTS:
         env.secrets.m_failing = false;
         restart();
         QCOMPARE(env.secrets.m_entries.value(u"PassWord2"_s), u"pw1"_s);
-        QCOMPARE(stored(u"PassWord2"_s), QString());
+        QCOMPARE(storedSetting(u"PassWord2"_s), QString());
         QCOMPARE(Settings().PassWord[2], u"pw2"_s);
     }
 
@@ -233,15 +227,15 @@ private Q_SLOTS:
         QCOMPARE(PasswordForCheck(3, &why), std::nullopt);
         QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
         QCOMPARE(env.secrets.m_calls.size(), 1);
-        QCOMPARE(stored(u"PassWord"_s), encoded(u"typed after"_s));
+        QCOMPARE(storedSetting(u"PassWord"_s), encoded(u"typed after"_s));
 
         // The next start asks again, and everything moves in.
         env.secrets.m_refusing = false;
         restart();
         QCOMPARE(Settings().PassWord[3], u"kept"_s);
         QCOMPARE(env.secrets.m_entries.value(u"PassWord"_s), u"typed after"_s);
-        QCOMPARE(stored(u"PassWord"_s), QString());
-        QCOMPARE(stored(u"PassWord3"_s), QString());
+        QCOMPARE(storedSetting(u"PassWord"_s), QString());
+        QCOMPARE(storedSetting(u"PassWord3"_s), QString());
     }
 
     void anEntryThatCouldNotBeReadIsNeverOverwritten()
@@ -274,9 +268,9 @@ private Q_SLOTS:
         for (const auto &[seconds, minutes] : steps) {
             env.clock.advanceSeconds(seconds);
             WriteGlobalVariables();
-            QCOMPARE(stored(u"RunningTime"_s), QString::fromLatin1(minutes));
+            QCOMPARE(storedSetting(u"RunningTime"_s), QString::fromLatin1(minutes));
         }
-        QCOMPARE(stored(u"totRunningTime"_s), u"1091"_s);
+        QCOMPARE(storedSetting(u"totRunningTime"_s), u"1091"_s);
     }
 
     // The settings file as a store, written by hand at first: a list in it is one text, keys in any case are one
@@ -369,7 +363,7 @@ private Q_SLOTS:
         WriteGlobalVariables();
         // The file keeps each password until the keyring has confirmed it.
         for (const auto &[key, password] : passwords) {
-            QTRY_COMPARE(stored(key), QString());
+            QTRY_COMPARE(storedSetting(key), QString());
             QCOMPARE(fromKeyring(key), password);
         }
         // The passwords arrive when the keyring answers, not before the start goes on.
@@ -397,7 +391,7 @@ private Q_SLOTS:
             Settings().PassWord[0] = password;
             WriteGlobalVariables();
             QCOMPARE_LT(timer.restart(), 500);
-            QCOMPARE(stored(u"PassWord"_s), encoded(password));
+            QCOMPARE(storedSetting(u"PassWord"_s), encoded(password));
             // A start while it hangs goes on at once, with the password from the file.
             restart();
             QCOMPARE_LT(timer.elapsed(), 500);
@@ -405,7 +399,7 @@ private Q_SLOTS:
             WriteGlobalVariables();
         }
         // Woken up, the keyring takes the password and only then does the file let it go.
-        QTRY_COMPARE_WITH_TIMEOUT(stored(u"PassWord"_s), QString(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(storedSetting(u"PassWord"_s), QString(), 20000);
         QCOMPARE(fromKeyring(u"PassWord"_s), password);
         restart();
         QTRY_COMPARE(Settings().PassWord[0], password);

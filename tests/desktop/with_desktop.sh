@@ -33,6 +33,24 @@ finish() {
     rm -rf "$root"
 }
 trap finish EXIT
+
+# wait_for WHAT LOG COMMAND...: runs the command every 50 ms until it succeeds; after 10 s says WHAT, shows the log
+# and ends the script.
+wait_for() {
+    what=$1 log=$2
+    shift 2
+    tries=0
+    until "$@"; do
+        tries=$((tries + 1))
+        if [ $tries -gt 200 ]; then
+            echo "$what" >&2
+            cat "$log" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+}
+
 # A timeout's signal ends the command and the desktop with it.
 trap 'exit 143' TERM INT HUP
 
@@ -52,28 +70,12 @@ export DISPLAY=":$number"
 XDG_DATA_DIRS="$root/none" dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" 2>"$root/dbus.log" &
 bus=$!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
-tries=0
-until [ -S "$root/bus" ]; do
-    tries=$((tries + 1))
-    if [ $tries -gt 100 ]; then
-        echo "dbus-daemon did not start" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+wait_for "dbus-daemon did not start" "$root/dbus.log" test -S "$root/bus"
 
 openbox --sm-disable >"$root/openbox.log" 2>&1 &
 wm=$!
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-    tries=$((tries + 1))
-    if [ $tries -gt 200 ]; then
-        echo "openbox did not come up:" >&2
-        cat "$root/openbox.log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+wait_for "openbox did not come up:" "$root/openbox.log" \
+    sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
 
 if [ -n "$tray" ]; then
     trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel --height 32 \
@@ -81,16 +83,8 @@ if [ -n "$tray" ]; then
     panel=$!
     # trayer maps its panel a moment before it owns the tray selection; a program started between the two finds no
     # tray.
-    tries=0
-    until python3 "$(dirname "$0")/../../bench/traywatch.py" owned; do
-        tries=$((tries + 1))
-        if [ $tries -gt 200 ]; then
-            echo "trayer's tray did not come up:" >&2
-            cat "$root/trayer.log" >&2
-            exit 1
-        fi
-        sleep 0.05
-    done
+    wait_for "trayer's tray did not come up:" "$root/trayer.log" \
+        python3 "$(dirname "$0")/../../bench/traywatch.py" owned
 fi
 
 export QT_QPA_PLATFORM=xcb

@@ -7,6 +7,7 @@
 #include "platform/IniStore.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
+#include "platform/Paths.h"
 #include "platform/Secrets.h"
 #include "platform/Sound.h"
 #include "platform/Tray.h"
@@ -155,10 +156,12 @@ public:
     bool m_programsStart = true;
 };
 
-// A key's value in the settings file as the suite's store has it.
+// A key's value as the settings file on disk has it now.
 inline QString storedSetting(const QString &key)
 {
-    return SettingsStore().value(QStringLiteral("Settings"), key).value_or(QStringLiteral("<missing>"));
+    return platform::IniStore(platform::settingsFile())
+        .value(QStringLiteral("Settings"), key)
+        .value_or(QStringLiteral("<missing>"));
 }
 
 // Gives a test its own XDG folders, a fake clock, tray, sound player and launcher, a message responder, and
