@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationWatcher.h"
+#include "platform/WindowFlags.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("tarnibe"));
     // The suite lives in the tray; closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    platform::typeMenusAsPopups();
 
     platform::SingleInstance instance;
     if (!instance.acquire()) {

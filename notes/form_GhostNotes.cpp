@@ -51,6 +51,9 @@ void form_GhostNotes::Form_Load()
 {
     GhostOwner::Form_Load();
     menu_HideContainer->setChecked(!Settings().ShowContainer);
+    // Started again after "Exit notes": the notes that showed then come back.
+    if (form_Main *container = NotesContainer())
+        container->showNotesAfterExit();
 }
 
 void form_GhostNotes::trayActivated(platform::TrayMessage message)
@@ -159,9 +162,10 @@ void form_GhostNotes::menu_ExitNotes_Click()
 {
     m_lifecycle.exitProgram(Program::Notes, this, [this] {
         Unload();
+        // Saved as they are, shown ones shown: the notes program started again shows them again.
         SaveAllNotes();
         if (form_Main *container = NotesContainer()) {
-            container->image_HideAll_Click();
+            container->hideNotesForExit();
             container->hide();
         }
     });

@@ -295,6 +295,24 @@ void form_Main::Unload()
     m_unloading = false;
 }
 
+void form_Main::hideNotesForExit()
+{
+    m_shownAtExit.clear();
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        if (NoteStore().record(i)->visible)
+            m_shownAtExit.append(NoteStore().entry(i)->id);
+        NoteStore().hide(i);
+    }
+}
+
+void form_Main::showNotesAfterExit()
+{
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        if (m_shownAtExit.contains(NoteStore().entry(i)->id))
+            NoteStore().show(i);
+    m_shownAtExit.clear();
+}
+
 void form_Main::placeNewNote(NoteRecord &note)
 {
     const QRect screen = screenTwips();

@@ -56,6 +56,10 @@ public:
     // Shows the container as it was before it was minimised or hidden, in front.
     void bringBack();
     void Unload();
+    // "Exit notes": the notes' windows go, but the notes keep whether they show (in the file too), so that the
+    // next start of the notes program shows again those that showed; "Hide all" stays the user's choice alone.
+    void hideNotesForExit();
+    void showNotesAfterExit();
 
     int surfaceHeightTwips() const { return m_surfaceHeight; }
     int maxWidthTwips() const { return m_maxWidth; }
@@ -103,4 +107,6 @@ private:
     int m_maxWidth = 0;
     int m_maxHeight = 0;
     bool m_unloading = false;
+    // The notes that showed at "Exit notes", by id.
+    QList<quint64> m_shownAtExit;
 };

@@ -34,7 +34,10 @@ constexpr int TextTop = 15;
 } // namespace
 
 form_Note::form_Note(std::shared_ptr<NoteEntry> note, int index, QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), m_keep(std::move(note)), m_entry(*m_keep),
+    // An ordinary top-level window, not a tool window: window managers keep tool windows transient for the
+    // program's hidden leader above all of its other windows, and KWin hides them whenever another program is
+    // active. Kept off the task bar by hand instead (see showEvent).
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_keep(std::move(note)), m_entry(*m_keep),
       m_note(m_entry.record), m_index(index)
 {
     setObjectName(QStringLiteral("form_Note"));
@@ -44,9 +47,12 @@ form_Note::form_Note(std::shared_ptr<NoteEntry> note, int index, QWidget *parent
     timer_Click.setSingleShot(true);
     timer_Focus.setInterval(250);
     timer_Resize.setInterval(2000);
+    timer_Save.setInterval(1000);
+    timer_Save.setSingleShot(true);
     connect(&timer_Click, &QTimer::timeout, this, &form_Note::timer_Click_Timer);
     connect(&timer_Focus, &QTimer::timeout, this, &form_Note::timer_Focus_Timer);
     connect(&timer_Resize, &QTimer::timeout, this, &form_Note::timer_Resize_Timer);
+    connect(&timer_Save, &QTimer::timeout, this, &form_Note::timer_Save_Timer);
 
     setWindowTitle(QStringLiteral("Note"));
     label_Display->setText(platform::withLf(m_note.text));
@@ -85,7 +91,8 @@ void form_Note::buildWindow()
     };
     image_Menu = picture("image_Menu", NoteIcons::menu(), {1, 0});
     image_Alarm = picture("image_Alarm", NoteIcons::alarm(), {17, 1});
-    image_MakeBig = picture("image_MakeBig", NoteIcons::makeBig(), {16, 0});
+    // Clear of the tab's edges, which its region cuts one pixel deeper than a note's (see layoutControls).
+    image_MakeBig = picture("image_MakeBig", NoteIcons::makeBig(), {16, 4});
     image_MakeBig->hide();
     image_Resize = picture("image_Resize", NoteIcons::resize(), {0, 0});
     image_Resize->setMouseTracking(true);
@@ -118,6 +125,8 @@ void form_Note::buildWindow()
     QFont font = label_Display->font();
     font.setPointSize(m_note.fontSize);
     label_Display->setFont(font);
+    // While the user peeks, the held magnifier stays whole above the text.
+    image_MakeBig->raise();
 }
 
 QMenu *form_Note::noteMenu()
@@ -176,6 +185,9 @@ QPlainTextEdit *form_Note::editor()
         text_NoteInput->installEventFilter(this);
         text_NoteInput->setFont(label_Display->font());
         text_NoteInput->setPlainText(platform::withLf(m_note.text));
+        // A click on the empty desktop takes the focus from no one: the text is saved once typing pauses, not only
+        // when the note loses the focus.
+        connect(text_NoteInput, &QPlainTextEdit::textChanged, &timer_Save, qOverload<>(&QTimer::start));
         layoutControls();
     }
     return text_NoteInput;
@@ -316,6 +328,9 @@ void form_Note::layoutControls()
         label_Display->setFixedHeight(h - TextTop - 6);
     image_Resize->move(w - image_Resize->width() - 2, h - image_Resize->height() - 2);
     const bool collapsed = isCollapsed(m_note);
+    // The tab's region leaves out four pixels at each edge, a note's three: the menu icon goes down by the
+    // difference, or the tab would cut off the top of its first line.
+    image_Menu->move(1, collapsed && !m_peeking ? 1 : 0);
     // While the user peeks, the magnifier under the held button stays: hiding it would end the press it holds.
     image_MakeBig->setVisible(collapsed || m_peeking);
     image_Resize->setVisible(!collapsed && !m_peeking);
@@ -346,6 +361,9 @@ void form_Note::resizeEvent(QResizeEvent *event)
     }
     layoutControls();
     CalcRegion();
+    // A resize through the window manager, as a move: saved once it stops.
+    if (isVisible())
+        timer_Save.start();
 }
 
 void form_Note::moveEvent(QMoveEvent *event)
@@ -353,15 +371,22 @@ void form_Note::moveEvent(QMoveEvent *event)
     QWidget::moveEvent(event);
     if (m_applying)
         return;
+    const bool moved = toPixels(m_note.left) != x() || toPixels(m_note.top) != y();
     if (toPixels(m_note.left) != x())
         m_note.left = toTwips(x());
     if (toPixels(m_note.top) != y())
         m_note.top = toTwips(y());
+    // The window manager's move ends with no release reaching the note: the place is saved once the moves stop.
+    if (moved && isVisible())
+        timer_Save.start();
 }
 
 void form_Note::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // Before the window is mapped (and again at every show: the window manager drops the state at a hide).
+    if (!event->spontaneous())
+        platform::keepOffTaskbar(this);
     m_note.visible = true;
     CalcRegion();
 }
@@ -398,22 +423,45 @@ void form_Note::startSystemMove()
 void form_Note::armMove(const QPoint &globalPos)
 {
     m_pressAt = globalPos;
+    m_windowAtPress = pos();
     m_moveArmed = true;
+    m_dragging = false;
     m_moved = false;
 }
 
 bool form_Note::followPointer(const QMouseEvent *event)
 {
-    if (!m_moveArmed || !(event->buttons() & Qt::LeftButton))
+    if (!(m_moveArmed || m_dragging) || !(event->buttons() & Qt::LeftButton))
         return false;
-    // A click must stay a click: the window manager takes the pointer only once the hand has clearly moved, or
-    // the release that makes the click would never reach us.
-    if ((event->globalPosition().toPoint() - m_pressAt).manhattanLength() < QApplication::startDragDistance())
-        return false;
-    m_moveArmed = false;
-    m_moved = true;
-    startSystemMove();
+    const QPoint travel = event->globalPosition().toPoint() - m_pressAt;
+    if (!m_dragging) {
+        // A click must stay a click: the note moves only once the hand has clearly moved.
+        if (travel.manhattanLength() < QApplication::startDragDistance())
+            return false;
+        m_moveArmed = false;
+        m_moved = true;
+        // Wayland places no window but through the compositor's own move.
+        if (QGuiApplication::platformName() != u"xcb") {
+            startSystemMove();
+            return true;
+        }
+        // On X11 the note follows the pointer itself. The window manager's move would take the pointer where it is
+        // once the hand has travelled, and leave the note that travel short of it; and it ends with no release to
+        // the note, which could then not tell that the move was over.
+        m_dragging = true;
+    }
+    move(m_windowAtPress + travel);
     return true;
+}
+
+void form_Note::endDrag()
+{
+    m_moveArmed = false;
+    if (!m_dragging)
+        return;
+    m_dragging = false;
+    timer_Save.stop();
+    SaveAllNotes();
 }
 
 void form_Note::mousePressEvent(QMouseEvent *event)
@@ -448,7 +496,7 @@ void form_Note::mouseMoveEvent(QMouseEvent *event)
 
 void form_Note::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_moveArmed = false;
+    endDrag();
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -477,7 +525,7 @@ bool form_Note::eventFilter(QObject *watched, QEvent *event)
         }
         if (event->type() == QEvent::MouseMove)
             return followPointer(mouse);
-        m_moveArmed = false;
+        endDrag();
         return false;
     }
     if (watched == text_NoteInput && event->type() == QEvent::KeyPress) {
@@ -502,6 +550,7 @@ void form_Note::discard()
     timer_Click.stop();
     timer_Focus.stop();
     timer_Resize.stop();
+    timer_Save.stop();
     m_index = 0;
     hide();
     deleteLater();
@@ -614,6 +663,16 @@ void form_Note::timer_Focus_Timer()
     endEditing();
 }
 
+void form_Note::timer_Save_Timer()
+{
+    if (isEditing()) {
+        m_note.text = currentText();
+        if (form_Main *container = NotesContainer())
+            container->setRowText(m_index, m_note.text);
+    }
+    SaveAllNotes();
+}
+
 void form_Note::endEditing()
 {
     if (!isEditing())
@@ -621,6 +680,7 @@ void form_Note::endEditing()
     label_Display->show();
     text_NoteInput->hide();
     timer_Focus.stop();
+    timer_Save.stop();
     setBackground(NoteYellow);
     m_note.text = currentText();
     label_Display->setText(text_NoteInput->toPlainText());

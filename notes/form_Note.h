@@ -72,6 +72,7 @@ public:
     void timer_Click_Timer();
     void timer_Focus_Timer();
     void timer_Resize_Timer();
+    void timer_Save_Timer();
 
     static constexpr std::array<int, 6> FontSizes = {8, 10, 12, 14, 18, 24};
     // The edit box's text with each typed double quote turned into a single one.
@@ -103,8 +104,10 @@ private:
     void updateTooltips();
     void startSystemMove();
     void armMove(const QPoint &globalPos);
-    // Hands the note to the window manager's move once a pressed pointer has travelled; true when it did.
+    // Moves the note with a pressed pointer once it has travelled; true when the event went to the move.
     bool followPointer(const QMouseEvent *event);
+    // The button is up: a move that was under way is over, and saved.
+    void endDrag();
 
     std::shared_ptr<NoteEntry> m_keep;
     NoteEntry &m_entry;
@@ -114,7 +117,9 @@ private:
     bool m_applying = false;
     // A press that may become a move, where it was, and whether the last press did become one.
     QPoint m_pressAt;
+    QPoint m_windowAtPress;
     bool m_moveArmed = false;
+    bool m_dragging = false;
     bool m_peeking = false;
     bool m_moved = false;
     std::optional<QPoint> m_textPressAt;
@@ -133,6 +138,8 @@ private:
     QTimer timer_Click;
     QTimer timer_Focus;
     QTimer timer_Resize;
+    // Saves a change a moment after the last of a run of them (keystrokes, the steps of a move).
+    QTimer timer_Save;
 };
 
 // The note's light yellow, the editing yellow and the flash white.

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/WindowFlags.h"
 
+#include <QApplication>
+#include <QMenu>
 #include <QWidget>
+#include <QWindow>
+#include <memory>
+#include <xcb/xcb.h>
 
 namespace platform {
 
@@ -16,6 +21,34 @@ void setFlagKeepingVisibility(QWidget *window, Qt::WindowType flag, bool on)
     if (visible)
         window->show();
 }
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(qstrlen(name)), name);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(connection, cookie, nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// Qt hands a menu's window type to X only where the menu's native window already exists when the type is set; a
+// QMenu sets it at construction, before it has one, so its window goes out as a normal one, which window managers
+// may frame, stack or put on the task bar. Setting the type again once the window exists (at its show, before it
+// is mapped) gets it through.
+class MenuTyper : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *menu = qobject_cast<QMenu *>(watched))
+                for (const auto type : {Qt::WA_X11NetWmWindowTypePopupMenu, Qt::WA_X11NetWmWindowTypeDropDownMenu})
+                    if (menu->testAttribute(type)) {
+                        menu->setAttribute(type, false);
+                        menu->setAttribute(type, true);
+                    }
+        return false;
+    }
+};
 } // namespace
 
 void setAlwaysOnTop(QWidget *window, bool onTop)
@@ -37,6 +70,51 @@ void removeCloseButton(QWidget *window)
     window->setWindowFlags(flags);
     if (visible)
         window->show();
+}
+
+namespace {
+// The X server's connection where the program runs on X11 (the offscreen platform answers as X11 too, unconnected).
+xcb_connection_t *x11Connection()
+{
+    if (QGuiApplication::platformName() != u"xcb")
+        return nullptr;
+    const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+} // namespace
+
+void keepOffTaskbar(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window || !window->windowHandle())
+        return;
+    const auto id = xcb_window_t(window->winId());
+    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
+    const xcb_atom_t skips[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
+    // Added to what the property holds: Qt merges its own states (on top) into it when it maps the window.
+    QList<xcb_atom_t> atoms;
+    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+        const auto *held = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
+        atoms = QList<xcb_atom_t>(held, held + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    for (const xcb_atom_t skip : skips)
+        if (skip != xcb_atom_t(XCB_ATOM_NONE) && !atoms.contains(skip))
+            atoms.append(skip);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
+                        atoms.constData());
+    xcb_flush(connection);
+}
+
+void typeMenusAsPopups()
+{
+    if (!x11Connection())
+        return;
+    static MenuTyper *typer = new MenuTyper(qApp);
+    qApp->installEventFilter(typer);
 }
 
 } // namespace platform

@@ -6,6 +6,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
                 libgl-dev python3 libcap2-bin qtkeychain-qt6-dev libsecret-1-0)
+build_packages+=(libxcb1-dev pkgconf)
 test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-utils python3-dbusmock
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian

@@ -407,6 +407,32 @@ private Q_SLOTS:
         }
     }
 
+    // "Exit notes" takes the notes off the desktop, not out of the file or the settings: started again, in this run
+    // or the next, the notes program shows those that showed. A "Hide all" before the exit stays.
+    void exitingNotesKeepsWhichNotesShow()
+    {
+        TestEnvironment env;
+        NoteRecord hidden = stored(u"hidden"_s, 1200, 1200);
+        hidden.visible = false;
+        QVERIFY(writeFile(NotesFilePath(), encodeNotes({stored(u"open"_s, 600, 600), hidden})));
+        Suite suite(env.tray);
+        const QStringList before{u"shown 2400x1800"_s, u"hidden 2400x1800"_s};
+        for (const bool hideAllFirst : {false, true}) {
+            if (hideAllFirst)
+                suite.trigger("menu_HideAll");
+            suite.trigger("menu_ExitNotes");
+            QVERIFY(!ProgramRunFlags().notes);
+            processDeletions();
+            QCOMPARE(windowLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
+            QCOMPARE(fileLooks(), hideAllFirst ? windowLooks() : before);
+            QCOMPARE(storedSetting(u"NotesAllHidden"_s) == u"True"_s, hideAllFirst);
+            suite.panel.image_Note_Click();
+            QVERIFY(ProgramRunFlags().notes);
+            QCOMPARE(windowLooks(), hideAllFirst ? fileLooks() : before);
+            QCOMPARE(buttonsShown(*suite.container()), hideAllFirst ? u"ShowAll Minimize"_s : u"HideAll Minimize"_s);
+        }
+    }
+
     // The region hides the frame but for the grip, which uncovers it for two seconds, and sizes snap above the tab.
     // A folded note's menu icon opens no menu; peeking shows the whole note, moved in from the screen's edge.
     void theGripPeekPrintFontAndOnTopOfANoteWindowWork()
