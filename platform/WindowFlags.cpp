@@ -11,6 +11,8 @@
 namespace platform {
 
 namespace {
+constexpr char OffTaskbarProperty[] = "_tarnibe_offTaskbar";
+
 void setFlagKeepingVisibility(QWidget *window, Qt::WindowType flag, bool on)
 {
     if (!window || window->windowFlags().testFlag(flag) == on)
@@ -18,8 +20,12 @@ void setFlagKeepingVisibility(QWidget *window, Qt::WindowType flag, bool on)
     // Changing a window flag hides the window; show it again where it was.
     const bool visible = window->isVisible();
     window->setWindowFlag(flag, on);
-    if (visible)
+    if (visible) {
         window->show();
+        // Shown as a new X window, made after the show event, with Qt's states alone.
+        if (window->property(OffTaskbarProperty).toBool())
+            keepOffTaskbar(window);
+    }
 }
 
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
@@ -88,11 +94,32 @@ void keepOffTaskbar(QWidget *window)
     xcb_connection_t *connection = x11Connection();
     if (!connection || !window || !window->windowHandle())
         return;
-    const auto id = xcb_window_t(window->winId());
+    // Kept in mind for setFlagKeepingVisibility, whose changes give the window a new X window.
+    window->setProperty(OffTaskbarProperty, true);
+    // The X window as it is now: Qt makes a new one for some flag changes, at the next show.
+    const auto id = xcb_window_t(window->windowHandle()->winId());
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t skips[] = {internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR"),
                                 internAtom(connection, "_NET_WM_STATE_SKIP_PAGER")};
-    // Added to what the property holds: Qt merges its own states (on top) into it when it maps the window.
+    if (window->windowHandle()->isVisible()) {
+        // Mapped: the window manager owns the state and is asked to add to it.
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = id;
+        message.type = state;
+        message.data.data32[0] = 1; // add
+        message.data.data32[1] = skips[0];
+        message.data.data32[2] = skips[1];
+        message.data.data32[3] = 1; // from an application
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&message));
+        xcb_flush(connection);
+        return;
+    }
+    // Not mapped yet: the initial state is the window's own property. Added to what it holds: Qt merges its own
+    // states (on top) into it when it maps the window.
     QList<xcb_atom_t> atoms;
     const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 1024);
     const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
