@@ -17,7 +17,7 @@ const QPoint OnText(84, 58);
 const QPoint DragBar(60, 6);
 
 // The suite with only the notes program and a new note, made by a click on the notes icon and dragged by its bar
-// to (100, 100), clear of the container and the control center.
+// to about (100, 100), clear of the container and the control center.
 struct Scene : Desktop {
     QRect icon;
     qulonglong note = 0;
@@ -39,8 +39,10 @@ struct Scene : Desktop {
         const qulonglong made = search({u"--name"_s, u"^Note$"_s})[0];
         pause(300);
         drag(geometry(made).topLeft() + DragBar, QPoint(100, 100) + DragBar);
-        if (waitFor([&] { return geometry(made).topLeft() == QPoint(100, 100); }, 3000))
+        // Near enough: how exactly a drag lands is a test of its own.
+        if (waitFor([&] { return (geometry(made).topLeft() - QPoint(100, 100)).manhattanLength() < 80; }, 3000))
             note = made;
+        pause(300);
         place = geometry(made);
     }
 
@@ -161,7 +163,7 @@ private Q_SLOTS:
         Desktop::pause(100);
         scene.release();
         const QPoint expected = scene.place.topLeft() + QPoint(370, 220);
-        QVERIFY(Desktop::waitFor([&] { return scene.geometry(scene.note).topLeft() == expected; }, 3000));
+        Desktop::waitFor([&] { return scene.geometry(scene.note).topLeft() == expected; }, 3000);
         QCOMPARE(scene.geometry(scene.note).topLeft(), expected);
         QVERIFY2(Desktop::waitFor([&] { return QPoint(stored().left, stored().top) == expected * 15; }, 5000),
                  "the new place was not saved");
