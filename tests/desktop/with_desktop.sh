@@ -28,13 +28,14 @@ bus=
 wm=
 panel=
 services=
+background=
 desktop=${TARNIBE_DESKTOP:-openbox}
 
 finish() {
-    for pid in $command $panel $wm $services $bus $xvfb; do
+    for pid in $command $panel $background $wm $services $bus $xvfb; do
         kill "$pid" 2>/dev/null
     done
-    for pid in $command $panel $wm $services $bus $xvfb; do
+    for pid in $command $panel $background $wm $services $bus $xvfb; do
         wait "$pid" 2>/dev/null
     done
     rm -rf "$root"
@@ -80,15 +81,20 @@ export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 wait_for "dbus-daemon did not start" "$root/dbus.log" test -S "$root/bus"
 
 # The desktop's programs keep their settings, caches and sockets here, not in the caller's home.
-mkdir -m 700 "$root/config" "$root/cache" "$root/run"
+mkdir -m 700 "$root/home" "$root/config" "$root/cache" "$root/run"
 session() {
-    XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/run" exec "$@"
+    HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/run" exec "$@"
 }
 
 # wm_is_up NAME: the window manager NAME is running and says so on the root window.
 wm_is_up() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" &&
         xprop -id "$(xprop -root _NET_SUPPORTING_WM_CHECK | sed 's/.* //')" _NET_WM_NAME 2>/dev/null | grep -qi "$1"
+}
+
+# A window of the class NAME is on screen.
+shows() {
+    xdotool search --onlyvisible --class "^$1\$" >/dev/null 2>&1
 }
 
 tray_is_up() {
@@ -118,7 +124,7 @@ desktop_openbox() {
 }
 
 desktop_mutter() {
-    session LIBGL_ALWAYS_SOFTWARE=1 mutter --x11 --replace --sm-disable >"$root/wm.log" 2>&1 &
+    session env LIBGL_ALWAYS_SOFTWARE=1 mutter --x11 --replace --sm-disable >"$root/wm.log" 2>&1 &
     wm=$!
     wait_for "mutter did not come up:" "$root/wm.log" wm_is_up mutter
     [ -z "$tray" ] || start_trayer
@@ -151,12 +157,25 @@ desktop_xfce() {
   </property>
 </channel>
 END
+    # No icons on the desktop where tests click it.
+    cat >"$channels/xfce4-desktop.xml" <<'END'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-desktop" version="1.0">
+  <property name="desktop-icons" type="empty">
+    <property name="style" type="int" value="0"/>
+  </property>
+</channel>
+END
     session /usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd >"$root/xfconfd.log" 2>&1 &
     services=$!
     wait_for "xfconfd did not come up:" "$root/xfconfd.log" bus_has org.xfce.Xfconf
     session xfwm4 --sm-client-disable >"$root/wm.log" 2>&1 &
     wm=$!
     wait_for "xfwm4 did not come up:" "$root/wm.log" wm_is_up xfwm4
+    # The desktop window: a click on it takes the focus from the program that had it.
+    session xfdesktop --sm-client-disable >"$root/desktop.log" 2>&1 &
+    background=$!
+    wait_for "xfdesktop did not come up:" "$root/desktop.log" shows xfdesktop
     [ -n "$tray" ] || return 0
     session xfce4-panel --sm-client-disable --disable-wm-check >"$root/panel.log" 2>&1 &
     panel=$!
@@ -185,13 +204,16 @@ END
     session kwin_x11 --replace >"$root/wm.log" 2>&1 &
     wm=$!
     wait_for "kwin_x11 did not come up:" "$root/wm.log" wm_is_up kwin
+    # The desktop window, as an LXQt session has it: a click on it takes the focus from the program that had it.
+    session pcmanfm-qt --desktop >"$root/desktop.log" 2>&1 &
+    background=$!
+    wait_for "pcmanfm-qt's desktop did not come up:" "$root/desktop.log" shows pcmanfm-qt
     [ -n "$tray" ] || return 0
     session lxqt-panel >"$root/panel.log" 2>&1 &
     panel=$!
     wait_for "lxqt-panel's StatusNotifier host did not come up:" "$root/panel.log" \
         bus_has org.kde.StatusNotifierWatcher
-    wait_for "lxqt-panel did not show:" "$root/panel.log" \
-        sh -c 'xdotool search --onlyvisible --class "^lxqt-panel$" >/dev/null'
+    wait_for "lxqt-panel did not show:" "$root/panel.log" shows lxqt-panel
 }
 
 case "$desktop" in
