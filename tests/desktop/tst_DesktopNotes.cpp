@@ -75,12 +75,14 @@ struct Scene : Desktop {
         type(text);
     }
 
-    // Leaves a note the way users do: a click on the empty desktop, clear of the container.
-    bool clickElsewhere()
+    // Leaves a note the way users do: a click on the empty desktop, clear of the container. Where a desktop window
+    // takes the focus the note loses it; where none does (mutter's), the click changes nothing, and what was typed
+    // must reach the file all the same.
+    void clickElsewhere()
     {
         const qulonglong active = activeWindow();
         click(QPoint(30, 30));
-        return waitFor([&] { return activeWindow() != active; }, 3000);
+        waitFor([&] { return activeWindow() != active; }, 1000);
     }
 
     bool sizeBecomes(QSize size) const
@@ -104,7 +106,7 @@ private Q_SLOTS:
         QString expected;
         for (const auto &[typed, at] : rounds) {
             scene.typeInto(typed, at);
-            QVERIFY(scene.clickElsewhere());
+            scene.clickElsewhere();
             expected = at == TextStart ? typed + expected : expected + typed;
             QVERIFY2(Desktop::waitFor([&] { return storedNotes(scene).value(0).text == expected; }, 4000),
                      qPrintable(u"notes.dat holds \""_s + storedNotes(scene).value(0).text + u'"'));
