@@ -261,7 +261,7 @@ private Q_SLOTS:
 
     // The notes icon's menu: "Delete all notes" cannot be undone, so Enter on its question keeps the notes and only
     // Yes deletes them; the container's close button puts it away and "Hide the container" brings it back; "Exit
-    // notes" saves the text being typed and leaves the calculator running.
+    // notes" saves the text being typed, keeps the note stored as shown and leaves the calculator running.
     void notesIconMenu()
     {
         Scene scene(true);
@@ -307,6 +307,9 @@ private Q_SLOTS:
         QVERIFY(scene.chooseFromMenu(icon, u"e"_s));
         QVERIFY(Desktop::waitFor([&] { return notes(scene).isEmpty(); }, 3000));
         QVERIFY(Desktop::waitFor([&] { return storedNotes(scene).value(0).text == u"Call Anna"_s; }, 3000));
+        // Stored as it showed, to show again at the next start of the notes program.
+        QVERIFY(storedNotes(scene).value(0).visible);
+        QVERIFY(scene.readSetting(u"NotesAllHidden"_s) != u"True"_s);
         QCOMPARE(scene.waitTrayIcons(1).size(), 1);
         QVERIFY2(!scene.suiteEnded(300), "the calculator went with the notes");
     }
