@@ -9,8 +9,9 @@ namespace platform {
 void setAlwaysOnTop(QWidget *window, bool onTop);
 // Takes the close button off a window's title bar.
 void removeCloseButton(QWidget *window);
-// Keeps an ordinary top-level window off the task bar and the pager. Call it from the window's show event, before
-// the window is mapped: window managers read the initial state then, and drop it again when the window is hidden.
+// Keeps an ordinary top-level window off the task bar and the pager (X11 only). Call it from the window's show event,
+// before the window is mapped: window managers read the initial state then, and drop it when the window is hidden.
+// setAlwaysOnTop keeps it so.
 void keepOffTaskbar(QWidget *window);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
