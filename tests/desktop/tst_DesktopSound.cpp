@@ -129,6 +129,9 @@ private Q_SLOTS:
         QCOMPARE_LT(scene.peakOf([&] { return (note = scene.newNote()) != 0; }).value_or(INT_MAX), Quiet);
         QCOMPARE_LT(scene.peakOf([&] { return scene.deleteNote(note); }).value_or(INT_MAX), Quiet);
         QCOMPARE_LT(scene.peakOf([&] { return scene.ringAlarm(); }).value_or(INT_MAX), Quiet);
+        // And it stays off: the end of the session stores it.
+        QVERIFY(scene.terminate() >= 0);
+        QCOMPARE(scene.readSetting(u"PlaySound"_s), u"False"_s);
     }
 };
 
