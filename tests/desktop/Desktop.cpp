@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThread>
+#include <QtEndian>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -236,6 +238,33 @@ QString Desktop::run(const QString &program, const QStringList &arguments, int t
         return {};
     }
     return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+bool Desktop::recordSound()
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return false;
+    // A short latency, so that the file grows steadily as the sink plays rather than in seconds-long blocks.
+    startHelper(u"parec"_s, {u"--raw"_s, u"--format=s16le"_s, u"--rate=%1"_s.arg(SoundRate), u"--channels=1"_s,
+                             u"--latency-msec=50"_s, u"--device=@DEFAULT_MONITOR@"_s, recordingPath()});
+    return waitFor([this] { return recorded() >= SoundRate; }, 5000);
+}
+
+qint64 Desktop::recorded() const
+{
+    return QFileInfo(recordingPath()).size() & ~qint64(1);
+}
+
+int Desktop::peakSince(qint64 from) const
+{
+    QFile file(recordingPath());
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(qMax<qint64>(0, from)))
+        return -1;
+    const QByteArray bytes = file.readAll();
+    int peak = 0;
+    for (qsizetype at = 0; at + 1 < bytes.size(); at += 2)
+        peak = qMax(peak, qAbs(int(qFromLittleEndian<qint16>(bytes.constData() + at))));
+    return peak;
 }
 
 qulonglong Desktop::waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const

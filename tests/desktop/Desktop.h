@@ -66,6 +66,14 @@ public:
     QProcess *startHelper(const QString &program, const QStringList &arguments) { return spawn(program, arguments); }
     QString runtimeDir() const { return m_root.path() + QStringLiteral("/runtime"); }
 
+    // What the sound server's sink plays (with_sound.sh), recorded from its monitor from now on as 16-bit mono at
+    // SoundRate; false when no server is there or nothing was recorded within a few seconds.
+    bool recordSound();
+    static constexpr int SoundRate = 22050;
+    // Bytes recorded so far (whole samples), and the loudest sample (0 to 32767) since byte `from`.
+    qint64 recorded() const;
+    int peakSince(qint64 from) const;
+
     // Runs a program on this display and returns its standard output ("" on failure).
     QString run(const QString &program, const QStringList &arguments, int timeoutMs = 10000) const;
     QString xdotool(const QStringList &arguments) const { return run(QStringLiteral("xdotool"), arguments); }
@@ -125,6 +133,7 @@ public:
 
 private:
     QString dataPath(const QString &name) const { return m_root.path() + QStringLiteral("/data/Tarnibe/") + name; }
+    QString recordingPath() const { return m_root.path() + QStringLiteral("/sink.raw"); }
     QString settingsPath() const { return m_root.path() + QStringLiteral("/config/Tarnibe/Tarnibe.conf"); }
     // Extra environment entries are NAME=value, or NAME= to unset.
     QProcess *spawn(const QString &program, const QStringList &arguments, const QStringList &extra = {});
