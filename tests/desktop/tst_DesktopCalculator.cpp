@@ -44,13 +44,15 @@ private Q_SLOTS:
             desktop.key(u"Tab Home "_s + u"Down "_s.repeated(row) + u"Return"_s);
             return copied();
         };
-        // Enter on a line that fails: a box says so, and Enter closes it.
+        // Enter on a line that fails: a box says so, and Enter closes it; the calculator has the keyboard again
+        // once it is the active window, as a user sees.
         const auto failingEnter = [&] {
             desktop.key(u"Return"_s);
             const qulonglong box = desktop.waitWindow(u"^Info$"_s, 5000);
             if (box)
                 desktop.key(u"Return"_s);
-            return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000);
+            return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000) &&
+                   Desktop::waitFor([&] { return desktop.activeWindow() == window; }, 3000);
         };
 
         // A decimal comma types a point; the tape holds the line, "= " and the result, and a rule, and the box is
@@ -94,9 +96,10 @@ private Q_SLOTS:
 
         // Minimised, the icon's click brings it back.
         desktop.xdotool({u"windowminimize"_s, QString::number(window)});
-        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(window); }, 3000));
+        QVERIFY(Desktop::waitFor([&] { return desktop.isMinimized(window); }, 3000));
         desktop.click(icons[0].center());
-        QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(window); }, 3000), "the icon left it minimised");
+        QVERIFY2(Desktop::waitFor([&] { return !desktop.isMinimized(window) && desktop.isViewable(window); }, 3000),
+                 "the icon left it minimised");
     }
 };
 

@@ -52,7 +52,9 @@ private Q_SLOTS:
         QVERIFY2(notice, qPrintable(scene.dovecot.log()));
         const QRect box = scene.geometry(notice);
         // The screen is 1280 × 800: the notice is centred, and in front.
-        QVERIFY(qAbs(box.center().x() - 640) <= 2 && qAbs(box.center().y() - 400) <= 30);
+        QVERIFY2(
+            qAbs(box.center().x() - 640) <= 2 && qAbs(box.center().y() - 400) <= 30,
+            qPrintable(u"the notice is at %1,%2 %3×%4"_s.arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
         QVERIFY2(Desktop::waitFor([&] { return scene.activeWindow() == notice; }, 3000),
                  "the notice is not the active window");
 

@@ -46,6 +46,10 @@ struct Scene : Desktop {
     {
         if (!ready())
             return;
+        if (name() == u"mutter"_s) {
+            startHelper(u"xmessage"_s, {u"-geometry"_s, u"+0+0"_s, u"elsewhere"_s});
+            waitWindow(u"^xmessage$"_s);
+        }
         startNotes({}, environment, {{u"StartCalc"_s, withCalculator ? u"1"_s : u"0"_s}});
         icons = waitTrayIcons(withCalculator ? 2 : 1);
         // The start is over once the container is up; an icon clicked before takes the click too late.
@@ -75,7 +79,8 @@ struct Scene : Desktop {
         type(text);
     }
 
-    // Leaves a note the way users do: a click on the empty desktop, clear of the container.
+    // Leaves a note the way users do: a click on the empty desktop, clear of the container, or on GNOME, which has
+    // no desktop window to take the focus, on another program's window there.
     bool clickElsewhere()
     {
         const qulonglong active = activeWindow();
