@@ -10,7 +10,7 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream
-               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 lxqt-panel pcmanfm-qt mutter)
+               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 kwin-style-breeze lxqt-panel pcmanfm-qt mutter)
 
 wanted=()
 for set in "$@"; do
