@@ -304,7 +304,11 @@ private Q_SLOTS:
         QVERIFY(Desktop::waitFor([&] { return !scene.waitWindow(u"^Hide container$"_s, 100); }, 3000));
         QVERIFY(scene.chooseFromMenu(icon, u"c"_s));
         QVERIFY2(Desktop::waitFor([&] { return scene.isViewable(container) && !scene.isMinimized(container); }, 3000),
-                 "the container stays away");
+                 qPrintable(u"the container stays away; on screen: "_s +
+                            scene
+                                .xdotool({u"search"_s, u"--onlyvisible"_s, u"--classname"_s, u"tarnibe"_s,
+                                          u"getwindowname"_s, u"%@"_s})
+                                .simplified()));
 
         QVERIFY(scene.newNote());
         scene.typeInto(u"Call Anna"_s);
