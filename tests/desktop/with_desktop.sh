@@ -47,10 +47,10 @@ services=
 background=
 
 finish() {
+    # One after the other, the display last: KWin that loses its display restarts itself on the next display of
+    # that number, another test's.
     for pid in $command $panel $background $wm $services $bus $xvfb; do
         kill "$pid" 2>/dev/null
-    done
-    for pid in $command $panel $background $wm $services $bus $xvfb; do
         wait "$pid" 2>/dev/null
     done
     rm -rf "$root"
@@ -95,11 +95,12 @@ bus=$!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 wait_for "dbus-daemon did not start" "$root/dbus.log" test -S "$root/bus"
 
-# The desktop's programs keep their settings, caches and sockets here, not in the caller's home.
+# The desktop's programs keep their settings, caches and sockets here, not in the caller's home; KDE's programs
+# restart themselves after no crash.
 mkdir -m 700 "$root/home" "$root/config" "$root/cache" "$root/run"
 session() {
     HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/run" \
-        NO_AT_BRIDGE=1 exec "$@"
+        NO_AT_BRIDGE=1 KDE_DEBUG=1 exec "$@"
 }
 
 # wm_is_up NAME: the window manager NAME is running and says so on the root window.
