@@ -28,7 +28,13 @@ private Q_SLOTS:
         const QRect frame = desktop.geometry(window);
         // The lower half of the window is tape, clear of its scroll bar.
         const QRect tape(frame.left() + 4, frame.center().y(), frame.width() - 30, frame.height() / 2 - 4);
-        const QString emptyTape = desktop.pixels(tape);
+        // Once it holds still: a compositing window manager lets a new window grow in for a moment.
+        QString emptyTape = desktop.pixels(tape);
+        const auto still = [&] {
+            const QString now = desktop.pixels(tape);
+            return std::exchange(emptyTape, now) == now;
+        };
+        QVERIFY(Desktop::waitFor(still, 5000));
         // What the box shows, copied to the clipboard with the keyboard. The suite may take its time over the keys,
         // and no two copies in a row below are alike: the clipboard is read until it changes.
         QString last;
