@@ -11,7 +11,7 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream
-               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 lxqt-panel pcmanfm-qt mutter)
+               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 kwin-style-breeze lxqt-panel pcmanfm-qt mutter)
 # A sound server of the tests' own (with_sound.sh). Where the desktop's sound is PipeWire, pulseaudio would replace
 # pipewire-pulse and take the user's sound away: there the tests run a private PipeWire instead.
 if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "install ok installed" ]]; then

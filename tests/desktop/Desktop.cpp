@@ -28,18 +28,17 @@ Desktop::Desktop()
     QFile::setPermissions(m_root.path() + u"/runtime"_s,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     // The display, the bus, the window manager and the panel are with_desktop.sh's; TARNIBE_DESKTOP says which.
-    const QString desktop = qEnvironmentVariable("TARNIBE_DESKTOP", u"openbox"_s);
-    if (desktop == u"xfce"_s) {
+    m_name = qEnvironmentVariable("TARNIBE_DESKTOP", u"openbox"_s);
+    if (m_name == u"xfce"_s) {
         // The notification area runs as a plugin of its own; its menus are that process's windows.
         m_panelClass = u"Xfce4-panel"_s;
         m_menuClasses = u"^(tarnibe|wrapper-2\\.0)$"_s;
         m_drawsItems = true;
-        // Xfce puts an item it has not seen before in front of the others.
-        m_newestFirst = true;
-    } else if (desktop == u"kwin"_s) {
+    } else if (m_name == u"kwin"_s) {
         m_panelClass = u"lxqt-panel"_s;
         m_menuClasses = u"^(tarnibe|lxqt-panel)$"_s;
         m_drawsItems = true;
+        m_inArrivalOrder = true;
     }
     // The panel is the window of its class on the bottom edge; a panel has hidden windows of that class besides.
     const int bottom = xdotool({u"getdisplaygeometry"_s}).simplified().section(u' ', 1).toInt() - 1;
@@ -194,8 +193,25 @@ QList<QRect> Desktop::trayIcons() const
         if (v.size() == 4)
             icons.append(QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()));
     }
-    if (m_newestFirst)
-        std::reverse(icons.begin(), icons.end());
+    if (!m_inArrivalOrder)
+        return icons;
+    // The host lays the items out in the order they reached its watcher, each on a bus connection of its own and so
+    // in no set order; the suite numbers them in the order it makes them, at the end of their bus names.
+    const QString registered =
+        run(u"gdbus"_s, {u"call"_s, u"--session"_s, u"--dest"_s, u"org.kde.StatusNotifierWatcher"_s, u"--object-path"_s,
+                         u"/StatusNotifierWatcher"_s, u"--method"_s, u"org.freedesktop.DBus.Properties.Get"_s,
+                         u"org.kde.StatusNotifierWatcher"_s, u"RegisteredStatusNotifierItems"_s});
+    const QRegularExpression item(u"StatusNotifierItem-%1-(\\d+)/"_s.arg(m_suite ? m_suite->processId() : -1));
+    QList<std::pair<int, QRect>> numbered;
+    for (auto it = item.globalMatch(registered); it.hasNext();)
+        numbered.append({it.next().captured(1).toInt(), QRect()});
+    if (numbered.size() != icons.size())
+        return icons;
+    for (qsizetype i = 0; i < icons.size(); ++i)
+        numbered[i].second = icons[i];
+    std::sort(numbered.begin(), numbered.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < icons.size(); ++i)
+        icons[i] = numbered[i].second;
     return icons;
 }
 

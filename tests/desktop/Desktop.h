@@ -28,6 +28,8 @@ public:
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
 
+    // The desktop with_desktop.sh started: openbox, xfce, kwin or mutter.
+    QString name() const { return m_name; }
     // False when the display, the window manager or the tray did not come up; error() says why.
     bool ready() const { return m_ready; }
     QString error() const { return m_error; }
@@ -53,7 +55,7 @@ public:
                          const QMap<QString, QString> &settings = {});
     QProcess *suite() const { return m_suite; }
     // Waits until the suite shows `count` tray icons, in the order they were made: XEmbed icons by their window ids,
-    // which grow, and those a StatusNotifierItem host draws from left to right.
+    // which grow, those a StatusNotifierItem host draws by the numbers the suite gave its items.
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
     bool suiteEnded(int timeoutMs)
     {
@@ -100,6 +102,13 @@ public:
         return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)})
             .contains(QStringLiteral("Map State: IsViewable"));
     }
+    // Minimised (iconic), as the window manager says; a compositing one keeps such windows mapped.
+    bool isMinimized(qulonglong window) const
+    {
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_STATE")})
+            .contains(QStringLiteral("Iconic"));
+    }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
     QPoint pointer() const;
@@ -145,6 +154,7 @@ private:
     QList<QRect> trayIcons() const;
 
     QTemporaryDir m_root;
+    QString m_name;
     bool m_ready = false;
     QString m_error;
     qulonglong m_panel = 0;
@@ -152,9 +162,9 @@ private:
     // The classes of the windows a menu of the suite's icons may open in.
     QString m_menuClasses = QStringLiteral("^tarnibe$");
     // Whether the panel draws the suite's icons itself when the suite offers StatusNotifierItems, and whether it
-    // shows the newest of them on the left.
+    // lays them out in the order they reached it rather than in an order it keeps.
     bool m_drawsItems = false;
-    bool m_newestFirst = false;
+    bool m_inArrivalOrder = false;
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QProcess *m_suite = nullptr;
 };

@@ -28,7 +28,13 @@ private Q_SLOTS:
         const QRect frame = desktop.geometry(window);
         // The lower half of the window is tape, clear of its scroll bar.
         const QRect tape(frame.left() + 4, frame.center().y(), frame.width() - 30, frame.height() / 2 - 4);
-        const QString emptyTape = desktop.pixels(tape);
+        // Once it holds still: a compositing window manager lets a new window grow in for a moment.
+        QString emptyTape = desktop.pixels(tape);
+        const auto still = [&] {
+            const QString now = desktop.pixels(tape);
+            return std::exchange(emptyTape, now) == now;
+        };
+        QVERIFY(Desktop::waitFor(still, 5000));
         // What the box shows, copied to the clipboard with the keyboard. The suite may take its time over the keys,
         // and no two copies in a row below are alike: the clipboard is read until it changes.
         QString last;
@@ -44,13 +50,15 @@ private Q_SLOTS:
             desktop.key(u"Tab Home "_s + u"Down "_s.repeated(row) + u"Return"_s);
             return copied();
         };
-        // Enter on a line that fails: a box says so, and Enter closes it.
+        // Enter on a line that fails: a box says so, and Enter closes it; the calculator has the keyboard again
+        // once it is the active window, as a user sees.
         const auto failingEnter = [&] {
             desktop.key(u"Return"_s);
             const qulonglong box = desktop.waitWindow(u"^Info$"_s, 5000);
             if (box)
                 desktop.key(u"Return"_s);
-            return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000);
+            return box && Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000) &&
+                   Desktop::waitFor([&] { return desktop.activeWindow() == window; }, 3000);
         };
 
         // A decimal comma types a point; the tape holds the line, "= " and the result, and a rule, and the box is
@@ -94,9 +102,10 @@ private Q_SLOTS:
 
         // Minimised, the icon's click brings it back.
         desktop.xdotool({u"windowminimize"_s, QString::number(window)});
-        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(window); }, 3000));
+        QVERIFY(Desktop::waitFor([&] { return desktop.isMinimized(window); }, 3000));
         desktop.click(icons[0].center());
-        QVERIFY2(Desktop::waitFor([&] { return desktop.isViewable(window); }, 3000), "the icon left it minimised");
+        QVERIFY2(Desktop::waitFor([&] { return !desktop.isMinimized(window) && desktop.isViewable(window); }, 3000),
+                 "the icon left it minimised");
     }
 };
 

@@ -59,6 +59,13 @@ struct Tray {
     }
 };
 
+// These scenarios play the panel themselves, with a watcher of their own beside a classic tray; where the desktop's
+// panel is the watcher already (Xfce, KWin's lxqt-panel), the other scenarios drive the suite's items through it.
+bool panelIsWatcher(const Desktop &desktop)
+{
+    return desktop.name() == u"xfce"_s || desktop.name() == u"kwin"_s;
+}
+
 class tst_DesktopTray : public QObject {
     Q_OBJECT
 
@@ -75,6 +82,8 @@ private Q_SLOTS:
         QVERIFY2(mailbox.failure().isEmpty(), qPrintable(mailbox.failure()));
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        if (panelIsWatcher(desktop))
+            QSKIP("the desktop's own panel is the StatusNotifierItem watcher here");
         Tray tray{desktop};
         QVERIFY2(tray.startWatcher(), "the watcher did not come up");
         QVERIFY(!dovecot.deliver(u"ann"_s, "From: bob@example.org\r\nSubject: Hi\r\n\r\nHello.\r\n").isEmpty());
@@ -140,6 +149,8 @@ private Q_SLOTS:
     {
         Desktop desktop;
         QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        if (panelIsWatcher(desktop))
+            QSKIP("the desktop's own panel is the StatusNotifierItem watcher here");
         desktop.startSuite();
         QCOMPARE(desktop.waitTrayIcons(4).size(), 4);
 
