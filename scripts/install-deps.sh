@@ -10,6 +10,7 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream)
+test_packages+=(gcr xfce4-panel xfwm4 xfconf mutter kwin-x11)
 
 wanted=()
 for set in "$@"; do
