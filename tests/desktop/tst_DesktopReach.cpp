@@ -24,11 +24,27 @@ QString windowManagerName(const Desktop &desktop)
     return id.isEmpty() ? QString() : desktop.run(u"xprop"_s, {u"-id"_s, id, u"_NET_WM_NAME"_s}).section(u'"', 1, 1);
 }
 
+// The window the window manager made active, as it tells the panels (xdotool asks it in a way mutter does not
+// answer).
+qulonglong activeWindow(const Desktop &desktop)
+{
+    const QString active = desktop.run(u"xprop"_s, {u"-root"_s, u"_NET_ACTIVE_WINDOW"_s});
+    return active.section(u'#', 1).trimmed().toULongLong(nullptr, 16);
+}
+
 // Another window manager in openbox's place, as on that desktop; false when it did not take the screen over.
 bool replaceWindowManager(Desktop &desktop, const QString &program, const QStringList &arguments, const QString &name)
 {
     desktop.startHelper(program, arguments);
     return Desktop::waitFor([&] { return windowManagerName(desktop) == name; }, 20000);
+}
+
+// GNOME's window manager, in openbox's place; the tray stays trayer.
+bool startMutter(Desktop &desktop)
+{
+    return replaceWindowManager(
+        desktop, u"env"_s, {u"LIBGL_ALWAYS_SOFTWARE=1"_s, u"mutter"_s, u"--x11"_s, u"--replace"_s, u"--sm-disable"_s},
+        u"Mutter"_s);
 }
 
 // Xfce's window manager and panel, whose notification area is a StatusNotifierItem host (and watcher) of its own,
@@ -165,6 +181,35 @@ private Q_SLOTS:
             QCOMPARE(notes(), made);
         }
         QVERIFY(desktop.terminate() >= 0);
+    }
+
+    // Under mutter, which lets a window take the focus only with a recent enough user time: a new note from the
+    // notes icon gets the keyboard, so that what the user types right after the click lands in it.
+    void aNewNoteFromTheTrayTakesTheKeyboard()
+    {
+        if (QStandardPaths::findExecutable(u"mutter"_s).isEmpty())
+            QSKIP("needs mutter (scripts/install-deps.sh test)");
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        QVERIFY2(startMutter(desktop), qPrintable(u"mutter did not come up: "_s + windowManagerName(desktop)));
+        desktop.startNotes();
+        const QList<QRect> icons = desktop.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+        const qulonglong container = desktop.waitWindow(u"^Container$"_s, 15000);
+        QVERIFY(container);
+        // The container was used last: it is the active window when the user goes to the tray.
+        desktop.click(desktop.geometry(container).center());
+        QVERIFY(Desktop::waitFor([&] { return activeWindow(desktop) == container; }, 5000));
+        desktop.click(icons[NotesIcon].center());
+        const qulonglong note = desktop.waitWindow(u"^Note$"_s, 5000);
+        QVERIFY2(note, "the notes icon made no note");
+        desktop.type(u"typed at once"_s);
+        const bool active = Desktop::waitFor([&] { return activeWindow(desktop) == note; }, 3000);
+        QVERIFY(desktop.terminate() >= 0);
+        const QList<NoteRecord> saved = desktop.readNotes().value_or(QList<NoteRecord>());
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved[0].text, u"typed at once"_s);
+        QVERIFY2(active, "the note is not active");
     }
 };
 
