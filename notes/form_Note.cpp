@@ -176,6 +176,8 @@ QPlainTextEdit *form_Note::editor()
         text_NoteInput->installEventFilter(this);
         text_NoteInput->setFont(label_Display->font());
         text_NoteInput->setPlainText(platform::withLf(m_note.text));
+        // The grip in the corner stays above the text: a note being typed in is resized as any other.
+        image_Resize->raise();
         layoutControls();
     }
     return text_NoteInput;
