@@ -12,6 +12,8 @@
                                 microseconds, count last seen) when they are, the process ends, or S seconds pass
   traywatch.py pixels X Y W H   print what the screen shows in that rectangle: a digest of its pixels and how
                                 many of them are dark ("<sha1> <dark>")
+  traywatch.py icons X Y W H    print the icons a panel draws in that rectangle (its StatusNotifierItem buttons),
+                                left to right, one "x y w h" line each in screen pixels
 
 It talks to libX11 through ctypes so one process does all the polling: starting xwininfo every few
 milliseconds costs a good part of a core, which the program being timed would otherwise lose.
@@ -61,6 +63,7 @@ X.XGetImage.argtypes = [ctypes.c_void_p, Window, ctypes.c_int, ctypes.c_int, cty
                         ctypes.c_ulong, ctypes.c_int]
 X.XGetPixel.restype = ctypes.c_ulong
 X.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]
+X.XDestroyImage.argtypes = [ctypes.c_void_p]
 
 # Windows come and go between two requests; Xlib's default handler would end the process on BadWindow.
 ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)(lambda display, event: 0)
@@ -137,6 +140,48 @@ def pixels(display, x, y, width, height):
     return 0
 
 
+def grab(display, x, y, width, height):
+    all_planes, z_pixmap = ~0 & 0xFFFFFFFFFFFFFFFF, 2
+    image = X.XGetImage(display, X.XDefaultRootWindow(display), x, y, width, height, all_planes, z_pixmap)
+    if not image:
+        return None
+    rows = [[X.XGetPixel(image, column, row) & 0xFFFFFF for column in range(width)] for row in range(height)]
+    X.XDestroyImage(image)
+    return rows
+
+
+def differs(a, b):
+    return abs((a >> 16) - (b >> 16)) + abs(((a >> 8) & 0xFF) - ((b >> 8) & 0xFF)) + abs((a & 0xFF) - (b & 0xFF)) > 60
+
+
+def icons(display, x, y, width, height):
+    """The panel's own colours are those that cover a tenth of the area or more (a panel may leave a part unpainted
+    while it grows) or a whole row or column (its borders); an icon is a run of columns with pixels of other
+    colours. Runs narrower than a third of the height are the panel's handles and separators."""
+    rows = grab(display, x, y, width, height)
+    if rows is None:
+        print("no image", file=sys.stderr)
+        return 1
+    counts = {}
+    for row in rows:
+        for value in row:
+            counts[value] = counts.get(value, 0) + 1
+    panel = {value for value, count in counts.items() if count * 10 >= width * height}
+    panel |= {row[0] for row in rows if len(set(row)) == 1}
+    panel |= {rows[0][c] for c in range(width) if len({row[c] for row in rows}) == 1}
+    inked = [[r for r in range(height) if all(differs(rows[r][c], p) for p in panel)] for c in range(width)]
+    first = None
+    for column in range(width + 1):
+        if column < width and inked[column]:
+            first = column if first is None else first
+        elif first is not None:
+            ink = [r for c in range(first, column) for r in inked[c]]
+            if column - first >= height // 3:
+                print(x + first, y + min(ink), column - first, max(ink) - min(ink) + 1, flush=True)
+            first = None
+    return 0
+
+
 def process_ended(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
@@ -160,6 +205,8 @@ def main(argv):
         return click_to_window(display, int(argv[2]), int(argv[3]), int(argv[4]), float(argv[5]))
     if argv[1:2] == ["pixels"] and len(argv) == 6:
         return pixels(display, *(int(a) for a in argv[2:6]))
+    if argv[1:2] == ["icons"] and len(argv) == 6:
+        return icons(display, *(int(a) for a in argv[2:6]))
     if argv[1:2] != ["wait"] or len(argv) != 5:
         print(__doc__, file=sys.stderr)
         return 2

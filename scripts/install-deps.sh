@@ -9,8 +9,9 @@ build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6
 test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-utils python3-dbusmock
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
-               appstream)
-test_packages+=(gcr xfce4-panel xfwm4 xfconf mutter kwin-x11)
+               appstream
+               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 lxqt-panel pcmanfm-qt mutter)
+test_packages+=(gcr)
 
 wanted=()
 for set in "$@"; do

@@ -25,15 +25,31 @@ Desktop::Desktop()
         QDir(m_root.path()).mkpath(QString::fromLatin1(name));
     QFile::setPermissions(m_root.path() + u"/runtime"_s,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // The display, the bus, openbox and trayer are with_desktop.sh's: XEmbed puts the icons in trayer's panel.
+    // The display, the bus, the window manager and the panel are with_desktop.sh's; TARNIBE_DESKTOP says which.
+    const QString desktop = qEnvironmentVariable("TARNIBE_DESKTOP", u"openbox"_s);
+    if (desktop == u"xfce"_s) {
+        // The notification area runs as a plugin of its own; its menus are that process's windows.
+        m_panelClass = u"Xfce4-panel"_s;
+        m_menuClasses = u"^(tarnibe|wrapper-2\\.0)$"_s;
+        m_drawsItems = true;
+        // Xfce puts an item it has not seen before in front of the others.
+        m_newestFirst = true;
+    } else if (desktop == u"kwin"_s) {
+        m_panelClass = u"lxqt-panel"_s;
+        m_menuClasses = u"^(tarnibe|lxqt-panel)$"_s;
+        m_drawsItems = true;
+    }
+    // The panel is the window of its class on the bottom edge; a panel has hidden windows of that class besides.
+    const int bottom = xdotool({u"getdisplaygeometry"_s}).simplified().section(u' ', 1).toInt() - 1;
     waitFor(
-        [this] {
-            static const QRegularExpression panel(u"(0x[0-9a-f]+) \"panel\": \\(\"panel\" \"trayer\"\\)"_s);
-            m_panel = panel.match(run(u"xwininfo"_s, {u"-root"_s, u"-tree"_s})).captured(1);
-            return !m_panel.isEmpty();
+        [&] {
+            for (qulonglong window : search({u"--class"_s, u"^"_s + m_panelClass + u"$"_s}))
+                if (const QRect at = geometry(window); at.bottom() == bottom && at.height() <= 64)
+                    m_panel = window;
+            return m_panel != 0;
         },
         5000);
-    m_ready = !m_panel.isEmpty();
+    m_ready = m_panel != 0;
     m_error = m_ready ? QString() : u"no desktop with a tray: run it under with_desktop.sh --tray"_s;
 }
 
@@ -156,23 +172,57 @@ qint64 Desktop::terminate()
     return suiteEnded(5000) ? timer.elapsed() : -1;
 }
 
+QList<QRect> Desktop::trayIcons() const
+{
+    QList<QRect> icons;
+    const QRect panel = geometry(m_panel);
+    // XEmbed puts the suite's own icon windows inside the panel.
+    for (qulonglong window : windowsOfClass(u"tarnibe"_s))
+        if (const QRect at = geometry(window); panel.contains(at))
+            icons.append(at);
+    if (!icons.isEmpty() || !m_drawsItems)
+        return icons;
+    // A StatusNotifierItem host draws each item as a button of its own, no window of the suite's: the icons are
+    // found by their pixels, the panel holding nothing else.
+    const QString drawn = run(u"python3"_s, {QStringLiteral(TRAYWATCH), u"icons"_s, QString::number(panel.x()),
+                                             QString::number(panel.y()), QString::number(panel.width()),
+                                             QString::number(panel.height())});
+    for (const QString &line : drawn.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList v = line.split(u' ');
+        if (v.size() == 4)
+            icons.append(QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()));
+    }
+    if (m_newestFirst)
+        std::reverse(icons.begin(), icons.end());
+    return icons;
+}
+
 QList<QRect> Desktop::waitTrayIcons(int count, int timeoutMs)
 {
     QList<QRect> icons;
     QList<QRect> before;
+    if (m_drawsItems) {
+        // A button under the pointer is drawn raised, wider than its icon: the hand leaves the panel first.
+        const QRect panel = geometry(m_panel);
+        if (const QPoint at = pointer(); panel.contains(at))
+            moveTo(QPoint(panel.left() - 40, at.y()));
+    }
     waitFor(
         [&] {
-            before = std::exchange(icons, {});
-            // XEmbed puts the icon windows inside trayer's panel.
-            const QRect panel = geometry(m_panel.toULongLong(nullptr, 16));
-            for (qulonglong window : windowsOfClass(u"tarnibe"_s))
-                if (const QRect at = geometry(window); panel.contains(at))
-                    icons.append(at);
-            // trayer embeds an icon first and lays the panel out after: only a place that holds counts.
+            before = std::exchange(icons, trayIcons());
+            // A panel shows an icon first and lays itself out after: only a place that holds counts.
             return icons.size() >= count && icons == before;
         },
         timeoutMs);
     return icons;
+}
+
+QPoint Desktop::pointer() const
+{
+    // "x:12 y:34 screen:0 window:5"
+    const QStringList fields = xdotool({u"getmouselocation"_s}).split(u' ');
+    return fields.size() < 2 ? QPoint()
+                             : QPoint(fields[0].section(u':', 1).toInt(), fields[1].section(u':', 1).toInt());
 }
 
 QString Desktop::run(const QString &program, const QStringList &arguments, int timeoutMs) const
@@ -226,10 +276,12 @@ QRect Desktop::geometry(qulonglong window) const
 
 qulonglong Desktop::openMenu(QPoint at, int button) const
 {
-    // A menu is one more window of the program's on screen.
-    const QList<qulonglong> before = windowsOfClass(u"tarnibe"_s);
+    // A menu is one more window on screen: the program's, or the panel's where a StatusNotifierItem host draws an
+    // item's menu itself.
+    const QStringList menus{u"--classname"_s, m_menuClasses};
+    const QList<qulonglong> before = search(menus);
     click(at, button);
-    return waitNewWindow(before);
+    return waitSearch(menus, before, 3000);
 }
 
 bool Desktop::chooseFromMenu(QPoint at, const QString &keys, int button) const

@@ -18,9 +18,9 @@
 #include <vector>
 
 // A desktop of its own for one test, which with_desktop.sh --tray runs on an Xvfb display that was free with a
-// private session bus, openbox as the window manager and trayer as the system tray: a fresh home folder, and the
-// real tarnibe on that desktop. Input goes in through
-// xdotool as a user's would (the X server's XTest), windows are found by name and measured with xwininfo.
+// private session bus, the window manager and the panel with the system tray that TARNIBE_DESKTOP chooses: a fresh
+// home folder, and the real tarnibe on that desktop. Input goes in through xdotool as a user's would (the X server's
+// XTest), windows are found by name and measured with xwininfo.
 class Desktop {
 public:
     Desktop();
@@ -52,7 +52,8 @@ public:
     QProcess *startNotes(const QList<NoteRecord> &notes = {}, const QStringList &environment = {},
                          const QMap<QString, QString> &settings = {});
     QProcess *suite() const { return m_suite; }
-    // Waits until the suite shows `count` tray icons, in the order they were made (window ids grow).
+    // Waits until the suite shows `count` tray icons, in the order they were made: XEmbed icons by their window ids,
+    // which grow, and those a StatusNotifierItem host draws from left to right.
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);
     bool suiteEnded(int timeoutMs)
     {
@@ -93,6 +94,7 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
+    QPoint pointer() const;
     qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.
@@ -130,10 +132,20 @@ private:
     // The newest window found with `criteria` that is not in `except`, 0 when none came within the time.
     qulonglong waitSearch(const QStringList &criteria, const QList<qulonglong> &except, int timeoutMs) const;
 
+    // The tray icons on screen now.
+    QList<QRect> trayIcons() const;
+
     QTemporaryDir m_root;
     bool m_ready = false;
     QString m_error;
-    QString m_panel;
+    qulonglong m_panel = 0;
+    QString m_panelClass = QStringLiteral("trayer");
+    // The classes of the windows a menu of the suite's icons may open in.
+    QString m_menuClasses = QStringLiteral("^tarnibe$");
+    // Whether the panel draws the suite's icons itself when the suite offers StatusNotifierItems, and whether it
+    // shows the newest of them on the left.
+    bool m_drawsItems = false;
+    bool m_newestFirst = false;
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QProcess *m_suite = nullptr;
 };

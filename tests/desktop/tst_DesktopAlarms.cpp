@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Alarms of the real program on a German desktop: one stored by an older copy in German is listed as missed at the
-// start, one set through the editor rings.
+// start, one set through the editor rings in front of the other windows and is answered from the keyboard.
 #include "Desktop.h"
 
 #include <QDateTime>
@@ -58,8 +58,14 @@ private Q_SLOTS:
 
         // Rung within a tick, and cleared, as it was "Once".
         const auto stored = [&] { return desktop.readNotes().value_or(QList<NoteRecord>()).value(0).alarmDate; };
-        QVERIFY2(desktop.waitWindow(u"^Alarm$"_s, 15000), "the alarm did not ring");
+        const qulonglong ringing = desktop.waitWindow(u"^Alarm$"_s, 15000);
+        QVERIFY2(ringing, "the alarm did not ring");
         QVERIFY2(Desktop::waitFor([&] { return stored() == u"NO_DATE_SET"_s; }, 10000), qPrintable(stored()));
+        // In front, with the keyboard: Return answers it.
+        QVERIFY2(Desktop::waitFor([&] { return desktop.activeWindow() == ringing; }, 3000),
+                 "the alarm is not the active window");
+        desktop.key(u"Return"_s);
+        QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(ringing); }, 3000), "Return left the alarm up");
     }
 };
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The start and the end of the real program on a desktop: signals that come while a box is open, a port that is
-// taken, and a deletion that other events try to interrupt.
+// The start and the end of the real program on a desktop: its icons and their menus, signals that come while a box
+// is open, a port that is taken, and a deletion that other events try to interrupt.
 #include "Desktop.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -16,6 +17,36 @@ class tst_DesktopLifecycle : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A session's whole day in short: the suite starts with its four programs, each icon opens its own menu and
+    // Escape puts it away, and SIGTERM at the session's end ends the suite at once.
+    void everyIconHasItsMenu()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.writeSettings({{u"StartNotes"_s, u"1"_s},
+                               {u"StartCalc"_s, u"1"_s},
+                               {u"StartClock"_s, u"1"_s},
+                               {u"StartEmail"_s, u"1"_s}});
+        desktop.writeNotes(u"notes.dat"_s, {});
+        desktop.startSuite();
+        const QList<QRect> icons = desktop.waitTrayIcons(4);
+        QCOMPARE(icons.size(), 4);
+        // The start is over once the notes' container is up; it is no menu.
+        QVERIFY(desktop.waitWindow(u"^Container$"_s));
+        QSet<QString> looks;
+        for (const QRect &icon : icons) {
+            looks.insert(desktop.pixels(icon).section(u' ', 0, 0));
+            const qulonglong menu = desktop.openMenu(icon.center(), 3);
+            QVERIFY2(menu, qPrintable(u"the icon at %1,%2 opened no menu"_s.arg(icon.x()).arg(icon.y())));
+            desktop.key(u"Escape"_s);
+            QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(menu); }, 3000), "Escape left the menu up");
+        }
+        QCOMPARE(looks.size(), 4);
+        const qint64 took = desktop.terminate();
+        QVERIFY2(took >= 0 && took < 1000, qPrintable(u"ending took %1 ms"_s.arg(took)));
+        QCOMPARE(desktop.suite()->exitStatus(), QProcess::NormalExit);
+    }
+
     // SIGTERM while a box of the start is open ends the suite at once and takes the lock with it: the first start
     // asks whether to read the backup (notes.dat is gone, notes.old is there); the next asks again, and after
     // Yes it says why no notes can arrive (their port is taken) and answers the tray with the box open.

@@ -51,8 +51,10 @@ private Q_SLOTS:
         const qulonglong notice = scene.waitWindow(u"^You have new email !$"_s, 15000);
         QVERIFY2(notice, qPrintable(scene.dovecot.log()));
         const QRect box = scene.geometry(notice);
-        // The screen is 1280 × 800: the notice is centred.
+        // The screen is 1280 × 800: the notice is centred, and in front.
         QVERIFY(qAbs(box.center().x() - 640) <= 2 && qAbs(box.center().y() - 400) <= 30);
+        QVERIFY2(Desktop::waitFor([&] { return scene.activeWindow() == notice; }, 3000),
+                 "the notice is not the active window");
 
         // "Read later..", the last button of the bottom row, puts the notice away.
         for (int round = 0; round < 2; ++round) {
