@@ -33,6 +33,16 @@ qulonglong activeWindow(const Desktop &desktop)
     return active.section(u'#', 1).trimmed().toULongLong(nullptr, 16);
 }
 
+// Where a window sits in the window manager's stacking order, bottom first; -1 when it is not managed.
+qsizetype stackingPlace(const Desktop &desktop, qulonglong window)
+{
+    const QString list = desktop.run(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST_STACKING"_s}).section(u'#', 1);
+    QList<qulonglong> ids;
+    for (const QString &id : list.split(u',', Qt::SkipEmptyParts))
+        ids.append(id.trimmed().toULongLong(nullptr, 16));
+    return ids.indexOf(window);
+}
+
 // Another window manager in openbox's place, as on that desktop; false when it did not take the screen over.
 bool replaceWindowManager(Desktop &desktop, const QString &program, const QStringList &arguments, const QString &name)
 {
@@ -311,6 +321,51 @@ private Q_SLOTS:
 
         QVERIFY(desktop.terminate() >= 0);
         QCOMPARE(desktop.readNotes().value_or(QList<NoteRecord>()).value(0).text, u"over the bus"_s);
+    }
+
+    // A box opens centred over the window it speaks for (the calculator's "Info" over the calculator), or over the
+    // screen when it speaks for none (the mail icon's "Mailbox"), and above the suite's windows, the calculator kept
+    // on top among them.
+    void boxesOpenOverTheirWindow()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        desktop.writeSettings({{u"StartNotes"_s, u"0"_s},
+                               {u"StartCalc"_s, u"1"_s},
+                               {u"StartClock"_s, u"0"_s},
+                               {u"StartEmail"_s, u"1"_s},
+                               {u"CalcOnTop"_s, u"True"_s}});
+        desktop.startSuite();
+        const QList<QRect> icons = desktop.waitTrayIcons(2);
+        QCOMPARE(icons.size(), 2);
+        desktop.click(icons[0].center());
+        const qulonglong calculator = desktop.waitWindow(u"^Calculator$"_s);
+        QVERIFY2(calculator, "the first icon opened no calculator");
+        QVERIFY(Desktop::waitFor([&] { return activeWindow(desktop) == calculator; }, 5000));
+        const auto centreOf = [&](qulonglong window) { return desktop.geometry(window).center(); };
+        const auto near = [](QPoint a, QPoint b) { return (a - b).manhattanLength() <= 40; };
+        const auto checkBox = [&](qulonglong box, QPoint centre) {
+            QVERIFY2(box, "no box");
+            QVERIFY2(near(centreOf(box), centre),
+                     qPrintable(u"the box is centred at %1,%2, not near %3,%4"_s.arg(centreOf(box).x())
+                                    .arg(centreOf(box).y())
+                                    .arg(centre.x())
+                                    .arg(centre.y())));
+            QVERIFY2(Desktop::waitFor([&] { return stackingPlace(desktop, box) > stackingPlace(desktop, calculator); },
+                                      3000),
+                     "the calculator covers the box");
+            desktop.key(u"Return"_s);
+            QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(box); }, 3000));
+        };
+
+        desktop.type(u"1/0"_s);
+        desktop.key(u"Return"_s);
+        checkBox(desktop.waitWindow(u"^Info$"_s, 5000), centreOf(calculator));
+        if (QTest::currentTestFailed())
+            return;
+        // No mailbox is set up: Check email now ! says so.
+        QVERIFY(desktop.chooseFromMenu(icons[1].center(), u"c"_s));
+        checkBox(desktop.waitWindow(u"^Mailbox$"_s, 5000), QPoint(640, 400));
     }
 };
 
