@@ -30,7 +30,8 @@ QString windowManagerName(const Desktop &desktop)
 qulonglong activeWindow(const Desktop &desktop)
 {
     const QString active = desktop.run(u"xprop"_s, {u"-root"_s, u"_NET_ACTIVE_WINDOW"_s});
-    return active.section(u'#', 1).trimmed().toULongLong(nullptr, 16);
+    // Xfwm4 adds a second entry: "window id # 0xc00009, 0x0".
+    return active.section(u'#', 1).section(u',', 0, 0).trimmed().toULongLong(nullptr, 16);
 }
 
 // Where a window sits in the window manager's stacking order, bottom first; -1 when it is not managed.
