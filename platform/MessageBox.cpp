@@ -74,10 +74,14 @@ MsgAnswer fromButton(int button)
         return MsgAnswer::Ok;
     }
 }
+int g_trayRequests = 0;
+
 // The window a box speaks for: the suite's window the user is in, none when the request came from elsewhere (the
 // tray, the network, a timer while no window of the suite is active).
 QWidget *speaksFor()
 {
+    if (g_trayRequests > 0)
+        return nullptr;
     QWidget *active = QApplication::activeWindow();
     return active && active->isVisible() && !active->isMinimized() && active->windowType() != Qt::Popup ? active
                                                                                                         : nullptr;
@@ -145,6 +149,16 @@ void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
+}
+
+BoxesSpeakForNoWindow::BoxesSpeakForNoWindow()
+{
+    ++g_trayRequests;
+}
+
+BoxesSpeakForNoWindow::~BoxesSpeakForNoWindow()
+{
+    --g_trayRequests;
 }
 
 void setMessageResponder(MessageResponder responder)

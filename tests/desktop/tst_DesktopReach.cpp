@@ -161,6 +161,9 @@ private Q_SLOTS:
         desktop.click(icons[0].center());
         const qulonglong calculator = desktop.waitWindow(u"^Calculator$"_s);
         QVERIFY2(calculator, "the first icon opened no calculator");
+        // Away from the middle of the screen, so that a box over it is told from one over the screen.
+        desktop.xdotool({u"windowmove"_s, QString::number(calculator), u"40"_s, u"60"_s});
+        QVERIFY(Desktop::waitFor([&] { return desktop.geometry(calculator).center().x() < 500; }, 3000));
         QVERIFY(Desktop::waitFor([&] { return activeWindow(desktop) == calculator; }, 5000));
         const auto centreOf = [&](qulonglong window) { return desktop.geometry(window).center(); };
         const auto near = [](QPoint a, QPoint b) { return (a - b).manhattanLength() <= 40; };
