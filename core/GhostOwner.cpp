@@ -39,7 +39,10 @@ QAction *GhostOwner::addMenuItem(const QString &objectName, const QString &capti
     QAction *action = m_menu->addAction(caption);
     action->setObjectName(objectName);
     if (handler)
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, [this, handler] {
+            const platform::BoxesSpeakForNoWindow fromTheTray;
+            (this->*handler)();
+        });
     return action;
 }
 

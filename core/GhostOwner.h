@@ -3,6 +3,7 @@
 
 #include "core/ProgramHost.h"
 #include "core/TrayIcon.h"
+#include "platform/MessageBox.h"
 
 #include <QElapsedTimer>
 #include <QIcon>
@@ -35,7 +36,11 @@ protected:
     QAction *addMenuItem(const QString &objectName, const QString &caption, void (Owner::*handler)())
     {
         QAction *action = addMenuItem(objectName, caption);
-        connect(action, &QAction::triggered, static_cast<Owner *>(this), handler);
+        Owner *owner = static_cast<Owner *>(this);
+        connect(action, &QAction::triggered, owner, [owner, handler] {
+            const platform::BoxesSpeakForNoWindow fromTheTray;
+            (owner->*handler)();
+        });
         return action;
     }
     void addMenuSeparator(const QString &objectName = {});

@@ -257,10 +257,10 @@ std::optional<QString> PasswordForCheck(int account, QString *why)
         return textMember(s, f);
     if (!state.inUse)
         state.probed = false; // it may have come up since the start
+    const QString refused = QStringLiteral("The keyring was refused its password; type the mail password in "
+                                           "Properties, or start again to use the keyring");
     if (!keyringInUse()) {
-        *why = state.refused ? QStringLiteral("The keyring was refused its password; type the mail password in "
-                                              "Properties, or start again to use the keyring")
-                             : QStringLiteral("No keyring is running to give the password");
+        *why = state.refused ? refused : QStringLiteral("No keyring is running to give the password");
         return std::nullopt;
     }
     queue({KeyringJob::Read, f.key, QString()});
@@ -278,6 +278,9 @@ std::optional<QString> PasswordForCheck(int account, QString *why)
     }
     if (!keyring().unread.contains(f.key))
         return textMember(s, f);
-    *why = QStringLiteral("The keyring did not give the password; it is asked for again at the next check");
+    // Turned down while the check waited (the unlock prompt of this read or of one before it).
+    *why = keyring().refused
+               ? refused
+               : QStringLiteral("The keyring did not give the password; it is asked for again at the next check");
     return std::nullopt;
 }

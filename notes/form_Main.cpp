@@ -354,7 +354,13 @@ void form_Main::image_NewNote_Click()
     record.oldWidth = record.width;
     record.oldHeight = record.height;
     const int index = createNote(record, QString());
-    NoteStore().show(index);
+    form_Note *note = NoteStore().show(index);
+    // Asked for by the user: it takes the keyboard, ready for its text.
+    if (note) {
+        note->raise();
+        note->activateWindow();
+        note->label_Display_Click();
+    }
     WriteGlobalVariables(); // the note counters
     addRow(index, NoteRows::NewDotOffset);
     Form_Resize();

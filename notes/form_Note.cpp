@@ -188,6 +188,8 @@ QPlainTextEdit *form_Note::editor()
         // A click on the empty desktop takes the focus from no one: the text is saved once typing pauses, not only
         // when the note loses the focus.
         connect(text_NoteInput, &QPlainTextEdit::textChanged, &timer_Save, qOverload<>(&QTimer::start));
+        // The grip in the corner stays above the text: a note being typed in is resized as any other.
+        image_Resize->raise();
         layoutControls();
     }
     return text_NoteInput;

@@ -3,7 +3,12 @@
 
 #include "platform/Seams.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
+#include <QShowEvent>
 
 namespace platform {
 
@@ -69,6 +74,54 @@ MsgAnswer fromButton(int button)
         return MsgAnswer::Ok;
     }
 }
+int g_trayRequests = 0;
+
+// The window a box speaks for: the suite's window the user is in, none when the request came from elsewhere (the
+// tray, the network, a timer while no window of the suite is active).
+QWidget *speaksFor()
+{
+    if (g_trayRequests > 0)
+        return nullptr;
+    QWidget *active = QApplication::activeWindow();
+    return active && active->isVisible() && !active->isMinimized() && active->windowType() != Qt::Popup ? active
+                                                                                                        : nullptr;
+}
+
+// A box centred over the window it speaks for, or over the screen, and above the suite's windows. Window managers
+// place a window where they like unless it says where it wants to be (mutter puts a box beside its window), so the
+// place is set, as the user's, once the box knows its size.
+class PlacedBox final : public QMessageBox {
+public:
+    PlacedBox(QMessageBox::Icon icon, const QString &title, const QString &text, QMessageBox::StandardButtons buttons)
+        : QMessageBox(icon, title, text, buttons, speaksFor())
+    {
+        // Above the suite's windows, those kept on top among them.
+        setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event);
+        if (event->spontaneous())
+            return;
+        const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
+        QScreen *screen = over ? over->screen() : QGuiApplication::screenAt(QCursor::pos());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        const QPoint centre = over ? over->frameGeometry().center() : screen->availableGeometry().center();
+        QRect place(QPoint(), frameGeometry().size());
+        place.moveCenter(centre);
+        // Whole on the screen, its title bar first.
+        const QRect room = screen->availableGeometry();
+        place.moveRight(qMin(place.right(), room.right()));
+        place.moveBottom(qMin(place.bottom(), room.bottom()));
+        place.moveLeft(qMax(place.left(), room.left()));
+        place.moveTop(qMax(place.top(), room.top()));
+        move(place.topLeft());
+    }
+};
+
 } // namespace
 
 MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
@@ -76,10 +129,14 @@ MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, M
 {
     if (seams().messages)
         return seams().messages(MessageRequest{text, title, icon, buttons, defaultAnswer});
-    QMessageBox box(toIcon(icon), title, text, toButtons(buttons));
+    PlacedBox box(toIcon(icon), title, text, toButtons(buttons));
     box.setDefaultButton(toButton(defaultAnswer));
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return fromButton(box.exec());
+    const QPointer<QWidget> over = box.parentWidget();
+    const MsgAnswer answer = fromButton(box.exec());
+    // The keyboard goes back to the window the box spoke for: not every window manager gives it back by itself.
+    if (over && over->isVisible())
+        over->activateWindow();
+    return answer;
 }
 
 void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
@@ -88,11 +145,20 @@ void showMessageLater(const QString &text, const QString &title, MsgIcon icon)
         seams().messages(MessageRequest{text, title, icon, MsgButtons::Ok, MsgAnswer::Ok});
         return;
     }
-    auto *box = new QMessageBox(toIcon(icon), title, text, QMessageBox::Ok);
+    auto *box = new PlacedBox(toIcon(icon), title, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->setModal(false);
     box->show();
+}
+
+BoxesSpeakForNoWindow::BoxesSpeakForNoWindow()
+{
+    ++g_trayRequests;
+}
+
+BoxesSpeakForNoWindow::~BoxesSpeakForNoWindow()
+{
+    --g_trayRequests;
 }
 
 void setMessageResponder(MessageResponder responder)

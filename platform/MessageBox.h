@@ -28,6 +28,16 @@ MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, M
 // while the caller goes on. Tests see it as any other box.
 void showMessageLater(const QString &text, const QString &title, MsgIcon icon);
 
+// While one lives, the request being handled came from the tray (an icon's click, its menu): the boxes it shows
+// speak for no window of the suite and open over the screen, whichever window was active.
+class BoxesSpeakForNoWindow {
+public:
+    BoxesSpeakForNoWindow();
+    ~BoxesSpeakForNoWindow();
+    BoxesSpeakForNoWindow(const BoxesSpeakForNoWindow &) = delete;
+    BoxesSpeakForNoWindow &operator=(const BoxesSpeakForNoWindow &) = delete;
+};
+
 // Tests answer the boxes instead of a user; an empty responder puts the real box back.
 void setMessageResponder(MessageResponder responder);
 

@@ -5,8 +5,13 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <qt6keychain/keychain.h>
+
+using namespace Qt::StringLiterals;
 
 namespace platform {
 
@@ -36,7 +41,16 @@ public:
             SecretReply reply = replyOf(job);
             if (reply.ok)
                 reply.text = job->textData();
-            done(reply);
+            // A locked keyring whose unlock prompt was dismissed hides its entries: "not found" is then a refusal,
+            // not an empty password.
+            if (reply.ok && job->error() == QKeychain::EntryNotFound)
+                askDefaultCollection([reply, done](Collection collection) mutable {
+                    if (collection == Collection::Locked)
+                        reply = refusal(u"the keyring stayed locked"_s);
+                    done(reply);
+                });
+            else
+                done(reply);
         });
     }
 
@@ -45,7 +59,18 @@ public:
         auto *job = new QKeychain::WritePasswordJob(QString::fromLatin1(SecretService));
         job->setKey(key);
         job->setTextData(secret);
-        start(job, [job, done] { done(replyOf(job)); });
+        start(job, [job, done] {
+            const SecretReply reply = replyOf(job);
+            if (reply.ok || reply.refused) {
+                done(reply);
+                return;
+            }
+            // A dismissed prompt to create the keyring fails the write with no word of the user's no: the keyring
+            // that should hold the entry is still missing (or locked) afterwards.
+            askDefaultCollection([reply, done](Collection collection) {
+                done(collection == Collection::Usable ? reply : refusal(reply.error));
+            });
+        });
     }
 
     void remove(const QString &key, SecretDone done) override
@@ -56,6 +81,40 @@ public:
     }
 
 private:
+    enum class Collection { Usable, Missing, Locked, Unknown };
+
+    static SecretReply refusal(const QString &why)
+    {
+        SecretReply reply;
+        reply.error = why;
+        reply.refused = true;
+        return reply;
+    }
+
+    // Where the Secret Service keeps new entries, as it is now; Unknown where no Secret Service answers (KWallet's
+    // own interface, say). Never waits: `then` comes with the answer.
+    static void askDefaultCollection(std::function<void(Collection)> then)
+    {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets/aliases/default"_s,
+                                           u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+        call << u"org.freedesktop.Secret.Collection"_s << u"Locked"_s;
+        auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call));
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                         [then = std::move(then)](QDBusPendingCallWatcher *answered) {
+                             answered->deleteLater();
+                             const QDBusPendingReply<QDBusVariant> reply = *answered;
+                             if (reply.isValid())
+                                 then(reply.value().variant().toBool() ? Collection::Locked : Collection::Usable);
+                             else if (const QString name = reply.error().name();
+                                      name == u"org.freedesktop.DBus.Error.UnknownMethod" ||
+                                      name == u"org.freedesktop.DBus.Error.UnknownObject")
+                                 then(Collection::Missing);
+                             else
+                                 then(Collection::Unknown);
+                         });
+    }
+
     static void start(QKeychain::Job *job, std::function<void()> finished)
     {
         job->setAutoDelete(true);

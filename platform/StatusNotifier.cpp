@@ -11,11 +11,14 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHash>
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
+#include <QStyleHints>
 #include <QTimer>
 #include <QtEndian>
 
@@ -273,6 +276,8 @@ public:
         if (member == u"Activate" || member == u"ContextMenu") {
             // Answered first: what the click does may open a box with a loop of its own.
             connection.send(message.createReply());
+            if (member == u"Activate" && secondOfADoubleClick())
+                return true;
             const auto request = member == u"Activate" ? StatusNotifierItem::Request::Activate
                                                        : StatusNotifierItem::Request::ContextMenu;
             QTimer::singleShot(0, QCoreApplication::instance(), [onRequest = m_onRequest, request, at] {
@@ -289,6 +294,20 @@ public:
     }
 
 private:
+    // Such trays pass a double click on as two activations: the second, within the desktop's double-click
+    // interval, is the same gesture and no second request. Timed as the calls arrive, not as they are handled, which
+    // the first one's work may hold up.
+    bool secondOfADoubleClick()
+    {
+        const int interval = QGuiApplication::styleHints()->mouseDoubleClickInterval();
+        if (m_lastActivation.isValid() && m_lastActivation.elapsed() < interval) {
+            m_lastActivation.invalidate();
+            return true;
+        }
+        m_lastActivation.start();
+        return false;
+    }
+
     QVariantMap properties() const
     {
         const qsizetype lineEnd = m_tip.indexOf(u'\n');
@@ -317,6 +336,7 @@ private:
     QIcon m_icon;
     QString m_tip;
     std::function<void(StatusNotifierItem::Request, QPoint)> m_onRequest;
+    QElapsedTimer m_lastActivation;
 };
 
 // A QMenu as dbusmenu describes it: entry 0 is the menu itself, its actions follow with ids that stay theirs.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Tray.h"
 
+#include "platform/MessageBox.h"
 #include "platform/Seams.h"
 #include "platform/StatusNotifier.h"
 
@@ -176,8 +177,10 @@ private:
                          [this, owner](QSystemTrayIcon::ActivationReason reason) {
                              const auto it = m_entries.find(owner);
                              if (const int message = trayMessage(reason);
-                                 message != 0 && it != m_entries.end() && it->second.onMessage)
+                                 message != 0 && it != m_entries.end() && it->second.onMessage) {
+                                 const BoxesSpeakForNoWindow fromTheTray;
                                  it->second.onMessage(message);
+                             }
                          });
         entry.embedded->show();
     }
@@ -189,6 +192,7 @@ private:
             return;
         // A copy: the owner may take its icon away while handling the click.
         const auto onMessage = it->second.onMessage;
+        const BoxesSpeakForNoWindow fromTheTray;
         if (request == StatusNotifierItem::Request::Activate) {
             onMessage(LeftButtonUp);
             return;

@@ -19,6 +19,7 @@ if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "ins
 else
     test_packages+=(pulseaudio pulseaudio-utils)
 fi
+test_packages+=(gcr)
 
 wanted=()
 for set in "$@"; do

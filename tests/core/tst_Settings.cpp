@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -403,6 +404,19 @@ private Q_SLOTS:
         QCOMPARE(fromKeyring(u"PassWord"_s), password);
         restart();
         QTRY_COMPARE(Settings().PassWord[0], password);
+
+        // Locked, and not unlocked (no prompter answers here, as when the user dismisses it): the entry it hides is
+        // no empty password, the check says the keyring was refused, and nothing asks it again this run.
+        QProcess lock;
+        lock.start(u"gdbus"_s,
+                   {u"call"_s, u"--session"_s, u"--dest"_s, u"org.freedesktop.secrets"_s, u"--object-path"_s,
+                    u"/org/freedesktop/secrets"_s, u"--method"_s, u"org.freedesktop.Secret.Service.Lock"_s,
+                    u"['/org/freedesktop/secrets/collection/login']"_s});
+        QVERIFY(lock.waitForFinished(10000) && lock.exitCode() == 0);
+        restart();
+        QString why;
+        QCOMPARE(PasswordForCheck(0, &why), std::nullopt);
+        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
     }
 };
 
