@@ -169,6 +169,10 @@ private Q_SLOTS:
             Desktop::pause(400);
             QCOMPARE(scene.geometry(id).topLeft(), scene.note.topLeft());
         }
+        // Left for another program, as a note being typed in takes a drag on its text for a selection.
+        scene.startHelper(u"xmessage"_s, {u"-geometry"_s, u"+0+0"_s, u"elsewhere"_s});
+        scene.click(scene.geometry(scene.waitWindow(u"^xmessage$"_s)).center());
+        Desktop::pause(300);
         for (const auto &[part, by] : {std::pair{DragBar, QPoint(150, 80)}, std::pair{Background, QPoint(-200, 60)}}) {
             const QPoint expected = scene.geometry(id).topLeft() + by;
             scene.drag(scene.geometry(id).topLeft() + part, expected + part);
