@@ -46,11 +46,25 @@ panel=
 services=
 background=
 
+# The process is there and has not ended (an ended child stays as a zombie until it is waited for).
+running() {
+    state=$(ps -o stat= -p "$1" 2>/dev/null)
+    [ -n "$state" ] && [ "${state#Z}" = "$state" ]
+}
+
 finish() {
     # One after the other, the display last: KWin that loses its display restarts itself on the next display of
     # that number, another test's.
     for pid in $command $panel $background $wm $services $bus $xvfb; do
         kill "$pid" 2>/dev/null
+        # A program that does not end on SIGTERM within 2 s (a desktop program that lost its display, say) is
+        # killed, so that a failed start ends the test at once rather than at its time-out.
+        tries=0
+        while running "$pid" && [ $tries -lt 40 ]; do
+            tries=$((tries + 1))
+            sleep 0.05
+        done
+        kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
     rm -rf "$root"
@@ -100,7 +114,7 @@ wait_for "dbus-daemon did not start" "$root/dbus.log" test -S "$root/bus"
 mkdir -m 700 "$root/home" "$root/config" "$root/cache" "$root/run"
 session() {
     HOME="$root/home" XDG_CONFIG_HOME="$root/config" XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/run" \
-        NO_AT_BRIDGE=1 KDE_DEBUG=1 exec "$@"
+        NO_AT_BRIDGE=1 KDE_DEBUG=1 QT_QPA_PLATFORM=xcb exec "$@"
 }
 
 # wm_is_up NAME: the window manager NAME is running and says so on the root window.
