@@ -32,12 +32,7 @@ inline QRect screenTwips()
     return {toTwips(px.x()), toTwips(px.y()), toTwips(px.width()), toTwips(px.height())};
 }
 
-// Centres a window on its screen: left = (screen width - width) / 2, top likewise.
-inline void centreOnScreen(QWidget *window)
-{
-    if (const QScreen *screen = window->screen()) {
-        const QRect area = screen->geometry();
-        window->move(area.x() + (area.width() - window->width()) / 2,
-                     area.y() + (area.height() - window->height()) / 2);
-    }
-}
+// Centres a window's frame on its screen: left = (screen width - frame width) / 2, top likewise. The window manager
+// frames a window only once it is shown, so a window not framed yet is centred by its own size and, as soon as its
+// frame is known, once more by the frame's, unless it was moved elsewhere meanwhile.
+void centreOnScreen(QWidget *window);

@@ -319,6 +319,15 @@ QRect Desktop::geometry(qulonglong window) const
                  value(u"Height"_s));
 }
 
+QRect Desktop::frameGeometry(qulonglong window) const
+{
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QStringList sides =
+        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
+    const auto side = [&](int i) { return sides.size() == 4 ? sides[i].trimmed().toInt() : 0; };
+    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
+}
+
 qulonglong Desktop::openMenu(QPoint at, int button) const
 {
     // A menu is one more window on screen: the program's, or the panel's where a StatusNotifierItem host draws an
