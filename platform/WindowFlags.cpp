@@ -136,6 +136,30 @@ void keepOffTaskbar(QWidget *window)
     xcb_flush(connection);
 }
 
+void clearMinimisedHint(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window || !window->windowHandle() || window->isVisible())
+        return;
+    const auto id = xcb_window_t(window->windowHandle()->winId());
+    // WM_HINTS: flags, input, initial state, ... as 32-bit words; StateHint (2) says the initial state is set.
+    constexpr uint32_t StateHint = 1u << 1, NormalState = 1, IconicState = 3;
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 12)
+        return;
+    const auto *held = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+    QList<uint32_t> hints(held, held + xcb_get_property_value_length(reply.get()) / 4);
+    if (!(hints[0] & StateHint) || hints[2] != IconicState)
+        return;
+    hints[2] = NormalState;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
+                        uint32_t(hints.size()), hints.constData());
+    xcb_flush(connection);
+}
+
 void typeMenusAsPopups()
 {
     if (!x11Connection())

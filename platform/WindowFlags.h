@@ -13,6 +13,11 @@ void removeCloseButton(QWidget *window);
 // before the window is mapped: window managers read the initial state then, and drop it when the window is hidden.
 // setAlwaysOnTop keeps it so.
 void keepOffTaskbar(QWidget *window);
+// Lets a hidden window that was minimised map as a normal window again (X11 only). Qt writes "start minimised" into
+// the window's hints when it minimises it and forgets its minimised state once the window manager withdraws the
+// hidden window, so nothing clears the hint, and window managers that read it at every map (xfwm4) minimise the
+// window again when it is shown. Call it before showing.
+void clearMinimisedHint(QWidget *window);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
 
