@@ -32,7 +32,7 @@ inline QRect screenTwips()
     return {toTwips(px.x()), toTwips(px.y()), toTwips(px.width()), toTwips(px.height())};
 }
 
-// Centres a window's frame on its screen: left = (screen width - frame width) / 2, top likewise. The window manager
-// frames a window only once it is shown, so a window not framed yet is centred by its own size and, as soon as its
-// frame is known, once more by the frame's, unless it was moved elsewhere meanwhile.
+// Centres a window's frame on its screen: left = (screen width - frame width) / 2, top likewise. A window not shown
+// yet is centred by the frame the window manager expects for it, or by its own size where it says nothing; once it
+// shows and its frame is known it is centred again by that, unless it was moved elsewhere meanwhile.
 void centreOnScreen(QWidget *window);

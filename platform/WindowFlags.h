@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QMargins>
+
 class QWidget;
 
 namespace platform {
@@ -18,6 +20,9 @@ void keepOffTaskbar(QWidget *window);
 // hidden window, so nothing clears the hint, and window managers that read it at every map (xfwm4) minimise the
 // window again when it is shown. Call it before showing.
 void clearMinimisedHint(QWidget *window);
+// The frame the window manager will draw around a window that is not shown yet (X11 only): asked of it beforehand,
+// as window managers answer at once; null when it says nothing within a moment.
+QMargins expectedFrame(QWidget *window);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
 
