@@ -32,12 +32,7 @@ inline QRect screenTwips()
     return {toTwips(px.x()), toTwips(px.y()), toTwips(px.width()), toTwips(px.height())};
 }
 
-// Centres a window on its screen: left = (screen width - width) / 2, top likewise.
-inline void centreOnScreen(QWidget *window)
-{
-    if (const QScreen *screen = window->screen()) {
-        const QRect area = screen->geometry();
-        window->move(area.x() + (area.width() - window->width()) / 2,
-                     area.y() + (area.height() - window->height()) / 2);
-    }
-}
+// Centres a window's frame on its screen: left = (screen width - frame width) / 2, top likewise. A window not shown
+// yet is centred by the frame the window manager expects for it, or by its own size where it says nothing; once it
+// shows and its frame is known it is centred again by that, unless it was moved elsewhere meanwhile.
+void centreOnScreen(QWidget *window);

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowFlags.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -281,8 +282,9 @@ void form_Main::closeEvent(QCloseEvent *event)
 void form_Main::bringBack()
 {
     // A container closed with its close control sits minimised; showing it alone would leave it so, and without a
-    // task bar there is no other way back to it.
+    // task bar there is no other way back to it. Hidden since, it still carries the minimised hint for its next map.
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    platform::clearMinimisedHint(this);
     show();
     raise();
     activateWindow();

@@ -2,7 +2,9 @@
 #include "platform/WindowFlags.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 #include <memory>
@@ -134,6 +136,73 @@ void keepOffTaskbar(QWidget *window)
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
                         atoms.constData());
     xcb_flush(connection);
+}
+
+void clearMinimisedHint(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window || !window->windowHandle() || window->isVisible())
+        return;
+    const auto id = xcb_window_t(window->windowHandle()->winId());
+    // WM_HINTS: flags, input, initial state, ... as 32-bit words; StateHint (2) says the initial state is set.
+    constexpr uint32_t StateHint = 1u << 1, NormalState = 1, IconicState = 3;
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 12)
+        return;
+    const auto *held = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+    QList<uint32_t> hints(held, held + xcb_get_property_value_length(reply.get()) / 4);
+    if (!(hints[0] & StateHint) || hints[2] != IconicState)
+        return;
+    hints[2] = NormalState;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
+                        uint32_t(hints.size()), hints.constData());
+    xcb_flush(connection);
+}
+
+QMargins expectedFrame(QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window || window->isVisible())
+        return {};
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const xcb_atom_t extents = internAtom(connection, "_NET_FRAME_EXTENTS");
+    const xcb_atom_t request = internAtom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    const auto property = [&](xcb_window_t of, xcb_atom_t name, xcb_atom_t type, uint32_t words) {
+        const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, of, name, type, 0, words);
+        const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+            xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+        QList<uint32_t> values;
+        if (reply && reply->format == 32) {
+            const auto *held = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+            values = QList<uint32_t>(held, held + xcb_get_property_value_length(reply.get()) / 4);
+        }
+        return values;
+    };
+    // Only a window manager that says it answers is asked, so that no window waits for an answer that never comes.
+    if (!property(root, internAtom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 1024).contains(request))
+        return {};
+    const auto id = xcb_window_t(window->winId());
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = request;
+    xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection);
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        // left, right, top, bottom
+        const QList<uint32_t> sides = property(id, extents, XCB_ATOM_CARDINAL, 4);
+        if (sides.size() == 4)
+            return QMargins(int(sides[0]), int(sides[2]), int(sides[1]), int(sides[3]));
+        QThread::msleep(2);
+    } while (waited.elapsed() < 100);
+    return {};
 }
 
 void typeMenusAsPopups()

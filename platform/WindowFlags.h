@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QMargins>
+
 class QWidget;
 
 namespace platform {
@@ -13,6 +15,14 @@ void removeCloseButton(QWidget *window);
 // before the window is mapped: window managers read the initial state then, and drop it when the window is hidden.
 // setAlwaysOnTop keeps it so.
 void keepOffTaskbar(QWidget *window);
+// Lets a hidden window that was minimised map as a normal window again (X11 only). Qt writes "start minimised" into
+// the window's hints when it minimises it and forgets its minimised state once the window manager withdraws the
+// hidden window, so nothing clears the hint, and window managers that read it at every map (xfwm4) minimise the
+// window again when it is shown. Call it before showing.
+void clearMinimisedHint(QWidget *window);
+// The frame the window manager will draw around a window that is not shown yet (X11 only): asked of it beforehand,
+// as window managers answer at once; null when it says nothing within a moment.
+QMargins expectedFrame(QWidget *window);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
 

@@ -299,10 +299,26 @@ qulonglong Desktop::waitSearch(const QStringList &criteria, const QList<qulonglo
 
 QList<qulonglong> Desktop::search(const QStringList &criteria) const
 {
+    // xdotool walks the window tree and dies of BadWindow, having listed nothing, when a window goes in the middle of
+    // the walk (a box or menu closing): no answer, to be asked again, and not "no window" (taken as what was on screen
+    // before a click, it made every window new).
     QList<qulonglong> ids;
-    for (const QString &id :
-         xdotool(QStringList{u"search"_s, u"--onlyvisible"_s} + criteria).split(u'\n', Qt::SkipEmptyParts))
-        ids.append(id.toULongLong());
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(u"xdotool"_s, QStringList{u"search"_s, u"--onlyvisible"_s} + criteria);
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(1000);
+            break;
+        }
+        if (process.readAllStandardError().contains("X Error"))
+            continue;
+        for (const QString &id :
+             QString::fromLocal8Bit(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts))
+            ids.append(id.toULongLong());
+        break;
+    }
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -317,6 +333,15 @@ QRect Desktop::geometry(qulonglong window) const
     };
     return QRect(value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
                  value(u"Height"_s));
+}
+
+QRect Desktop::frameGeometry(qulonglong window) const
+{
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QStringList sides =
+        run(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}).section(u'=', 1).split(u',');
+    const auto side = [&](int i) { return sides.size() == 4 ? sides[i].trimmed().toInt() : 0; };
+    return geometry(window).adjusted(-side(0), -side(2), side(1), side(3));
 }
 
 qulonglong Desktop::openMenu(QPoint at, int button) const

@@ -111,6 +111,8 @@ public:
     }
     // Outer geometry on the screen, in pixels, as X reports it for the client window.
     QRect geometry(qulonglong window) const;
+    // The same with the frame the window manager drew around it (_NET_FRAME_EXTENTS), the client's alone when none.
+    QRect frameGeometry(qulonglong window) const;
     QPoint pointer() const;
     qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 

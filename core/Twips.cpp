@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Twips.h"
+
+#include "platform/WindowFlags.h"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// The frame's top-left that centres a frame of `frame` on the window's screen.
+QPoint centredSpot(const QWidget *window, QSize frame)
+{
+    const QRect area = window->screen()->geometry();
+    return {area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2};
+}
+
+bool encloses(const QMargins &m)
+{
+    return !m.isNull() && m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0;
+}
+
+// The frame around a shown window as the window manager says now; around a hidden one, the frame it had when it
+// last showed. Null while unknown: before the window manager framed it, and for a moment after it mapped, when Qt
+// may report a frame that does not enclose the window.
+QMargins knownFrame(const QWidget *window)
+{
+    if (window->isVisible() && window->windowHandle()) {
+        const QMargins m = window->windowHandle()->frameMargins();
+        return encloses(m) ? m : QMargins();
+    }
+    const QRect frame = window->frameGeometry(), inner = window->geometry();
+    const QMargins m(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                     frame.bottom() - inner.bottom());
+    return encloses(m) ? m : QMargins();
+}
+
+// Centres a window again by its real frame once the window manager has framed it, for a window centred before
+// its frame was known; unless it was moved elsewhere meanwhile. It looks for a few seconds after each show, as Qt
+// tells the widget nothing when it learns the frame.
+class FrameCentring : public QObject {
+public:
+    FrameCentring(QWidget *window, QPoint spot) : QObject(window), m_window(window), m_spot(spot)
+    {
+        setObjectName(QStringLiteral("FrameCentring"));
+        m_timer.setInterval(25);
+        connect(&m_timer, &QTimer::timeout, this, &FrameCentring::look);
+        window->installEventFilter(this);
+        if (window->isVisible())
+            m_timer.start();
+    }
+    void setSpot(QPoint spot) { m_spot = spot; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show) {
+            m_looks = 0;
+            m_timer.start();
+        }
+        return false;
+    }
+
+private:
+    void look()
+    {
+        if (!m_window->isVisible() || ++m_looks > 120) {
+            m_timer.stop();
+            return;
+        }
+        // Until the frame Qt reports puts the window where it was centred: the first it reports may be off.
+        const QMargins frame = knownFrame(m_window);
+        if (frame.isNull() || m_window->geometry().topLeft() - QPoint(frame.left(), frame.top()) != m_spot)
+            return;
+        m_window->move(centredSpot(m_window, m_window->size().grownBy(frame)));
+        m_window->removeEventFilter(this);
+        deleteLater();
+        m_timer.stop();
+    }
+
+    QWidget *m_window;
+    QPoint m_spot;
+    QTimer m_timer;
+    int m_looks = 0;
+};
+
+} // namespace
+
+void centreOnScreen(QWidget *window)
+{
+    if (!window->screen())
+        return;
+    // Qt places a window by its frame's top-left. A window shown before keeps the frame it had then; one not shown
+    // yet has the frame the window manager expects, where it says so beforehand.
+    QMargins frame = knownFrame(window);
+    if (frame.isNull() && !window->isVisible())
+        frame = platform::expectedFrame(window);
+    const QPoint spot = centredSpot(window, window->size().grownBy(frame));
+    window->move(spot);
+    auto *watch = window->findChild<FrameCentring *>(QStringLiteral("FrameCentring"), Qt::FindDirectChildrenOnly);
+    if (watch)
+        watch->setSpot(spot);
+    else
+        new FrameCentring(window, spot);
+}
