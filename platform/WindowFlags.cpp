@@ -209,8 +209,8 @@ void typeMenusAsPopups()
 {
     if (!x11Connection())
         return;
-    static MenuTyper *typer = new MenuTyper(qApp);
-    qApp->installEventFilter(typer);
+    // Called once, at start: the application owns the filter.
+    qApp->installEventFilter(new MenuTyper(qApp));
 }
 
 } // namespace platform
