@@ -55,6 +55,10 @@ running() {
 finish() {
     # One after the other, the display last: KWin that loses its display restarts itself on the next display of
     # that number, another test's.
+    # Services the bus started on demand (KWin has it start kglobalaccel5) are no children of ours: they end too.
+    for pid in $(grep -lsz "^DBUS_SESSION_BUS_ADDRESS=unix:path=$root/bus" /proc/[0-9]*/environ | cut -d/ -f3); do
+        [ "$pid" = $$ ] || services="$services $pid"
+    done
     for pid in $command $panel $background $wm $services $bus $xvfb; do
         kill "$pid" 2>/dev/null
         # A program that does not end on SIGTERM within 2 s (a desktop program that lost its display, say) is
@@ -104,7 +108,7 @@ fi
 export DISPLAY=":$number"
 
 # A bus of our own, so that nothing reaches the caller's session, and that starts no services on demand.
-XDG_DATA_DIRS="$root/none" dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" 2>"$root/dbus.log" &
+XDG_DATA_DIRS="$root/none" dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/bus" >"$root/dbus.log" 2>&1 &
 bus=$!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 wait_for "dbus-daemon did not start" "$root/dbus.log" test -S "$root/bus"
