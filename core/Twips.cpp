@@ -37,8 +37,8 @@ QMargins knownFrame(const QWidget *window)
 }
 
 // Centres a window again by its real frame once the window manager has framed it, for a window centred before
-// its frame was known; unless it was moved elsewhere meanwhile. It looks for a few seconds after each show, as Qt
-// tells the widget nothing when it learns the frame.
+// its frame was known; unless it was moved elsewhere meanwhile. It looks for up to 10 s after each show (a loaded
+// desktop frames late), as Qt tells the widget nothing when it learns the frame.
 class FrameCentring : public QObject {
 public:
     FrameCentring(QWidget *window, QPoint spot) : QObject(window), m_window(window), m_spot(spot)
@@ -65,7 +65,7 @@ protected:
 private:
     void look()
     {
-        if (!m_window->isVisible() || ++m_looks > 120) {
+        if (!m_window->isVisible() || ++m_looks > 400) {
             m_timer.stop();
             return;
         }

@@ -41,15 +41,18 @@ Desktop::Desktop()
         m_inArrivalOrder = true;
     }
     // The panel is the window of its class on the bottom edge; a panel has hidden windows of that class besides.
-    const int bottom = xdotool({u"getdisplaygeometry"_s}).simplified().section(u' ', 1).toInt() - 1;
+    int bottom = -1;
     waitFor(
         [&] {
+            // Asked again while unanswered: xdotool may fail under load, as the panel may still be finding its place.
+            if (bottom < 0)
+                bottom = xdotool({u"getdisplaygeometry"_s}).simplified().section(u' ', 1).toInt() - 1;
             for (qulonglong window : search({u"--class"_s, u"^"_s + m_panelClass + u"$"_s}))
                 if (const QRect at = geometry(window); at.bottom() == bottom && at.height() <= 64)
                     m_panel = window;
             return m_panel != 0;
         },
-        5000);
+        10000);
     m_ready = m_panel != 0;
     m_error = m_ready ? QString() : u"no desktop with a tray: run it under with_desktop.sh --tray"_s;
 }

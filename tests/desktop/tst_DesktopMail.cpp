@@ -65,7 +65,7 @@ private Q_SLOTS:
                 .arg(box.width())
                 .arg(box.height());
         };
-        QVERIFY2(Desktop::waitFor(centred, 3000), qPrintable(where()));
+        QVERIFY2(Desktop::waitFor(centred, 6000), qPrintable(where()));
 
         // "Read later..", the last button of the bottom row, puts the notice away.
         for (int round = 0; round < 2; ++round) {
@@ -80,7 +80,7 @@ private Q_SLOTS:
                      "the notice did not come back for new mail");
             Desktop::pause(500);
             QVERIFY2(scene.isViewable(notice), "the notice went away again by itself");
-            QVERIFY2(Desktop::waitFor(centred, 3000), qPrintable(where()));
+            QVERIFY2(Desktop::waitFor(centred, 6000), qPrintable(where()));
         }
         QVERIFY(scene.terminate() >= 0);
         QCOMPARE(scene.readSetting(u"UseRas"_s), u"True"_s);
