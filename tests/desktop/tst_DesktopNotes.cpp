@@ -105,7 +105,10 @@ private Q_SLOTS:
         for (const auto &[typed, at] : rounds) {
             scene.typeInto(typed, at);
             QVERIFY(scene.clickElsewhere());
-            expected = at == TextStart ? typed + expected : expected + typed;
+            if (at == TextStart)
+                expected.prepend(typed);
+            else
+                expected.append(typed);
             QVERIFY2(Desktop::waitFor([&] { return storedNotes(scene).value(0).text == expected; }, 4000),
                      qPrintable(u"notes.dat holds \""_s + storedNotes(scene).value(0).text + u'"'));
         }
