@@ -50,8 +50,9 @@ trap 'exit 130' INT TERM
 base_of() {
     local release=$1 base=$cache/$1.tar
     if [[ ! -f $base || -n $(find "$base" -mtime +6) ]]; then
-        mmdebstrap --quiet --variant=apt --include=ca-certificates,sudo,git "$release" "$base.new" >&2
-        mv "$base.new" "$base"
+        # mmdebstrap tells the format by the name's ending.
+        mmdebstrap --quiet --variant=apt --include=ca-certificates,sudo,git "$release" "$cache/$release.new.tar" >&2
+        mv "$cache/$release.new.tar" "$base"
     fi
     echo "$base"
 }
