@@ -157,6 +157,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    // Successful POP3 logins of user so far: "Login: user=<ann>" in 2.3's log, "Logged in: user=<ann>" in 2.4's.
+    qsizetype logins(const QString &user) const
+    {
+        const QString account = u"user=<"_s + user + u'>';
+        return log().count(u"Login: "_s + account) + log().count(u"Logged in: "_s + account);
+    }
+
     quint16 plainPort = 0;
     quint16 tlsPort = 0;
 
