@@ -157,11 +157,14 @@ public:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    // Successful POP3 logins of user so far: "Login: user=<ann>" in 2.3's log, "Logged in: user=<ann>" in 2.4's.
+    // A successful login's line in the log, as a pattern: "Login: user=<ann>" for 2.3, "Logged in: user=<ann>" for 2.4.
+    static QString loginPattern(const QString &user)
+    {
+        return u"(Login|Logged in): user=<"_s + QRegularExpression::escape(user) + u'>';
+    }
     qsizetype logins(const QString &user) const
     {
-        const QString account = u"user=<"_s + user + u'>';
-        return log().count(u"Login: "_s + account) + log().count(u"Logged in: "_s + account);
+        return log().count(QRegularExpression(loginPattern(user)));
     }
 
     quint16 plainPort = 0;
