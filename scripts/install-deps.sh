@@ -10,6 +10,8 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-dev poppler-uti
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream)
+# The tests move the clock to other time zones and through summer time; a minimal system has no zone data.
+test_zone_packages=(tzdata)
 
 # Names that differ between the releases this is known to work on.
 release=unknown
@@ -36,7 +38,7 @@ wanted=()
 for set in "$@"; do
     case "$set" in
     build) wanted+=("${build_packages[@]}" "${build_release_packages[@]}") ;;
-    test) wanted+=("${test_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}" "${test_zone_packages[@]}") ;;
     *) echo "install-deps: unknown set '$set' (use build and/or test)" >&2; exit 2 ;;
     esac
 done

@@ -27,8 +27,11 @@ head=$(git -C "$top" rev-parse HEAD)
 mkdir -p "$cache/logs"
 
 tree=
-# Ends whatever still runs inside the tree, then unmounts and removes it.
+runner=
+# Ends the run and whatever still runs inside the tree, then unmounts and removes it.
 remove_tree() {
+    [[ -n $runner ]] && kill -- "$runner" 2>/dev/null
+    runner=
     [[ -n $tree && -d $tree ]] || return 0
     local pid
     for pid in /proc/[0-9]*; do
@@ -102,7 +105,9 @@ for release in "$@"; do
     rc=0
     tree=$cache/tree-$release-$$
     run_release "$release" >"$log" 2>&1 &
-    wait $! || rc=$?
+    runner=$!
+    wait "$runner" || rc=$?
+    runner=
     remove_tree
     took=$((SECONDS - start))
     took="$((took / 60)) min $((took % 60)) s"
