@@ -67,6 +67,8 @@ run_release() {
     base=$(base_of "$release")
     [[ -n $base ]]
     mkdir "$tree"
+    # A mount point of its own, so that one umount -R takes everything below it away.
+    mount --bind "$tree" "$tree"
     tar -xf "$base" -C "$tree"
     mount -t proc proc "$tree/proc"
     mount --rbind /sys "$tree/sys" && mount --make-rslave "$tree/sys"
@@ -98,24 +100,28 @@ run_release() {
         unshare --net bash -c 'ip link set lo up && cd /root/tarnibe && scripts/test.sh'
 }
 
-failed=0
-for release in "$@"; do
-    log=$cache/logs/$release-$(date +%Y%m%d-%H%M%S).log
-    start=$SECONDS
-    rc=0
-    tree=$cache/tree-$release-$$
-    run_release "$release" >"$log" 2>&1 &
-    runner=$!
-    wait "$runner" || rc=$?
-    runner=
-    remove_tree
-    took=$((SECONDS - start))
-    took="$((took / 60)) min $((took % 60)) s"
-    if [[ $rc -eq 0 ]]; then
-        echo "$release: passed in $took"
-    else
-        echo "$release: FAILED in $took (log: $log)"
-        failed=1
-    fi
-done
-exit $failed
+# All in one function, read whole before it runs: the script may be edited while a long run goes on.
+main() {
+    local failed=0 release log start rc took
+    for release in "$@"; do
+        log=$cache/logs/$release-$(date +%Y%m%d-%H%M%S).log
+        start=$SECONDS
+        rc=0
+        tree=$cache/tree-$release-$$
+        run_release "$release" >"$log" 2>&1 &
+        runner=$!
+        wait "$runner" || rc=$?
+        runner=
+        remove_tree
+        took=$((SECONDS - start))
+        took="$((took / 60)) min $((took % 60)) s"
+        if [[ $rc -eq 0 ]]; then
+            echo "$release: passed in $took"
+        else
+            echo "$release: FAILED in $took (log: $log)"
+            failed=1
+        fi
+    done
+    return $failed
+}
+main "$@"; exit
