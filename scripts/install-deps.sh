@@ -15,7 +15,7 @@ test_zone_packages=(tzdata)
 
 # Names that differ between the releases this is known to work on.
 release=unknown
-[[ -r /etc/os-release ]] && release=$(. /etc/os-release && echo "${ID:-unknown} ${VERSION_ID:-}")
+[[ -r /etc/os-release ]] && release=$(. /etc/os-release && echo "${ID:-unknown}${VERSION_ID:+ $VERSION_ID}")
 case "$release" in
 # Qt 6.4: the SVG image plugin (for the icons) comes with the library.
 "debian 12" | "ubuntu 24.04") build_release_packages=(libqt6svg6) ;;
@@ -27,7 +27,7 @@ case "$release" in
         echo "install-deps: this is ${name:-a system without /etc/os-release} ($release), which this script does not know."
         echo "It knows Debian 12 and 13 and Ubuntu 24.04. Tarnibe needs, under their Debian names:"
         echo "  to build and run: ${build_packages[*]} and Qt 6's SVG image plugin (libqt6svg6 or qt6-svg-plugins)"
-        echo "  to test, besides: ${test_packages[*]}"
+        echo "  to test, besides: ${test_packages[*]} ${test_zone_packages[*]}"
         echo "Nothing was installed."
     } >&2
     exit 3
