@@ -10,8 +10,9 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-dev poppler-uti
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream)
-# The tests move the clock to other time zones and through summer time; a minimal system has no zone data.
-test_zone_packages=(tzdata)
+# What a minimal system lacks: the zone data for the tests that move the clock to other zones and through summer
+# time, and llvm-symbolizer, without which the sanitizers' reports name no function and tests/lsan.supp matches none.
+test_base_packages=(tzdata llvm)
 
 # Names that differ between the releases this is known to work on.
 release=unknown
@@ -27,7 +28,7 @@ case "$release" in
         echo "install-deps: this is ${name:-a system without /etc/os-release} ($release), which this script does not know."
         echo "It knows Debian 12 and 13 and Ubuntu 24.04. Tarnibe needs, under their Debian names:"
         echo "  to build and run: ${build_packages[*]} and Qt 6's SVG image plugin (libqt6svg6 or qt6-svg-plugins)"
-        echo "  to test, besides: ${test_packages[*]} ${test_zone_packages[*]}"
+        echo "  to test, besides: ${test_packages[*]} ${test_base_packages[*]}"
         echo "Nothing was installed."
     } >&2
     exit 3
@@ -38,7 +39,7 @@ wanted=()
 for set in "$@"; do
     case "$set" in
     build) wanted+=("${build_packages[@]}" "${build_release_packages[@]}") ;;
-    test) wanted+=("${test_packages[@]}" "${test_zone_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}" "${test_base_packages[@]}") ;;
     *) echo "install-deps: unknown set '$set' (use build and/or test)" >&2; exit 2 ;;
     esac
 done
