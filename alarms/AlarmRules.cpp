@@ -15,6 +15,20 @@ std::optional<QTime> time(const NoteRecord &note)
     return parseTime(note.alarmTime);
 }
 
+namespace {
+
+// The local moment the clock shows as wall on day, if it shows it at all: not in the hour summer time skips, where
+// Qt before 6.7 makes the moment invalid and later versions move it on by the length of the gap.
+std::optional<QDateTime> onTheClock(const QDate &day, const QTime &wall)
+{
+    const QDateTime at(day, wall);
+    if (at.isValid() && at.date() == day && at.time() == wall)
+        return at;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QDateTime> moment(const NoteRecord &note)
 {
     const auto d = date(note);
@@ -22,16 +36,14 @@ std::optional<QDateTime> moment(const NoteRecord &note)
     if (!d || !t)
         return std::nullopt;
     const QTime minute(t->hour(), t->minute());
-    const QDateTime at(*d, minute);
-    if (at.isValid())
+    if (const auto at = onTheClock(*d, minute))
         return at;
     // A minute the clock skips when summer time begins: the alarm rings at the first minute that exists after it.
     for (int later = 1; later <= 24 * 60; ++later) {
         const QTime wall = minute.addSecs(later * 60);
         if (wall < minute)
             break;
-        const QDateTime candidate(*d, wall);
-        if (candidate.isValid())
+        if (const auto candidate = onTheClock(*d, wall))
             return candidate;
     }
     return std::nullopt;

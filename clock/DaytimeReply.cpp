@@ -2,6 +2,7 @@
 #include "clock/DaytimeReply.h"
 
 #include <QRegularExpression>
+#include <QTimeZone>
 
 std::optional<QTime> DaytimeTimeOfDay(const QString &reply)
 {
@@ -71,9 +72,9 @@ std::optional<NewClockTime> ClockTimeFromReply(const QString &reply, int hoursOf
         const std::optional<QDate> utcDate = DaytimeDate(reply);
         if (!utcDate)
             return std::nullopt;
-        const QDateTime here = QDateTime(*utcDate, *time, Qt::UTC).addSecs(1).toLocalTime();
+        const QDateTime here = QDateTime(*utcDate, *time, QTimeZone::utc()).addSecs(1).toLocalTime();
         result.timeText = here.time().toString(QStringLiteral("HH:mm:ss"));
-        result.moment = withDate ? here : QDateTime(today, here.time(), Qt::LocalTime);
+        result.moment = withDate ? here : QDateTime(today, here.time());
         return result;
     }
     std::optional<QDate> date = today;
@@ -84,8 +85,8 @@ std::optional<NewClockTime> ClockTimeFromReply(const QString &reply, int hoursOf
     }
     const qint64 offsetSeconds = qint64(hoursOff) * 3600;
     // Counted on a calendar of its own, free of daylight-saving gaps, so that the day carries exactly.
-    const QDateTime reckoned = QDateTime(*date, *time, Qt::UTC).addSecs(1 + offsetSeconds);
+    const QDateTime reckoned = QDateTime(*date, *time, QTimeZone::utc()).addSecs(1 + offsetSeconds);
     result.timeText = reckoned.time().toString(QStringLiteral("HH:mm:ss"));
-    result.moment = QDateTime(withDate ? reckoned.date() : today, reckoned.time(), Qt::LocalTime);
+    result.moment = QDateTime(withDate ? reckoned.date() : today, reckoned.time());
     return result;
 }

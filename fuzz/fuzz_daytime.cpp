@@ -5,6 +5,7 @@
 
 #include "clock/DaytimeReply.h"
 
+#include <QTimeZone>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!target)
         return 0;
     if (utc) {
-        const QDateTime instant = QDateTime(*date, *time, Qt::UTC).addSecs(1);
+        const QDateTime instant = QDateTime(*date, *time, QTimeZone::utc()).addSecs(1);
         if (target->timeText != instant.toLocalTime().time().toString(QStringLiteral("HH:mm:ss")))
             fail("the new time is not the UTC reply's instant + 1 s");
         if (withDate && target->moment.toMSecsSinceEpoch() != instant.toMSecsSinceEpoch())
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("without the date, the day changed");
         return 0;
     }
-    const QDateTime from(withDate ? *date : today, *time, Qt::UTC);
+    const QDateTime from(withDate ? *date : today, *time, QTimeZone::utc());
     const QDateTime expected = from.addSecs(1 + hoursOff * 3600);
     if (target->timeText != expected.time().toString(QStringLiteral("HH:mm:ss")))
         fail("the new time is not the reply's time + 1 s + the offset");

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs from Debian's packages whatever of the given sets is missing: "build" (what building and running
+# Installs from the distribution's packages whatever of the given sets is missing: "build" (what building and running
 # need), "test" (what the tests and the fuzzers need besides). Asks no network when nothing is missing.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev libqt6svg6 qt6-qpa-plugins qt6-wayland
-                libgl-dev python3 libcap2-bin qtkeychain-qt6-dev libsecret-1-0)
-build_packages+=(libxcb1-dev pkgconf)
-test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-14-dev poppler-utils python3-dbusmock
+build_packages=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins qt6-wayland
+                libgl-dev python3 libcap2-bin qtkeychain-qt6-dev libsecret-1-0 libxcb1-dev pkgconf)
+test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-dev poppler-utils python3-dbusmock
                openbsd-inetd dbus-daemon iproute2 util-linux dovecot-core dovecot-pop3d dpkg-dev desktop-file-utils
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
-               appstream
-               xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 kwin-style-breeze lxqt-panel pcmanfm-qt mutter)
+               appstream)
+# The desktops the desktop layer runs on besides openbox, and gnome-keyring's prompter.
+test_packages+=(xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 kwin-style-breeze lxqt-panel pcmanfm-qt mutter gcr)
 # A sound server of the tests' own (with_sound.sh). Where the desktop's sound is PipeWire, pulseaudio would replace
 # pipewire-pulse and take the user's sound away: there the tests run a private PipeWire instead.
 if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "install ok installed" ]]; then
@@ -19,13 +19,36 @@ if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "ins
 else
     test_packages+=(pulseaudio pulseaudio-utils)
 fi
-test_packages+=(gcr)
+# What a minimal system lacks: the zone data for the tests that move the clock to other zones and through summer
+# time, and llvm-symbolizer, without which the sanitizers' reports name no function and tests/lsan.supp matches none.
+test_base_packages=(tzdata llvm)
+
+# Names that differ between the releases this is known to work on.
+release=unknown
+[[ -r /etc/os-release ]] && release=$(. /etc/os-release && echo "${ID:-unknown}${VERSION_ID:+ $VERSION_ID}")
+case "$release" in
+# Qt 6.4: the SVG image plugin (for the icons) comes with the library.
+"debian 12" | "ubuntu 24.04") build_release_packages=(libqt6svg6) ;;
+# Qt 6.8: it is a package of its own.
+"debian 13") build_release_packages=(libqt6svg6 qt6-svg-plugins) ;;
+*)
+    name=$( (. /etc/os-release 2>/dev/null && echo "${PRETTY_NAME:-}") || true)
+    {
+        echo "install-deps: this is ${name:-a system without /etc/os-release} ($release), which this script does not know."
+        echo "It knows Debian 12 and 13 and Ubuntu 24.04. Tarnibe needs, under their Debian names:"
+        echo "  to build and run: ${build_packages[*]} and Qt 6's SVG image plugin (libqt6svg6 or qt6-svg-plugins)"
+        echo "  to test, besides: ${test_packages[*]} ${test_base_packages[*]}"
+        echo "Nothing was installed."
+    } >&2
+    exit 3
+    ;;
+esac
 
 wanted=()
 for set in "$@"; do
     case "$set" in
-    build) wanted+=("${build_packages[@]}") ;;
-    test) wanted+=("${test_packages[@]}") ;;
+    build) wanted+=("${build_packages[@]}" "${build_release_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}" "${test_base_packages[@]}") ;;
     *) echo "install-deps: unknown set '$set' (use build and/or test)" >&2; exit 2 ;;
     esac
 done
@@ -39,7 +62,7 @@ done
 
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-echo "Installing from Debian: ${missing[*]}"
+echo "Installing: ${missing[*]}"
 # The test servers (inetd, Dovecot) are started by the tests on loopback only; the packages must not start their
 # system services on this machine's real interfaces. A policy-rc.d of our own keeps them down while installing.
 policy=/usr/sbin/policy-rc.d

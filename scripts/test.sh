@@ -15,7 +15,7 @@ linker=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld)
 export QT_QPA_PLATFORM=offscreen
 
 san_flags=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_COMPILER=clang++
-           -DTARNIBE_FUZZ=ON)
+           -DTARNIBE_FUZZ=ON -DTARNIBE_WERROR=ON)
 cmake -S "$top" -B "$top/build-test" -G Ninja -DCMAKE_BUILD_TYPE= -DTARNIBE_WERROR=ON "${linker[@]}" >/dev/null
 cmake -S "$top" -B "$top/build-san" -G Ninja "${san_flags[@]}" "${linker[@]}" >/dev/null
 

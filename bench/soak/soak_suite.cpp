@@ -453,6 +453,9 @@ int main(int argc, char *argv[])
         if (at + 2000 < counts.startMs + elapsed)
             ++alarmsDue;
     const QString logins = dovecot.log();
+    qsizetype loginCount = 0;
+    for (int i = 0; i < Accounts; ++i)
+        loginCount += dovecot.logins(user(i));
     dovecot.stop();
     QFile dovecotLog(out + u"/dovecot.log");
     if (dovecotLog.open(QIODevice::WriteOnly))
@@ -482,7 +485,7 @@ int main(int argc, char *argv[])
     put("mail_checks_expected_least", mailExpected.least);
     put("mail_checks_expected_most", mailExpected.most);
     put("mail_delivered_each", counts.delivered[0]);
-    put("dovecot_logins", logins.count(QStringLiteral("pop3-login: Info: Login: user=")));
+    put("dovecot_logins", loginCount);
     put("syncs_clicked", counts.syncClicks);
     put("syncs_succeeded", counts.syncSuccess);
     put("syncs_failed", counts.syncFailed);

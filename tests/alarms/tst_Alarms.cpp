@@ -41,9 +41,14 @@ struct NotesRun : NoteSamples::NotesRun {
     }
     ~NotesRun()
     {
-        // An editor a failed check left open must not reach into the next test.
+        // An editor a failed check left open must not reach into the next test. Each goes with its own top-level
+        // children (the combo boxes' popups), so they are picked out before any is deleted.
+        QList<QPointer<form_Calendar>> editors;
         for (QWidget *w : QApplication::topLevelWidgets())
-            delete qobject_cast<form_Calendar *>(w);
+            if (auto *editor = qobject_cast<form_Calendar *>(w))
+                editors << editor;
+        for (const QPointer<form_Calendar> &editor : editors)
+            delete editor.data();
         UnloadAlarmWindows();
     }
 

@@ -25,6 +25,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimeZone>
 #include <QWindow>
 #include <ctime>
 
@@ -498,10 +499,11 @@ private Q_SLOTS:
         QCOMPARE(call.usec % 1'000'000, 0);
         // Without the date, today keeps the time of day the server gave; a second on for the way, and one or two
         // for a reply from the second before or after the click and the round trip.
-        const QDateTime expected(t.env.clock.now().date(), clicked.addSecs(1).time(), Qt::UTC);
+        const QDateTime expected(t.env.clock.now().date(), clicked.addSecs(1).time(), QTimeZone::utc());
         QVERIFY2(std::abs(call.usec / 1'000'000 - expected.toSecsSinceEpoch()) <= 2,
                  qPrintable(QString::number(call.usec)));
-        const QString newTime = QDateTime::fromMSecsSinceEpoch(call.usec / 1000, Qt::UTC).toString(u"HH:mm:ss"_s);
+        const QString newTime =
+            QDateTime::fromMSecsSinceEpoch(call.usec / 1000, QTimeZone::utc()).toString(u"HH:mm:ss"_s);
         QCOMPARE(t.env.messages.shown().constLast().text, u"New time : "_s + newTime);
         QCOMPARE(storedSetting(u"ClockLastSyncTime"_s), t.env.clock.now().toString(u"yyyy-MM-dd HH:mm:ss"_s));
 
@@ -510,8 +512,9 @@ private Q_SLOTS:
         t.form.combo_HoursOff->setCurrentText(u"2"_s);
         const QByteArray winter = "\n61015 25-12-06 12:34:56 00 0 0 123.4 UTC(NIST) * \n";
         const QByteArray summer = "\n61197 26-06-06 12:00:00 50 0 0 0.0 UTC(NIST) * \n";
-        const QDateTime winterInstant({2025, 12, 6}, {12, 34, 57}, Qt::UTC); // one second on, for the way to here
-        const QDateTime summerInstant({2026, 6, 6}, {12, 0, 1}, Qt::UTC);
+        const QDateTime winterInstant({2025, 12, 6}, {12, 34, 57},
+                                      QTimeZone::utc()); // one second on, for the way to here
+        const QDateTime summerInstant({2026, 6, 6}, {12, 0, 1}, QTimeZone::utc());
         const std::tuple<const char *, QByteArray, QDateTime, const char *> zones[] = {
             {"Europe/Berlin", winter, winterInstant, "13:34:57"},
             {"Europe/Berlin", summer, summerInstant, "14:00:01"},

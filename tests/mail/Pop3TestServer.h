@@ -87,7 +87,7 @@ public:
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
         // The configuration's placeholders are filled in here.
-        QFile in(Here.filePath(u"dovecot.conf.in"_s));
+        QFile in(Here.filePath(configTemplate()));
         if (!in.open(QIODevice::ReadOnly)) {
             *why = u"cannot read "_s + in.fileName();
             return false;
@@ -157,10 +157,36 @@ public:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    // A successful login's line in the log, as a pattern: "Login: user=<ann>" for 2.3, "Logged in: user=<ann>" for 2.4.
+    static QString loginPattern(const QString &user)
+    {
+        return u"(Login|Logged in): user=<"_s + QRegularExpression::escape(user) + u'>';
+    }
+    qsizetype logins(const QString &user) const
+    {
+        return log().count(QRegularExpression(loginPattern(user)));
+    }
+
     quint16 plainPort = 0;
     quint16 tlsPort = 0;
 
 private:
+    // Dovecot 2.4 changed its configuration language; each version gets the template written in its own.
+    static QString configTemplate()
+    {
+        static const QString name = [] {
+            QProcess version;
+            version.start(Binary, {u"--version"_s});
+            version.waitForFinished(10'000);
+            const QRegularExpressionMatch number =
+                QRegularExpression(u"^(\\d+)\\.(\\d+)"_s).match(QString::fromLatin1(version.readAllStandardOutput()));
+            const bool before24 = number.hasMatch() &&
+                                  std::pair(number.captured(1).toInt(), number.captured(2).toInt()) < std::pair(2, 4);
+            return before24 ? u"dovecot-2.3.conf.in"_s : u"dovecot-2.4.conf.in"_s;
+        }();
+        return name;
+    }
+
     QString home(const QString &user) const
     {
         return m_dir.filePath(u"home/"_s + user);

@@ -346,7 +346,7 @@ private Q_SLOTS:
         // Another window becomes active: editing ends, and the row follows.
         QWidget other;
         other.show();
-        QApplication::setActiveWindow(&other);
+        other.activateWindow();
         QTRY_VERIFY(!note->isEditing());
         QCOMPARE(container.rowText(3), u"say 'hi'"_s);
 
