@@ -98,7 +98,9 @@ void centreOnScreen(QWidget *window)
         frame = platform::expectedFrame(window);
     const QPoint spot = centredSpot(window, window->size().grownBy(frame));
     window->move(spot);
-    auto *watch = window->findChild<FrameCentring *>(QStringLiteral("FrameCentring"), Qt::FindDirectChildrenOnly);
+    // Found by its name: findChild<T> takes only classes with Q_OBJECT.
+    auto *watch = static_cast<FrameCentring *>(
+        window->findChild<QObject *>(QStringLiteral("FrameCentring"), Qt::FindDirectChildrenOnly));
     if (watch)
         watch->setSpot(spot);
     else
