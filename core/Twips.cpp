@@ -27,7 +27,9 @@ bool encloses(const QMargins &m)
 QMargins knownFrame(const QWidget *window)
 {
     if (window->isVisible() && window->windowHandle()) {
-        const QMargins m = window->windowHandle()->frameMargins();
+        QMargins m = platform::drawnFrame(window);
+        if (m.isNull())
+            m = window->windowHandle()->frameMargins();
         return encloses(m) ? m : QMargins();
     }
     const QRect frame = window->frameGeometry(), inner = window->geometry();

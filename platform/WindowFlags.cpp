@@ -162,27 +162,51 @@ void clearMinimisedHint(QWidget *window)
     xcb_flush(connection);
 }
 
+namespace {
+
+// A window's 32-bit property as a list; empty when it has none.
+QList<uint32_t> property32(xcb_connection_t *connection, xcb_window_t of, xcb_atom_t name, xcb_atom_t type,
+                           uint32_t words)
+{
+    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, of, name, type, 0, words);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    QList<uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto *held = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
+        values = QList<uint32_t>(held, held + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    return values;
+}
+
+// The frame the window manager says it drew (or will draw) around the window; null while it has said nothing.
+QMargins frameExtents(xcb_connection_t *connection, xcb_window_t id)
+{
+    // left, right, top, bottom
+    const QList<uint32_t> sides =
+        property32(connection, id, internAtom(connection, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 4);
+    return sides.size() == 4 ? QMargins(int(sides[0]), int(sides[2]), int(sides[1]), int(sides[3])) : QMargins();
+}
+
+} // namespace
+
+QMargins drawnFrame(const QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window || !window->windowHandle())
+        return {};
+    return frameExtents(connection, xcb_window_t(window->winId()));
+}
+
 QMargins expectedFrame(QWidget *window)
 {
     xcb_connection_t *connection = x11Connection();
     if (!connection || !window || window->isVisible())
         return {};
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const xcb_atom_t extents = internAtom(connection, "_NET_FRAME_EXTENTS");
     const xcb_atom_t request = internAtom(connection, "_NET_REQUEST_FRAME_EXTENTS");
-    const auto property = [&](xcb_window_t of, xcb_atom_t name, xcb_atom_t type, uint32_t words) {
-        const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, of, name, type, 0, words);
-        const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-            xcb_get_property_reply(connection, cookie, nullptr), &std::free);
-        QList<uint32_t> values;
-        if (reply && reply->format == 32) {
-            const auto *held = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
-            values = QList<uint32_t>(held, held + xcb_get_property_value_length(reply.get()) / 4);
-        }
-        return values;
-    };
     // Only a window manager that says it answers is asked, so that no window waits for an answer that never comes.
-    if (!property(root, internAtom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 1024).contains(request))
+    if (!property32(connection, root, internAtom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 1024).contains(request))
         return {};
     const auto id = xcb_window_t(window->winId());
     xcb_client_message_event_t message{};
@@ -196,10 +220,8 @@ QMargins expectedFrame(QWidget *window)
     QElapsedTimer waited;
     waited.start();
     do {
-        // left, right, top, bottom
-        const QList<uint32_t> sides = property(id, extents, XCB_ATOM_CARDINAL, 4);
-        if (sides.size() == 4)
-            return QMargins(int(sides[0]), int(sides[2]), int(sides[1]), int(sides[3]));
+        if (const QMargins frame = frameExtents(connection, id); !frame.isNull())
+            return frame;
         QThread::msleep(2);
     } while (waited.elapsed() < 100);
     return {};

@@ -23,6 +23,9 @@ void clearMinimisedHint(QWidget *window);
 // The frame the window manager will draw around a window that is not shown yet (X11 only): asked of it beforehand,
 // as window managers answer at once; null when it says nothing within a moment.
 QMargins expectedFrame(QWidget *window);
+// The frame the window manager says it drew around a shown window (X11 only), as it says it now: Qt's own idea of
+// it can lag behind a window shown again; null while it has said nothing.
+QMargins drawnFrame(const QWidget *window);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
 
