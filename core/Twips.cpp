@@ -21,20 +21,26 @@ bool encloses(const QMargins &m)
     return !m.isNull() && m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0;
 }
 
-// The frame around a shown window as the window manager says now; around a hidden one, the frame it had when it
-// last showed. Null while unknown: before the window manager framed it, and for a moment after it mapped, when Qt
-// may report a frame that does not enclose the window.
-QMargins knownFrame(const QWidget *window)
+// The frame around a shown window as the window manager says now; around a hidden one, or one shown again that the
+// window manager has not framed yet, the frame it had when it last showed. Null while unknown: before the window
+// manager first framed it, and for a moment after it mapped, when Qt may report a frame that does not enclose it.
+QMargins knownFrame(QWidget *window)
 {
+    constexpr const char *Last = "lastFrame";
+    QMargins m;
     if (window->isVisible() && window->windowHandle()) {
-        QMargins m = platform::drawnFrame(window);
+        m = platform::drawnFrame(window);
         if (m.isNull())
             m = window->windowHandle()->frameMargins();
-        return encloses(m) ? m : QMargins();
-    }
-    const QRect frame = window->frameGeometry(), inner = window->geometry();
-    const QMargins m(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+    } else {
+        const QRect frame = window->frameGeometry(), inner = window->geometry();
+        m = QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
                      frame.bottom() - inner.bottom());
+    }
+    if (encloses(m))
+        window->setProperty(Last, QVariant::fromValue(m));
+    else
+        m = window->property(Last).value<QMargins>();
     return encloses(m) ? m : QMargins();
 }
 
@@ -71,11 +77,23 @@ private:
             m_timer.stop();
             return;
         }
-        // Until the frame Qt reports puts the window where it was centred: the first it reports may be off.
         const QMargins frame = knownFrame(m_window);
-        if (frame.isNull() || m_window->geometry().topLeft() - QPoint(frame.left(), frame.top()) != m_spot)
+        if (frame.isNull())
             return;
-        m_window->move(centredSpot(m_window, m_window->size().grownBy(frame)));
+        // Where the frame is, and where it belongs. Until Qt knows the frame as well, a move may land a frame's
+        // width or height off the place asked for; a window further off was moved elsewhere meanwhile, and stays.
+        const QPoint at = m_window->geometry().topLeft() - QPoint(frame.left(), frame.top());
+        const QPoint centred = centredSpot(m_window, m_window->size().grownBy(frame));
+        const QPoint off = at - m_spot;
+        if (qAbs(off.x()) > frame.left() + frame.right() + 1 || qAbs(off.y()) > frame.top() + frame.bottom() + 1) {
+            m_timer.stop();
+            return;
+        }
+        if (at != centred) {
+            m_spot = centred;
+            m_window->move(centred);
+            return;
+        }
         m_window->removeEventFilter(this);
         deleteLater();
         m_timer.stop();
