@@ -114,6 +114,22 @@ public:
     // The same with the frame the window manager drew around it (_NET_FRAME_EXTENTS), the client's alone when none.
     QRect frameGeometry(qulonglong window) const;
     QPoint pointer() const;
+    // The window's place once it has held still for half a second (a window manager places a window that just
+    // showed, and the suite centres it again by its frame once that is known), or as it is after 5 s.
+    QRect settledGeometry(qulonglong window) const
+    {
+        QRect last = geometry(window);
+        int still = 0;
+        waitFor(
+            [&] {
+                const QRect now = geometry(window);
+                still = now == last ? still + 1 : 0;
+                last = now;
+                return still >= 10;
+            },
+            5000);
+        return last;
+    }
     qulonglong activeWindow() const { return xdotool({QStringLiteral("getactivewindow")}).trimmed().toULongLong(); }
 
     // Clicks where a menu opens (a note's menu icon, say) and returns the menu's window once it is up, 0 if none.

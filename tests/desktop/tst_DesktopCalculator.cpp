@@ -24,8 +24,7 @@ private Q_SLOTS:
         desktop.click(icons[0].center());
         const qulonglong window = desktop.waitWindow(u"^Calculator$"_s);
         QVERIFY2(window, "the icon opened no calculator");
-        Desktop::pause(300);
-        const QRect frame = desktop.geometry(window);
+        const QRect frame = desktop.settledGeometry(window);
         // The lower half of the window is tape, clear of its scroll bar.
         const QRect tape(frame.left() + 4, frame.center().y(), frame.width() - 30, frame.height() / 2 - 4);
         // Once it holds still: a compositing window manager lets a new window grow in for a moment.
