@@ -80,9 +80,17 @@ private:
         const QMargins frame = knownFrame(m_window);
         if (frame.isNull())
             return;
-        // Where the frame is, and where it belongs. Until Qt knows the frame as well, a move may land a frame's
-        // width or height off the place asked for; a window further off was moved elsewhere meanwhile, and stays.
-        const QPoint at = m_window->geometry().topLeft() - QPoint(frame.left(), frame.top());
+        // Where the frame is, as the X server has it: the window manager may place the window itself as it maps it
+        // (mutter centres it in the work area), which Qt learns only later, and a watch that believed Qt would end
+        // before that.
+        QPoint at = m_window->geometry().topLeft() - QPoint(frame.left(), frame.top());
+        if (const std::optional<QRect> placed = platform::placedFrame(m_window)) {
+            if (placed->isNull())
+                return;
+            at = placed->topLeft();
+        }
+        // Where it belongs. Until Qt knows the frame as well, a move may land a frame's width or height off the
+        // place asked for; a window further off was moved elsewhere meanwhile, and stays.
         const QPoint centred = centredSpot(m_window, m_window->size().grownBy(frame));
         const QPoint off = at - m_spot;
         if (qAbs(off.x()) > frame.left() + frame.right() + 1 || qAbs(off.y()) > frame.top() + frame.bottom() + 1) {

@@ -14,6 +14,7 @@
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
+#include "platform/WindowFlags.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -502,10 +503,11 @@ void form_Tarnibe::resizeEvent(QResizeEvent *event)
 void form_Tarnibe::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && platform::trayHost().available()) {
-        hide();
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    }
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && platform::trayHost().available())
+        platform::whenMinimisedStays(this, [this] {
+            hide();
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        });
 }
 
 void form_Tarnibe::exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload)

@@ -260,9 +260,9 @@ void form_NotifyMail::changeEvent(QEvent *event)
     // Hidden once minimised; after the minimising call has finished, since showMinimized() shows the window last.
     if (event->type() == QEvent::WindowStateChange && isMinimized()) {
         const int shown = m_noticesShown;
-        QTimer::singleShot(0, this, [this, shown] {
+        platform::whenMinimisedStays(this, [this, shown] {
             // A notice shown since is not the one the user minimised.
-            if (isMinimized() && shown == m_noticesShown)
+            if (shown == m_noticesShown)
                 putAway();
         });
     }

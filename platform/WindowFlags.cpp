@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <memory>
@@ -198,6 +199,30 @@ QMargins drawnFrame(const QWidget *window)
     return frameExtents(connection, xcb_window_t(window->winId()));
 }
 
+std::optional<QRect> placedFrame(const QWidget *window)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection)
+        return std::nullopt;
+    if (!window || !window->windowHandle())
+        return QRect();
+    const auto id = xcb_window_t(window->winId());
+    const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id), nullptr), &std::free);
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+        return QRect();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> at(
+        xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, id, root, 0, 0), nullptr),
+        &std::free);
+    const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> size(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr), &std::free);
+    const QMargins frame = frameExtents(connection, id);
+    if (!at || !size || frame.isNull())
+        return QRect();
+    return QRect(at->dst_x, at->dst_y, size->width, size->height).marginsAdded(frame);
+}
+
 QMargins expectedFrame(QWidget *window)
 {
     xcb_connection_t *connection = x11Connection();
@@ -225,6 +250,16 @@ QMargins expectedFrame(QWidget *window)
         QThread::msleep(2);
     } while (waited.elapsed() < 100);
     return {};
+}
+
+void whenMinimisedStays(QWidget *window, std::function<void()> then)
+{
+    // Long enough for the window manager's second word on a window it maps, short enough not to be seen.
+    constexpr int SettleMs = 250;
+    QTimer::singleShot(SettleMs, window, [window, then = std::move(then)] {
+        if (window->isMinimized())
+            then();
+    });
 }
 
 void typeMenusAsPopups()

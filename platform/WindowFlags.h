@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QMargins>
+#include <QRect>
+#include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -26,6 +29,14 @@ QMargins expectedFrame(QWidget *window);
 // The frame the window manager says it drew around a shown window (X11 only), as it says it now: Qt's own idea of
 // it can lag behind a window shown again; null while it has said nothing.
 QMargins drawnFrame(const QWidget *window);
+// Where a shown window's frame is on the screen as the X server has it now (X11 only): a window manager may place a
+// window itself as it maps it, and Qt learns of that only later. Null while the window is not viewable or its frame
+// is unknown; nullopt where nobody can tell (not on X11).
+std::optional<QRect> placedFrame(const QWidget *window);
+// Calls `then` when a window the window manager minimised is still minimised a moment later, as a user's minimising
+// is: mutter 48 reports a window it is still mapping as minimised for a moment, and a window put away for that
+// would vanish as it shows.
+void whenMinimisedStays(QWidget *window, std::function<void()> then);
 // Makes every menu of the program go to the window manager typed as the popup menu it is (X11 only).
 void typeMenusAsPopups();
 
