@@ -75,7 +75,8 @@ struct Scene : Desktop {
             chooseFromMenu(geometry(dentist).topLeft() + MenuIcon, u"e"_s, 1) ? waitWindow(u"^Alarm$"_s, 5000) : 0;
         if (!editor)
             return false;
-        const QPoint client = geometry(editor).topLeft();
+        // Once it holds still: the window manager and the centring may still move a window that just showed.
+        const QPoint client = settledGeometry(editor).topLeft();
         for (const auto &[at, value] :
              {std::pair{QPoint(52, 238), minute.hour()}, std::pair{QPoint(84, 238), minute.minute()}}) {
             click(client + at);
