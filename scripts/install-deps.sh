@@ -24,13 +24,18 @@ fi
 test_base_packages=(tzdata llvm)
 
 # Names that differ between the releases this is known to work on.
+test_release_packages=()
 release=unknown
 [[ -r /etc/os-release ]] && release=$(. /etc/os-release && echo "${ID:-unknown}${VERSION_ID:+ $VERSION_ID}")
 case "$release" in
 # Qt 6.4: the SVG image plugin (for the icons) comes with the library.
 "debian 12" | "ubuntu 24.04") build_release_packages=(libqt6svg6) ;;
 # Qt 6.8: it is a package of its own.
-"debian 13") build_release_packages=(libqt6svg6 qt6-svg-plugins) ;;
+"debian 13")
+    build_release_packages=(libqt6svg6 qt6-svg-plugins)
+    # KWin 6's global shortcuts (Alt+F4) come from a daemon of their own.
+    test_release_packages=(kglobalacceld)
+    ;;
 *)
     name=$( (. /etc/os-release 2>/dev/null && echo "${PRETTY_NAME:-}") || true)
     {
@@ -48,7 +53,7 @@ wanted=()
 for set in "$@"; do
     case "$set" in
     build) wanted+=("${build_packages[@]}" "${build_release_packages[@]}") ;;
-    test) wanted+=("${test_packages[@]}" "${test_base_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}" "${test_base_packages[@]}" "${test_release_packages[@]}") ;;
     *) echo "install-deps: unknown set '$set' (use build and/or test)" >&2; exit 2 ;;
     esac
 done

@@ -61,7 +61,8 @@ struct Scene : Desktop {
     // A click into a window near its top right corner (clear of buttons), as a user brings a window forward.
     void clickInto(qulonglong window) const
     {
-        const QRect box = geometry(window);
+        // Once it holds still: the window manager and the centring may still move a window that just showed.
+        const QRect box = settledGeometry(window);
         click(box.topRight() + QPoint(-12, 6));
     }
 };

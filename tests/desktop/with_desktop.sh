@@ -245,6 +245,13 @@ desktop=0
 [statusnotifier]
 type=statusnotifier
 END
+    # Plasma 6 has global shortcuts (Alt+F4 among them) from a daemon the session starts before KWin; KWin 5
+    # has the bus start kglobalaccel5 for it.
+    shortcuts=$(sed -n 's/^Exec=//p' /etc/xdg/autostart/kglobalacceld.desktop 2>/dev/null)
+    if [ -n "$shortcuts" ] && [ -x "$shortcuts" ]; then
+        session "$shortcuts" >"$root/shortcuts.log" 2>&1 &
+        wait_for "kglobalacceld did not come up:" "$root/shortcuts.log" bus_has org.kde.kglobalaccel
+    fi
     session kwin_x11 --replace >"$root/wm.log" 2>&1 &
     wm=$!
     wait_for "kwin_x11 did not come up:" "$root/wm.log" wm_is_up kwin
