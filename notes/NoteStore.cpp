@@ -12,7 +12,6 @@
 #include "platform/TextFiles.h"
 #include "platform/WindowFlags.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
@@ -197,11 +196,10 @@ void loadNote(const NoteRecord &stored)
         collapseNote(note);
     }
     const int index = NoteStore().append(note);
-    if (stored.visible) {
+    // Shown at once, with no events between two notes: a timer or a peer's note let in while the table is half
+    // read would act on a partial table.
+    if (stored.visible)
         NoteStore().show(index);
-        // Between two windows the start lets the desktop breathe.
-        QCoreApplication::processEvents();
-    }
 }
 
 // Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).

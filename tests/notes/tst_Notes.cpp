@@ -200,8 +200,8 @@ private Q_SLOTS:
         QCOMPARE(container.rowCount(), 196);
     }
 
-    // The start lets events run between notes: a save or a deletion asked for then waits until the table is whole,
-    // so that no partial file is written and the good one rotated away into the backup.
+    // A save or a deletion asked for while the start reads the notes waits until the table is whole, so that no
+    // partial file is written and the good one rotated away into the backup.
     void aSaveOrDeletionDuringTheReadWaitsForTheWholeTable()
     {
         TestEnvironment env;
@@ -218,8 +218,8 @@ private Q_SLOTS:
         QTimer::singleShot(0, [] { SaveAllNotes(); });
         QTimer::singleShot(0, [] { DeleteNote(1, false); });
         ReadSavedData();
-        QCOMPARE(texts(notesIn(NotesBackupPath())), texts(notes));
         QTRY_COMPARE(NoteStore().count(), 29);
+        QCOMPARE(texts(notesIn(NotesBackupPath())), texts(notes));
         notes.removeFirst();
         QCOMPARE(texts(notesIn(NotesFilePath())) + texts(tableRecords()), texts(notes) + texts(notes));
     }
