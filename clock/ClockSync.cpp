@@ -72,6 +72,9 @@ void ClockSync::start(const SyncRequest &request, bool interactive)
 void ClockSync::abort()
 {
     ++m_attempt;
+    // The network is given back as after an outcome.
+    if (m_waiting)
+        m_release.start();
     m_waiting = false;
     m_report = false;
     m_timeout.stop();

@@ -55,7 +55,7 @@ public:
     void syncNow(const SyncRequest &request);
     // One attempt; `interactive`: the user asked for it, so it is reported and the system may ask for a password.
     void start(const SyncRequest &request, bool interactive);
-    // Ends the attempt under way, if any, without an outcome.
+    // Ends the attempt under way, if any, without an outcome; the network is released all the same.
     void abort();
     bool attemptRunning() const { return m_waiting; }
 

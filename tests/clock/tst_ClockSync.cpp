@@ -261,15 +261,24 @@ private Q_SLOTS:
         QCOMPARE(t.outcomes.constLast().timeText, u"14:05:10"_s);
         QCOMPARE(Settings().ClockLastSyncTime, t.env.clock.now());
         QCOMPARE(t.sync.errorCount(), 5);
+    }
 
-        // An attempt ended from outside reports nothing, and leaves the sync free for the next.
-        setter.held.clear();
+    // An attempt ended from outside reports nothing, leaves the sync free for the next and gives the network back.
+    void anAbortedAttemptEndsQuietly()
+    {
+        RecordingSetter setter;
+        setter.hold = true;
+        Sync t(setter);
+        QSignalSpy released(&t.sync, &ClockSync::networkReleased);
         t.ask();
         QTRY_COMPARE(setter.held.size(), 1);
         t.sync.abort();
         QVERIFY(!t.sync.attemptRunning());
         setter.held[0](u"too late"_s);
-        QCOMPARE(t.outcomes.size(), before + 1);
+        QVERIFY(t.outcomes.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(released.size(), 1, 10'000);
+        t.ask();
+        QTRY_COMPARE(setter.held.size(), 2);
     }
 
     void theScheduleSyncsOncePerPeriodAndWaitsWhenTheSystemRefuses()
