@@ -6,6 +6,8 @@
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
 
+#include <QPointer>
+
 const std::array<QString, 4> &ClockSync::timeServers()
 {
     static const std::array<QString, 4> servers{QStringLiteral("time.nist.gov"), QStringLiteral("time-a-g.nist.gov"),
@@ -137,17 +139,19 @@ void ClockSync::answered(const QByteArray &answer)
         fail({SyncFailure::UnreadableReply, QAbstractSocket::UnknownSocketError, QStringLiteral("Unreadable reply")});
         return;
     }
-    // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt.
+    // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt. The
+    // answer may come after the sync has gone, at the program's end.
     const int attempt = m_attempt;
-    m_setter.setTime(target->moment, m_interactive,
-                     [this, attempt, timeText = target->timeText](const std::optional<QString> &failure) {
-                         if (attempt != m_attempt || !m_waiting)
-                             return;
-                         if (failure)
-                             fail({SyncFailure::ClockNotSet, QAbstractSocket::UnknownSocketError, *failure});
-                         else
-                             succeed(timeText);
-                     });
+    m_setter.setTime(
+        target->moment, m_interactive,
+        [this, self = QPointer(this), attempt, timeText = target->timeText](const std::optional<QString> &failure) {
+            if (!self || attempt != m_attempt || !m_waiting)
+                return;
+            if (failure)
+                fail({SyncFailure::ClockNotSet, QAbstractSocket::UnknownSocketError, *failure});
+            else
+                succeed(timeText);
+        });
 }
 
 void ClockSync::sourceFailed(QAbstractSocket::SocketError error, const QString &description)

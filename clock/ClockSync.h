@@ -42,7 +42,8 @@ public:
     // Failures after which the schedule stops, once it is due again.
     static constexpr int ErrorLimit = 11;
 
-    // Asks a DAYTIME server on port 13 until another source is set.
+    // `settings`: the saved choices the schedule goes by, where the last success is noted. `setter` sets the
+    // computer's clock. The sync asks a DAYTIME server on port 13 until another source is set.
     ClockSync(SettingsRecord &settings, platform::SystemClockSetter &setter, QObject *parent = nullptr);
     ~ClockSync() override;
 
@@ -72,7 +73,9 @@ public:
     void resetErrorCount() { m_errors = 0; }
 
 Q_SIGNALS:
+    // An attempt asks `server`; an empty one is asked nothing, and the attempt ends by its time-out.
     void attemptStarted(const QString &server);
+    // The server's answer, before it is read.
     void replied(const QByteArray &answer);
     // The clock is set; `reported`: the user waits to be told.
     void clockSet(const QString &timeText, bool reported);

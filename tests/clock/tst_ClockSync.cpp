@@ -281,6 +281,18 @@ private Q_SLOTS:
         QTRY_COMPARE(setter.held.size(), 2);
     }
 
+    // timedated may answer after the program has let the sync go, at its end: the answer touches nothing.
+    void anAnswerAfterTheSyncHasGoneChangesNothing()
+    {
+        RecordingSetter setter;
+        setter.hold = true;
+        auto t = std::make_unique<Sync>(setter);
+        t->ask();
+        QTRY_COMPARE(setter.held.size(), 1);
+        t.reset();
+        setter.held[0](std::nullopt);
+    }
+
     void theScheduleSyncsOncePerPeriodAndWaitsWhenTheSystemRefuses()
     {
         RecordingSetter setter;
