@@ -46,7 +46,11 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
-    m_clock->closeNoteConnection = [this] { m_netNotes->closeOutgoingConnection(); };
+    // Each attempt that asks a server closes the note sender's connection, as the clock always has.
+    QObject::connect(&m_clock->sync(), &ClockSync::attemptStarted, m_netNotes.get(), [this](const QString &server) {
+        if (!server.isEmpty())
+            m_netNotes->closeOutgoingConnection();
+    });
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
 }
 

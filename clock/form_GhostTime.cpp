@@ -4,12 +4,15 @@
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
 #include "core/Settings.h"
+#include "core/Trace.h"
 #include "platform/Icons.h"
+#include "platform/SystemClock.h"
 #include "platform/Tray.h"
 
 form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
     : GhostOwner(lifecycle, QStringLiteral("GhostTime"), platform::suiteIcon(QStringLiteral("clock")),
-                 QStringLiteral("Atomic time"), parent)
+                 QStringLiteral("Atomic time"), parent),
+      m_sync(Settings(), platform::systemClockSetter())
 {
     setObjectName(QStringLiteral("form_GhostTime"));
     setTrayIdentity(QStringLiteral("tarnibe-clock"), QStringLiteral("Tarnibe Atomic time"));
@@ -20,19 +23,27 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
     addMenuSeparator();
     addMenuItem(QStringLiteral("menu_Exittime"), QStringLiteral("&Exit atomic time"),
                 &form_GhostTime::menu_Exittime_Click);
+
+    // The clock shares the autodial switch with the mail check: off while an attempt uses the network.
+    connect(&m_sync, &ClockSync::attemptStarted, this, [] {
+        AutodialFlags().ClockSyncActive = true;
+        DisableAutodial();
+        SetTrace(QStringLiteral("GetInternetTime"));
+    });
+    connect(&m_sync, &ClockSync::networkReleased, this, [] {
+        AutodialFlags().ClockSyncActive = false;
+        RestoreAutoDial();
+    });
+    // The moment of the last success is a setting, saved at once.
+    connect(&m_sync, &ClockSync::clockSet, this, [] { WriteGlobalVariables(); });
 }
 
 form_GhostTime::~form_GhostTime() = default;
 
 form_Time *form_GhostTime::timeWindow()
 {
-    if (!m_time) {
-        m_time = std::make_unique<form_Time>();
-        m_time->closeNoteConnection = [this] {
-            if (closeNoteConnection)
-                closeNoteConnection();
-        };
-    }
+    if (!m_time)
+        m_time = std::make_unique<form_Time>(m_sync);
     return m_time.get();
 }
 
@@ -41,9 +52,11 @@ void form_GhostTime::loadTimeWindow()
     if (m_timeLoaded)
         return;
     m_timeLoaded = true;
+    // The count of failures starts afresh with each load.
+    m_sync.resetErrorCount();
     timeWindow()->Form_Load();
     if (m_syncRunning)
-        m_time->timer_CheckSync.start();
+        m_sync.startSchedule();
 }
 
 void form_GhostTime::startSync()
@@ -51,18 +64,18 @@ void form_GhostTime::startSync()
     m_syncRunning = true;
     if (Settings().ClockActive || m_timeLoaded) {
         loadTimeWindow();
-        m_time->timer_CheckSync.start();
+        m_sync.startSchedule();
     }
 }
 
 void form_GhostTime::unloadTimeWindow()
 {
     m_syncRunning = false;
+    m_sync.stopSchedule();
+    // An attempt under way ends with the program, so that a start again is free to sync.
+    m_sync.abort();
     if (!m_time)
         return;
-    m_time->timer_CheckSync.stop();
-    m_time->timer_TimeOut.stop();
-    m_time->Winsock1.abort();
     m_time->hide();
     m_timeLoaded = false;
 }

@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clock/form_Time.h"
 
-#include "clock/DaytimeReply.h"
-#include "core/AutodialFlags.h"
-#include "core/ErrorLog.h"
+#include "clock/ClockSync.h"
 #include "core/Named.h"
 #include "core/Settings.h"
-#include "core/Trace.h"
 #include "core/Twips.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketErrors.h"
-#include "platform/SystemClock.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -33,16 +29,8 @@ namespace {
 
 constexpr int FoldedHeight = 3060;
 constexpr int UnfoldedHeight = 6255;
-constexpr int ErrorLimit = 11;
-// A reply longer than any DAYTIME line is read as it stands.
-constexpr qsizetype MaxReply = 4096;
 const QString More = QStringLiteral("more ...>");
 const QString Less = QStringLiteral("less ...>");
-
-// Error numbers of failures that are not the socket's own.
-constexpr int UnreadableReply = 2;
-constexpr int ClockNotSet = 3;
-constexpr int BadOffset = 13;
 
 QString momentText(const QDateTime &moment)
 {
@@ -53,48 +41,18 @@ QString momentText(const QDateTime &moment)
 
 } // namespace
 
-const std::array<QString, 4> &form_Time::TimeServers()
-{
-    // NIST's servers, which answer DAYTIME on port 13 in their own layout.
-    static const std::array<QString, 4> servers{QStringLiteral("time.nist.gov"), QStringLiteral("time-a-g.nist.gov"),
-                                                QStringLiteral("time-b-wwv.nist.gov"),
-                                                QStringLiteral("utcnist2.colorado.edu")};
-    return servers;
-}
-
-form_Time::form_Time(QWidget *parent) : QWidget(parent, Qt::Window)
+form_Time::form_Time(ClockSync &sync, QWidget *parent) : QWidget(parent, Qt::Window), m_sync(sync)
 {
     setObjectName(QStringLiteral("form_Time"));
     setWindowTitle(QStringLiteral("Atomic time"));
     setWindowIcon(platform::suiteIcon(QStringLiteral("clock")));
     buildWindow();
 
-    timer_CheckSync.setInterval(63300);
-    timer_TimeOut.setInterval(10000);
-    timer_DisableAutoDial.setInterval(3000);
-    connect(&timer_CheckSync, &QTimer::timeout, this, &form_Time::timer_CheckSync_Timer);
-    connect(&timer_TimeOut, &QTimer::timeout, this, &form_Time::timer_TimeOut_Timer);
-    connect(&timer_DisableAutoDial, &QTimer::timeout, this, &form_Time::timer_DisableAutoDial_Timer);
-
-    connect(&Winsock1, &QTcpSocket::readyRead, this, [this] {
-        m_reply += Winsock1.readAll();
-        // The reply is one line, which may come in pieces; NIST's begins with a line end of its own, so the line
-        // is whole at the first line end after some text.
-        qsizetype text = 0;
-        while (text < m_reply.size() && QByteArrayView(" \t\r\n").contains(m_reply[text]))
-            ++text;
-        const bool whole = text < m_reply.size() && m_reply.indexOf('\n', text) >= 0;
-        if (m_waiting && !m_replyRead && (whole || m_reply.size() >= MaxReply))
-            Winsock1_DataArrival();
-    });
-    connect(&Winsock1, &QTcpSocket::disconnected, this, &form_Time::Winsock1_Close);
-    connect(&Winsock1, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        // The server closing after its line is the end of a reply, not an error.
-        if (error == QAbstractSocket::RemoteHostClosedError)
-            return;
-        if (m_waiting)
-            Winsock1_Error(platform::socketErrorNumber(error), Winsock1.errorString());
-    });
+    connect(&m_sync, &ClockSync::attemptStarted, this, &form_Time::showLastTry);
+    connect(&m_sync, &ClockSync::clockSet, this, &form_Time::showSet);
+    connect(&m_sync, &ClockSync::failed, this, &form_Time::showFailure);
+    connect(&m_sync, &ClockSync::scheduleStopped, this,
+            [this] { label_NbrOfErrors->setText(QString::number(m_sync.errorCount())); });
 }
 
 void form_Time::buildWindow()
@@ -191,11 +149,10 @@ void form_Time::Form_Load()
     combo_Time->addItems({QStringLiteral("1 h"), QStringLiteral("6 h"), QStringLiteral("12 h"), QStringLiteral("24 h"),
                           QStringLiteral("48 h"), QStringLiteral("week")});
     combo_TimeServer->clear();
-    for (int i = 1; i <= int(TimeServers().size()); ++i)
+    for (int i = 1; i <= int(ClockSync::timeServers().size()); ++i)
         combo_TimeServer->addItem(QStringLiteral("Timeserver %1").arg(i));
     combo_TimeServer->setCurrentIndex(0);
-    ReportResult = false;
-    label_NbrOfErrors->setText(QStringLiteral("0"));
+    label_NbrOfErrors->setText(QString::number(m_sync.errorCount()));
 
     const SettingsRecord &s = Settings();
     const int correct = s.ClockActive ? 1 : 0;
@@ -236,67 +193,27 @@ void form_Time::option_TimeServer_Click(int Index)
 void form_Time::combo_Time_Click()
 {
     const int index = combo_Time->currentIndex();
-    if (index >= 0 && index < int(PeriodHours.size()))
-        SyncPeriodHours = PeriodHours[size_t(index)];
+    if (index >= 0 && index < int(ClockSync::PeriodHours.size()))
+        SyncPeriodHours = ClockSync::PeriodHours[size_t(index)];
 }
 
-QString form_Time::chosenServer(bool &any) const
+std::optional<SyncRequest> form_Time::chosenRequest() const
 {
-    any = true;
-    if (option_TimeServer[1]->isChecked())
-        return text_CustomServer->text().trimmed();
+    SyncRequest request{{}, combo_HoursOff->currentText(), check_DateAlso->isChecked()};
     const int index = combo_TimeServer->currentIndex();
-    if (index >= 0 && index < int(TimeServers().size()))
-        return TimeServers()[size_t(index)];
-    any = false;
-    return {};
+    if (option_TimeServer[1]->isChecked())
+        request.server = text_CustomServer->text().trimmed();
+    else if (index >= 0 && index < int(ClockSync::timeServers().size()))
+        request.server = ClockSync::timeServers()[size_t(index)];
+    else
+        return std::nullopt;
+    return request;
 }
 
 void form_Time::c_CheckNow_Click()
 {
-    ReportResult = true;
-    // One attempt at a time: the one under way reports its outcome instead.
-    if (m_waiting)
-        return;
-    bool any = false;
-    const QString server = chosenServer(any);
-    if (any)
-        GetInternetTime(server);
-}
-
-void form_Time::timer_CheckSync_Timer()
-{
-    // The schedule is the saved one: what the window shows may be a choice the user has not confirmed (or has
-    // cancelled). No new attempt while one still waits for its reply or for the system.
-    const SettingsRecord &s = Settings();
-    if (!s.ClockActive || m_waiting || m_scheduleQuiet)
-        return;
-    const qint64 hours = s.ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
-    const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
-                           ? PeriodHours[size_t(s.ClockPeriod)]
-                           : PeriodHours.back();
-    if (hours < period)
-        return;
-    if (label_NbrOfErrors->text().toInt() < ErrorLimit) {
-        const bool custom = s.UseCustomTimeserver;
-        const QString server = custom ? s.CustomTimeserver.trimmed()
-                               : s.ClockTimeServer >= 0 && s.ClockTimeServer < int(TimeServers().size())
-                                   ? TimeServers()[size_t(s.ClockTimeServer)]
-                                   : QString();
-        if (!server.isEmpty())
-            startAttempt(server, QString::number(s.HoursOff), s.ClockDateActive == 1, false);
-        return;
-    }
-    timer_CheckSync.stop();
-    label_NbrOfErrors->setText(QStringLiteral("0"));
-    ErrorLog(QStringLiteral("Timer disabled"));
-}
-
-void form_Time::timer_DisableAutoDial_Timer()
-{
-    AutodialFlags().ClockSyncActive = false;
-    RestoreAutoDial();
-    timer_DisableAutoDial.stop();
+    if (const std::optional<SyncRequest> request = chosenRequest())
+        m_sync.syncNow(*request);
 }
 
 void form_Time::c_Ok_Click()
@@ -310,26 +227,26 @@ void form_Time::c_Ok_Click()
     s.CustomTimeserver = text_CustomServer->text();
     s.HoursOff = HoursOffset(combo_HoursOff->currentText()).value_or(s.HoursOff);
     WriteGlobalVariables();
-    m_scheduleQuiet = false;
-    if (c_Mera->text() == Less)
+    m_sync.resumeSchedule();
+    if (m_unfolded)
         c_Mera_Click();
     hide();
 }
 
 void form_Time::c_Cancel_Click()
 {
-    if (c_Mera->text() == Less)
+    if (m_unfolded)
         c_Mera_Click();
     hide();
 }
 
 void form_Time::c_Mera_Click()
 {
-    const bool unfold = c_Mera->text() == More;
-    c_Mera->setText(unfold ? Less : More);
-    Frame1->setVisible(unfold);
+    m_unfolded = !m_unfolded;
+    c_Mera->setText(m_unfolded ? Less : More);
+    Frame1->setVisible(m_unfolded);
     // The heights the window has always had, or more where the desktop's fonts need it.
-    const int wanted = toPixels(unfold ? UnfoldedHeight : FoldedHeight);
+    const int wanted = toPixels(m_unfolded ? UnfoldedHeight : FoldedHeight);
     setMinimumHeight(0);
     adjustSize();
     resize(width(), std::max(wanted, sizeHint().height()));
@@ -337,7 +254,7 @@ void form_Time::c_Mera_Click()
 
 void form_Time::c_Error_Click()
 {
-    platform::showMessage(label_Error->text(), QStringLiteral("Synchronization did not work last time because  "),
+    platform::showMessage(m_lastError, QStringLiteral("Synchronization did not work last time because  "),
                           platform::MsgIcon::Information);
 }
 
@@ -357,145 +274,40 @@ void form_Time::showLastTry()
     label_LastTry->setText(momentText(platform::Clock::now()));
 }
 
-void form_Time::GetInternetTime(const QString &IP)
+void form_Time::showSet(const QString &timeText, bool reported)
 {
-    startAttempt(IP, combo_HoursOff->currentText(), check_DateAlso->isChecked(), ReportResult);
-}
-
-void form_Time::startAttempt(const QString &IP, const QString &hoursOff, bool withDate, bool interactive)
-{
-    m_hoursOff = hoursOff;
-    m_withDate = withDate;
-    m_interactive = interactive;
-    ErrorLog(QStringLiteral("Trying to sync..."));
-    AutodialFlags().ClockSyncActive = true;
-    DisableAutodial();
-    ++m_attempt;
-    m_waiting = true;
-    m_replyRead = false;
-    m_reply.clear();
-    timer_TimeOut.start();
-    SetTrace(QStringLiteral("GetInternetTime"));
-    if (!IP.isEmpty()) {
-        if (Winsock1.state() != QAbstractSocket::UnconnectedState)
-            Winsock1.abort();
-        Winsock1.connectToHost(IP, remotePort);
-        if (closeNoteConnection)
-            closeNoteConnection();
-    }
-    showLastTry();
-}
-
-void form_Time::Winsock1_DataArrival()
-{
-    // One reply per attempt: whatever else the server sends while the clock is being set changes nothing.
-    if (!m_waiting || m_replyRead)
-        return;
-    m_replyRead = true;
-    ErrorLog(QStringLiteral("sync success....."));
-    const QString reply = QString::fromLatin1(m_reply);
-    m_reply.clear();
-    timer_TimeOut.stop();
-    const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
-    if (!hoursOff) {
-        Winsock1_Error(BadOffset, QStringLiteral("The hour offset is no whole number from -12 to 12"));
-        return;
-    }
-    const bool withDate = m_withDate;
-    std::optional<NewClockTime> target = ClockTimeFromReply(reply, *hoursOff, withDate, platform::Clock::now().date());
-    if (!target && withDate && DaytimeTimeOfDay(reply)) {
-        // A reply without a date of its own still gives the time, as it always has.
-        LogError(QStringLiteral("err_Time_Winsock1_DataArrival "), platform::ErrorKind::TypeMismatch,
-                 QStringLiteral("EXTRA: no date in the reply"));
-        target = ClockTimeFromReply(reply, *hoursOff, false, platform::Clock::now().date());
-    }
-    if (!target) {
-        LogError(QStringLiteral("err_Time_Winsock1_DataArrival "), platform::ErrorKind::TypeMismatch,
-                 QStringLiteral("EXTRA: ") + reply.left(80).simplified());
-        Winsock1_Error(UnreadableReply, QStringLiteral("Unreadable reply"));
-        return;
-    }
-    // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt.
-    const int attempt = m_attempt;
-    const QString timeText = target->timeText;
-    platform::systemClockSetter().setTime(target->moment, m_interactive,
-                                          [this, attempt, timeText](const std::optional<QString> &failure) {
-                                              if (attempt != m_attempt || !m_waiting)
-                                                  return;
-                                              if (failure)
-                                                  Winsock1_Error(ClockNotSet, *failure);
-                                              else
-                                                  succeed(timeText);
-                                          });
-}
-
-void form_Time::succeed(const QString &timeText)
-{
-    m_waiting = false;
-    m_scheduleQuiet = false;
     label_Success->setText(QStringLiteral("worked ok..."));
     c_Error->hide();
-    Settings().ClockLastSyncTime = platform::Clock::now();
     showLastTry();
-    WriteGlobalVariables();
-    if (ReportResult) {
-        ReportResult = false;
+    if (reported)
         platform::showMessage(QStringLiteral("New time : ") + timeText, QStringLiteral("Sync success"),
                               platform::MsgIcon::Information);
-    }
-    timer_DisableAutoDial.start();
 }
 
-void form_Time::Winsock1_Error(int Number, const QString &Description)
+void form_Time::showFailure(const SyncFailure &failure, bool reported)
 {
-    m_waiting = false;
-    timer_TimeOut.stop();
-    Winsock1.abort();
-    // An unattended sync the system will not let set the clock (it wants a password, or keeps the time itself)
-    // fails the same way every period: it is said once, and the schedule waits until the user syncs or saves.
-    const bool refusedUnattended = Number == ClockNotSet && !m_interactive;
-    if (refusedUnattended && !m_scheduleQuiet) {
-        m_scheduleQuiet = true;
-        ErrorLog(QStringLiteral("Scheduled syncs wait: ") + Description);
-    }
-    if (!refusedUnattended)
-        label_NbrOfErrors->setText(QString::number(label_NbrOfErrors->text().toInt() + 1));
+    label_NbrOfErrors->setText(QString::number(m_sync.errorCount()));
     label_Success->setText(QStringLiteral("did not work..."));
     c_Error->show();
-    label_Error->setText(QStringLiteral("Error: ") + QString::number(Number) + u"  " + Description);
-    if (ReportResult) {
-        ReportResult = false;
-        // Line breaks as the box has always had them: line feed, then carriage return.
-        const QString lf = QStringLiteral("\n\r");
-        if (Number == ClockNotSet) {
-            // The server answered; what failed is this computer, and the box says so.
-            platform::showMessage(QStringLiteral("The time server answered, but the clock could not be set:") + lf +
-                                      lf + Description,
-                                  QStringLiteral("Status"), platform::MsgIcon::Information);
-            timer_DisableAutoDial.start();
-            return;
-        }
-        platform::showMessage(QStringLiteral("Could not contact a timeserver:") + lf + lf +
-                                  QStringLiteral("- Try another time server.") + lf +
-                                  QStringLiteral("- Are you connected to the internet ?") + lf +
-                                  QStringLiteral("- Maybe your company's firewall does not support time "
-                                                 "synchronization ? "),
+    const int number =
+        failure.kind == SyncFailure::Socket ? platform::socketErrorNumber(failure.socketError) : int(failure.kind);
+    m_lastError = QStringLiteral("Error: ") + QString::number(number) + u"  " + failure.description;
+    label_Error->setText(m_lastError);
+    if (!reported)
+        return;
+    // Line breaks as the box has always had them: line feed, then carriage return.
+    const QString lf = QStringLiteral("\n\r");
+    if (failure.kind == SyncFailure::ClockNotSet) {
+        // The server answered; what failed is this computer, and the box says so.
+        platform::showMessage(QStringLiteral("The time server answered, but the clock could not be set:") + lf + lf +
+                                  failure.description,
                               QStringLiteral("Status"), platform::MsgIcon::Information);
+        return;
     }
-    timer_DisableAutoDial.start();
-}
-
-void form_Time::Winsock1_Close()
-{
-    // A server that closes after a reply without a line end has still given its reply.
-    if (m_waiting && !m_reply.isEmpty())
-        Winsock1_DataArrival();
-    if (Winsock1.state() != QAbstractSocket::UnconnectedState)
-        Winsock1.abort();
-}
-
-void form_Time::timer_TimeOut_Timer()
-{
-    timer_TimeOut.stop();
-    Winsock1_Error(1, QStringLiteral("Timeout"));
+    platform::showMessage(QStringLiteral("Could not contact a timeserver:") + lf + lf +
+                              QStringLiteral("- Try another time server.") + lf +
+                              QStringLiteral("- Are you connected to the internet ?") + lf +
+                              QStringLiteral("- Maybe your company's firewall does not support time "
+                                             "synchronization ? "),
+                          QStringLiteral("Status"), platform::MsgIcon::Information);
 }

@@ -87,7 +87,8 @@ struct Suite {
         return host.owner(program)->findChild<QAction *>(QString::fromLatin1(name));
     }
     TrayOwner *icon(Program program) const { return static_cast<TrayOwner *>(host.owner(program)); }
-    form_Time *clockWindow() const { return static_cast<form_GhostTime *>(host.owner(Program::Clock))->timeWindow(); }
+    form_GhostTime *clock() const { return static_cast<form_GhostTime *>(host.owner(Program::Clock)); }
+    form_Time *clockWindow() const { return clock()->timeWindow(); }
     QCheckBox *box(const char *name) const { return panel.findChild<QCheckBox *>(QString::fromLatin1(name)); }
     QAction *action(const char *name) const { return panel.findChild<QAction *>(QString::fromLatin1(name)); }
 };
@@ -179,10 +180,10 @@ private Q_SLOTS:
             env.tray.click(suite.icon(Program::Clock), 514);
             form_Time *window = suite.clockWindow();
             QVERIFY(window->isVisible());
-            window->option_Correct[1]->click();
-            window->c_Ok->click();
+            window->findChild<QRadioButton *>(u"option_Correct1"_s)->click();
+            window->findChild<QPushButton *>(u"c_Ok"_s)->click();
             QVERIFY(Settings().ClockActive);
-            QVERIFY(window->timer_CheckSync.isActive());
+            QVERIFY(suite.clock()->sync().scheduleRunning());
             suite.panel.menu_Exit_Click();
         }
         ResetSettings();
@@ -190,13 +191,13 @@ private Q_SLOTS:
         Suite suite(false);
         QCOMPARE(clockWindows(), 1);
         QVERIFY(!suite.clockWindow()->isVisible());
-        QVERIFY(suite.clockWindow()->timer_CheckSync.isActive());
+        QVERIFY(suite.clock()->sync().scheduleRunning());
         // Exited from its menu and started again from its picture, the clock is back with its scheduler.
         suite.menuItem(Program::Clock, "menu_Exittime")->trigger();
-        QVERIFY(!suite.clockWindow()->timer_CheckSync.isActive());
+        QVERIFY(!suite.clock()->sync().scheduleRunning());
         suite.panel.image_Clock_Click();
         QCOMPARE(env.tray.count(), 4);
-        QVERIFY(suite.clockWindow()->timer_CheckSync.isActive());
+        QVERIFY(suite.clock()->sync().scheduleRunning());
     }
 
     // What the settings file says starts; the panel shows only where nothing else can be reached.

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "clock/ClockSync.h"
+
+#include "clock/DaytimeSource.h"
+#include "core/ErrorLog.h"
+#include "platform/Clock.h"
+#include "platform/SystemClock.h"
+
+#include <QPointer>
+
+const std::array<QString, 4> &ClockSync::timeServers()
+{
+    static const std::array<QString, 4> servers{QStringLiteral("time.nist.gov"), QStringLiteral("time-a-g.nist.gov"),
+                                                QStringLiteral("time-b-wwv.nist.gov"),
+                                                QStringLiteral("utcnist2.colorado.edu")};
+    return servers;
+}
+
+ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &setter, QObject *parent)
+    : QObject(parent), m_settings(settings), m_setter(setter)
+{
+    setSource(std::make_unique<DaytimeSource>());
+    m_schedule.setInterval(63300);
+    m_timeout.setInterval(10000);
+    m_timeout.setSingleShot(true);
+    // Long enough for the connection to close before the network is given back.
+    m_release.setInterval(3000);
+    m_release.setSingleShot(true);
+    connect(&m_schedule, &QTimer::timeout, this, &ClockSync::checkSchedule);
+    connect(&m_timeout, &QTimer::timeout, this, [this] {
+        fail({SyncFailure::Timeout, QAbstractSocket::UnknownSocketError, QStringLiteral("Timeout")});
+    });
+    connect(&m_release, &QTimer::timeout, this, &ClockSync::networkReleased);
+}
+
+ClockSync::~ClockSync() = default;
+
+void ClockSync::setSource(std::unique_ptr<TimeSource> source)
+{
+    if (m_source)
+        m_source->abort();
+    m_source = std::move(source);
+    connect(m_source.get(), &TimeSource::answered, this, &ClockSync::answered);
+    connect(m_source.get(), &TimeSource::failed, this, &ClockSync::sourceFailed);
+}
+
+void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
+{
+    m_timeout.setInterval(timeout);
+}
+
+void ClockSync::syncNow(const SyncRequest &request)
+{
+    m_report = true;
+    // One attempt at a time: the one under way reports its outcome instead.
+    if (!m_waiting)
+        start(request, true);
+}
+
+void ClockSync::start(const SyncRequest &request, bool interactive)
+{
+    ErrorLog(QStringLiteral("Trying to sync..."));
+    m_hoursOff = request.hoursOff;
+    m_withDate = request.withDate;
+    m_interactive = interactive;
+    m_report = m_report || interactive;
+    ++m_attempt;
+    m_waiting = true;
+    m_timeout.start();
+    m_source->ask(request.server);
+    Q_EMIT attemptStarted(request.server);
+}
+
+void ClockSync::abort()
+{
+    ++m_attempt;
+    // The network is given back as after an outcome.
+    if (m_waiting)
+        m_release.start();
+    m_waiting = false;
+    m_report = false;
+    m_timeout.stop();
+    m_source->abort();
+}
+
+void ClockSync::startSchedule()
+{
+    m_schedule.start();
+}
+
+void ClockSync::stopSchedule()
+{
+    m_schedule.stop();
+}
+
+void ClockSync::checkSchedule()
+{
+    // No new attempt while one still waits for its reply or for the system.
+    const SettingsRecord &s = m_settings;
+    if (!s.ClockActive || m_waiting || m_scheduleQuiet)
+        return;
+    const qint64 hours = s.ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
+    const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
+                           ? PeriodHours[size_t(s.ClockPeriod)]
+                           : PeriodHours.back();
+    if (hours < period)
+        return;
+    if (m_errors < ErrorLimit) {
+        const QString server = s.UseCustomTimeserver ? s.CustomTimeserver.trimmed()
+                               : s.ClockTimeServer >= 0 && s.ClockTimeServer < int(timeServers().size())
+                                   ? timeServers()[size_t(s.ClockTimeServer)]
+                                   : QString();
+        if (!server.isEmpty())
+            start({server, QString::number(s.HoursOff), s.ClockDateActive == 1}, false);
+        return;
+    }
+    m_schedule.stop();
+    m_errors = 0;
+    ErrorLog(QStringLiteral("Timer disabled"));
+    Q_EMIT scheduleStopped();
+}
+
+void ClockSync::answered(const QByteArray &answer)
+{
+    if (!m_waiting)
+        return;
+    ErrorLog(QStringLiteral("sync success....."));
+    m_timeout.stop();
+    Q_EMIT replied(answer);
+    const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
+    if (!hoursOff) {
+        fail({SyncFailure::BadOffset, QAbstractSocket::UnknownSocketError,
+              QStringLiteral("The hour offset is no whole number from -12 to 12")});
+        return;
+    }
+    const std::optional<NewClockTime> target =
+        m_source->timeFrom(answer, *hoursOff, m_withDate, platform::Clock::now().date());
+    if (!target) {
+        fail({SyncFailure::UnreadableReply, QAbstractSocket::UnknownSocketError, QStringLiteral("Unreadable reply")});
+        return;
+    }
+    // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt. The
+    // answer may come after the sync has gone, at the program's end.
+    const int attempt = m_attempt;
+    m_setter.setTime(
+        target->moment, m_interactive,
+        [this, self = QPointer(this), attempt, timeText = target->timeText](const std::optional<QString> &failure) {
+            if (!self || attempt != m_attempt || !m_waiting)
+                return;
+            if (failure)
+                fail({SyncFailure::ClockNotSet, QAbstractSocket::UnknownSocketError, *failure});
+            else
+                succeed(timeText);
+        });
+}
+
+void ClockSync::sourceFailed(QAbstractSocket::SocketError error, const QString &description)
+{
+    if (m_waiting)
+        fail({SyncFailure::Socket, error, description});
+}
+
+void ClockSync::succeed(const QString &timeText)
+{
+    m_waiting = false;
+    m_scheduleQuiet = false;
+    m_settings.ClockLastSyncTime = platform::Clock::now();
+    Q_EMIT clockSet(timeText, std::exchange(m_report, false));
+    m_release.start();
+}
+
+void ClockSync::fail(const SyncFailure &failure)
+{
+    m_waiting = false;
+    m_timeout.stop();
+    m_source->abort();
+    // An unattended sync the system will not let set the clock (it wants a password, or keeps the time itself)
+    // fails the same way every period: it is said once, and the schedule waits until the user syncs or saves.
+    const bool refusedUnattended = failure.kind == SyncFailure::ClockNotSet && !m_interactive;
+    if (refusedUnattended && !m_scheduleQuiet) {
+        m_scheduleQuiet = true;
+        ErrorLog(QStringLiteral("Scheduled syncs wait: ") + failure.description);
+        Q_EMIT waiting(failure.description);
+    }
+    if (!refusedUnattended)
+        ++m_errors;
+    Q_EMIT failed(failure, std::exchange(m_report, false));
+    m_release.start();
+}

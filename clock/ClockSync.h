@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "clock/TimeSource.h"
+#include "core/SettingsRecord.h"
+
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <memory>
+
+namespace platform {
+class SystemClockSetter;
+}
+
+// What one attempt asks for: the server, the hour offset as the user typed it, and whether the date is set too.
+struct SyncRequest {
+    QString server;
+    QString hoursOff;
+    bool withDate = false;
+};
+
+// Why an attempt failed: the socket's own error, or one of the sync's, by the number the history shows for it.
+struct SyncFailure {
+    enum Kind { Socket = 0, Timeout = 1, UnreadableReply = 2, ClockNotSet = 3, BadOffset = 13 };
+    Kind kind = Socket;
+    QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
+    QString description;
+};
+
+// Corrects the computer's clock from a time server: one attempt at a time, each with its own number so that a late
+// answer to an earlier one changes nothing, a time-out, the count of failures, and the schedule, which goes by the
+// saved settings. It writes the log lines of an attempt and notes the last success in the settings record; saving
+// the record and showing the outcome are for those who listen.
+class ClockSync : public QObject {
+    Q_OBJECT
+public:
+    // The built-in servers, "Timeserver 1" to "Timeserver 4": NIST's, which answer DAYTIME on port 13.
+    static const std::array<QString, 4> &timeServers();
+    // The period list's hours: "1 h" to "week", a week being six days.
+    static constexpr std::array<int, 6> PeriodHours = {1, 6, 12, 24, 48, 144};
+    // Failures after which the schedule stops, once it is due again.
+    static constexpr int ErrorLimit = 11;
+
+    // `settings`: the saved choices the schedule goes by, where the last success is noted. `setter` sets the
+    // computer's clock. The sync asks a DAYTIME server on port 13 until another source is set.
+    ClockSync(SettingsRecord &settings, platform::SystemClockSetter &setter, QObject *parent = nullptr);
+    ~ClockSync() override;
+
+    void setSource(std::unique_ptr<TimeSource> source);
+    // Ten seconds unless a test wants the time-out sooner.
+    void setReplyTimeout(std::chrono::milliseconds timeout);
+
+    // The user's "sync now": its outcome is reported and the system may ask for a password. While an attempt is
+    // under way that one reports its outcome instead.
+    void syncNow(const SyncRequest &request);
+    // One attempt; `interactive`: the user asked for it, so it is reported and the system may ask for a password.
+    void start(const SyncRequest &request, bool interactive);
+    // Ends the attempt under way, if any, without an outcome; the network is released all the same.
+    void abort();
+    bool attemptRunning() const { return m_waiting; }
+
+    // The schedule looks every 63.3 seconds whether a sync is due.
+    void startSchedule();
+    void stopSchedule();
+    bool scheduleRunning() const { return m_schedule.isActive(); }
+    // One look: an attempt with the saved choices when the saved period has passed since the last success.
+    void checkSchedule();
+    // The user has saved the choices: a schedule that waited for the user goes on.
+    void resumeSchedule() { m_scheduleQuiet = false; }
+
+    int errorCount() const { return m_errors; }
+    void resetErrorCount() { m_errors = 0; }
+
+Q_SIGNALS:
+    // An attempt asks `server`; an empty one is asked nothing, and the attempt ends by its time-out.
+    void attemptStarted(const QString &server);
+    // The server's answer, before it is read.
+    void replied(const QByteArray &answer);
+    // The clock is set; `reported`: the user waits to be told.
+    void clockSet(const QString &timeText, bool reported);
+    void failed(const SyncFailure &failure, bool reported);
+    // The system would not let an unattended sync set the clock: the schedule waits until the user syncs or saves.
+    void waiting(const QString &reason);
+    // Too many failures: the schedule has stopped and the count starts again.
+    void scheduleStopped();
+    // A while after an outcome the attempt's connection has closed and the network is free.
+    void networkReleased();
+
+private:
+    void answered(const QByteArray &answer);
+    void sourceFailed(QAbstractSocket::SocketError error, const QString &description);
+    void succeed(const QString &timeText);
+    void fail(const SyncFailure &failure);
+
+    SettingsRecord &m_settings;
+    platform::SystemClockSetter &m_setter;
+    std::unique_ptr<TimeSource> m_source;
+    QTimer m_schedule;
+    QTimer m_timeout;
+    QTimer m_release;
+    int m_attempt = 0;
+    bool m_waiting = false;
+    QString m_hoursOff;
+    bool m_withDate = false;
+    bool m_interactive = false;
+    bool m_report = false;
+    bool m_scheduleQuiet = false;
+    int m_errors = 0;
+};
