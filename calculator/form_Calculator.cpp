@@ -101,9 +101,11 @@ form_Calculator::form_Calculator(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(list_Output, &QListWidget::itemActivated, this, &form_Calculator::list_Output_Click);
     m_client->installEventFilter(this);
 
-    Timer1.setInterval(750);
-    Timer1.setSingleShot(true);
-    connect(&Timer1, &QTimer::timeout, this, &form_Calculator::Timer1_Timer);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(u"Timer1"_s);
+    Timer1->setInterval(750);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &form_Calculator::Timer1_Timer);
 }
 
 void form_Calculator::Form_Load()
@@ -134,53 +136,44 @@ bool form_Calculator::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_client && event->type() == QEvent::Resize) {
         Form_Resize();
     } else if (watched == text_Input && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        int ascii = 0;
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            ascii = 13;
-        else if (key->text() == u",")
-            ascii = 44;
-        if (ascii != 0) {
-            text_Input_KeyPress(ascii);
-            if (ascii == 8)
-                text_Input->textCursor().deletePreviousChar();
-            else if (ascii != 0)
-                text_Input->insertPlainText(QString(QChar(ascii)));
+        if (text_Input_KeyPress(static_cast<QKeyEvent *>(event)))
             return true;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void form_Calculator::text_Input_KeyPress(int &KeyAscii)
+bool form_Calculator::text_Input_KeyPress(const QKeyEvent *key)
 {
-    if (KeyAscii == 44) {
-        KeyAscii = 46;
-        return;
+    // A comma is the decimal point, whatever the desktop's language.
+    if (key->text() == u",") {
+        text_Input->insertPlainText(u"."_s);
+        return true;
     }
-    if (KeyAscii != 13)
-        return;
-    KeyAscii = 8;
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
     const QString line = text_Input->toPlainText();
     double value = 0;
     if (!m_evaluator.evaluate(line, value)) {
         if (const std::optional<EvalFault> &fault = m_evaluator.fault())
             LogError(fault->tag, fault->kind);
         platform::showMessage(m_evaluator.message(), u"Info"_s, platform::MsgIcon::Information);
-        return;
+        // Enter stands for a Backspace, which takes the character left of the caret once the box is answered.
+        text_Input->textCursor().deletePreviousChar();
+        return true;
     }
     list_Output->addItem(line);
     list_Output->addItem(u"= "_s + ResultText(value));
     list_Output->addItem(QString::fromLatin1(Separator));
     list_Output->setCurrentRow(list_Output->count() - 2);
     list_Output->scrollToBottom();
-    Timer1.start();
+    Timer1->start();
     text_Input->clear();
+    return true;
 }
 
 void form_Calculator::Timer1_Timer()
 {
-    Timer1.stop();
+    Timer1->stop();
     // The result's mark goes, unless the user has gone to the tape meanwhile: the current row is then where their
     // keys are, and taking it away would send the next Down to the first row.
     if (list_Output->hasFocus())

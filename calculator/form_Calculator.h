@@ -10,6 +10,7 @@
 #include <utility>
 
 class QAction;
+class QKeyEvent;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -22,31 +23,32 @@ class form_Calculator : public QWidget {
 public:
     explicit form_Calculator(QWidget *parent = nullptr);
 
+    // Takes the stored choices of font, size and on-top, centres the window and gives the input the keyboard.
     void Form_Load();
+
+    // The family and the kind of face each choice of the "&Type" menu draws with.
+    static const std::array<std::pair<QString, QFont::StyleHint>, 6> &FontFaces();
+    static constexpr const char *Separator = "---------------------";
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     void Form_Resize();
-    // KeyAscii is the typed character; the handler may change it, and the box then applies what it holds
-    // (0: nothing, 8: the Backspace that takes away the character left of the caret).
-    void text_Input_KeyPress(int &KeyAscii);
+    // A key for the input box: Enter evaluates the line and a comma types the decimal point. True when it was
+    // taken; every other key the box handles as usual.
+    bool text_Input_KeyPress(const QKeyEvent *key);
     void list_Output_Click();
     void menu_Empty_Click();
     void menu_Font_Click(int Index);
     void menu_Size_Click(int Index);
     void menu_OnTop_Click();
     void Timer1_Timer();
-
-    // The family and the kind of face each choice of the "&Type" menu draws with.
-    static const std::array<std::pair<QString, QFont::StyleHint>, 6> &FontFaces();
-    static constexpr const char *Separator = "---------------------";
+    void applyFont();
 
     QPlainTextEdit *text_Input;
     QListWidget *list_Output;
-    QTimer Timer1;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void applyFont();
+    QTimer *Timer1;
 
     QMenuBar *m_menuBar;
     QWidget *m_client;
