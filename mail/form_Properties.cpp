@@ -318,12 +318,9 @@ void form_Properties::option_RAS_Click(int Index)
 
 void form_Properties::combo_RasConnections_Click()
 {
-    platform::Dialer &dialer = platform::dialer();
-    dialer.RasEntryParamsMode = true;
-    dialer.setRasEntryName(combo_RasConnections->currentText());
-    text_RasUserName->setText(dialer.RasLoginName);
-    text_RasPassword->setText(dialer.RasLoginPassword);
-    dialer.RasEntryParamsMode = false;
+    const platform::Dialer::EntryLogin login = platform::dialer().entryLogin(combo_RasConnections->currentText());
+    text_RasUserName->setText(login.userName);
+    text_RasPassword->setText(login.password);
 }
 
 void form_Properties::c_Ok_Click()
