@@ -98,7 +98,11 @@ struct Mail {
         if (notify.isChecking())
             QVERIFY(finished.wait(30000));
     }
-    QString notice() const { return notify.text_Display ? notify.text_Display->toPlainText() : QString(); }
+    QString notice() const
+    {
+        const auto *text = notify.findChild<QPlainTextEdit *>(u"text_Display"_s);
+        return text ? text->toPlainText() : QString();
+    }
     QStringList progressLines()
     {
         QStringList lines;
@@ -118,12 +122,35 @@ QString entry(const QString &from, const QString &subject, const QString &tag = 
     return u"From:  "_s + from + u"\nSubject:  "_s + subject + tag + u"\n\n"_s;
 }
 
+// A control as a user finds it, by its name; the test stops where there is none.
+template <class T = QWidget> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found)
+        qFatal("no control %s in %s", qPrintable(name), qPrintable(window.objectName()));
+    return found;
+}
+// A click of the left button, on a button's face or on the box or circle of a check box or radio button.
+void click(const QWidget &window, const QString &name)
+{
+    QWidget *target = control(window, name);
+    const QPoint at = qobject_cast<QPushButton *>(target) ? target->rect().center() : QPoint(6, target->height() / 2);
+    QTest::mouseClick(target, Qt::LeftButton, {}, at);
+}
+// Typing over what an editable list shows.
+void typeOver(QComboBox *list, const QString &text)
+{
+    list->lineEdit()->selectAll();
+    QTest::keyClicks(list->lineEdit(), text);
+}
+
 QStringList servers(const form_Properties &dialog)
 {
-    QStringList list;
-    for (int i = 0; i < dialog.combo_POPservers->count(); ++i)
-        list << dialog.combo_POPservers->itemText(i);
-    return list;
+    const auto *list = control<QComboBox>(dialog, u"combo_POPservers"_s);
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i)
+        items << list->itemText(i);
+    return items;
 }
 
 void accounts(int count)
@@ -185,7 +212,7 @@ private Q_SLOTS:
         QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s, tag) +
                                     entry(u"cleo@example.org"_s, u"Hi cleo"_s, tag) +
                                     entry(u"dora@example.org"_s, u"Hi dora"_s, u" ("_s + pop3s + u')'));
-        QCOMPARE(mail.notify.label_Email->text(), u"3"_s);
+        QCOMPARE(control<QLabel>(mail.notify, u"label_Email"_s)->text(), u"3"_s);
         QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
         QVERIFY(mail.notify.timer_Blink.isActive());
 
@@ -213,7 +240,7 @@ private Q_SLOTS:
             QVERIFY(!logged.contains(form));
             QVERIFY(!lines.join(u'\n').contains(form));
         }
-        progress->c_Close->click();
+        click(*progress, u"c_Close"_s);
         QVERIFY(!progress->isVisible());
 
         // The failed account's messages are all new at its next good check, and the tray is clear again.
@@ -367,26 +394,34 @@ private Q_SLOTS:
         accounts(3);
         form_Properties dialog;
         dialog.Form_Load();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto *serverList = control<QComboBox>(dialog, u"combo_POPservers"_s);
+        auto *userName = control<QLineEdit>(dialog, u"text_UserName"_s);
+        const auto shown = [&dialog](const QString &name) { return control(dialog, name)->isVisibleTo(&dialog); };
+        const auto enabled = [&dialog](const QString &name) { return control(dialog, name)->isEnabled(); };
         QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop2.example.org"_s, u"pop3.example.org"_s}));
-        QCOMPARE(dialog.text_UserName->text(), u"user1"_s);
+        QCOMPARE(userName->text(), u"user1"_s);
 
         // Typing a new name and leaving the list renames the shown account.
-        dialog.combo_POPservers->setCurrentIndex(1);
-        dialog.combo_POPservers_Click();
-        QCOMPARE(dialog.text_Password->text(), u"pw2"_s);
-        dialog.combo_POPservers->setEditText(u"pop3s://renamed.example.org"_s);
-        dialog.combo_POPservers_LostFocus();
+        serverList->setFocus();
+        QTest::keyClick(serverList, Qt::Key_Down);
+        QCOMPARE(control<QLineEdit>(dialog, u"text_Password"_s)->text(), u"pw2"_s);
+        typeOver(serverList, u"pop3s://renamed.example.org"_s);
+        QVERIFY(serverList->lineEdit()->hasFocus());
+        QTest::mouseClick(userName, Qt::LeftButton, {}, QPoint(userName->width() - 4, userName->height() / 2));
+        QVERIFY(userName->hasFocus());
         QCOMPARE(Settings().POPServer[1], u"pop3s://renamed.example.org"_s);
-        QTest::keyClicks(dialog.text_UserName, u"x"_s);
+        QTest::keyClicks(userName, u"x"_s);
         QCOMPARE(Settings().UserName[1], u"user2x"_s);
 
         // Deleting account 2 of 3: account 3 moves up, slot 3 gets its placeholders, saved at once.
         env.messages.expect(MsgAnswer::No);
-        dialog.c_DeleteAccount->click();
+        click(dialog, u"c_DeleteAccount"_s);
         QCOMPARE(Settings().NbrofAccounts, 3);
         env.messages.expect(MsgAnswer::Yes);
-        dialog.combo_POPservers->setCurrentIndex(1);
-        dialog.c_DeleteAccount->click();
+        QCOMPARE(serverList->currentIndex(), 1);
+        click(dialog, u"c_DeleteAccount"_s);
         QCOMPARE(env.messages.shown().constLast().text,
                  u"Do you really want to delete pop3s://renamed.example.org ?"_s);
         QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop3.example.org"_s}));
@@ -396,36 +431,37 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(u"NbrofAccounts"_s), u"2"_s);
 
         // Cancel puts back the accounts as they were at opening (the deleted one too).
-        dialog.c_Cancel->click();
+        click(dialog, u"c_Cancel"_s);
         QCOMPARE(Settings().NbrofAccounts, 3);
         QCOMPARE(Settings().POPServer[1], u"pop2.example.org"_s);
         QCOMPARE(Settings().UserName[1], u"user2"_s);
 
         accounts(10);
         dialog.Form_Load();
+        dialog.show();
         env.messages.expect(MsgAnswer::Ok);
-        dialog.c_NewAccount->click();
+        click(dialog, u"c_NewAccount"_s);
         QCOMPARE(Settings().NbrofAccounts, 10);
 
         accounts(1);
         Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
         dialog.Form_Load();
         env.messages.expect(MsgAnswer::Ok);
-        dialog.c_DeleteAccount->click();
+        click(dialog, u"c_DeleteAccount"_s);
         QCOMPARE(env.messages.shown().constLast().title, u"Could not delete account"_s);
 
-        dialog.c_NewAccount->click();
-        QCOMPARE(dialog.combo_POPservers->currentText(), u"- Internetaddress to mailserver 2"_s);
-        QVERIFY(!dialog.frame_Modem->isVisibleTo(&dialog));
-        dialog.c_More->click();
-        QVERIFY(dialog.frame_Modem->isVisibleTo(&dialog));
-        QVERIFY(!dialog.combo_RasConnections->isEnabled());
-        dialog.option_RAS[1]->click();
-        QVERIFY(dialog.combo_RasConnections->isEnabled() && dialog.check_LimitRas->isEnabled());
-        dialog.combo_CheckTime->setCurrentText(u"0 (=never)"_s);
-        dialog.combo_FirstHour->setCurrentText(u"late"_s); // no number: logged, the rest still saved
-        dialog.combo_LastHour->setCurrentText(u"5"_s);
-        dialog.c_Ok->click();
+        click(dialog, u"c_NewAccount"_s);
+        QCOMPARE(serverList->currentText(), u"- Internetaddress to mailserver 2"_s);
+        QVERIFY(!shown(u"frame_Modem"_s));
+        click(dialog, u"c_More"_s);
+        QVERIFY(shown(u"frame_Modem"_s));
+        QVERIFY(!enabled(u"combo_RasConnections"_s));
+        click(dialog, u"option_RAS1"_s);
+        QVERIFY(enabled(u"combo_RasConnections"_s) && enabled(u"check_LimitRas"_s));
+        typeOver(control<QComboBox>(dialog, u"combo_CheckTime"_s), u"0 (=never)"_s);
+        typeOver(control<QComboBox>(dialog, u"combo_FirstHour"_s), u"late"_s); // no number: logged, the rest saved
+        typeOver(control<QComboBox>(dialog, u"combo_LastHour"_s), u"5"_s);
+        click(dialog, u"c_Ok"_s);
         QCOMPARE(storedSetting(u"CheckTime"_s), u"0 (=never)"_s);
         QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
         QCOMPARE(storedSetting(u"RasTime2"_s), u"5"_s);
@@ -435,12 +471,13 @@ private Q_SLOTS:
 
         platform::installDialer(nullptr);
         dialog.Form_Load();
-        QVERIFY(!dialog.option_RAS[1]->isEnabled() && dialog.label_NoDialup->isVisibleTo(&dialog));
-        QVERIFY(!dialog.combo_RasConnections->isEnabled());
-        QVERIFY(dialog.check_LimitRas->isEnabled() && dialog.combo_FirstHour->isEnabled());
-        dialog.check_LimitRas->setChecked(true);
-        dialog.combo_FirstHour->setCurrentText(u"22"_s);
-        dialog.c_Ok->click();
+        dialog.show();
+        QVERIFY(!enabled(u"option_RAS1"_s) && shown(u"label_NoDialup"_s));
+        QVERIFY(!enabled(u"combo_RasConnections"_s));
+        QVERIFY(enabled(u"check_LimitRas"_s) && enabled(u"combo_FirstHour"_s));
+        click(dialog, u"check_LimitRas"_s);
+        typeOver(control<QComboBox>(dialog, u"combo_FirstHour"_s), u"22"_s);
+        click(dialog, u"c_Ok"_s);
         QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
         QCOMPARE(storedSetting(u"RasTime1"_s), u"22"_s);
         QCOMPARE(storedSetting(u"RasCheckLimited"_s), u"1"_s);
@@ -467,9 +504,11 @@ private Q_SLOTS:
         QCOMPARE(notify.trayImage(), 1);
         notify.setNotice(u"From: ann"_s, 1);
         notify.show();
-        notify.c_ReadLater->click();
+        click(notify, u"c_ReadLater"_s);
         QVERIFY(notify.timer_Blink.isActive());
-        notify.c_ReadNow->click();
+        QVERIFY(!notify.isVisible());
+        notify.show();
+        click(notify, u"c_ReadNow"_s);
         QVERIFY(!notify.timer_Blink.isActive());
         QCOMPARE(notify.trayImage(), 0);
         // The placeholder is no program: the desktop's mail program opens.
@@ -479,7 +518,8 @@ private Q_SLOTS:
         Settings().EmailPath = u"/usr/bin/no-such-mailer --compose"_s;
         mail.env.launcher.m_programsStart = false;
         mail.env.messages.expect(MsgAnswer::Ok);
-        notify.c_ReadNow->click();
+        notify.show();
+        click(notify, u"c_ReadNow"_s);
         QCOMPARE(mail.env.launcher.m_commands, QStringList{u"/usr/bin/no-such-mailer --compose"_s});
         QCOMPARE(mail.env.messages.shown().constLast().text, u"Can not find your standard email program..."_s);
 
@@ -555,7 +595,7 @@ private Q_SLOTS:
 
         dialer.connected = false;
         link.RasConnectAndCheckMail(false);
-        window->c_Close->click();
+        click(*window, u"c_Close"_s);
         QCOMPARE(dialer.hangUps, 1);
         QVERIFY(!window->isVisible());
         QCoreApplication::processEvents();
