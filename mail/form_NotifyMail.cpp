@@ -9,6 +9,8 @@
 #include "core/Twips.h"
 #include "mail/DialupRules.h"
 #include "mail/MailIcons.h"
+#include "mail/MailProgram.h"
+#include "mail/SettingsMailAccounts.h"
 #include "mail/form_Checking.h"
 #include "mail/form_Properties.h"
 #include "platform/Clock.h"
@@ -22,13 +24,11 @@
 #include "platform/WindowFlags.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -41,47 +41,11 @@ const QString Separator = QStringLiteral("-------------------------------------"
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
 
-// The command that starts the user's mail program: the program itself, or the Exec line of a .desktop launcher
-// with its field codes (%u, %F, ...) taken out. Empty when there is none.
-QString mailProgramCommand(const QString &emailPath)
-{
-    const QString path = emailPath.trimmed();
-    if (path.isEmpty() || path.startsWith(u'-'))
-        return {};
-    if (!path.endsWith(QLatin1String(".desktop")))
-        return path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return path;
-    bool inEntry = false;
-    for (const QByteArray &raw : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(u'['))
-            inEntry = line == QLatin1String("[Desktop Entry]");
-        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
-            return line.mid(5).remove(QRegularExpression(QStringLiteral("%[a-zA-Z]"))).trimmed();
-    }
-    return {};
-}
-
 // A stored choice of dial-up counts only where a dialer exists; the file keeps it for a system that has one.
 bool DialupInUse(const SettingsRecord &s)
 {
     return s.UseRas && platform::dialer().available();
 }
-
-// The accounts as the settings hold them.
-class SettingsAccounts final : public MailAccounts {
-public:
-    int count() const override { return Settings().NbrofAccounts; }
-    MailAccount account(int index) const override
-    {
-        const SettingsRecord &s = Settings();
-        const auto i = size_t(index);
-        return {s.POPServer[i], s.UserName[i], {}, s.Encryption[i], {}};
-    }
-    std::optional<QString> password(int index, QString *why) override { return PasswordForCheck(index, why); }
-};
 
 // The number the log line shows: the socket's own where it failed, 70 (permission denied) for a password the
 // keyring would not give, 1 for what the server said.
@@ -98,7 +62,7 @@ int failureNumber(const MailFailure &failure)
 
 form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent),
-      m_accounts(std::make_unique<SettingsAccounts>()), m_engine(std::make_unique<MailCheck>(*m_accounts))
+      m_accounts(std::make_unique<SettingsMailAccounts>()), m_engine(std::make_unique<MailCheck>(*m_accounts))
 {
     setObjectName(QStringLiteral("form_NotifyMail"));
     setTrayIdentity(QStringLiteral("tarnibe-mail"), QStringLiteral("Tarnibe E-mail check"));
@@ -481,7 +445,7 @@ void form_NotifyMail::c_ReadNow_Click()
     setTrayImage(Idle);
     putAway();
     m_engine->forget();
-    const QString command = mailProgramCommand(s.EmailPath);
+    const QString command = MailProgramCommand(s.EmailPath);
     // Without a program of the user's own, the desktop's mail program.
     const bool started = command.isEmpty() ? platform::launcher().openUrl(QUrl(QStringLiteral("mailto:")))
                                            : platform::launcher().startDetached(command);

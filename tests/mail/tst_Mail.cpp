@@ -106,8 +106,9 @@ struct Mail {
     QStringList progressLines()
     {
         QStringList lines;
-        for (int i = 0; i < notify.checkingWindow()->list_Display->count(); ++i)
-            lines << notify.checkingWindow()->list_Display->item(i)->text();
+        const auto *list = notify.checkingWindow()->findChild<QListWidget *>(u"list_Display"_s);
+        for (int i = 0; i < list->count(); ++i)
+            lines << list->item(i)->text();
         return lines;
     }
 
@@ -570,7 +571,7 @@ private Q_SLOTS:
         form_RASstatus *window = link.statusWindow();
         QVERIFY(window->isVisible());
         Q_EMIT dialer.LastError(691, u"Access denied"_s);
-        QCOMPARE(window->label_Status->text(), u"Access denied"_s);
+        QCOMPARE(control<QLabel>(*window, u"label_Status"_s)->text(), u"Access denied"_s);
         Q_EMIT dialer.Connect();
         QVERIFY(AutodialFlags().RasDialedByCheck);
         QVERIFY(link.timer_Wait5secAndGetMail.isActive());
@@ -584,7 +585,7 @@ private Q_SLOTS:
         QCOMPARE(dialer.dialled.size(), 2);
         QVERIFY(!window->isVisible());
         Q_EMIT dialer.Status(5); // no window, nothing to show
-        QCOMPARE(window->label_Status->text(), u"Access denied"_s);
+        QCOMPARE(control<QLabel>(*window, u"label_Status"_s)->text(), u"Access denied"_s);
         Q_EMIT dialer.Connect();
         link.timer_Wait5secAndGetMail_Timer();
         dialer.connected = true;

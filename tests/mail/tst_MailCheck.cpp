@@ -6,6 +6,7 @@
 #include "Pop3TestServer.h"
 #include "mail/DialupRules.h"
 #include "mail/MailCheck.h"
+#include "mail/MailProgram.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Client.h"
 #include "mail/Pop3Mailbox.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 
@@ -346,6 +348,22 @@ private Q_SLOTS:
         QVERIFY(engine.pass());
         QCOMPARE(asked.size(), 2);
         QCOMPARE(server.commands.count("PASS pw"), 2);
+    }
+
+    // "EmailPath" as the properties store it: a command, a desktop launcher (its field codes out), or the
+    // placeholder, which starts nothing.
+    void theMailProgram()
+    {
+        QTemporaryDir dir;
+        const QString launcher = dir.filePath(u"mail.desktop"_s);
+        QFile file(launcher);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Action Compose]\nExec=wrong\n[Desktop Entry]\nName=Mail\nExec=thunderbird -mail %u\n");
+        file.close();
+        QCOMPARE(MailProgramCommand(u" /usr/bin/mutt -y "_s), u"/usr/bin/mutt -y"_s);
+        QCOMPARE(MailProgramCommand(launcher), u"thunderbird -mail"_s);
+        QCOMPARE(MailProgramCommand(u"- Path to your emailprogram"_s), QString());
+        QCOMPARE(MailProgramCommand(dir.filePath(u"gone.desktop"_s)), dir.filePath(u"gone.desktop"_s));
     }
 
     // A failing row shows whole, the case first.
