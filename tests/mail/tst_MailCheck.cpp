@@ -236,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         engine.add(u"127.0.0.1:"_s + QString::number(closed.serverPort()), u"bert"_s);
         closed.close();
-        const qsizetype doraLogins = m_server->logins(u"dora"_s);
+        QTRY_COMPARE(m_server->logins(u"dora"_s), 3); // once a pass; Dovecot logs a session once it is over
         QVERIFY(engine.pass());
         QCOMPARE(engine.events, (QStringList{u"start 0"_s, u"checked 0: 1"_s, u"start 1"_s, u"failed 1"_s, u"start 2"_s,
                                              u"failed 2"_s, u"start 3"_s, u"failed 3"_s, u"finished"_s}));
@@ -256,7 +256,7 @@ private Q_SLOTS:
         QVERIFY(engine.pass());
         QVERIFY(engine.check.newMail() && engine.check.allOk());
         QCOMPARE(engine.check.mailboxes[1].lastCount, 1);
-        QCOMPARE(m_server->logins(u"dora"_s), doraLogins + 1); // only now
+        QTRY_COMPARE(m_server->logins(u"dora"_s), 4); // only now
     }
 
     // A server that never answers ends its own account's check in time, with events running meanwhile; the next
