@@ -348,6 +348,10 @@ private Q_SLOTS:
         const QStringList lines = mail.progressLines();
         QVERIFY2(lines.value(1).startsWith(u"- Error: No answer"_s), qPrintable(lines.join(u'|')));
         QCOMPARE(lines.mid(3, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
+        // The log line numbers the failure from the socket's table: 10060, timed out.
+        const QString logged = u"\"err_Notify_CheckMail 10060 No answer from the server within 0.7 seconds ("_s +
+                               Settings().POPServer[0] + u")\","_s;
+        QVERIFY2(mail.env.logLines().filter(logged).size() == 1, qPrintable(mail.env.logLines().join(u'\n')));
 
         Settings().NbrofAccounts = 1;
         Settings().POPServer[0] = mail.address();
