@@ -103,6 +103,17 @@ void WriteGlobalVariables(KeyringWait wait)
     SendKeyringCalls();
 }
 
+void WriteSetting(const QString &key)
+{
+    const SettingField *field = settingField(key);
+    if (!field || field->kind == SettingKind::Password)
+        return;
+    if (const auto text = settingText(record(), *field)) {
+        SettingsStore().setValue(SettingsGroup, field->key, *text);
+        SettingsStore().sync();
+    }
+}
+
 void WriteToRegistry()
 {
     for (const QString &key : settingKeys(SettingsOrder::FirstStart))

@@ -30,6 +30,9 @@ enum class KeyringWait { Allowed, No };
 // Writes Settings() to the store, the running time included. Passwords go to the keyring without waiting for it:
 // the file keeps each one, encoded, until the keyring has confirmed it.
 void WriteGlobalVariables(KeyringWait wait = KeyringWait::Allowed);
+// Writes one key of Settings() to the file at once, as a value learnt between starts is kept: what a mail server
+// taught about its encryption. Not for passwords, which go through WriteGlobalVariables() and the keyring.
+void WriteSetting(const QString &key);
 // A mail account's password for a check. One the keyring has not given yet (locked, slow, not up at login) is asked
 // for now, and waited for a few seconds while events go on; nothing (and the reason in `why`) while it still cannot
 // be had, and the check must then not log in without it.

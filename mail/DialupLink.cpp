@@ -39,9 +39,10 @@ void DialupLink::RasConnectAndCheckMail(bool startedByTimer)
         dialer.RasDial();
         return;
     }
-    const auto &check = startedByTimer ? CheckMail : CheckNow;
-    if (check)
-        check();
+    if (startedByTimer)
+        Q_EMIT checkMail();
+    else
+        Q_EMIT checkNow();
 }
 
 form_RASstatus *DialupLink::statusWindow()
@@ -67,13 +68,11 @@ void DialupLink::timer_Wait5secAndGetMail_Timer()
 {
     timer_Wait5secAndGetMail.stop();
     if (!statusVisible()) {
-        if (CheckMail)
-            CheckMail();
+        Q_EMIT checkMail();
         return;
     }
     m_status->hide();
-    if (CheckNow)
-        CheckNow();
+    Q_EMIT checkNow();
 }
 
 void DialupLink::Dialer1_Status(int state)

@@ -3,7 +3,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 class form_RASstatus;
@@ -16,7 +15,7 @@ public:
     DialupLink();
     ~DialupLink() override;
 
-    // Dials if needed, else checks at once: a scheduled check (CheckMail) or one the user asked for (CheckNow).
+    // Dials if needed, else checks at once: a scheduled check (checkMail) or one the user asked for (checkNow).
     void RasConnectAndCheckMail(bool startedByTimer);
 
     void Dialer1_Connect();
@@ -26,12 +25,13 @@ public:
     void Dialer1_Timeout();
     void timer_Wait5secAndGetMail_Timer();
 
-    // The mail engine's two ways to check.
-    std::function<void()> CheckMail;
-    std::function<void()> CheckNow;
-
     form_RASstatus *statusWindow();
     QTimer timer_Wait5secAndGetMail;
+
+Q_SIGNALS:
+    // The mail check's two ways to check: a scheduled one, and one the user asked for.
+    void checkMail();
+    void checkNow();
 
 private:
     bool statusVisible() const;

@@ -3,9 +3,8 @@
 
 #include "mail/MailText.h"
 
-#include <QEventLoop>
+#include <QMetaMethod>
 #include <QSslConfiguration>
-#include <QTimer>
 
 namespace {
 
@@ -14,10 +13,20 @@ constexpr qsizetype MaxAnswer = 32 * 1024 * 1024;
 
 } // namespace
 
-Pop3Client::Pop3Client() = default;
+Pop3Client::Pop3Client()
+{
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        if (m_phase == Phase::Idle || m_phase == Phase::Question)
+            return;
+        fail(Error::Connection, QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000.0),
+             true, QAbstractSocket::SocketTimeoutError);
+    });
+}
 
 Pop3Client::~Pop3Client()
 {
+    m_phase = Phase::Idle;
     if (m_socket)
         m_socket->abort();
 }
@@ -30,273 +39,396 @@ void Pop3Client::trustCertificates(const QList<QSslCertificate> &certificates)
     QSslConfiguration::setDefaultConfiguration(configuration);
 }
 
-void Pop3Client::fail(const QString &why)
+void Pop3Client::finish(Outcome outcome)
 {
-    PopStatus = 1;
-    PopLastError = why;
-}
-
-bool Pop3Client::waitFor(const std::function<bool()> &done)
-{
-    if (done())
-        return true;
-    if (m_socket->state() == QAbstractSocket::UnconnectedState)
-        return false;
-    QEventLoop loop;
-    QTimer silence;
-    silence.setSingleShot(true);
-    const auto check = [&] {
-        if (done() || m_socket->state() == QAbstractSocket::UnconnectedState)
-            loop.quit();
-    };
-    // Any answer at all restarts the wait: only silence ends it.
-    connect(m_socket.get(), &QSslSocket::readyRead, &loop, [&] {
-        silence.start(timeoutMs);
-        check();
+    m_phase = Phase::Idle;
+    m_silence.stop();
+    // Never inside the call that started it: a listener may start the next call from its slot.
+    QTimer::singleShot(0, this, [this, outcome, call = m_call] {
+        if (call != m_call)
+            return;
+        switch (outcome) {
+        case Outcome::Opened:
+            Q_EMIT opened();
+            break;
+        case Outcome::HeaderFetched:
+            Q_EMIT headerFetched();
+            break;
+        case Outcome::ListingEnded:
+            Q_EMIT listingEnded();
+            break;
+        case Outcome::Failed:
+            Q_EMIT failed();
+            break;
+        }
     });
-    connect(m_socket.get(), &QSslSocket::connected, &loop, check);
-    connect(m_socket.get(), &QSslSocket::encrypted, &loop, check);
-    connect(m_socket.get(), &QSslSocket::disconnected, &loop, check);
-    connect(m_socket.get(), &QSslSocket::errorOccurred, &loop, check);
-    connect(&silence, &QTimer::timeout, &loop, &QEventLoop::quit);
-    silence.start(timeoutMs);
-    loop.exec();
-    if (done())
-        return true;
-    if (!silence.isActive())
-        fail(QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000.0));
-    else if (m_socket->error() != QAbstractSocket::UnknownSocketError)
-        fail(m_socket->errorString());
-    else
-        fail(QStringLiteral("The server closed the connection"));
-    m_socket->abort();
-    return false;
 }
 
-bool Pop3Client::readStatus()
+void Pop3Client::fail(Error error, const QString &why, bool abort, QAbstractSocket::SocketError socketError)
 {
-    if (!waitFor([this] { return m_buffer.contains('\n') || m_buffer.size() > MaxAnswer; }))
-        return false;
-    const qsizetype end = m_buffer.indexOf('\n');
-    const std::optional<PopStatusLine> status = ParsePopStatus(QByteArrayView(m_buffer).first(end < 0 ? 0 : end + 1));
-    m_buffer.remove(0, end + 1);
-    if (!status) {
-        fail(QStringLiteral("The server does not speak POP3"));
+    const Phase phase = m_phase;
+    // Idle before the abort, whose signals then find nothing waiting.
+    m_phase = Phase::Idle;
+    if (abort && m_socket)
         m_socket->abort();
-        return false;
+    if (phase == Phase::Uidl) {
+        // No unique ids is no failure: the count alone tells what is new.
+        finish(Outcome::Opened);
+        return;
     }
-    m_statusText = status->text;
-    if (!status->ok) {
-        fail(status->text.isEmpty() ? QStringLiteral("The server refused") : status->text);
-        return false;
+    if (phase == Phase::Quit) {
+        m_loggedIn = false;
+        finish(Outcome::ListingEnded);
+        return;
     }
-    return true;
+    m_error = error;
+    m_socketError = socketError;
+    m_errorString = why;
+    finish(Outcome::Failed);
 }
 
-bool Pop3Client::readMultiLine()
+void Pop3Client::connectionLost()
 {
-    const auto whole = [this] {
-        return m_buffer.startsWith(".\r\n") || m_buffer.startsWith(".\n") || m_buffer.endsWith("\r\n.\r\n") ||
-               m_buffer.endsWith("\n.\n") || m_buffer.size() > MaxAnswer;
-    };
-    if (!waitFor(whole))
+    if (m_seenError != QAbstractSocket::UnknownSocketError)
+        fail(Error::Connection, m_socket->errorString(), true, m_seenError);
+    else
+        fail(Error::Connection, QStringLiteral("The server closed the connection"), true);
+}
+
+void Pop3Client::send(const QByteArray &line, bool multiLine, Phase next)
+{
+    m_lines.clear();
+    m_statusRead = false;
+    m_multiLine = multiLine;
+    m_phase = next;
+    m_socket->write(line + "\r\n");
+    m_silence.start(timeoutMs);
+    // An answer already here, or a connection already gone, is not waited for.
+    advance();
+}
+
+void Pop3Client::advance()
+{
+    if (m_phase == Phase::Idle || m_phase == Phase::Question)
+        return;
+    if (m_phase == Phase::Connecting) {
+        if (m_implicitTls ? m_socket->isEncrypted() : m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_phase = Phase::Greeting;
+            m_statusRead = false;
+            m_multiLine = false;
+        }
+    } else if (m_phase == Phase::Handshake) {
+        if (m_socket->isEncrypted()) {
+            send("CAPA", true, Phase::CapaTls);
+            return;
+        }
+    }
+    if (m_phase != Phase::Connecting && m_phase != Phase::Handshake && readAnswer())
+        return;
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        connectionLost();
+}
+
+bool Pop3Client::readAnswer()
+{
+    if (!m_statusRead) {
+        const qsizetype end = m_buffer.indexOf('\n');
+        if (end < 0 && m_buffer.size() <= MaxAnswer)
+            return false;
+        const std::optional<PopStatusLine> status =
+            ParsePopStatus(QByteArrayView(m_buffer).first(end < 0 ? 0 : end + 1));
+        m_buffer.remove(0, end + 1);
+        if (!status) {
+            fail(Error::NotPop3, QStringLiteral("The server does not speak POP3"), true);
+            return true;
+        }
+        m_statusText = status->text;
+        if (!status->ok) {
+            answered(false);
+            return true;
+        }
+        m_statusRead = true;
+        if (!m_multiLine) {
+            answered(true);
+            return true;
+        }
+    }
+    const bool whole = m_buffer.startsWith(".\r\n") || m_buffer.startsWith(".\n") || m_buffer.endsWith("\r\n.\r\n") ||
+                       m_buffer.endsWith("\n.\n") || m_buffer.size() > MaxAnswer;
+    if (!whole)
         return false;
     const std::optional<QList<QByteArray>> lines = ParseMultiLine(m_buffer);
     m_buffer.clear();
     if (!lines) {
-        fail(QStringLiteral("The server's answer is too big"));
-        m_socket->abort();
-        return false;
+        fail(Error::TooBig, QStringLiteral("The server's answer is too big"), true);
+        return true;
     }
     m_lines = *lines;
+    answered(true);
     return true;
 }
 
-bool Pop3Client::command(const QByteArray &line, bool multiLine)
-{
-    m_lines.clear();
-    if (!m_socket) {
-        fail(QStringLiteral("Not connected"));
-        return false;
-    }
-    m_socket->write(line + "\r\n");
-    if (!readStatus())
-        return false;
-    return !multiLine || readMultiLine();
-}
-
-bool Pop3Client::readCapabilities()
+void Pop3Client::readCapabilities()
 {
     m_capabilities.clear();
-    if (!command("CAPA", true)) {
-        // CAPA is optional; only a connection lost on the way is a failure.
-        if (m_socket->state() != QAbstractSocket::ConnectedState)
-            return false;
-        PopStatus = 0;
-        PopLastError.clear();
-        return true;
-    }
     for (const QByteArray &line : std::as_const(m_lines))
         m_capabilities.append(QString::fromLatin1(line.simplified().split(' ').value(0)).toUpper());
-    return true;
 }
 
-bool Pop3Client::startTls()
+void Pop3Client::answered(bool ok)
 {
-    // Nothing said before the handshake may pass for an answer said under TLS.
-    m_buffer.clear();
-    m_socket->startClientEncryption();
-    return waitFor([this] { return m_socket->isEncrypted(); });
-}
-
-bool Pop3Client::connectTo()
-{
-    const std::optional<PopAddress> address = ParsePopAddress(PopServer);
-    if (!address) {
-        fail(QStringLiteral("Not a mail server address: ") + PopServer);
-        return false;
-    }
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_socket->setSslConfiguration(configuration);
-    m_socket->setPeerVerifyName(address->host);
-    m_buffer.clear();
-    if (address->implicitTls) {
-        m_socket->connectToHostEncrypted(address->host, address->port);
-        if (!waitFor([this] { return m_socket->isEncrypted(); }))
-            return false;
-    } else {
-        m_socket->connectToHost(address->host, address->port);
-        if (!waitFor([this] { return m_socket->state() == QAbstractSocket::ConnectedState; }))
-            return false;
-    }
-    if (!readStatus())
-        return false;
-    if (address->implicitTls)
-        return true;
-
-    // A plain port: TLS whenever the server has it, the password in clear only where it has not.
-    if (!readCapabilities())
-        return false;
-    const bool offered = m_capabilities.contains(QStringLiteral("STLS"));
-    if (offered || m_capabilities.isEmpty()) {
-        if (command("STLS", false)) {
-            if (!startTls() || !readCapabilities())
-                return false;
-        } else if (offered || m_socket->state() != QAbstractSocket::ConnectedState) {
-            return false;
+    const auto refused = [this] {
+        fail(Error::Refused, m_statusText.isEmpty() ? QStringLiteral("The server refused") : m_statusText);
+    };
+    switch (m_phase) {
+    case Phase::Greeting:
+        if (!ok)
+            refused();
+        else if (m_implicitTls)
+            secured();
+        else
+            send("CAPA", true, Phase::Capa);
+        return;
+    case Phase::Capa:
+        // CAPA is optional: refused, it lists nothing. A plain port takes TLS whenever the server has it.
+        m_lines = ok ? m_lines : QList<QByteArray>();
+        readCapabilities();
+        if (m_capabilities.contains(QStringLiteral("STLS")) || m_capabilities.isEmpty())
+            send("STLS", false, Phase::Stls);
+        else
+            secured();
+        return;
+    case Phase::Stls:
+        if (ok) {
+            // Nothing said before the handshake may pass for an answer said under TLS.
+            m_buffer.clear();
+            m_phase = Phase::Handshake;
+            m_socket->startClientEncryption();
+            m_silence.start(timeoutMs);
+        } else if (m_capabilities.contains(QStringLiteral("STLS"))) {
+            refused();
         } else {
             // A server without CAPA that refuses STLS has no TLS to offer.
-            PopStatus = 0;
-            PopLastError.clear();
+            secured();
         }
+        return;
+    case Phase::CapaTls:
+        m_lines = ok ? m_lines : QList<QByteArray>();
+        readCapabilities();
+        secured();
+        return;
+    case Phase::User:
+        if (ok)
+            send("PASS " + m_password.toUtf8(), false, Phase::Pass);
+        else
+            refused();
+        return;
+    case Phase::Pass:
+        if (!ok) {
+            refused();
+            return;
+        }
+        m_loggedIn = true;
+        send("STAT", false, Phase::Stat);
+        return;
+    case Phase::Stat: {
+        if (!ok) {
+            refused();
+            return;
+        }
+        const std::optional<int> count = ParseStatCount(m_statusText);
+        if (!count) {
+            fail(Error::NoCount, QStringLiteral("The server did not say how many messages there are"));
+            return;
+        }
+        m_messageCount = *count;
+        if (m_capabilities.isEmpty() || m_capabilities.contains(QStringLiteral("UIDL")))
+            send("UIDL", true, Phase::Uidl);
+        else
+            finish(Outcome::Opened);
+        return;
     }
-    return true;
+    case Phase::Uidl:
+        if (ok)
+            m_uniqueIds = ParseUidl(m_lines, m_messageCount).value_or(QStringList());
+        finish(Outcome::Opened);
+        return;
+    case Phase::Top:
+        if (ok) {
+            m_header = m_lines.join("\r\n");
+            finish(Outcome::HeaderFetched);
+        } else if (m_capabilities.contains(QStringLiteral("TOP"))) {
+            refused();
+        } else {
+            // TOP is optional; where the server does not list it, a refusal means it has none.
+            m_topRefused = true;
+            send("RETR " + QByteArray::number(m_message), true, Phase::Retr);
+        }
+        return;
+    case Phase::Retr: {
+        if (!ok) {
+            refused();
+            return;
+        }
+        QList<QByteArray> header;
+        for (const QByteArray &line : std::as_const(m_lines)) {
+            if (line.isEmpty())
+                break;
+            header.append(line);
+        }
+        m_header = header.join("\r\n");
+        finish(Outcome::HeaderFetched);
+        return;
+    }
+    case Phase::Quit:
+        m_loggedIn = false;
+        finish(Outcome::ListingEnded);
+        return;
+    case Phase::Idle:
+    case Phase::Connecting:
+    case Phase::Handshake:
+    case Phase::Question:
+        return;
+    }
 }
 
-bool Pop3Client::passwordMayGo()
+void Pop3Client::secured()
 {
     if (m_socket->isEncrypted()) {
-        PopEncryption = QStringLiteral("TLS");
-        return true;
+        m_encryption = QStringLiteral("TLS");
+        login();
+        return;
     }
-    if (trustLoopback && m_socket->peerAddress().isLoopback())
-        return true;
+    if (trustLoopback && m_socket->peerAddress().isLoopback()) {
+        login();
+        return;
+    }
     // A server that had TLS and now has none: someone on the way may have taken the offer out.
-    if (PopEncryption == u"TLS") {
-        fail(QStringLiteral("The server offered encryption before and now does not: the password was not sent"));
-        return false;
+    if (m_encryption == u"TLS") {
+        fail(Error::TlsLost,
+             QStringLiteral("The server offered encryption before and now does not: the password was not sent"));
+        return;
     }
-    if (PopEncryption.isEmpty() && askClearText) {
-        const std::optional<PopAddress> address = ParsePopAddress(PopServer);
-        PopEncryption =
-            askClearText(address ? address->host : PopServer) ? QStringLiteral("Clear") : QStringLiteral("NoClear");
+    if (m_encryption.isEmpty() && isSignalConnected(QMetaMethod::fromSignal(&Pop3Client::clearTextQuestion))) {
+        // The user takes the time they need; the server's silence meanwhile is no failure.
+        m_phase = Phase::Question;
+        m_silence.stop();
+        Q_EMIT clearTextQuestion(m_host);
+        return;
     }
-    if (PopEncryption == u"Clear")
-        return true;
-    fail(QStringLiteral("The server offers no encryption, and the password is not sent unencrypted"));
-    return false;
+    clearTextDecided();
 }
 
-void Pop3Client::PopOpen()
+void Pop3Client::answerClearText(bool send)
 {
-    PopStatus = 0;
-    PopLastError.clear();
-    PopMessageCount = 0;
-    PopUniqueIds.clear();
+    if (m_phase != Phase::Question)
+        return;
+    m_encryption = send ? QStringLiteral("Clear") : QStringLiteral("NoClear");
+    clearTextDecided();
+}
+
+void Pop3Client::clearTextDecided()
+{
+    if (m_encryption == u"Clear")
+        login();
+    else
+        fail(Error::NoClearText,
+             QStringLiteral("The server offers no encryption, and the password is not sent unencrypted"));
+}
+
+void Pop3Client::login()
+{
+    send("USER " + m_userName.toUtf8(), false, Phase::User);
+}
+
+void Pop3Client::open(const QString &server, const QString &userName, const QString &password,
+                      const QString &encryption)
+{
+    ++m_call;
+    m_phase = Phase::Idle;
+    m_userName = userName;
+    m_password = password;
+    m_encryption = encryption;
+    m_error = Error::None;
+    m_socketError = QAbstractSocket::UnknownSocketError;
+    m_seenError = QAbstractSocket::UnknownSocketError;
+    m_errorString.clear();
+    m_messageCount = 0;
+    m_uniqueIds.clear();
+    m_capabilities.clear();
+    m_header.clear();
     m_topRefused = false;
     m_loggedIn = false;
     if (!m_socket) {
         m_socket = std::make_unique<QSslSocket>();
-        connect(m_socket.get(), &QSslSocket::readyRead, this, [this] { m_buffer += m_socket->readAll(); });
+        connect(m_socket.get(), &QSslSocket::readyRead, this, [this] {
+            m_buffer += m_socket->readAll();
+            // Any answer at all restarts the wait: only silence ends it.
+            if (m_phase != Phase::Idle && m_phase != Phase::Question)
+                m_silence.start(timeoutMs);
+            advance();
+        });
+        connect(m_socket.get(), &QSslSocket::connected, this, &Pop3Client::advance);
+        connect(m_socket.get(), &QSslSocket::encrypted, this, &Pop3Client::advance);
+        connect(m_socket.get(), &QSslSocket::disconnected, this, &Pop3Client::advance);
+        connect(m_socket.get(), &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+            m_seenError = error;
+            advance();
+        });
     }
     m_socket->abort();
-    if (!connectTo() || !passwordMayGo())
-        return;
-    if (!command("USER " + PopUserName.toUtf8(), false) || !command("PASS " + PopPassword.toUtf8(), false))
-        return;
-    m_loggedIn = true;
-    if (!command("STAT", false))
-        return;
-    const std::optional<int> count = ParseStatCount(m_statusText);
-    if (!count) {
-        fail(QStringLiteral("The server did not say how many messages there are"));
+    m_buffer.clear();
+    const std::optional<PopAddress> address = ParsePopAddress(server);
+    if (!address) {
+        fail(Error::BadAddress, QStringLiteral("Not a mail server address: ") + server);
         return;
     }
-    PopMessageCount = *count;
-    if (m_capabilities.isEmpty() || m_capabilities.contains(QStringLiteral("UIDL"))) {
-        if (command("UIDL", true))
-            PopUniqueIds = ParseUidl(m_lines, PopMessageCount).value_or(QStringList());
-        // No unique ids is no failure: the count alone tells what is new.
-        PopStatus = 0;
-        PopLastError.clear();
-    }
+    m_host = address->host;
+    m_implicitTls = address->implicitTls;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_socket->setSslConfiguration(configuration);
+    m_socket->setPeerVerifyName(address->host);
+    m_phase = Phase::Connecting;
+    m_silence.start(timeoutMs);
+    if (address->implicitTls)
+        m_socket->connectToHostEncrypted(address->host, address->port);
+    else
+        m_socket->connectToHost(address->host, address->port);
 }
 
-void Pop3Client::PopFetchHeader(int n)
+void Pop3Client::fetchHeader(int n)
 {
-    PopStatus = 0;
-    PopLastError.clear();
+    ++m_call;
     m_header.clear();
-    const QByteArray number = QByteArray::number(n);
-    if (!m_topRefused) {
-        if (command("TOP " + number + " 0", true)) {
-            m_header = m_lines.join("\r\n");
-            return;
-        }
-        // TOP is optional; where the server does not list it, a refusal means it has none.
-        if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState ||
-            m_capabilities.contains(QStringLiteral("TOP")))
-            return;
-        m_topRefused = true;
-        PopStatus = 0;
-    }
-    if (!command("RETR " + number, true))
+    m_message = n;
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState) {
+        m_phase = Phase::Idle;
+        fail(Error::Connection, QStringLiteral("The server closed the connection"));
         return;
-    QList<QByteArray> header;
-    for (const QByteArray &line : std::as_const(m_lines)) {
-        if (line.isEmpty())
-            break;
-        header.append(line);
     }
-    m_header = header.join("\r\n");
+    if (m_topRefused)
+        send("RETR " + QByteArray::number(n), true, Phase::Retr);
+    else
+        send("TOP " + QByteArray::number(n) + " 0", true, Phase::Top);
 }
 
-void Pop3Client::PopParseHeader()
+void Pop3Client::endListing()
 {
-    PopFrom = HeaderField(m_header, "From");
-    PopSubject = HeaderField(m_header, "Subject");
-}
-
-void Pop3Client::PopEndListing()
-{
-    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
-        command("QUIT", false);
+    ++m_call;
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState) {
+        send("QUIT", false, Phase::Quit);
+        return;
+    }
     m_loggedIn = false;
+    finish(Outcome::ListingEnded);
 }
 
-void Pop3Client::PopClose()
+void Pop3Client::close()
 {
+    ++m_call;
+    m_phase = Phase::Idle;
+    m_silence.stop();
     if (!m_socket)
         return;
     if (m_loggedIn && m_socket->state() == QAbstractSocket::ConnectedState)

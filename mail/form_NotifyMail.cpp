@@ -7,28 +7,28 @@
 #include "core/SettingsCodec.h"
 #include "core/Sound.h"
 #include "core/Twips.h"
-#include "mail/AccountCheck.h"
 #include "mail/DialupRules.h"
 #include "mail/MailIcons.h"
+#include "mail/MailProgram.h"
+#include "mail/SettingsMailAccounts.h"
 #include "mail/form_Checking.h"
 #include "mail/form_Properties.h"
 #include "platform/Clock.h"
 #include "platform/Dialer.h"
+#include "platform/ErrorCodes.h"
 #include "platform/IniStore.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
+#include "platform/SocketErrors.h"
 #include "platform/Tray.h"
 #include "platform/WindowFlags.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -41,39 +41,28 @@ const QString Separator = QStringLiteral("-------------------------------------"
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
 
-// The command that starts the user's mail program: the program itself, or the Exec line of a .desktop launcher
-// with its field codes (%u, %F, ...) taken out. Empty when there is none.
-QString mailProgramCommand(const QString &emailPath)
-{
-    const QString path = emailPath.trimmed();
-    if (path.isEmpty() || path.startsWith(u'-'))
-        return {};
-    if (!path.endsWith(QLatin1String(".desktop")))
-        return path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return path;
-    bool inEntry = false;
-    for (const QByteArray &raw : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(u'['))
-            inEntry = line == QLatin1String("[Desktop Entry]");
-        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
-            return line.mid(5).remove(QRegularExpression(QStringLiteral("%[a-zA-Z]"))).trimmed();
-    }
-    return {};
-}
-
 // A stored choice of dial-up counts only where a dialer exists; the file keeps it for a system that has one.
 bool DialupInUse(const SettingsRecord &s)
 {
     return s.UseRas && platform::dialer().available();
 }
 
+// The number the log line shows: the socket's own where it failed, 70 (permission denied) for a password the
+// keyring would not give, 1 for what the server said.
+int failureNumber(const MailFailure &failure)
+{
+    if (failure.noPassword)
+        return platform::errorInfo(platform::ErrorKind::PermissionDenied).number;
+    if (failure.socketError != QAbstractSocket::UnknownSocketError)
+        return platform::socketErrorNumber(failure.socketError);
+    return 1;
+}
+
 } // namespace
 
 form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
-    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent)
+    : GhostOwner(lifecycle, QStringLiteral("You have new email !"), MailIdleIcon(), Tip, parent),
+      m_accounts(std::make_unique<SettingsMailAccounts>()), m_engine(std::make_unique<MailCheck>(*m_accounts))
 {
     setObjectName(QStringLiteral("form_NotifyMail"));
     setTrayIdentity(QStringLiteral("tarnibe-mail"), QStringLiteral("Tarnibe E-mail check"));
@@ -101,16 +90,30 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&timer_SpinMoon, &QTimer::timeout, this, &form_NotifyMail::timer_SpinMoon_Timer);
     connect(&timer_Blink, &QTimer::timeout, this, &form_NotifyMail::timer_Blink_Timer);
     connect(&timer_DisableAutoDial, &QTimer::timeout, this, &form_NotifyMail::timer_DisableAutoDial_Timer);
-    dialup.CheckMail = [this] { CheckMail(); };
-    FreePOP1.askClearText = [](const QString &host) {
-        return platform::showMessage(QStringLiteral("The server ") + host +
-                                         QStringLiteral(" offers no encryption. Send your password unencrypted?"),
-                                     QStringLiteral("Email check"), platform::MsgIcon::Question,
-                                     platform::MsgButtons::YesNo, platform::MsgAnswer::No) == platform::MsgAnswer::Yes;
-    };
-    dialup.CheckNow = [this] { CheckNow(); };
+    connect(&dialup, &DialupLink::checkMail, this, &form_NotifyMail::CheckMail);
+    connect(&dialup, &DialupLink::checkNow, this, &form_NotifyMail::CheckNow);
+
+    MailCheck &engine = *m_engine;
+    connect(&engine, &MailCheck::accountStarted, this, [this](int, const QString &server) { accountStarted(server); });
+    connect(&engine, &MailCheck::accountChecked, this,
+            [this](int, const QString &, int count) { accountChecked(count); });
+    connect(&engine, &MailCheck::accountFailed, this,
+            [this](int, const MailFailure &failure) { accountFailed(failure); });
+    connect(&engine, &MailCheck::finished, this, &form_NotifyMail::passFinished);
+    connect(&engine, &MailCheck::encryptionLearnt, this, [](int index, const QString &learnt) {
+        Settings().Encryption[size_t(index)] = learnt;
+        WriteSetting(accountKey("Encryption", index));
+    });
+    connect(&engine, &MailCheck::clearTextQuestion, this, [this](const QString &host) {
+        const platform::MsgAnswer answer =
+            platform::showMessage(QStringLiteral("The server ") + host +
+                                      QStringLiteral(" offers no encryption. Send your password unencrypted?"),
+                                  QStringLiteral("Email check"), platform::MsgIcon::Question,
+                                  platform::MsgButtons::YesNo, platform::MsgAnswer::No);
+        m_engine->answerClearText(answer == platform::MsgAnswer::Yes);
+    });
     // Desktop tests have only loopback; this lets a server there stand for a distant one.
-    FreePOP1.trustLoopback = !qEnvironmentVariableIsSet("TARNIBE_MAIL_LOOPBACK_IS_REMOTE");
+    engine.trustLoopback = !qEnvironmentVariableIsSet("TARNIBE_MAIL_LOOPBACK_IS_REMOTE");
 }
 
 void form_NotifyMail::setNotice(const QString &notice, int count)
@@ -154,7 +157,6 @@ form_Properties *form_NotifyMail::propertiesWindow() const
 
 void form_NotifyMail::Form_Load()
 {
-    m_stopRequested = false;
     // The notice stays above other windows when it shows; until then it waits minimised and hidden.
     platform::setAlwaysOnTop(this, true);
     centreOnScreen(this);
@@ -181,7 +183,7 @@ void form_NotifyMail::trayHostChanged()
 
 void form_NotifyMail::trayActivated(platform::TrayMessage message)
 {
-    if (AutodialFlags().MailCheckActive || m_checking)
+    if (AutodialFlags().MailCheckActive || isChecking())
         return;
     if (message == platform::LeftDoubleClick ||
         (message == platform::LeftButtonUp && platform::trayHost().activatesOnce()))
@@ -192,9 +194,11 @@ void form_NotifyMail::trayActivated(platform::TrayMessage message)
 
 void form_NotifyMail::UnloadWindows()
 {
-    // A check waiting for a server inside this call's event loop ends at once instead of trying every account.
-    m_stopRequested = true;
-    FreePOP1.PopClose();
+    // A pass under way ends at once instead of trying every account.
+    if (isChecking()) {
+        m_engine->stop();
+        endPass();
+    }
     timer_CheckMail.stop();
     timer_SpinMoon.stop();
     timer_Blink.stop();
@@ -268,12 +272,6 @@ void form_NotifyMail::changeEvent(QEvent *event)
     }
 }
 
-void form_NotifyMail::resetMailboxes()
-{
-    for (MailboxMemory &mailbox : mailboxes)
-        mailbox.reset();
-}
-
 bool form_NotifyMail::checkingVisible() const
 {
     return m_checkingWindow && m_checkingWindow->isVisible();
@@ -289,16 +287,9 @@ form_Checking *form_NotifyMail::checkingWindow()
 void form_NotifyMail::timer_CheckMail_Timer()
 {
     const SettingsRecord &s = Settings();
-    const int minutes = CheckMinutes(s.CheckTime);
-    if (minutes == 0)
-        return;
-    if (minutes > ++m_minuteCounter)
-        return;
-    m_minuteCounter = 0;
-    if (ForbiddenHour(platform::Clock::now().time().hour(), s.RasTime1, s.RasTime2) && s.RasCheckLimited == 1)
-        return;
-    // A check still running (it waits with the event loop turning) is not started twice.
-    if (m_checking)
+    const bool quietHours =
+        s.RasCheckLimited == 1 && ForbiddenHour(platform::Clock::now().time().hour(), s.RasTime1, s.RasTime2);
+    if (!m_engine->minutePassed(CheckMinutes(s.CheckTime), quietHours))
         return;
     if (DialupInUse(s) && !platform::dialer().RasIsConnected())
         dialup.RasConnectAndCheckMail(true);
@@ -308,7 +299,7 @@ void form_NotifyMail::timer_CheckMail_Timer()
 
 void form_NotifyMail::CheckNow()
 {
-    if (m_checking)
+    if (isChecking())
         return;
     const SettingsRecord &s = Settings();
     const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
@@ -324,34 +315,61 @@ void form_NotifyMail::CheckNow()
     }
     checkingWindow()->Form_Load();
     m_checkingWindow->show();
-    resetMailboxes();
-    CheckMail();
-    if (MailAllOk) {
-        m_checkingWindow->Timer1.stop();
-        m_checkingWindow->hide();
-        QCoreApplication::processEvents();
-    } else {
-        m_checkingWindow->c_Close->show();
-        m_checkingWindow->label_Data[0]->setText(QStringLiteral("Error(s) from some servers occurred"));
-        m_checkingWindow->move(0, 0);
-        m_checkingWindow->list_Display->setCurrentRow(-1);
+    m_engine->forget();
+    startPass(true);
+}
+
+void form_NotifyMail::CheckMail()
+{
+    startPass(false);
+}
+
+void form_NotifyMail::startPass(bool manual)
+{
+    if (isChecking())
+        return;
+    m_manualPass = manual;
+    m_passFailure.clear();
+    DisableAutodial();
+    AutodialFlags().MailCheckActive = true;
+    // The icon takes no clicks now; a tray that draws the menu itself shows it greyed.
+    popupMenu()->setEnabled(false);
+    timer_Blink.stop();
+    m_spinFrame = 0;
+    timer_SpinMoon.start();
+    m_engine->start();
+}
+
+void form_NotifyMail::accountStarted(const QString &server)
+{
+    if (checkingVisible())
+        m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
+}
+
+void form_NotifyMail::accountChecked(int count)
+{
+    if (count > 0)
+        timer_Blink.start();
+    if (checkingVisible()) {
+        m_checkingWindow->addLine(QStringLiteral("- Success"));
+        m_checkingWindow->addLine(Separator);
     }
-    if ((isMinimized() || !isVisible()) && !checkingVisible())
-        platform::showMessage(QStringLiteral("You have no new emails...."), QStringLiteral("Mailbox"),
-                              platform::MsgIcon::Information);
 }
 
 // Said where the user looks, the tray, until a check succeeds: a scheduled check has no window. The first
 // failure of a check is the one the tray tells.
-void form_NotifyMail::accountFailed(const QString &server, int number, const QString &why, QString &failure)
+void form_NotifyMail::accountFailed(const MailFailure &failure)
 {
-    MailAllOk = false;
-    LogError(QStringLiteral("err_Notify_CheckMail "), number, why, u'(' + server + u')');
-    if (failure.isEmpty())
-        failure = QStringLiteral("Last check failed ") + platform::Clock::now().toString(QStringLiteral("HH:mm")) +
-                  QStringLiteral(": ") + why + QStringLiteral(" (") + server + u')';
-    if (checkingVisible())
-        m_checkingWindow->addLine(QStringLiteral("- Error: ") + why);
+    LogError(QStringLiteral("err_Notify_CheckMail "), failureNumber(failure), failure.why,
+             u'(' + failure.server + u')');
+    if (m_passFailure.isEmpty())
+        m_passFailure = QStringLiteral("Last check failed ") +
+                        platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") + failure.why +
+                        QStringLiteral(" (") + failure.server + u')';
+    if (checkingVisible()) {
+        m_checkingWindow->addLine(QStringLiteral("- Error: ") + failure.why);
+        m_checkingWindow->addLine(Separator);
+    }
 }
 
 void form_NotifyMail::showNotice(const QString &notice, int total)
@@ -366,82 +384,36 @@ void form_NotifyMail::showNotice(const QString &notice, int total)
     centreOnScreen(this);
 }
 
-// One account's turn in a check: its progress lines, its password, the check itself and what it taught.
-void form_NotifyMail::checkAccountAt(int i, int accounts, CheckPass &pass)
+void form_NotifyMail::passFinished()
 {
-    const SettingsRecord &s = Settings();
-    const QString server = s.POPServer[size_t(i)];
-    // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
-    if (IsUnsetAccount(server))
+    if (m_engine->newMail())
+        showNotice(m_engine->notice(), m_engine->total());
+    m_lastFailure = m_passFailure;
+    endPass();
+    setTrayImage(Idle);
+    if (!m_manualPass)
         return;
-    if (checkingVisible())
-        m_checkingWindow->addLine(QStringLiteral("- Checking :") + server);
-    // Never a login without the password when the keyring holds one it would not give.
-    QString noPassword;
-    const std::optional<QString> password = PasswordForCheck(i, &noPassword);
-    if (!password) {
-        accountFailed(server, 70, noPassword, pass.failure);
-        if (checkingVisible())
-            m_checkingWindow->addLine(Separator);
-        return;
-    }
-    const AccountCheckResult result =
-        CheckAccount(FreePOP1, mailboxes[size_t(i)],
-                     {server, s.UserName[size_t(i)], *password, s.Encryption[size_t(i)], AccountTag(accounts, server)});
-    if (result.learnt) {
-        Settings().Encryption[size_t(i)] = *result.learnt;
-        SettingsStore().setValue(SettingsGroup, accountKey("Encryption", i), *result.learnt);
-        SettingsStore().sync();
-    }
-    if (result.errorNumber != 0) {
-        accountFailed(server, result.errorNumber, result.error, pass.failure);
+    if (m_engine->allOk()) {
+        m_checkingWindow->Timer1.stop();
+        m_checkingWindow->hide();
     } else {
-        if (result.count > 0)
-            timer_Blink.start();
-        pass.notice += result.notice;
-        if (checkingVisible())
-            m_checkingWindow->addLine(QStringLiteral("- Success"));
+        m_checkingWindow->c_Close->show();
+        m_checkingWindow->label_Data[0]->setText(QStringLiteral("Error(s) from some servers occurred"));
+        m_checkingWindow->move(0, 0);
+        m_checkingWindow->list_Display->setCurrentRow(-1);
     }
-    QCoreApplication::processEvents();
-    if (checkingVisible()) {
-        m_checkingWindow->addLine(Separator);
-        QCoreApplication::processEvents();
-    }
-    pass.newMail = pass.newMail || result.newMail;
-    pass.total += result.count;
+    if ((isMinimized() || !isVisible()) && !checkingVisible())
+        platform::showMessage(QStringLiteral("You have no new emails...."), QStringLiteral("Mailbox"),
+                              platform::MsgIcon::Information);
 }
 
-void form_NotifyMail::CheckMail()
+void form_NotifyMail::endPass()
 {
-    if (m_checking)
-        return;
-    m_checking = true;
-    DisableAutodial();
-    AutodialFlags().MailCheckActive = true;
-    // The icon takes no clicks now; a tray that draws the menu itself shows it greyed.
-    popupMenu()->setEnabled(false);
-    MailAllOk = true;
-    timer_Blink.stop();
-    m_spinFrame = 0;
-    timer_SpinMoon.start();
-
-    const SettingsRecord &s = Settings();
-    const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
-    CheckPass pass;
-    for (int i = 0; i < accounts && !m_stopRequested; ++i)
-        checkAccountAt(i, accounts, pass);
-
-    if (pass.newMail)
-        showNotice(pass.notice, pass.total);
     timer_SpinMoon.stop();
-    if (!m_stopRequested)
-        m_lastFailure = pass.failure;
-    setTrayImage(Idle);
-    if (DialupInUse(s) && AutodialFlags().RasDialedByCheck)
+    if (DialupInUse(Settings()) && AutodialFlags().RasDialedByCheck)
         platform::dialer().RasHangUp();
     AutodialFlags().RasDialedByCheck = false;
     timer_DisableAutoDial.start();
-    m_checking = false;
 }
 
 void form_NotifyMail::timer_DisableAutoDial_Timer()
@@ -472,8 +444,8 @@ void form_NotifyMail::c_ReadNow_Click()
     timer_Blink.stop();
     setTrayImage(Idle);
     putAway();
-    resetMailboxes();
-    const QString command = mailProgramCommand(s.EmailPath);
+    m_engine->forget();
+    const QString command = MailProgramCommand(s.EmailPath);
     // Without a program of the user's own, the desktop's mail program.
     const bool started = command.isEmpty() ? platform::launcher().openUrl(QUrl(QStringLiteral("mailto:")))
                                            : platform::launcher().startDetached(command);

@@ -3,12 +3,10 @@
 
 #include "core/GhostOwner.h"
 #include "mail/DialupLink.h"
-#include "mail/NewMail.h"
-#include "mail/Pop3Client.h"
+#include "mail/MailCheck.h"
 
 #include <QPointer>
 #include <QTimer>
-#include <array>
 #include <memory>
 
 class QLabel;
@@ -18,8 +16,8 @@ class form_Checking;
 class form_Properties;
 
 // The e-mail notifier: owner of the mail tray icon and, when new mail arrives, the notice itself. It sits
-// minimised and hidden while there is nothing to tell. It also runs the checks: on its timer, from the tray, and
-// after a dial-up has connected.
+// minimised and hidden while there is nothing to tell. It starts the mail check's passes (on its timer, from the
+// tray, after a dial-up has connected) and shows what they report.
 class form_NotifyMail : public GhostOwner {
     Q_OBJECT
 public:
@@ -38,7 +36,7 @@ public:
 
     // A check the user asked for, with its progress window; every message present counts as new.
     void CheckNow();
-    // One pass over every account.
+    // A pass over every account; what it finds comes later.
     void CheckMail();
     void timer_CheckMail_Timer();
     void timer_SpinMoon_Timer();
@@ -47,10 +45,8 @@ public:
     void c_ReadNow_Click();
     void c_ReadLater_Click();
 
-    // What the last check left: whether every account answered, and each account's memory.
-    bool MailAllOk = true;
-    std::array<MailboxMemory, 10> mailboxes;
-    bool isChecking() const { return m_checking; }
+    MailCheck &engine() { return *m_engine; }
+    bool isChecking() const { return m_engine->isChecking(); }
     // The icon the tray shows now: 0 idle, 1 new mail, 2.. a frame of the moon.
     int trayImage() const { return m_trayImage; }
     // The tip's line about the last check when it failed; empty after a check that succeeded.
@@ -67,7 +63,6 @@ public:
     QTimer timer_SpinMoon;
     QTimer timer_Blink;
     QTimer timer_DisableAutoDial;
-    Pop3Client FreePOP1;
     DialupLink dialup;
     // The progress window, made by the first manual check that shows it.
     form_Checking *checkingWindow();
@@ -78,30 +73,29 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    // What a check gathers over the accounts.
-    struct CheckPass {
-        QString notice;
-        bool newMail = false;
-        int total = 0;
-        QString failure;
-    };
-    void checkAccountAt(int index, int accounts, CheckPass &pass);
-    void accountFailed(const QString &server, int number, const QString &why, QString &failure);
+    void startPass(bool manual);
+    void accountStarted(const QString &server);
+    void accountChecked(int count);
+    void accountFailed(const MailFailure &failure);
+    void passFinished();
+    // What ends every pass, finished or stopped.
+    void endPass();
     void showNotice(const QString &notice, int total);
     // Hides the notice until the next new mail; the tray icon stays.
     void putAway();
     void setTrayImage(int image);
-    void resetMailboxes();
     bool checkingVisible() const;
 
+    std::unique_ptr<MailAccounts> m_accounts;
+    std::unique_ptr<MailCheck> m_engine;
     std::unique_ptr<form_Checking> m_checkingWindow;
     QPointer<form_Properties> m_properties;
-    int m_minuteCounter = 0;
     int m_spinFrame = 0;
     int m_trayImage = 0;
     QString m_lastFailure;
-    bool m_checking = false;
+    // The pass under way: whether the user asked for it, and its first failure, which the tray tells.
+    bool m_manualPass = false;
+    QString m_passFailure;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
-    bool m_stopRequested = false;
 };

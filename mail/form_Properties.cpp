@@ -44,7 +44,8 @@ void form_Properties::buildWindow()
     combo_POPservers->setEditable(true);
     combo_POPservers->setInsertPolicy(QComboBox::NoInsert);
     combo_POPservers->setMinimumWidth(240);
-    combo_POPservers->lineEdit()->installEventFilter(this);
+    // The list takes the focus for its text field, which hears of losing it only from the list itself.
+    combo_POPservers->installEventFilter(this);
     text_UserName = named(new QLineEdit, "text_UserName");
     text_Password = named(new QLineEdit, "text_Password");
     text_Password->setEchoMode(QLineEdit::Password);
@@ -218,7 +219,7 @@ void form_Properties::combo_POPservers_Click()
 
 bool form_Properties::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == combo_POPservers->lineEdit() && event->type() == QEvent::FocusOut)
+    if (watched == combo_POPservers && event->type() == QEvent::FocusOut)
         combo_POPservers_LostFocus();
     return QWidget::eventFilter(watched, event);
 }
@@ -318,12 +319,9 @@ void form_Properties::option_RAS_Click(int Index)
 
 void form_Properties::combo_RasConnections_Click()
 {
-    platform::Dialer &dialer = platform::dialer();
-    dialer.RasEntryParamsMode = true;
-    dialer.setRasEntryName(combo_RasConnections->currentText());
-    text_RasUserName->setText(dialer.RasLoginName);
-    text_RasPassword->setText(dialer.RasLoginPassword);
-    dialer.RasEntryParamsMode = false;
+    const platform::Dialer::EntryLogin login = platform::dialer().entryLogin(combo_RasConnections->currentText());
+    text_RasUserName->setText(login.userName);
+    text_RasPassword->setText(login.password);
 }
 
 void form_Properties::c_Ok_Click()

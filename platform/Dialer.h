@@ -11,9 +11,13 @@ namespace platform {
 class Dialer : public QObject {
     Q_OBJECT
 public:
-    // While on, naming an entry makes its stored user name and password readable.
-    bool RasEntryParamsMode = false;
-    virtual void setRasEntryName(const QString &name) { m_entryName = name; }
+    struct EntryLogin {
+        QString userName;
+        QString password;
+    };
+    // The user name and password stored with an entry; empty where it has none.
+    virtual EntryLogin entryLogin(const QString &) const { return {}; }
+    void setRasEntryName(const QString &name) { m_entryName = name; }
     QString RasEntryName() const { return m_entryName; }
     QString RasLoginName;
     QString RasLoginPassword;

@@ -352,20 +352,27 @@ int main(int argc, char *argv[])
         deliveries.start(int(Minute));
         deliver();
     });
-    // Connected after the suite's own handler, so this runs once its check is over.
+    // Whether a check started at an earlier tick still runs. The checks run while events go on, so a tick can
+    // come in the middle of one.
+    bool checkRunning = false;
     QObject::connect(&mail->timer_CheckMail, &QTimer::timeout, mail, [&] {
         ++counts.mailTicks;
-        if (mail->isChecking()) {
+        if (checkRunning) {
             ++counts.mailSkipped;
             log(QStringLiteral("MAIL"), QStringLiteral("tick while a check still runs"));
-            return;
         }
-        bool counted = mail->MailAllOk;
+        // Connected after the suite's own handler: a check this tick started runs already.
+        checkRunning = mail->isChecking();
+    });
+    // Connected after the notice's own handler, so this runs once it has shown what the check found.
+    QObject::connect(&mail->engine(), &MailCheck::finished, mail, [&] {
+        checkRunning = false;
+        bool counted = mail->engine().allOk();
         bool reported = true;
         QString seen;
         const QString notice = mail->text_Display->toPlainText();
         for (int i = 0; i < Accounts; ++i) {
-            const int have = mail->mailboxes[size_t(i)].lastCount;
+            const int have = mail->engine().mailboxes[size_t(i)].lastCount;
             const int delivered = counts.delivered[size_t(i)];
             seen += QStringLiteral(" %1/%2").arg(have).arg(delivered);
             counted = counted && have == delivered;
@@ -378,7 +385,8 @@ int main(int argc, char *argv[])
             ++counts.mailReported;
         log(QStringLiteral("MAIL"),
             QStringLiteral("all answered: %1, seen/delivered:%2, notice: %3")
-                .arg(mail->MailAllOk ? QStringLiteral("yes") : QStringLiteral("no"), seen,
+
+                .arg(mail->engine().allOk() ? QStringLiteral("yes") : QStringLiteral("no"), seen,
                      reported ? QStringLiteral("names the newest") : QStringLiteral("missing the newest")));
     });
 

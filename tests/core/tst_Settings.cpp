@@ -307,6 +307,22 @@ private Q_SLOTS:
         QVERIFY(!store.sync());
     }
 
+    // What the mail check learns between starts is written at once, that key alone; a password never goes this way.
+    void oneSettingIsWrittenAloneButNeverAPassword()
+    {
+        TestEnvironment env;
+        WriteToRegistry();
+        const QString userName = storedSetting(u"UserName2"_s), password = storedSetting(u"PassWord2"_s);
+        Settings().Encryption[1] = u"TLS pop.example.org"_s;
+        Settings().UserName[1] = u"changed"_s;
+        Settings().PassWord[1] = u"Wr0ng-Pa55"_s;
+        WriteSetting(u"encryption2"_s);
+        WriteSetting(u"PassWord2"_s);
+        QCOMPARE(storedSetting(u"Encryption2"_s), u"TLS pop.example.org"_s);
+        QCOMPARE(storedSetting(u"UserName2"_s), userName);
+        QCOMPARE(storedSetting(u"PassWord2"_s), password);
+    }
+
     // The error log, the other file the suite writes: a message is written as it is, quotes and all; the line that
     // passes the limit deletes the log, and one that cannot be written is lost without harm.
     void theLogKeepsQuotedLinesUpToItsLimitAndIgnoresAnUnwritableFile()

@@ -152,6 +152,35 @@ private Q_SLOTS:
         QCOMPARE(scene.readSetting(u"PassWord"_s), EncodeStoredPassword(u"secret"_s).value_or(u"?"_s));
     }
 
+    // "Email properties..." from the mail icon's menu: a server name typed over is the account's new name once the
+    // field is left, and stays when the user goes on to the next account before Ok.
+    void aServerNameTypedOverIsKept()
+    {
+        Scene scene;
+        QVERIFY2(scene.failure().isEmpty(), qPrintable(scene.failure()));
+        scene.writeMailAccount(scene.dovecot.plainPort, u"secret"_s, u"0 (=never)"_s, false, true);
+        const QString server = u"127.0.0.1:"_s + QString::number(scene.dovecot.plainPort);
+        scene.startSuite();
+        const QList<QRect> icons = scene.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+        QVERIFY(scene.chooseFromMenu(icons[0].center(), u"p"_s));
+        const qulonglong dialog = scene.waitWindow(u"^Email properties$"_s);
+        QVERIFY2(dialog, "Email properties... opened no window");
+        QVERIFY2(Desktop::waitFor([&] { return scene.activeWindow() == dialog; }, 3000), "the dialog has no focus");
+        // The server list has the focus first: over Ann's server, out with Tab and back, down to Bob's.
+        scene.key(u"ctrl+a"_s);
+        scene.type(u"pop3s://renamed.example.org"_s);
+        scene.key(u"Tab shift+Tab Down"_s);
+        Desktop::pause(300);
+        // "Ok", left of "Cancel" at the bottom right.
+        const QRect box = scene.settledGeometry(dialog);
+        scene.click(QPoint(box.right() - 130, box.bottom() - 24));
+        QVERIFY2(Desktop::waitFor([&] { return !scene.isViewable(dialog); }, 5000), "Ok was not clicked");
+        QCOMPARE(scene.readSetting(u"POPServer"_s), u"pop3s://renamed.example.org"_s);
+        QCOMPARE(scene.readSetting(u"POPServer2"_s), server);
+        QVERIFY(scene.terminate() >= 0);
+    }
+
     // A server that offers no encryption: the suite asks before the password goes in clear (No by default), and
     // remembers the answer, with the server, for the checks after.
     void cleartextIsAskedOnceAndRemembered()

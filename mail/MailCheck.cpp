@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mail/MailCheck.h"
+
+#include "mail/Pop3Mailbox.h"
+
+#include <QTimer>
+#include <algorithm>
+
+MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts) {}
+
+MailCheck::~MailCheck() = default;
+
+MailboxClient &MailCheck::client(int index)
+{
+    std::unique_ptr<MailboxClient> &client = m_clients[size_t(index)];
+    if (!client) {
+        // POP3 is the one protocol so far.
+        client = std::make_unique<Pop3Mailbox>();
+        connect(client.get(), &MailboxClient::checked, this, &MailCheck::checked);
+        connect(client.get(), &MailboxClient::clearTextQuestion, this, &MailCheck::clearTextQuestion);
+    }
+    client->timeoutMs = timeoutMs;
+    client->trustLoopback = trustLoopback;
+    return *client;
+}
+
+bool MailCheck::start()
+{
+    if (m_checking)
+        return false;
+    m_checking = true;
+    m_allOk = true;
+    m_newMail = false;
+    m_total = 0;
+    m_notice.clear();
+    m_index = -1;
+    m_count = std::clamp(m_accounts.count(), 1, MaxMailAccounts);
+    QTimer::singleShot(0, this, [this, pass = ++m_pass] {
+        if (pass == m_pass)
+            next();
+    });
+    return true;
+}
+
+void MailCheck::stop()
+{
+    if (!m_checking)
+        return;
+    m_checking = false;
+    ++m_pass;
+    if (m_index >= 0 && m_index < m_count && m_clients[size_t(m_index)])
+        m_clients[size_t(m_index)]->stop();
+}
+
+void MailCheck::forget()
+{
+    for (MailboxMemory &mailbox : mailboxes)
+        mailbox.reset();
+}
+
+void MailCheck::answerClearText(bool send)
+{
+    if (m_checking && m_index >= 0 && m_index < m_count)
+        client(m_index).answerClearText(send);
+}
+
+bool MailCheck::minutePassed(int minutes, bool quietHours)
+{
+    if (minutes == 0 || minutes > ++m_minuteCounter)
+        return false;
+    m_minuteCounter = 0;
+    return !quietHours && !m_checking;
+}
+
+void MailCheck::next()
+{
+    const quint64 pass = m_pass;
+    while (++m_index < m_count) {
+        MailAccount account = m_accounts.account(m_index);
+        // Not "Not a mail server address" at every check of a fresh install: there is nothing to check yet.
+        if (IsUnsetAccount(account.server))
+            continue;
+        m_server = account.server;
+        account.tag = AccountTag(m_count, account.server);
+        Q_EMIT accountStarted(m_index, account.server);
+        // Never a login without the password when the keyring holds one it would not give.
+        QString why;
+        const std::optional<QString> password = m_accounts.password(m_index, &why);
+        // The keyring's wait lets events through: the pass may have been stopped meanwhile.
+        if (pass != m_pass)
+            return;
+        if (!password) {
+            m_allOk = false;
+            Q_EMIT accountFailed(m_index, {account.server, why, QAbstractSocket::UnknownSocketError, true});
+            if (pass != m_pass)
+                return;
+            continue;
+        }
+        account.password = *password;
+        client(m_index).check(account, mailboxes[size_t(m_index)]);
+        return;
+    }
+    m_checking = false;
+    Q_EMIT finished();
+}
+
+void MailCheck::checked()
+{
+    if (!m_checking || m_index < 0 || m_index >= m_count || sender() != m_clients[size_t(m_index)].get())
+        return;
+    const quint64 pass = m_pass;
+    const AccountCheckResult result = m_clients[size_t(m_index)]->result();
+    if (result.learnt)
+        Q_EMIT encryptionLearnt(m_index, *result.learnt);
+    if (result.ok) {
+        m_notice += result.notice;
+        Q_EMIT accountChecked(m_index, m_server, result.count);
+    } else {
+        m_allOk = false;
+        Q_EMIT accountFailed(m_index, {m_server, result.error, result.socketError, false});
+    }
+    m_newMail = m_newMail || result.newMail;
+    m_total += result.count;
+    if (pass == m_pass)
+        next();
+}

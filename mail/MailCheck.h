@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/SettingsRecord.h"
+#include "mail/MailboxClient.h"
+
+#include <QObject>
+#include <array>
+#include <memory>
+#include <optional>
+
+// Where a check finds its accounts: the settings in the program, a list of its own in a test.
+class MailAccounts {
+public:
+    virtual ~MailAccounts() = default;
+    virtual int count() const = 0;
+    // The account without its password, which password() gives.
+    virtual MailAccount account(int index) const = 0;
+    // Asked at the account's turn, as a keyring may give it only then. Nothing, and the reason in `why`, while
+    // there is none: the account is then not logged in to.
+    virtual std::optional<QString> password(int index, QString *why) = 0;
+};
+
+// Why an account's check failed.
+struct MailFailure {
+    QString server;
+    QString why;
+    // The socket's error behind it; UnknownSocketError for a failure that is none of the socket's.
+    QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
+    // No password to log in with.
+    bool noPassword = false;
+};
+
+// The mail check: a pass over every account, one after the other, each through its mailbox client, and what the
+// pass found: the notice's lines, the message count, whether there is new mail and whether every account
+// answered. Progress comes as signals; a pass started returns at once. It also counts the schedule's minutes.
+class MailCheck : public QObject {
+    Q_OBJECT
+public:
+    explicit MailCheck(MailAccounts &accounts, QObject *parent = nullptr);
+    ~MailCheck() override;
+
+    // Starts a pass; false, and nothing started, while one runs. Its first signal comes after the call.
+    bool start();
+    // Ends a pass at once: the account being checked is dropped, no other is started and finished() does not come.
+    void stop();
+    bool isChecking() const { return m_checking; }
+    // Forgets what was seen: everything in the mailboxes counts as new at the next pass.
+    void forget();
+    // The user's answer to clearTextQuestion().
+    void answerClearText(bool send);
+    // A minute of the schedule has passed: true when the check every `minutes` minutes (0: never) is due now and
+    // may run, outside the quiet hours and with no pass still running.
+    bool minutePassed(int minutes, bool quietHours);
+
+    // What the last pass found.
+    bool allOk() const { return m_allOk; }
+    bool newMail() const { return m_newMail; }
+    int total() const { return m_total; }
+    QString notice() const { return m_notice; }
+
+    // Each account's memory between passes.
+    std::array<MailboxMemory, MaxMailAccounts> mailboxes;
+    int timeoutMs = 30'000;
+    // A server on this computer is trusted with a password in clear; tests turn that off to play a remote one.
+    bool trustLoopback = true;
+
+Q_SIGNALS:
+    void accountStarted(int index, const QString &server);
+    void accountChecked(int index, const QString &server, int count);
+    void accountFailed(int index, const MailFailure &failure);
+    // What an account learnt about its server's encryption, as the settings keep it.
+    void encryptionLearnt(int index, const QString &learnt);
+    // Asked before a password would go unencrypted to a server not on this computer; answerClearText() goes on.
+    void clearTextQuestion(const QString &host);
+    void finished();
+
+private:
+    void next();
+    void checked();
+    MailboxClient &client(int index);
+
+    MailAccounts &m_accounts;
+    std::array<std::unique_ptr<MailboxClient>, MaxMailAccounts> m_clients;
+    bool m_checking = false;
+    // Counts the passes, so that a step queued for a stopped one is dropped.
+    quint64 m_pass = 0;
+    int m_index = -1;
+    int m_count = 0;
+    QString m_server;
+    int m_minuteCounter = 0;
+    bool m_allOk = true;
+    bool m_newMail = false;
+    int m_total = 0;
+    QString m_notice;
+};
+
+Q_DECLARE_METATYPE(MailFailure)

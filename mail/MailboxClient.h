@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "mail/NewMail.h"
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// One mail account as a check sees it.
+struct MailAccount {
+    QString server;
+    QString userName;
+    QString password;
+    // What the account learnt about its server's encryption, as the settings keep it: "TLS server.example", say.
+    QString learnt;
+    // The tag after each subject in the notice.
+    QString tag;
+};
+
+// What one account's check found.
+struct AccountCheckResult {
+    bool ok = true;
+    // Why the mailbox could not be listed, and the socket's error where one was behind it.
+    QString error;
+    QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
+    int count = 0;
+    bool newMail = false;
+    // The notice's entries, one for every message in the mailbox.
+    QString notice;
+    // What to keep for the account when the server taught something new about encryption.
+    std::optional<QString> learnt;
+};
+
+// A mailbox of one account, behind whatever protocol its server speaks. A check logs in, lists the mailbox, takes
+// the senders and subjects of the messages `memory` does not hold yet, decides whether there is new mail, and ends
+// with checked().
+class MailboxClient : public QObject {
+    Q_OBJECT
+public:
+    // `memory` stays the caller's and must outlive the check.
+    virtual void check(const MailAccount &account, MailboxMemory &memory) = 0;
+    // The user's answer to clearTextQuestion().
+    virtual void answerClearText(bool send) = 0;
+    // Drops a check under way; no checked() follows.
+    virtual void stop() = 0;
+    virtual const AccountCheckResult &result() const = 0;
+
+    int timeoutMs = 30'000;
+    // A server on this computer is trusted with a password in clear; tests turn that off to play a remote one.
+    bool trustLoopback = true;
+
+Q_SIGNALS:
+    void checked();
+    // Asked before a password would go unencrypted to a server not on this computer.
+    void clearTextQuestion(const QString &host);
+};

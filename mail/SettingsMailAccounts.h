@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "mail/MailCheck.h"
+
+// The mail accounts as the settings hold them, each password asked of the keyring at the account's turn.
+class SettingsMailAccounts final : public MailAccounts {
+public:
+    int count() const override;
+    MailAccount account(int index) const override;
+    std::optional<QString> password(int index, QString *why) override;
+};
