@@ -40,13 +40,14 @@ struct Sync {
         : server(reply), sync(Settings(), clockSetter)
     {
         askOn(server.port());
-        QObject::connect(&sync, &ClockSync::clockSet, [this](const QString &timeText, bool reported) {
+        QObject::connect(&sync, &ClockSync::clockSet, &sync, [this](const QString &timeText, bool reported) {
             outcomes.append({timeText, {}, reported});
         });
-        QObject::connect(&sync, &ClockSync::failed, [this](const SyncFailure &failure, bool reported) {
+        QObject::connect(&sync, &ClockSync::failed, &sync, [this](const SyncFailure &failure, bool reported) {
             outcomes.append({{}, failure, reported});
         });
-        QObject::connect(&sync, &ClockSync::replied, [this](const QByteArray &answer) { replies.append(answer); });
+        QObject::connect(&sync, &ClockSync::replied, &sync,
+                         [this](const QByteArray &answer) { replies.append(answer); });
     }
     void askOn(quint16 port)
     {
