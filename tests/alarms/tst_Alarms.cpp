@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <ctime>
 
@@ -37,6 +38,7 @@ inline NoteRecord alarmNote(const QString &text, const QString &date, const QStr
 struct NotesRun : NoteSamples::NotesRun {
     NotesRun(const QList<NoteRecord> &notes, const QDateTime &now) : NoteSamples::NotesRun(notes, now)
     {
+        ConnectAlarmWindows();
         QFile::remove(NotesBackupPath());
     }
     ~NotesRun()
@@ -173,16 +175,16 @@ private Q_SLOTS:
                       alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 4, 58)));
         QCOMPARE(run.icons(3, false), u"shown"_s);
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QVERIFY(!Notice()->isVisible());
 
         // While the notes program is exited, its alarms wait.
         run.env.clock.set(QDateTime(today, QTime(8, 5, 3)));
         ProgramRunFlags().notes = false;
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QVERIFY(!Notice()->isVisible());
         ProgramRunFlags().notes = true;
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 2);
         QCOMPARE(run.env.sound.m_played.constLast().fileName, u"clock.wav"_s);
         QVERIFY(Notice()->isVisible());
@@ -195,12 +197,12 @@ private Q_SLOTS:
         QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Main_timer_CheckAlarm_Timer 13 "_s));
 
         run.env.clock.advanceSeconds(5); // the same minute: nothing left to ring
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 2);
 
-        // The alarm icon offers to turn the alarm off; Yes from the note window also lets go of an outgoing note
-        // connection.
-        run.hooks.alarmIcon = image_Alarm_Click;
+        // The alarm icon offers to turn the alarm off; a click in the note window says so, for the outgoing note
+        // connection to be let go of.
+        QSignalSpy clicks(&NoteStore(), &NoteTable::alarmIconClicked);
         run.env.messages.expect(platform::MsgAnswer::Yes);
         NoteSamples::clickRow(*run.container, 2, NoteRows::Part::Alarm);
         const platform::MessageRequest box = run.env.messages.shown().constLast();
@@ -211,11 +213,11 @@ private Q_SLOTS:
                 box.defaultAnswer == platform::MsgAnswer::Yes);
         QCOMPARE(run.record(2).alarmDate + u' ' + run.icons(2), u"NO_DATE_SET hidden"_s);
         QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);
-        QCOMPARE(run.hooks.closed, 0);
+        QCOMPARE(clicks.value(0), (QVariantList{2, false}));
         run.env.messages.expect(platform::MsgAnswer::Yes);
         QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(run.record(4).alarmRepeat + u' ' + run.icons(4), u"-1 hidden"_s);
-        QCOMPARE(run.hooks.closed, 1);
+        QCOMPARE(clicks.value(1), (QVariantList{4, true}));
     }
 
     void alarmsWrittenInOtherLanguagesRingAfterASkippedMinuteAndAnUnreadableOneSaysSo()
@@ -228,14 +230,14 @@ private Q_SLOTS:
                       alarmNote(u"Dentiste"_s, u"06-déc.-2026"_s, u"09:00"_s, u"0"_s),
                       alarmNote(u"lost"_s, u"06-Xyz-2026"_s, u"09:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 59, 59, 900)));
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         run.env.clock.set(QDateTime(today, QTime(9, 1, 0, 400)));
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 3);
         QCOMPARE(run.dates(), u"NO_DATE_SET NO_DATE_SET NO_DATE_SET 06-Xyz-2026"_s);
 
         run.env.clock.advanceSeconds(5);
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
         QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
         QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
@@ -253,10 +255,10 @@ private Q_SLOTS:
         tzset();
         NotesRun run({alarmNote(u"Flight"_s, u"29-Mar-2026"_s, u"02:30"_s, u"1"_s)},
                      QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 0);
         run.env.clock.set(QDateTime(QDate(2026, 3, 29), QTime(3, 0, 3)));
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 1);
         QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
     }
@@ -267,11 +269,11 @@ private Q_SLOTS:
         NotesRun run({alarmNote(u"wake up"_s, u"2026-06-12"_s, u"8:05"_s, u"1"_s),
                       alarmNote(u"before the sleep"_s, u"2026-06-12"_s, u"7:59"_s, u"1"_s)},
                      QDateTime(today, QTime(7, 59, 58)));
-        timer_CheckAlarm_Timer(); // rings the 7:59 alarm and marks the tick
+        Alarms().check(); // rings the 7:59 alarm and marks the tick
         Notice()->c_Ok_Click();
 
         run.env.clock.set(QDateTime(today, QTime(8, 30, 3)));
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 1);
         QVERIFY(!Notice()->isVisible() && MissedAlarmsWindow()->isVisible());
         QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
@@ -279,7 +281,7 @@ private Q_SLOTS:
         QCOMPARE(notesIn(NotesFilePath()), run.records());
 
         run.env.clock.advanceSeconds(5); // ordinary ticks list nothing more
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(MissedAlarmsWindow()->lines().size(), 3);
     }
 
@@ -289,7 +291,7 @@ private Q_SLOTS:
                       alarmNote(u"plants"_s, u"30-Mar-2026"_s, u"8:01"_s, u"1"_s),
                       alarmNote(u"rent"_s, u"2026-01-31"_s, u"8:00"_s, u"3"_s)},
                      QDateTime(QDate(2026, 4, 1), QTime(8, 0, 50)));
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
 
         // The pills' ring today is missed once its minute has begun; the plants' is ten seconds ahead.
         QVERIFY(MissedAlarmsWindow()->isVisible());
@@ -306,7 +308,7 @@ private Q_SLOTS:
         // A second pass finds nothing missed: no window opens, but the notes are saved all the same.
         QTest::mouseClick(MissedAlarmsWindow()->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
         QVERIFY(QFile::remove(NotesFilePath()));
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
         QVERIFY(!MissedAlarmsWindow()->isVisible() && MissedAlarmsWindow()->lines().isEmpty());
         QCOMPARE(notesIn(NotesFilePath()), run.records());
         QVERIFY(run.env.logLines().isEmpty());
@@ -320,7 +322,7 @@ private Q_SLOTS:
                       alarmNote(QString(), u"2026-06-01"_s, u"7:00"_s, u"0"_s)},
                      QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
         Settings().totMissedAlarms = 5;
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
 
         // The plants' rings are the most recent, yet come first: the table decides the order.
         QCOMPARE(
@@ -351,7 +353,7 @@ private Q_SLOTS:
         clickOk();
         QVERIFY(!MissedAlarmsWindow()->isVisible() && Settings().totMissedAlarms == 6);
         run.env.clock.advanceSeconds(86400);
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
         QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-13 10:30|water the plants"_s));
         clickOk();
         QCOMPARE(Settings().totMissedAlarms, 7);
@@ -363,7 +365,7 @@ private Q_SLOTS:
                       alarmNote(u"odd repeat"_s, u"2026-06-10"_s, u"10:00"_s, u"7"_s),
                       alarmNote(u"after"_s, u"2026-06-09"_s, u"10:00"_s, u"0"_s)},
                      QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
 
         const QStringList lines = MissedAlarmsWindow()->lines();
         QCOMPARE(lines.mid(0, 6), missedRings(u"2026-06-11 10:00|before; 2026-06-12 10:00|before"_s));
