@@ -44,6 +44,7 @@ void ShowAlarmIcons(int index)
 AlarmScheduler &Alarms()
 {
     static AlarmScheduler scheduler;
+    [[maybe_unused]] static const bool registered = (RegisterProcessRecord([] { Alarms().reset(); }), true);
     return scheduler;
 }
 

@@ -157,6 +157,7 @@ void NoteTable::clear()
 NoteTable &NoteStore()
 {
     static NoteTable table;
+    [[maybe_unused]] static const bool registered = (RegisterProcessRecord([] { NoteStore().clear(); }), true);
     return table;
 }
 

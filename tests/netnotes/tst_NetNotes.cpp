@@ -376,7 +376,6 @@ private Q_SLOTS:
         QVERIFY(NoteStore().entry(1)->alarmShown);
         QCOMPARE(NoteSamples::tableRecords(), NoteSamples::notesIn(platform::dataFile(u"notes.dat"_s)));
         QVERIFY(env.tray.tips().contains(u"New note"_s));
-        NoteSamples::resetNotes();
     }
 
     void theFileIsReadLineByLineAndTheSendDialogSendsToTheClickedEntry()

@@ -180,7 +180,6 @@ struct NotesRun {
     }
     ~NotesRun()
     {
-        NoteStore().clear();
         container.reset();
         processDeletions();
     }

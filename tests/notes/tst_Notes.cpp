@@ -58,8 +58,6 @@ class tst_Notes : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { resetNotes(); }
-
     void storedNotesComeBackAsTheyWereLeftAndADeletedOnesWindowHoldsNothing()
     {
         NoteRecord collapsed = collapse(stored(u"collapsed"_s, 1200, 900, 3000, 2000));
