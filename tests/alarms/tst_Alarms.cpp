@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Alarms of notes: the rules that move them on, the check that rings them, the pass that lists the missed ones at
-// the start, and the editor that sets them.
+// Alarms of notes in their windows: the notice that rings them, the icon that turns them off, the list of the
+// missed ones, and the editor that sets them.
 #include "../notes/NoteSamples.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/Alarms.h"
@@ -138,32 +138,6 @@ class tst_Alarms : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void repeatsMoveByCalendarRules_data()
-    {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("repeat");
-        QTest::addColumn<QStringList>("next");
-        QTest::newRow("weekly across a year") << u"2026-12-28"_s << u"2"_s << QStringList{u"2027-01-04"_s};
-        QTest::newRow("monthly, leap year") << u"31-jan-2024"_s << u"3"_s << QStringList{u"2024-02-29"_s};
-        QTest::newRow("yearly from 29 February")
-            << u"29-Feb-2024"_s << u"4"_s << QStringList{u"2025-02-28"_s, u"2026-02-28"_s};
-        QTest::newRow("unknown code") << u"2026-06-12"_s << u"7"_s << QStringList{u"2026-06-12"_s};
-    }
-    void repeatsMoveByCalendarRules()
-    {
-        QFETCH(QString, start);
-        QFETCH(QString, repeat);
-        QFETCH(QStringList, next);
-        NoteRecord note = alarmNote({}, start, u"8:5"_s, repeat);
-        for (const QString &expected : next) {
-            AlarmRules::advance(note);
-            QCOMPARE((QStringList{note.alarmDate, note.alarmTime, note.alarmRepeat}),
-                     (QStringList{expected, u"8:5"_s, repeat}));
-        }
-    }
-
-    void anUnknownRepeatHasNoWords() { QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString()); }
-
     void dueAlarmsRingInTableOrderAndMoveOnAndTheIconTurnsThemOff()
     {
         const QDate today(2026, 6, 12);
@@ -218,71 +192,6 @@ private Q_SLOTS:
         QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(run.record(4).alarmRepeat + u' ' + run.icons(4), u"-1 hidden"_s);
         QCOMPARE(clicks.value(1), (QVariantList{4, true}));
-    }
-
-    void alarmsWrittenInOtherLanguagesRingAfterASkippedMinuteAndAnUnreadableOneSaysSo()
-    {
-        // As editors in German, Japanese and French desktops wrote them, read on this one; then one nobody can read.
-        // Two ticks 60.5 s apart pass over 09:00 without seeing it: its alarms ring all the same.
-        const QDate today(2026, 12, 6);
-        NotesRun run({alarmNote(u"Zahnarzt"_s, u"06-Dez.-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"歯医者"_s, u"06-12月-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"Dentiste"_s, u"06-déc.-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"lost"_s, u"06-Xyz-2026"_s, u"09:00"_s, u"1"_s)},
-                     QDateTime(today, QTime(8, 59, 59, 900)));
-        Alarms().check();
-        run.env.clock.set(QDateTime(today, QTime(9, 1, 0, 400)));
-        Alarms().check();
-        QCOMPARE(run.env.sound.m_played.size(), 3);
-        QCOMPARE(run.dates(), u"NO_DATE_SET NO_DATE_SET NO_DATE_SET 06-Xyz-2026"_s);
-
-        run.env.clock.advanceSeconds(5);
-        Alarms().check();
-        QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
-        QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
-        QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
-    }
-
-    void aMinuteSkippedBySummerTimeStillRings()
-    {
-        // Summer time begins in Berlin at 02:00 on the last Sunday of March: 02:30 never shows on the clock, so
-        // the alarm rings at the first minute that does.
-        const auto restore = qScopeGuard([zone = qgetenv("TZ")] {
-            qputenv("TZ", zone);
-            tzset();
-        });
-        qputenv("TZ", "Europe/Berlin");
-        tzset();
-        NotesRun run({alarmNote(u"Flight"_s, u"29-Mar-2026"_s, u"02:30"_s, u"1"_s)},
-                     QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
-        Alarms().check();
-        QCOMPARE(run.env.sound.m_played.size(), 0);
-        run.env.clock.set(QDateTime(QDate(2026, 3, 29), QTime(3, 0, 3)));
-        Alarms().check();
-        QCOMPARE(run.env.sound.m_played.size(), 1);
-        QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
-    }
-
-    void alarmsThatFallInASleepAreListedNotRung()
-    {
-        const QDate today(2026, 6, 12);
-        NotesRun run({alarmNote(u"wake up"_s, u"2026-06-12"_s, u"8:05"_s, u"1"_s),
-                      alarmNote(u"before the sleep"_s, u"2026-06-12"_s, u"7:59"_s, u"1"_s)},
-                     QDateTime(today, QTime(7, 59, 58)));
-        Alarms().check(); // rings the 7:59 alarm and marks the tick
-        Notice()->c_Ok_Click();
-
-        run.env.clock.set(QDateTime(today, QTime(8, 30, 3)));
-        Alarms().check();
-        QCOMPARE(run.env.sound.m_played.size(), 1);
-        QVERIFY(!Notice()->isVisible() && MissedAlarmsWindow()->isVisible());
-        QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
-        QCOMPARE(run.dates(), u"2026-06-13 2026-06-13"_s);
-        QCOMPARE(notesIn(NotesFilePath()), run.records());
-
-        run.env.clock.advanceSeconds(5); // ordinary ticks list nothing more
-        Alarms().check();
-        QCOMPARE(MissedAlarmsWindow()->lines().size(), 3);
     }
 
     void repeatingAlarmsListEveryMissedOccurrenceAndANextPassNothing()
@@ -357,22 +266,6 @@ private Q_SLOTS:
         QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-13 10:30|water the plants"_s));
         clickOk();
         QCOMPARE(Settings().totMissedAlarms, 7);
-    }
-
-    void anUnknownRepeatEndsThePassUnsaved()
-    {
-        NotesRun run({alarmNote(u"before"_s, u"2026-06-11"_s, u"10:00"_s, u"1"_s),
-                      alarmNote(u"odd repeat"_s, u"2026-06-10"_s, u"10:00"_s, u"7"_s),
-                      alarmNote(u"after"_s, u"2026-06-09"_s, u"10:00"_s, u"0"_s)},
-                     QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
-        Alarms().checkMissed();
-
-        const QStringList lines = MissedAlarmsWindow()->lines();
-        QCOMPARE(lines.mid(0, 6), missedRings(u"2026-06-11 10:00|before; 2026-06-12 10:00|before"_s));
-        QVERIFY(!lines.contains(u"Subject: after"_s));
-        QCOMPARE(run.record(2).alarmDate, u"2026-06-10"_s);
-        QCOMPARE(run.icons(3, false), u"shown"_s);
-        QVERIFY(!run.savedSinceLoad());
     }
 
     // The editor opens on the present moment with "Once" chosen (the desktop alarm that rings relies on it), but the
