@@ -74,6 +74,8 @@ public:
     bool saveWanted = false;
 
 Q_SIGNALS:
+    // The note's record has a new text.
+    void textChanged(int index);
     // The note's alarm icon changed; the entry holds what it shows.
     void alarmChanged(int index);
     // The note went; the later ones moved up a position.

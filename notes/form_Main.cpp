@@ -47,6 +47,10 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     connect(&timer_CheckAlarm, &QTimer::timeout, this, &form_Main::alarmCheckDue);
     timer_CheckAlarm.start();
     NoteTable &table = NoteStore();
+    connect(&table, &NoteTable::textChanged, this, [this](int index) {
+        if (const NoteRecord *note = NoteStore().record(index))
+            setRowText(index, note->text);
+    });
     connect(&table, &NoteTable::noteRemoved, this, &form_Main::removeRow);
     connect(&table, &NoteTable::cleared, this, &form_Main::discardRows);
     connect(&table, &NoteTable::alarmChanged, this, [this](int index) {

@@ -8,7 +8,6 @@
 #include "core/Twips.h"
 #include "notes/NoteIcons.h"
 #include "notes/NoteStore.h"
-#include "notes/form_Main.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Printing.h"
@@ -667,8 +666,7 @@ void form_Note::timer_Save_Timer()
 {
     if (isEditing()) {
         m_note.text = currentText();
-        if (form_Main *container = NotesContainer())
-            container->setRowText(m_index, m_note.text);
+        Q_EMIT NoteStore().textChanged(m_index);
     }
     SaveAllNotes();
 }
@@ -684,8 +682,7 @@ void form_Note::endEditing()
     setBackground(NoteYellow);
     m_note.text = currentText();
     label_Display->setText(text_NoteInput->toPlainText());
-    if (form_Main *container = NotesContainer())
-        container->setRowText(m_index, m_note.text);
+    Q_EMIT NoteStore().textChanged(m_index);
     SaveAllNotes();
 }
 
