@@ -158,13 +158,6 @@ inline void processDeletions()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// The note table outlives every test function; each starts without notes.
-inline void resetNotes()
-{
-    NoteStore().clear();
-    processDeletions();
-}
-
 // The notes program as a test starts it, at `now` if given, reading `notes` from the file; without notes, as a
 // new user. Its notes go with it.
 struct NotesRun {

@@ -197,8 +197,7 @@ private Q_SLOTS:
             const QStringList afterDeletion = look();
             QCOMPARE(notesIn(NotesFilePath()), tableRecords());
 
-            container.discardRows();
-            NoteStore().clear();
+            NoteStore().clear(); // and the rows with it
             processDeletions();
             ReadSavedData();
             container.CreateLabels();
@@ -220,7 +219,7 @@ private Q_SLOTS:
         NoteStore().append(stored(u"unsaved"_s, 600, 600));
         SaveAllNotes();
         QCOMPARE(fileBytes(NotesFilePath()), encodeNotes(notes));
-        resetNotes();
+        NoteStore().remove(1);
         ProgramRunFlags().notes = true;
         QTimer::singleShot(0, [] { SaveAllNotes(); });
         QTimer::singleShot(0, [] { DeleteNote(1, false); });
