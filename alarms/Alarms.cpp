@@ -5,162 +5,57 @@
 #include "alarms/form_Calendar.h"
 #include "alarms/form_MissedAlarms.h"
 #include "alarms/form_Notify.h"
-#include "core/DateText.h"
-#include "core/ErrorLog.h"
-#include "core/Programs.h"
 #include "notes/NoteStore.h"
-#include "notes/form_Main.h"
-#include "platform/Clock.h"
 #include "platform/MessageBox.h"
-
-#include <QHash>
-#include <QSet>
-
-using namespace Qt::StringLiterals;
-
-// What the alarm check keeps between ticks, forgotten as one at unload. The note table holds it: it is about its
-// notes, and goes with them.
-struct AlarmState {
-    // Plain pointers, never destroyed with the statics: windows must go before the application object does.
-    form_Notify *notice = nullptr;
-    form_MissedAlarms *missed = nullptr;
-    std::optional<QDateTime> lastTick;
-    // The alarms (date and time as stored) already reported as unreadable: each is logged once, not at every tick.
-    QSet<QString> reported;
-    // The tick runs every 5 s over every note: each alarm's moment is read once per stored text, not at every tick.
-    QHash<QString, std::optional<QDateTime>> moments;
-};
 
 namespace {
 
-AlarmState &state()
-{
-    std::shared_ptr<AlarmState> &alarms = NoteStore().alarms;
-    if (!alarms)
-        alarms = std::make_shared<AlarmState>();
-    return *alarms;
-}
-
-bool hasAlarm(const NoteRecord &note)
-{
-    return note.alarmRepeat != AlarmRules::NoAlarm && note.alarmDate != AlarmRules::NoDateSet;
-}
-
-bool canRead(const NoteRecord &note)
-{
-    return AlarmRules::date(note) && AlarmRules::time(note);
-}
-
-// A stored date or time that cannot be read would ring never, or at a wrong moment: the note is skipped, the log
-// says so once, and the bell icon tells the user.
-bool readable(int index, const NoteRecord &note, const QString &tag)
-{
-    if (canRead(note))
-        return true;
-    if (!hasAlarm(note))
-        return false;
-    const QString alarm = note.alarmDate + u"  " + note.alarmTime;
-    if (!state().reported.contains(alarm)) {
-        state().reported.insert(alarm);
-        LogError(tag, platform::ErrorKind::TypeMismatch, u"EXTRA: "_s + alarm);
-        ShowAlarmIcons(index);
-    }
-    return false;
-}
-
-void ring(int index)
-{
-    NoteRecord &note = *NoteStore().record(index);
-    const QDateTime now = platform::Clock::now();
-    Notice()->ring(AlarmRules::noticeCaption(now), note.text);
-    AlarmRules::advance(note);
-    ShowAlarmIcons(index);
-    SaveAllNotes();
-}
-
-std::optional<QDateTime> momentOf(const NoteRecord &note)
-{
-    const QString key = note.alarmDate + u'\n' + note.alarmTime;
-    if (const auto known = state().moments.constFind(key); known != state().moments.cend())
-        return *known;
-    if (state().moments.size() > 4096)
-        state().moments.clear();
-    return *state().moments.insert(key, AlarmRules::moment(note));
-}
-
-QDateTime minuteOf(const QDateTime &moment)
-{
-    return QDateTime(moment.date(), QTime(moment.time().hour(), moment.time().minute()));
-}
+// Plain pointers, never destroyed with the statics: windows must go before the application object does.
+form_Notify *notice = nullptr;
+form_MissedAlarms *missed = nullptr;
 
 } // namespace
 
+void ConnectAlarmWindows()
+{
+    // The scheduler and the note table live as long as the process, and so do these connections.
+    [[maybe_unused]] static const bool connected = [] {
+        QObject::connect(&Alarms(), &AlarmScheduler::alarmDue, &Alarms(), [](const QString &text, const QDateTime &at) {
+            Notice()->ring(AlarmRules::noticeCaption(at), text);
+        });
+        QObject::connect(&Alarms(), &AlarmScheduler::alarmsMissed, &Alarms(), [](const QList<MissedAlarm> &rings) {
+            MissedAlarmsWindow()->Form_Load();
+            for (const MissedAlarm &ring : rings)
+                MissedAlarmsWindow()->addRing(ring.dateLine, ring.subject);
+        });
+        QObject::connect(&NoteStore(), &NoteTable::alarmIconClicked, &NoteStore(),
+                         [](int index) { image_Alarm_Click(index); });
+        QObject::connect(&NoteStore(), &NoteTable::alarmEditorWanted, &NoteStore(), &OpenAlarmEditor);
+        return true;
+    }();
+}
+
 form_Notify *Notice()
 {
-    if (!state().notice)
-        state().notice = new form_Notify;
-    return state().notice;
+    if (!notice)
+        notice = new form_Notify;
+    return notice;
 }
 
 form_MissedAlarms *MissedAlarmsWindow()
 {
-    if (!state().missed)
-        state().missed = new form_MissedAlarms;
-    return state().missed;
+    if (!missed)
+        missed = new form_MissedAlarms;
+    return missed;
 }
 
 void UnloadAlarmWindows()
 {
-    if (const std::shared_ptr<AlarmState> alarms = std::exchange(NoteStore().alarms, nullptr)) {
-        delete alarms->notice;
-        delete alarms->missed;
-    }
+    delete std::exchange(notice, nullptr);
+    delete std::exchange(missed, nullptr);
 }
 
-void ShowAlarmIcons(int index)
-{
-    const NoteRecord *note = NoteStore().record(index);
-    if (!note)
-        return;
-    const NoteRecord &r = *note;
-    const bool on = r.alarmRepeat != AlarmRules::NoAlarm;
-    const QString tip = on && hasAlarm(r) && !canRead(r) ? u"Cannot read this alarm's date: "_s + AlarmRules::tooltip(r)
-                                                         : AlarmRules::tooltip(r);
-    NoteStore().showAlarm(index, on, tip);
-}
-
-void timer_CheckAlarm_Timer()
-{
-    static const QString tag = QStringLiteral("err_Main_timer_CheckAlarm_Timer ");
-    // After "Exit notes" the container only hides; its alarms wait for the notes program to run again, and
-    // what fell due meanwhile is listed as missed by the first tick after.
-    if (!ProgramRunFlags().notes)
-        return;
-    const QDateTime now = platform::Clock::now();
-    const std::optional<QDateTime> previous = state().lastTick;
-    state().lastTick = now;
-    // Minutes no tick saw: counted on the clock, not in seconds, as two ticks 60.5 s apart can pass one by. One such
-    // minute is a late tick, and its alarms ring now; more are a sleep, and their alarms are listed as missed.
-    const qint64 skipped = previous ? minutesBetween(*previous, now) - 1 : 0;
-    const QDateTime skippedMinute = skipped == 1 ? minuteOf(*previous).addSecs(60) : QDateTime();
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        const NoteRecord &note = *NoteStore().record(i);
-        // Most notes have no alarm at all.
-        if (note.alarmDate == AlarmRules::NoDateSet)
-            continue;
-        const std::optional<QDateTime> at = momentOf(note);
-        if (!at) {
-            readable(i, note, tag);
-            continue;
-        }
-        if (AlarmRules::isDueAt(*at, now) || (skippedMinute.isValid() && AlarmRules::isDueAt(*at, skippedMinute)))
-            ring(i);
-    }
-    if (skipped > 1)
-        CheckForMissedAlarms(minuteOf(*previous).addSecs(60));
-}
-
-void image_Alarm_Click(int index, bool fromNoteWindow)
+void image_Alarm_Click(int index)
 {
     const NoteRecord *note = NoteStore().record(index);
     if (!note)
@@ -174,8 +69,6 @@ void image_Alarm_Click(int index, bool fromNoteWindow)
         ShowAlarmIcons(index);
         SaveAllNotes();
     }
-    if (form_Main *container = NotesContainer(); fromNoteWindow && container)
-        container->hooks().closeOutgoingConnection();
 }
 
 void OpenAlarmEditor(int index)
@@ -184,31 +77,4 @@ void OpenAlarmEditor(int index)
         return;
     auto *editor = new form_Calendar(index);
     editor->Form_Load();
-}
-
-void CheckForMissedAlarms(std::optional<QDateTime> since)
-{
-    static const QString tag = QStringLiteral("err_Bas_CheckForMissedAlarms ");
-    const QDateTime now = platform::Clock::now();
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        NoteRecord &note = *NoteStore().record(i);
-        // Each missed occurrence is listed, oldest first, until the alarm reaches one not in the past.
-        while (readable(i, note, tag)) {
-            const QDateTime moment = *AlarmRules::moment(note);
-            if (!(moment < now) || (since && moment < *since))
-                break;
-            const QString subject = NoteRowText(note.text);
-            MissedAlarmsWindow()->Form_Load();
-            MissedAlarmsWindow()->addRing(formatDate(moment.date()) + u' ' + note.alarmTime, subject);
-            if (note.alarmRepeat == AlarmRules::NoAlarm || note.alarmRepeat == u"0") {
-                AlarmRules::clear(note);
-            } else if (AlarmRules::isRepeatCode(note.alarmRepeat)) {
-                AlarmRules::advance(note);
-            } else {
-                return; // an unknown repeat ends the pass, unsaved
-            }
-            ShowAlarmIcons(i);
-        }
-    }
-    SaveAllNotes();
 }

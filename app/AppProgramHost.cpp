@@ -32,8 +32,11 @@ void AppProgramHost::attach(form_Tarnibe &panel)
 {
     ProgramLifecycle &lifecycle = panel;
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
-    m_container = std::make_unique<form_Main>(static_cast<NoteHooks &>(*this));
+    m_container = std::make_unique<form_Main>();
+    ConnectAlarmWindows();
+    QObject::connect(m_container.get(), &form_Main::alarmCheckDue, &Alarms(), &AlarmScheduler::check);
     m_netNotes = std::make_unique<NetNotes>();
+    QObject::connect(&NoteStore(), &NoteTable::sendDialogWanted, m_netNotes.get(), &NetNotes::openSendDialog);
     m_netNotes->senderName = [&panel] { return panel.senderName(); };
     m_netNotes->deliver = [this](const NoteMessage &message) {
         // A note that arrives while the notes program is not running starts it: the note is shown and saved.
@@ -46,40 +49,19 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     };
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
-    // Each attempt that asks a server closes the note sender's connection, as the clock always has.
-    QObject::connect(&m_clock->sync(), &ClockSync::attemptStarted, m_netNotes.get(), [this](const QString &server) {
+    // What closes the note sender's connection: a deletion of notes, an alarm icon's box in a note window (once it
+    // is answered), and each clock attempt that asks a server.
+    NetNotes *net = m_netNotes.get();
+    QObject::connect(&NoteStore(), &NoteTable::deletionEnded, net, &NetNotes::closeOutgoingConnection);
+    QObject::connect(&NoteStore(), &NoteTable::alarmIconClicked, net, [net](int, bool fromNoteWindow) {
+        if (fromNoteWindow)
+            net->closeOutgoingConnection();
+    });
+    QObject::connect(&m_clock->sync(), &ClockSync::attemptStarted, net, [net](const QString &server) {
         if (!server.isEmpty())
-            m_netNotes->closeOutgoingConnection();
+            net->closeOutgoingConnection();
     });
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
-}
-
-void AppProgramHost::openAlarmEditor(int index)
-{
-    OpenAlarmEditor(index);
-}
-
-void AppProgramHost::openSendDialog(int index)
-{
-    if (m_netNotes)
-        m_netNotes->openSendDialog(index);
-}
-
-void AppProgramHost::alarmIconClicked(int index, bool fromNoteWindow)
-{
-    image_Alarm_Click(index, fromNoteWindow);
-}
-
-void AppProgramHost::checkAlarms()
-{
-    timer_CheckAlarm_Timer();
-}
-
-// The network notes go before the container at unload; a note deleted meanwhile has no connection to close.
-void AppProgramHost::closeOutgoingConnection()
-{
-    if (m_netNotes)
-        m_netNotes->closeOutgoingConnection();
 }
 
 GhostOwner *AppProgramHost::owner(Program program) const
@@ -158,7 +140,7 @@ void AppProgramHost::saveAllNotes()
 
 void AppProgramHost::checkMissedAlarms()
 {
-    CheckForMissedAlarms();
+    Alarms().checkMissed();
 }
 
 void AppProgramHost::deleteTrayIcon(Program program)

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/ProgramHost.h"
-#include "notes/NoteStore.h"
 
 #include <memory>
 
@@ -19,8 +18,8 @@ class SingleInstance;
 }
 
 // The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
-// It is also what the notes ask of the alarms and the network notes.
-class AppProgramHost : public ProgramHost, private NoteHooks {
+// It also wires what the notes ask of the alarms and the network notes.
+class AppProgramHost : public ProgramHost {
 public:
     AppProgramHost();
     ~AppProgramHost() override;
@@ -51,12 +50,6 @@ public:
     NetNotes *netNotes() const { return m_netNotes.get(); }
 
 private:
-    void openAlarmEditor(int index) override;
-    void openSendDialog(int index) override;
-    void alarmIconClicked(int index, bool fromNoteWindow) override;
-    void checkAlarms() override;
-    void closeOutgoingConnection() override;
-
     std::unique_ptr<form_GhostNotes> m_notes;
     std::unique_ptr<form_Main> m_container;
     bool m_containerLoaded = false;

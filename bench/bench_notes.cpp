@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the notes file and the notes program at the sizes users reach: 40 notes (the limit of the New note
 // button) and 1,000 (received notes have no limit). Prints medians of 10 runs in milliseconds.
-#include "alarms/Alarms.h"
+#include "alarms/AlarmScheduler.h"
 #include "app/AppProgramHost.h"
 #include "core/Programs.h"
 #include "core/Settings.h"
@@ -72,15 +72,6 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-// The container alone: no alarm editor, send dialog or alarm check to call.
-struct NoHooks : NoteHooks {
-    void openAlarmEditor(int) override {}
-    void openSendDialog(int) override {}
-    void alarmIconClicked(int, bool) override {}
-    void checkAlarms() override {}
-    void closeOutgoingConnection() override {}
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -119,8 +110,7 @@ int main(int argc, char *argv[])
     // costs above the empty notes program.
     if (QCoreApplication::arguments().contains(QStringLiteral("--memory-40"))) {
         writeNotesFile(NotesFilePath(), NotesBackupPath(), {});
-        NoHooks hooks;
-        form_Main container(hooks);
+        form_Main container;
         container.Form_Load();
         container.show();
         QCoreApplication::processEvents();
@@ -169,8 +159,8 @@ int main(int argc, char *argv[])
                 }
                 writeNotesFile(NotesFilePath(), NotesBackupPath(), withAlarms);
                 ReadSavedData();
-                timer_CheckAlarm_Timer();
-                figures[column] = 1000 * medianMs([] { timer_CheckAlarm_Timer(); }, 100);
+                Alarms().check();
+                figures[column] = 1000 * medianMs([] { Alarms().check(); }, 100);
                 NoteStore().clear();
                 flushDeletes();
             } else if (name.startsWith(u"DeleteNote")) {

@@ -3,6 +3,8 @@
 
 #include "core/SettingsState.h"
 
+#include <vector>
+
 bool &ProgramRunFlagsRecord::of(Program program)
 {
     switch (program) {
@@ -27,4 +29,25 @@ int CountRunningPrograms()
 {
     const ProgramRunFlagsRecord &f = ProgramRunFlags();
     return int(f.calculator) + int(f.notes) + int(f.clock) + int(f.email);
+}
+
+namespace {
+
+std::vector<void (*)()> &processRecords()
+{
+    static std::vector<void (*)()> resets;
+    return resets;
+}
+
+} // namespace
+
+void RegisterProcessRecord(void (*reset)())
+{
+    processRecords().push_back(reset);
+}
+
+void ResetProcessRecords()
+{
+    for (const auto reset : processRecords())
+        reset();
 }

@@ -16,3 +16,8 @@ struct ProgramRunFlagsRecord {
 ProgramRunFlagsRecord &ProgramRunFlags();
 // How many of the four run, 0 to 4.
 int CountRunningPrograms();
+
+// The process-wide records of the programs above the core (the note table, the user table, the alarm scheduler's
+// state) each register at their first use how they are emptied; one never used holds nothing. For tests.
+void RegisterProcessRecord(void (*reset)());
+void ResetProcessRecords();

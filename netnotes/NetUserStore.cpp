@@ -2,6 +2,7 @@
 #include "netnotes/NetUserStore.h"
 
 #include "core/ErrorLog.h"
+#include "core/Programs.h"
 #include "platform/Paths.h"
 #include "platform/TextFiles.h"
 
@@ -10,6 +11,8 @@
 QList<NetUser> &NetUserTable()
 {
     static QList<NetUser> table{NetUser{}};
+    [[maybe_unused]] static const bool registered =
+        (RegisterProcessRecord([] { NetUserTable() = QList<NetUser>{NetUser{}}; }), true);
     return table;
 }
 

@@ -5,7 +5,6 @@
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "notes/NoteFile.h"
-#include "notes/form_Main.h"
 #include "notes/form_Note.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -103,8 +102,7 @@ void NoteTable::showAlarm(int index, bool shown, const QString &tip)
         note->alarmShown = shown;
         note->alarmTip = tip;
     }
-    if (container)
-        container->setRowAlarm(index, shown, tip);
+    Q_EMIT alarmChanged(index);
 }
 
 int NoteTable::append(const NoteRecord &record)
@@ -143,6 +141,7 @@ void NoteTable::remove(int index)
     for (int i = index; i <= count(); ++i)
         if (form_Note *window = m_notes[size_t(i - 1)]->window)
             window->setIndex(i);
+    Q_EMIT noteRemoved(index);
 }
 
 void NoteTable::clear()
@@ -152,11 +151,13 @@ void NoteTable::clear()
         if (note->window)
             note->window->discard();
     m_notes.clear();
+    Q_EMIT cleared();
 }
 
 NoteTable &NoteStore()
 {
     static NoteTable table;
+    [[maybe_unused]] static const bool registered = (RegisterProcessRecord([] { NoteStore().clear(); }), true);
     return table;
 }
 
@@ -313,15 +314,10 @@ void DeleteNote(int index, bool deleteAll)
         // The file still holds the note, and so does the table.
         LogError(QStringLiteral("err_Bas_DeleteNote "), *failure);
     } else if (deleteAll) {
-        if (NoteStore().container)
-            NoteStore().container->discardRows();
         NoteStore().clear();
     } else {
-        // Only what the deletion changes: one note and one row go, the later ones move up a position.
+        // Only what the deletion changes: one note goes, the later ones move up a position.
         NoteStore().remove(index);
-        if (NoteStore().container)
-            NoteStore().container->removeRow(index);
     }
-    if (NoteStore().container)
-        NoteStore().container->hooks().closeOutgoingConnection();
+    Q_EMIT NoteStore().deletionEnded();
 }

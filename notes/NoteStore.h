@@ -3,30 +3,16 @@
 
 #include "notes/NoteRecord.h"
 
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <vector>
 
 class form_Note;
 class form_Main;
-struct AlarmState;
 
-// What the notes ask of programs on higher floors (alarms, network notes); app/ wires them.
 // What a note's container row says: its text, or " - empty -".
 QString NoteRowText(const QString &noteText);
-
-class NoteHooks {
-public:
-    virtual ~NoteHooks() = default;
-    virtual void openAlarmEditor(int index) = 0;
-    virtual void openSendDialog(int index) = 0;
-    // A click on a note's alarm icon, in its window or in its container row.
-    virtual void alarmIconClicked(int index, bool fromNoteWindow) = 0;
-    // Every tick of the container's alarm timer.
-    virtual void checkAlarms() = 0;
-    virtual void closeOutgoingConnection() = 0;
-};
 
 // One note of the table: its record, and what its window shows besides the record, kept while it has no window.
 struct NoteEntry {
@@ -50,7 +36,10 @@ struct NoteEntry {
 
 // The notes in file order, positions 1..count. A note's position is its identity until a deletion renumbers.
 // A hidden note is its record and its container row; its window is made when it is shown and goes when it is hidden.
-class NoteTable {
+// It tells its observers what changed, and passes on what a note's window or row asks of the programs above (the
+// alarms, the network notes), which app/ wires.
+class NoteTable : public QObject {
+    Q_OBJECT
 public:
     int count() const { return int(m_notes.size()); }
     NoteEntry *entry(int index) const; // 1..count
@@ -83,8 +72,23 @@ public:
     // whole.
     bool reading = false;
     bool saveWanted = false;
-    // What the alarm check keeps between ticks about these notes; the alarms' own, made at their first tick.
-    std::shared_ptr<AlarmState> alarms;
+
+Q_SIGNALS:
+    // The note's record has a new text.
+    void textChanged(int index);
+    // The note's alarm icon changed; the entry holds what it shows.
+    void alarmChanged(int index);
+    // The note went; the later ones moved up a position.
+    void noteRemoved(int index);
+    // Every note went.
+    void cleared();
+    // A deletion through the file is over, whether or not the file could be written.
+    void deletionEnded();
+
+    void alarmEditorWanted(int index);
+    void sendDialogWanted(int index);
+    // A click on a note's alarm icon, in its window or in its container row.
+    void alarmIconClicked(int index, bool fromNoteWindow);
 
 private:
     // Shared with the note's window: a window on its way out after a deletion still writes to a live record.

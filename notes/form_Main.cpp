@@ -34,7 +34,7 @@ QString stampNow()
 
 } // namespace
 
-form_Main::form_Main(NoteHooks &hooks, QWidget *parent) : QWidget(parent), m_hooks(hooks)
+form_Main::form_Main(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("form_Main"));
     setWindowTitle(QStringLiteral("Container"));
@@ -43,10 +43,20 @@ form_Main::form_Main(NoteHooks &hooks, QWidget *parent) : QWidget(parent), m_hoo
     timer_Blink.setInterval(350);
     timer_Blink.setSingleShot(true);
     connect(&timer_Blink, &QTimer::timeout, this, &form_Main::timer_Blink_Timer);
-    // The alarm check runs as long as the container exists, shown or not.
     timer_CheckAlarm.setInterval(5000);
-    connect(&timer_CheckAlarm, &QTimer::timeout, this, [this] { m_hooks.checkAlarms(); });
+    connect(&timer_CheckAlarm, &QTimer::timeout, this, &form_Main::alarmCheckDue);
     timer_CheckAlarm.start();
+    NoteTable &table = NoteStore();
+    connect(&table, &NoteTable::textChanged, this, [this](int index) {
+        if (const NoteRecord *note = NoteStore().record(index))
+            setRowText(index, note->text);
+    });
+    connect(&table, &NoteTable::noteRemoved, this, &form_Main::removeRow);
+    connect(&table, &NoteTable::cleared, this, &form_Main::discardRows);
+    connect(&table, &NoteTable::alarmChanged, this, [this](int index) {
+        if (const NoteEntry *note = NoteStore().entry(index))
+            setRowAlarm(index, note->alarmShown, note->alarmTip);
+    });
     SetNotesContainer(this);
 }
 
@@ -71,7 +81,7 @@ void form_Main::buildWindow()
         else if (part == NoteRows::Part::Dot)
             image_Dot_Click(index);
         else if (part == NoteRows::Part::Alarm)
-            m_hooks.alarmIconClicked(index, false);
+            Q_EMIT NoteStore().alarmIconClicked(index, false);
     });
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
@@ -445,14 +455,14 @@ void form_Main::menu_Alarm_Click()
 {
     const int index = label_CurrentNote->text().toInt();
     if (NoteStore().entry(index))
-        m_hooks.openAlarmEditor(index);
+        Q_EMIT NoteStore().alarmEditorWanted(index);
 }
 
 void form_Main::menu_SendToNetUser_Click()
 {
     const int index = label_CurrentNote->text().toInt();
     if (NoteStore().entry(index))
-        m_hooks.openSendDialog(index);
+        Q_EMIT NoteStore().sendDialogWanted(index);
 }
 
 void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value)

@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QWidget>
 
-class NoteHooks;
 class NoteRows;
 class QAction;
 class QLabel;
@@ -17,10 +16,9 @@ struct NoteRecord;
 class form_Main : public QWidget {
     Q_OBJECT
 public:
-    // What the container and its notes ask of the programs above: the alarm editor, the send dialog, the alarm check.
-    explicit form_Main(NoteHooks &hooks, QWidget *parent = nullptr);
+    // Its rows follow the note table.
+    explicit form_Main(QWidget *parent = nullptr);
     ~form_Main() override;
-    NoteHooks &hooks() const { return m_hooks; }
 
     void Form_Load();
     void CreateLabels();
@@ -70,6 +68,10 @@ public:
 
     static constexpr int MaxNotes = 40;
 
+Q_SIGNALS:
+    // Every tick of the alarm timer, which runs as long as the container exists, shown or not.
+    void alarmCheckDue();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -77,7 +79,6 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    NoteHooks &m_hooks;
     void buildWindow();
     void addRow(int index, int dotOffset);
     void placeNewNote(NoteRecord &note);

@@ -8,7 +8,6 @@
 #include "core/Twips.h"
 #include "notes/NoteIcons.h"
 #include "notes/NoteStore.h"
-#include "notes/form_Main.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Printing.h"
@@ -100,10 +99,8 @@ void form_Note::buildWindow()
     connect(image_Menu, &ClickableLabel::clicked, this, &form_Note::image_Menu_Click);
     connect(image_Menu, &ClickableLabel::doubleClicked, this, &form_Note::image_Menu_DblClick);
     image_Menu->installEventFilter(this);
-    connect(image_Alarm, &ClickableLabel::clicked, this, [this] {
-        if (form_Main *container = NotesContainer())
-            container->hooks().alarmIconClicked(m_index, true);
-    });
+    connect(image_Alarm, &ClickableLabel::clicked, this,
+            [this] { Q_EMIT NoteStore().alarmIconClicked(m_index, true); });
     connect(image_MakeBig, &ClickableLabel::pressed, this, &form_Note::image_MakeBig_MouseDown);
     connect(image_MakeBig, &ClickableLabel::released, this, &form_Note::image_MakeBig_MouseUp);
     connect(image_Resize, &ClickableLabel::mouseMoved, this, &form_Note::image_Resize_MouseMove);
@@ -669,8 +666,7 @@ void form_Note::timer_Save_Timer()
 {
     if (isEditing()) {
         m_note.text = currentText();
-        if (form_Main *container = NotesContainer())
-            container->setRowText(m_index, m_note.text);
+        Q_EMIT NoteStore().textChanged(m_index);
     }
     SaveAllNotes();
 }
@@ -686,8 +682,7 @@ void form_Note::endEditing()
     setBackground(NoteYellow);
     m_note.text = currentText();
     label_Display->setText(text_NoteInput->toPlainText());
-    if (form_Main *container = NotesContainer())
-        container->setRowText(m_index, m_note.text);
+    Q_EMIT NoteStore().textChanged(m_index);
     SaveAllNotes();
 }
 
@@ -752,14 +747,12 @@ void form_Note::menu_SendNoteToContainer_Click()
 
 void form_Note::menu_Send_Click()
 {
-    if (form_Main *container = NotesContainer())
-        container->hooks().openSendDialog(m_index);
+    Q_EMIT NoteStore().sendDialogWanted(m_index);
 }
 
 void form_Note::menu_Alarm_Click()
 {
-    if (form_Main *container = NotesContainer())
-        container->hooks().openAlarmEditor(m_index);
+    Q_EMIT NoteStore().alarmEditorWanted(m_index);
 }
 
 void form_Note::menu_Trash_Click()

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Alarms of notes: the rules that move them on, the check that rings them, the pass that lists the missed ones at
-// the start, and the editor that sets them.
+// Alarms of notes in their windows: the notice that rings them, the icon that turns them off, the list of the
+// missed ones, and the editor that sets them.
 #include "../notes/NoteSamples.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/Alarms.h"
@@ -37,6 +37,7 @@ inline NoteRecord alarmNote(const QString &text, const QString &date, const QStr
 struct NotesRun : NoteSamples::NotesRun {
     NotesRun(const QList<NoteRecord> &notes, const QDateTime &now) : NoteSamples::NotesRun(notes, now)
     {
+        ConnectAlarmWindows();
         QFile::remove(NotesBackupPath());
     }
     ~NotesRun()
@@ -136,32 +137,6 @@ class tst_Alarms : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void repeatsMoveByCalendarRules_data()
-    {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("repeat");
-        QTest::addColumn<QStringList>("next");
-        QTest::newRow("weekly across a year") << u"2026-12-28"_s << u"2"_s << QStringList{u"2027-01-04"_s};
-        QTest::newRow("monthly, leap year") << u"31-jan-2024"_s << u"3"_s << QStringList{u"2024-02-29"_s};
-        QTest::newRow("yearly from 29 February")
-            << u"29-Feb-2024"_s << u"4"_s << QStringList{u"2025-02-28"_s, u"2026-02-28"_s};
-        QTest::newRow("unknown code") << u"2026-06-12"_s << u"7"_s << QStringList{u"2026-06-12"_s};
-    }
-    void repeatsMoveByCalendarRules()
-    {
-        QFETCH(QString, start);
-        QFETCH(QString, repeat);
-        QFETCH(QStringList, next);
-        NoteRecord note = alarmNote({}, start, u"8:5"_s, repeat);
-        for (const QString &expected : next) {
-            AlarmRules::advance(note);
-            QCOMPARE((QStringList{note.alarmDate, note.alarmTime, note.alarmRepeat}),
-                     (QStringList{expected, u"8:5"_s, repeat}));
-        }
-    }
-
-    void anUnknownRepeatHasNoWords() { QCOMPARE(AlarmRules::repeatWord(u"9"_s), QString()); }
-
     void dueAlarmsRingInTableOrderAndMoveOnAndTheIconTurnsThemOff()
     {
         const QDate today(2026, 6, 12);
@@ -173,16 +148,16 @@ private Q_SLOTS:
                       alarmNote(u"earlier today"_s, u"2026-06-12"_s, u"7:00"_s, u"1"_s)},
                      QDateTime(today, QTime(8, 4, 58)));
         QCOMPARE(run.icons(3, false), u"shown"_s);
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QVERIFY(!Notice()->isVisible());
 
         // While the notes program is exited, its alarms wait.
         run.env.clock.set(QDateTime(today, QTime(8, 5, 3)));
         ProgramRunFlags().notes = false;
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QVERIFY(!Notice()->isVisible());
         ProgramRunFlags().notes = true;
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 2);
         QCOMPARE(run.env.sound.m_played.constLast().fileName, u"clock.wav"_s);
         QVERIFY(Notice()->isVisible());
@@ -195,12 +170,10 @@ private Q_SLOTS:
         QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Main_timer_CheckAlarm_Timer 13 "_s));
 
         run.env.clock.advanceSeconds(5); // the same minute: nothing left to ring
-        timer_CheckAlarm_Timer();
+        Alarms().check();
         QCOMPARE(run.env.sound.m_played.size(), 2);
 
-        // The alarm icon offers to turn the alarm off; Yes from the note window also lets go of an outgoing note
-        // connection.
-        run.hooks.alarmIcon = image_Alarm_Click;
+        // The alarm icon offers to turn the alarm off, in the container's row and in the note window.
         run.env.messages.expect(platform::MsgAnswer::Yes);
         NoteSamples::clickRow(*run.container, 2, NoteRows::Part::Alarm);
         const platform::MessageRequest box = run.env.messages.shown().constLast();
@@ -211,76 +184,9 @@ private Q_SLOTS:
                 box.defaultAnswer == platform::MsgAnswer::Yes);
         QCOMPARE(run.record(2).alarmDate + u' ' + run.icons(2), u"NO_DATE_SET hidden"_s);
         QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);
-        QCOMPARE(run.hooks.closed, 0);
         run.env.messages.expect(platform::MsgAnswer::Yes);
         QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(run.record(4).alarmRepeat + u' ' + run.icons(4), u"-1 hidden"_s);
-        QCOMPARE(run.hooks.closed, 1);
-    }
-
-    void alarmsWrittenInOtherLanguagesRingAfterASkippedMinuteAndAnUnreadableOneSaysSo()
-    {
-        // As editors in German, Japanese and French desktops wrote them, read on this one; then one nobody can read.
-        // Two ticks 60.5 s apart pass over 09:00 without seeing it: its alarms ring all the same.
-        const QDate today(2026, 12, 6);
-        NotesRun run({alarmNote(u"Zahnarzt"_s, u"06-Dez.-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"歯医者"_s, u"06-12月-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"Dentiste"_s, u"06-déc.-2026"_s, u"09:00"_s, u"0"_s),
-                      alarmNote(u"lost"_s, u"06-Xyz-2026"_s, u"09:00"_s, u"1"_s)},
-                     QDateTime(today, QTime(8, 59, 59, 900)));
-        timer_CheckAlarm_Timer();
-        run.env.clock.set(QDateTime(today, QTime(9, 1, 0, 400)));
-        timer_CheckAlarm_Timer();
-        QCOMPARE(run.env.sound.m_played.size(), 3);
-        QCOMPARE(run.dates(), u"NO_DATE_SET NO_DATE_SET NO_DATE_SET 06-Xyz-2026"_s);
-
-        run.env.clock.advanceSeconds(5);
-        timer_CheckAlarm_Timer();
-        QCOMPARE(run.env.logLines().filter(u"err_Main_timer_CheckAlarm_Timer 13 "_s).size(), 1);
-        QVERIFY(run.env.logLines().constLast().contains(u"06-Xyz-2026"_s));
-        QCOMPARE(run.icons(4), u"Cannot read this alarm's date: 06-Xyz-2026  09:00"_s);
-    }
-
-    void aMinuteSkippedBySummerTimeStillRings()
-    {
-        // Summer time begins in Berlin at 02:00 on the last Sunday of March: 02:30 never shows on the clock, so
-        // the alarm rings at the first minute that does.
-        const auto restore = qScopeGuard([zone = qgetenv("TZ")] {
-            qputenv("TZ", zone);
-            tzset();
-        });
-        qputenv("TZ", "Europe/Berlin");
-        tzset();
-        NotesRun run({alarmNote(u"Flight"_s, u"29-Mar-2026"_s, u"02:30"_s, u"1"_s)},
-                     QDateTime(QDate(2026, 3, 29), QTime(1, 59, 58)));
-        timer_CheckAlarm_Timer();
-        QCOMPARE(run.env.sound.m_played.size(), 0);
-        run.env.clock.set(QDateTime(QDate(2026, 3, 29), QTime(3, 0, 3)));
-        timer_CheckAlarm_Timer();
-        QCOMPARE(run.env.sound.m_played.size(), 1);
-        QCOMPARE(run.record(1).alarmDate, u"2026-03-30"_s);
-    }
-
-    void alarmsThatFallInASleepAreListedNotRung()
-    {
-        const QDate today(2026, 6, 12);
-        NotesRun run({alarmNote(u"wake up"_s, u"2026-06-12"_s, u"8:05"_s, u"1"_s),
-                      alarmNote(u"before the sleep"_s, u"2026-06-12"_s, u"7:59"_s, u"1"_s)},
-                     QDateTime(today, QTime(7, 59, 58)));
-        timer_CheckAlarm_Timer(); // rings the 7:59 alarm and marks the tick
-        Notice()->c_Ok_Click();
-
-        run.env.clock.set(QDateTime(today, QTime(8, 30, 3)));
-        timer_CheckAlarm_Timer();
-        QCOMPARE(run.env.sound.m_played.size(), 1);
-        QVERIFY(!Notice()->isVisible() && MissedAlarmsWindow()->isVisible());
-        QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-12 8:05|wake up"_s));
-        QCOMPARE(run.dates(), u"2026-06-13 2026-06-13"_s);
-        QCOMPARE(notesIn(NotesFilePath()), run.records());
-
-        run.env.clock.advanceSeconds(5); // ordinary ticks list nothing more
-        timer_CheckAlarm_Timer();
-        QCOMPARE(MissedAlarmsWindow()->lines().size(), 3);
     }
 
     void repeatingAlarmsListEveryMissedOccurrenceAndANextPassNothing()
@@ -289,7 +195,7 @@ private Q_SLOTS:
                       alarmNote(u"plants"_s, u"30-Mar-2026"_s, u"8:01"_s, u"1"_s),
                       alarmNote(u"rent"_s, u"2026-01-31"_s, u"8:00"_s, u"3"_s)},
                      QDateTime(QDate(2026, 4, 1), QTime(8, 0, 50)));
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
 
         // The pills' ring today is missed once its minute has begun; the plants' is ten seconds ahead.
         QVERIFY(MissedAlarmsWindow()->isVisible());
@@ -306,7 +212,7 @@ private Q_SLOTS:
         // A second pass finds nothing missed: no window opens, but the notes are saved all the same.
         QTest::mouseClick(MissedAlarmsWindow()->findChild<QPushButton *>(u"c_Ok"_s), Qt::LeftButton);
         QVERIFY(QFile::remove(NotesFilePath()));
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
         QVERIFY(!MissedAlarmsWindow()->isVisible() && MissedAlarmsWindow()->lines().isEmpty());
         QCOMPARE(notesIn(NotesFilePath()), run.records());
         QVERIFY(run.env.logLines().isEmpty());
@@ -320,7 +226,7 @@ private Q_SLOTS:
                       alarmNote(QString(), u"2026-06-01"_s, u"7:00"_s, u"0"_s)},
                      QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
         Settings().totMissedAlarms = 5;
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
 
         // The plants' rings are the most recent, yet come first: the table decides the order.
         QCOMPARE(
@@ -351,26 +257,10 @@ private Q_SLOTS:
         clickOk();
         QVERIFY(!MissedAlarmsWindow()->isVisible() && Settings().totMissedAlarms == 6);
         run.env.clock.advanceSeconds(86400);
-        CheckForMissedAlarms();
+        Alarms().checkMissed();
         QCOMPARE(MissedAlarmsWindow()->lines(), missedRings(u"2026-06-13 10:30|water the plants"_s));
         clickOk();
         QCOMPARE(Settings().totMissedAlarms, 7);
-    }
-
-    void anUnknownRepeatEndsThePassUnsaved()
-    {
-        NotesRun run({alarmNote(u"before"_s, u"2026-06-11"_s, u"10:00"_s, u"1"_s),
-                      alarmNote(u"odd repeat"_s, u"2026-06-10"_s, u"10:00"_s, u"7"_s),
-                      alarmNote(u"after"_s, u"2026-06-09"_s, u"10:00"_s, u"0"_s)},
-                     QDateTime(QDate(2026, 6, 12), QTime(12, 0)));
-        CheckForMissedAlarms();
-
-        const QStringList lines = MissedAlarmsWindow()->lines();
-        QCOMPARE(lines.mid(0, 6), missedRings(u"2026-06-11 10:00|before; 2026-06-12 10:00|before"_s));
-        QVERIFY(!lines.contains(u"Subject: after"_s));
-        QCOMPARE(run.record(2).alarmDate, u"2026-06-10"_s);
-        QCOMPARE(run.icons(3, false), u"shown"_s);
-        QVERIFY(!run.savedSinceLoad());
     }
 
     // The editor opens on the present moment with "Once" chosen (the desktop alarm that rings relies on it), but the

@@ -342,6 +342,42 @@ private Q_SLOTS:
         QCOMPARE(env.messages.shown().constLast().text, u"Your note was sent correctly !"_s);
     }
 
+    // A delivered note's connection stays open until something lets it go: here a deletion of a note, or an alarm
+    // icon's box in a note window once answered, but not the same box opened from the container's row.
+    void theSendersConnectionIsLetGoByADeletionAndByANoteWindowsAlarmBox()
+    {
+        TestEnvironment env;
+        using NoteSamples::stored;
+        using NoteSamples::withAlarm;
+        QVERIFY(!writeNotesFile(NotesFilePath(), NotesBackupPath(),
+                                {withAlarm(stored(u"a"_s, 600, 600)), withAlarm(stored(u"b"_s, 900, 900))}));
+        NoteSamples::Suite suite(env.tray);
+        NoteSender &sender = suite.host.netNotes()->sender;
+        QSignalSpy finished(&sender, &NoteSender::finished);
+        // A recipient that keeps the connection open, as a suite's listener does not.
+        StallingPeer peer;
+        sender.remotePort = peer.serverPort();
+        const auto deliver = [&] {
+            env.messages.expect(platform::MsgAnswer::Ok);
+            const qsizetype sent = finished.size() + 1;
+            sender.send(u"localhost"_s, [] { return sample(u"x"_s); });
+            QTRY_COMPARE(finished.size(), sent);
+            QVERIFY(!sender.isClosed());
+        };
+        deliver();
+        env.messages.expect(platform::MsgAnswer::No);
+        NoteSamples::clickRow(*suite.container(), 1, NoteRows::Part::Alarm);
+        QVERIFY(!sender.isClosed());
+        env.messages.expect(platform::MsgAnswer::No);
+        QTest::mouseClick(NoteStore().window(1)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
+        QCOMPARE(env.messages.shown().constLast().title, u"Alarm is on..."_s);
+        QVERIFY(sender.isClosed());
+
+        deliver();
+        DeleteNote(2, false);
+        QVERIFY(sender.isClosed());
+    }
+
     void aPortThatCannotBeHadIsExplainedOnce()
     {
         TestEnvironment env;
@@ -376,7 +412,6 @@ private Q_SLOTS:
         QVERIFY(NoteStore().entry(1)->alarmShown);
         QCOMPARE(NoteSamples::tableRecords(), NoteSamples::notesIn(platform::dataFile(u"notes.dat"_s)));
         QVERIFY(env.tray.tips().contains(u"New note"_s));
-        NoteSamples::resetNotes();
     }
 
     void theFileIsReadLineByLineAndTheSendDialogSendsToTheClickedEntry()

@@ -31,22 +31,6 @@
 // Notes, files and views of the note table that the notes tests (and the alarms tests) share.
 namespace NoteSamples {
 
-// What the programs above the notes do when a note asks: nothing, but a dropped outgoing connection is counted and
-// an alarm icon's click is handed on to what a test sets.
-struct TestHooks : NoteHooks {
-    int closed = 0;
-    std::function<void(int index, bool fromNoteWindow)> alarmIcon;
-    void openAlarmEditor(int) override {}
-    void openSendDialog(int) override {}
-    void alarmIconClicked(int index, bool fromNoteWindow) override
-    {
-        if (alarmIcon)
-            alarmIcon(index, fromNoteWindow);
-    }
-    void checkAlarms() override {}
-    void closeOutgoingConnection() override { ++closed; }
-};
-
 // A stored note of the given text, position and size (twips), expanded, as a saved file would hold it.
 inline NoteRecord stored(const QString &text, int left, int top, int width = 2400, int height = 1800)
 {
@@ -174,13 +158,6 @@ inline void processDeletions()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// The note table outlives every test function; each starts without notes.
-inline void resetNotes()
-{
-    NoteStore().clear();
-    processDeletions();
-}
-
 // The notes program as a test starts it, at `now` if given, reading `notes` from the file; without notes, as a
 // new user. Its notes go with it.
 struct NotesRun {
@@ -196,7 +173,6 @@ struct NotesRun {
     }
     ~NotesRun()
     {
-        NoteStore().clear();
         container.reset();
         processDeletions();
     }
@@ -223,8 +199,7 @@ struct NotesRun {
     }
 
     TestEnvironment env;
-    TestHooks hooks;
-    std::unique_ptr<form_Main> container = std::make_unique<form_Main>(hooks);
+    std::unique_ptr<form_Main> container = std::make_unique<form_Main>();
 };
 
 // A left click on a part of a container row, as the pointer makes it.

@@ -39,6 +39,14 @@ QString buttonsShown(const form_Main &container)
     return names.join(u' ');
 }
 
+// A click on one of the container's buttons, which the user can only make on the one of its pair on show.
+void clickButton(form_Main &container, const QString &name)
+{
+    auto *button = container.findChild<QToolButton *>(u"image_"_s + name);
+    QVERIFY(button->isVisibleTo(&container));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
 const NoteRecord BuyMilk = stored(u"Buy milk\r\nand bread"_s, 1500, 1500, 3000, 2500);
 
 // A start without a good notes file: who the user is, which files there are, and what the start should do.
@@ -58,8 +66,6 @@ class tst_Notes : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup() { resetNotes(); }
-
     void storedNotesComeBackAsTheyWereLeftAndADeletedOnesWindowHoldsNothing()
     {
         NoteRecord collapsed = collapse(stored(u"collapsed"_s, 1200, 900, 3000, 2000));
@@ -112,7 +118,7 @@ private Q_SLOTS:
         form_Main &container = *run.container;
         QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
 
-        container.label_NoteText_Click(1);
+        NoteSamples::clickRow(container, 1, NoteRows::Part::Text);
         QPointer<form_Note> window = NoteStore().window(1);
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
@@ -124,23 +130,24 @@ private Q_SLOTS:
         // Collapsed while hidden, then shown by "Show all": the tab, where it was; "Hide all" lets both go.
         NoteStore().hide(1);
         QTRY_VERIFY(window.isNull());
-        container.image_Minimize_Click();
+        clickButton(container, u"Minimize"_s);
         QCOMPARE(windowLooks(), (QStringList{u"hidden 650x370"_s, u"hidden 650x370"_s}));
         QVERIFY(!NoteStore().window(1));
-        container.image_ShowAll_Click();
+        clickButton(container, u"HideAll"_s); // which puts "Show all" on show
+        clickButton(container, u"ShowAll"_s);
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 650x370"_s}));
         window = NoteStore().window(1);
         QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
                                            toPixels((screen.height() - 1800) / 2), toPixels(650), toPixels(370)));
         // A row click opens a folded note out where it is, and flashes it.
-        container.label_NoteText_Click(2);
+        NoteSamples::clickRow(container, 2, NoteRows::Part::Text);
         QCOMPARE(geometry(*NoteStore().record(2)), QRect(600, 600, 2400, 1800));
         QCOMPARE(NoteStore().window(2)->palette().color(QPalette::Window), QColor(Qt::white));
         QTRY_COMPARE(NoteStore().window(2)->palette().color(QPalette::Window), NoteYellow);
-        container.image_Maximize_Click();
+        clickButton(container, u"Maximize"_s);
         QCOMPARE(window->geometry().size(), QSize(toPixels(2400), toPixels(1800)));
         QPointer<form_Note> other = NoteStore().window(2);
-        container.image_HideAll_Click();
+        clickButton(container, u"HideAll"_s);
         QTRY_VERIFY(window.isNull() && other.isNull());
         QCOMPARE(fileLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
 
@@ -190,8 +197,7 @@ private Q_SLOTS:
             const QStringList afterDeletion = look();
             QCOMPARE(notesIn(NotesFilePath()), tableRecords());
 
-            container.discardRows();
-            NoteStore().clear();
+            NoteStore().clear(); // and the rows with it
             processDeletions();
             ReadSavedData();
             container.CreateLabels();
@@ -213,7 +219,7 @@ private Q_SLOTS:
         NoteStore().append(stored(u"unsaved"_s, 600, 600));
         SaveAllNotes();
         QCOMPARE(fileBytes(NotesFilePath()), encodeNotes(notes));
-        resetNotes();
+        NoteStore().remove(1);
         ProgramRunFlags().notes = true;
         QTimer::singleShot(0, [] { SaveAllNotes(); });
         QTimer::singleShot(0, [] { DeleteNote(1, false); });
@@ -272,7 +278,7 @@ private Q_SLOTS:
         form_Main &container = *run.container;
 
         run.env.messages.expect(platform::MsgAnswer::Ok);
-        container.image_NewNote_Click();
+        clickButton(container, u"NewNote"_s);
 
         QCOMPARE(run.env.messages.shown().size(), 1);
         QVERIFY(Settings().cntNote == 0 && run.env.sound.m_played.isEmpty());
@@ -307,7 +313,7 @@ private Q_SLOTS:
         QVERIFY(!horizontal->isVisibleTo(&container) && !vertical->isVisibleTo(&container));
 
         while (NoteStore().count() < 14)
-            container.image_NewNote_Click();
+            clickButton(container, u"NewNote"_s);
         const QRect screen = screenTwips();
         for (int i = 3; i <= 5; ++i) {
             const form_Note *note = NoteStore().window(i);

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/Seams.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -141,12 +142,21 @@ TestEnvironment::TestEnvironment()
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};
+    resetRecords();
+}
+
+void TestEnvironment::resetRecords()
+{
+    ResetProcessRecords();
+    // The windows of the notes a reset let go of.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TestEnvironment::~TestEnvironment()
 {
     if (messages.pending() > 0)
         QTest::qFail("an expected message box was never shown", __FILE__, __LINE__);
+    resetRecords();
     ResetSettings();
     // Every stand-in for the system goes at once: clock, tray, sound, launcher, keyring, message boxes.
     platform::seams() = platform::Seams{};

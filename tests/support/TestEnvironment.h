@@ -184,5 +184,6 @@ public:
     MessageResponder messages;
 
 private:
+    static void resetRecords();
     QTemporaryDir m_dir;
 };
