@@ -2,7 +2,7 @@
 // Network notes: the listener and the sender on real loopback sockets, with peers that stall, flood and garble;
 // the user directory's file, its editor and the send dialog; and two whole suites on loopback, each the suite as
 // the program starts it, driven through stdin (the real program receiving a note is the desktop layer's).
-#include "../notes/NoteSamples.h"
+#include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetNotes.h"
