@@ -329,7 +329,7 @@ private Q_SLOTS:
             t->walk(container);
             for (int i = 1; i <= 3; ++i)
                 t->walk(NoteStore().window(i), u"form_Note %1"_s.arg(i));
-            NoteStore().window(1)->timer_Click_Timer();
+            QTest::mouseClick(NoteStore().window(1)->findChild<QLabel *>(u"image_Menu"_s), Qt::LeftButton);
             auto *menu = NoteStore().window(1)->findChild<QMenu *>(u"menu_NoteMenu"_s);
             QTRY_VERIFY(menu->isVisible());
             t->walk(menu, u"menu_NoteMenu"_s);
@@ -391,7 +391,7 @@ private Q_SLOTS:
             QPointer<form_Properties> properties = t->mail()->propertiesWindow();
             QVERIFY(properties);
             t->walk(properties, u"form_Properties folded"_s);
-            properties->c_More_Click();
+            QTest::mouseClick(properties->findChild<QPushButton *>(u"c_More"_s), Qt::LeftButton);
             properties->option_RAS[1]->click();
             t->walk(properties, u"form_Properties unfolded"_s);
             properties->c_Browse->click();
@@ -424,11 +424,11 @@ private Q_SLOTS:
             t->walk(progress, u"form_Checking failed"_s);
             progress->move(0, 0);
             QTRY_COMPARE(progress->frameGeometry().topLeft(), QPoint(0, 0));
-            progress->c_Close_Click();
+            QTest::mouseClick(progress->findChild<QPushButton *>(u"c_Close"_s), Qt::LeftButton);
             progress->show();
             QVERIFY(QTest::qWaitForWindowExposed(progress));
             QTRY_VERIFY_WITH_TIMEOUT(centred(progress), 1000);
-            progress->c_Close_Click();
+            QTest::mouseClick(progress->findChild<QPushButton *>(u"c_Close"_s), Qt::LeftButton);
             form_RASstatus *dialing = t->mail()->dialup.statusWindow();
             dialing->Form_Load();
             dialing->show();
