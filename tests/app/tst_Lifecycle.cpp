@@ -50,15 +50,6 @@ public:
     void endProcess() override { ending << u"endProcess"_s; }
 };
 
-// Writes values ("key=value") over the first start's defaults, as a settings file left by an earlier run.
-void storeSettings(const QStringList &values)
-{
-    WriteToRegistry();
-    for (const QString &value : values)
-        SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
-    QVERIFY(SettingsStore().sync());
-}
-
 // What the settings file holds for the keys of `expected` ("key=value"), in the same form.
 QStringList stored(const QStringList &expected)
 {
@@ -226,8 +217,10 @@ private Q_SLOTS:
         QFETCH(QStringList, values);
         QFETCH(QStringList, icons);
         TestEnvironment env;
-        if (!values.isEmpty())
+        if (!values.isEmpty()) {
+            WriteToRegistry(); // the first start's defaults, the values over them
             storeSettings(values);
+        }
         Suite suite;
         QCOMPARE(env.tray.tips(), icons);
         QCOMPARE(suite.panel.isVisible(), icons.isEmpty());
