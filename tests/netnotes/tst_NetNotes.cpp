@@ -440,9 +440,10 @@ private Q_SLOTS:
         dialog.Form_Load();
         dialog.show();
         QCOMPARE(lines(dialog.list_NetUsers), (QStringList{u"Anna"_s, u"Bob, the boss"_s, u"nocomma"_s, u"Jörg"_s}));
+        QListWidget *list = dialog.list_NetUsers;
         for (int row = 0; row < 4; ++row) {
-            dialog.list_NetUsers->setCurrentRow(row);
-            dialog.list_NetUsers_Click();
+            dialog.show();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
         }
         QCOMPARE(sentTo, (QStringList{u"pc1"_s, u"192.168.1.20"_s, u"nocomma"_s, u"Jörg-PC"_s}));
         QVERIFY(!dialog.isVisible());
