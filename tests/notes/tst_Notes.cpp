@@ -54,7 +54,7 @@ void clickOn(const QWidget &note, const QString &name)
     QVERIFY(target && target->isVisible());
     QTest::mouseClick(target, Qt::LeftButton);
 }
-// Opens the note's menu from its icon and clicks the item, in the menu or in one of its submenus.
+// Opens the note's menu from its icon and clicks the item; one in a submenu is triggered as its click would.
 void pick(const QWidget &note, const QString &item)
 {
     clickOn(note, u"image_Menu"_s);
