@@ -51,7 +51,7 @@ xtray_clock() {
     XTRAY_NOW=$((10#$t))
 }
 
-XTRAY_WATCH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/traywatch.py"
+XTRAY_WATCH="$(cd "$(dirname "${BASH_SOURCE[0]}")/../tests/support" && pwd)/traywatch.py"
 
 # Starts the display, the bus and the tray. Extra arguments go to Xvfb (e.g. -wr for a white background).
 # shellcheck disable=SC2120 # the arguments are optional

@@ -56,23 +56,9 @@ public:
     // The five points of the window's region, in pixels.
     QPolygon CalcRgnPoints() const;
 
-    void image_Menu_DblClick();
-    void image_Menu_Click();
-    void image_MakeBig_MouseDown();
-    void image_MakeBig_MouseUp();
     void image_Resize_MouseMove();
     void label_Display_Click();
-    void menu_Size_Click(int index);
-    void menu_OnTop_Click();
-    void menu_Print_Click();
-    void menu_SendNoteToContainer_Click();
     void menu_Send_Click();
-    void menu_Alarm_Click();
-    void menu_Trash_Click();
-    void timer_Click_Timer();
-    void timer_Focus_Timer();
-    void timer_Resize_Timer();
-    void timer_Save_Timer();
 
     static constexpr std::array<int, 6> FontSizes = {8, 10, 12, 14, 18, 24};
     // The edit box's text with each typed double quote turned into a single one.
@@ -91,6 +77,21 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void image_Menu_DblClick();
+    void image_Menu_Click();
+    void image_MakeBig_MouseDown();
+    void image_MakeBig_MouseUp();
+    void menu_Size_Click(int index);
+    void menu_OnTop_Click();
+    void menu_Print_Click();
+    void menu_SendNoteToContainer_Click();
+    void menu_Alarm_Click();
+    void menu_Trash_Click();
+    void timer_Click_Timer();
+    void timer_Focus_Timer();
+    void timer_Resize_Timer();
+    void timer_Save_Timer();
+
     void printFailed(const QString &why);
     void buildWindow();
     void CalcRegion();

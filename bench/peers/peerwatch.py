@@ -9,8 +9,8 @@
       Prints one line: "<verdict> <icons_us> <click_us> <windows_us> <icons> <windows> <first window's name>",
       verdict shown, ended or timeout, times in wall-clock microseconds or "-" when not reached.
 
-It polls X from one process, as bench/traywatch.py does (whose X bindings it uses), so that watching takes
-little from the program being timed.
+It polls X from one process, as tests/support/traywatch.py does (whose X bindings it uses), so that watching
+takes little from the program being timed.
 """
 
 import ctypes
@@ -19,7 +19,8 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+_top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(_top, "tests", "support"))
 import traywatch as tw  # noqa: E402
 
 X = tw.X

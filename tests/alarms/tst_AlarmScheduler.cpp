@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The alarm scheduler without windows: the rules that move alarms on, the tick that rings them, and the pass that
 // lists the missed ones, as its signals report them.
-#include "../notes/NoteSamples.h"
+#include "NoteSamples.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/AlarmScheduler.h"
 

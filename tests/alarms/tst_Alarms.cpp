@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Alarms of notes in their windows: the notice that rings them, the icon that turns them off, the list of the
 // missed ones, and the editor that sets them.
-#include "../notes/NoteSamples.h"
+#include "NoteSamples.h"
 #include "alarms/AlarmRules.h"
 #include "alarms/Alarms.h"
 #include "alarms/form_Calendar.h"

@@ -50,15 +50,6 @@ public:
     void endProcess() override { ending << u"endProcess"_s; }
 };
 
-// Writes values ("key=value") over the first start's defaults, as a settings file left by an earlier run.
-void storeSettings(const QStringList &values)
-{
-    WriteToRegistry();
-    for (const QString &value : values)
-        SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
-    QVERIFY(SettingsStore().sync());
-}
-
 // What the settings file holds for the keys of `expected` ("key=value"), in the same form.
 QStringList stored(const QStringList &expected)
 {
@@ -91,6 +82,12 @@ struct Suite {
     form_Time *clockWindow() const { return clock()->timeWindow(); }
     QCheckBox *box(const char *name) const { return panel.findChild<QCheckBox *>(QString::fromLatin1(name)); }
     QAction *action(const char *name) const { return panel.findChild<QAction *>(QString::fromLatin1(name)); }
+    // "Exit Tarnibe" from the panel's menu, made first if the panel never showed.
+    void exit()
+    {
+        panel.ensureWindow();
+        action("menu_Exit")->trigger();
+    }
 };
 
 // Real tarnibe processes on the test's own folders, which they inherit with the rest of its environment; a
@@ -184,7 +181,7 @@ private Q_SLOTS:
             window->findChild<QPushButton *>(u"c_Ok"_s)->click();
             QVERIFY(Settings().ClockActive);
             QVERIFY(suite.clock()->sync().scheduleRunning());
-            suite.panel.menu_Exit_Click();
+            suite.exit();
         }
         ResetSettings();
         // The next start loads it hidden, with the scheduler running.
@@ -195,7 +192,8 @@ private Q_SLOTS:
         // Exited from its menu and started again from its picture, the clock is back with its scheduler.
         suite.menuItem(Program::Clock, "menu_Exittime")->trigger();
         QVERIFY(!suite.clock()->sync().scheduleRunning());
-        suite.panel.image_Clock_Click();
+        suite.panel.showControlPanel();
+        QTest::mouseClick(suite.panel.findChild<QLabel *>(u"image_Clock"_s), Qt::LeftButton);
         QCOMPARE(env.tray.count(), 4);
         QVERIFY(suite.clock()->sync().scheduleRunning());
     }
@@ -219,8 +217,10 @@ private Q_SLOTS:
         QFETCH(QStringList, values);
         QFETCH(QStringList, icons);
         TestEnvironment env;
-        if (!values.isEmpty())
+        if (!values.isEmpty()) {
+            WriteToRegistry(); // the first start's defaults, the values over them
             storeSettings(values);
+        }
         Suite suite;
         QCOMPARE(env.tray.tips(), icons);
         QCOMPARE(suite.panel.isVisible(), icons.isEmpty());
@@ -291,7 +291,7 @@ private Q_SLOTS:
         Settings().POPServer[0] = u"pop.example.org"_s;
         Settings().PassWord[0] = u"typed-this-session"_s;
         env.clock.advanceMinutes(3);
-        suite.panel.menu_Exit_Click();
+        suite.exit();
 
         const QStringList &ending = suite.host.ending;
         QCOMPARE(ending.mid(ending.size() - 2), (QStringList{u"saveAllNotes"_s, u"endProcess"_s}));
@@ -305,7 +305,7 @@ private Q_SLOTS:
                  (QStringList{u"\"BEGIN\""_s, u"\"END\""_s, u"\"Ending windows session:1\""_s}));
         QVERIFY(!ProgramRunFlags().notes);
 
-        suite.panel.menu_Exit_Click(); // a second request while ending does nothing more
+        suite.exit(); // a second request while ending does nothing more
         QCOMPARE(ending.count(u"endProcess"_s), 1);
     }
 

@@ -38,25 +38,6 @@ using platform::MsgAnswer;
 
 namespace {
 
-// Stands in for the control panel: the clock's own exit unloads it.
-class Lifecycle : public ProgramLifecycle {
-public:
-    void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
-    void showControlPanel() override {}
-    void openHelp(const QString &) override {}
-};
-
-template <class Widget> Widget *child(QWidget *window, const char *name)
-{
-    return window->findChild<Widget *>(QString::fromLatin1(name));
-}
-
-// A click at the left end of a button, where a radio button or a check box has its mark.
-void click(QAbstractButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
 const QString CouldNotContact = u"Could not contact a timeserver:\n\r\n\r- Try another time server.\n\r- Are you "
                                 "connected to the internet ?\n\r- Maybe your company's firewall does not support time "
                                 "synchronization ? "_s;
@@ -79,9 +60,12 @@ struct Time {
         ghost.trayActivated(platform::LeftButtonUp);
         QVERIFY(QTest::qWaitForWindowExposed(ghost.timeWindow()));
     }
-    template <class Widget> Widget *control(const char *name) { return child<Widget>(ghost.timeWindow(), name); }
+    template <class Widget> Widget *control(const char *name)
+    {
+        return ::control<Widget>(*ghost.timeWindow(), QString::fromLatin1(name));
+    }
     QString text(const char *label) { return control<QLabel>(label)->text(); }
-    void click(const char *button) { ::click(control<QAbstractButton>(button)); }
+    void click(const char *button) { ::click(*ghost.timeWindow(), QString::fromLatin1(button)); }
     // Clicks the button and answers the box it ends with; its text, or "no box".
     QString boxAfter(const char *button)
     {
@@ -105,7 +89,7 @@ struct Time {
     TestEnvironment env;
     RecordingSetter setter;
     DaytimeServer server;
-    Lifecycle lifecycle;
+    PanelStandIn lifecycle;
     form_GhostTime ghost{lifecycle};
 };
 
@@ -282,21 +266,21 @@ private Q_SLOTS:
         again.trayActivated(platform::LeftButtonUp);
         form_Time &reloaded = *again.timeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&reloaded));
-        QVERIFY(child<QRadioButton>(&reloaded, "option_Correct1")->isChecked());
-        QVERIFY(child<QComboBox>(&reloaded, "combo_Time")->isEnabled());
-        QVERIFY(!child<QCheckBox>(&reloaded, "check_DateAlso")->isChecked());
-        QVERIFY(child<QRadioButton>(&reloaded, "option_TimeServer1")->isChecked());
+        QVERIFY(control<QRadioButton>(reloaded, u"option_Correct1"_s)->isChecked());
+        QVERIFY(control<QComboBox>(reloaded, u"combo_Time"_s)->isEnabled());
+        QVERIFY(!control<QCheckBox>(reloaded, u"check_DateAlso"_s)->isChecked());
+        QVERIFY(control<QRadioButton>(reloaded, u"option_TimeServer1"_s)->isChecked());
         QCOMPARE(reloaded.SyncPeriodHours, 48);
-        QCOMPARE(child<QComboBox>(&reloaded, "combo_TimeServer")->currentIndex(), 2);
-        QCOMPARE(child<QComboBox>(&reloaded, "combo_HoursOff")->currentText(), u"-3"_s);
+        QCOMPARE(control<QComboBox>(reloaded, u"combo_TimeServer"_s)->currentIndex(), 2);
+        QCOMPARE(control<QComboBox>(reloaded, u"combo_HoursOff"_s)->currentText(), u"-3"_s);
 
         // The history is folded; leaving it unfolded folds it away for the next time.
-        QGroupBox *history = child<QGroupBox>(&reloaded, "Frame1");
+        QGroupBox *history = control<QGroupBox>(reloaded, u"Frame1"_s);
         QVERIFY(history->isHidden());
         const int folded = reloaded.height();
-        click(child<QPushButton>(&reloaded, "c_Mera"));
+        click(reloaded, u"c_Mera"_s);
         QVERIFY(history->isVisible() && reloaded.height() > folded);
-        click(child<QPushButton>(&reloaded, "c_Cancel"));
+        click(reloaded, u"c_Cancel"_s);
         reloaded.show();
         QVERIFY(history->isHidden());
         // The title bar's close is refused and the window hidden; the program's own close goes through.

@@ -42,14 +42,6 @@ void restart()
     SetGlobalVariables();
 }
 
-// Writes values ("key=value") into the settings file, as another program or an older copy might have left them.
-void put(const QStringList &values)
-{
-    for (const QString &value : values)
-        SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
-    QVERIFY(SettingsStore().sync());
-}
-
 QString encoded(const QString &plain)
 {
     return EncodeStoredPassword(plain).value_or(u"<none>"_s);
@@ -85,7 +77,7 @@ private Q_SLOTS:
     void firstStartWritesEveryDefaultAndEachUnreadableValueCostsOneLogLine()
     {
         TestEnvironment env;
-        put({u"StartClock=0"_s, u"UserName=alice"_s});
+        storeSettings({u"StartClock=0"_s, u"UserName=alice"_s});
         QVERIFY(IsFirstStart());
         WriteToRegistry();
         QVERIFY(!IsFirstStart());
@@ -99,8 +91,9 @@ private Q_SLOTS:
         QCOMPARE(raw.childKeys().size(), 45 + 3 * MaxMailAccounts);
 
         // Each value that cannot be read costs one log line and nothing else.
-        put({u"CalcSize=abc"_s, u"CalcFont=5"_s, u"NoteSender=Åsa, at home"_s, u"HoursOff=-3"_s, u"RasTime1=40000"_s,
-             u"PlaySound=0"_s, u"UseRas=-1"_s, u"totStart=40000"_s, u"LastGet=31-Feb-2001"_s});
+        storeSettings({u"CalcSize=abc"_s, u"CalcFont=5"_s, u"NoteSender=Åsa, at home"_s, u"HoursOff=-3"_s,
+                       u"RasTime1=40000"_s, u"PlaySound=0"_s, u"UseRas=-1"_s, u"totStart=40000"_s,
+                       u"LastGet=31-Feb-2001"_s});
         ResetSettings();
         Settings().CalcSize = 4; // what the field held before: it must stay
         SetGlobalVariables();
@@ -212,7 +205,7 @@ private Q_SLOTS:
         Started env(true);
         env.secrets.m_holding = true;
         env.secrets.m_entries.insert(u"PassWord4"_s, u"kept"_s);
-        put({u"POPServer4=pop.example.org"_s});
+        storeSettings({u"POPServer4=pop.example.org"_s});
         restart();
         typeThreePasswordsIntoTheFile();
         QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord4"_s});
@@ -243,7 +236,7 @@ private Q_SLOTS:
     {
         Started env(true);
         env.secrets.m_entries.insert(u"PassWord"_s, u"kept"_s);
-        put({u"POPServer=pop.example.org"_s});
+        storeSettings({u"POPServer=pop.example.org"_s});
         env.secrets.m_failing = true;
         restart();
         QCOMPARE(Settings().PassWord[0], QString());
@@ -261,7 +254,7 @@ private Q_SLOTS:
     void runningTimeCountsEachMinuteOnce()
     {
         Started env;
-        put({u"totRunningTime=1000"_s});
+        storeSettings({u"totRunningTime=1000"_s});
         env.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 1)));
         restart();
         StartRunningTime();

@@ -133,7 +133,7 @@ shows() {
 }
 
 tray_is_up() {
-    python3 "$(dirname "$0")/../../bench/traywatch.py" owned
+    python3 "$(dirname "$0")/../support/traywatch.py" owned
 }
 
 # The bus answers for NAME.

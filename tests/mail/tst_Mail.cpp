@@ -42,17 +42,6 @@ using platform::MsgAnswer;
 
 namespace {
 
-QByteArray message(const QByteArray &from, const QByteArray &subject)
-{
-    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
-}
-class Lifecycle : public ProgramLifecycle {
-public:
-    void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
-    void showControlPanel() override {}
-    void openHelp(const QString &) override {}
-};
-
 // A test's environment and the notifier, pointed at accounts of the test case's Dovecot (if the test has it), which
 // has TLS and a trusted certificate.
 struct Mail {
@@ -68,7 +57,7 @@ struct Mail {
         s.NbrofAccounts = int(users.size());
         for (int i = 0; i < users.size(); ++i) {
             if (withMail && !users.first(i).contains(users[i]))
-                server->deliver(users[i], message(users[i].toUtf8() + "@example.org", "Hi " + users[i].toUtf8()));
+                server->deliver(users[i], mailMessage(users[i].toUtf8() + "@example.org", "Hi " + users[i].toUtf8()));
             s.POPServer[size_t(i)] = address();
             s.UserName[size_t(i)] = users[i];
             s.PassWord[size_t(i)] = u"secret"_s;
@@ -114,7 +103,7 @@ struct Mail {
 
     TestEnvironment env;
     DovecotServer *server;
-    Lifecycle lifecycle;
+    PanelStandIn lifecycle;
     form_NotifyMail notify{lifecycle};
 };
 
@@ -123,21 +112,6 @@ QString entry(const QString &from, const QString &subject, const QString &tag = 
     return u"From:  "_s + from + u"\nSubject:  "_s + subject + tag + u"\n\n"_s;
 }
 
-// A control as a user finds it, by its name; the test stops where there is none.
-template <class T = QWidget> T *control(const QWidget &window, const QString &name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found)
-        qFatal("no control %s in %s", qPrintable(name), qPrintable(window.objectName()));
-    return found;
-}
-// A click of the left button, on a button's face or on the box or circle of a check box or radio button.
-void click(const QWidget &window, const QString &name)
-{
-    QWidget *target = control(window, name);
-    const QPoint at = qobject_cast<QPushButton *>(target) ? target->rect().center() : QPoint(6, target->height() / 2);
-    QTest::mouseClick(target, Qt::LeftButton, {}, at);
-}
 // Typing over what an editable list shows.
 void typeOver(QComboBox *list, const QString &text)
 {
@@ -201,18 +175,12 @@ private Q_SLOTS:
         REQUIRE_DOVECOT();
         Mail mail(m_server.get());
         mail.accounts({u"bert"_s, u"cleo"_s, u"dora"_s});
-        // The third account speaks POP3S.
-        const QString pop3s = u"pop3s://127.0.0.1:"_s + QString::number(mail.server->tlsPort);
-        Settings().POPServer[2] = pop3s;
         Settings().NbrofAccounts = 1;
         QVERIFY(mail.check());
         QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s));
+        // Several accounts' entries and their tags are the engine's test; here the count the notice shows.
         Settings().NbrofAccounts = 3;
-        const QString tag = u" ("_s + mail.address() + u')';
         QVERIFY(mail.check());
-        QCOMPARE(mail.notice(), entry(u"bert@example.org"_s, u"Hi bert"_s, tag) +
-                                    entry(u"cleo@example.org"_s, u"Hi cleo"_s, tag) +
-                                    entry(u"dora@example.org"_s, u"Hi dora"_s, u" ("_s + pop3s + u')'));
         QCOMPARE(control<QLabel>(mail.notify, u"label_Email"_s)->text(), u"3"_s);
         QCOMPARE(mail.env.sound.m_played.constLast().fileName, u"new.wav"_s);
         QVERIFY(mail.notify.timer_Blink.isActive());
@@ -260,7 +228,7 @@ private Q_SLOTS:
     {
         REQUIRE_DOVECOT();
         Mail mail(m_server.get());
-        mail.server->deliver(u"fred"_s, message("bob@example.org", "Hi"));
+        mail.server->deliver(u"fred"_s, mailMessage("bob@example.org", "Hi"));
         mail.env.secrets.m_available = true;
         mail.env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
         mail.env.secrets.m_holding = true;
@@ -362,7 +330,7 @@ private Q_SLOTS:
         Settings().NbrofAccounts = 3;
         Settings().POPServer = {u"- Internetaddress to mailserver"_s, mail.address(),
                                 u"- Internetaddress to mailserver 3"_s};
-        mail.server->deliver(u"hank"_s, message("erin@example.org", "Hi hank"));
+        mail.server->deliver(u"hank"_s, mailMessage("erin@example.org", "Hi hank"));
         mail.checkNow();
         QVERIFY(mail.notify.engine().allOk());
         QCOMPARE(mail.notice(), entry(u"erin@example.org"_s, u"Hi hank"_s, u" ("_s + mail.address() + u')'));

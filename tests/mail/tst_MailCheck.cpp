@@ -20,14 +20,10 @@
 
 namespace {
 
-QByteArray message(const QByteArray &from, const QByteArray &subject)
-{
-    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
-}
 // Bob's note n.
 QByteArray note(int n)
 {
-    return message("Bob <bob@example.org>", "Note " + QByteArray::number(n));
+    return mailMessage("Bob <bob@example.org>", "Note " + QByteArray::number(n));
 }
 // The rows of one table in mail_tables.txt, each split into its fields.
 QList<QStringList> table(const QString &name)
@@ -205,7 +201,7 @@ private Q_SLOTS:
         Engine engine;
         const QString pop3s = withPorts(u"pop3s://127.0.0.1:{tls}"_s);
         for (const QString &user : {u"bert"_s, u"cleo"_s, u"dora"_s}) {
-            m_server->deliver(user, message(user.toUtf8() + "@example.org", "Hi " + user.toUtf8()));
+            m_server->deliver(user, mailMessage(user.toUtf8() + "@example.org", "Hi " + user.toUtf8()));
             engine.add(user == u"dora"_s ? pop3s : plain(), user);
         }
         QVERIFY(engine.pass());

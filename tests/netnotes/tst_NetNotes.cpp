@@ -2,7 +2,7 @@
 // Network notes: the listener and the sender on real loopback sockets, with peers that stall, flood and garble;
 // the user directory's file, its editor and the send dialog; and two whole suites on loopback, each the suite as
 // the program starts it, driven through stdin (the real program receiving a note is the desktop layer's).
-#include "../notes/NoteSamples.h"
+#include "NoteSamples.h"
 #include "TestEnvironment.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetNotes.h"
@@ -440,9 +440,10 @@ private Q_SLOTS:
         dialog.Form_Load();
         dialog.show();
         QCOMPARE(lines(dialog.list_NetUsers), (QStringList{u"Anna"_s, u"Bob, the boss"_s, u"nocomma"_s, u"Jörg"_s}));
+        QListWidget *list = dialog.list_NetUsers;
         for (int row = 0; row < 4; ++row) {
-            dialog.list_NetUsers->setCurrentRow(row);
-            dialog.list_NetUsers_Click();
+            dialog.show();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
         }
         QCOMPARE(sentTo, (QStringList{u"pc1"_s, u"192.168.1.20"_s, u"nocomma"_s, u"Jörg-PC"_s}));
         QVERIFY(!dialog.isVisible());

@@ -47,6 +47,28 @@ void clickButton(form_Main &container, const QString &name)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
+// A left click on a note's picture or text, or an item of its menu as the user picks it.
+void clickOn(const QWidget &note, const QString &name)
+{
+    auto *target = note.findChild<QWidget *>(name);
+    QVERIFY(target && target->isVisible());
+    QTest::mouseClick(target, Qt::LeftButton);
+}
+// Opens the note's menu from its icon and clicks the item; one in a submenu is triggered as its click would.
+void pick(const QWidget &note, const QString &item)
+{
+    clickOn(note, u"image_Menu"_s);
+    QMenu *menu = nullptr;
+    QTRY_VERIFY((menu = note.findChild<QMenu *>(u"menu_NoteMenu"_s)) && menu->isVisible());
+    auto *action = note.findChild<QAction *>(item);
+    QVERIFY(action);
+    if (menu->actions().contains(action))
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    else
+        action->trigger();
+    menu->hide();
+}
+
 const NoteRecord BuyMilk = stored(u"Buy milk\r\nand bread"_s, 1500, 1500, 3000, 2500);
 
 // A start without a good notes file: who the user is, which files there are, and what the start should do.
@@ -89,13 +111,13 @@ private Q_SLOTS:
         // may still move or size it meanwhile: that reaches a record of its own, never freed memory or another note
         // (the sanitizer build sees to the first). Its pending edit ends with it.
         const QPointer<form_Note> doomed = NoteStore().window(2);
-        doomed->label_Display_Click();
+        clickOn(*doomed, u"label_Display"_s);
         QTest::keyClicks(doomed->findChild<QPlainTextEdit *>(u"text_NoteInput"_s), u"half typed"_s);
-        doomed->menu_Trash_Click();
+        pick(*doomed, u"menu_Trash"_s);
         QCOMPARE(run.env.sound.m_played.constLast().fileName, u"trash.wav"_s);
         QVERIFY(doomed && !doomed->isVisible());
         doomed->setGeometry(10, 10, 300, 200);
-        doomed->timer_Focus_Timer();
+        QTest::qWait(300); // past the edit's focus check, begun by the click
         QCOMPARE(run.container->rowText(2), u"out of sight"_s);
         QCOMPARE(geometry(*NoteStore().record(2)), QRect(6000, 3000, 2400, 1800));
         QTRY_VERIFY(doomed.isNull());
@@ -343,7 +365,7 @@ private Q_SLOTS:
 
         // A new note edited: leaving it and hiding it both keep what was typed.
         form_Note *note = NoteStore().window(3);
-        note->label_Display_Click();
+        clickOn(*note, u"label_Display"_s);
         QVERIFY(note->isEditing());
         auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
         QTest::keyClicks(input, u"say \"hi\""_s);
@@ -357,11 +379,11 @@ private Q_SLOTS:
         QCOMPARE(container.rowText(3), u"say 'hi'"_s);
 
         // Hidden while being edited: the typed text is kept when the window goes.
-        note->label_Display_Click();
+        clickOn(*note, u"label_Display"_s);
         input->clear();
         QTest::keyClicks(input, u"kept"_s);
         const QPointer<form_Note> hidden = note;
-        note->menu_SendNoteToContainer_Click();
+        pick(*note, u"menu_SendNoteToContainer"_s);
         QTRY_VERIFY(hidden.isNull());
         QCOMPARE(NoteStore().record(3)->text, u"kept"_s);
         QCOMPARE(container.rowText(3), u"kept"_s);
@@ -432,7 +454,8 @@ private Q_SLOTS:
             QCOMPARE(windowLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
             QCOMPARE(fileLooks(), hideAllFirst ? windowLooks() : before);
             QCOMPARE(storedSetting(u"NotesAllHidden"_s) == u"True"_s, hideAllFirst);
-            suite.panel.image_Note_Click();
+            suite.panel.showControlPanel();
+            QTest::mouseClick(suite.panel.findChild<QLabel *>(u"image_Note"_s), Qt::LeftButton);
             QVERIFY(ProgramRunFlags().notes);
             QCOMPARE(windowLooks(), hideAllFirst ? fileLooks() : before);
             QCOMPARE(buttonsShown(*suite.container()), hideAllFirst ? u"ShowAll Minimize"_s : u"HideAll Minimize"_s);
@@ -462,15 +485,15 @@ private Q_SLOTS:
         folded.show();
         QCOMPARE(folded.inset(), 4);
         QVERIFY(!folded.findChild<QLabel *>(u"image_Resize"_s)->isVisible());
-        folded.image_Menu_Click();
+        clickOn(folded, u"image_Menu"_s);
         QVERIFY(!QTest::qWaitFor([&folded] { return folded.findChild<QMenu *>(u"menu_NoteMenu"_s); }, 300));
-        folded.image_MakeBig_MouseDown();
+        QTest::mousePress(folded.findChild<QLabel *>(u"image_MakeBig"_s), Qt::LeftButton);
         QCOMPARE(geometry(folded.record()), QRect(screen.width() - 3000, 1500, 3000, 2500));
         QCOMPARE(folded.width(), toPixels(3000));
 
         // The stamp, the hyphens and the text go on paper.
         platform::setPrintToFile(env.root() + u"/note.pdf"_s);
-        note.menu_Print_Click();
+        pick(note, u"menu_Print"_s);
         platform::setPrintToFile(QString());
         QProcess pdftotext;
         pdftotext.start(u"pdftotext"_s, {u"-layout"_s, env.root() + u"/note.pdf"_s, u"-"_s});
@@ -484,13 +507,15 @@ private Q_SLOTS:
         form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
         form_Note *second = NoteStore().show(NoteStore().append(BuyMilk));
 
-        first->menu_Size_Click(4);
-        first->menu_Size_Click(9); // no such item: nothing changes
-        // The menu, opened now, shows the size chosen before it existed.
-        first->timer_Click_Timer();
-        second->timer_Click_Timer();
-        first->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
-        second->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
+        // Each menu, made when first opened, shows its own note's size.
+        for (form_Note *note : {first, second}) {
+            clickOn(*note, u"image_Menu"_s);
+            QTRY_VERIFY(note->findChild<QMenu *>(u"menu_NoteMenu"_s) &&
+                        note->findChild<QMenu *>(u"menu_NoteMenu"_s)->isVisible());
+            note->findChild<QMenu *>(u"menu_NoteMenu"_s)->hide();
+        }
+        pick(*first, u"menu_Size4"_s);
+        QVERIFY(second->findChild<QAction *>(u"menu_Size0"_s)->isChecked());
         QCOMPARE(first->record().fontSize, 18);
         QCOMPARE(first->findChild<QLabel *>(u"label_Display"_s)->font().pointSize(), 18);
         QVERIFY(first->findChild<QAction *>(u"menu_Size4"_s)->isChecked());

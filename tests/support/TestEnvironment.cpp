@@ -11,7 +11,22 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
+
+void storeSettings(const QStringList &values)
+{
+    for (const QString &value : values)
+        SettingsStore().setValue(QStringLiteral("Settings"), value.section(u'=', 0, 0), value.section(u'=', 1));
+    QVERIFY(SettingsStore().sync());
+}
+
+void click(const QWidget &window, const QString &name)
+{
+    QWidget *target = control(window, name);
+    const QPoint at = qobject_cast<QPushButton *>(target) ? target->rect().center() : QPoint(6, target->height() / 2);
+    QTest::mouseClick(target, Qt::LeftButton, {}, at);
+}
 
 MessageResponder::MessageResponder()
 {

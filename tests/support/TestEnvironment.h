@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/ProgramHost.h"
 #include "core/Settings.h"
 #include "platform/Clock.h"
 #include "platform/Dialer.h"
@@ -16,6 +17,7 @@
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <functional>
 #include <map>
 
@@ -163,6 +165,28 @@ inline QString storedSetting(const QString &key)
         .value(QStringLiteral("Settings"), key)
         .value_or(QStringLiteral("<missing>"));
 }
+
+// Writes values ("key=value") into the settings file, as an earlier run, another program or an older copy left them.
+void storeSettings(const QStringList &values);
+
+// Stands in for the control panel where a program is tested alone: the program's own exit unloads it.
+class PanelStandIn : public ProgramLifecycle {
+public:
+    void exitProgram(Program, TrayOwner *, const std::function<void()> &unload) override { unload(); }
+    void showControlPanel() override {}
+    void openHelp(const QString &) override {}
+};
+
+// A control as a user finds it, by its name; the test stops where there is none.
+template <class T = QWidget> T *control(const QWidget &window, const QString &name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found)
+        qFatal("no control %s in %s", qPrintable(name), qPrintable(window.objectName()));
+    return found;
+}
+// A click of the left button, on a button's face or on the box or circle of a check box or radio button.
+void click(const QWidget &window, const QString &name);
 
 // Gives a test its own XDG folders, a fake clock, tray, sound player and launcher, a message responder, and
 // fresh process-wide state. Create one per test function.

@@ -27,6 +27,12 @@
 
 using namespace Qt::StringLiterals;
 
+// A message as a mail server delivers it, with a Date and a one-line body.
+inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
+{
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Sun, 6 Dec 2026 10:00:00 +0000\r\n\r\nHello\r\n";
+}
+
 // Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S with the
 // self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header.
 class DovecotServer {
