@@ -5,7 +5,11 @@
 #include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
+#include "core/AutodialFlags.h"
+#include "core/ErrorLog.h"
+#include "core/RunningTime.h"
 #include "core/Settings.h"
+#include "core/TrayIcon.h"
 #include "core/form_Tarnibe.h"
 #include "mail/form_NotifyMail.h"
 #include "netnotes/NetNotes.h"
@@ -13,7 +17,10 @@
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
+#include "platform/Launcher.h"
+#include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
+#include "platform/Tray.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -30,7 +37,8 @@ AppProgramHost::~AppProgramHost()
 
 void AppProgramHost::attach(form_Tarnibe &panel)
 {
-    ProgramLifecycle &lifecycle = panel;
+    m_panel = &panel;
+    ProgramLifecycle &lifecycle = *this;
     m_notes = std::make_unique<form_GhostNotes>(lifecycle);
     m_container = std::make_unique<form_Main>();
     ConnectAlarmWindows();
@@ -79,9 +87,120 @@ GhostOwner *AppProgramHost::owner(Program program) const
     return m_mail.get();
 }
 
-void AppProgramHost::readNetUsers()
+void AppProgramHost::start()
 {
+    StartRunningTime();
+    ErrorLog(QStringLiteral("BEGIN"));
+
+    const bool firstLaunch = IsFirstStart();
+    if (firstLaunch)
+        WriteToRegistry();
+    SetGlobalVariables();
+    Settings().FirstLaunch = firstLaunch;
     ReadNetUsers();
+    m_panel->settingsRead();
+
+    AutodialFlags() = AutodialFlagsRecord{};
+    ProgramRunFlags() = ProgramRunFlagsRecord{};
+    Settings().totStart += 1;
+
+    loadClockWindow();
+    const SettingsRecord &s = Settings();
+    if (s.StartNotes == 1) {
+        launch(Program::Notes);
+        Alarms().checkMissed();
+    }
+    if (s.StartCalc == 1)
+        launch(Program::Calculator);
+    if (s.StartClock == 1) {
+        launch(Program::Clock);
+        startClockSync();
+    }
+    if (s.StartEmail == 1)
+        launch(Program::Email);
+    setAcceptNotes(s.AcceptNotes);
+
+    // With no program started, or no tray to show their icons, the panel is the only way into the suite.
+    if (CountRunningPrograms() == 0 || !platform::trayHost().available())
+        m_panel->show();
+}
+
+void AppProgramHost::launch(Program program)
+{
+    startProgram(program);
+    ProgramRunFlags().of(program) = true;
+}
+
+void AppProgramHost::exit()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_panel->storeFields();
+    SettingsRecord &s = Settings();
+    ErrorLog(QStringLiteral("END"));
+    s.EndByEnd = true;
+    s.cntControlPanel += 1;
+    s.totControl += 1;
+    // Exit never waits for the keyring (a prompt can wait for minutes): a password it does not hold yet stays
+    // encoded in the file, and the next start moves it in.
+    WriteGlobalVariables(KeyringWait::No);
+    for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
+        deleteTrayIcon(program);
+    saveAllNotes();
+    unloadWindows();
+    ProgramRunFlags().notes = false;
+    m_panel->closeForEnd(form_Tarnibe::FormCode);
+    endProcess();
+}
+
+void AppProgramHost::unload(int unloadMode)
+{
+    for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
+        deleteTrayIcon(program);
+    saveAllNotes();
+    WriteGlobalVariables(KeyringWait::No);
+    ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
+}
+
+void AppProgramHost::saveForSession()
+{
+    saveAllNotes();
+    WriteGlobalVariables(KeyringWait::No);
+}
+
+void AppProgramHost::endSession()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_panel->closeForEnd(form_Tarnibe::AppWindows);
+    endProcess();
+}
+
+void AppProgramHost::exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload)
+{
+    if (CountRunningPrograms() < 2) {
+        exit();
+        return;
+    }
+    DeleteTrayIcon(owner);
+    if (unload)
+        unload();
+    ProgramRunFlags().of(program) = false;
+}
+
+void AppProgramHost::showControlPanel()
+{
+    m_panel->showControlPanel();
+}
+
+void AppProgramHost::openHelp(const QString &page)
+{
+    platform::openHelp(page, [](const QString &path) {
+        platform::showMessageLater(QStringLiteral("No web browser could open the manual. It is here:\n\r") + path,
+                                   QStringLiteral("Help"), platform::MsgIcon::Information);
+    });
 }
 
 void AppProgramHost::setAcceptNotes(bool listen)
@@ -136,11 +255,6 @@ void AppProgramHost::startProgram(Program program)
 void AppProgramHost::saveAllNotes()
 {
     SaveAllNotes();
-}
-
-void AppProgramHost::checkMissedAlarms()
-{
-    Alarms().checkMissed();
 }
 
 void AppProgramHost::deleteTrayIcon(Program program)

@@ -17,28 +17,43 @@ namespace platform {
 class SingleInstance;
 }
 
-// The programs as the control panel sees them: builds each owner window once and starts, stops and unloads them.
-// It also wires what the notes ask of the alarms and the network notes.
-class AppProgramHost : public ProgramHost {
+// The suite: its start, its exit and the session's end, which the control panel and the process's signals ask for,
+// and the programs, each of whose owner windows it builds once and starts, stops and unloads. It also wires what the
+// notes ask of the alarms and the network notes.
+class AppProgramHost : public ProgramHost, public ProgramLifecycle {
 public:
     AppProgramHost();
     ~AppProgramHost() override;
 
-    // The owners ask the control panel for their own exit, help and properties.
+    // The panel leads to the programs and the programs' owners ask the suite for their own exit, help and the panel.
     void attach(form_Tarnibe &panel);
 
-    void readNetUsers() override;
+    // ProgramHost
+    void start() override;
+    void exit() override;
+    void unload(int unloadMode) override;
+    void startProgram(Program program) override;
+    void loadClockWindow() override;
+    void startClockSync() override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
     void trayMessage(Program program, int message) override;
-    void loadClockWindow() override;
-    void startClockSync() override;
-    void startProgram(Program program) override;
-    void saveAllNotes() override;
-    void checkMissedAlarms() override;
-    void deleteTrayIcon(Program program) override;
-    void unloadWindows() override;
-    void endProcess() override;
+    void openHelp(const QString &page) override;
+
+    // ProgramLifecycle
+    void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) override;
+    void showControlPanel() override;
+
+    // The desktop session or a termination signal ends the process: save everything, then end.
+    void endSession();
+    // Saves the notes and settings for a session checkpoint or a logout that may yet be cancelled; nothing ends.
+    void saveForSession();
+
+    virtual void saveAllNotes();
+    // Unloads every window of the programs, the note windows last.
+    void unloadWindows();
+    // Ends the process once everything is saved.
+    virtual void endProcess();
 
     // The process's lock, given up when the process has to end without unwinding; and the moment the main loop
     // takes over from the start.
@@ -50,6 +65,12 @@ public:
     NetNotes *netNotes() const { return m_netNotes.get(); }
 
 private:
+    // Starts a program and counts it as running.
+    void launch(Program program);
+    void deleteTrayIcon(Program program);
+
+    form_Tarnibe *m_panel = nullptr;
+    bool m_ending = false;
     std::unique_ptr<form_GhostNotes> m_notes;
     std::unique_ptr<form_Main> m_container;
     bool m_containerLoaded = false;

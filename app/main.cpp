@@ -44,12 +44,12 @@ int main(int argc, char *argv[])
     platform::TerminationWatcher terminationWatcher;
     terminationWatcher.start();
     QObject::connect(&terminationWatcher, &platform::TerminationWatcher::terminationRequested, &controlPanel,
-                     &form_Tarnibe::EndSession);
+                     [&host] { host.endSession(); });
     // The session manager asks at a checkpoint and before a logout that may still be cancelled: save, stay. When the
     // session really ends it ends the main loop (or sends a signal), and the end runs as for a signal.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controlPanel,
-                     [&controlPanel](QSessionManager &) { controlPanel.SaveForSession(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controlPanel, &form_Tarnibe::EndSession);
+                     [&host](QSessionManager &) { host.saveForSession(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &controlPanel, [&host] { host.endSession(); });
 
     controlPanel.Form_Load();
     if (waylandOnly) {

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Qt's headers are most of what each file compiles. They are parsed once into a precompiled header: the platform
 # library has its own, the subsystems share the core library's, and the tests share the test support library's. The
-# display-free platform library is one file in a unity build, where a header of its own would gain nothing.
+# display-free libraries are a file or two each in a unity build, where a header of their own would gain little.
 set(TARNIBE_PCH_QTCORE
     <QByteArray> <QDateTime> <QDir> <QElapsedTimer> <QFile> <QFileInfo> <QHash> <QList> <QObject> <QPointer>
     <QRegularExpression> <QString> <QStringList> <QTimer>)

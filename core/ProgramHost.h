@@ -8,29 +8,31 @@
 
 class TrayOwner;
 
-// What the control panel asks of the programs, which live on higher floors. app/ supplies the real one; tests
-// supply their own. Every call must be answered: a host that leaves one out does not compile.
+// What the control panel asks of the suite, whose start, end and programs live on higher floors. app/ supplies the
+// real one. Every call must be answered: a host that leaves one out does not compile.
 class ProgramHost {
 public:
     virtual ~ProgramHost() = default;
-    virtual void readNetUsers() = 0;
-    virtual void loadClockWindow() = 0;
+    // The start sequence: reads the settings, starts the programs chosen to start, and shows the panel where nothing
+    // else leads into the suite.
+    virtual void start() = 0;
+    // The exit sequence: saves everything, logs "END" and ends the process. Once ending, a request does nothing.
+    virtual void exit() = 0;
+    // The panel closes because the process ends; `unloadMode` says why.
+    virtual void unload(int unloadMode) = 0;
     // Shows the program's owner window (which adds its tray icon) and what else the program shows at start.
     virtual void startProgram(Program program) = 0;
+    virtual void loadClockWindow() = 0;
     virtual void startClockSync() = 0;
-    virtual void checkMissedAlarms() = 0;
     virtual void setAcceptNotes(bool listen) = 0;
     virtual void openNetUsers() = 0;
     // Where no tray host runs, the control panel hands a program the clicks its tray icon would have had.
     virtual void trayMessage(Program program, int message) = 0;
-    virtual void deleteTrayIcon(Program program) = 0;
-    virtual void saveAllNotes() = 0;
-    // Unloads every window of the programs, the note windows last.
-    virtual void unloadWindows() = 0;
-    virtual void endProcess() = 0;
+    // Opens the manual at a page ("control.html", "notes.html#network", ...).
+    virtual void openHelp(const QString &page) = 0;
 };
 
-// What a program's owner window asks of the control panel.
+// What a program's owner window asks of the suite.
 class ProgramLifecycle {
 public:
     virtual ~ProgramLifecycle() = default;
@@ -38,6 +40,5 @@ public:
     // `unload` unloads its windows and does its own saving, and its running flag is cleared.
     virtual void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) = 0;
     virtual void showControlPanel() = 0;
-    // Opens the manual at the program's own page ("notes.html", "notes.html#network", ...).
     virtual void openHelp(const QString &page) = 0;
 };

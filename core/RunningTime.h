@@ -3,7 +3,7 @@
 
 struct SettingsRecord;
 
-// Running time is counted from this moment (the control panel's start).
+// Running time is counted from this moment (the suite's start).
 void StartRunningTime();
 // This run's minutes so far into the record, and the total with them.
 void CountRunningTime(SettingsRecord &record);

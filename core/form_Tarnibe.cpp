@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/form_Tarnibe.h"
 
-#include "core/AutodialFlags.h"
 #include "core/ClickableLabel.h"
 #include "core/ErrorLog.h"
 #include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
-#include "core/TrayIcon.h"
 #include "core/Twips.h"
 #include "platform/Autostart.h"
 #include "platform/Icons.h"
-#include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/Tray.h"
 #include "platform/WindowFlags.h"
@@ -212,44 +209,14 @@ void form_Tarnibe::buildWindow()
 
 void form_Tarnibe::Form_Load()
 {
-    StartRunningTime();
-    ErrorLog(QStringLiteral("BEGIN"));
+    m_host.start();
+}
 
-    const bool firstLaunch = IsFirstStart();
-    if (firstLaunch)
-        WriteToRegistry();
-    SetGlobalVariables();
-    Settings().FirstLaunch = firstLaunch;
-    m_host.readNetUsers();
-
+void form_Tarnibe::settingsRead()
+{
     if (m_built)
         showSettings();
-
-    AutodialFlags() = AutodialFlagsRecord{};
-    ProgramRunFlags() = ProgramRunFlagsRecord{};
-    Settings().totStart += 1;
-
     centreOnScreen(this);
-
-    m_host.loadClockWindow();
-    const SettingsRecord &s = Settings();
-    if (s.StartNotes == 1) {
-        startProgram(Program::Notes);
-        m_host.checkMissedAlarms();
-    }
-    if (s.StartCalc == 1)
-        startProgram(Program::Calculator);
-    if (s.StartClock == 1) {
-        startProgram(Program::Clock);
-        m_host.startClockSync();
-    }
-    if (s.StartEmail == 1)
-        startProgram(Program::Email);
-    m_host.setAcceptNotes(s.AcceptNotes);
-
-    // With no program started, or no tray to show their icons, the panel is the only way into the suite.
-    if (CountRunningPrograms() == 0 || !platform::trayHost().available())
-        show();
 }
 
 void form_Tarnibe::showSettings()
@@ -420,7 +387,7 @@ void form_Tarnibe::menu_Sound_Click()
 
 void form_Tarnibe::menu_TarnibeHelp_Click()
 {
-    openHelp(QStringLiteral("control.html"));
+    m_host.openHelp(QStringLiteral("control.html"));
 }
 
 void form_Tarnibe::menu_About_Click()
@@ -431,59 +398,32 @@ void form_Tarnibe::menu_About_Click()
 
 void form_Tarnibe::menu_Exit_Click()
 {
-    if (m_ending)
+    m_host.exit();
+}
+
+void form_Tarnibe::storeFields()
+{
+    if (!m_built)
         return;
-    m_ending = true;
-    SettingsRecord &s = Settings();
-    if (m_built) {
-        s.NoteSender = text_Name->text();
-        s.AcceptNotes = check_AcceptNotes->isChecked();
-    }
-    ErrorLog(QStringLiteral("END"));
-    s.EndByEnd = true;
-    s.cntControlPanel += 1;
-    s.totControl += 1;
-    // Exit never waits for the keyring (a prompt can wait for minutes): a password it does not hold yet stays
-    // encoded in the file, and the next start moves it in.
-    WriteGlobalVariables(KeyringWait::No);
-    for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
-        m_host.deleteTrayIcon(program);
-    m_host.saveAllNotes();
-    m_host.unloadWindows();
-    ProgramRunFlags().notes = false;
-    m_unloadMode = FormCode;
+    Settings().NoteSender = text_Name->text();
+    Settings().AcceptNotes = check_AcceptNotes->isChecked();
+}
+
+void form_Tarnibe::closeForEnd(UnloadMode unloadMode)
+{
+    m_closingForEnd = true;
+    m_unloadMode = unloadMode;
     close();
-    m_host.endProcess();
 }
 
 void form_Tarnibe::Form_QueryUnload(int unloadMode)
 {
-    for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
-        m_host.deleteTrayIcon(program);
-    m_host.saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
-    ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
-}
-
-void form_Tarnibe::SaveForSession()
-{
-    m_host.saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
-}
-
-void form_Tarnibe::EndSession()
-{
-    if (m_ending)
-        return;
-    m_ending = true;
-    m_unloadMode = AppWindows;
-    close();
-    m_host.endProcess();
+    m_host.unload(unloadMode);
 }
 
 void form_Tarnibe::closeEvent(QCloseEvent *event)
 {
-    if (!m_ending) {
+    if (!m_closingForEnd) {
         // Closing the panel from its title bar only puts it away, like "Ok": the programs go on in the tray.
         event->ignore();
         putAway();
@@ -510,30 +450,10 @@ void form_Tarnibe::changeEvent(QEvent *event)
         });
 }
 
-void form_Tarnibe::exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload)
-{
-    if (CountRunningPrograms() < 2) {
-        menu_Exit_Click();
-        return;
-    }
-    DeleteTrayIcon(owner);
-    if (unload)
-        unload();
-    ProgramRunFlags().of(program) = false;
-}
-
 void form_Tarnibe::showControlPanel()
 {
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-}
-
-void form_Tarnibe::openHelp(const QString &page)
-{
-    platform::openHelp(page, [](const QString &path) {
-        platform::showMessageLater(QStringLiteral("No web browser could open the manual. It is here:\n\r") + path,
-                                   QStringLiteral("Help"), platform::MsgIcon::Information);
-    });
 }

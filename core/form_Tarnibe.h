@@ -15,9 +15,9 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 
-// The control panel, "Control center": the first window of the process and the one place where it ends. It
-// loads the settings, starts the programs, chooses which start automatically, and switches sounds.
-class form_Tarnibe : public QWidget, public ProgramLifecycle {
+// The control panel, "Control center": the first window of the process, from which it starts and ends (the suite in
+// app/ runs both). It chooses which programs start automatically, switches sounds and holds the sender's name.
+class form_Tarnibe : public QWidget {
     Q_OBJECT
 public:
     // Why the window is about to close; the number ends the "Ending windows session:" log line.
@@ -26,7 +26,7 @@ public:
     explicit form_Tarnibe(ProgramHost &host, QWidget *parent = nullptr);
     ~form_Tarnibe() override;
 
-    // The start sequence.
+    // The start sequence, run by the suite.
     void Form_Load();
     // The controls are made the first time the panel shows: most starts never show it, and a start that does not
     // make them loads no fonts, styles or menus before the tray icons are up.
@@ -51,18 +51,17 @@ public:
     void menu_Sound_Click();
     void menu_TarnibeHelp_Click();
     void menu_About_Click();
-    // The exit sequence: saves everything, logs "END" and ends the process.
+    // The exit sequence, run by the suite: saves everything, logs "END" and ends the process.
     void menu_Exit_Click();
     void Form_QueryUnload(int unloadMode);
-    // The desktop session or a termination signal ends the process: save everything, then end.
-    // Saves the notes and settings for a session checkpoint or a logout that may yet be cancelled; nothing ends.
-    void SaveForSession();
-    void EndSession();
+    void showControlPanel();
 
-    // ProgramLifecycle
-    void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) override;
-    void showControlPanel() override;
-    void openHelp(const QString &page) override;
+    // For the suite's start and end. The settings have been read: the controls show them and the panel is centred.
+    void settingsRead();
+    // What the fields hold now goes into the settings before the last write.
+    void storeFields();
+    // Closes the panel for good as the process ends; `unloadMode` says why.
+    void closeForEnd(UnloadMode unloadMode);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,7 +86,7 @@ private:
 
     ProgramHost &m_host;
     int m_unloadMode = FormControlMenu;
-    bool m_ending = false;
+    bool m_closingForEnd = false;
     bool m_built = false;
 
     QCheckBox *check_StartNotes = nullptr;

@@ -1,24 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/MessageRequest.h"
+
 #include <QString>
-#include <functional>
 
 namespace platform {
-
-enum class MsgIcon { None, Information, Exclamation, Question, Critical };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
-
-struct MessageRequest {
-    QString text;
-    QString title;
-    MsgIcon icon = MsgIcon::None;
-    MsgButtons buttons = MsgButtons::Ok;
-    MsgAnswer defaultAnswer = MsgAnswer::Ok;
-};
-
-using MessageResponder = std::function<MsgAnswer(const MessageRequest &)>;
 
 // Every message box of the suite goes through here. Texts and titles are shown exactly as given.
 MsgAnswer showMessage(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons = MsgButtons::Ok,

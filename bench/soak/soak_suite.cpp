@@ -321,9 +321,9 @@ int main(int argc, char *argv[])
                                        .arg(counts.noteWindows));
     });
     QObject::connect(&terminationWatcher, &platform::TerminationWatcher::terminationRequested, &controlPanel,
-                     &form_Tarnibe::EndSession);
+                     [&host] { host.endSession(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &controlPanel,
-                     [&controlPanel](QSessionManager &) { controlPanel.EndSession(); });
+                     [&host](QSessionManager &) { host.endSession(); });
     NoticeWatch noticeWatch(counts, log);
     app.installEventFilter(&noticeWatch);
 

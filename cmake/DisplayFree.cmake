@@ -1,0 +1,32 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# tarnibe_display_free(targets...) stops the configuration when one of the libraries links QtGui or QtWidgets,
+# directly or through another of the project's libraries: their tests, fuzzers and users run without a display, and
+# a widget library slipped in below them would turn the floors upside down.
+function(tarnibe_display_free)
+    foreach(library IN LISTS ARGN)
+        set(pending ${library})
+        set(seen)
+        while(pending)
+            list(POP_FRONT pending target)
+            if(target IN_LIST seen OR NOT TARGET ${target})
+                continue()
+            endif()
+            list(APPEND seen ${target})
+            if(target MATCHES "^Qt6?::(Gui|Widgets)$")
+                message(FATAL_ERROR "${library} is to need no display, but links ${target} (looked at: ${seen})")
+            endif()
+            # The project's own libraries name what they link; Qt's name what their users link with them.
+            get_target_property(imported ${target} IMPORTED)
+            get_target_property(type ${target} TYPE)
+            set(links)
+            if(NOT imported AND NOT type STREQUAL "INTERFACE_LIBRARY")
+                get_target_property(links ${target} LINK_LIBRARIES)
+            elseif(imported)
+                get_target_property(links ${target} INTERFACE_LINK_LIBRARIES)
+            endif()
+            if(links)
+                list(APPEND pending ${links})
+            endif()
+        endwhile()
+    endforeach()
+endfunction()
