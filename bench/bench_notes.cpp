@@ -82,8 +82,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     platform::setMessageResponder([](const platform::MessageRequest &) { return platform::MsgAnswer::No; });
 
-    WriteToRegistry();
-    SetGlobalVariables();
+    writeFirstStartDefaults();
+    loadSettings();
     ProgramRunFlags().notes = true;
 
     // Memory, in a process of its own so that no earlier run's freed heap hides it: 1,000 notes read, all hidden,

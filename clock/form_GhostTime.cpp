@@ -35,7 +35,7 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
         RestoreAutoDial();
     });
     // The moment of the last success is a setting, saved at once.
-    connect(&m_sync, &ClockSync::clockSet, this, [] { WriteGlobalVariables(); });
+    connect(&m_sync, &ClockSync::clockSet, this, [] { saveSettings(); });
 }
 
 form_GhostTime::~form_GhostTime() = default;

@@ -44,7 +44,7 @@ int keyringWaitMs()
 // The reason is the keyring's own; the password is never part of a log line.
 void logKeyringFailure(const QString &key, const QString &reason)
 {
-    ErrorLog(u"err_Bas_Keyring " + key + u' ' + reason);
+    logError(u"err_Bas_Keyring " + key + u' ' + reason);
 }
 
 // Only accounts that are filled in (not empty, not the first-start hint) have a password worth asking for.
@@ -91,7 +91,7 @@ void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::Secret
         if (inFile && !inFile->isEmpty() && inFile == EncodeStoredPassword(job.secret)) {
             SettingsStore().setValue(SettingsGroup, job.key, QString());
             if (!SettingsStore().sync())
-                LogError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
+                logError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
         }
     } else {
         logKeyringFailure(job.key, reply.error);

@@ -169,7 +169,7 @@ QGroupBox *form_Tarnibe::buildNetworkBox()
     connect(text_Name, &QLineEdit::editingFinished, this, [this] {
         if (Settings().NoteSender != text_Name->text()) {
             Settings().NoteSender = text_Name->text();
-            WriteGlobalVariables();
+            saveSettings();
         }
     });
     c_NetUsers = named(new QPushButton(QStringLiteral("List over net users-->")), "c_NetUsers");
@@ -213,12 +213,12 @@ void form_Tarnibe::buildWindow()
 void form_Tarnibe::Form_Load()
 {
     StartRunningTime();
-    ErrorLog(QStringLiteral("BEGIN"));
+    logError(QStringLiteral("BEGIN"));
 
     const bool firstLaunch = IsFirstStart();
     if (firstLaunch)
-        WriteToRegistry();
-    SetGlobalVariables();
+        writeFirstStartDefaults();
+    loadSettings();
     Settings().FirstLaunch = firstLaunch;
     m_host.readNetUsers();
 
@@ -274,7 +274,7 @@ void form_Tarnibe::check_StartAtLogin_Click()
     QString error;
     if (platform::setAutostart(check_StartAtLogin->isChecked(), QCoreApplication::applicationFilePath(), &error))
         return;
-    ErrorLog(u"err_tb_check_StartAtLogin_Click " + error);
+    logError(u"err_tb_check_StartAtLogin_Click " + error);
     platform::showMessage(u"Could not change starting at login: "_s + error, QStringLiteral("Info"),
                           platform::MsgIcon::Information);
     const QSignalBlocker blocker(check_StartAtLogin);
@@ -383,7 +383,7 @@ void form_Tarnibe::c_Ok_Click()
 {
     Settings().cntControlPanel += 1;
     Settings().totControl += 1;
-    WriteGlobalVariables();
+    saveSettings();
     putAway();
 }
 
@@ -407,7 +407,7 @@ void form_Tarnibe::check_AcceptNotes_Click()
 {
     Settings().AcceptNotes = check_AcceptNotes->isChecked();
     m_host.setAcceptNotes(Settings().AcceptNotes);
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_Tarnibe::menu_Sound_Click()
@@ -439,13 +439,13 @@ void form_Tarnibe::menu_Exit_Click()
         s.NoteSender = text_Name->text();
         s.AcceptNotes = check_AcceptNotes->isChecked();
     }
-    ErrorLog(QStringLiteral("END"));
+    logError(QStringLiteral("END"));
     s.EndByEnd = true;
     s.cntControlPanel += 1;
     s.totControl += 1;
     // Exit never waits for the keyring (a prompt can wait for minutes): a password it does not hold yet stays
     // encoded in the file, and the next start moves it in.
-    WriteGlobalVariables(KeyringWait::No);
+    saveSettings(KeyringWait::No);
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
         m_host.deleteTrayIcon(program);
     m_host.saveAllNotes();
@@ -461,14 +461,14 @@ void form_Tarnibe::Form_QueryUnload(int unloadMode)
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
         m_host.deleteTrayIcon(program);
     m_host.saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
-    ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
+    saveSettings(KeyringWait::No);
+    logError(u"Ending windows session:" + QString::number(unloadMode));
 }
 
 void form_Tarnibe::SaveForSession()
 {
     m_host.saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
+    saveSettings(KeyringWait::No);
 }
 
 void form_Tarnibe::EndSession()

@@ -75,11 +75,11 @@ void NetNotes::setAcceptNotes(bool listen)
     const QAbstractSocket::SocketError error = receiver.listenError();
     const QString tag = QStringLiteral("err_tb_tcpServer_Listen ");
     if (error == QAbstractSocket::SocketAccessError)
-        LogError(tag, platform::ErrorKind::SocketAccess, QStringLiteral("EXTRA: port %1").arg(port));
+        logError(tag, platform::ErrorKind::SocketAccess, QStringLiteral("EXTRA: port %1").arg(port));
     else if (error == QAbstractSocket::AddressInUseError)
-        LogError(tag, platform::ErrorKind::AddressInUse, QStringLiteral("EXTRA: port %1").arg(port));
+        logError(tag, platform::ErrorKind::AddressInUse, QStringLiteral("EXTRA: port %1").arg(port));
     else
-        LogError(tag, platform::socketErrorNumber(error), receiver.listenErrorString(),
+        logError(tag, platform::socketErrorNumber(error), receiver.listenErrorString(),
                  QStringLiteral("EXTRA: port %1").arg(port));
     if (!m_listenFailureShown) {
         m_listenFailureShown = true;

@@ -62,7 +62,7 @@ void NoteReceiver::tcpServer_ConnectionRequest()
         const QString peer = address.toString();
         if (m_connections.size() >= maxConnections) {
             if (!m_tooManyLogged)
-                LogError(TagRequest, ErrorKind::SocketAccess,
+                logError(TagRequest, ErrorKind::SocketAccess,
                          QStringLiteral("EXTRA: more than %1 connections at once, the newest from %2")
                              .arg(maxConnections)
                              .arg(peer));
@@ -139,7 +139,7 @@ void NoteReceiver::drop(Connection *connection, const QString &tag, int kind, co
     if (connection->done)
         return;
     connection->done = true;
-    LogError(tag, ErrorKind(kind), why);
+    logError(tag, ErrorKind(kind), why);
     m_connections.removeOne(connection);
     connection->socket->disconnect(this);
     connection->deadline.stop();
@@ -151,12 +151,12 @@ void NoteReceiver::deliver(const QByteArray &bytes, const QString &peer)
 {
     const std::optional<NoteMessage> message = decodeNoteMessage(bytes);
     if (!message) {
-        LogError(TagData, ErrorKind::InputPastEnd,
+        logError(TagData, ErrorKind::InputPastEnd,
                  QStringLiteral("EXTRA: %1 bytes that make no note from %2").arg(bytes.size()).arg(peer));
         return;
     }
     if (message->alarmFieldInvalid)
-        LogError(TagData, ErrorKind::TypeMismatch, QStringLiteral("EXTRA: alarm field from %1").arg(peer));
+        logError(TagData, ErrorKind::TypeMismatch, QStringLiteral("EXTRA: alarm field from %1").arg(peer));
     if (!admit(peer))
         return;
     Q_EMIT noteReceived(*message, peer);
@@ -178,7 +178,7 @@ bool NoteReceiver::admit(const QString &peer)
     if (recent.size() >= floodLimit) {
         // One line per flood, not one per refused note.
         if (!m_floodLogged.value(peer))
-            LogError(
+            logError(
                 TagData, ErrorKind::SocketAccess,
                 QStringLiteral("EXTRA: more than %1 notes in a minute from %2, refused").arg(floodLimit).arg(peer));
         m_floodLogged[peer] = true;

@@ -125,7 +125,7 @@ void form_GhostNotes::menu_HideContainer_Click()
             container->bringBack();
         Settings().ShowContainer = true;
     }
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_GhostNotes::menu_SortNotes_Click()

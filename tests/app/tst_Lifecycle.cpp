@@ -53,7 +53,7 @@ public:
 // Writes values ("key=value") over the first start's defaults, as a settings file left by an earlier run.
 void storeSettings(const QStringList &values)
 {
-    WriteToRegistry();
+    writeFirstStartDefaults();
     for (const QString &value : values)
         SettingsStore().setValue(u"Settings"_s, value.section(u'=', 0, 0), value.section(u'=', 1));
     QVERIFY(SettingsStore().sync());

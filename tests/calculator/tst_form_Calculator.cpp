@@ -155,7 +155,7 @@ private Q_SLOTS:
     void theTrayIconOpensTheWindowAndExitKeepsTheTape()
     {
         TestEnvironment env;
-        WriteToRegistry();
+        writeFirstStartDefaults();
         SettingsStore().setValue(u"Settings"_s, u"StartNotes"_s, u"0"_s);
         SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
         Host host;

@@ -277,7 +277,7 @@ private Q_SLOTS:
 
         // Read back from the file, as the next start would.
         ResetSettings();
-        SetGlobalVariables();
+        loadSettings();
         form_GhostTime again(t.lifecycle);
         again.trayActivated(platform::LeftButtonUp);
         form_Time &reloaded = *again.timeWindow();

@@ -30,8 +30,8 @@ struct Started : TestEnvironment {
     explicit Started(bool keyring = false)
     {
         secrets.m_available = keyring;
-        WriteToRegistry();
-        SetGlobalVariables();
+        writeFirstStartDefaults();
+        loadSettings();
     }
 };
 
@@ -39,7 +39,7 @@ struct Started : TestEnvironment {
 void restart()
 {
     ResetSettings();
-    SetGlobalVariables();
+    loadSettings();
 }
 
 // Writes values ("key=value") into the settings file, as another program or an older copy might have left them.
@@ -69,7 +69,7 @@ void typeThreePasswordsIntoTheFile()
 {
     for (int i = 0; i < 3; ++i)
         Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
-    WriteGlobalVariables();
+    saveSettings();
     for (int i = 0; i < 3; ++i)
         QCOMPARE(storedSetting(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
                  encoded(u"pw"_s + QString::number(i)));
@@ -87,9 +87,9 @@ private Q_SLOTS:
         TestEnvironment env;
         put({u"StartClock=0"_s, u"UserName=alice"_s});
         QVERIFY(IsFirstStart());
-        WriteToRegistry();
+        writeFirstStartDefaults();
         QVERIFY(!IsFirstStart());
-        SetGlobalVariables();
+        loadSettings();
         const SettingsRecord &s = Settings();
         QCOMPARE(s.StartNotes + s.StartClock + s.StartCalc + s.StartEmail, 4);
         QCOMPARE(s.UserName[0], u"- Mailserver username"_s);
@@ -103,7 +103,7 @@ private Q_SLOTS:
              u"PlaySound=0"_s, u"UseRas=-1"_s, u"totStart=40000"_s, u"LastGet=31-Feb-2001"_s});
         ResetSettings();
         Settings().CalcSize = 4; // what the field held before: it must stay
-        SetGlobalVariables();
+        loadSettings();
         QCOMPARE(std::tuple(s.CalcSize, s.CalcFont, s.HoursOff, s.RasTime1, s.totStart),
                  std::tuple(4, 5, -3, 23, 40000));
         QCOMPARE(s.NoteSender, u"Åsa, at home"_s);
@@ -128,13 +128,13 @@ private Q_SLOTS:
         QVERIFY(!DecodeStoredPassword(QString(QChar(1))));
 
         Started env;
-        WriteGlobalVariables();
+        saveSettings();
         // No account, no password: the keyring is not even looked for.
         QCOMPARE(env.secrets.m_probes, 0);
         Settings().PassWord[0] = u"€uro"_s;
         Settings().PassWord[1] = u"plain"_s;
         Settings().NoteSender = u"still written"_s;
-        WriteGlobalVariables();
+        saveSettings();
         QCOMPARE(env.secrets.m_probes, 1);
         QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
         QCOMPARE(env.secrets.m_writes, 0);
@@ -166,7 +166,7 @@ private Q_SLOTS:
         s.POPServer[2] = u"pop.example.org"_s;
         const QString password = u"Pa55w0rd with spaces, commas; \"quotes\" ä"_s;
         s.PassWord[4] = s.RasPassword = password;
-        WriteGlobalVariables();
+        saveSettings();
         QCOMPARE(storedSetting(u"PassWord5"_s), encoded(password));
         const SettingsRecord before = s;
         restart();
@@ -223,7 +223,7 @@ private Q_SLOTS:
         QCOMPARE(TraceText(),
                  u"The keyring was refused: passwords are kept encoded in the settings file until the next start"_s);
         Settings().PassWord[0] = u"typed after"_s;
-        WriteGlobalVariables();
+        saveSettings();
         QString why;
         QCOMPARE(PasswordForCheck(3, &why), std::nullopt);
         QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
@@ -248,7 +248,7 @@ private Q_SLOTS:
         restart();
         QCOMPARE(Settings().PassWord[0], QString());
         env.secrets.m_failing = false;
-        WriteGlobalVariables(); // the empty password it holds is no news for the keyring
+        saveSettings(); // the empty password it holds is no news for the keyring
         QCOMPARE(env.secrets.m_entries.value(u"PassWord"_s), u"kept"_s);
         QCOMPARE(env.secrets.m_writes, 0);
         restart();
@@ -268,7 +268,7 @@ private Q_SLOTS:
         const std::pair<int, const char *> steps[] = {{0, "0"}, {58, "0"}, {1, "1"}, {45 * 60, "46"}, {45 * 60, "91"}};
         for (const auto &[seconds, minutes] : steps) {
             env.clock.advanceSeconds(seconds);
-            WriteGlobalVariables();
+            saveSettings();
             QCOMPARE(storedSetting(u"RunningTime"_s), QString::fromLatin1(minutes));
         }
         QCOMPARE(storedSetting(u"totRunningTime"_s), u"1091"_s);
@@ -311,13 +311,13 @@ private Q_SLOTS:
     void oneSettingIsWrittenAloneButNeverAPassword()
     {
         TestEnvironment env;
-        WriteToRegistry();
+        writeFirstStartDefaults();
         const QString userName = storedSetting(u"UserName2"_s), password = storedSetting(u"PassWord2"_s);
         Settings().Encryption[1] = u"TLS pop.example.org"_s;
         Settings().UserName[1] = u"changed"_s;
         Settings().PassWord[1] = u"Wr0ng-Pa55"_s;
-        WriteSetting(u"encryption2"_s);
-        WriteSetting(u"PassWord2"_s);
+        saveSetting(u"encryption2"_s);
+        saveSetting(u"PassWord2"_s);
         QCOMPARE(storedSetting(u"Encryption2"_s), u"TLS pop.example.org"_s);
         QCOMPARE(storedSetting(u"UserName2"_s), userName);
         QCOMPARE(storedSetting(u"PassWord2"_s), password);
@@ -329,9 +329,9 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(17, 33, 26)));
-        ErrorLog(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
-        LogError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
-        LogError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
+        logError(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
+        logError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
+        logError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
         QFile file(env.logPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
@@ -346,16 +346,16 @@ private Q_SLOTS:
         const qint64 lineBytes = 228;
         const qint64 linesToLimit = ErrorLogLimit / lineBytes; // 4385 lines stay at or below the limit
         for (qint64 i = 0; i < linesToLimit; ++i)
-            ErrorLog(filler);
+            logError(filler);
         QCOMPARE(QFile(env.logPath()).size(), linesToLimit * lineBytes);
-        ErrorLog(filler); // passes 1,000,000 bytes
+        logError(filler); // passes 1,000,000 bytes
         QVERIFY(!QFile::exists(env.logPath()));
-        ErrorLog(u"first of a new file"_s);
+        logError(u"first of a new file"_s);
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"first of a new file\""_s));
 
         QVERIFY(QFile::remove(env.logPath()) && QDir().mkpath(env.logPath())); // a folder where the file should be
-        ErrorLog(u"lost, silently"_s);
+        logError(u"lost, silently"_s);
         QVERIFY(QFileInfo(env.logPath()).isDir());
     }
 
@@ -377,7 +377,7 @@ private Q_SLOTS:
         s.PassWord[0] = passwords[0].second;
         s.PassWord[9] = passwords[1].second;
         s.RasPassword = passwords[2].second;
-        WriteGlobalVariables();
+        saveSettings();
         // The file keeps each password until the keyring has confirmed it.
         for (const auto &[key, password] : passwords) {
             QTRY_COMPARE(storedSetting(key), QString());
@@ -391,7 +391,7 @@ private Q_SLOTS:
 
         // A password cleared by the user leaves the keyring too.
         Settings().PassWord[9].clear();
-        WriteGlobalVariables();
+        saveSettings();
         QTRY_COMPARE(fromKeyring(u"PassWord10"_s), QString());
         restart();
         QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
@@ -406,14 +406,14 @@ private Q_SLOTS:
             QElapsedTimer timer;
             timer.start();
             Settings().PassWord[0] = password;
-            WriteGlobalVariables();
+            saveSettings();
             QCOMPARE_LT(timer.restart(), 500);
             QCOMPARE(storedSetting(u"PassWord"_s), encoded(password));
             // A start while it hangs goes on at once, with the password from the file.
             restart();
             QCOMPARE_LT(timer.elapsed(), 500);
             QCOMPARE(Settings().PassWord[0], password);
-            WriteGlobalVariables();
+            saveSettings();
         }
         // Woken up, the keyring takes the password and only then does the file let it go.
         QTRY_COMPARE_WITH_TIMEOUT(storedSetting(u"PassWord"_s), QString(), 20000);
