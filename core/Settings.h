@@ -5,7 +5,10 @@
 #include "core/SettingsRecord.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace platform {
 class IniStore;
@@ -33,9 +36,12 @@ void saveSettings(KeyringWait wait = KeyringWait::Allowed);
 // Writes one key of Settings() to the file at once, as a value learnt between starts is kept: what a mail server
 // taught about its encryption. Not for passwords, which go through saveSettings() and the keyring.
 void saveSetting(const QString &key);
-// A mail account's password for a check. One the keyring has not given yet (locked, slow, not up at login) is asked
-// for now, and waited for a few seconds while events go on; nothing (and the reason in `why`) while it still cannot
-// be had, and the check must then not log in without it.
-std::optional<QString> PasswordForCheck(int account, QString *why);
+// A mail account's password for a check, or nothing and the reason while it cannot be had: the check must then not
+// log in without it.
+using PasswordAnswer = std::function<void(const std::optional<QString> &password, const QString &why)>;
+// Answers at once where the record holds the password. One the keyring has not given yet (locked, slow, not up at
+// login) is asked for now and answered when the keyring gives it or after a few seconds, from the event loop. No
+// answer comes once `context` is gone.
+void passwordForCheck(int account, QObject *context, PasswordAnswer answer);
 // Writes the first-start default of every key.
 void writeFirstStartDefaults();

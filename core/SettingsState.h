@@ -2,11 +2,12 @@
 #pragma once
 
 #include "core/Programs.h"
+#include "core/Settings.h"
 #include "core/SettingsRecord.h"
 #include "platform/IniStore.h"
 
-#include <QEventLoop>
 #include <QHash>
+#include <QPointer>
 #include <QSet>
 #include <deque>
 #include <functional>
@@ -24,6 +25,14 @@ struct KeyringJob {
     enum Kind { Read, Write, Remove } kind;
     QString key;
     QString secret;
+};
+
+// A check waiting for a password the keyring has not given yet.
+struct PasswordWait {
+    quint64 id;
+    QString key;
+    QPointer<QObject> context;
+    PasswordAnswer answer;
 };
 
 struct KeyringState {
@@ -44,8 +53,9 @@ struct KeyringState {
     std::optional<KeyringJob> current;
     // Calls of a write of the settings, made once the file holds what they change.
     std::vector<KeyringJob> staged;
-    // A check waiting for a password; woken by each answer.
-    QEventLoop *waiting = nullptr;
+    // Checks waiting for a password, looked at after each answer; a reset keeps them, so that each gets its answer.
+    std::vector<PasswordWait> waits;
+    quint64 lastWait = 0;
     // Answers meant for an earlier run (before a reset) are dropped.
     quint64 run = 0;
 };

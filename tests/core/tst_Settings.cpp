@@ -50,6 +50,21 @@ void put(const QStringList &values)
     QVERIFY(SettingsStore().sync());
 }
 
+// A mail check's question for an account's password, and the answer once it came.
+struct PasswordAsked : QObject {
+    explicit PasswordAsked(int account)
+    {
+        passwordForCheck(account, this, [this](const std::optional<QString> &given, const QString &reason) {
+            ++answers;
+            password = given;
+            why = reason;
+        });
+    }
+    int answers = 0;
+    std::optional<QString> password;
+    QString why;
+};
+
 QString encoded(const QString &plain)
 {
     return EncodeStoredPassword(plain).value_or(u"<none>"_s);
@@ -205,6 +220,44 @@ private Q_SLOTS:
         QCOMPARE(Settings().PassWord[2], u"pw2"_s);
     }
 
+    // A password the keyring has not given holds nothing up while a check waits for it: the answer comes once the
+    // keyring gives it, else with the reason when the time is up, and never to a check that is gone.
+    void aCheckWaitsForItsPasswordWithoutStopping()
+    {
+        Started env(true);
+        env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
+        put({u"POPServer=pop.example.org"_s, u"UserName=fred"_s});
+        env.secrets.m_holding = true;
+        restart();
+        auto gone = std::make_unique<PasswordAsked>(0);
+        PasswordAsked asked(0);
+        QCOMPARE(asked.answers, 0);
+        gone.reset();
+        env.secrets.answerHeld();
+        QTRY_COMPARE(asked.answers, 1);
+        QCOMPARE(asked.password, u"secret"_s);
+        QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord"_s});
+
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
+        const auto unset = qScopeGuard([] { qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS"); });
+        env.secrets.m_holding = true;
+        restart();
+        QElapsedTimer waited;
+        waited.start();
+        PasswordAsked late(0);
+        QTRY_COMPARE(late.answers, 1);
+        QVERIFY2(waited.elapsed() >= 300, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(late.password, std::nullopt);
+        QCOMPARE(late.why, u"The keyring did not give the password; it is asked for again at the next check"_s);
+        // The read still out gives the password for the next check.
+        env.secrets.answerHeld();
+        PasswordAsked next(0);
+        QCOMPARE(next.answers, 1);
+        QCOMPARE(next.password, u"secret"_s);
+        QTest::qWait(50);
+        QCOMPARE(late.answers, 1);
+    }
+
     // A keyring that wants its password shows one prompt: one call is out at a time, and the rest wait for its
     // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
     void oneKeyringCallAtATimeAndARefusalLastsTheRun()
@@ -224,9 +277,10 @@ private Q_SLOTS:
                  u"The keyring was refused: passwords are kept encoded in the settings file until the next start"_s);
         Settings().PassWord[0] = u"typed after"_s;
         saveSettings();
-        QString why;
-        QCOMPARE(PasswordForCheck(3, &why), std::nullopt);
-        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
+        PasswordAsked asked(3);
+        QCOMPARE(asked.answers, 1);
+        QCOMPARE(asked.password, std::nullopt);
+        QVERIFY2(asked.why.contains(u"refused"_s), qPrintable(asked.why));
         QCOMPARE(env.secrets.m_calls.size(), 1);
         QCOMPARE(storedSetting(u"PassWord"_s), encoded(u"typed after"_s));
 
@@ -430,9 +484,10 @@ private Q_SLOTS:
                     u"['/org/freedesktop/secrets/collection/login']"_s});
         QVERIFY(lock.waitForFinished(10000) && lock.exitCode() == 0);
         restart();
-        QString why;
-        QCOMPARE(PasswordForCheck(0, &why), std::nullopt);
-        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
+        PasswordAsked asked(0);
+        QTRY_COMPARE_WITH_TIMEOUT(asked.answers, 1, 15000);
+        QCOMPARE(asked.password, std::nullopt);
+        QVERIFY2(asked.why.contains(u"refused"_s), qPrintable(asked.why));
     }
 };
 
