@@ -94,10 +94,10 @@ void AppProgramHost::openNetUsers()
     m_netNotes->openNetUsers(true);
 }
 
-void AppProgramHost::trayMessage(Program program, int message)
+void AppProgramHost::trayClick(Program program, platform::TrayClick click)
 {
     if (GhostOwner *o = owner(program))
-        o->trayActivated(platform::TrayMessage(message));
+        o->trayActivated(click);
 }
 
 void AppProgramHost::loadClockWindow()

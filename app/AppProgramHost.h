@@ -30,7 +30,7 @@ public:
     void readNetUsers() override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
-    void trayMessage(Program program, int message) override;
+    void trayClick(Program program, platform::TrayClick click) override;
     void loadClockWindow() override;
     void startClockSync() override;
     void startProgram(Program program) override;

@@ -198,7 +198,7 @@ int main(int argc, char *argv[])
     auto *owner = static_cast<form_GhostNotes *>(host.owner(Program::Notes));
     const double clickMs = medianMs([&] {
         const int before = NoteStore().count();
-        owner->trayActivated(platform::LeftButtonUp);
+        owner->trayActivated(platform::TrayClick::Left);
         form_Note *note = NoteStore().window(before + 1);
         while (!(note && note->windowHandle() && note->windowHandle()->isExposed()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);

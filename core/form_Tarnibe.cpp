@@ -321,21 +321,21 @@ void form_Tarnibe::startProgram(Program program)
 
 void form_Tarnibe::image_Note_Click()
 {
-    if (clickInsteadOfTray(Program::Notes, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Notes, platform::TrayClick::Left))
         return;
     startProgram(Program::Notes);
 }
 
 void form_Tarnibe::image_Calc_Click()
 {
-    if (clickInsteadOfTray(Program::Calculator, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Calculator, platform::TrayClick::Left))
         return;
     startProgram(Program::Calculator);
 }
 
 void form_Tarnibe::image_Clock_Click()
 {
-    if (clickInsteadOfTray(Program::Clock, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Clock, platform::TrayClick::Left))
         return;
     startProgram(Program::Clock);
     m_host.loadClockWindow();
@@ -344,16 +344,16 @@ void form_Tarnibe::image_Clock_Click()
 
 void form_Tarnibe::image_Email_Click()
 {
-    if (clickInsteadOfTray(Program::Email, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Email, platform::TrayClick::Left))
         return;
     startProgram(Program::Email);
 }
 
-bool form_Tarnibe::clickInsteadOfTray(Program program, int message)
+bool form_Tarnibe::clickInsteadOfTray(Program program, platform::TrayClick click)
 {
     if (platform::trayHost().available() || !ProgramRunFlags().of(program))
         return false;
-    m_host.trayMessage(program, message);
+    m_host.trayClick(program, click);
     return true;
 }
 
@@ -361,7 +361,7 @@ void form_Tarnibe::imageRightClick(Program program)
 {
     // A running program's menu, tray or not: the panel is where a user looks for it when the icon is hard to find.
     if (ProgramRunFlags().of(program))
-        m_host.trayMessage(program, platform::RightButtonUp);
+        m_host.trayClick(program, platform::TrayClick::Right);
 }
 
 void form_Tarnibe::putAway()

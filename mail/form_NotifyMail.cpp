@@ -181,14 +181,14 @@ void form_NotifyMail::trayHostChanged()
     setTrayImage(m_trayImage);
 }
 
-void form_NotifyMail::trayActivated(platform::TrayMessage message)
+void form_NotifyMail::trayActivated(platform::TrayClick click)
 {
     if (AutodialFlags().MailCheckActive || isChecking())
         return;
-    if (message == platform::LeftDoubleClick ||
-        (message == platform::LeftButtonUp && platform::trayHost().activatesOnce()))
+    if (click == platform::TrayClick::Double ||
+        (click == platform::TrayClick::Left && platform::trayHost().activatesOnce()))
         menu_CheckNow_Click();
-    else if (message == platform::RightButtonUp)
+    else if (click == platform::TrayClick::Right)
         showPopupMenu();
 }
 

@@ -76,7 +76,7 @@ struct Time {
     void askOn(quint16 port) { ghost.sync().setSource(std::make_unique<DaytimeSource>(port)); }
     void show()
     {
-        ghost.trayActivated(platform::LeftButtonUp);
+        ghost.trayActivated(platform::TrayClick::Left);
         QVERIFY(QTest::qWaitForWindowExposed(ghost.timeWindow()));
     }
     template <class Widget> Widget *control(const char *name) { return child<Widget>(ghost.timeWindow(), name); }
@@ -279,7 +279,7 @@ private Q_SLOTS:
         ResetSettings();
         loadSettings();
         form_GhostTime again(t.lifecycle);
-        again.trayActivated(platform::LeftButtonUp);
+        again.trayActivated(platform::TrayClick::Left);
         form_Time &reloaded = *again.timeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&reloaded));
         QVERIFY(child<QRadioButton>(&reloaded, "option_Correct1")->isChecked());

@@ -496,7 +496,7 @@ private Q_SLOTS:
 
         // A double click while a check holds the network does nothing.
         AutodialFlags().MailCheckActive = true;
-        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::LeftDoubleClick);
+        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::TrayClick::Double);
         QVERIFY(!notify.checkingWindow()->isVisible());
         AutodialFlags().MailCheckActive = false;
 
