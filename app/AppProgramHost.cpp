@@ -37,8 +37,9 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     QObject::connect(m_container.get(), &form_Main::alarmCheckDue, &Alarms(), &AlarmScheduler::check);
     m_netNotes = std::make_unique<NetNotes>();
     QObject::connect(&NoteStore(), &NoteTable::sendDialogWanted, m_netNotes.get(), &NetNotes::openSendDialog);
-    m_netNotes->senderName = [&panel] { return panel.senderName(); };
-    m_netNotes->deliver = [this](const NoteMessage &message) {
+    QObject::connect(m_netNotes.get(), &NetNotes::senderNameWanted, &panel,
+                     [&panel](QString *name) { *name = panel.senderName(); });
+    QObject::connect(m_netNotes.get(), &NetNotes::noteArrived, m_container.get(), [this](const NoteMessage &message) {
         // A note that arrives while the notes program is not running starts it: the note is shown and saved.
         if (!ProgramRunFlags().notes) {
             ProgramRunFlags().notes = true;
@@ -46,7 +47,7 @@ void AppProgramHost::attach(form_Tarnibe &panel)
         }
         m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate, message.alarmRepeat,
                                    message.alarmTime, message.alarmTip);
-    };
+    });
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
     // What closes the note sender's connection: a deletion of notes, an alarm icon's box in a note window (once it

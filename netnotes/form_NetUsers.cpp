@@ -174,8 +174,7 @@ void form_NetUsers::c_Ok_Click()
                               QStringLiteral("info"), platform::MsgIcon::Information);
         return;
     }
-    if (saved)
-        saved();
+    Q_EMIT saved();
     close();
 }
 
