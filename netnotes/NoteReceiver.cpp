@@ -79,7 +79,7 @@ void NoteReceiver::tcpServer_ConnectionRequest()
         connection->deadline.setSingleShot(true);
         connection->deadline.start(silenceLimitMs);
         connect(&connection->deadline, &QTimer::timeout, this, [this, connection] {
-            drop(connection, TagData, int(ErrorKind::TimedOut),
+            drop(connection, TagData, ErrorKind::TimedOut,
                  QStringLiteral("EXTRA: no whole note within %1 s from %2")
                      .arg(silenceLimitMs / 1000.0)
                      .arg(connection->peer));
@@ -101,7 +101,7 @@ void NoteReceiver::tcpServer_DataArrival(Connection *connection)
         return;
     connection->buffer += connection->socket->readAll();
     if (connection->buffer.size() > MaxMessageBytes) {
-        drop(connection, TagData, int(ErrorKind::Overflow),
+        drop(connection, TagData, ErrorKind::Overflow,
              QStringLiteral("EXTRA: a note over 1 MiB from %1").arg(connection->peer));
         return;
     }
@@ -117,7 +117,7 @@ void NoteReceiver::finish(Connection *connection, bool peerClosed)
     if (peerClosed && connection->socket->bytesAvailable() > 0) {
         connection->buffer += connection->socket->readAll();
         if (connection->buffer.size() > MaxMessageBytes) {
-            drop(connection, TagData, int(ErrorKind::Overflow),
+            drop(connection, TagData, ErrorKind::Overflow,
                  QStringLiteral("EXTRA: a note over 1 MiB from %1").arg(connection->peer));
             return;
         }
@@ -134,12 +134,12 @@ void NoteReceiver::finish(Connection *connection, bool peerClosed)
         deliver(bytes, peer);
 }
 
-void NoteReceiver::drop(Connection *connection, const QString &tag, int kind, const QString &why)
+void NoteReceiver::drop(Connection *connection, const QString &tag, ErrorKind kind, const QString &why)
 {
     if (connection->done)
         return;
     connection->done = true;
-    logError(tag, ErrorKind(kind), why);
+    logError(tag, kind, why);
     m_connections.removeOne(connection);
     connection->socket->disconnect(this);
     connection->deadline.stop();
