@@ -4,13 +4,13 @@
 #include "core/Programs.h"
 #include "core/Settings.h"
 #include "core/SettingsRecord.h"
+#include "core/Trace.h"
 #include "platform/IniStore.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -58,12 +58,6 @@ struct KeyringState {
     quint64 lastWait = 0;
     // Answers meant for an earlier run (before a reset) are dropped.
     quint64 run = 0;
-};
-
-// The control panel's trace field: the last line, and where it shows (the panel's status line, once it is built).
-struct TraceLine {
-    QString text;
-    std::function<void(const QString &)> sink;
 };
 
 struct SettingsState {

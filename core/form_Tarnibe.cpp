@@ -190,7 +190,7 @@ void form_Tarnibe::buildWindow()
     Text1->setReadOnly(true);
     Text1->setFrame(false);
     Text1->setText(TraceText());
-    SetTraceSink([this](const QString &text) { Text1->setText(text); });
+    connect(&traceLine(), &TraceLine::changed, Text1, &QLineEdit::setText);
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(Text1, 1);
@@ -387,10 +387,7 @@ void form_Tarnibe::c_Ok_Click()
     putAway();
 }
 
-form_Tarnibe::~form_Tarnibe()
-{
-    SetTraceSink(nullptr);
-}
+form_Tarnibe::~form_Tarnibe() = default;
 
 QString form_Tarnibe::senderName() const
 {
