@@ -67,7 +67,7 @@ bool AlarmScheduler::readable(int index, const QString &tag)
     const QString alarm = note.alarmDate + u"  " + note.alarmTime;
     if (!m_reported.contains(alarm)) {
         m_reported.insert(alarm);
-        LogError(tag, platform::ErrorKind::TypeMismatch, u"EXTRA: "_s + alarm);
+        logError(tag, platform::ErrorKind::TypeMismatch, u"EXTRA: "_s + alarm);
         ShowAlarmIcons(index);
     }
     return false;

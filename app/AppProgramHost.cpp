@@ -45,8 +45,9 @@ void AppProgramHost::attach(form_Tarnibe &panel)
     QObject::connect(m_container.get(), &form_Main::alarmCheckDue, &Alarms(), &AlarmScheduler::check);
     m_netNotes = std::make_unique<NetNotes>();
     QObject::connect(&NoteStore(), &NoteTable::sendDialogWanted, m_netNotes.get(), &NetNotes::openSendDialog);
-    m_netNotes->senderName = [&panel] { return panel.senderName(); };
-    m_netNotes->deliver = [this](const NoteMessage &message) {
+    QObject::connect(m_netNotes.get(), &NetNotes::senderNameWanted, &panel,
+                     [&panel](QString *name) { *name = panel.senderName(); });
+    QObject::connect(m_netNotes.get(), &NetNotes::noteArrived, m_container.get(), [this](const NoteMessage &message) {
         // A note that arrives while the notes program is not running starts it: the note is shown and saved.
         if (!ProgramRunFlags().notes) {
             ProgramRunFlags().notes = true;
@@ -54,7 +55,7 @@ void AppProgramHost::attach(form_Tarnibe &panel)
         }
         m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate, message.alarmRepeat,
                                    message.alarmTime, message.alarmTip);
-    };
+    });
     m_calculator = std::make_unique<form_GhostCalculator>(lifecycle);
     m_clock = std::make_unique<form_GhostTime>(lifecycle);
     // What closes the note sender's connection: a deletion of notes, an alarm icon's box in a note window (once it
@@ -90,12 +91,12 @@ GhostOwner *AppProgramHost::owner(Program program) const
 void AppProgramHost::start()
 {
     StartRunningTime();
-    ErrorLog(QStringLiteral("BEGIN"));
+    logError(QStringLiteral("BEGIN"));
 
     const bool firstLaunch = IsFirstStart();
     if (firstLaunch)
-        WriteToRegistry();
-    SetGlobalVariables();
+        writeFirstStartDefaults();
+    loadSettings();
     Settings().FirstLaunch = firstLaunch;
     ReadNetUsers();
     m_panel->settingsRead();
@@ -138,13 +139,13 @@ void AppProgramHost::exit()
     m_ending = true;
     m_panel->storeFields();
     SettingsRecord &s = Settings();
-    ErrorLog(QStringLiteral("END"));
+    logError(QStringLiteral("END"));
     s.EndByEnd = true;
     s.cntControlPanel += 1;
     s.totControl += 1;
     // Exit never waits for the keyring (a prompt can wait for minutes): a password it does not hold yet stays
     // encoded in the file, and the next start moves it in.
-    WriteGlobalVariables(KeyringWait::No);
+    saveSettings(KeyringWait::No);
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator, Program::Email})
         deleteTrayIcon(program);
     saveAllNotes();
@@ -159,14 +160,14 @@ void AppProgramHost::unload(int unloadMode)
     for (Program program : {Program::Clock, Program::Notes, Program::Calculator})
         deleteTrayIcon(program);
     saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
-    ErrorLog(u"Ending windows session:" + QString::number(unloadMode));
+    saveSettings(KeyringWait::No);
+    logError(u"Ending windows session:" + QString::number(unloadMode));
 }
 
 void AppProgramHost::saveForSession()
 {
     saveAllNotes();
-    WriteGlobalVariables(KeyringWait::No);
+    saveSettings(KeyringWait::No);
 }
 
 void AppProgramHost::endSession()
@@ -213,10 +214,10 @@ void AppProgramHost::openNetUsers()
     m_netNotes->openNetUsers(true);
 }
 
-void AppProgramHost::trayMessage(Program program, int message)
+void AppProgramHost::trayClick(Program program, platform::TrayClick click)
 {
     if (GhostOwner *o = owner(program))
-        o->trayActivated(platform::TrayMessage(message));
+        o->trayActivated(click);
 }
 
 void AppProgramHost::loadClockWindow()

@@ -37,7 +37,7 @@ public:
     void startClockSync() override;
     void setAcceptNotes(bool listen) override;
     void openNetUsers() override;
-    void trayMessage(Program program, int message) override;
+    void trayClick(Program program, platform::TrayClick click) override;
     void openHelp(const QString &page) override;
 
     // ProgramLifecycle

@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
 
     controlPanel.Form_Load();
     if (waylandOnly) {
-        ErrorLog(QStringLiteral("Wayland without Xwayland: notes keep no places and cannot stay on top"));
+        logError(QStringLiteral("Wayland without Xwayland: notes keep no places and cannot stay on top"));
         platform::showMessageLater(
             QStringLiteral("Tarnibe runs on Wayland without Xwayland here. Notes therefore cannot keep their places "
                            "on the screen, be sorted or stay on top of other windows. Install Xwayland (the "

@@ -82,8 +82,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     platform::setMessageResponder([](const platform::MessageRequest &) { return platform::MsgAnswer::No; });
 
-    WriteToRegistry();
-    SetGlobalVariables();
+    writeFirstStartDefaults();
+    loadSettings();
     ProgramRunFlags().notes = true;
 
     // Memory, in a process of its own so that no earlier run's freed heap hides it: 1,000 notes read, all hidden,
@@ -198,7 +198,7 @@ int main(int argc, char *argv[])
     auto *owner = static_cast<form_GhostNotes *>(host.owner(Program::Notes));
     const double clickMs = medianMs([&] {
         const int before = NoteStore().count();
-        owner->trayActivated(platform::LeftButtonUp);
+        owner->trayActivated(platform::TrayClick::Left);
         form_Note *note = NoteStore().window(before + 1);
         while (!(note && note->windowHandle() && note->windowHandle()->isExposed()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);

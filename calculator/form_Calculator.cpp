@@ -155,7 +155,7 @@ bool form_Calculator::text_Input_KeyPress(const QKeyEvent *key)
     double value = 0;
     if (!m_evaluator.evaluate(line, value)) {
         if (const std::optional<EvalFault> &fault = m_evaluator.fault())
-            LogError(fault->tag, fault->kind);
+            logError(fault->tag, fault->kind);
         platform::showMessage(m_evaluator.message(), u"Info"_s, platform::MsgIcon::Information);
         // Enter stands for a Backspace, which takes the character left of the caret once the box is answered.
         text_Input->textCursor().deletePreviousChar();
@@ -210,7 +210,7 @@ void form_Calculator::menu_Font_Click(int Index)
     applyFont();
     menu_Font[size_t(Index)]->setChecked(true);
     Settings().CalcFont = Index;
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_Calculator::menu_Size_Click(int Index)
@@ -223,7 +223,7 @@ void form_Calculator::menu_Size_Click(int Index)
     applyFont();
     menu_Size[size_t(Index)]->setChecked(true);
     Settings().CalcSize = Index;
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_Calculator::applyFont()
@@ -245,5 +245,5 @@ void form_Calculator::menu_OnTop_Click()
     platform::setAlwaysOnTop(this, m_onTop);
     menu_OnTop->setChecked(m_onTop);
     Settings().CalcOnTop = m_onTop;
-    WriteGlobalVariables();
+    saveSettings();
 }

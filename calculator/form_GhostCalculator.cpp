@@ -29,9 +29,9 @@ form_Calculator *form_GhostCalculator::calculator() const
     return m_calculator;
 }
 
-void form_GhostCalculator::trayActivated(platform::TrayMessage message)
+void form_GhostCalculator::trayActivated(platform::TrayClick click)
 {
-    if (message == platform::LeftButtonUp) {
+    if (click == platform::TrayClick::Left) {
         if (m_calculator && m_calculator->isVisible()) {
             m_calculator->setWindowState(m_calculator->windowState() & ~Qt::WindowMinimized);
         } else {
@@ -45,7 +45,7 @@ void form_GhostCalculator::trayActivated(platform::TrayMessage message)
         }
         m_calculator->raise();
         m_calculator->activateWindow();
-    } else if (message == platform::RightButtonUp) {
+    } else if (click == platform::TrayClick::Right) {
         showPopupMenu();
     }
 }

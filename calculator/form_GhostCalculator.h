@@ -15,7 +15,7 @@ public:
     explicit form_GhostCalculator(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
     ~form_GhostCalculator() override;
 
-    void trayActivated(platform::TrayMessage message) override;
+    void trayActivated(platform::TrayClick click) override;
     void UnloadWindows() override;
     void menu_Help_Click();
     void menu_Properties_Click();

@@ -59,7 +59,7 @@ void ClockSync::syncNow(const SyncRequest &request)
 
 void ClockSync::start(const SyncRequest &request, bool interactive)
 {
-    ErrorLog(QStringLiteral("Trying to sync..."));
+    logError(QStringLiteral("Trying to sync..."));
     m_hoursOff = request.hoursOff;
     m_withDate = request.withDate;
     m_interactive = interactive;
@@ -116,7 +116,7 @@ void ClockSync::checkSchedule()
     }
     m_schedule.stop();
     m_errors = 0;
-    ErrorLog(QStringLiteral("Timer disabled"));
+    logError(QStringLiteral("Timer disabled"));
     Q_EMIT scheduleStopped();
 }
 
@@ -124,7 +124,7 @@ void ClockSync::answered(const QByteArray &answer)
 {
     if (!m_waiting)
         return;
-    ErrorLog(QStringLiteral("sync success....."));
+    logError(QStringLiteral("sync success....."));
     m_timeout.stop();
     Q_EMIT replied(answer);
     const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
@@ -179,7 +179,7 @@ void ClockSync::fail(const SyncFailure &failure)
     const bool refusedUnattended = failure.kind == SyncFailure::ClockNotSet && !m_interactive;
     if (refusedUnattended && !m_scheduleQuiet) {
         m_scheduleQuiet = true;
-        ErrorLog(QStringLiteral("Scheduled syncs wait: ") + failure.description);
+        logError(QStringLiteral("Scheduled syncs wait: ") + failure.description);
         Q_EMIT waiting(failure.description);
     }
     if (!refusedUnattended)

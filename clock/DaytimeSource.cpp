@@ -75,10 +75,10 @@ std::optional<NewClockTime> DaytimeSource::timeFrom(const QByteArray &answer, in
     std::optional<NewClockTime> target = ClockTimeFromReply(reply, hoursOff, withDate, today);
     if (!target && withDate && DaytimeTimeOfDay(reply)) {
         // A reply without a date of its own still gives the time, as it always has.
-        LogError(ReadTag, platform::ErrorKind::TypeMismatch, QStringLiteral("EXTRA: no date in the reply"));
+        logError(ReadTag, platform::ErrorKind::TypeMismatch, QStringLiteral("EXTRA: no date in the reply"));
         target = ClockTimeFromReply(reply, hoursOff, false, today);
     }
     if (!target)
-        LogError(ReadTag, platform::ErrorKind::TypeMismatch, QStringLiteral("EXTRA: ") + reply.left(80).simplified());
+        logError(ReadTag, platform::ErrorKind::TypeMismatch, QStringLiteral("EXTRA: ") + reply.left(80).simplified());
     return target;
 }

@@ -35,7 +35,7 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
         RestoreAutoDial();
     });
     // The moment of the last success is a setting, saved at once.
-    connect(&m_sync, &ClockSync::clockSet, this, [] { WriteGlobalVariables(); });
+    connect(&m_sync, &ClockSync::clockSet, this, [] { saveSettings(); });
 }
 
 form_GhostTime::~form_GhostTime() = default;
@@ -80,16 +80,16 @@ void form_GhostTime::unloadTimeWindow()
     m_timeLoaded = false;
 }
 
-void form_GhostTime::trayActivated(platform::TrayMessage message)
+void form_GhostTime::trayActivated(platform::TrayClick click)
 {
-    if (message == platform::LeftButtonUp) {
+    if (click == platform::TrayClick::Left) {
         loadTimeWindow();
         if (!m_time->isVisible())
             m_time->show();
         m_time->setWindowState(m_time->windowState() & ~Qt::WindowMinimized);
         m_time->raise();
         m_time->activateWindow();
-    } else if (message == platform::RightButtonUp) {
+    } else if (click == platform::TrayClick::Right) {
         showPopupMenu();
     }
 }

@@ -18,7 +18,7 @@ public:
     explicit form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
     ~form_GhostTime() override;
 
-    void trayActivated(platform::TrayMessage message) override;
+    void trayActivated(platform::TrayClick click) override;
     void UnloadWindows() override;
     void menu_Help_Click();
     void menu_Sync_Click();

@@ -226,7 +226,7 @@ void form_Time::c_Ok_Click()
     s.UseCustomTimeserver = option_TimeServer[1]->isChecked();
     s.CustomTimeserver = text_CustomServer->text();
     s.HoursOff = HoursOffset(combo_HoursOff->currentText()).value_or(s.HoursOff);
-    WriteGlobalVariables();
+    saveSettings();
     m_sync.resumeSchedule();
     if (m_unfolded)
         c_Mera_Click();

@@ -7,7 +7,7 @@
 
 #include <QFile>
 
-void ErrorLog(const QString &message)
+void logError(const QString &message)
 {
     const QDateTime now = platform::Clock::now();
     const QString stamp = formatTime(now.time()) + u" : " + formatDate(now.date());
@@ -23,16 +23,16 @@ void ErrorLog(const QString &message)
         file.remove();
 }
 
-void LogError(const QString &tag, platform::ErrorKind kind, const QString &extra)
+void logError(const QString &tag, platform::ErrorKind kind, const QString &extra)
 {
     const platform::ErrorInfo info = platform::errorInfo(kind);
-    LogError(tag, info.number, info.description, extra);
+    logError(tag, info.number, info.description, extra);
 }
 
-void LogError(const QString &tag, int number, const QString &description, const QString &extra)
+void logError(const QString &tag, int number, const QString &description, const QString &extra)
 {
     QString message = tag + QString::number(number) + u' ' + description;
     if (!extra.isEmpty())
         message += u' ' + extra;
-    ErrorLog(message);
+    logError(message);
 }

@@ -10,7 +10,7 @@
 #include <QMenu>
 #include <QWidget>
 
-// The hidden window behind a program's tray icon: it adds the icon when loaded, receives its mouse messages and
+// The hidden window behind a program's tray icon: it adds the icon when loaded, is told of the clicks on it and
 // holds the program's tray menu. It is never shown.
 class GhostOwner : public QWidget, public TrayOwner {
     Q_OBJECT

@@ -6,7 +6,11 @@
 #include <QString>
 #include <functional>
 
+namespace platform {
 class TrayOwner;
+enum class TrayClick;
+} // namespace platform
+using TrayOwner = platform::TrayOwner;
 
 // What the control panel asks of the suite, whose start, end and programs live on higher floors. app/ supplies the
 // real one. Every call must be answered: a host that leaves one out does not compile.
@@ -27,7 +31,7 @@ public:
     virtual void setAcceptNotes(bool listen) = 0;
     virtual void openNetUsers() = 0;
     // Where no tray host runs, the control panel hands a program the clicks its tray icon would have had.
-    virtual void trayMessage(Program program, int message) = 0;
+    virtual void trayClick(Program program, platform::TrayClick click) = 0;
     // Opens the manual at a page ("control.html", "notes.html#network", ...).
     virtual void openHelp(const QString &page) = 0;
 };

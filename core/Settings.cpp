@@ -29,7 +29,7 @@ SettingsRecord &record()
 void syncStore(const QString &tag)
 {
     if (!SettingsStore().sync())
-        LogError(tag, ErrorKind::PathAccess);
+        logError(tag, ErrorKind::PathAccess);
 }
 
 } // namespace
@@ -65,14 +65,14 @@ bool IsFirstStart()
     return !SettingsStore().value(SettingsGroup, QStringLiteral("StartNotes")).has_value();
 }
 
-void SetGlobalVariables()
+void loadSettings()
 {
     static const QString tag = QStringLiteral("err_Bas_SetGlobalVariables ");
     SettingsRecord &s = record();
     for (const QString &key : settingKeys(SettingsOrder::Read)) {
         const QString raw = SettingsStore().value(SettingsGroup, key).value_or(QString());
         if (const auto failure = readSetting(s, *settingField(key), raw))
-            LogError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
+            logError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
     }
     s.totRunningTimeAtStart = s.totRunningTime;
     LoadPasswordsFromKeyring();
@@ -84,7 +84,7 @@ void SetGlobalVariables()
     s.ComputerName = name;
 }
 
-void WriteGlobalVariables(KeyringWait wait)
+void saveSettings(KeyringWait wait)
 {
     static const QString tag = QStringLiteral("err_Bas_WriteGlobalVariables ");
     SettingsRecord &s = record();
@@ -94,7 +94,7 @@ void WriteGlobalVariables(KeyringWait wait)
         const auto text =
             f.kind == SettingKind::Password ? PasswordForFile(f, textMember(s, f), wait) : settingText(s, f);
         if (!text) {
-            LogError(tag, ErrorKind::InvalidCall);
+            logError(tag, ErrorKind::InvalidCall);
             continue;
         }
         SettingsStore().setValue(SettingsGroup, key, *text);
@@ -103,7 +103,7 @@ void WriteGlobalVariables(KeyringWait wait)
     SendKeyringCalls();
 }
 
-void WriteSetting(const QString &key)
+void saveSetting(const QString &key)
 {
     const SettingField *field = settingField(key);
     if (!field || field->kind == SettingKind::Password)
@@ -114,7 +114,7 @@ void WriteSetting(const QString &key)
     }
 }
 
-void WriteToRegistry()
+void writeFirstStartDefaults()
 {
     for (const QString &key : settingKeys(SettingsOrder::FirstStart))
         SettingsStore().setValue(SettingsGroup, key, settingField(key)->firstDefault);

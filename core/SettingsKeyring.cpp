@@ -10,8 +10,6 @@
 #include "platform/IniStore.h"
 #include "platform/Secrets.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QHash>
 #include <QSet>
 #include <QTimer>
@@ -29,8 +27,13 @@ KeyringState &keyring()
 void resetKeyring()
 {
     const quint64 next = keyring().run + 1;
+    const quint64 lastWait = keyring().lastWait;
+    std::vector<PasswordWait> waits = std::move(keyring().waits);
+    std::erase_if(waits, [](const PasswordWait &wait) { return !wait.context; });
     keyring() = KeyringState{};
     keyring().run = next;
+    keyring().waits = std::move(waits);
+    keyring().lastWait = lastWait;
 }
 
 // How long a check waits for a password the keyring has not given yet.
@@ -44,7 +47,7 @@ int keyringWaitMs()
 // The reason is the keyring's own; the password is never part of a log line.
 void logKeyringFailure(const QString &key, const QString &reason)
 {
-    ErrorLog(u"err_Bas_Keyring " + key + u' ' + reason);
+    logError(u"err_Bas_Keyring " + key + u' ' + reason);
 }
 
 // Only accounts that are filled in (not empty, not the first-start hint) have a password worth asking for.
@@ -72,6 +75,7 @@ bool keyringInUse()
 }
 
 void pumpKeyring();
+void endWaits(bool timedOut, quint64 id = 0);
 
 void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::SecretReply &reply)
 {
@@ -91,7 +95,7 @@ void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::Secret
         if (inFile && !inFile->isEmpty() && inFile == EncodeStoredPassword(job.secret)) {
             SettingsStore().setValue(SettingsGroup, job.key, QString());
             if (!SettingsStore().sync())
-                LogError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
+                logError(QStringLiteral("err_Bas_Keyring "), platform::ErrorKind::PathAccess);
         }
     } else {
         logKeyringFailure(job.key, reply.error);
@@ -104,9 +108,8 @@ void finishKeyringJob(quint64 run, const KeyringJob &job, const platform::Secret
                                     "the next start"));
         }
     }
-    if (state.waiting)
-        state.waiting->quit();
     pumpKeyring();
+    endWaits(false);
 }
 
 void pumpKeyring()
@@ -224,6 +227,49 @@ std::optional<QString> storePassword(const SettingField &f, const QString &passw
     return password.isEmpty() ? QString() : EncodeStoredPassword(password);
 }
 
+QString refusedText()
+{
+    return QStringLiteral("The keyring was refused its password; type the mail password in Properties, or start again "
+                          "to use the keyring");
+}
+
+// The answer to a check once its wait is over: the password the keyring gave, or why there is none.
+void answerWait(const PasswordWait &wait)
+{
+    if (!wait.context)
+        return;
+    if (!keyring().unread.contains(wait.key)) {
+        wait.answer(textMember(Settings(), *settingField(wait.key)), QString());
+        return;
+    }
+    // Turned down while the check waited (the unlock prompt of this read or of one before it). A prompt left open
+    // keeps the read going, and the password comes for a later check.
+    wait.answer(std::nullopt,
+                keyring().refused
+                    ? refusedText()
+                    : QStringLiteral("The keyring did not give the password; it is asked for again at the next check"));
+}
+
+// Ends the waits whose read has been answered, or the wait `id` whose time is up. Each answer comes from the event
+// loop, once the keyring's state is settled, and is dropped with its context.
+void endWaits(bool timedOut, quint64 id)
+{
+    std::vector<PasswordWait> &waits = keyring().waits;
+    std::vector<PasswordWait> over;
+    for (auto it = waits.begin(); it != waits.end();) {
+        if (timedOut ? it->id == id : !readPending(it->key)) {
+            over.push_back(std::move(*it));
+            it = waits.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (PasswordWait &wait : over)
+        if (QObject *context = wait.context)
+            QMetaObject::invokeMethod(
+                context, [wait = std::move(wait)] { answerWait(wait); }, Qt::QueuedConnection);
+}
+
 } // namespace
 
 void ResetKeyring()
@@ -248,39 +294,28 @@ void SendKeyringCalls()
     pumpKeyring();
 }
 
-std::optional<QString> PasswordForCheck(int account, QString *why)
+void passwordForCheck(int account, QObject *context, PasswordAnswer answer)
 {
     SettingsRecord &s = Settings();
     const SettingField &f = *settingField(accountKey("PassWord", account));
     KeyringState &state = keyring();
-    if (!state.unread.contains(f.key))
-        return textMember(s, f);
+    if (!state.unread.contains(f.key)) {
+        answer(textMember(s, f), QString());
+        return;
+    }
     if (!state.inUse)
         state.probed = false; // it may have come up since the start
-    const QString refused = QStringLiteral("The keyring was refused its password; type the mail password in "
-                                           "Properties, or start again to use the keyring");
     if (!keyringInUse()) {
-        *why = state.refused ? refused : QStringLiteral("No keyring is running to give the password");
-        return std::nullopt;
+        answer(std::nullopt,
+               state.refused ? refusedText() : QStringLiteral("No keyring is running to give the password"));
+        return;
     }
     queue({KeyringJob::Read, f.key, QString()});
     pumpKeyring();
-    // A short wait, answering input, timers and signals as the wait for a mail server does; a prompt left open
-    // keeps the read going, and the password comes for a later check.
-    for (QDeadlineTimer deadline(keyringWaitMs()); readPending(f.key) && !deadline.hasExpired();) {
-        QEventLoop loop;
-        QTimer::singleShot(deadline.remainingTime(), &loop, &QEventLoop::quit);
-        QEventLoop *outer = std::exchange(keyring().waiting, &loop);
-        const int ended = loop.exec();
-        keyring().waiting = outer;
-        if (ended != 0)
-            break; // the application is on its way out
-    }
-    if (!keyring().unread.contains(f.key))
-        return textMember(s, f);
-    // Turned down while the check waited (the unlock prompt of this read or of one before it).
-    *why = keyring().refused
-               ? refused
-               : QStringLiteral("The keyring did not give the password; it is asked for again at the next check");
-    return std::nullopt;
+    // A short wait, while input, timers and signals go on as they do while a mail server is waited for.
+    const quint64 id = ++keyring().lastWait;
+    keyring().waits.push_back({id, f.key, context, std::move(answer)});
+    QTimer::singleShot(keyringWaitMs(), context, [id] { endWaits(true, id); });
+    // A read the keyring answered at once.
+    endWaits(false);
 }

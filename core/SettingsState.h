@@ -2,14 +2,15 @@
 #pragma once
 
 #include "core/Programs.h"
+#include "core/Settings.h"
 #include "core/SettingsRecord.h"
+#include "core/Trace.h"
 #include "platform/IniStore.h"
 
-#include <QEventLoop>
 #include <QHash>
+#include <QPointer>
 #include <QSet>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,6 +25,14 @@ struct KeyringJob {
     enum Kind { Read, Write, Remove } kind;
     QString key;
     QString secret;
+};
+
+// A check waiting for a password the keyring has not given yet.
+struct PasswordWait {
+    quint64 id;
+    QString key;
+    QPointer<QObject> context;
+    PasswordAnswer answer;
 };
 
 struct KeyringState {
@@ -44,16 +53,11 @@ struct KeyringState {
     std::optional<KeyringJob> current;
     // Calls of a write of the settings, made once the file holds what they change.
     std::vector<KeyringJob> staged;
-    // A check waiting for a password; woken by each answer.
-    QEventLoop *waiting = nullptr;
+    // Checks waiting for a password, looked at after each answer; a reset keeps them, so that each gets its answer.
+    std::vector<PasswordWait> waits;
+    quint64 lastWait = 0;
     // Answers meant for an earlier run (before a reset) are dropped.
     quint64 run = 0;
-};
-
-// The control panel's trace field: the last line, and where it shows (the panel's status line, once it is built).
-struct TraceLine {
-    QString text;
-    std::function<void(const QString &)> sink;
 };
 
 struct SettingsState {

@@ -3,26 +3,18 @@
 
 #include "core/SettingsState.h"
 
-namespace {
-TraceLine &line()
+TraceLine &traceLine()
 {
     return settingsState().trace;
 }
-} // namespace
 
 void SetTrace(const QString &text)
 {
-    line().text = text;
-    if (line().sink)
-        line().sink(text);
+    traceLine().text = text;
+    Q_EMIT traceLine().changed(text);
 }
 
 QString TraceText()
 {
-    return line().text;
-}
-
-void SetTraceSink(std::function<void(const QString &)> sink)
-{
-    line().sink = std::move(sink);
+    return traceLine().text;
 }

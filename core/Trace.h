@@ -1,11 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QObject>
 #include <QString>
-#include <functional>
 
 // The control panel's trace field: the last thing the network side did ("GetInternetTime", "Disabled", ...).
 void SetTrace(const QString &text);
 QString TraceText();
-// The control panel shows every new trace; nullptr when it goes.
-void SetTraceSink(std::function<void(const QString &)> sink);
+
+// The trace line; the control panel shows every new one.
+class TraceLine : public QObject {
+    Q_OBJECT
+public:
+    QString text;
+Q_SIGNALS:
+    void changed(const QString &text);
+};
+
+TraceLine &traceLine();

@@ -3,12 +3,7 @@
 
 void AddTrayIcon(TrayOwner *owner, const QIcon &icon, const QString &tip)
 {
-    platform::trayHost().add(owner, icon, tip, [owner](int message) {
-        if (message == platform::TrayHostChanged)
-            owner->trayHostChanged();
-        else
-            owner->trayActivated(platform::TrayMessage(message));
-    });
+    platform::trayHost().add(owner, icon, tip);
 }
 
 void ModifyTrayIcon(TrayOwner *owner, const QIcon &icon, const QString &tip)

@@ -7,13 +7,7 @@
 #include <QString>
 
 // A window that owns a tray icon is told of the clicks on it.
-class TrayOwner {
-public:
-    virtual ~TrayOwner() = default;
-    virtual void trayActivated(platform::TrayMessage click) = 0;
-    // The icon moved to another kind of tray: a tip that says what a click does may need new words.
-    virtual void trayHostChanged() {}
-};
+using TrayOwner = platform::TrayOwner;
 
 void AddTrayIcon(TrayOwner *owner, const QIcon &icon, const QString &tip);
 // The tip is given again with every new icon: the tray shows both together.

@@ -166,7 +166,7 @@ QGroupBox *form_Tarnibe::buildNetworkBox()
     connect(text_Name, &QLineEdit::editingFinished, this, [this] {
         if (Settings().NoteSender != text_Name->text()) {
             Settings().NoteSender = text_Name->text();
-            WriteGlobalVariables();
+            saveSettings();
         }
     });
     c_NetUsers = named(new QPushButton(QStringLiteral("List over net users-->")), "c_NetUsers");
@@ -187,7 +187,7 @@ void form_Tarnibe::buildWindow()
     Text1->setReadOnly(true);
     Text1->setFrame(false);
     Text1->setText(TraceText());
-    SetTraceSink([this](const QString &text) { Text1->setText(text); });
+    connect(&traceLine(), &TraceLine::changed, Text1, &QLineEdit::setText);
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(Text1, 1);
@@ -241,7 +241,7 @@ void form_Tarnibe::check_StartAtLogin_Click()
     QString error;
     if (platform::setAutostart(check_StartAtLogin->isChecked(), QCoreApplication::applicationFilePath(), &error))
         return;
-    ErrorLog(u"err_tb_check_StartAtLogin_Click " + error);
+    logError(u"err_tb_check_StartAtLogin_Click " + error);
     platform::showMessage(u"Could not change starting at login: "_s + error, QStringLiteral("Info"),
                           platform::MsgIcon::Information);
     const QSignalBlocker blocker(check_StartAtLogin);
@@ -288,21 +288,21 @@ void form_Tarnibe::startProgram(Program program)
 
 void form_Tarnibe::image_Note_Click()
 {
-    if (clickInsteadOfTray(Program::Notes, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Notes, platform::TrayClick::Left))
         return;
     startProgram(Program::Notes);
 }
 
 void form_Tarnibe::image_Calc_Click()
 {
-    if (clickInsteadOfTray(Program::Calculator, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Calculator, platform::TrayClick::Left))
         return;
     startProgram(Program::Calculator);
 }
 
 void form_Tarnibe::image_Clock_Click()
 {
-    if (clickInsteadOfTray(Program::Clock, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Clock, platform::TrayClick::Left))
         return;
     startProgram(Program::Clock);
     m_host.loadClockWindow();
@@ -311,16 +311,16 @@ void form_Tarnibe::image_Clock_Click()
 
 void form_Tarnibe::image_Email_Click()
 {
-    if (clickInsteadOfTray(Program::Email, platform::LeftButtonUp))
+    if (clickInsteadOfTray(Program::Email, platform::TrayClick::Left))
         return;
     startProgram(Program::Email);
 }
 
-bool form_Tarnibe::clickInsteadOfTray(Program program, int message)
+bool form_Tarnibe::clickInsteadOfTray(Program program, platform::TrayClick click)
 {
     if (platform::trayHost().available() || !ProgramRunFlags().of(program))
         return false;
-    m_host.trayMessage(program, message);
+    m_host.trayClick(program, click);
     return true;
 }
 
@@ -328,7 +328,7 @@ void form_Tarnibe::imageRightClick(Program program)
 {
     // A running program's menu, tray or not: the panel is where a user looks for it when the icon is hard to find.
     if (ProgramRunFlags().of(program))
-        m_host.trayMessage(program, platform::RightButtonUp);
+        m_host.trayClick(program, platform::TrayClick::Right);
 }
 
 void form_Tarnibe::putAway()
@@ -350,14 +350,11 @@ void form_Tarnibe::c_Ok_Click()
 {
     Settings().cntControlPanel += 1;
     Settings().totControl += 1;
-    WriteGlobalVariables();
+    saveSettings();
     putAway();
 }
 
-form_Tarnibe::~form_Tarnibe()
-{
-    SetTraceSink(nullptr);
-}
+form_Tarnibe::~form_Tarnibe() = default;
 
 QString form_Tarnibe::senderName() const
 {
@@ -374,7 +371,7 @@ void form_Tarnibe::check_AcceptNotes_Click()
 {
     Settings().AcceptNotes = check_AcceptNotes->isChecked();
     m_host.setAcceptNotes(Settings().AcceptNotes);
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_Tarnibe::menu_Sound_Click()

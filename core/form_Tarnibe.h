@@ -79,7 +79,7 @@ private:
     void showSettings();
     void clearImageBorders();
     // Where no tray host runs, a running program's picture gets the clicks its tray icon would have had.
-    bool clickInsteadOfTray(Program program, int message);
+    bool clickInsteadOfTray(Program program, platform::TrayClick click);
     void imageRightClick(Program program);
     // Ok and the title bar's close put the panel away: hidden beside a tray, minimised without one.
     void putAway();

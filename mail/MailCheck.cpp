@@ -83,25 +83,31 @@ void MailCheck::next()
         m_server = account.server;
         account.tag = AccountTag(m_count, account.server);
         Q_EMIT accountStarted(m_index, account.server);
-        // Never a login without the password when the keyring holds one it would not give.
-        QString why;
-        const std::optional<QString> password = m_accounts.password(m_index, &why);
-        // The keyring's wait lets events through: the pass may have been stopped meanwhile.
-        if (pass != m_pass)
-            return;
-        if (!password) {
-            m_allOk = false;
-            Q_EMIT accountFailed(m_index, {account.server, why, QAbstractSocket::UnknownSocketError, true});
-            if (pass != m_pass)
-                return;
-            continue;
-        }
-        account.password = *password;
-        client(m_index).check(account, mailboxes[size_t(m_index)]);
+        // The keyring may answer later: the pass may have been stopped meanwhile.
+        m_accounts.password(m_index, this,
+                            [this, pass, account](const std::optional<QString> &password, const QString &why) {
+                                if (pass == m_pass)
+                                    passwordAnswered(account, password, why);
+                            });
         return;
     }
     m_checking = false;
     Q_EMIT finished();
+}
+
+void MailCheck::passwordAnswered(MailAccount account, const std::optional<QString> &password, const QString &why)
+{
+    // Never a login without the password when the keyring holds one it would not give.
+    if (!password) {
+        const quint64 pass = m_pass;
+        m_allOk = false;
+        Q_EMIT accountFailed(m_index, {account.server, why, QAbstractSocket::UnknownSocketError, true});
+        if (pass == m_pass)
+            next();
+        return;
+    }
+    account.password = *password;
+    client(m_index).check(account, mailboxes[size_t(m_index)]);
 }
 
 void MailCheck::checked()

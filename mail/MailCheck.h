@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,9 +17,10 @@ public:
     virtual int count() const = 0;
     // The account without its password, which password() gives.
     virtual MailAccount account(int index) const = 0;
-    // Asked at the account's turn, as a keyring may give it only then. Nothing, and the reason in `why`, while
-    // there is none: the account is then not logged in to.
-    virtual std::optional<QString> password(int index, QString *why) = 0;
+    // Asked at the account's turn, as a keyring may give it only then; the answer may come later, and never once
+    // `context` is gone. Nothing, and the reason, while there is none: the account is then not logged in to.
+    using PasswordAnswer = std::function<void(const std::optional<QString> &password, const QString &why)>;
+    virtual void password(int index, QObject *context, PasswordAnswer answer) = 0;
 };
 
 // Why an account's check failed.
@@ -77,6 +79,7 @@ Q_SIGNALS:
 
 private:
     void next();
+    void passwordAnswered(MailAccount account, const std::optional<QString> &password, const QString &why);
     void checked();
     MailboxClient &client(int index);
 

@@ -15,7 +15,7 @@ MailAccount SettingsMailAccounts::account(int index) const
     return {s.POPServer[i], s.UserName[i], {}, s.Encryption[i], {}};
 }
 
-std::optional<QString> SettingsMailAccounts::password(int index, QString *why)
+void SettingsMailAccounts::password(int index, QObject *context, PasswordAnswer answer)
 {
-    return PasswordForCheck(index, why);
+    passwordForCheck(index, context, std::move(answer));
 }

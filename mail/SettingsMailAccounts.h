@@ -8,5 +8,5 @@ class SettingsMailAccounts final : public MailAccounts {
 public:
     int count() const override;
     MailAccount account(int index) const override;
-    std::optional<QString> password(int index, QString *why) override;
+    void password(int index, QObject *context, PasswordAnswer answer) override;
 };

@@ -102,7 +102,7 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&engine, &MailCheck::finished, this, &form_NotifyMail::passFinished);
     connect(&engine, &MailCheck::encryptionLearnt, this, [](int index, const QString &learnt) {
         Settings().Encryption[size_t(index)] = learnt;
-        WriteSetting(accountKey("Encryption", index));
+        saveSetting(accountKey("Encryption", index));
     });
     connect(&engine, &MailCheck::clearTextQuestion, this, [this](const QString &host) {
         const platform::MsgAnswer answer =
@@ -181,14 +181,14 @@ void form_NotifyMail::trayHostChanged()
     setTrayImage(m_trayImage);
 }
 
-void form_NotifyMail::trayActivated(platform::TrayMessage message)
+void form_NotifyMail::trayActivated(platform::TrayClick click)
 {
     if (AutodialFlags().MailCheckActive || isChecking())
         return;
-    if (message == platform::LeftDoubleClick ||
-        (message == platform::LeftButtonUp && platform::trayHost().activatesOnce()))
+    if (click == platform::TrayClick::Double ||
+        (click == platform::TrayClick::Left && platform::trayHost().activatesOnce()))
         menu_CheckNow_Click();
-    else if (message == platform::RightButtonUp)
+    else if (click == platform::TrayClick::Right)
         showPopupMenu();
 }
 
@@ -360,7 +360,7 @@ void form_NotifyMail::accountChecked(int count)
 // failure of a check is the one the tray tells.
 void form_NotifyMail::accountFailed(const MailFailure &failure)
 {
-    LogError(QStringLiteral("err_Notify_CheckMail "), failureNumber(failure), failure.why,
+    logError(QStringLiteral("err_Notify_CheckMail "), failureNumber(failure), failure.why,
              u'(' + failure.server + u')');
     if (m_passFailure.isEmpty())
         m_passFailure = QStringLiteral("Last check failed ") +

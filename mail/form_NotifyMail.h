@@ -25,7 +25,7 @@ public:
     ~form_NotifyMail() override;
 
     void Form_Load() override;
-    void trayActivated(platform::TrayMessage message) override;
+    void trayActivated(platform::TrayClick click) override;
     void trayHostChanged() override;
     void UnloadWindows() override;
     void menu_Help_Click();

@@ -288,7 +288,7 @@ void form_Properties::c_DeleteAccount_Click()
     s.Encryption[size_t(last)].clear();
     s.NbrofAccounts -= 1;
     fillServers(0);
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_Properties::c_Browse_Click()
@@ -342,14 +342,14 @@ void form_Properties::c_Ok_Click()
     if (ok && first >= 0 && first <= 23)
         s.RasTime1 = first;
     else
-        LogError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
+        logError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
     const int count = combo_LastHour->currentText().trimmed().toInt(&ok);
     if (ok && count >= 0 && count <= 24)
         s.RasTime2 = count;
     else
-        LogError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
+        logError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
     s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
-    WriteGlobalVariables();
+    saveSettings();
     close();
 }
 

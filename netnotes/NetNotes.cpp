@@ -45,10 +45,7 @@ QString listenFailureText(QAbstractSocket::SocketError error, quint16 port, cons
 NetNotes::NetNotes(QObject *parent) : QObject(parent)
 {
     sender.remotePort = sendPort();
-    connect(&receiver, &NoteReceiver::noteReceived, this, [this](const NoteMessage &message) {
-        if (deliver)
-            deliver(message);
-    });
+    connect(&receiver, &NoteReceiver::noteReceived, this, &NetNotes::noteArrived);
 }
 
 NetNotes::~NetNotes() = default;
@@ -75,11 +72,11 @@ void NetNotes::setAcceptNotes(bool listen)
     const QAbstractSocket::SocketError error = receiver.listenError();
     const QString tag = QStringLiteral("err_tb_tcpServer_Listen ");
     if (error == QAbstractSocket::SocketAccessError)
-        LogError(tag, platform::ErrorKind::SocketAccess, QStringLiteral("EXTRA: port %1").arg(port));
+        logError(tag, platform::ErrorKind::SocketAccess, QStringLiteral("EXTRA: port %1").arg(port));
     else if (error == QAbstractSocket::AddressInUseError)
-        LogError(tag, platform::ErrorKind::AddressInUse, QStringLiteral("EXTRA: port %1").arg(port));
+        logError(tag, platform::ErrorKind::AddressInUse, QStringLiteral("EXTRA: port %1").arg(port));
     else
-        LogError(tag, platform::socketErrorNumber(error), receiver.listenErrorString(),
+        logError(tag, platform::socketErrorNumber(error), receiver.listenErrorString(),
                  QStringLiteral("EXTRA: port %1").arg(port));
     if (!m_listenFailureShown) {
         m_listenFailureShown = true;
@@ -102,10 +99,10 @@ void NetNotes::openNetUsers(bool modal)
 {
     if (!m_editor) {
         m_editor = std::make_unique<form_NetUsers>();
-        m_editor->saved = [this] {
+        connect(m_editor.get(), &form_NetUsers::saved, this, [this] {
             if (m_sendDialog && m_sendDialog->isVisible())
                 m_sendDialog->fillList();
-        };
+        });
     }
     if (!m_editor->isVisible()) {
         m_editor->setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
@@ -120,8 +117,8 @@ void NetNotes::openSendDialog(int noteIndex)
 {
     if (!m_sendDialog) {
         m_sendDialog = std::make_unique<form_SendTo>();
-        m_sendDialog->sendTo = [this](const QString &address) { sendTo(address); };
-        m_sendDialog->openEditor = [this] { openNetUsers(false); };
+        connect(m_sendDialog.get(), &form_SendTo::addressChosen, this, &NetNotes::sendTo);
+        connect(m_sendDialog.get(), &form_SendTo::editorWanted, this, [this] { openNetUsers(false); });
     }
     const NoteEntry *note = NoteStore().entry(noteIndex);
     m_noteToSend = note ? note->id : 0;
@@ -138,7 +135,8 @@ void NetNotes::sendTo(const QString &address)
     // The note as it is when the connection is made; should it be deleted by then, the note as it was when the user
     // chose to send it.
     sender.send(address, [this] {
-        const QString name = senderName ? senderName() : QString();
+        QString name;
+        Q_EMIT senderNameWanted(&name);
         if (const NoteEntry *note = NoteStore().find(m_noteToSend))
             return messageFromNote(*note, name);
         NoteMessage message = m_snapshot;

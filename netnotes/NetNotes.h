@@ -6,7 +6,6 @@
 #include "netnotes/NoteSender.h"
 
 #include <QPointer>
-#include <functional>
 #include <memory>
 
 class form_NetUsers;
@@ -37,15 +36,17 @@ public:
     // The message for a note as it is now.
     static NoteMessage messageFromNote(const NoteEntry &note, const QString &senderName);
 
-    // The sender's name for the "From : " field: the control panel's field, else the computer's name.
-    std::function<QString()> senderName;
-    // Where received notes go.
-    std::function<void(const NoteMessage &)> deliver;
-
     NoteReceiver receiver;
     NoteSender sender;
     form_SendTo *sendDialog() const;
     form_NetUsers *editor() const;
+
+Q_SIGNALS:
+    // A note arrived from the network.
+    void noteArrived(const NoteMessage &message);
+    // Asked, as the connection for a note is made, for the sender's name in its "From : " field; a receiver sets
+    // `name` (the control panel's field, else the computer's name), which stays empty otherwise.
+    void senderNameWanted(QString *name);
 
 private:
     void sendTo(const QString &address);

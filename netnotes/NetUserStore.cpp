@@ -43,7 +43,7 @@ void ReadNetUsers()
         return;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        LogError(QStringLiteral("err_BAS_ReadNetUsers "), platform::ErrorKind::PathAccess);
+        logError(QStringLiteral("err_BAS_ReadNetUsers "), platform::ErrorKind::PathAccess);
         setTable({});
         return;
     }

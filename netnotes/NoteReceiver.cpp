@@ -62,7 +62,7 @@ void NoteReceiver::tcpServer_ConnectionRequest()
         const QString peer = address.toString();
         if (m_connections.size() >= maxConnections) {
             if (!m_tooManyLogged)
-                LogError(TagRequest, ErrorKind::SocketAccess,
+                logError(TagRequest, ErrorKind::SocketAccess,
                          QStringLiteral("EXTRA: more than %1 connections at once, the newest from %2")
                              .arg(maxConnections)
                              .arg(peer));
@@ -79,7 +79,7 @@ void NoteReceiver::tcpServer_ConnectionRequest()
         connection->deadline.setSingleShot(true);
         connection->deadline.start(silenceLimitMs);
         connect(&connection->deadline, &QTimer::timeout, this, [this, connection] {
-            drop(connection, TagData, int(ErrorKind::TimedOut),
+            drop(connection, TagData, ErrorKind::TimedOut,
                  QStringLiteral("EXTRA: no whole note within %1 s from %2")
                      .arg(silenceLimitMs / 1000.0)
                      .arg(connection->peer));
@@ -101,7 +101,7 @@ void NoteReceiver::tcpServer_DataArrival(Connection *connection)
         return;
     connection->buffer += connection->socket->readAll();
     if (connection->buffer.size() > MaxMessageBytes) {
-        drop(connection, TagData, int(ErrorKind::Overflow),
+        drop(connection, TagData, ErrorKind::Overflow,
              QStringLiteral("EXTRA: a note over 1 MiB from %1").arg(connection->peer));
         return;
     }
@@ -117,7 +117,7 @@ void NoteReceiver::finish(Connection *connection, bool peerClosed)
     if (peerClosed && connection->socket->bytesAvailable() > 0) {
         connection->buffer += connection->socket->readAll();
         if (connection->buffer.size() > MaxMessageBytes) {
-            drop(connection, TagData, int(ErrorKind::Overflow),
+            drop(connection, TagData, ErrorKind::Overflow,
                  QStringLiteral("EXTRA: a note over 1 MiB from %1").arg(connection->peer));
             return;
         }
@@ -134,12 +134,12 @@ void NoteReceiver::finish(Connection *connection, bool peerClosed)
         deliver(bytes, peer);
 }
 
-void NoteReceiver::drop(Connection *connection, const QString &tag, int kind, const QString &why)
+void NoteReceiver::drop(Connection *connection, const QString &tag, ErrorKind kind, const QString &why)
 {
     if (connection->done)
         return;
     connection->done = true;
-    LogError(tag, ErrorKind(kind), why);
+    logError(tag, kind, why);
     m_connections.removeOne(connection);
     connection->socket->disconnect(this);
     connection->deadline.stop();
@@ -151,12 +151,12 @@ void NoteReceiver::deliver(const QByteArray &bytes, const QString &peer)
 {
     const std::optional<NoteMessage> message = decodeNoteMessage(bytes);
     if (!message) {
-        LogError(TagData, ErrorKind::InputPastEnd,
+        logError(TagData, ErrorKind::InputPastEnd,
                  QStringLiteral("EXTRA: %1 bytes that make no note from %2").arg(bytes.size()).arg(peer));
         return;
     }
     if (message->alarmFieldInvalid)
-        LogError(TagData, ErrorKind::TypeMismatch, QStringLiteral("EXTRA: alarm field from %1").arg(peer));
+        logError(TagData, ErrorKind::TypeMismatch, QStringLiteral("EXTRA: alarm field from %1").arg(peer));
     if (!admit(peer))
         return;
     Q_EMIT noteReceived(*message, peer);
@@ -178,7 +178,7 @@ bool NoteReceiver::admit(const QString &peer)
     if (recent.size() >= floodLimit) {
         // One line per flood, not one per refused note.
         if (!m_floodLogged.value(peer))
-            LogError(
+            logError(
                 TagData, ErrorKind::SocketAccess,
                 QStringLiteral("EXTRA: more than %1 notes in a minute from %2, refused").arg(floodLimit).arg(peer));
         m_floodLogged[peer] = true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "netnotes/NoteMessage.h"
+#include "platform/ErrorCodes.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -45,7 +46,7 @@ private:
     void tcpServer_ConnectionRequest();
     void tcpServer_DataArrival(Connection *connection);
     void finish(Connection *connection, bool peerClosed);
-    void drop(Connection *connection, const QString &tag, int kind, const QString &why);
+    void drop(Connection *connection, const QString &tag, platform::ErrorKind kind, const QString &why);
     void deliver(const QByteArray &bytes, const QString &peer);
     bool admit(const QString &peer);
 

@@ -168,14 +168,13 @@ void form_NetUsers::c_Ok_Click()
         lines << list_Users->item(i)->text();
     if (const auto failure = SaveNetUsers(lines)) {
         // The list stays here to be saved again; closing would lose it without a word.
-        LogError(QStringLiteral("err_form_NetUsers_c_Ok_Click "), *failure);
+        logError(QStringLiteral("err_form_NetUsers_c_Ok_Click "), *failure);
         platform::showMessage(QStringLiteral("Could not save the list of users: ") +
                                   platform::errorInfo(*failure).description,
                               QStringLiteral("info"), platform::MsgIcon::Information);
         return;
     }
-    if (saved)
-        saved();
+    Q_EMIT saved();
     close();
 }
 

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
-#include <functional>
 
 class HostPicker;
 class QLineEdit;
@@ -27,8 +26,6 @@ public:
     void c_Ok_Click();
     void c_Help_Click();
 
-    // After a save: the send dialog rebuilds its list when it is open.
-    std::function<void()> saved;
     // The hosts file the browser reads; tests give their own.
     QString hostsFile = QStringLiteral("/etc/hosts");
 
@@ -44,6 +41,10 @@ public:
     QPushButton *c_Ok;
     QPushButton *c_Help;
     QPointer<HostPicker> picker;
+
+Q_SIGNALS:
+    // After a save: the send dialog rebuilds its list when it is open.
+    void saved();
 
 private:
     void chooseOption(bool ip);

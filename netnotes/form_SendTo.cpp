@@ -61,15 +61,14 @@ void form_SendTo::list_NetUsers_Click()
         return;
     // The row's own entry, even where entries without an address were left out of the list.
     const int entry = m_entryOfRow[row];
-    if (entry < NetUserTable().size() && sendTo)
-        sendTo(NetUserTable()[entry].address);
+    if (entry < NetUserTable().size())
+        Q_EMIT addressChosen(NetUserTable()[entry].address);
     close();
 }
 
 void form_SendTo::c_Add_Click()
 {
-    if (openEditor)
-        openEditor();
+    Q_EMIT editorWanted();
 }
 
 void form_SendTo::c_Close_Click()

@@ -3,7 +3,6 @@
 
 #include <QList>
 #include <QWidget>
-#include <functional>
 
 class QListWidget;
 class QPushButton;
@@ -21,13 +20,15 @@ public:
     void c_Add_Click();
     void c_Close_Click();
 
-    // Called with the chosen entry's address.
-    std::function<void(const QString &address)> sendTo;
-    std::function<void()> openEditor;
-
     QListWidget *list_NetUsers;
     QPushButton *c_Add;
     QPushButton *c_Close;
+
+Q_SIGNALS:
+    // The user chose an entry to send the note to.
+    void addressChosen(const QString &address);
+    // "Add" wants the directory editor.
+    void editorWanted();
 
 private:
     QList<int> m_entryOfRow; // table index of each list row

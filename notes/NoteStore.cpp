@@ -209,20 +209,20 @@ bool readNotesFile()
     static const QString tag = QStringLiteral("err_Bas_ReadSavedData ");
     QFile file(NotesFilePath());
     if (!file.open(QIODevice::ReadOnly)) {
-        LogError(tag, ErrorKind::FileNotFound);
+        logError(tag, ErrorKind::FileNotFound);
         return false;
     }
     const DecodedNotes decoded = decodeNotes(file.readAll());
     file.close();
     for (const NoteRecord &note : decoded.notes) {
         if (NoteStore().count() >= 32767) {
-            LogError(tag, ErrorKind::Overflow);
+            logError(tag, ErrorKind::Overflow);
             return false;
         }
         loadNote(note);
     }
     if (decoded.failure) {
-        LogError(tag, *decoded.failure);
+        logError(tag, *decoded.failure);
         return false;
     }
     return true;
@@ -298,7 +298,7 @@ void SaveAllNotes()
         return;
     }
     if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
-        LogError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
+        logError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
 }
 
 void DeleteNote(int index, bool deleteAll)
@@ -312,7 +312,7 @@ void DeleteNote(int index, bool deleteAll)
     const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
     if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept)) {
         // The file still holds the note, and so does the table.
-        LogError(QStringLiteral("err_Bas_DeleteNote "), *failure);
+        logError(QStringLiteral("err_Bas_DeleteNote "), *failure);
     } else if (deleteAll) {
         NoteStore().clear();
     } else {

@@ -56,12 +56,12 @@ void form_GhostNotes::Form_Load()
         container->showNotesAfterExit();
 }
 
-void form_GhostNotes::trayActivated(platform::TrayMessage message)
+void form_GhostNotes::trayActivated(platform::TrayClick click)
 {
-    if (message == platform::LeftButtonUp) {
+    if (click == platform::TrayClick::Left) {
         if (form_Main *container = NotesContainer())
             container->image_NewNote_Click();
-    } else if (message == platform::RightButtonUp) {
+    } else if (click == platform::TrayClick::Right) {
         showPopupMenu();
     }
 }
@@ -125,7 +125,7 @@ void form_GhostNotes::menu_HideContainer_Click()
             container->bringBack();
         Settings().ShowContainer = true;
     }
-    WriteGlobalVariables();
+    saveSettings();
 }
 
 void form_GhostNotes::menu_SortNotes_Click()

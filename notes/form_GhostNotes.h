@@ -10,7 +10,7 @@ public:
     explicit form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent = nullptr);
 
     void Form_Load() override;
-    void trayActivated(platform::TrayMessage message) override;
+    void trayActivated(platform::TrayClick click) override;
     void menu_Help_Click();
     void menu_HideAll_Click();
     void menu_ShowAllNotes_Click();

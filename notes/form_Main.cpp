@@ -373,7 +373,7 @@ void form_Main::image_NewNote_Click()
         note->activateWindow();
         note->label_Display_Click();
     }
-    WriteGlobalVariables(); // the note counters
+    saveSettings(); // the note counters
     addRow(index, NoteRows::NewDotOffset);
     Form_Resize();
     SetBackgroundOnPicture();
@@ -472,7 +472,7 @@ void form_Main::allNotes(QToolButton *front, QToolButton *back, void (*act)(int 
     for (int i = 1; i <= NoteStore().count(); ++i)
         act(i);
     setting = value;
-    WriteGlobalVariables();
+    saveSettings();
     SaveAllNotes();
 }
 

@@ -735,7 +735,7 @@ void form_Note::menu_Print_Click()
 void form_Note::printFailed(const QString &why)
 {
     // Said, not only logged: a note that silently does not come out of the printer looks printed.
-    LogError(QStringLiteral("err_Note_menu_Print_Click "), 482, QStringLiteral("Printer error"), why);
+    logError(QStringLiteral("err_Note_menu_Print_Click "), 482, QStringLiteral("Printer error"), why);
     platform::showMessage(QStringLiteral("Could not print the note: ") + why, QStringLiteral("Print"),
                           platform::MsgIcon::Exclamation);
 }

@@ -34,6 +34,10 @@ ErrorInfo errorInfo(ErrorKind kind)
         return {10048, QStringLiteral("Address in use")};
     case ErrorKind::SocketAccess:
         return {10013, QStringLiteral("Permission denied")};
+    case ErrorKind::ConnectionReset:
+        return {10054, QStringLiteral("Connection reset by peer")};
+    case ErrorKind::NetworkUnreachable:
+        return {10051, QStringLiteral("Network is unreachable")};
     }
     return {5, QStringLiteral("Invalid procedure call or argument")};
 }

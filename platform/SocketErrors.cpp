@@ -1,28 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SocketErrors.h"
 
+#include "platform/ErrorCodes.h"
+
+#include <optional>
+
 namespace platform {
 
-int socketErrorNumber(QAbstractSocket::SocketError error)
+namespace {
+
+// The failures a socket error is one of; their numbers are the error table's.
+std::optional<ErrorKind> socketErrorKind(QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return 10061;
+        return ErrorKind::ConnectionRefused;
     case QAbstractSocket::HostNotFoundError:
-        return 11001;
+        return ErrorKind::HostNotFound;
     case QAbstractSocket::SocketTimeoutError:
-        return 10060;
+        return ErrorKind::TimedOut;
     case QAbstractSocket::RemoteHostClosedError:
-        return 10054;
+        return ErrorKind::ConnectionReset;
     case QAbstractSocket::NetworkError:
-        return 10051;
+        return ErrorKind::NetworkUnreachable;
     case QAbstractSocket::SocketAccessError:
-        return 10013;
+        return ErrorKind::SocketAccess;
     case QAbstractSocket::AddressInUseError:
-        return 10048;
+        return ErrorKind::AddressInUse;
     default:
-        return int(error);
+        return std::nullopt;
     }
+}
+
+} // namespace
+
+int socketErrorNumber(QAbstractSocket::SocketError error)
+{
+    const std::optional<ErrorKind> kind = socketErrorKind(error);
+    return kind ? errorInfo(*kind).number : int(error);
 }
 
 } // namespace platform

@@ -21,17 +21,17 @@ using namespace Qt::StringLiterals;
 
 namespace platform {
 
-int trayMessage(QSystemTrayIcon::ActivationReason reason)
+std::optional<TrayClick> trayClick(QSystemTrayIcon::ActivationReason reason)
 {
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        return LeftButtonUp;
+        return TrayClick::Left;
     case QSystemTrayIcon::DoubleClick:
-        return LeftDoubleClick;
+        return TrayClick::Double;
     case QSystemTrayIcon::Context:
-        return RightButtonUp;
+        return TrayClick::Right;
     default:
-        return 0;
+        return std::nullopt;
     }
 }
 
@@ -47,14 +47,13 @@ namespace {
 // login) takes the icons over; one that goes away hands them back.
 class SystemTrayHost final : public TrayHost {
 public:
-    bool add(const void *owner, const QIcon &icon, const QString &tip,
-             std::function<void(int message)> onMessage) override
+    bool add(TrayOwner *owner, const QIcon &icon, const QString &tip) override
     {
         watch();
         Entry &entry = m_entries[owner];
         entry.icon = icon;
         entry.tip = tip;
-        entry.onMessage = std::move(onMessage);
+        entry.owner = owner;
         show(owner, entry);
         return true;
     }
@@ -105,7 +104,7 @@ private:
     struct Entry {
         QIcon icon;
         QString tip;
-        std::function<void(int)> onMessage;
+        TrayOwner *owner = nullptr;
         std::unique_ptr<QSystemTrayIcon> embedded;
         std::unique_ptr<StatusNotifierItem> item;
     };
@@ -148,8 +147,7 @@ private:
         m_itemsOverDBus = overDBus;
         for (auto &[owner, entry] : m_entries) {
             show(owner, entry);
-            if (entry.onMessage)
-                entry.onMessage(TrayHostChanged);
+            entry.owner->trayHostChanged();
         }
     }
 
@@ -176,10 +174,10 @@ private:
         QObject::connect(entry.embedded.get(), &QSystemTrayIcon::activated, entry.embedded.get(),
                          [this, owner](QSystemTrayIcon::ActivationReason reason) {
                              const auto it = m_entries.find(owner);
-                             if (const int message = trayMessage(reason);
-                                 message != 0 && it != m_entries.end() && it->second.onMessage) {
+                             if (const std::optional<TrayClick> click = trayClick(reason);
+                                 click && it != m_entries.end()) {
                                  const BoxesSpeakForNoWindow fromTheTray;
-                                 it->second.onMessage(message);
+                                 it->second.owner->trayActivated(*click);
                              }
                          });
         entry.embedded->show();
@@ -188,17 +186,17 @@ private:
     void deliver(const void *owner, StatusNotifierItem::Request request, QPoint at)
     {
         const auto it = m_entries.find(owner);
-        if (it == m_entries.end() || !it->second.onMessage)
+        if (it == m_entries.end())
             return;
         // A copy: the owner may take its icon away while handling the click.
-        const auto onMessage = it->second.onMessage;
+        TrayOwner *const listener = it->second.owner;
         const BoxesSpeakForNoWindow fromTheTray;
         if (request == StatusNotifierItem::Request::Activate) {
-            onMessage(LeftButtonUp);
+            listener->trayActivated(TrayClick::Left);
             return;
         }
         m_menuPoint = at;
-        onMessage(RightButtonUp);
+        listener->trayActivated(TrayClick::Right);
         m_menuPoint.reset();
     }
 

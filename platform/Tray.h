@@ -5,26 +5,32 @@
 #include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
-#include <functional>
+#include <optional>
 
 class QMenu;
 
 namespace platform {
 
-// The mouse message numbers an owner acts on after decoding a tray activation.
-enum TrayMessage : int { LeftButtonUp = 514, LeftDoubleClick = 515, RightButtonUp = 517 };
-// Not a mouse message: the icons moved to another kind of tray, so texts that name a click may need to change.
-constexpr int TrayHostChanged = -1;
+// The clicks on a tray icon that an owner acts on.
+enum class TrayClick { Left, Double, Right };
 
-// The mouse message a tray activation stands for; 0 for activations no owner acts on.
-int trayMessage(QSystemTrayIcon::ActivationReason reason);
+// The click a tray activation stands for; nothing for activations no owner acts on.
+std::optional<TrayClick> trayClick(QSystemTrayIcon::ActivationReason reason);
 
-// The notification area: one icon per owner, each activation handed to the owner as a mouse message number.
+// Whoever owns a tray icon is told of the clicks on it.
+class TrayOwner {
+public:
+    virtual ~TrayOwner() = default;
+    virtual void trayActivated(TrayClick click) = 0;
+    // The icon moved to another kind of tray: a tip that says what a click does may need new words.
+    virtual void trayHostChanged() {}
+};
+
+// The notification area: one icon per owner, each click on it handed to the owner.
 class TrayHost {
 public:
     virtual ~TrayHost() = default;
-    virtual bool add(const void *owner, const QIcon &icon, const QString &tip,
-                     std::function<void(int message)> onMessage) = 0;
+    virtual bool add(TrayOwner *owner, const QIcon &icon, const QString &tip) = 0;
     virtual bool modify(const void *owner, const QIcon &icon, const QString &tip) = 0;
     virtual bool remove(const void *owner) = 0;
     virtual bool contains(const void *owner) const = 0;

@@ -145,7 +145,7 @@ void writeSettings(quint16 popPort)
         s.PassWord[size_t(i)] = QStringLiteral("secret%1").arg(i + 1);
     }
     s.CheckTime = QStringLiteral("1");
-    WriteGlobalVariables();
+    saveSettings();
     ResetSettings();
 }
 

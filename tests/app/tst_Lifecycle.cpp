@@ -168,13 +168,13 @@ private Q_SLOTS:
 
             // A left click on the mail icon opens no menu (a right click does: the desktop proves it); a double click
             // is its "check now"; a middle click means nothing to any owner.
-            env.tray.click(suite.icon(Program::Email), 514);
+            env.tray.click(suite.icon(Program::Email), platform::TrayClick::Left);
             QVERIFY(!suite.host.owner(Program::Email)->popupMenu()->isVisible());
-            QCOMPARE(platform::trayMessage(QSystemTrayIcon::DoubleClick), 515);
-            QCOMPARE(platform::trayMessage(QSystemTrayIcon::MiddleClick), 0);
+            QCOMPARE(platform::trayClick(QSystemTrayIcon::DoubleClick), platform::TrayClick::Double);
+            QCOMPARE(platform::trayClick(QSystemTrayIcon::MiddleClick), std::nullopt);
 
             // The user opens the clock from its icon and switches scheduled syncs on: the scheduler runs from then on.
-            env.tray.click(suite.icon(Program::Clock), 514);
+            env.tray.click(suite.icon(Program::Clock), platform::TrayClick::Left);
             form_Time *window = suite.clockWindow();
             QVERIFY(window->isVisible());
             window->findChild<QRadioButton *>(u"option_Correct1"_s)->click();
@@ -218,7 +218,7 @@ private Q_SLOTS:
         QFETCH(QStringList, icons);
         TestEnvironment env;
         if (!values.isEmpty()) {
-            WriteToRegistry(); // the first start's defaults, the values over them
+            writeFirstStartDefaults(); // the first start's defaults, the values over them
             storeSettings(values);
         }
         Suite suite;

@@ -155,7 +155,7 @@ private Q_SLOTS:
     void theTrayIconOpensTheWindowAndExitKeepsTheTape()
     {
         TestEnvironment env;
-        WriteToRegistry();
+        writeFirstStartDefaults();
         SettingsStore().setValue(u"Settings"_s, u"StartNotes"_s, u"0"_s);
         SettingsStore().setValue(u"Settings"_s, u"StartEmail"_s, u"0"_s);
         Host host;
@@ -165,7 +165,7 @@ private Q_SLOTS:
         auto *ghost = static_cast<form_GhostCalculator *>(host.owner(Program::Calculator));
         QVERIFY(!ghost->calculator());
 
-        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::TrayClick::Left);
         QPointer<form_Calculator> calc = ghost->calculator();
         enter(*calc, u"6*7"_s);
 
@@ -176,14 +176,14 @@ private Q_SLOTS:
         QVERIFY(calc && !calc->isVisible());
         host.startProgram(Program::Calculator);
         ProgramRunFlags().calculator = true;
-        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::TrayClick::Left);
         QCOMPARE(ghost->calculator(), calc.data());
         QCOMPARE(tape(*calc)->findItems(u"= 42"_s, Qt::MatchExactly).size(), 1);
 
         // The close button discards the window and its tape.
         calc->close();
         QTRY_VERIFY(!calc);
-        env.tray.click(static_cast<TrayOwner *>(ghost), platform::LeftButtonUp);
+        env.tray.click(static_cast<TrayOwner *>(ghost), platform::TrayClick::Left);
         QVERIFY(ghost->calculator() && tape(*ghost->calculator())->count() == 0);
     }
 };

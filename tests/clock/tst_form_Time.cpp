@@ -57,7 +57,7 @@ struct Time {
     void askOn(quint16 port) { ghost.sync().setSource(std::make_unique<DaytimeSource>(port)); }
     void show()
     {
-        ghost.trayActivated(platform::LeftButtonUp);
+        ghost.trayActivated(platform::TrayClick::Left);
         QVERIFY(QTest::qWaitForWindowExposed(ghost.timeWindow()));
     }
     template <class Widget> Widget *control(const char *name)
@@ -261,9 +261,9 @@ private Q_SLOTS:
 
         // Read back from the file, as the next start would.
         ResetSettings();
-        SetGlobalVariables();
+        loadSettings();
         form_GhostTime again(t.lifecycle);
-        again.trayActivated(platform::LeftButtonUp);
+        again.trayActivated(platform::TrayClick::Left);
         form_Time &reloaded = *again.timeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&reloaded));
         QVERIFY(control<QRadioButton>(reloaded, u"option_Correct1"_s)->isChecked());

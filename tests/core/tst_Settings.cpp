@@ -30,8 +30,8 @@ struct Started : TestEnvironment {
     explicit Started(bool keyring = false)
     {
         secrets.m_available = keyring;
-        WriteToRegistry();
-        SetGlobalVariables();
+        writeFirstStartDefaults();
+        loadSettings();
     }
 };
 
@@ -39,8 +39,23 @@ struct Started : TestEnvironment {
 void restart()
 {
     ResetSettings();
-    SetGlobalVariables();
+    loadSettings();
 }
+
+// A mail check's question for an account's password, and the answer once it came.
+struct PasswordAsked : QObject {
+    explicit PasswordAsked(int account)
+    {
+        passwordForCheck(account, this, [this](const std::optional<QString> &given, const QString &reason) {
+            ++answers;
+            password = given;
+            why = reason;
+        });
+    }
+    int answers = 0;
+    std::optional<QString> password;
+    QString why;
+};
 
 QString encoded(const QString &plain)
 {
@@ -61,7 +76,7 @@ void typeThreePasswordsIntoTheFile()
 {
     for (int i = 0; i < 3; ++i)
         Settings().PassWord[size_t(i)] = u"pw"_s + QString::number(i);
-    WriteGlobalVariables();
+    saveSettings();
     for (int i = 0; i < 3; ++i)
         QCOMPARE(storedSetting(u"PassWord"_s + (i ? QString::number(i + 1) : QString())),
                  encoded(u"pw"_s + QString::number(i)));
@@ -79,9 +94,9 @@ private Q_SLOTS:
         TestEnvironment env;
         storeSettings({u"StartClock=0"_s, u"UserName=alice"_s});
         QVERIFY(IsFirstStart());
-        WriteToRegistry();
+        writeFirstStartDefaults();
         QVERIFY(!IsFirstStart());
-        SetGlobalVariables();
+        loadSettings();
         const SettingsRecord &s = Settings();
         QCOMPARE(s.StartNotes + s.StartClock + s.StartCalc + s.StartEmail, 4);
         QCOMPARE(s.UserName[0], u"- Mailserver username"_s);
@@ -96,7 +111,7 @@ private Q_SLOTS:
                        u"LastGet=31-Feb-2001"_s});
         ResetSettings();
         Settings().CalcSize = 4; // what the field held before: it must stay
-        SetGlobalVariables();
+        loadSettings();
         QCOMPARE(std::tuple(s.CalcSize, s.CalcFont, s.HoursOff, s.RasTime1, s.totStart),
                  std::tuple(4, 5, -3, 23, 40000));
         QCOMPARE(s.NoteSender, u"Åsa, at home"_s);
@@ -121,13 +136,13 @@ private Q_SLOTS:
         QVERIFY(!DecodeStoredPassword(QString(QChar(1))));
 
         Started env;
-        WriteGlobalVariables();
+        saveSettings();
         // No account, no password: the keyring is not even looked for.
         QCOMPARE(env.secrets.m_probes, 0);
         Settings().PassWord[0] = u"€uro"_s;
         Settings().PassWord[1] = u"plain"_s;
         Settings().NoteSender = u"still written"_s;
-        WriteGlobalVariables();
+        saveSettings();
         QCOMPARE(env.secrets.m_probes, 1);
         QCOMPARE(TraceText(), u"No keyring: passwords are kept encoded in the settings file"_s);
         QCOMPARE(env.secrets.m_writes, 0);
@@ -159,7 +174,7 @@ private Q_SLOTS:
         s.POPServer[2] = u"pop.example.org"_s;
         const QString password = u"Pa55w0rd with spaces, commas; \"quotes\" ä"_s;
         s.PassWord[4] = s.RasPassword = password;
-        WriteGlobalVariables();
+        saveSettings();
         QCOMPARE(storedSetting(u"PassWord5"_s), encoded(password));
         const SettingsRecord before = s;
         restart();
@@ -198,6 +213,44 @@ private Q_SLOTS:
         QCOMPARE(Settings().PassWord[2], u"pw2"_s);
     }
 
+    // A password the keyring has not given holds nothing up while a check waits for it: the answer comes once the
+    // keyring gives it, else with the reason when the time is up, and never to a check that is gone.
+    void aCheckWaitsForItsPasswordWithoutStopping()
+    {
+        Started env(true);
+        env.secrets.m_entries.insert(u"PassWord"_s, u"secret"_s);
+        storeSettings({u"POPServer=pop.example.org"_s, u"UserName=fred"_s});
+        env.secrets.m_holding = true;
+        restart();
+        auto gone = std::make_unique<PasswordAsked>(0);
+        PasswordAsked asked(0);
+        QCOMPARE(asked.answers, 0);
+        gone.reset();
+        env.secrets.answerHeld();
+        QTRY_COMPARE(asked.answers, 1);
+        QCOMPARE(asked.password, u"secret"_s);
+        QCOMPARE(env.secrets.m_calls, QStringList{u"read PassWord"_s});
+
+        qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
+        const auto unset = qScopeGuard([] { qunsetenv("TARNIBE_KEYRING_TIMEOUT_MS"); });
+        env.secrets.m_holding = true;
+        restart();
+        QElapsedTimer waited;
+        waited.start();
+        PasswordAsked late(0);
+        QTRY_COMPARE(late.answers, 1);
+        QVERIFY2(waited.elapsed() >= 300, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(late.password, std::nullopt);
+        QCOMPARE(late.why, u"The keyring did not give the password; it is asked for again at the next check"_s);
+        // The read still out gives the password for the next check.
+        env.secrets.answerHeld();
+        PasswordAsked next(0);
+        QCOMPARE(next.answers, 1);
+        QCOMPARE(next.password, u"secret"_s);
+        QTest::qWait(50);
+        QCOMPARE(late.answers, 1);
+    }
+
     // A keyring that wants its password shows one prompt: one call is out at a time, and the rest wait for its
     // answer with the passwords in the file. A dismissed prompt means the file for the rest of the run.
     void oneKeyringCallAtATimeAndARefusalLastsTheRun()
@@ -216,10 +269,11 @@ private Q_SLOTS:
         QCOMPARE(TraceText(),
                  u"The keyring was refused: passwords are kept encoded in the settings file until the next start"_s);
         Settings().PassWord[0] = u"typed after"_s;
-        WriteGlobalVariables();
-        QString why;
-        QCOMPARE(PasswordForCheck(3, &why), std::nullopt);
-        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
+        saveSettings();
+        PasswordAsked asked(3);
+        QCOMPARE(asked.answers, 1);
+        QCOMPARE(asked.password, std::nullopt);
+        QVERIFY2(asked.why.contains(u"refused"_s), qPrintable(asked.why));
         QCOMPARE(env.secrets.m_calls.size(), 1);
         QCOMPARE(storedSetting(u"PassWord"_s), encoded(u"typed after"_s));
 
@@ -241,7 +295,7 @@ private Q_SLOTS:
         restart();
         QCOMPARE(Settings().PassWord[0], QString());
         env.secrets.m_failing = false;
-        WriteGlobalVariables(); // the empty password it holds is no news for the keyring
+        saveSettings(); // the empty password it holds is no news for the keyring
         QCOMPARE(env.secrets.m_entries.value(u"PassWord"_s), u"kept"_s);
         QCOMPARE(env.secrets.m_writes, 0);
         restart();
@@ -261,7 +315,7 @@ private Q_SLOTS:
         const std::pair<int, const char *> steps[] = {{0, "0"}, {58, "0"}, {1, "1"}, {45 * 60, "46"}, {45 * 60, "91"}};
         for (const auto &[seconds, minutes] : steps) {
             env.clock.advanceSeconds(seconds);
-            WriteGlobalVariables();
+            saveSettings();
             QCOMPARE(storedSetting(u"RunningTime"_s), QString::fromLatin1(minutes));
         }
         QCOMPARE(storedSetting(u"totRunningTime"_s), u"1091"_s);
@@ -304,13 +358,13 @@ private Q_SLOTS:
     void oneSettingIsWrittenAloneButNeverAPassword()
     {
         TestEnvironment env;
-        WriteToRegistry();
+        writeFirstStartDefaults();
         const QString userName = storedSetting(u"UserName2"_s), password = storedSetting(u"PassWord2"_s);
         Settings().Encryption[1] = u"TLS pop.example.org"_s;
         Settings().UserName[1] = u"changed"_s;
         Settings().PassWord[1] = u"Wr0ng-Pa55"_s;
-        WriteSetting(u"encryption2"_s);
-        WriteSetting(u"PassWord2"_s);
+        saveSetting(u"encryption2"_s);
+        saveSetting(u"PassWord2"_s);
         QCOMPARE(storedSetting(u"Encryption2"_s), u"TLS pop.example.org"_s);
         QCOMPARE(storedSetting(u"UserName2"_s), userName);
         QCOMPARE(storedSetting(u"PassWord2"_s), password);
@@ -322,9 +376,9 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         env.clock.set(QDateTime(QDate(1999, 9, 7), QTime(17, 33, 26)));
-        ErrorLog(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
-        LogError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
-        LogError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
+        logError(u"err_Bas_SaveAllNotes 53 a \"quoted\" word, and ünïcode"_s);
+        logError(u"err_tb_Form_Load "_s, platform::ErrorKind::TypeMismatch);
+        logError(u"err_tb_tcpClient_Connect "_s, 10061, u"Connection is forcefully rejected"_s);
         QFile file(env.logPath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
@@ -339,16 +393,16 @@ private Q_SLOTS:
         const qint64 lineBytes = 228;
         const qint64 linesToLimit = ErrorLogLimit / lineBytes; // 4385 lines stay at or below the limit
         for (qint64 i = 0; i < linesToLimit; ++i)
-            ErrorLog(filler);
+            logError(filler);
         QCOMPARE(QFile(env.logPath()).size(), linesToLimit * lineBytes);
-        ErrorLog(filler); // passes 1,000,000 bytes
+        logError(filler); // passes 1,000,000 bytes
         QVERIFY(!QFile::exists(env.logPath()));
-        ErrorLog(u"first of a new file"_s);
+        logError(u"first of a new file"_s);
         QCOMPARE(env.logLines().size(), 1);
         QVERIFY(env.logLines()[0].startsWith(u"\"first of a new file\""_s));
 
         QVERIFY(QFile::remove(env.logPath()) && QDir().mkpath(env.logPath())); // a folder where the file should be
-        ErrorLog(u"lost, silently"_s);
+        logError(u"lost, silently"_s);
         QVERIFY(QFileInfo(env.logPath()).isDir());
     }
 
@@ -370,7 +424,7 @@ private Q_SLOTS:
         s.PassWord[0] = passwords[0].second;
         s.PassWord[9] = passwords[1].second;
         s.RasPassword = passwords[2].second;
-        WriteGlobalVariables();
+        saveSettings();
         // The file keeps each password until the keyring has confirmed it.
         for (const auto &[key, password] : passwords) {
             QTRY_COMPARE(storedSetting(key), QString());
@@ -384,7 +438,7 @@ private Q_SLOTS:
 
         // A password cleared by the user leaves the keyring too.
         Settings().PassWord[9].clear();
-        WriteGlobalVariables();
+        saveSettings();
         QTRY_COMPARE(fromKeyring(u"PassWord10"_s), QString());
         restart();
         QTRY_COMPARE(Settings().PassWord[0], passwords[0].second);
@@ -399,14 +453,14 @@ private Q_SLOTS:
             QElapsedTimer timer;
             timer.start();
             Settings().PassWord[0] = password;
-            WriteGlobalVariables();
+            saveSettings();
             QCOMPARE_LT(timer.restart(), 500);
             QCOMPARE(storedSetting(u"PassWord"_s), encoded(password));
             // A start while it hangs goes on at once, with the password from the file.
             restart();
             QCOMPARE_LT(timer.elapsed(), 500);
             QCOMPARE(Settings().PassWord[0], password);
-            WriteGlobalVariables();
+            saveSettings();
         }
         // Woken up, the keyring takes the password and only then does the file let it go.
         QTRY_COMPARE_WITH_TIMEOUT(storedSetting(u"PassWord"_s), QString(), 20000);
@@ -423,9 +477,10 @@ private Q_SLOTS:
                     u"['/org/freedesktop/secrets/collection/login']"_s});
         QVERIFY(lock.waitForFinished(10000) && lock.exitCode() == 0);
         restart();
-        QString why;
-        QCOMPARE(PasswordForCheck(0, &why), std::nullopt);
-        QVERIFY2(why.contains(u"refused"_s), qPrintable(why));
+        PasswordAsked asked(0);
+        QTRY_COMPARE_WITH_TIMEOUT(asked.answers, 1, 15000);
+        QCOMPARE(asked.password, std::nullopt);
+        QVERIFY2(asked.why.contains(u"refused"_s), qPrintable(asked.why));
     }
 };
 

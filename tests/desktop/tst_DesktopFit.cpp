@@ -267,7 +267,7 @@ private Q_SLOTS:
         if (QGuiApplication::platformName() != u"xcb"_s)
             QSKIP("needs an X display with a window manager (ctest runs it under with_desktop.sh)");
         env = std::make_unique<TestEnvironment>();
-        WriteToRegistry();
+        writeFirstStartDefaults();
         // The notes program runs; the others are opened by the tests. No port is taken.
         for (const char *key : {"StartClock", "StartCalc", "StartEmail"})
             SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), u"0"_s);

@@ -203,7 +203,7 @@ private Q_SLOTS:
         QVERIFY2(tip.startsWith(u"Email check (doubleclick to check)\nLast check failed 14:05: "_s), qPrintable(tip));
         QCOMPARE(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey(), MailFailedIcon().cacheKey());
         // Neither the log nor the window repeats the password, plain or in the settings file's encoding.
-        WriteGlobalVariables();
+        saveSettings();
         const QString logged = mail.env.logLines().join(u'\n');
         for (const QString &form : {wrong, *EncodeStoredPassword(wrong)}) {
             QVERIFY(!logged.contains(form));
@@ -234,11 +234,11 @@ private Q_SLOTS:
         mail.env.secrets.m_holding = true;
         qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "300");
         // The file as an earlier run left it: the password lives in the keyring only.
-        WriteToRegistry();
+        writeFirstStartDefaults();
         SettingsStore().setValue(u"Settings"_s, u"POPServer"_s, mail.address());
         SettingsStore().setValue(u"Settings"_s, u"UserName"_s, u"fred"_s);
         SettingsStore().setValue(u"Settings"_s, u"PassWord"_s, QString());
-        SetGlobalVariables();
+        loadSettings();
         QCOMPARE(Settings().PassWord[0], QString());
 
         QElapsedTimer waited;
@@ -261,10 +261,10 @@ private Q_SLOTS:
             QSKIP("needs the private keyring of with_keyring.sh");
         Mail mail(m_server.get());
         platform::installSecretStore(nullptr);
-        WriteToRegistry();
-        SetGlobalVariables();
+        writeFirstStartDefaults();
+        loadSettings();
         mail.accounts({u"gina"_s});
-        WriteGlobalVariables();
+        saveSettings();
         QTRY_COMPARE(platform::IniStore(mail.env.settingsPath()).value(u"Settings"_s, u"PassWord"_s), u""_s);
 
         ResetSettings();
@@ -273,7 +273,7 @@ private Q_SLOTS:
         ::kill(keyringPid, SIGSTOP);
         QElapsedTimer started;
         started.start();
-        SetGlobalVariables();
+        loadSettings();
         QVERIFY2(started.elapsed() < 500, qPrintable(QString::number(started.elapsed())));
         QCOMPARE(Settings().PassWord[0], QString());
         qputenv("TARNIBE_KEYRING_TIMEOUT_MS", "500");
@@ -363,7 +363,7 @@ private Q_SLOTS:
         TestEnvironment env;
         FakeDialer dialer;
         platform::installDialer(&dialer);
-        WriteToRegistry();
+        writeFirstStartDefaults();
         accounts(3);
         form_Properties dialog;
         dialog.Form_Load();
@@ -460,11 +460,11 @@ private Q_SLOTS:
     {
         Mail mail;
         form_NotifyMail &notify = mail.notify;
-        WriteToRegistry();
+        writeFirstStartDefaults();
 
         // A double click while a check holds the network does nothing.
         AutodialFlags().MailCheckActive = true;
-        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::LeftDoubleClick);
+        mail.env.tray.click(static_cast<TrayOwner *>(&notify), platform::TrayClick::Double);
         QVERIFY(!notify.checkingWindow()->isVisible());
         AutodialFlags().MailCheckActive = false;
 

@@ -94,13 +94,12 @@ public:
         account.password.clear();
         return account;
     }
-    std::optional<QString> password(int index, QString *why) override
+    void password(int index, QObject *, PasswordAnswer answer) override
     {
-        if (withoutPassword.contains(index)) {
-            *why = u"The keyring did not give the password"_s;
-            return std::nullopt;
-        }
-        return list.value(index).password;
+        if (withoutPassword.contains(index))
+            answer(std::nullopt, u"The keyring did not give the password"_s);
+        else
+            answer(list.value(index).password, QString());
     }
     QList<MailAccount> list;
     QSet<int> withoutPassword;

@@ -436,7 +436,7 @@ private Q_SLOTS:
         // The send dialog lists the entries with an address, by nickname or else address; a click sends.
         form_SendTo dialog;
         QStringList sentTo;
-        dialog.sendTo = [&sentTo](const QString &address) { sentTo << address; };
+        connect(&dialog, &form_SendTo::addressChosen, this, [&sentTo](const QString &address) { sentTo << address; });
         dialog.Form_Load();
         dialog.show();
         QCOMPARE(lines(dialog.list_NetUsers), (QStringList{u"Anna"_s, u"Bob, the boss"_s, u"nocomma"_s, u"Jörg"_s}));
@@ -461,7 +461,7 @@ private Q_SLOTS:
         form_NetUsers editor;
         editor.hostsFile = hosts;
         int saves = 0;
-        editor.saved = [&saves] { ++saves; };
+        connect(&editor, &form_NetUsers::saved, this, [&saves] { ++saves; });
         editor.Form_Load();
         QCOMPARE(lines(editor.list_Users), QStringList{u"pc1 , Anna"_s});
         QVERIFY(editor.option_FriendlyName->isChecked());

@@ -556,7 +556,7 @@ private Q_SLOTS:
         TestEnvironment env;
         Suite suite(env.tray);
         // Only the left button's release makes a note.
-        suite.click(platform::LeftDoubleClick);
+        suite.click(platform::TrayClick::Double);
         QCOMPARE(NoteStore().count(), 0);
 
         QAction *item = suite.owner()->findChild<QAction *>(u"menu_HideContainer"_s);

@@ -225,7 +225,7 @@ struct Suite {
     GhostOwner *owner() const { return host.owner(Program::Notes); }
     form_Main *container() const { return host.container(); }
     void trigger(const char *item) const { owner()->findChild<QAction *>(QString::fromLatin1(item))->trigger(); }
-    void click(int message) const { tray.click(static_cast<TrayOwner *>(owner()), message); }
+    void click(platform::TrayClick click) const { tray.click(static_cast<TrayOwner *>(owner()), click); }
 
     FakeTrayHost &tray;
     Host host;

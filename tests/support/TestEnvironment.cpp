@@ -46,9 +46,9 @@ MessageResponder::~MessageResponder()
     platform::setMessageResponder({});
 }
 
-bool FakeTrayHost::add(const void *owner, const QIcon &icon, const QString &tip, std::function<void(int)> onMessage)
+bool FakeTrayHost::add(platform::TrayOwner *owner, const QIcon &icon, const QString &tip)
 {
-    m_icons[owner] = Icon{icon, tip, std::move(onMessage)};
+    m_icons[owner] = Icon{icon, tip, owner};
     return true;
 }
 
@@ -71,11 +71,11 @@ QStringList FakeTrayHost::tips() const
     return list;
 }
 
-void FakeTrayHost::click(const void *owner, int message)
+void FakeTrayHost::click(const void *owner, platform::TrayClick click)
 {
     const auto it = m_icons.find(owner);
-    if (it != m_icons.end() && it->second.onMessage)
-        it->second.onMessage(message);
+    if (it != m_icons.end())
+        it->second.owner->trayActivated(click);
 }
 
 void FakeSecretStore::answer(const std::function<platform::SecretReply()> &call, platform::SecretDone done)

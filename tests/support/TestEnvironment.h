@@ -52,9 +52,9 @@ public:
     struct Icon {
         QIcon icon;
         QString tip;
-        std::function<void(int)> onMessage;
+        platform::TrayOwner *owner = nullptr;
     };
-    bool add(const void *owner, const QIcon &icon, const QString &tip, std::function<void(int)> onMessage) override;
+    bool add(platform::TrayOwner *owner, const QIcon &icon, const QString &tip) override;
     bool modify(const void *owner, const QIcon &icon, const QString &tip) override;
     bool remove(const void *owner) override { return m_icons.erase(owner) > 0; }
     bool contains(const void *owner) const override { return m_icons.count(owner) > 0; }
@@ -67,8 +67,8 @@ public:
         const auto it = m_icons.find(owner);
         return it == m_icons.end() ? QIcon() : it->second.icon;
     }
-    // Delivers a mouse message to the owner, as a click on its icon would.
-    void click(const void *owner, int message);
+    // Hands the owner a click, as a click on its icon would.
+    void click(const void *owner, platform::TrayClick click);
     bool m_available = true;
 
 private:
