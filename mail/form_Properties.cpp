@@ -49,8 +49,6 @@ void form_Properties::buildWindow()
     text_UserName = named(new QLineEdit, "text_UserName");
     text_Password = named(new QLineEdit, "text_Password");
     text_Password->setEchoMode(QLineEdit::Password);
-    label_CurrentServer = named(new QLabel(QStringLiteral("1"), this), "label_CurrentServer");
-    label_CurrentServer->hide();
     c_NewAccount = named(new QPushButton(QStringLiteral("Add new")), "c_NewAccount");
     c_DeleteAccount = named(new QPushButton(QStringLiteral("Delete")), "c_DeleteAccount");
     auto *serverLayout = new QGridLayout(frame_Data);
@@ -159,11 +157,6 @@ void form_Properties::buildModemFrame()
     frame_Modem->hide();
 }
 
-int form_Properties::current() const
-{
-    return std::clamp(label_CurrentServer->text().toInt(), 1, MaxMailAccounts) - 1;
-}
-
 void form_Properties::fillServers(int select)
 {
     const SettingsRecord &s = Settings();
@@ -212,7 +205,7 @@ void form_Properties::Form_Load()
 void form_Properties::combo_POPservers_Click()
 {
     const int index = std::max(combo_POPservers->currentIndex(), 0);
-    label_CurrentServer->setText(QString::number(index + 1));
+    m_account = std::min(index, MaxMailAccounts - 1);
     text_UserName->setText(Settings().UserName[size_t(index)]);
     text_Password->setText(Settings().PassWord[size_t(index)]);
 }
@@ -231,19 +224,19 @@ void form_Properties::combo_POPservers_LostFocus()
     // Typed over the shown server: the account takes the new name.
     if (index >= 0 && typed == combo_POPservers->itemText(index))
         return;
-    const int account = current();
+    const int account = m_account;
     Settings().POPServer[size_t(account)] = typed.trimmed();
     fillServers(account);
 }
 
 void form_Properties::text_UserName_Change()
 {
-    Settings().UserName[size_t(current())] = text_UserName->text();
+    Settings().UserName[size_t(m_account)] = text_UserName->text();
 }
 
 void form_Properties::text_Password_Change()
 {
-    Settings().PassWord[size_t(current())] = text_Password->text();
+    Settings().PassWord[size_t(m_account)] = text_Password->text();
 }
 
 void form_Properties::c_NewAccount_Click()
@@ -302,7 +295,8 @@ void form_Properties::c_Browse_Click()
 
 void form_Properties::c_More_Click()
 {
-    const bool unfold = c_More->text() == ModemMore;
+    const bool unfold = !m_unfolded;
+    m_unfolded = unfold;
     c_More->setText(unfold ? ModemLess : ModemMore);
     frame_Modem->setVisible(unfold);
     adjustSize();

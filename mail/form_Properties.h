@@ -36,7 +36,6 @@ public:
     QComboBox *combo_POPservers;
     QLineEdit *text_UserName;
     QLineEdit *text_Password;
-    QLabel *label_CurrentServer;
     QPushButton *c_NewAccount;
     QPushButton *c_DeleteAccount;
     QLineEdit *text_EmailPath;
@@ -62,8 +61,9 @@ private:
     void buildWindow();
     void buildModemFrame();
     void fillServers(int select);
-    int current() const; // the account shown, 0-based
 
+    int m_account = 0;       // the account shown, 0-based
+    bool m_unfolded = false; // the modem settings are shown
     int m_savedCount = 1;
     std::array<QString, 10> m_savedServers;
     std::array<QString, 10> m_savedUsers;

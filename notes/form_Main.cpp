@@ -116,10 +116,6 @@ void form_Main::buildWindow()
     image_ShowAll->hide();
     image_Maximize->hide();
 
-    label_CurrentNote = new QLabel(this);
-    label_CurrentNote->setObjectName(QStringLiteral("label_CurrentNote"));
-    label_CurrentNote->hide();
-
     menu_PopMenu = new QMenu(this);
     menu_PopMenu->setObjectName(QStringLiteral("menu_PopMenu"));
     const auto item = [this](const char *name, const QString &caption, void (form_Main::*handler)()) {
@@ -433,18 +429,18 @@ void form_Main::timer_Blink_Timer()
 
 void form_Main::image_Dot_Click(int index)
 {
-    label_CurrentNote->setText(QString::number(index));
+    m_menuNote = index;
     menu_PopMenu->popup(QCursor::pos());
 }
 
 void form_Main::menu_Hide_Click()
 {
-    NoteStore().hide(label_CurrentNote->text().toInt());
+    NoteStore().hide(m_menuNote);
 }
 
 void form_Main::menu_Erase_Click()
 {
-    const int index = label_CurrentNote->text().toInt();
+    const int index = m_menuNote;
     if (NoteStore().entry(index)) {
         DeleteNote(index, false);
         PlaySound(QStringLiteral("trash.wav"));
@@ -453,14 +449,14 @@ void form_Main::menu_Erase_Click()
 
 void form_Main::menu_Alarm_Click()
 {
-    const int index = label_CurrentNote->text().toInt();
+    const int index = m_menuNote;
     if (NoteStore().entry(index))
         Q_EMIT NoteStore().alarmEditorWanted(index);
 }
 
 void form_Main::menu_SendToNetUser_Click()
 {
-    const int index = label_CurrentNote->text().toInt();
+    const int index = m_menuNote;
     if (NoteStore().entry(index))
         Q_EMIT NoteStore().sendDialogWanted(index);
 }

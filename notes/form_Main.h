@@ -97,11 +97,11 @@ private:
     QToolButton *image_ShowAll = nullptr;
     QToolButton *image_Minimize = nullptr;
     QToolButton *image_Maximize = nullptr;
-    QLabel *label_CurrentNote = nullptr;
     QMenu *menu_PopMenu = nullptr;
     QTimer timer_Blink;
     QTimer timer_CheckAlarm;
     int m_blinkIndex = 0;
+    int m_menuNote = 0; // the note whose row menu is open
 
     int m_surfaceHeight = 3930; // twips
     int m_surfaceWidth = 8835;
