@@ -175,21 +175,49 @@ void Pop3Client::readCapabilities()
         m_capabilities.append(QString::fromLatin1(line.simplified().split(' ').value(0)).toUpper());
 }
 
+void Pop3Client::refuse()
+{
+    fail(Error::Refused, m_statusText.isEmpty() ? QStringLiteral("The server refused") : m_statusText);
+}
+
 void Pop3Client::answered(bool ok)
 {
-    const auto refused = [this] {
-        fail(Error::Refused, m_statusText.isEmpty() ? QStringLiteral("The server refused") : m_statusText);
-    };
     switch (m_phase) {
     case Phase::Greeting:
+    case Phase::Capa:
+    case Phase::Stls:
+    case Phase::CapaTls:
+        securing(ok);
+        return;
+    case Phase::User:
+    case Phase::Pass:
+    case Phase::Stat:
+    case Phase::Uidl:
+        loggingIn(ok);
+        return;
+    case Phase::Top:
+    case Phase::Retr:
+    case Phase::Quit:
+        reading(ok);
+        return;
+    case Phase::Idle:
+    case Phase::Connecting:
+    case Phase::Handshake:
+    case Phase::Question:
+        return;
+    }
+}
+
+void Pop3Client::securing(bool ok)
+{
+    if (m_phase == Phase::Greeting) {
         if (!ok)
-            refused();
+            refuse();
         else if (m_implicitTls)
             secured();
         else
             send("CAPA", true, Phase::Capa);
-        return;
-    case Phase::Capa:
+    } else if (m_phase == Phase::Capa) {
         // CAPA is optional: refused, it lists nothing. A plain port takes TLS whenever the server has it.
         m_lines = ok ? m_lines : QList<QByteArray>();
         readCapabilities();
@@ -197,8 +225,7 @@ void Pop3Client::answered(bool ok)
             send("STLS", false, Phase::Stls);
         else
             secured();
-        return;
-    case Phase::Stls:
+    } else if (m_phase == Phase::Stls) {
         if (ok) {
             // Nothing said before the handshake may pass for an answer said under TLS.
             m_buffer.clear();
@@ -206,36 +233,36 @@ void Pop3Client::answered(bool ok)
             m_socket->startClientEncryption();
             m_silence.start(timeoutMs);
         } else if (m_capabilities.contains(QStringLiteral("STLS"))) {
-            refused();
+            refuse();
         } else {
             // A server without CAPA that refuses STLS has no TLS to offer.
             secured();
         }
-        return;
-    case Phase::CapaTls:
+    } else {
         m_lines = ok ? m_lines : QList<QByteArray>();
         readCapabilities();
         secured();
-        return;
-    case Phase::User:
+    }
+}
+
+void Pop3Client::loggingIn(bool ok)
+{
+    if (m_phase == Phase::Uidl) {
         if (ok)
-            send("PASS " + m_password.toUtf8(), false, Phase::Pass);
-        else
-            refused();
+            m_uniqueIds = ParseUidl(m_lines, m_messageCount).value_or(QStringList());
+        finish(Outcome::Opened);
         return;
-    case Phase::Pass:
-        if (!ok) {
-            refused();
-            return;
-        }
+    }
+    if (!ok) {
+        refuse();
+        return;
+    }
+    if (m_phase == Phase::User) {
+        send("PASS " + m_password.toUtf8(), false, Phase::Pass);
+    } else if (m_phase == Phase::Pass) {
         m_loggedIn = true;
         send("STAT", false, Phase::Stat);
-        return;
-    case Phase::Stat: {
-        if (!ok) {
-            refused();
-            return;
-        }
+    } else {
         const std::optional<int> count = ParseStatCount(m_statusText);
         if (!count) {
             fail(Error::NoCount, QStringLiteral("The server did not say how many messages there are"));
@@ -246,49 +273,29 @@ void Pop3Client::answered(bool ok)
             send("UIDL", true, Phase::Uidl);
         else
             finish(Outcome::Opened);
-        return;
     }
-    case Phase::Uidl:
-        if (ok)
-            m_uniqueIds = ParseUidl(m_lines, m_messageCount).value_or(QStringList());
-        finish(Outcome::Opened);
-        return;
-    case Phase::Top:
-        if (ok) {
-            m_header = m_lines.join("\r\n");
-            finish(Outcome::HeaderFetched);
-        } else if (m_capabilities.contains(QStringLiteral("TOP"))) {
-            refused();
+}
+
+void Pop3Client::reading(bool ok)
+{
+    if (m_phase == Phase::Quit) {
+        m_loggedIn = false;
+        finish(Outcome::ListingEnded);
+    } else if (m_phase == Phase::Top && !ok) {
+        if (m_capabilities.contains(QStringLiteral("TOP"))) {
+            refuse();
         } else {
             // TOP is optional; where the server does not list it, a refusal means it has none.
             m_topRefused = true;
             send("RETR " + QByteArray::number(m_message), true, Phase::Retr);
         }
-        return;
-    case Phase::Retr: {
-        if (!ok) {
-            refused();
-            return;
-        }
-        QList<QByteArray> header;
-        for (const QByteArray &line : std::as_const(m_lines)) {
-            if (line.isEmpty())
-                break;
-            header.append(line);
-        }
-        m_header = header.join("\r\n");
+    } else if (!ok) {
+        refuse();
+    } else {
+        // TOP gives the header alone; RETR the whole message, cut at the blank line.
+        const qsizetype blank = m_phase == Phase::Retr ? m_lines.indexOf(QByteArray()) : -1;
+        m_header = (blank < 0 ? m_lines : m_lines.first(blank)).join("\r\n");
         finish(Outcome::HeaderFetched);
-        return;
-    }
-    case Phase::Quit:
-        m_loggedIn = false;
-        finish(Outcome::ListingEnded);
-        return;
-    case Phase::Idle:
-    case Phase::Connecting:
-    case Phase::Handshake:
-    case Phase::Question:
-        return;
     }
 }
 

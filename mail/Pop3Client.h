@@ -94,7 +94,12 @@ private:
 
     void advance();
     bool readAnswer();
+    // The answer to the command sent in the present phase: before, during and after the login.
     void answered(bool ok);
+    void securing(bool ok);
+    void loggingIn(bool ok);
+    void reading(bool ok);
+    void refuse();
     void send(const QByteArray &line, bool multiLine, Phase next);
     void readCapabilities();
     void secured();
