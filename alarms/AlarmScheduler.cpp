@@ -5,7 +5,7 @@
 #include "core/DateText.h"
 #include "core/ErrorLog.h"
 #include "core/Programs.h"
-#include "notes/NoteStore.h"
+#include "notes/NoteTable.h"
 #include "platform/Clock.h"
 
 using namespace Qt::StringLiterals;

@@ -199,7 +199,7 @@ int main(int argc, char *argv[])
     const double clickMs = medianMs([&] {
         const int before = NoteStore().count();
         owner->trayActivated(platform::TrayClick::Left);
-        form_Note *note = NoteStore().window(before + 1);
+        form_Note *note = NoteWindow(before + 1);
         while (!(note && note->windowHandle() && note->windowHandle()->isExposed()))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         DeleteNote(0, true);

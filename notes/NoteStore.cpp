@@ -1,263 +1,57 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "notes/NoteStore.h"
 
-#include "core/ErrorLog.h"
-#include "core/Programs.h"
 #include "core/Settings.h"
-#include "notes/NoteFile.h"
 #include "notes/form_Note.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
-#include "platform/TextFiles.h"
 #include "platform/WindowFlags.h"
 
 #include <QFile>
-#include <QTimer>
-#include <algorithm>
 
-using platform::ErrorKind;
+namespace {
 
-QString NoteRowText(const QString &noteText)
+// Wherever this library is, shown notes are shown in its windows.
+[[maybe_unused]] const bool windowsMade =
+    (SetNoteViewMaker([](std::shared_ptr<NoteEntry> note, int index) -> NoteView * {
+         return new form_Note(std::move(note), index);
+     }),
+     true);
+
+} // namespace
+
+form_Note *NoteWindow(int index)
 {
-    return noteText.isEmpty() ? QStringLiteral(" - empty -") : platform::withLf(noteText);
+    return static_cast<form_Note *>(NoteStore().view(index));
 }
 
-NoteEntry *NoteTable::entry(int index) const
+form_Note *ShowNote(int index)
 {
-    return index >= 1 && index <= count() ? m_notes[size_t(index - 1)].get() : nullptr;
-}
-
-NoteRecord *NoteTable::record(int index) const
-{
-    NoteEntry *note = entry(index);
-    return note ? &note->record : nullptr;
-}
-
-NoteEntry *NoteTable::find(quint64 id) const
-{
-    for (const auto &note : m_notes)
-        if (note->id == id)
-            return note.get();
-    return nullptr;
-}
-
-NoteEntry::NoteEntry(const NoteRecord &note)
-    : record(note), alarmShown(note.alarmRepeat != u"-1"), alarmTip(note.alarmDate + u"  " + note.alarmTime),
-      titleTip(note.created)
-{
-}
-
-QString NoteEntry::currentText() const
-{
-    return window ? window->currentText() : record.text;
-}
-
-form_Note *NoteTable::window(int index) const
-{
-    NoteEntry *note = entry(index);
-    return note ? note->window : nullptr;
-}
-
-form_Note *NoteTable::show(int index)
-{
-    NoteEntry *note = entry(index);
-    if (!note)
-        return nullptr;
-    if (!note->window)
-        note->window = new form_Note(m_notes[size_t(index - 1)], index);
-    note->window->show();
-    return note->window;
-}
-
-void NoteTable::hide(int index)
-{
-    NoteEntry *note = entry(index);
-    if (!note)
-        return;
-    if (note->window)
-        note->window->hide();
-    note->record.visible = false;
-}
-
-void NoteTable::setCollapsed(int index, bool collapsed)
-{
-    NoteEntry *note = entry(index);
-    // "Already so" as a user sees it: a half-folded note (one side at the tab's size) is neither.
-    if (!note || (collapsed ? !isExpanded(note->record) : !isCollapsed(note->record)))
-        return;
-    if (note->window)
-        collapsed ? note->window->collapse() : note->window->expand();
-    else
-        collapsed ? collapseNote(note->record) : expandNote(note->record);
-}
-
-void NoteTable::showAlarm(int index, bool shown, const QString &tip)
-{
-    NoteEntry *note = entry(index);
-    if (!note)
-        return;
-    if (note->window) {
-        note->window->showAlarm(shown, tip);
-    } else {
-        note->alarmShown = shown;
-        note->alarmTip = tip;
-    }
-    Q_EMIT alarmChanged(index);
-}
-
-int NoteTable::append(const NoteRecord &record)
-{
-    auto note = std::make_shared<NoteEntry>(record);
-    note->id = ++m_lastId;
-    m_notes.push_back(std::move(note));
-    return count();
-}
-
-void NoteTable::releaseLater(form_Note *window)
-{
-    // Queued on the window itself: a window deleted meanwhile takes the call with it.
-    QMetaObject::invokeMethod(
-        window,
-        [this, window] {
-            NoteEntry *note = entry(window->index());
-            if (window->isVisible() || !note || note->window != window)
-                return;
-            window->endEditing();
-            note->window = nullptr;
-            window->deleteLater();
-        },
-        Qt::QueuedConnection);
-}
-
-void NoteTable::remove(int index)
-{
-    if (index < 1 || index > count())
-        return;
-    const auto at = m_notes.begin() + (index - 1);
-    // A note may be deleting itself from its own menu: its window goes once that handler has returned.
-    if (form_Note *gone = (*at)->window)
-        gone->discard();
-    m_notes.erase(at);
-    for (int i = index; i <= count(); ++i)
-        if (form_Note *window = m_notes[size_t(i - 1)]->window)
-            window->setIndex(i);
-    Q_EMIT noteRemoved(index);
-}
-
-void NoteTable::clear()
-{
-    // A note may be deleting itself from its own menu: the windows go once that handler has returned.
-    for (auto &note : m_notes)
-        if (note->window)
-            note->window->discard();
-    m_notes.clear();
-    Q_EMIT cleared();
-}
-
-NoteTable &NoteStore()
-{
-    static NoteTable table;
-    [[maybe_unused]] static const bool registered = (RegisterProcessRecord([] { NoteStore().clear(); }), true);
-    return table;
+    return static_cast<form_Note *>(NoteStore().show(index));
 }
 
 void CheckAndSetTopMost()
 {
     for (int index = 1; index <= NoteStore().count(); ++index) {
-        if (form_Note *window = NoteStore().window(index); window && NoteStore().entry(index)->onTop)
+        if (form_Note *window = NoteWindow(index); window && NoteStore().entry(index)->onTop)
             platform::setAlwaysOnTop(window, true);
     }
 }
 
 namespace {
 
-QList<NoteRecord> recordsExcept(int skipIndex)
+form_Main *&container()
 {
-    QList<NoteRecord> records;
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        if (form_Note *window = NoteStore().window(i))
-            window->takeTypedText();
-        if (i != skipIndex)
-            records.append(*NoteStore().record(i));
-    }
-    return records;
+    static form_Main *shown = nullptr;
+    return shown;
 }
-
-// Puts one stored note in the next position of the table; a visible one gets its window.
-void loadNote(const NoteRecord &stored)
-{
-    NoteRecord note = stored;
-    // The stored font size, where it is one the menu offers.
-    const auto &sizes = form_Note::FontSizes;
-    if (std::find(sizes.begin(), sizes.end(), stored.fontSize) == sizes.end())
-        note.fontSize = 8;
-    if (isCollapsed(stored)) {
-        // At the stored old size, then collapsed, which records that size as the one to return to.
-        placeNote(note, stored.left, stored.top, stored.oldWidth, stored.oldHeight);
-        collapseNote(note);
-    }
-    const int index = NoteStore().append(note);
-    // Shown at once, with no events between two notes: a timer or a peer's note let in while the table is half
-    // read would act on a partial table.
-    if (stored.visible)
-        NoteStore().show(index);
-}
-
-// Reads the notes file into the table; false when it is missing or damaged (the notes read so far stay).
-bool readNotesFile()
-{
-    static const QString tag = QStringLiteral("err_Bas_ReadSavedData ");
-    QFile file(NotesFilePath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        logError(tag, ErrorKind::FileNotFound);
-        return false;
-    }
-    const DecodedNotes decoded = decodeNotes(file.readAll());
-    file.close();
-    for (const NoteRecord &note : decoded.notes) {
-        if (NoteStore().count() >= 32767) {
-            logError(tag, ErrorKind::Overflow);
-            return false;
-        }
-        loadNote(note);
-    }
-    if (decoded.failure) {
-        logError(tag, *decoded.failure);
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
-form_Main *NotesContainer()
-{
-    return NoteStore().container;
-}
-
-void SetNotesContainer(form_Main *container)
-{
-    NoteStore().container = container;
-}
-
-QString NotesFilePath()
-{
-    return platform::dataFile(QStringLiteral("notes.dat"));
-}
-
-QString NotesBackupPath()
-{
-    return platform::dataFile(QStringLiteral("notes.old"));
-}
-
-namespace {
 
 void readSavedData()
 {
     // A new user has no notes yet: nothing is wrong and nothing needs asking.
     if (Settings().FirstLaunch && !QFile::exists(NotesFilePath()) && !QFile::exists(NotesBackupPath()))
         return;
-    if (readNotesFile())
+    if (ReadNotesFile())
         return;
     const auto answer = platform::showMessage(
         QStringLiteral("A problem occurred when trying to read your old notes. Shall I try to read the backup notes "
@@ -274,10 +68,20 @@ void readSavedData()
     }
     if (!QFile::copy(NotesBackupPath(), NotesFilePath()))
         return;
-    readNotesFile();
+    ReadNotesFile();
 }
 
 } // namespace
+
+form_Main *NotesContainer()
+{
+    return container();
+}
+
+void SetNotesContainer(form_Main *shown)
+{
+    container() = shown;
+}
 
 void ReadSavedData()
 {
@@ -287,37 +91,4 @@ void ReadSavedData()
     NoteStore().reading = false;
     if (NoteStore().saveWanted)
         SaveAllNotes();
-}
-
-void SaveAllNotes()
-{
-    if (!ProgramRunFlags().notes)
-        return;
-    if (NoteStore().reading) {
-        NoteStore().saveWanted = true;
-        return;
-    }
-    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
-        logError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
-}
-
-void DeleteNote(int index, bool deleteAll)
-{
-    // A note shown early in the start can be deleted while the later ones are still being read; its position does
-    // not change meanwhile, as reading only appends.
-    if (NoteStore().reading) {
-        QTimer::singleShot(0, [index, deleteAll] { DeleteNote(index, deleteAll); });
-        return;
-    }
-    const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
-    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept)) {
-        // The file still holds the note, and so does the table.
-        logError(QStringLiteral("err_Bas_DeleteNote "), *failure);
-    } else if (deleteAll) {
-        NoteStore().clear();
-    } else {
-        // Only what the deletion changes: one note goes, the later ones move up a position.
-        NoteStore().remove(index);
-    }
-    Q_EMIT NoteStore().deletionEnded();
 }

@@ -137,7 +137,7 @@ void form_GhostNotes::menu_SortNotes_Click()
     int column = 0;
     for (int i = 1; i <= NoteStore().count(); ++i) {
         const int left = int(std::lround(screen.width() * 0.7)) + column;
-        if (form_Note *note = NoteStore().window(i)) {
+        if (form_Note *note = NoteWindow(i)) {
             note->moveTwips(left, top);
         } else {
             NoteStore().record(i)->left = left;

@@ -362,7 +362,7 @@ void form_Main::image_NewNote_Click()
     record.oldWidth = record.width;
     record.oldHeight = record.height;
     const int index = createNote(record, QString());
-    form_Note *note = NoteStore().show(index);
+    form_Note *note = ShowNote(index);
     // Asked for by the user: it takes the keyboard, ready for its text.
     if (note) {
         note->raise();
@@ -409,7 +409,7 @@ void form_Main::label_NoteText_Click(int index)
         return;
     const QRect screen = screenTwips();
     const bool away = r->top > screen.height() || r->left > screen.width();
-    form_Note *note = NoteStore().show(index);
+    form_Note *note = ShowNote(index);
     if (away)
         note->moveTwips((screen.width() - r->width) / 2, (screen.height() - r->height) / 2);
     note->raise();
@@ -422,7 +422,7 @@ void form_Main::label_NoteText_Click(int index)
 
 void form_Main::timer_Blink_Timer()
 {
-    if (form_Note *note = NoteStore().window(m_blinkIndex))
+    if (form_Note *note = NoteWindow(m_blinkIndex))
         note->setFlash(false);
     timer_Blink.stop();
 }

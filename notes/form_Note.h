@@ -19,15 +19,19 @@ class QPlainTextEdit;
 
 // One shown sticky note on the desktop: a frameless light-yellow window that shows its record, and changes it when
 // the user drags, resizes, collapses, edits or restyles the note. The table makes it when the note is shown.
-class form_Note : public QWidget {
+class form_Note : public QWidget, public NoteView {
     Q_OBJECT
 public:
     form_Note(std::shared_ptr<NoteEntry> note, int index, QWidget *parent = nullptr);
 
     NoteRecord &record() { return m_note; }
     const NoteRecord &record() const { return m_note; }
-    int index() const { return m_index; }
-    void setIndex(int index);
+    int index() const override { return m_index; }
+    void setIndex(int index) override;
+    QObject *object() override { return this; }
+    void showNote() override { show(); }
+    void hideNote() override { hide(); }
+    bool isNoteShown() const override { return isVisible(); }
 
     // Puts the record's geometry on screen; sizes below the collapsed tab are raised as the user's would be.
     void setGeometryTwips(int left, int top, int width, int height);
@@ -35,22 +39,22 @@ public:
     // Shows the record's alarm on the alarm icon: visible unless the repeat is "-1", with its tooltip.
     void showAlarm();
     // A received note's alarm icon: shown as the sender had it, with the sender's tooltip.
-    void showAlarm(bool visible, const QString &tip);
+    void showAlarm(bool visible, const QString &tip) override;
     void setCreated(const QString &created);
     void setTitleTip(const QString &tip);
     // Turns the light-yellow background white (a flash) or back.
     void setFlash(bool white);
     bool isEditing() const;
     // What the note shows now, edits not yet ended included, with CR LF line breaks.
-    QString currentText() const;
+    QString currentText() const override;
     // Puts text still being typed into the record, so that a save never loses it; editing goes on.
-    void takeTypedText();
+    void takeTypedText() override;
     // Ends an edit: the typed text goes into the record and the row, and is saved.
-    void endEditing();
-    void collapse();
-    void expand();
+    void endEditing() override;
+    void collapse() override;
+    void expand() override;
     // The note was deleted: the window stops what it had begun, hides and goes once the event in hand is over.
-    void discard();
+    void discard() override;
     int inset() const { return m_inset; }
 
     // The five points of the window's region, in pixels.
@@ -60,7 +64,7 @@ public:
     void label_Display_Click();
     void menu_Send_Click();
 
-    static constexpr std::array<int, 6> FontSizes = {8, 10, 12, 14, 18, 24};
+    static constexpr std::array<int, 6> FontSizes = NoteFontSizes;
     // The edit box's text with each typed double quote turned into a single one.
     static QChar typedCharacter(QChar c) { return c == u'"' ? QChar(u'\'') : c; }
 

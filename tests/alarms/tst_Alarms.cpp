@@ -163,7 +163,7 @@ private Q_SLOTS:
         QVERIFY(Notice()->isVisible());
         QCOMPARE(Notice()->caption() + u'|' + Notice()->text(), u"Dont forget: 2026-06-12 8:05|Dentist"_s);
         QCOMPARE(run.icons(2), u"2026-07-12  08:05"_s);
-        QVERIFY(run.icons(3) == u"hidden"_s && !NoteStore().window(3));
+        QVERIFY(run.icons(3) == u"hidden"_s && !NoteWindow(3));
         QCOMPARE(notesIn(NotesFilePath()), run.records());
         // Earlier today is not this run's business; an unreadable time is logged and never rings.
         QCOMPARE(run.dates(), u"2026-06-12 2026-07-12 NO_DATE_SET 2026-06-12"_s);
@@ -185,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(run.record(2).alarmDate + u' ' + run.icons(2), u"NO_DATE_SET hidden"_s);
         QCOMPARE(notesIn(NotesFilePath()).value(1).alarmRepeat, u"-1"_s);
         run.env.messages.expect(platform::MsgAnswer::Yes);
-        QTest::mouseClick(NoteStore().window(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
+        QTest::mouseClick(NoteWindow(4)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(run.record(4).alarmRepeat + u' ' + run.icons(4), u"-1 hidden"_s);
     }
 

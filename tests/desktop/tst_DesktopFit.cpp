@@ -328,11 +328,11 @@ private Q_SLOTS:
             QCOMPARE(NoteStore().count(), 3);
             t->walk(container);
             for (int i = 1; i <= 3; ++i)
-                t->walk(NoteStore().window(i), u"form_Note %1"_s.arg(i));
-            QTest::mouseClick(NoteStore().window(1)->findChild<QLabel *>(u"image_Menu"_s), Qt::LeftButton);
+                t->walk(NoteWindow(i), u"form_Note %1"_s.arg(i));
+            QTest::mouseClick(NoteWindow(1)->findChild<QLabel *>(u"image_Menu"_s), Qt::LeftButton);
             // The menu is made when the click's double-click wait is over.
             QMenu *menu = nullptr;
-            QTRY_VERIFY((menu = NoteStore().window(1)->findChild<QMenu *>(u"menu_NoteMenu"_s)) && menu->isVisible());
+            QTRY_VERIFY((menu = NoteWindow(1)->findChild<QMenu *>(u"menu_NoteMenu"_s)) && menu->isVisible());
             t->walk(menu, u"menu_NoteMenu"_s);
             menu->hide();
             for (Program program : {Program::Notes, Program::Clock, Program::Calculator, Program::Email}) {

@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
         }
         const QStringList words = QString::fromUtf8(buffer, length).simplified().split(u' ');
         if (words.value(0) == u"send") {
-            NoteStore().show(words.value(1).toInt())->menu_Send_Click();
+            ShowNote(words.value(1).toInt())->menu_Send_Click();
             form_SendTo *dialog = host.netNotes()->sendDialog();
             dialog->list_NetUsers->setCurrentRow(words.value(2).toInt());
             dialog->list_NetUsers_Click();

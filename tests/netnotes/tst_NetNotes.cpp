@@ -369,7 +369,7 @@ private Q_SLOTS:
         NoteSamples::clickRow(*suite.container(), 1, NoteRows::Part::Alarm);
         QVERIFY(!sender.isClosed());
         env.messages.expect(platform::MsgAnswer::No);
-        QTest::mouseClick(NoteStore().window(1)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
+        QTest::mouseClick(NoteWindow(1)->findChild<QLabel *>(u"image_Alarm"_s), Qt::LeftButton);
         QCOMPARE(env.messages.shown().constLast().title, u"Alarm is on..."_s);
         QVERIFY(sender.isClosed());
 

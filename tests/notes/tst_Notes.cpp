@@ -118,7 +118,7 @@ private Q_SLOTS:
         // A note deleted from its own menu leaves its window until the event in hand is over, and the window manager
         // may still move or size it meanwhile: that reaches a record of its own, never freed memory or another note
         // (the sanitizer build sees to the first). Its pending edit ends with it.
-        const QPointer<form_Note> doomed = NoteStore().window(2);
+        const QPointer<form_Note> doomed = NoteWindow(2);
         clickOn(*doomed, u"label_Display"_s);
         QTest::keyClicks(doomed->findChild<QPlainTextEdit *>(u"text_NoteInput"_s), u"half typed"_s);
         pick(*doomed, u"menu_Trash"_s);
@@ -147,10 +147,10 @@ private Q_SLOTS:
         small.visible = false;
         NotesRun run({big, small});
         form_Main &container = *run.container;
-        QVERIFY(!NoteStore().window(1) && !NoteStore().window(2));
+        QVERIFY(!NoteWindow(1) && !NoteWindow(2));
 
         NoteSamples::clickRow(container, 1, NoteRows::Part::Text);
-        QPointer<form_Note> window = NoteStore().window(1);
+        QPointer<form_Note> window = NoteWindow(1);
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
                                            toPixels((screen.height() - 1800) / 2), toPixels(2400), toPixels(1800)));
@@ -163,29 +163,29 @@ private Q_SLOTS:
         QTRY_VERIFY(window.isNull());
         clickButton(container, u"Minimize"_s);
         QCOMPARE(windowLooks(), (QStringList{u"hidden 650x370"_s, u"hidden 650x370"_s}));
-        QVERIFY(!NoteStore().window(1));
+        QVERIFY(!NoteWindow(1));
         clickButton(container, u"HideAll"_s); // which puts "Show all" on show
         clickButton(container, u"ShowAll"_s);
         QCOMPARE(windowLooks(), (QStringList{u"shown 650x370"_s, u"shown 650x370"_s}));
-        window = NoteStore().window(1);
+        window = NoteWindow(1);
         QCOMPARE(window->geometry(), QRect(toPixels((screen.width() - 2400) / 2),
                                            toPixels((screen.height() - 1800) / 2), toPixels(650), toPixels(370)));
         // A row click opens a folded note out where it is, and flashes it.
         NoteSamples::clickRow(container, 2, NoteRows::Part::Text);
         QCOMPARE(geometry(*NoteStore().record(2)), QRect(600, 600, 2400, 1800));
-        QCOMPARE(NoteStore().window(2)->palette().color(QPalette::Window), QColor(Qt::white));
-        QTRY_COMPARE(NoteStore().window(2)->palette().color(QPalette::Window), NoteYellow);
+        QCOMPARE(NoteWindow(2)->palette().color(QPalette::Window), QColor(Qt::white));
+        QTRY_COMPARE(NoteWindow(2)->palette().color(QPalette::Window), NoteYellow);
         clickButton(container, u"Maximize"_s);
         QCOMPARE(window->geometry().size(), QSize(toPixels(2400), toPixels(1800)));
-        QPointer<form_Note> other = NoteStore().window(2);
+        QPointer<form_Note> other = NoteWindow(2);
         clickButton(container, u"HideAll"_s);
         QTRY_VERIFY(window.isNull() && other.isNull());
         QCOMPARE(fileLooks(), (QStringList{u"hidden 2400x1800"_s, u"hidden 2400x1800"_s}));
 
         // Shown again, hidden and shown before the window could go: the one window stays.
-        window = NoteStore().show(2);
+        window = ShowNote(2);
         NoteStore().hide(2);
-        QCOMPARE(NoteStore().show(2), window.data());
+        QCOMPARE(ShowNote(2), window.data());
         processDeletions();
         QVERIFY(window && window->isVisible());
     }
@@ -210,7 +210,7 @@ private Q_SLOTS:
         const auto look = [&] {
             QStringList lines;
             for (int i = 1; i <= NoteStore().count(); ++i) {
-                const form_Note *note = NoteStore().window(i);
+                const form_Note *note = NoteWindow(i);
                 lines << QStringList{note && note->isVisible() ? u"shown"_s : u"hidden"_s,
                                      note ? u"%1x%2"_s.arg(note->width()).arg(note->height()) : QString(),
                                      NoteStore().record(i)->text,
@@ -320,7 +320,7 @@ private Q_SLOTS:
                                 u"nothing set"_s);
 
         QCOMPARE(QString::number(container.rowCount()) + u' ' + container.rowText(41), u"42 Lunch at one?"_s);
-        form_Note *received = NoteStore().window(41);
+        form_Note *received = NoteWindow(41);
         QVERIFY(received->isVisible());
         const QDateTime now = run.env.clock.now();
         QCOMPARE(received->findChild<QLabel *>(u"label_C1"_s)->toolTip(),
@@ -347,7 +347,7 @@ private Q_SLOTS:
             clickButton(container, u"NewNote"_s);
         const QRect screen = screenTwips();
         for (int i = 3; i <= 5; ++i) {
-            const form_Note *note = NoteStore().window(i);
+            const form_Note *note = NoteWindow(i);
             const NoteRecord &r = note->record();
             const int offset = 150 * (i - 3);
             QCOMPARE(QPoint(r.left, r.top),
@@ -373,7 +373,7 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({Settings().cntContainer, Settings().totContainer}), QList<int>({1, 1}));
 
         // A new note edited: leaving it and hiding it both keep what was typed.
-        form_Note *note = NoteStore().window(3);
+        form_Note *note = NoteWindow(3);
         clickOn(*note, u"label_Display"_s);
         QVERIFY(note->isEditing());
         auto *input = note->findChild<QPlainTextEdit *>(u"text_NoteInput"_s);
@@ -513,8 +513,8 @@ private Q_SLOTS:
         QVERIFY2(text.contains(page), qPrintable(text));
 
         // The menu sets the font size and "on top" for its own note.
-        form_Note *first = NoteStore().show(NoteStore().append(BuyMilk));
-        form_Note *second = NoteStore().show(NoteStore().append(BuyMilk));
+        form_Note *first = ShowNote(NoteStore().append(BuyMilk));
+        form_Note *second = ShowNote(NoteStore().append(BuyMilk));
 
         // Each menu, made when first opened, shows its own note's size.
         for (form_Note *note : {first, second}) {
@@ -541,7 +541,7 @@ private Q_SLOTS:
         const QPointer<form_Note> gone = first;
         NoteStore().hide(1);
         QTRY_VERIFY(gone.isNull());
-        first = NoteStore().show(1);
+        first = ShowNote(1);
         QVERIFY(onTop(first));
     }
 
@@ -615,7 +615,7 @@ private Q_SLOTS:
         // Hidden notes share the place of the visible note after them.
         int visibleBefore = 0;
         for (int i = 1; i <= 34; ++i) {
-            const form_Note *window = NoteStore().window(i);
+            const form_Note *window = NoteWindow(i);
             QCOMPARE(geometry(*NoteStore().record(i)), QRect(firstLeft + 650 * (visibleBefore / rows),
                                                              firstTop + 370 * (visibleBefore % rows), 650, 370));
             QCOMPARE(window && window->isVisible(), !hidden.contains(i));

@@ -137,7 +137,7 @@ inline QStringList windowLooks()
 {
     QStringList list;
     for (int i = 1; i <= NoteStore().count(); ++i) {
-        const form_Note *window = NoteStore().window(i);
+        const form_Note *window = NoteWindow(i);
         list << look(window && window->isVisible(), *NoteStore().record(i));
     }
     return list;
@@ -188,7 +188,7 @@ struct NotesRun {
         };
         QStringList states;
         const NoteEntry *note = NoteStore().entry(index);
-        if (const form_Note *window = note->window) {
+        if (const form_Note *window = NoteWindow(index)) {
             const auto *label = window->findChild<QLabel *>(QStringLiteral("image_Alarm"));
             states << state(label->isVisibleTo(window), label->toolTip());
         } else {
