@@ -208,7 +208,6 @@ private Q_SLOTS:
 
         // The failed account's messages are all new at its next good check, and the tray is clear again.
         mail.notify.timer_DisableAutoDial_Timer();
-        QVERIFY(!AutodialFlags().MailCheckActive);
         Settings().PassWord[1] = u"secret"_s;
         QVERIFY(mail.check());
         QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
@@ -320,7 +319,7 @@ private Q_SLOTS:
         QVERIFY(mail.env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
 
         // The program ended (from the Control center, or at logout) while a server keeps silent: the check ends then
-        // and there, says nothing more, and gives autodial back.
+        // and there and gives autodial back (that a stopped pass says nothing more is the engine's test).
         Settings().POPServer[0] = u"127.0.0.1:"_s + QString::number(silent.serverPort());
         Settings().NbrofAccounts = 1;
         mail.notify.timer_DisableAutoDial_Timer();
@@ -328,8 +327,6 @@ private Q_SLOTS:
         QTRY_COMPARE(mail.progressLines().size(), 1);
         mail.notify.UnloadWindows();
         QVERIFY(!mail.notify.isChecking());
-        QTest::qWait(1000); // past the silent server's time-out
-        QCOMPARE(mail.progressLines().size(), 1);
         QTRY_VERIFY(!AutodialFlags().MailCheckActive);
     }
 
