@@ -21,21 +21,15 @@
 #include "mail/form_RASstatus.h"
 #include "platform/IniStore.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
-#include <algorithm>
 #include <signal.h>
 
 using platform::MsgAnswer;
@@ -167,9 +161,9 @@ private Q_SLOTS:
         // Dovecot's and the scripted server's certificate; a test of one not trusted drops it.
         Pop3Client::trustCertificates(QSslCertificate::fromPath(DovecotServer::Here.filePath(u"cert.pem"_s)));
     }
-    // New mail brings the notice up, sounding and blinking, each message tagged with its account where there are
-    // several; the same mail again does not, but a check the user asks for announces everything there is. A failing
-    // account is reported in the progress window and on the tray, never with its password, until a check succeeds.
+    // New mail brings the notice up, sounding and blinking, untagged for a single account; a check the user asks for
+    // announces everything there is (what is new is the engine's test). A failing account is reported in the
+    // progress window and on the tray, never with its password, until a check succeeds.
     void theNoticeTagsNewMailAndAFailingAccountIsReported()
     {
         REQUIRE_DOVECOT();
@@ -214,8 +208,6 @@ private Q_SLOTS:
 
         // The failed account's messages are all new at its next good check, and the tray is clear again.
         mail.notify.timer_DisableAutoDial_Timer();
-        QVERIFY(!AutodialFlags().MailCheckActive);
-        QVERIFY(!mail.check());
         Settings().PassWord[1] = u"secret"_s;
         QVERIFY(mail.check());
         QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
@@ -289,11 +281,10 @@ private Q_SLOTS:
         QCOMPARE(mail.server->log().count(u"user=<gina>"_s), 1);
     }
 
-    // A server that never answers ends its own account's check in time, with the events running meanwhile; the
-    // next account is still checked. With no errors and nothing anywhere, the user hears so. A fresh install holds
-    // placeholders where the servers go: no check tries them or reports them as failing, and with nothing set up, a
-    // check the user asks for says so instead of opening its window.
-    void aSilentServerEndsItsAccountOnlyAndPlaceholdersAreNotChecked()
+    // A server that never answers: its time-out shows in the progress window and the log. With no errors and
+    // nothing anywhere, the user hears so. With nothing but the placeholders of a fresh install, a check the user
+    // asks for says so instead of opening its window (that placeholders are never tried is the engine's test).
+    void aTimeOutIsShownAndNoMailOrNoMailboxIsSaid()
     {
         REQUIRE_DOVECOT();
         Mail mail(m_server.get());
@@ -302,20 +293,12 @@ private Q_SLOTS:
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
         Settings().POPServer[0] = u"127.0.0.1:"_s + QString::number(silent.serverPort());
         mail.notify.engine().timeoutMs = 700;
-        int ticks = 0;
-        QTimer alive;
-        QObject::connect(&alive, &QTimer::timeout, &alive, [&ticks] { ++ticks; });
-        alive.start(50);
-
+        // That the time-out leaves the events running and the next account checked is the engine's test; here what
+        // the user sees of it.
         mail.env.messages.expect(MsgAnswer::Ok);
-        QElapsedTimer waited;
-        waited.start();
         mail.checkNow();
-        QVERIFY2(waited.elapsed() < 5000, qPrintable(QString::number(waited.elapsed())));
-        QVERIFY(ticks >= 10);
         const QStringList lines = mail.progressLines();
         QVERIFY2(lines.value(1).startsWith(u"- Error: No answer"_s), qPrintable(lines.join(u'|')));
-        QCOMPARE(lines.mid(3, 2), (QStringList{u"- Checking :"_s + mail.address(), u"- Success"_s}));
         // The log line numbers the failure from the socket's table: 10060, timed out.
         const QString logged = u"\"err_Notify_CheckMail 10060 No answer from the server within 0.7 seconds ("_s +
                                Settings().POPServer[0] + u")\","_s;
@@ -328,20 +311,15 @@ private Q_SLOTS:
         QCOMPARE(mail.env.messages.shown().constLast().text, u"You have no new emails...."_s);
 
         Settings().NbrofAccounts = 3;
-        Settings().POPServer = {u"- Internetaddress to mailserver"_s, mail.address(),
+        Settings().POPServer = {u"- Internetaddress to mailserver"_s, u"- Internetaddress to mailserver 2"_s,
                                 u"- Internetaddress to mailserver 3"_s};
-        mail.server->deliver(u"hank"_s, mailMessage("erin@example.org", "Hi hank"));
-        mail.checkNow();
-        QVERIFY(mail.notify.engine().allOk());
-        QCOMPARE(mail.notice(), entry(u"erin@example.org"_s, u"Hi hank"_s, u" ("_s + mail.address() + u')'));
-        Settings().POPServer[1] = u"- Internetaddress to mailserver 2"_s;
         mail.env.messages.expect(MsgAnswer::Ok);
         mail.checkNow();
         QVERIFY(!mail.notify.checkingWindow()->isVisible());
         QVERIFY(mail.env.messages.shown().constLast().text.startsWith(u"No mailbox is set up yet."_s));
 
         // The program ended (from the Control center, or at logout) while a server keeps silent: the check ends then
-        // and there, says nothing more, and gives autodial back.
+        // and there and gives autodial back (that a stopped pass says nothing more is the engine's test).
         Settings().POPServer[0] = u"127.0.0.1:"_s + QString::number(silent.serverPort());
         Settings().NbrofAccounts = 1;
         mail.notify.timer_DisableAutoDial_Timer();
@@ -349,8 +327,6 @@ private Q_SLOTS:
         QTRY_COMPARE(mail.progressLines().size(), 1);
         mail.notify.UnloadWindows();
         QVERIFY(!mail.notify.isChecking());
-        QTest::qWait(1000); // past the silent server's time-out
-        QCOMPARE(mail.progressLines().size(), 1);
         QTRY_VERIFY(!AutodialFlags().MailCheckActive);
     }
 
@@ -576,7 +552,6 @@ private Q_SLOTS:
 
         platform::installDialer(nullptr);
         platform::Dialer &none = platform::dialer();
-        QVERIFY(!none.available());
         QCOMPARE(none.RasEntryCount(), 0);
         QSignalSpy errors(&none, &platform::Dialer::LastError);
         none.RasDial();

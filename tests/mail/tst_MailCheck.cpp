@@ -11,12 +11,10 @@
 #include "mail/Pop3Client.h"
 #include "mail/Pop3Mailbox.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 namespace {
 
@@ -48,6 +46,12 @@ QList<QStringList> table(const QString &name)
         for (QString &field : row)
             field.remove(outerBlanks);
     return rows;
+}
+// A scripted server that answers as the table of that name in mail_tables.txt says.
+void script(FakePop3Server &server, const QString &name)
+{
+    for (const QStringList &row : table(name))
+        server.replies.insert(row[0].toLatin1(), row[1].toLatin1());
 }
 // The notice's entries for the notes given, with the account's tag.
 QString entries(std::initializer_list<int> notes, const QString &tag = {})
@@ -304,6 +308,7 @@ private Q_SLOTS:
         QVERIFY(engine.check.start());
         QVERIFY(!engine.check.minutePassed(1, false));
         QTRY_VERIFY(!engine.check.isChecking());
+        QCOMPARE(engine.events, QStringList{u"finished"_s}); // a fresh install's placeholder is never tried
         QVERIFY(engine.check.minutePassed(1, false));
     }
 
@@ -313,12 +318,7 @@ private Q_SLOTS:
     void theQuestionBeforeAPasswordGoesInClear()
     {
         FakePop3Server server;
-        server.replies = {{"CAPA", "+OK\r\nUSER\r\nUIDL\r\n.\r\n"},
-                          {"USER", "+OK\r\n"},
-                          {"PASS", "+OK\r\n"},
-                          {"STAT", "+OK 0 0\r\n"},
-                          {"UIDL", "+OK\r\n.\r\n"},
-                          {"QUIT", "+OK\r\n"}};
+        script(server, u"without TLS"_s);
         Engine engine;
         engine.check.trustLoopback = false;
         engine.add(server.address(), u"anna"_s, u"pw"_s);
@@ -464,8 +464,8 @@ private Q_SLOTS:
         QCOMPARE(logged(login), logins + error.isEmpty());
     }
 
-    // Mail is new when the mailbox holds a message the last check did not see, whatever the count does. The
-    // server's TLS is learnt once, with the server it came from.
+    // Mail is new when the mailbox holds a message the last check did not see, whatever the count does. What was
+    // learnt of the server's TLS counts only with the server it came from.
     void newMailIsWhatWasNotThereBefore()
     {
         REQUIRE_DOVECOT();
@@ -476,17 +476,9 @@ private Q_SLOTS:
         Pop3Mailbox mailbox;
         MailboxMemory memory;
         MailAccount account{server, u"jack"_s, u"secret"_s, {}, u" (b)"_s};
+        // The first check and the same mail again are the pass's test; here what the count cannot tell.
         AccountCheckResult result = checkAccount(mailbox, memory, account);
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QVERIFY(result.newMail);
-        QCOMPARE(result.notice, entries({1, 2, 3}, u" (b)"_s));
-        QCOMPARE(result.learnt, u"TLS "_s + server);
-
-        account.learnt = *result.learnt;
-        result = checkAccount(mailbox, memory, account); // the same three
-        QVERIFY(!result.newMail);
-        QCOMPARE(result.learnt, std::nullopt);
-        QCOMPARE(result.notice, entries({1, 2, 3}, u" (b)"_s));
+        QCOMPARE(result.count, 3);
 
         // One read elsewhere and one come in: the count is the same, the mail is new all the same.
         QVERIFY(m_server->remove(u"jack"_s, files[0]));
@@ -508,8 +500,7 @@ private Q_SLOTS:
     void headerByRetrWhereTopIsRefused()
     {
         FakePop3Server server;
-        for (const QStringList &row : table(u"without TOP"_s))
-            server.replies.insert(row[0].toLatin1(), row[1].toLatin1());
+        script(server, u"without TOP"_s);
         Pop3Client client;
         client.timeoutMs = 2'000;
         client.open(server.address(), u"anna"_s, u"pw"_s, {});
@@ -525,9 +516,7 @@ private Q_SLOTS:
         QVERIFY(settled(client));
         client.endListing();
         QVERIFY(settled(client));
-        QCOMPARE(std::count_if(server.commands.cbegin(), server.commands.cend(),
-                               [](const QByteArray &c) { return c.startsWith("TOP"); }),
-                 1);
+        QCOMPARE(server.commands.join(' ').count("TOP"), 1);
         QCOMPARE(server.commands.constLast(), "QUIT");
         // Opened again, the client starts afresh on a connection of its own.
         client.open(server.address(), u"anna"_s, u"pw"_s, {});
