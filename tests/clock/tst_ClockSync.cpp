@@ -170,7 +170,6 @@ private Q_SLOTS:
         QVERIFY(!t.outcomes[0].reported);
         QCOMPARE(t.replies, QByteArrayList{"Tue Oct 12 14:05:09 1999\r\n"});
         QCOMPARE(setter.asked, QList<QDateTime>{QDateTime({1999, 10, 12}, {15, 5, 10})});
-        QCOMPARE(Settings().ClockLastSyncTime, t.env.clock.now());
         QCOMPARE(t.env.logLines().filter(u"\"sync success.....\""_s).size(), 1);
         // The network is given back a while after the outcome, for the connection to close.
         QSignalSpy released(&t.sync, &ClockSync::networkReleased);
