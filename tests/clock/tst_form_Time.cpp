@@ -180,7 +180,9 @@ private Q_SLOTS:
         QCOMPARE(t.text("label_NbrOfErrors"), u"0"_s);
     }
 
-    void exitingDuringAnAttemptLeavesTheNextStartFreeToSync()
+    // The clock's exit ends the attempt under way, so that the next start is free to sync (that an ended attempt
+    // leaves the sync free is the sync's own test).
+    void exitingDuringAnAttemptEndsIt()
     {
         Time t(QByteArrayList{}); // accepts and never answers
         t.open(t.server.port());
@@ -188,12 +190,6 @@ private Q_SLOTS:
         QVERIFY(t.ghost.sync().attemptRunning());
         t.ghost.findChild<QAction *>(u"menu_Exittime"_s)->trigger();
         QVERIFY(!t.ghost.sync().attemptRunning());
-
-        DaytimeServer good;
-        t.ghost.startSync();
-        t.askOn(good.port());
-        t.show();
-        QCOMPARE(t.boxAfter("c_CheckNow"), u"New time : 14:05:10"_s);
     }
 
     // Ok saves, Cancel and the title bar only close, the history folds, an hour field that is no offset is ignored.
