@@ -167,6 +167,37 @@ private Q_SLOTS:
         QVERIFY(run.rung.isEmpty() && run.missed.isEmpty());
     }
 
+    // Each missed ring is listed, note by note in table order and each oldest first, until the alarm reaches one not
+    // in the past: repeats move on, once-alarms are cleared, an unreadable one is logged once and skipped.
+    void missedRingsAreListedInTableOrderEachOldestFirst()
+    {
+        ScheduleRun run({alarmNote(u"garbled"_s, u"2026-03-30"_s, u"ab:cd"_s, u"1"_s),
+                         alarmNote(u"pills"_s, u"2026-03-30"_s, u"8:00"_s, u"1"_s),
+                         alarmNote(u"plants"_s, u"30-Mar-2026"_s, u"8:01"_s, u"1"_s),
+                         alarmNote(u"rent"_s, u"2026-01-31"_s, u"8:00"_s, u"3"_s),
+                         alarmNote(u"team meeting"_s, u"18-Mar-2026"_s, u"9:05"_s, u"2"_s),
+                         alarmNote(QString(), u"2026-03-01"_s, u"7:00"_s, u"0"_s)},
+                        QDateTime(QDate(2026, 4, 1), QTime(8, 0, 50)));
+        Alarms().checkMissed();
+        // The pills' ring today is missed once its minute has begun; the plants' is ten seconds ahead.
+        QCOMPARE(run.missed, QStringList{u"2026-03-30 8:00|pills; 2026-03-31 8:00|pills; 2026-04-01 8:00|pills; "
+                                         "2026-03-30 8:01|plants; 2026-03-31 8:01|plants; 2026-01-31 8:00|rent; "
+                                         "2026-02-28 8:00|rent; 2026-03-28 8:00|rent; 2026-03-18 9:05|team meeting; "
+                                         "2026-03-25 9:05|team meeting; 2026-03-01 7:00| - empty -"_s});
+        QCOMPARE(run.dates(), u"2026-03-30 2026-04-02 2026-04-01 2026-04-28 2026-04-01 NO_DATE_SET"_s);
+        QCOMPARE(run.icon(2) + u" / "_s + run.icon(6), u"2026-04-02  8:00 / hidden"_s);
+        QVERIFY(run.saved());
+        QCOMPARE(run.env.logLines().size(), 1);
+        QVERIFY(run.env.logLines().constLast().startsWith(u"\"err_Bas_CheckForMissedAlarms "_s));
+
+        // A second pass finds nothing and reports nothing, but saves the notes all the same.
+        QVERIFY(QFile::remove(NotesFilePath()));
+        Alarms().checkMissed();
+        QCOMPARE(run.missed.size(), 1);
+        QVERIFY(run.saved());
+        QCOMPARE(run.env.logLines().size(), 1);
+    }
+
     void anUnknownRepeatEndsThePassUnsaved()
     {
         ScheduleRun run({alarmNote(u"before"_s, u"2026-06-11"_s, u"10:00"_s, u"1"_s),
