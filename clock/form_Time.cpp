@@ -132,7 +132,6 @@ void form_Time::buildWindow()
         connect(option_Correct[i], &QRadioButton::clicked, this, [this, i] { option_Correct_Click(i); });
         connect(option_TimeServer[i], &QRadioButton::clicked, this, [this, i] { option_TimeServer_Click(i); });
     }
-    connect(combo_Time, &QComboBox::activated, this, &form_Time::combo_Time_Click);
     connect(c_CheckNow, &QPushButton::clicked, this, &form_Time::c_CheckNow_Click);
     connect(c_Ok, &QPushButton::clicked, this, &form_Time::c_Ok_Click);
     connect(c_Cancel, &QPushButton::clicked, this, &form_Time::c_Cancel_Click);
@@ -160,7 +159,6 @@ void form_Time::Form_Load()
     option_Correct_Click(correct);
     if (s.ClockPeriod >= 0 && s.ClockPeriod < combo_Time->count())
         combo_Time->setCurrentIndex(s.ClockPeriod);
-    combo_Time_Click();
     check_DateAlso->setChecked(s.ClockDateActive == 1);
     if (s.ClockTimeServer >= 0 && s.ClockTimeServer < combo_TimeServer->count())
         combo_TimeServer->setCurrentIndex(s.ClockTimeServer);
@@ -188,13 +186,6 @@ void form_Time::option_TimeServer_Click(int Index)
 {
     text_CustomServer->setEnabled(Index == 1);
     combo_TimeServer->setEnabled(Index != 1);
-}
-
-void form_Time::combo_Time_Click()
-{
-    const int index = combo_Time->currentIndex();
-    if (index >= 0 && index < int(ClockSync::PeriodHours.size()))
-        SyncPeriodHours = ClockSync::PeriodHours[size_t(index)];
 }
 
 std::optional<SyncRequest> form_Time::chosenRequest() const

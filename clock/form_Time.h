@@ -26,15 +26,11 @@ public:
     void Form_Load();
     void option_Correct_Click(int Index);
     void option_TimeServer_Click(int Index);
-    void combo_Time_Click();
     void c_CheckNow_Click();
     void c_Ok_Click();
     void c_Cancel_Click();
     void c_Mera_Click();
     void c_Error_Click();
-
-    // The schedule's period in hours, as shown in the window; the schedule itself goes by the saved choice.
-    int SyncPeriodHours = 144;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
