@@ -2,6 +2,7 @@
 #include "app/AppProgramHost.h"
 #include "core/ErrorLog.h"
 #include "core/form_Tarnibe.h"
+#include "platform/DisplayChoice.h"
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationWatcher.h"
@@ -9,17 +10,22 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    // Notes need what Wayland does not give a client: their own positions, stacking and staying on top. Where
-    // Xwayland runs beside Wayland and the user chose no platform, the suite runs on X11; without Xwayland it runs on
-    // Wayland and says once what will not work.
-    const bool wayland =
-        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    const bool waylandOnly = wayland && qEnvironmentVariableIsEmpty("DISPLAY");
-    if (wayland && !waylandOnly)
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    // Without Xwayland the suite runs on Wayland and says once what will not work there; with no display at all it
+    // says why it cannot start.
+    const platform::DisplayChoice display = platform::chooseDisplay();
+    if (!display.problem.isEmpty())
+        logError(display.problem);
+    if (!display.usable) {
+        std::fprintf(stderr, "%s\n", qPrintable(display.problem));
+        return 1;
+    }
+    if (!display.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platform);
+    const bool waylandOnly = display.waylandOnly;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnibe"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.0"));

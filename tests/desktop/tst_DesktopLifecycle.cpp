@@ -101,6 +101,35 @@ private Q_SLOTS:
         QCOMPARE(desktop.geometry(note).topLeft(), QPoint(100, 100));
     }
 
+    // A stale DISPLAY in a Wayland session (an X server long gone): the suite runs on Wayland and the error log
+    // says why. With no display at all it says so and exits with an error, where Qt would abort it.
+    void aDisplayThatIsGoneIsLeftForWayland()
+    {
+        Desktop desktop;
+        QVERIFY2(desktop.ready(), qPrintable(desktop.error()));
+        const QStringList gone{u"QT_QPA_PLATFORM="_s, u"DISPLAY=:87"_s};
+        QProcess *alone = desktop.startNotes({}, gone);
+        QVERIFY(alone->waitForFinished(10000));
+        QCOMPARE(alone->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(alone->exitCode(), 1);
+        QVERIFY(alone->readAllStandardError().contains("Tarnibe needs a graphical session: the X display :87"));
+
+        desktop.startHelper(u"weston"_s,
+                            {u"--backend=headless-backend.so"_s, u"--socket=wayland-tarnibe"_s, u"--idle-time=0"_s});
+        QVERIFY2(Desktop::waitFor([&] { return QFile::exists(desktop.runtimeDir() + u"/wayland-tarnibe"_s); }, 10000),
+                 "weston did not start");
+        QProcess *suite = desktop.startNotes({}, gone + QStringList{u"WAYLAND_DISPLAY=wayland-tarnibe"_s});
+        const auto logged = [&] {
+            return QString::fromUtf8(desktop.readData(u"error.log"_s))
+                .contains(u"The X display :87 (DISPLAY) cannot be opened: running on Wayland (wayland-tarnibe)"_s);
+        };
+        QVERIFY2(Desktop::waitFor(logged, 10000), desktop.readData(u"error.log"_s).constData());
+        // Still running, and on to its start: the Wayland warning follows.
+        QVERIFY(!suite->waitForFinished(2000));
+        QCOMPARE(suite->state(), QProcess::Running);
+        QVERIFY(QString::fromUtf8(desktop.readData(u"error.log"_s)).contains(u"Wayland without Xwayland"_s));
+    }
+
     void deletionDuringTraffic()
     {
         Desktop desktop;
