@@ -55,6 +55,21 @@ void AlarmScheduler::reset()
     m_moments.clear();
 }
 
+std::optional<std::pair<QDateTime, int>> AlarmScheduler::nextAlarm() const
+{
+    const QDateTime now = minuteOf(platform::Clock::now());
+    std::optional<std::pair<QDateTime, int>> next;
+    for (int i = 1; i <= NoteStore().count(); ++i) {
+        const NoteRecord &note = *NoteStore().record(i);
+        if (!hasAlarm(note))
+            continue;
+        const std::optional<QDateTime> at = AlarmRules::moment(note);
+        if (at && *at >= now && (!next || *at < next->first))
+            next = std::pair{*at, i};
+    }
+    return next;
+}
+
 // A stored date or time that cannot be read would ring never, or at a wrong moment: the note is skipped, the log
 // says so once, and the bell icon tells the user.
 bool AlarmScheduler::readable(int index, const QString &tag)

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSet>
 #include <optional>
+#include <utility>
 
 // One missed ring as the missed-alarms list shows it: the day and the stored time, and the note's row text.
 struct MissedAlarm {
@@ -33,6 +34,8 @@ public:
     void checkMissed(std::optional<QDateTime> since = std::nullopt);
     // Forgets the tick history and what was learnt about the stored alarms.
     void reset();
+    // The soonest alarm not yet rung, and the note it belongs to; nothing where no note has one.
+    std::optional<std::pair<QDateTime, int>> nextAlarm() const;
 
 Q_SIGNALS:
     // A note's alarm rings now; `at` is the moment of the tick. Its alarm has not moved on yet.

@@ -6,6 +6,7 @@
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
 #include "core/AutodialFlags.h"
+#include "core/DateText.h"
 #include "core/ErrorLog.h"
 #include "core/RunningTime.h"
 #include "core/Settings.h"
@@ -17,6 +18,7 @@
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
+#include "platform/Clock.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/SingleInstance.h"
@@ -71,6 +73,49 @@ void AppProgramHost::attach(form_Tarnibe &panel)
             net->closeOutgoingConnection();
     });
     m_mail = std::make_unique<form_NotifyMail>(lifecycle);
+    QObject::connect(&m_clock->sync(), &ClockSync::clockSet, m_clock.get(), [this](const QString &timeText) {
+        m_clockResult =
+            QStringLiteral("%1: the clock was set to %2").arg(formatTime(platform::Clock::now().time()), timeText);
+    });
+    QObject::connect(&m_clock->sync(), &ClockSync::failed, m_clock.get(), [this](const SyncFailure &failure) {
+        m_clockResult = QStringLiteral("%1: the clock could not be set (%2)")
+                            .arg(formatTime(platform::Clock::now().time()), failure.description);
+    });
+}
+
+const TrayOwner *AppProgramHost::trayOwnerOf(Program program) const
+{
+    return owner(program);
+}
+
+QString AppProgramHost::programStatus(Program program) const
+{
+    switch (program) {
+    case Program::Notes: {
+        const QString status =
+            NoteStore().count() == 1 ? QStringLiteral("1 note") : QStringLiteral("%1 notes").arg(NoteStore().count());
+        if (const auto next = Alarms().nextAlarm()) {
+            // As the note's alarm icon tells it.
+            const NoteRecord &note = *NoteStore().record(next->second);
+            return status + QStringLiteral("\nNext alarm: ") + note.alarmDate + u"  " + note.alarmTime;
+        }
+        return status + QStringLiteral("\nNo alarm set");
+    }
+    case Program::Clock: {
+        const QString last = Settings().ClockLastSyncTime == SettingsRecord().ClockLastSyncTime
+                                 ? QStringLiteral("Not synchronised yet")
+                                 : QStringLiteral("Last synchronised: ") + formatDateTime(Settings().ClockLastSyncTime);
+        return m_clockResult.isEmpty() ? last : last + u'\n' + m_clockResult;
+    }
+    case Program::Email: {
+        // The tray's tip says what a click does and, after a failed check, why it failed.
+        const std::optional<TrayIcons::Shown> shown = trayIcons().of(static_cast<const TrayOwner *>(m_mail.get()));
+        return shown ? shown->tip.section(u'\n', 1) : QString();
+    }
+    case Program::Calculator:
+        break;
+    }
+    return {};
 }
 
 GhostOwner *AppProgramHost::owner(Program program) const
@@ -105,6 +150,9 @@ void AppProgramHost::start()
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     Settings().totStart += 1;
 
+    // Without a tray the panel opens first, so that what the programs open goes beside it.
+    if (!platform::trayHost().available())
+        m_panel->becomeHome();
     loadClockWindow();
     const SettingsRecord &s = Settings();
     if (s.StartNotes == 1) {

@@ -39,6 +39,8 @@ public:
     void openNetUsers() override;
     void trayClick(Program program, platform::TrayClick click) override;
     void openHelp(const QString &page) override;
+    const TrayOwner *trayOwnerOf(Program program) const override;
+    QString programStatus(Program program) const override;
 
     // ProgramLifecycle
     void exitProgram(Program program, TrayOwner *owner, const std::function<void()> &unload) override;
@@ -78,6 +80,8 @@ private:
     std::unique_ptr<form_GhostTime> m_clock;
     std::unique_ptr<form_NotifyMail> m_mail;
     std::unique_ptr<NetNotes> m_netNotes;
+    // How the clock's last attempt ended, for its picture.
+    QString m_clockResult;
     platform::SingleInstance *m_instance = nullptr;
     bool m_mainLoopStarted = false;
 };

@@ -34,6 +34,10 @@ public:
     virtual void trayClick(Program program, platform::TrayClick click) = 0;
     // Opens the manual at a page ("control.html", "notes.html#network", ...).
     virtual void openHelp(const QString &page) = 0;
+    // The owner of the program's tray icon, whose icon its picture shows where no tray runs.
+    virtual const TrayOwner *trayOwnerOf(Program program) const = 0;
+    // What the program's tray icon would tell besides its name, for its picture where no tray runs: lines of text.
+    virtual QString programStatus(Program program) const = 0;
 };
 
 // What a program's owner window asks of the suite.

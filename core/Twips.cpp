@@ -4,16 +4,59 @@
 #include "platform/WindowFlags.h"
 
 #include <QEvent>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 
-// The frame's top-left that centres a frame of `frame` on the window's screen.
+// A home window shown leaves this much room around it.
+constexpr int HomeGap = 8;
+
+QPointer<QWidget> &home()
+{
+    static QPointer<QWidget> window;
+    return window;
+}
+
+// The home window's frame where a window other than the home opens while it shows.
+std::optional<QRect> homeFrame(const QWidget *window)
+{
+    const QWidget *h = home();
+    if (!h || h == window || !h->isVisible() || h->isMinimized() || h->screen() != window->screen())
+        return std::nullopt;
+    return h->frameGeometry();
+}
+
+// The frame's top-left that centres a frame of `frame` on the window's screen, or puts it beside the home window.
 QPoint centredSpot(const QWidget *window, QSize frame)
 {
-    const QRect area = window->screen()->geometry();
-    return {area.x() + (area.width() - frame.width()) / 2, area.y() + (area.height() - frame.height()) / 2};
+    const QRect screen = window->screen()->geometry();
+    const QPoint centred{screen.x() + (screen.width() - frame.width()) / 2,
+                         screen.y() + (screen.height() - frame.height()) / 2};
+    const std::optional<QRect> taken = homeFrame(window);
+    if (!taken)
+        return centred;
+    return spotBeside(*taken, frame, window->screen()->availableGeometry()).value_or(centred);
+}
+
+// Where neither a window nor the home beside it fits as they are, the home moves so that the two fit side by side
+// (or one above the other), centred together.
+void makeRoomBeside(const QWidget *window, QSize frame)
+{
+    const std::optional<QRect> taken = homeFrame(window);
+    const QRect area = window->screen()->availableGeometry();
+    if (!taken || spotBeside(*taken, frame, area))
+        return;
+    QRect moved = *taken;
+    if (taken->width() + HomeGap + frame.width() <= area.width())
+        moved.moveLeft(area.x() + (area.width() - taken->width() - HomeGap - frame.width()) / 2);
+    else if (taken->height() + HomeGap + frame.height() <= area.height())
+        moved.moveTop(area.y() + (area.height() - taken->height() - HomeGap - frame.height()) / 2);
+    else
+        return;
+    home()->move(moved.topLeft());
 }
 
 bool encloses(const QMargins &m)
@@ -124,6 +167,7 @@ void centreOnScreen(QWidget *window)
     QMargins frame = knownFrame(window);
     if (frame.isNull() && !window->isVisible())
         frame = platform::expectedFrame(window);
+    makeRoomBeside(window, window->size().grownBy(frame));
     const QPoint spot = centredSpot(window, window->size().grownBy(frame));
     window->move(spot);
     // Found by its name: findChild<T> takes only classes with Q_OBJECT.
@@ -133,4 +177,29 @@ void centreOnScreen(QWidget *window)
         watch->setSpot(spot);
     else
         new FrameCentring(window, spot);
+}
+
+void setHomeWindow(QWidget *window)
+{
+    home() = window;
+}
+
+QWidget *homeWindow()
+{
+    return home();
+}
+
+std::optional<QPoint> spotBeside(const QRect &taken, QSize frame, const QRect &area)
+{
+    // Along the side it opens on, as near the taken rectangle's top (or left) as the area lets it be.
+    const int top = std::clamp(taken.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+    const int left = std::clamp(taken.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+    const QPoint sides[] = {{taken.right() + 1 + HomeGap, top},
+                            {left, taken.bottom() + 1 + HomeGap},
+                            {taken.left() - HomeGap - frame.width(), top},
+                            {left, taken.top() - HomeGap - frame.height()}};
+    for (const QPoint &at : sides)
+        if (area.contains(QRect(at, frame)))
+            return at;
+    return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+#include <optional>
 
 // Windows keep their geometry in twips in the model; 15 twips make one pixel.
 inline constexpr int TwipsPerPixel = 15;
@@ -35,4 +36,14 @@ inline QRect screenTwips()
 // Centres a window's frame on its screen: left = (screen width - frame width) / 2, top likewise. A window not shown
 // yet is centred by the frame the window manager expects for it, or by its own size where it says nothing; once it
 // shows and its frame is known it is centred again by that, unless it was moved elsewhere meanwhile.
+// Without a home window set that is all. With one (the Control center, where no tray runs and it stays open as the
+// way into the suite) a window opens beside it instead, where it covers none of it; the home moves aside to make room
+// where neither fits otherwise.
 void centreOnScreen(QWidget *window);
+
+// The window every other opens beside while it shows; nullptr for none.
+void setHomeWindow(QWidget *home);
+QWidget *homeWindow();
+// The frame's top-left for a frame of `frame` pixels beside `taken` within `area`, covering none of it: right of it,
+// below, left, above, in that order; nothing where it fits on no side.
+std::optional<QPoint> spotBeside(const QRect &taken, QSize frame, const QRect &area);

@@ -6,6 +6,7 @@
 #include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
+#include "core/TrayIcon.h"
 #include "core/Twips.h"
 #include "platform/Autostart.h"
 #include "platform/Icons.h"
@@ -18,12 +19,14 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -131,6 +134,7 @@ QGridLayout *form_Tarnibe::buildImages()
         connect(image, &ClickableLabel::pressed, image, [image] { image->setFrameShape(QFrame::Box); });
         connect(image, &ClickableLabel::released, image, [image] { image->setFrameShape(QFrame::NoFrame); });
         connect(image, &ClickableLabel::clicked, this, click);
+        image->installEventFilter(this);
         image->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(image, &QWidget::customContextMenuRequested, this, [this, program] { imageRightClick(program); });
         auto *label = named(new ClickableLabel(caption), labelName);
@@ -198,9 +202,19 @@ void form_Tarnibe::buildWindow()
     top->addWidget(buildStartBox());
     top->addLayout(buildImages(), 1);
 
+    label_NoTray = named(
+        new QLabel(QStringLiteral("No system tray was found, so the Control center stays open instead: click a "
+                                  "picture to use its program, right-click it for the program's menu. On GNOME the "
+                                  "extension \"AppIndicator and KStatusNotifierItem Support\" gives the desktop a "
+                                  "tray.")),
+        "label_NoTray");
+    label_NoTray->setWordWrap(true);
+    label_NoTray->hide();
+
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(buildMenus());
     layout->addLayout(top);
+    layout->addWidget(label_NoTray);
     layout->addWidget(buildNetworkBox());
     layout->addStretch(1);
     layout->addLayout(bottom);
@@ -329,6 +343,68 @@ void form_Tarnibe::imageRightClick(Program program)
     // A running program's menu, tray or not: the panel is where a user looks for it when the icon is hard to find.
     if (ProgramRunFlags().of(program))
         m_host.trayClick(program, platform::TrayClick::Right);
+}
+
+void form_Tarnibe::becomeHome()
+{
+    ensureWindow();
+    setHomeWindow(this);
+    // The pictures' tips are the programs' state: shown while another window is the active one too.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    label_NoTray->show();
+    setFixedHeight(ControlPanelHeight + label_NoTray->heightForWidth(width() - 20) + 6);
+    SetTrace(QStringLiteral("No system tray: the Control center stays open"));
+    connect(&trayIcons(), &TrayIcons::changed, this, &form_Tarnibe::showTrayIcon, Qt::UniqueConnection);
+    for (Program program : {Program::Notes, Program::Clock, Program::Calculator, Program::Email})
+        showTrayIcon(m_host.trayOwnerOf(program));
+    show();
+}
+
+ClickableLabel *form_Tarnibe::picture(Program program) const
+{
+    switch (program) {
+    case Program::Notes:
+        return image_Note;
+    case Program::Clock:
+        return image_Clock;
+    case Program::Calculator:
+        return image_Calc;
+    case Program::Email:
+        return image_Email;
+    }
+    return nullptr;
+}
+
+void form_Tarnibe::showTrayIcon(const void *owner)
+{
+    static const std::pair<Program, const char *> icons[] = {{Program::Notes, "notes"},
+                                                             {Program::Clock, "clock"},
+                                                             {Program::Calculator, "calculator"},
+                                                             {Program::Email, "mail"}};
+    for (const auto &[program, icon] : icons) {
+        if (!owner || m_host.trayOwnerOf(program) != owner)
+            continue;
+        const std::optional<TrayIcons::Shown> shown = trayIcons().of(owner);
+        const QIcon drawn = shown ? shown->icon : platform::suiteIcon(QString::fromLatin1(icon));
+        picture(program)->setPixmap(drawn.pixmap(40, 40));
+    }
+}
+
+bool form_Tarnibe::eventFilter(QObject *watched, QEvent *event)
+{
+    // Where no tray runs, a picture's tip tells what the tray icon's would.
+    if (event->type() == QEvent::ToolTip && homeWindow() == this) {
+        for (Program program : {Program::Notes, Program::Clock, Program::Calculator, Program::Email}) {
+            ClickableLabel *image = picture(program);
+            if (watched != image)
+                continue;
+            const QString status = ProgramRunFlags().of(program) ? m_host.programStatus(program) : QString();
+            const QString tip = status.isEmpty() ? image->toolTip() : image->toolTip() + u'\n' + status;
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), tip, image);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void form_Tarnibe::putAway()

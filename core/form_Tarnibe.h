@@ -55,6 +55,9 @@ public:
     void menu_Exit_Click();
     void Form_QueryUnload(int unloadMode);
     void showControlPanel();
+    // Where no tray runs: the panel stays open as the way into the suite, says so, shows each program's state on
+    // its picture, and the other windows open beside it.
+    void becomeHome();
 
     // For the suite's start and end. The settings have been read: the controls show them and the panel is centred.
     void settingsRead();
@@ -65,6 +68,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -83,6 +87,9 @@ private:
     void imageRightClick(Program program);
     // Ok and the title bar's close put the panel away: hidden beside a tray, minimised without one.
     void putAway();
+    // The picture of the program whose tray icon `owner` is shows that icon, or its own where it has none.
+    void showTrayIcon(const void *owner);
+    ClickableLabel *picture(Program program) const;
 
     ProgramHost &m_host;
     int m_unloadMode = FormControlMenu;
@@ -103,6 +110,7 @@ private:
     QPushButton *c_NetUsers = nullptr;
     QPushButton *c_Ok = nullptr;
     QLineEdit *Text1 = nullptr;
+    QLabel *label_NoTray = nullptr;
     QAction *menu_Sound = nullptr;
 };
 

@@ -304,8 +304,14 @@ void form_NotifyMail::CheckNow()
     const SettingsRecord &s = Settings();
     const int accounts = std::clamp(s.NbrofAccounts, 1, MaxMailAccounts);
     if (std::all_of(s.POPServer.begin(), s.POPServer.begin() + accounts, IsUnsetAccount)) {
-        platform::showMessage(QStringLiteral("No mailbox is set up yet. Choose \"Email properties...\" in the e-mail "
-                                             "icon's menu and enter your mail server."),
+        // Where no tray runs, the menu is the Control center picture's.
+        const QString where =
+            platform::trayHost().available()
+                ? QStringLiteral("the e-mail icon's menu")
+                : QStringLiteral("the menu of the Email check picture in the Control center (right-click "
+                                 "the picture)");
+        platform::showMessage(QStringLiteral("No mailbox is set up yet. Choose \"Email properties...\" in ") + where +
+                                  QStringLiteral(" and enter your mail server."),
                               QStringLiteral("Mailbox"), platform::MsgIcon::Information);
         return;
     }

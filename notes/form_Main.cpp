@@ -134,7 +134,10 @@ void form_Main::Form_Load()
     m_maxWidth = toTwips(width());
     m_maxHeight = toTwips(height());
     const QRect screen = screenTwips();
-    move(toPixels((screen.width() - toTwips(width())) / 2), toPixels((screen.height() - toTwips(height())) / 2));
+    if (homeWindow())
+        centreOnScreen(this); // beside the Control center, which stays open where no tray runs
+    else
+        move(toPixels((screen.width() - toTwips(width())) / 2), toPixels((screen.height() - toTwips(height())) / 2));
     SetBackgroundOnPicture();
     ReadSavedData();
     CreateLabels();
@@ -326,6 +329,17 @@ void form_Main::placeNewNote(NoteRecord &note)
     const QRect screen = screenTwips();
     int left = (screen.width() - note.width) / 2;
     int top = (screen.height() - note.height) / 2;
+    // Where the Control center stays open, the note goes where it covers neither it nor the container.
+    if (const QWidget *home = homeWindow(); home && home->isVisible() && home->screen()) {
+        QRect taken = home->frameGeometry();
+        if (isVisible())
+            taken |= frameGeometry();
+        const QSize size(toPixels(note.width), toPixels(note.height));
+        if (const auto at = spotBeside(taken, size, home->screen()->availableGeometry())) {
+            left = toTwips(at->x());
+            top = toTwips(at->y());
+        }
+    }
     for (int i = 1; i <= NoteStore().count(); ++i) {
         const NoteRecord &other = *NoteStore().record(i);
         if (other.top == top && other.left == left) {

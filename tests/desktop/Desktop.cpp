@@ -17,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 
-Desktop::Desktop()
+Desktop::Desktop(bool tray)
 {
     if (!m_root.isValid()) {
         m_error = u"no temporary folder"_s;
@@ -39,6 +39,10 @@ Desktop::Desktop()
         m_menuClasses = u"^(tarnibe|lxqt-panel)$"_s;
         m_drawsItems = true;
         m_inArrivalOrder = true;
+    }
+    if (!tray) {
+        m_ready = true;
+        return;
     }
     // The panel is the window of its class on the bottom edge; a panel has hidden windows of that class besides.
     int bottom = -1;

@@ -23,7 +23,8 @@
 // XTest), windows are found by name and measured with xwininfo.
 class Desktop {
 public:
-    Desktop();
+    // `tray`: the desktop has a panel with a tray (with_desktop.sh --tray); without, the suite finds none.
+    explicit Desktop(bool tray = true);
     ~Desktop();
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
