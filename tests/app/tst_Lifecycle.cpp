@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TestEnvironment.h"
+#include "NoteSamples.h"
 #include "app/AppProgramHost.h"
 #include "calculator/form_Calculator.h"
 #include "calculator/form_GhostCalculator.h"
@@ -38,18 +38,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The real programs, except that ending the process is only noted, after the save that must come before it.
-class Host : public AppProgramHost {
-public:
-    QStringList ending;
-    void saveAllNotes() override
-    {
-        ending << u"saveAllNotes"_s;
-        AppProgramHost::saveAllNotes();
-    }
-    void endProcess() override { ending << u"endProcess"_s; }
-};
-
 // What the settings file holds for the keys of `expected` ("key=value"), in the same form.
 QStringList stored(const QStringList &expected)
 {
@@ -61,22 +49,9 @@ QStringList stored(const QStringList &expected)
     return values;
 }
 
-// The suite started with the real programs and the control panel.
-struct Suite {
-    Host host;
-    form_Tarnibe panel{host};
-    // `window`: the panel's controls are made before the start, as once it has been shown.
-    explicit Suite(bool window = true)
-    {
-        if (window)
-            panel.ensureWindow();
-        host.attach(panel);
-        panel.Form_Load();
-    }
-    QAction *menuItem(Program program, const char *name) const
-    {
-        return host.owner(program)->findChild<QAction *>(QString::fromLatin1(name));
-    }
+// The suite with the real programs and the control panel, and the controls the tests reach.
+struct Suite : NoteSamples::Suite {
+    using NoteSamples::Suite::Suite;
     TrayOwner *icon(Program program) const { return static_cast<TrayOwner *>(host.owner(program)); }
     form_GhostTime *clock() const { return static_cast<form_GhostTime *>(host.owner(Program::Clock)); }
     form_Time *clockWindow() const { return clock()->timeWindow(); }
@@ -145,7 +120,7 @@ private Q_SLOTS:
         };
         TestEnvironment env;
         {
-            Suite suite(false);
+            Suite suite;
             QCOMPARE(env.tray.count(), 4);
             QVERIFY(!suite.host.owner(Program::Notes)->isVisible());
             // With the icons up and nothing else shown, no image plugin and no SVG renderer was loaded: they cost a
@@ -162,7 +137,7 @@ private Q_SLOTS:
             // A start that does not show the panel does not make its controls; the first show, from a tray menu, does,
             // filled in.
             QVERIFY(!suite.box("check_StartNotes"));
-            suite.menuItem(Program::Clock, "menu_Properties")->trigger();
+            suite.menuItem("menu_Properties", Program::Clock)->trigger();
             QVERIFY(suite.panel.isVisible());
             QVERIFY(suite.box("check_StartNotes")->isChecked());
 
@@ -185,12 +160,12 @@ private Q_SLOTS:
         }
         ResetSettings();
         // The next start loads it hidden, with the scheduler running.
-        Suite suite(false);
+        Suite suite;
         QCOMPARE(clockWindows(), 1);
         QVERIFY(!suite.clockWindow()->isVisible());
         QVERIFY(suite.clock()->sync().scheduleRunning());
         // Exited from its menu and started again from its picture, the clock is back with its scheduler.
-        suite.menuItem(Program::Clock, "menu_Exittime")->trigger();
+        suite.menuItem("menu_Exittime", Program::Clock)->trigger();
         QVERIFY(!suite.clock()->sync().scheduleRunning());
         suite.panel.showControlPanel();
         QTest::mouseClick(suite.panel.findChild<QLabel *>(u"image_Clock"_s), Qt::LeftButton);
@@ -221,7 +196,7 @@ private Q_SLOTS:
             writeFirstStartDefaults(); // the first start's defaults, the values over them
             storeSettings(values);
         }
-        Suite suite;
+        Suite suite(true);
         QCOMPARE(env.tray.tips(), icons);
         QCOMPARE(suite.panel.isVisible(), icons.isEmpty());
         QCOMPARE(env.logLines().replaceInStrings(QRegularExpression(u",.*"_s), QString()), QStringList{u"\"BEGIN\""_s});
@@ -239,7 +214,7 @@ private Q_SLOTS:
     void clearingTheLastStartBoxTicksItAgainAndClosingThePanelOnlyPutsItAway()
     {
         TestEnvironment env;
-        Suite suite;
+        Suite suite(true);
         for (const char *box : {"check_StartNotes", "check_StartClock", "check_StartCalc"})
             suite.box(box)->click();
         QCOMPARE(Settings().StartNotes + Settings().StartClock + Settings().StartCalc, 0);
@@ -275,7 +250,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         env.secrets.m_available = true;
-        Suite suite;
+        Suite suite(true);
         suite.panel.findChild<QLineEdit *>(u"text_Name"_s)->setText(u"Robin"_s);
         suite.box("check_AcceptNotes")->click(); // writes at once
         QCOMPARE(stored({u"AcceptNotes"_s}), QStringList{u"AcceptNotes=False"_s});
@@ -316,7 +291,7 @@ private Q_SLOTS:
         QCOMPARE(platform::autostartEntryPath(), entry);
         // Each step is a start of the suite: its box shows what the entry says.
         const auto startAtLogin = [&](bool expected, const std::function<void(QCheckBox *)> &step) {
-            Suite suite;
+            Suite suite(true);
             QCOMPARE(suite.box("check_StartAtLogin")->isChecked(), expected);
             step(suite.box("check_StartAtLogin"));
         };
@@ -366,7 +341,7 @@ private Q_SLOTS:
     void everyHelpItemOpensItsOwnPage()
     {
         TestEnvironment env;
-        Suite suite;
+        Suite suite(true);
         // The page is on disk for the browser, and holds the place the link points at.
         const auto opened = [&]() -> QString {
             const QUrl url = env.launcher.m_urls.constLast();
@@ -381,7 +356,7 @@ private Q_SLOTS:
         QCOMPARE(opened(), u"control.html"_s);
         QStringList pages;
         for (Program program : {Program::Notes, Program::Calculator, Program::Clock, Program::Email}) {
-            suite.menuItem(program, "menu_Help")->trigger();
+            suite.menuItem("menu_Help", program)->trigger();
             pages << opened();
         }
         QCOMPARE(pages, (QStringList{u"notes.html"_s, u"calculator.html"_s, u"clock.html"_s, u"mail.html"_s}));
@@ -414,7 +389,7 @@ private Q_SLOTS:
         TestEnvironment env;
         platform::installTrayHost(nullptr); // the desktop's own tray, which is missing here
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-        Suite suite(false);
+        Suite suite;
         form_Tarnibe &panel = suite.panel;
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
@@ -450,7 +425,7 @@ private Q_SLOTS:
         QVERIFY(panel.isVisible());
 
         // An exited program's picture starts it again.
-        suite.menuItem(Program::Email, "menu_Exit")->trigger();
+        suite.menuItem("menu_Exit", Program::Email)->trigger();
         QVERIFY(!ProgramRunFlags().email);
         QTest::mouseClick(image("image_Email"), Qt::LeftButton);
         QVERIFY(ProgramRunFlags().email);

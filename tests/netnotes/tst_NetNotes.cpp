@@ -351,7 +351,7 @@ private Q_SLOTS:
         using NoteSamples::withAlarm;
         QVERIFY(!writeNotesFile(NotesFilePath(), NotesBackupPath(),
                                 {withAlarm(stored(u"a"_s, 600, 600)), withAlarm(stored(u"b"_s, 900, 900))}));
-        NoteSamples::Suite suite(env.tray);
+        NoteSamples::Suite suite;
         NoteSender &sender = suite.host.netNotes()->sender;
         QSignalSpy finished(&sender, &NoteSender::finished);
         // A recipient that keeps the connection open, as a suite's listener does not.
@@ -399,7 +399,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         QVERIFY(NoteSamples::writeFile(platform::dataFile(u"notes.dat"_s), {}));
-        NoteSamples::Suite suite(env.tray);
+        NoteSamples::Suite suite;
         suite.trigger("menu_ExitNotes");
         QVERIFY(!ProgramRunFlags().notes);
 

@@ -405,7 +405,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(NotesFilePath(), encodeNotes({stored(u"open"_s, 600, 600),
                                                         collapse(stored(u"folded"_s, 2400, 2400, 3000, 2100)),
                                                         stored(u"wide"_s, 4200, 4200, 2700, 1500)})));
-        Suite suite(env.tray);
+        Suite suite;
         form_Main &container = *suite.container();
 
         clickRow(container, 2, NoteRows::Part::Dot);
@@ -452,7 +452,7 @@ private Q_SLOTS:
         NoteRecord hidden = stored(u"hidden"_s, 1200, 1200);
         hidden.visible = false;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes({stored(u"open"_s, 600, 600), hidden})));
-        Suite suite(env.tray);
+        Suite suite;
         const QStringList before{u"shown 2400x1800"_s, u"hidden 2400x1800"_s};
         for (const bool hideAllFirst : {false, true}) {
             if (hideAllFirst)
@@ -545,30 +545,11 @@ private Q_SLOTS:
         QVERIFY(onTop(first));
     }
 
-    // Deleting them all leaves the generation before in the backup.
-    void deletingAllNotesKeepsTheGenerationBefore()
+    void hidingTheContainerAsksAboutTheNextStart()
     {
         TestEnvironment env;
-        QVERIFY(writeFile(NotesFilePath(), encodeNotes(numbered(2))));
-        Suite suite(env.tray);
-        env.messages.expect(MsgAnswer::Yes);
-        suite.trigger("menu_EraseAll");
-        processDeletions();
-        QCOMPARE(windowLooks(), QStringList());
-        QCOMPARE(suite.container()->rowCount(), 0);
-        QCOMPARE(QFileInfo(NotesFilePath()).size(), 0);
-        QCOMPARE(notesIn(NotesBackupPath()).size(), 2);
-    }
-
-    void aDoubleClickOnTheIconMakesNoNoteAndHidingTheContainerAsksAboutTheNextStart()
-    {
-        TestEnvironment env;
-        Suite suite(env.tray);
-        // Only the left button's release makes a note.
-        suite.click(platform::TrayClick::Double);
-        QCOMPARE(NoteStore().count(), 0);
-
-        QAction *item = suite.owner()->findChild<QAction *>(u"menu_HideContainer"_s);
+        Suite suite;
+        QAction *item = suite.menuItem("menu_HideContainer");
         const auto state = [&] {
             return u"%1, %2, ShowContainer=%3"_s.arg(item->isChecked() ? u"checked"_s : u"unchecked"_s,
                                                      suite.container()->isVisible() ? u"shown"_s : u"hidden"_s,
@@ -600,7 +581,7 @@ private Q_SLOTS:
         for (int i : hidden)
             notes[i - 1].visible = false;
         QVERIFY(writeFile(NotesFilePath(), encodeNotes(notes)));
-        Suite suite(env.tray);
+        Suite suite;
 
         suite.trigger("menu_SortNotes");
 
