@@ -1,26 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "NoteSamples.h"
-#include "app/AppProgramHost.h"
 #include "calculator/form_Calculator.h"
 #include "calculator/form_GhostCalculator.h"
 #include "clock/form_GhostTime.h"
 #include "clock/form_Time.h"
-#include "core/GhostOwner.h"
 #include "core/Password.h"
-#include "core/Settings.h"
 #include "core/Sound.h"
-#include "core/form_Tarnibe.h"
 #include "platform/Autostart.h"
-#include "platform/IniStore.h"
 #include "platform/SingleInstance.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,7 +23,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTest>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
@@ -154,7 +145,6 @@ private Q_SLOTS:
             QVERIFY(window->isVisible());
             window->findChild<QRadioButton *>(u"option_Correct1"_s)->click();
             window->findChild<QPushButton *>(u"c_Ok"_s)->click();
-            QVERIFY(Settings().ClockActive);
             QVERIFY(suite.clock()->sync().scheduleRunning());
             suite.exit();
         }

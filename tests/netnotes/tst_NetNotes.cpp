@@ -3,15 +3,11 @@
 // the user directory's file, its editor and the send dialog; and two whole suites on loopback, each the suite as
 // the program starts it, driven through stdin (the real program receiving a note is the desktop layer's).
 #include "NoteSamples.h"
-#include "TestEnvironment.h"
 #include "netnotes/HostPicker.h"
 #include "netnotes/NetNotes.h"
 #include "netnotes/NetUserStore.h"
 #include "netnotes/form_NetUsers.h"
 #include "netnotes/form_SendTo.h"
-#include "notes/NoteFile.h"
-#include "notes/NoteStore.h"
-#include "notes/form_Main.h"
 #include "platform/Paths.h"
 
 #include <QDir>
@@ -27,7 +23,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 #include <memory>
 #include <sys/socket.h>
 #include <vector>

@@ -7,10 +7,6 @@
 #include "platform/Paths.h"
 #include "platform/Printing.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QFileInfo>
-#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -18,7 +14,6 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <cmath>
