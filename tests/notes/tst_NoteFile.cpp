@@ -58,11 +58,6 @@ QByteArray record(const QByteArray &text, const QByteArray &fieldLine)
     return QByteArray::number(text.size()) + "\r\n" + text + "\r\n" + fieldLine + "\r\n";
 }
 
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
-
 // A file the saver left is complete only if it holds exactly the notes of one generation; returns the generation,
 // or the problem.
 std::variant<int, QString> readGeneration(const QString &path)
@@ -190,7 +185,8 @@ private Q_SLOTS:
         QVERIFY(writeNotesFile(dat, blocker + u"/notes.old"_s, {busyNote(u"lost"_s)}).has_value());
         QCOMPARE(fileBytes(dat), BuyMilkRecord);
         QCOMPARE(fileBytes(blocker), QByteArray("not a folder"));
-        QCOMPARE(entries(dir.path()), (QStringList{u"notes"_s, u"notes.dat"_s}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+                 (QStringList{u"notes"_s, u"notes.dat"_s}));
     }
 
     void aSaverKilledAtAnyMomentLeavesACompleteNotesFile()

@@ -209,25 +209,36 @@ inline void clickRow(form_Main &container, int index, NoteRows::Part part)
     QTest::mouseClick(container.rows(), Qt::LeftButton, {}, where.center());
 }
 
-// The real programs, except that the process does not end.
+// The real programs, except that ending the process is only noted, after the save that must come before it.
 class Host : public AppProgramHost {
 public:
-    void endProcess() override {}
+    QStringList ending;
+    void saveAllNotes() override
+    {
+        ending << QStringLiteral("saveAllNotes");
+        AppProgramHost::saveAllNotes();
+    }
+    void endProcess() override { ending << QStringLiteral("endProcess"); }
 };
 
-// The suite as started by a new user, whose notes file (if any) is already in place.
+// The suite with the real programs and the control panel, as started by a new user whose files (if any) are already
+// in place. `window`: the panel's controls are made before the start, as once it has been shown.
 struct Suite {
-    explicit Suite(FakeTrayHost &tray) : tray(tray)
+    explicit Suite(bool window = false)
     {
+        if (window)
+            panel.ensureWindow();
         host.attach(panel);
         panel.Form_Load();
     }
-    GhostOwner *owner() const { return host.owner(Program::Notes); }
+    GhostOwner *owner(Program program = Program::Notes) const { return host.owner(program); }
     form_Main *container() const { return host.container(); }
-    void trigger(const char *item) const { owner()->findChild<QAction *>(QString::fromLatin1(item))->trigger(); }
-    void click(platform::TrayClick click) const { tray.click(static_cast<TrayOwner *>(owner()), click); }
+    QAction *menuItem(const char *name, Program program = Program::Notes) const
+    {
+        return owner(program)->findChild<QAction *>(QString::fromLatin1(name));
+    }
+    void trigger(const char *item) const { menuItem(item)->trigger(); }
 
-    FakeTrayHost &tray;
     Host host;
     form_Tarnibe panel{host};
 };
