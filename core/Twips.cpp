@@ -3,6 +3,7 @@
 
 #include "platform/WindowFlags.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QPointer>
 #include <QTimer>
@@ -24,7 +25,8 @@ QPointer<QWidget> &home()
 std::optional<QRect> homeFrame(const QWidget *window)
 {
     const QWidget *h = home();
-    if (!h || h == window || !h->isVisible() || h->isMinimized() || h->screen() != window->screen())
+    // A home still being mapped may look minimised for a moment (mutter): shown is what counts.
+    if (!h || h == window || !h->isVisible() || h->screen() != window->screen())
         return std::nullopt;
     return h->frameGeometry();
 }
@@ -38,7 +40,17 @@ QPoint centredSpot(const QWidget *window, QSize frame)
     const std::optional<QRect> taken = homeFrame(window);
     if (!taken)
         return centred;
-    return spotBeside(*taken, frame, window->screen()->availableGeometry()).value_or(centred);
+    // Not over the home, nor over what opened beside it before (the calculator stays on top of others).
+    QList<QRect> others{*taken};
+    for (const QWidget *other : QApplication::topLevelWidgets())
+        if (other != window && other != home() && other->isVisible() && !other->isMinimized() &&
+            other->windowType() != Qt::Popup && other->windowType() != Qt::ToolTip &&
+            other->objectName() != u"form_Note")
+            others.append(other->frameGeometry());
+    const QRect area = window->screen()->availableGeometry();
+    if (const std::optional<QPoint> spot = spotBeside(others, frame, area))
+        return *spot;
+    return spotBeside({*taken}, frame, area).value_or(centred);
 }
 
 // Where neither a window nor the home beside it fits as they are, the home moves so that the two fit side by side
@@ -47,7 +59,7 @@ void makeRoomBeside(const QWidget *window, QSize frame)
 {
     const std::optional<QRect> taken = homeFrame(window);
     const QRect area = window->screen()->availableGeometry();
-    if (!taken || spotBeside(*taken, frame, area))
+    if (!taken || spotBeside({*taken}, frame, area))
         return;
     QRect moved = *taken;
     if (taken->width() + HomeGap + frame.width() <= area.width())
@@ -109,6 +121,7 @@ protected:
         if (watched == m_window && event->type() == QEvent::Show) {
             m_looks = 0;
             m_timer.start();
+            makeRoomBeside(m_window, m_window->size().grownBy(knownFrame(m_window)));
         }
         return false;
     }
@@ -167,7 +180,8 @@ void centreOnScreen(QWidget *window)
     QMargins frame = knownFrame(window);
     if (frame.isNull() && !window->isVisible())
         frame = platform::expectedFrame(window);
-    makeRoomBeside(window, window->size().grownBy(frame));
+    if (window->isVisible())
+        makeRoomBeside(window, window->size().grownBy(frame));
     const QPoint spot = centredSpot(window, window->size().grownBy(frame));
     window->move(spot);
     // Found by its name: findChild<T> takes only classes with Q_OBJECT.
@@ -189,17 +203,23 @@ QWidget *homeWindow()
     return home();
 }
 
-std::optional<QPoint> spotBeside(const QRect &taken, QSize frame, const QRect &area)
+std::optional<QPoint> spotBeside(const QList<QRect> &taken, QSize frame, const QRect &area)
 {
-    // Along the side it opens on, as near the taken rectangle's top (or left) as the area lets it be.
-    const int top = std::clamp(taken.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
-    const int left = std::clamp(taken.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
-    const QPoint sides[] = {{taken.right() + 1 + HomeGap, top},
-                            {left, taken.bottom() + 1 + HomeGap},
-                            {taken.left() - HomeGap - frame.width(), top},
-                            {left, taken.top() - HomeGap - frame.height()}};
-    for (const QPoint &at : sides)
-        if (area.contains(QRect(at, frame)))
-            return at;
+    const auto free = [&](const QRect &place) {
+        return area.contains(place) &&
+               std::none_of(taken.cbegin(), taken.cend(), [&](const QRect &t) { return t.intersects(place); });
+    };
+    for (const QRect &next : taken) {
+        // Along the side it opens on, as near the rectangle's top (or left) as the area lets it be.
+        const int top = std::clamp(next.top(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height()));
+        const int left = std::clamp(next.left(), area.left(), std::max(area.left(), area.right() + 1 - frame.width()));
+        const QPoint sides[] = {{next.right() + 1 + HomeGap, top},
+                                {left, next.bottom() + 1 + HomeGap},
+                                {next.left() - HomeGap - frame.width(), top},
+                                {left, next.top() - HomeGap - frame.height()}};
+        for (const QPoint &at : sides)
+            if (free(QRect(at, frame)))
+                return at;
+    }
     return std::nullopt;
 }

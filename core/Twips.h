@@ -44,6 +44,6 @@ void centreOnScreen(QWidget *window);
 // The window every other opens beside while it shows; nullptr for none.
 void setHomeWindow(QWidget *home);
 QWidget *homeWindow();
-// The frame's top-left for a frame of `frame` pixels beside `taken` within `area`, covering none of it: right of it,
-// below, left, above, in that order; nothing where it fits on no side.
-std::optional<QPoint> spotBeside(const QRect &taken, QSize frame, const QRect &area);
+// The frame's top-left for a frame of `frame` pixels within `area` that covers none of `taken`: beside the first of
+// them (right of it, below, left, above, in that order), else beside the others; nothing where it fits nowhere.
+std::optional<QPoint> spotBeside(const QList<QRect> &taken, QSize frame, const QRect &area);

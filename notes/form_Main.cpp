@@ -331,9 +331,9 @@ void form_Main::placeNewNote(NoteRecord &note)
     int top = (screen.height() - note.height) / 2;
     // Where the Control center stays open, the note goes where it covers neither it nor the container.
     if (const QWidget *home = homeWindow(); home && home->isVisible() && home->screen()) {
-        QRect taken = home->frameGeometry();
+        QList<QRect> taken{home->frameGeometry()};
         if (isVisible())
-            taken |= frameGeometry();
+            taken.append(frameGeometry());
         const QSize size(toPixels(note.width), toPixels(note.height));
         if (const auto at = spotBeside(taken, size, home->screen()->availableGeometry())) {
             left = toTwips(at->x());

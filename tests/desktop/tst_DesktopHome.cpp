@@ -12,8 +12,11 @@
 #include "notes/form_Note.h"
 #include "platform/IniStore.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QScreen>
+#include <QTcpServer>
 #include <QTest>
 #include <QToolTip>
 
@@ -37,12 +40,25 @@ private Q_SLOTS:
         env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
         Desktop desktop(false);
         writeFirstStartDefaults();
-        for (const auto &[key, value] : {std::pair{"StartNotes", "1"},
-                                         {"StartCalc", "1"},
-                                         {"StartClock", "0"},
-                                         {"StartEmail", "0"},
-                                         {"AcceptNotes", "False"}})
-            SettingsStore().setValue(u"Settings"_s, QString::fromLatin1(key), QString::fromLatin1(value));
+        // Ann's mailbox at a port where nothing answers; checked only when asked.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const QString server = u"127.0.0.1:"_s + QString::number(probe.serverPort());
+        probe.close();
+        const QMap<QString, QString> settings{{u"StartNotes"_s, u"1"_s},
+                                              {u"StartCalc"_s, u"1"_s},
+                                              {u"StartClock"_s, u"1"_s},
+                                              {u"StartEmail"_s, u"1"_s},
+                                              {u"AcceptNotes"_s, u"False"_s},
+                                              {u"POPServer"_s, server},
+                                              {u"UserName"_s, u"ann"_s},
+                                              {u"CheckTime"_s, u"0"_s},
+                                              // Syncs from a server here, where nothing answers either.
+                                              {u"ClockActive"_s, u"True"_s},
+                                              {u"UseCustomTimeserver"_s, u"True"_s},
+                                              {u"CustomTimeserver"_s, u"127.0.0.1"_s}};
+        for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+            SettingsStore().setValue(u"Settings"_s, it.key(), it.value());
         NoteRecord note;
         note.text = u"Dentist"_s;
         note.width = note.oldWidth = 1710;
@@ -83,16 +99,55 @@ private Q_SLOTS:
         const QRect noteFrame = NoteWindow(2)->frameGeometry();
         QVERIFY2(!noteFrame.intersects(homeFrame) && !noteFrame.intersects(desktop.frameGeometry(container)),
                  qPrintable(u"note %1"_s.arg(rect(noteFrame))));
+        // Atomic time's window from its picture; its "Sync now" fails, and the failure's box is answered.
+        desktop.click(centreOf(panel, "image_Clock"));
+        const qulonglong clock = desktop.waitWindow(u"^Atomic time$"_s);
+        QVERIFY(clock);
+        desktop.settledGeometry(clock);
+        QVERIFY2(!homeFrame.intersects(desktop.frameGeometry(clock)),
+                 qPrintable(u"Atomic time %1"_s.arg(rect(desktop.frameGeometry(clock)))));
+        env.messages.expect(platform::MsgAnswer::Ok);
+        const QWidget *syncNow = nullptr;
+        for (const QWidget *window : QApplication::topLevelWidgets())
+            if (window->objectName() == u"form_Time"_s && window->isVisible())
+                syncNow = window->findChild<QWidget *>(u"c_CheckNow"_s);
+        QVERIFY(syncNow && syncNow->isEnabled());
+        desktop.click(syncNow->mapToGlobal(syncNow->rect().center()));
+        QVERIFY(Desktop::waitFor([&] { return env.messages.pending() == 0; }, 10000));
+        // The whole screen as the X server has it, frames included, for whoever asks for it.
         if (const QString shots = qEnvironmentVariable("TARNIBE_SHOTS"); !shots.isEmpty())
-            desktop.run(u"import"_s, {u"-window"_s, u"root"_s, shots + u"/home-"_s + desktop.name() + u".png"_s});
+            QGuiApplication::primaryScreen()->grabWindow(0).save(shots + u"/home-"_s + desktop.name() + u".png"_s);
 
         // The notes picture's tip, as the pointer rests on it: how many notes, and the next alarm.
         desktop.moveTo(centreOf(panel, "image_Note") + QPoint(3, 3));
         QVERIFY2(Desktop::waitFor([] { return QToolTip::isVisible(); }, 5000), "no tip came");
         QCOMPARE(QToolTip::text(), u"Notes\n2 notes\nNext alarm: 24-Dec-2026  8:15"_s);
+        const QString clockTip = tipOf(desktop, panel, "image_Clock");
+        QVERIFY2(clockTip.startsWith(u"Atomic time\nNot synchronised yet\n09:00:00: the clock could not be set ("_s),
+                 qPrintable(clockTip));
+
+        // "Check email now !" from the mail picture's menu: the check fails, the picture shows the failed envelope
+        // and its tip says why.
+        const QPoint mail = centreOf(panel, "image_Email");
+        const QRect envelope(mail - QPoint(16, 16), QSize(32, 32));
+        const QString idle = desktop.pixels(envelope);
+        QVERIFY(desktop.chooseFromMenu(mail, u"c"_s));
+        QVERIFY2(Desktop::waitFor([&] { return desktop.pixels(envelope) != idle; }, 15000),
+                 "the picture never changed");
+        const QString tip = tipOf(desktop, panel, "image_Email");
+        QVERIFY2(tip.startsWith(u"Email check\n"_s) && tip.contains(server), qPrintable(tip));
     }
 
 private:
+    // The tip that comes as the pointer rests on a picture.
+    static QString tipOf(const Desktop &desktop, const QWidget &panel, const char *name)
+    {
+        const auto *picture = panel.findChild<QWidget *>(QString::fromLatin1(name));
+        desktop.moveTo(centreOf(panel, name) + QPoint(3, 3));
+        Desktop::waitFor([&] { return QToolTip::isVisible() && QToolTip::text().startsWith(picture->toolTip()); },
+                         5000);
+        return QToolTip::text();
+    }
     static QPoint centreOf(const QWidget &panel, const char *name)
     {
         const auto *picture = panel.findChild<QWidget *>(QString::fromLatin1(name));
