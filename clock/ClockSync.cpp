@@ -2,6 +2,7 @@
 #include "clock/ClockSync.h"
 
 #include "clock/DaytimeSource.h"
+#include "clock/TimeServerAddress.h"
 #include "core/ErrorLog.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
@@ -35,13 +36,25 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
 
 ClockSync::~ClockSync() = default;
 
-void ClockSync::setSource(std::unique_ptr<TimeSource> source)
+void ClockSync::setSource(std::unique_ptr<TimeSource> source, TimeServerAddress::Protocol protocol)
 {
-    if (m_source)
-        m_source->abort();
-    m_source = std::move(source);
-    connect(m_source.get(), &TimeSource::answered, this, &ClockSync::answered);
-    connect(m_source.get(), &TimeSource::failed, this, &ClockSync::sourceFailed);
+    std::unique_ptr<TimeSource> &slot = m_sources[size_t(protocol)];
+    if (slot)
+        slot->abort();
+    if (m_source == slot.get())
+        m_source = nullptr;
+    slot = std::move(source);
+    // Only the source of the attempt under way is heard.
+    TimeSource *heard = slot.get();
+    connect(heard, &TimeSource::answered, this, [this, heard](const QByteArray &answer) {
+        if (heard == m_source)
+            answered(answer);
+    });
+    connect(heard, &TimeSource::failed, this,
+            [this, heard](QAbstractSocket::SocketError error, const QString &description) {
+                if (heard == m_source)
+                    sourceFailed(error, description);
+            });
 }
 
 void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
@@ -67,8 +80,18 @@ void ClockSync::start(const SyncRequest &request, bool interactive)
     ++m_attempt;
     m_waiting = true;
     m_timeout.start();
-    m_source->ask(request.server);
+    // The address picks the protocol; a plain host name is DAYTIME, as it has always been.
+    const std::optional<TimeServerAddress> address = parseTimeServer(request.server);
+    TimeSource *source = address ? m_sources[size_t(address->protocol)].get() : nullptr;
+    if (m_source && m_source != source)
+        m_source->abort();
+    m_source = source;
+    if (source)
+        source->ask(address->host, address->port);
     Q_EMIT attemptStarted(request.server);
+    if (!source)
+        fail({SyncFailure::Socket, QAbstractSocket::HostNotFoundError,
+              QStringLiteral("Not a time server address: ") + request.server});
 }
 
 void ClockSync::abort()
@@ -80,7 +103,8 @@ void ClockSync::abort()
     m_waiting = false;
     m_report = false;
     m_timeout.stop();
-    m_source->abort();
+    if (m_source)
+        m_source->abort();
 }
 
 void ClockSync::startSchedule()
@@ -173,7 +197,8 @@ void ClockSync::fail(const SyncFailure &failure)
 {
     m_waiting = false;
     m_timeout.stop();
-    m_source->abort();
+    if (m_source)
+        m_source->abort();
     // An unattended sync the system will not let set the clock (it wants a password, or keeps the time itself)
     // fails the same way every period: it is said once, and the schedule waits until the user syncs or saves.
     const bool refusedUnattended = failure.kind == SyncFailure::ClockNotSet && !m_interactive;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "clock/TimeServerAddress.h"
 #include "clock/TimeSource.h"
 #include "core/SettingsRecord.h"
 
@@ -43,11 +44,13 @@ public:
     static constexpr int ErrorLimit = 11;
 
     // `settings`: the saved choices the schedule goes by, where the last success is noted. `setter` sets the
-    // computer's clock. The sync asks a DAYTIME server on port 13 until another source is set.
+    // computer's clock. The sync asks DAYTIME servers on port 13 until another source is set.
     ClockSync(SettingsRecord &settings, platform::SystemClockSetter &setter, QObject *parent = nullptr);
     ~ClockSync() override;
 
-    void setSource(std::unique_ptr<TimeSource> source);
+    // The source that asks the servers of `protocol`, in place of the one before.
+    void setSource(std::unique_ptr<TimeSource> source,
+                   TimeServerAddress::Protocol protocol = TimeServerAddress::Protocol::Daytime);
     // Ten seconds unless a test wants the time-out sooner.
     void setReplyTimeout(std::chrono::milliseconds timeout);
 
@@ -73,7 +76,8 @@ public:
     void resetErrorCount() { m_errors = 0; }
 
 Q_SIGNALS:
-    // An attempt asks `server`; an empty one is asked nothing, and the attempt ends by its time-out.
+    // An attempt asks `server`, as the user typed it; an empty one is asked nothing, and the attempt ends by its
+    // time-out.
     void attemptStarted(const QString &server);
     // The server's answer, before it is read.
     void replied(const QByteArray &answer);
@@ -95,7 +99,9 @@ private:
 
     SettingsRecord &m_settings;
     platform::SystemClockSetter &m_setter;
-    std::unique_ptr<TimeSource> m_source;
+    std::array<std::unique_ptr<TimeSource>, 2> m_sources;
+    // The source the attempt under way asks, or asked last.
+    TimeSource *m_source = nullptr;
     QTimer m_schedule;
     QTimer m_timeout;
     QTimer m_release;

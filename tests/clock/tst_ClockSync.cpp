@@ -7,6 +7,7 @@
 #include "TimeStandIns.h"
 #include "clock/ClockSync.h"
 #include "clock/DaytimeSource.h"
+#include "clock/TimeServerAddress.h"
 #include "core/Settings.h"
 #include "platform/SystemClock.h"
 
@@ -158,6 +159,53 @@ private Q_SLOTS:
             {u"-13"_s, std::nullopt}, {u"x"_s, std::nullopt}, {u"1.5"_s, std::nullopt}};
         for (const auto &[text, hours] : offsets)
             QCOMPARE(HoursOffset(text), hours);
+    }
+
+    // The custom server names its protocol and port, or is a plain host asked for DAYTIME on its port as always.
+    void serverAddresses()
+    {
+        using enum TimeServerAddress::Protocol;
+        const std::tuple<QString, bool, TimeServerAddress::Protocol, QString, int> rows[] = {
+            {u" time.nist.gov "_s, true, Daytime, u"time.nist.gov"_s, 0},
+            {QString(), true, Daytime, QString(), 0},
+            {u"ntp://pool.example"_s, true, Ntp, u"pool.example"_s, 0},
+            {u"NTP://127.0.0.1:1123/"_s, true, Ntp, u"127.0.0.1"_s, 1123},
+            {u"ntp://[::1]:123"_s, true, Ntp, u"::1"_s, 123},
+            {u"daytime://127.0.0.1:1313"_s, true, Daytime, u"127.0.0.1"_s, 1313},
+            {u"ntp://"_s, false, Ntp, {}, 0},
+            {u"ntp://host:65536"_s, false, Ntp, {}, 0},
+            {u"ntp://host:0"_s, false, Ntp, {}, 0},
+            {u"ntp://host:x"_s, false, Ntp, {}, 0},
+            {u"ntp://host/path"_s, false, Ntp, {}, 0},
+            {u"http://host"_s, false, Ntp, {}, 0}};
+        for (const auto &[text, valid, protocol, host, port] : rows) {
+            const std::optional<TimeServerAddress> address = parseTimeServer(text);
+            QVERIFY2(address.has_value() == valid, qPrintable(text));
+            if (!address)
+                continue;
+            QCOMPARE(address->protocol, protocol);
+            QCOMPARE(address->host, host);
+            QCOMPARE(address->port, port);
+        }
+
+        // The address picks the source and the port; one that is no address fails at once, asking nothing.
+        RecordingSetter setter;
+        Sync t(setter);
+        DaytimeServer other({"Tue Oct 12 10:00:00 1999\r\n"});
+        t.sync.setSource(std::make_unique<DaytimeSource>(other.port()), TimeServerAddress::Protocol::Ntp);
+        const std::pair<QString, QTime> asked[] = {{u"daytime://127.0.0.1:%1"_s.arg(t.server.port()), {14, 5, 10}},
+                                                   {u"ntp://127.0.0.1"_s, {10, 0, 1}},
+                                                   {u"127.0.0.1"_s, {14, 5, 10}}};
+        for (const auto &[server, time] : asked) {
+            const qsizetype before = t.outcomes.size();
+            t.sync.start({server, u"0"_s, false}, false);
+            QTRY_COMPARE(t.outcomes.size(), before + 1);
+            QCOMPARE(setter.asked.constLast().time(), time);
+        }
+        t.sync.start({u"http://127.0.0.1"_s, u"0"_s, false}, false);
+        QCOMPARE(t.outcomes.constLast().failure.kind, SyncFailure::Socket);
+        QCOMPARE(t.outcomes.constLast().failure.socketError, QAbstractSocket::HostNotFoundError);
+        QCOMPARE(t.server.accepted + other.accepted, 3);
     }
 
     void anAttemptReadsTheWholeReplyAndSetsTheClockOnce()
