@@ -2,6 +2,7 @@
 #include "clock/ClockSync.h"
 
 #include "clock/DaytimeSource.h"
+#include "clock/SntpSource.h"
 #include "clock/TimeServerAddress.h"
 #include "core/ErrorLog.h"
 #include "platform/Clock.h"
@@ -21,6 +22,7 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
     : QObject(parent), m_settings(settings), m_setter(setter)
 {
     setSource(std::make_unique<DaytimeSource>());
+    setSource(std::make_unique<SntpSource>(), TimeServerAddress::Protocol::Ntp);
     m_schedule.setInterval(63300);
     m_timeout.setInterval(10000);
     m_timeout.setSingleShot(true);
@@ -55,6 +57,10 @@ void ClockSync::setSource(std::unique_ptr<TimeSource> source, TimeServerAddress:
                 if (heard == m_source)
                     sourceFailed(error, description);
             });
+    connect(heard, &TimeSource::refused, this, [this, heard](const QString &reason, bool stopAsking) {
+        if (heard == m_source)
+            sourceRefused(reason, stopAsking);
+    });
 }
 
 void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
@@ -64,6 +70,7 @@ void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
 
 void ClockSync::syncNow(const SyncRequest &request)
 {
+    m_stopped.clear();
     m_report = true;
     // One attempt at a time: the one under way reports its outcome instead.
     if (!m_waiting)
@@ -72,7 +79,11 @@ void ClockSync::syncNow(const SyncRequest &request)
 
 void ClockSync::start(const SyncRequest &request, bool interactive)
 {
+    const QString server = request.server.trimmed();
+    if (!interactive && m_stopped.contains(server))
+        return;
     logError(QStringLiteral("Trying to sync..."));
+    m_server = server;
     m_hoursOff = request.hoursOff;
     m_withDate = request.withDate;
     m_interactive = interactive;
@@ -105,6 +116,12 @@ void ClockSync::abort()
     m_timeout.stop();
     if (m_source)
         m_source->abort();
+}
+
+void ClockSync::resumeSchedule()
+{
+    m_scheduleQuiet = false;
+    m_stopped.clear();
 }
 
 void ClockSync::startSchedule()
@@ -182,6 +199,18 @@ void ClockSync::sourceFailed(QAbstractSocket::SocketError error, const QString &
 {
     if (m_waiting)
         fail({SyncFailure::Socket, error, description});
+}
+
+void ClockSync::sourceRefused(const QString &reason, bool stopAsking)
+{
+    if (!m_waiting)
+        return;
+    logError(QStringLiteral("Reply refused: ") + reason);
+    if (stopAsking) {
+        m_stopped.insert(m_server);
+        logError(QStringLiteral("Not asking again until the user acts: ") + m_server);
+    }
+    fail({SyncFailure::RefusedReply, QAbstractSocket::UnknownSocketError, reason});
 }
 
 void ClockSync::succeed(const QString &timeText)

@@ -5,6 +5,7 @@
 #include "clock/TimeSource.h"
 #include "core/SettingsRecord.h"
 
+#include <QSet>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -23,7 +24,7 @@ struct SyncRequest {
 
 // Why an attempt failed: the socket's own error, or one of the sync's, by the number the history shows for it.
 struct SyncFailure {
-    enum Kind { Socket = 0, Timeout = 1, UnreadableReply = 2, ClockNotSet = 3, BadOffset = 13 };
+    enum Kind { Socket = 0, Timeout = 1, UnreadableReply = 2, ClockNotSet = 3, RefusedReply = 4, BadOffset = 13 };
     Kind kind = Socket;
     QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
     QString description;
@@ -70,7 +71,7 @@ public:
     // One look: an attempt with the saved choices when the saved period has passed since the last success.
     void checkSchedule();
     // The user has saved the choices: a schedule that waited for the user goes on.
-    void resumeSchedule() { m_scheduleQuiet = false; }
+    void resumeSchedule();
 
     int errorCount() const { return m_errors; }
     void resetErrorCount() { m_errors = 0; }
@@ -94,6 +95,7 @@ Q_SIGNALS:
 private:
     void answered(const QByteArray &answer);
     void sourceFailed(QAbstractSocket::SocketError error, const QString &description);
+    void sourceRefused(const QString &reason, bool stopAsking);
     void succeed(const QString &timeText);
     void fail(const SyncFailure &failure);
 
@@ -107,6 +109,9 @@ private:
     QTimer m_release;
     int m_attempt = 0;
     bool m_waiting = false;
+    QString m_server;
+    // Servers that asked not to be asked again: the schedule leaves them alone until the user syncs or saves.
+    QSet<QString> m_stopped;
     QString m_hoursOff;
     bool m_withDate = false;
     bool m_interactive = false;

@@ -28,6 +28,9 @@ public:
 Q_SIGNALS:
     // The server's whole answer, once per question.
     void answered(const QByteArray &answer);
+    // The answer is not to be used, for `reason`; `stopAsking`: the server asked not to be asked again, which holds
+    // until the user acts.
+    void refused(const QString &reason, bool stopAsking);
     // The connection failed; the server closing it after its answer is no failure.
     void failed(QAbstractSocket::SocketError error, const QString &description);
 };
