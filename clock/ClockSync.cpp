@@ -165,7 +165,6 @@ void ClockSync::answered(const QByteArray &answer)
 {
     if (!m_waiting)
         return;
-    logError(QStringLiteral("sync success....."));
     m_timeout.stop();
     Q_EMIT replied(answer);
     const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
@@ -215,6 +214,8 @@ void ClockSync::sourceRefused(const QString &reason, bool stopAsking)
 
 void ClockSync::succeed(const QString &timeText)
 {
+    // Written once the clock is set, not when the server answers: a reply the system would not set is no success.
+    logError(QStringLiteral("sync success....."));
     m_waiting = false;
     m_scheduleQuiet = false;
     m_settings.ClockLastSyncTime = platform::Clock::now();

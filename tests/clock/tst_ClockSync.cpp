@@ -287,6 +287,7 @@ private Q_SLOTS:
         }
         QCOMPARE(t.sync.errorCount(), 5);
         QVERIFY(setter.asked.isEmpty());
+        QVERIFY(t.env.logLines().filter(u"\"sync success.....\""_s).isEmpty());
         QCOMPARE(t.env.logLines()
                      .filter(u"\"err_Time_Winsock1_DataArrival 13 Type mismatch EXTRA: no colon here\""_s)
                      .size(),
@@ -380,6 +381,8 @@ private Q_SLOTS:
         QTRY_COMPARE(t.outcomes.size(), 4);
         QCOMPARE(t.outcomes.constLast().failure.kind, SyncFailure::ClockNotSet);
         QVERIFY(!t.outcomes.constLast().reported);
+        // The server answered, but the clock was not set: the log says no success.
+        QCOMPARE(t.env.logLines().filter(u"\"sync success.....\""_s).size(), 3);
         for (int period = 0; period < 12; ++period)
             t.lookAfter();
         QCOMPARE(t.attempts(), 4);
