@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SNTP without a window: the packets, and the clock sync asking a scripted server in this process and, run by
+// SNTP without a window: the clock sync asking a scripted server in this process and, run by
 // with_time_servers.sh as tst_SntpChrony, a real chronyd on loopback that never sets this machine's clock.
 #include "TestEnvironment.h"
 #include "TimeStandIns.h"
@@ -17,11 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-qint64 microsAt(const QDateTime &moment)
-{
-    return moment.toMSecsSinceEpoch() * 1000;
-}
 
 // How the scripted server answers: its clock `offsetMs` ahead of ours, the round trip taking `delayMs` of our
 // clock (half of it each way), and the packet's fields as given.
@@ -58,7 +53,7 @@ private:
     void answer(const QNetworkDatagram &question)
     {
         ++questions;
-        const qint64 t1 = microsAt(m_clock.now());
+        const qint64 t1 = m_clock.now().toMSecsSinceEpoch() * 1000;
         m_clock.set(m_clock.now().addMSecs(script.delayMs));
         const qint64 serverTime = t1 + (script.offsetMs + script.delayMs / 2) * 1000;
         QByteArray reply(48, '\0');
@@ -101,7 +96,7 @@ struct Sync {
                          [this](const SyncFailure &failure) { failures.append(failure); });
     }
     // The hour offset typed is no part of an NTP server's answer.
-    void ask(const QString &server = u"ntp://127.0.0.1"_s) { sync.start({server, u"5"_s, true}, false); }
+    void ask() { sync.start({u"ntp://127.0.0.1"_s, u"5"_s, true}, false); }
 
     ClockSync sync;
     SntpSource *source = nullptr;
@@ -117,40 +112,6 @@ class tst_Sntp : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Timestamps are read in the era nearest our clock: the seconds wrap on 2036-02-07 06:28:16 UTC.
-    void timestamps()
-    {
-        const QDateTime wrap({2036, 2, 7}, {6, 28, 16}, QTimeZone::utc());
-        const std::tuple<QDateTime, quint64, QDateTime> rows[] = {
-            {wrap, 0, wrap},
-            {wrap, 0xffff'ffffull << 32, wrap.addSecs(-1)},
-            {wrap.addDays(-3), 5ull << 32, wrap.addSecs(5)},
-            {wrap.addDays(3), 0xffff'fff0ull << 32, wrap.addSecs(-16)},
-            {QDateTime({1950, 1, 1}, {}, QTimeZone::utc()), 0, QDateTime({1900, 1, 1}, {}, QTimeZone::utc())},
-            {QDateTime({2026, 12, 7}, {}, QTimeZone::utc()), (3'974'140'800ull << 32) | 0x8000'0000u,
-             QDateTime({2025, 12, 8}, {0, 0, 0, 500}, QTimeZone::utc())}};
-        for (const auto &[near, timestamp, expected] : rows) {
-            QCOMPARE(sntp::fromTimestamp(timestamp, microsAt(near)), microsAt(expected));
-            QCOMPARE(sntp::toTimestamp(microsAt(expected)), timestamp);
-        }
-    }
-
-    // The question: version 4, client, our clock to the millisecond in its transmit timestamp, nothing else.
-    void theQuestion()
-    {
-        const qint64 now = microsAt(QDateTime({2040, 3, 1}, {12, 0, 0, 250}, QTimeZone::utc())) + 999;
-        const sntp::Question asked = sntp::question(QHostAddress(QHostAddress::LocalHost), 1123, now);
-        QCOMPARE(asked.sentUs, now - 999);
-        const QByteArray packet = sntp::requestPacket(asked);
-        QCOMPARE(packet.size(), 48);
-        QCOMPARE(packet[0], char(0x23));
-        QCOMPARE(packet.sliced(1, 39), QByteArray(39, '\0'));
-        QCOMPARE(qFromBigEndian<quint64>(packet.data() + 40), asked.transmit);
-        QCOMPARE(sntp::fromTimestamp(asked.transmit, now) / 1000, asked.sentUs / 1000);
-        // Below the millisecond it is chance, so that no one who has not seen it can answer it.
-        QVERIFY(sntp::question(asked.server, asked.port, now).transmit != asked.transmit);
-    }
-
     void replies_data()
     {
         QTest::addColumn<QDateTime>("asked");
@@ -189,7 +150,6 @@ private Q_SLOTS:
         server.script = script;
         RecordingSetter setter;
         Sync t(setter, server.port());
-        QSignalSpy measured(t.source, &SntpSource::measured);
         t.ask();
         QTRY_COMPARE(t.set.size() + t.failures.size(), 1);
         QCOMPARE(server.questions, 1);
@@ -197,9 +157,6 @@ private Q_SLOTS:
             const QDateTime expected = asked.addMSecs(script.delayMs + script.offsetMs);
             QCOMPARE(setter.asked, QList<QDateTime>{expected});
             QCOMPARE(t.set, QStringList{expected.toLocalTime().toString(u"HH:mm:ss"_s)});
-            QCOMPARE(measured.size(), 1);
-            QCOMPARE(measured[0][0].toLongLong(), script.offsetMs * 1000);
-            QCOMPARE(measured[0][1].toLongLong(), script.delayMs * 1000);
             return;
         }
         QVERIFY(setter.asked.isEmpty());
