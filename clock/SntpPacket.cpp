@@ -3,7 +3,6 @@
 
 #include <QRandomGenerator>
 #include <QtEndian>
-#include <cmath>
 
 namespace sntp {
 
@@ -38,11 +37,15 @@ quint64 toTimestamp(qint64 unixUs)
 
 qint64 fromTimestamp(quint64 timestamp, qint64 nearUs)
 {
-    const qint64 eraZeroSeconds = qint64(timestamp >> 32) - UnixEpochInNtp;
     // Rounded up, so that a fraction read back gives the microsecond it was made from.
     const qint64 micros = qint64(((timestamp & 0xffff'ffffu) * Million + 0xffff'ffffu) >> 32);
-    const double eras = std::round((double(nearUs) / Million - double(eraZeroSeconds)) / double(EraSeconds));
-    return (eraZeroSeconds + qint64(eras) * EraSeconds) * Million + micros;
+    const qint64 eraZeroUs = (qint64(timestamp >> 32) - UnixEpochInNtp) * Million + micros;
+    // The whole number of eras nearest the distance, fraction and all: counted in integers, as a double would blur
+    // the microseconds at the half era.
+    constexpr qint64 EraUs = EraSeconds * Million;
+    const qint64 distance = nearUs - eraZeroUs + EraUs / 2;
+    const qint64 eras = distance / EraUs - (distance % EraUs < 0 ? 1 : 0);
+    return eraZeroUs + eras * EraUs;
 }
 
 Question question(const QHostAddress &server, quint16 port, qint64 nowUs)
