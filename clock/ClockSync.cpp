@@ -97,10 +97,11 @@ void ClockSync::start(const SyncRequest &request, bool interactive)
     if (m_source && m_source != source)
         m_source->abort();
     m_source = source;
+    // Told before the source asks, which may fail at once (a UDP socket that cannot be had).
+    Q_EMIT attemptStarted(request.server);
     if (source)
         source->ask(address->host, address->port);
-    Q_EMIT attemptStarted(request.server);
-    if (!source)
+    else
         fail({SyncFailure::Socket, QAbstractSocket::HostNotFoundError,
               QStringLiteral("Not a time server address: ") + request.server});
 }
