@@ -2,6 +2,8 @@
 #include "clock/ClockSync.h"
 
 #include "clock/DaytimeSource.h"
+#include "clock/SntpSource.h"
+#include "clock/TimeServerAddress.h"
 #include "core/ErrorLog.h"
 #include "platform/Clock.h"
 #include "platform/SystemClock.h"
@@ -20,6 +22,7 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
     : QObject(parent), m_settings(settings), m_setter(setter)
 {
     setSource(std::make_unique<DaytimeSource>());
+    setSource(std::make_unique<SntpSource>(), TimeServerAddress::Protocol::Ntp);
     m_schedule.setInterval(63300);
     m_timeout.setInterval(10000);
     m_timeout.setSingleShot(true);
@@ -35,13 +38,29 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
 
 ClockSync::~ClockSync() = default;
 
-void ClockSync::setSource(std::unique_ptr<TimeSource> source)
+void ClockSync::setSource(std::unique_ptr<TimeSource> source, TimeServerAddress::Protocol protocol)
 {
-    if (m_source)
-        m_source->abort();
-    m_source = std::move(source);
-    connect(m_source.get(), &TimeSource::answered, this, &ClockSync::answered);
-    connect(m_source.get(), &TimeSource::failed, this, &ClockSync::sourceFailed);
+    std::unique_ptr<TimeSource> &slot = m_sources[size_t(protocol)];
+    if (slot)
+        slot->abort();
+    if (m_source == slot.get())
+        m_source = nullptr;
+    slot = std::move(source);
+    // Only the source of the attempt under way is heard.
+    TimeSource *heard = slot.get();
+    connect(heard, &TimeSource::answered, this, [this, heard](const QByteArray &answer) {
+        if (heard == m_source)
+            answered(answer);
+    });
+    connect(heard, &TimeSource::failed, this,
+            [this, heard](QAbstractSocket::SocketError error, const QString &description) {
+                if (heard == m_source)
+                    sourceFailed(error, description);
+            });
+    connect(heard, &TimeSource::refused, this, [this, heard](const QString &reason, bool stopAsking) {
+        if (heard == m_source)
+            sourceRefused(reason, stopAsking);
+    });
 }
 
 void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
@@ -51,6 +70,7 @@ void ClockSync::setReplyTimeout(std::chrono::milliseconds timeout)
 
 void ClockSync::syncNow(const SyncRequest &request)
 {
+    m_stopped.clear();
     m_report = true;
     // One attempt at a time: the one under way reports its outcome instead.
     if (!m_waiting)
@@ -59,7 +79,11 @@ void ClockSync::syncNow(const SyncRequest &request)
 
 void ClockSync::start(const SyncRequest &request, bool interactive)
 {
+    const QString server = request.server.trimmed();
+    if (!interactive && m_stopped.contains(server))
+        return;
     logError(QStringLiteral("Trying to sync..."));
+    m_server = server;
     m_hoursOff = request.hoursOff;
     m_withDate = request.withDate;
     m_interactive = interactive;
@@ -67,8 +91,19 @@ void ClockSync::start(const SyncRequest &request, bool interactive)
     ++m_attempt;
     m_waiting = true;
     m_timeout.start();
-    m_source->ask(request.server);
+    // The address picks the protocol; a plain host name is DAYTIME, as it has always been.
+    const std::optional<TimeServerAddress> address = parseTimeServer(request.server);
+    TimeSource *source = address ? m_sources[size_t(address->protocol)].get() : nullptr;
+    if (m_source && m_source != source)
+        m_source->abort();
+    m_source = source;
+    // Told before the source asks, which may fail at once (a UDP socket that cannot be had).
     Q_EMIT attemptStarted(request.server);
+    if (source)
+        source->ask(address->host, address->port);
+    else
+        fail({SyncFailure::Socket, QAbstractSocket::HostNotFoundError,
+              QStringLiteral("Not a time server address: ") + request.server});
 }
 
 void ClockSync::abort()
@@ -80,7 +115,14 @@ void ClockSync::abort()
     m_waiting = false;
     m_report = false;
     m_timeout.stop();
-    m_source->abort();
+    if (m_source)
+        m_source->abort();
+}
+
+void ClockSync::resumeSchedule()
+{
+    m_scheduleQuiet = false;
+    m_stopped.clear();
 }
 
 void ClockSync::startSchedule()
@@ -124,7 +166,6 @@ void ClockSync::answered(const QByteArray &answer)
 {
     if (!m_waiting)
         return;
-    logError(QStringLiteral("sync success....."));
     m_timeout.stop();
     Q_EMIT replied(answer);
     const std::optional<int> hoursOff = HoursOffset(m_hoursOff);
@@ -160,8 +201,22 @@ void ClockSync::sourceFailed(QAbstractSocket::SocketError error, const QString &
         fail({SyncFailure::Socket, error, description});
 }
 
+void ClockSync::sourceRefused(const QString &reason, bool stopAsking)
+{
+    if (!m_waiting)
+        return;
+    logError(QStringLiteral("Reply refused: ") + reason);
+    if (stopAsking) {
+        m_stopped.insert(m_server);
+        logError(QStringLiteral("Not asking again until the user acts: ") + m_server);
+    }
+    fail({SyncFailure::RefusedReply, QAbstractSocket::UnknownSocketError, reason});
+}
+
 void ClockSync::succeed(const QString &timeText)
 {
+    // Written once the clock is set, not when the server answers: a reply the system would not set is no success.
+    logError(QStringLiteral("sync success....."));
     m_waiting = false;
     m_scheduleQuiet = false;
     m_settings.ClockLastSyncTime = platform::Clock::now();
@@ -173,7 +228,8 @@ void ClockSync::fail(const SyncFailure &failure)
 {
     m_waiting = false;
     m_timeout.stop();
-    m_source->abort();
+    if (m_source)
+        m_source->abort();
     // An unattended sync the system will not let set the clock (it wants a password, or keeps the time itself)
     // fails the same way every period: it is said once, and the schedule waits until the user syncs or saves.
     const bool refusedUnattended = failure.kind == SyncFailure::ClockNotSet && !m_interactive;

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "clock/TimeServerAddress.h"
 #include "clock/TimeSource.h"
 #include "core/SettingsRecord.h"
 
+#include <QSet>
 #include <QTimer>
 #include <array>
 #include <chrono>
@@ -22,7 +24,7 @@ struct SyncRequest {
 
 // Why an attempt failed: the socket's own error, or one of the sync's, by the number the history shows for it.
 struct SyncFailure {
-    enum Kind { Socket = 0, Timeout = 1, UnreadableReply = 2, ClockNotSet = 3, BadOffset = 13 };
+    enum Kind { Socket = 0, Timeout = 1, UnreadableReply = 2, ClockNotSet = 3, RefusedReply = 4, BadOffset = 13 };
     Kind kind = Socket;
     QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
     QString description;
@@ -43,11 +45,13 @@ public:
     static constexpr int ErrorLimit = 11;
 
     // `settings`: the saved choices the schedule goes by, where the last success is noted. `setter` sets the
-    // computer's clock. The sync asks a DAYTIME server on port 13 until another source is set.
+    // computer's clock. The sync asks DAYTIME servers on port 13 until another source is set.
     ClockSync(SettingsRecord &settings, platform::SystemClockSetter &setter, QObject *parent = nullptr);
     ~ClockSync() override;
 
-    void setSource(std::unique_ptr<TimeSource> source);
+    // The source that asks the servers of `protocol`, in place of the one before.
+    void setSource(std::unique_ptr<TimeSource> source,
+                   TimeServerAddress::Protocol protocol = TimeServerAddress::Protocol::Daytime);
     // Ten seconds unless a test wants the time-out sooner.
     void setReplyTimeout(std::chrono::milliseconds timeout);
 
@@ -67,13 +71,14 @@ public:
     // One look: an attempt with the saved choices when the saved period has passed since the last success.
     void checkSchedule();
     // The user has saved the choices: a schedule that waited for the user goes on.
-    void resumeSchedule() { m_scheduleQuiet = false; }
+    void resumeSchedule();
 
     int errorCount() const { return m_errors; }
     void resetErrorCount() { m_errors = 0; }
 
 Q_SIGNALS:
-    // An attempt asks `server`; an empty one is asked nothing, and the attempt ends by its time-out.
+    // An attempt asks `server`, as the user typed it; an empty one is asked nothing, and the attempt ends by its
+    // time-out.
     void attemptStarted(const QString &server);
     // The server's answer, before it is read.
     void replied(const QByteArray &answer);
@@ -90,17 +95,23 @@ Q_SIGNALS:
 private:
     void answered(const QByteArray &answer);
     void sourceFailed(QAbstractSocket::SocketError error, const QString &description);
+    void sourceRefused(const QString &reason, bool stopAsking);
     void succeed(const QString &timeText);
     void fail(const SyncFailure &failure);
 
     SettingsRecord &m_settings;
     platform::SystemClockSetter &m_setter;
-    std::unique_ptr<TimeSource> m_source;
+    std::array<std::unique_ptr<TimeSource>, 2> m_sources;
+    // The source the attempt under way asks, or asked last.
+    TimeSource *m_source = nullptr;
     QTimer m_schedule;
     QTimer m_timeout;
     QTimer m_release;
     int m_attempt = 0;
     bool m_waiting = false;
+    QString m_server;
+    // Servers that asked not to be asked again: the schedule leaves them alone until the user syncs or saves.
+    QSet<QString> m_stopped;
     QString m_hoursOff;
     bool m_withDate = false;
     bool m_interactive = false;

@@ -20,15 +20,15 @@ DaytimeSource::DaytimeSource(quint16 port, QObject *parent) : TimeSource(parent)
     });
 }
 
-void DaytimeSource::ask(const QString &server)
+void DaytimeSource::ask(const QString &host, quint16 port)
 {
     m_asking = true;
     m_reply.clear();
-    if (server.isEmpty())
-        return;
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.abort();
-    m_socket.connectToHost(server, m_port);
+    if (host.isEmpty())
+        return;
+    m_socket.connectToHost(host, port ? port : m_port);
 }
 
 void DaytimeSource::abort()

@@ -12,7 +12,7 @@ public:
     // The DAYTIME port is 13; tests use servers of their own elsewhere.
     explicit DaytimeSource(quint16 port = 13, QObject *parent = nullptr);
 
-    void ask(const QString &server) override;
+    void ask(const QString &host, quint16 port) override;
     void abort() override;
     std::optional<NewClockTime> timeFrom(const QByteArray &answer, int hoursOff, bool withDate,
                                          const QDate &today) const override;

@@ -15,9 +15,9 @@ class TimeSource : public QObject {
 public:
     using QObject::QObject;
 
-    // Asks the server for the time, dropping a question still under way. An empty server is asked nothing, so the
-    // attempt ends by the sync's time-out.
-    virtual void ask(const QString &server) = 0;
+    // Asks `host` for the time, on `port` or, when that is 0, on the port the source was made with, dropping a
+    // question still under way. An empty host is asked nothing, so the attempt ends by the sync's time-out.
+    virtual void ask(const QString &host, quint16 port) = 0;
     // Drops the question under way; nothing more is reported for it.
     virtual void abort() = 0;
     // The time to set from an answer, with the user's hour offset and choice of date, today being `today`. Nothing
@@ -28,6 +28,9 @@ public:
 Q_SIGNALS:
     // The server's whole answer, once per question.
     void answered(const QByteArray &answer);
+    // The answer is not to be used, for `reason`; `stopAsking`: the server asked not to be asked again, which holds
+    // until the user acts.
+    void refused(const QString &reason, bool stopAsking);
     // The connection failed; the server closing it after its answer is no failure.
     void failed(QAbstractSocket::SocketError error, const QString &description);
 };

@@ -19,6 +19,8 @@ if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "ins
 else
     test_packages+=(pulseaudio pulseaudio-utils)
 fi
+# chrony: an NTP server for the clock's tests, which start it themselves with -x; its own service stays down.
+test_packages+=(chrony)
 # What a minimal system lacks: the zone data for the tests that move the clock to other zones and through summer
 # time, and llvm-symbolizer, without which the sanitizers' reports name no function and tests/lsan.supp matches none.
 test_base_packages=(tzdata llvm)
@@ -86,4 +88,6 @@ if command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
     for service in dovecot inetd openbsd-inetd; do
         "${sudo[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true
     done
+    # Above all chronyd, which would set this machine's clock: only the tests start one, with -x.
+    "${sudo[@]}" systemctl disable --now chrony >/dev/null 2>&1 || true
 fi

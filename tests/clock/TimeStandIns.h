@@ -51,12 +51,14 @@ public:
     void setTime(const QDateTime &moment, bool, const Done &done) override
     {
         asked.append(moment);
+        askedAt.append(QDateTime::currentDateTime());
         if (hold)
             held.append(done);
         else
             QTimer::singleShot(0, [done, failure = failure] { done(failure); });
     }
     QList<QDateTime> asked;
+    QList<QDateTime> askedAt; // the real time of each
     std::optional<QString> failure;
     bool hold = false;
     QList<Done> held;

@@ -7,6 +7,7 @@
 #include "TimeStandIns.h"
 #include "clock/ClockSync.h"
 #include "clock/DaytimeSource.h"
+#include "clock/TimeServerAddress.h"
 #include "core/Settings.h"
 #include "platform/SystemClock.h"
 
@@ -160,6 +161,42 @@ private Q_SLOTS:
             QCOMPARE(HoursOffset(text), hours);
     }
 
+    // The custom server names its protocol and port, or is a plain host asked for DAYTIME on its port as always.
+    void serverAddresses()
+    {
+        const std::pair<QString, QString> rows[] = {{u" time.nist.gov "_s, u"daytime time.nist.gov 0"_s},
+                                                    {u"NTP://127.0.0.1:1123/"_s, u"ntp 127.0.0.1 1123"_s},
+                                                    {u"ntp://[::1]"_s, u"ntp ::1 0"_s},
+                                                    {u"daytime://h:1313"_s, u"daytime h 1313"_s},
+                                                    {u"ntp://"_s, QString()},
+                                                    {u"ntp://h:65536"_s, QString()},
+                                                    {u"ntp://h:0"_s, QString()},
+                                                    {u"ntp://h/path"_s, QString()},
+                                                    {u"http://h"_s, QString()}};
+        for (const auto &[text, expected] : rows) {
+            const std::optional<TimeServerAddress> a = parseTimeServer(text);
+            const QString protocol = a && a->protocol == TimeServerAddress::Protocol::Ntp ? u"ntp"_s : u"daytime"_s;
+            QCOMPARE(a ? u"%1 %2 %3"_s.arg(protocol, a->host).arg(a->port) : QString(), expected);
+        }
+
+        // The address picks the source and the port; one that is no address fails at once, asking nothing.
+        RecordingSetter setter;
+        Sync t(setter);
+        DaytimeServer other({"Tue Oct 12 10:00:00 1999\r\n"});
+        t.sync.setSource(std::make_unique<DaytimeSource>(other.port()), TimeServerAddress::Protocol::Ntp);
+        const std::pair<QString, int> asked[] = {
+            {u"daytime://127.0.0.1:%1"_s.arg(other.port()), 10}, {u"127.0.0.1"_s, 14}, {u"ntp://127.0.0.1"_s, 10}};
+        for (const auto &[server, hour] : asked) {
+            const qsizetype before = t.outcomes.size();
+            t.sync.start({server, u"0"_s, false}, false);
+            QTRY_COMPARE(t.outcomes.size(), before + 1);
+            QCOMPARE(setter.asked.constLast().time().hour(), hour);
+        }
+        t.sync.start({u"http://127.0.0.1"_s, u"0"_s, false}, false);
+        QCOMPARE(t.outcomes.constLast().failure.socketError, QAbstractSocket::HostNotFoundError);
+        QCOMPARE(t.server.accepted + other.accepted, 3);
+    }
+
     void anAttemptReadsTheWholeReplyAndSetsTheClockOnce()
     {
         // Cut inside the seconds: a reply read before its line end would give no time, or no date.
@@ -239,6 +276,7 @@ private Q_SLOTS:
         }
         QCOMPARE(t.sync.errorCount(), 5);
         QVERIFY(setter.asked.isEmpty());
+        QVERIFY(t.env.logLines().filter(u"\"sync success.....\""_s).isEmpty());
         QCOMPARE(t.env.logLines()
                      .filter(u"\"err_Time_Winsock1_DataArrival 13 Type mismatch EXTRA: no colon here\""_s)
                      .size(),
@@ -332,6 +370,8 @@ private Q_SLOTS:
         QTRY_COMPARE(t.outcomes.size(), 4);
         QCOMPARE(t.outcomes.constLast().failure.kind, SyncFailure::ClockNotSet);
         QVERIFY(!t.outcomes.constLast().reported);
+        // The server answered, but the clock was not set: the log says no success.
+        QCOMPARE(t.env.logLines().filter(u"\"sync success.....\""_s).size(), 3);
         for (int period = 0; period < 12; ++period)
             t.lookAfter();
         QCOMPARE(t.attempts(), 4);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the given test against real time servers of its own: inetd's built-in DAYTIME service on 127.0.0.1:13 and a
-# mock systemd-timedated on a private bus standing in for the system bus, all inside a network namespace that has
-# nothing but loopback, so that no packet leaves the machine and the real clock is never set.
+# Runs the given test against real time servers of its own: inetd's built-in DAYTIME service on 127.0.0.1:13, chronyd
+# as an NTP server on 127.0.0.1 (TARNIBE_NTP_PORT) that never sets a clock, and a mock systemd-timedated on a private
+# bus standing in for the system bus, all inside a network namespace that has nothing but loopback, so that no packet
+# leaves the machine and the real clock is never set.
 # Exits with the test's status, or 77 (skipped) where this machine cannot give the test such a namespace.
 set -uo pipefail
 
@@ -15,11 +16,11 @@ if [[ -z "${TARNIBE_TIME_NETNS:-}" ]]; then
     # Root makes a network namespace directly; anyone else needs a user namespace to be root in.
     if [[ $(id -u) -eq 0 ]]; then ns=(-n); else ns=(-r -n); fi
     why=$(unshare "${ns[@]}" true 2>&1) || skip "unshare ${ns[*]} is not permitted here: $why"
-    TARNIBE_TIME_NETNS=1 exec unshare "${ns[@]}" "$0" "$@"
+    TARNIBE_TIME_NETNS=$(id -u) exec unshare "${ns[@]}" "$0" "$@"
 fi
 
 ip link set lo up || skip "cannot bring up loopback in the new namespace"
-for tool in /usr/sbin/inetd dbus-daemon dbus-send; do
+for tool in /usr/sbin/inetd /usr/sbin/chronyd dbus-daemon dbus-send; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh test)"
 done
 # dbusmock is a Debian package, so it may be only in the system's own Python.
@@ -52,6 +53,45 @@ for _ in $(seq 50); do
 done
 [[ -n "${line:-}" ]] || { echo "inetd did not answer on 127.0.0.1:13" >&2; cat "$work/inetd.log" >&2; exit 1; }
 
+# chronyd as a server of its local clock only. -x: it never sets a clock, and -d keeps it in the foreground with its
+# log on stderr. Started by root, it drops to its own user, which needs the folder; in a user namespace, whose root
+# holds no power over the real clock, it stays that root.
+ntp_port=11123
+mkdir "$work/chrony"
+chrony_user=()
+if [[ $TARNIBE_TIME_NETNS == 0 ]] && id _chrony >/dev/null 2>&1; then
+    chown _chrony "$work/chrony"
+else
+    chrony_user=(-u root)
+fi
+printf '%s\n' 'local stratum 8' 'allow 127.0.0.1' "port $ntp_port" 'bindaddress 127.0.0.1' 'cmdport 0' \
+    "pidfile $work/chrony/chronyd.pid" "driftfile $work/chrony/drift" >"$work/chrony.conf"
+/usr/sbin/chronyd -x -d "${chrony_user[@]}" -f "$work/chrony.conf" 2>"$work/chronyd.log" &
+pids+=($!)
+ntp_up=""
+for _ in $(seq 50); do
+    ntp_up=$("$python" - "$ntp_port" <<'PY'
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.settimeout(0.2)
+s.sendto(b"\x23" + bytes(47), ("127.0.0.1", int(sys.argv[1])))
+try:
+    reply = s.recv(512)
+except OSError:
+    sys.exit(0)
+# A server that tells the time: not "unsynchronised", not a kiss-o'-death.
+print("up" if reply[0] >> 6 != 3 and reply[1] != 0 else "")
+PY
+    )
+    [[ $ntp_up == up ]] && break
+    sleep 0.1
+done
+if [[ $ntp_up != up ]] || ! grep -q 'Disabled control of system clock' "$work/chronyd.log"; then
+    echo "chronyd did not serve the time on 127.0.0.1:$ntp_port with the clock left alone" >&2
+    cat "$work/chronyd.log" >&2
+    exit 1
+fi
+
 # With --fork the address and pid are printed once the bus listens.
 started=$(dbus-daemon --session --fork --nosyslog --address="unix:path=$work/bus" --print-address=1 --print-pid=1) ||
     { echo "the private bus did not start" >&2; exit 1; }
@@ -70,6 +110,6 @@ for _ in $(seq 100); do
 done
 [[ -n "$owned" ]] || { echo "the mock timedated did not appear" >&2; cat "$work/dbusmock.out" >&2; exit 1; }
 
-TZ=UTC TARNIBE_TIMEDATED_LOG="$work/timedated.log" TARNIBE_DAYTIME_PORT=13 "$@"
+TZ=UTC TARNIBE_TIMEDATED_LOG="$work/timedated.log" TARNIBE_DAYTIME_PORT=13 TARNIBE_NTP_PORT=$ntp_port "$@"
 status=$?
 exit "$status"
