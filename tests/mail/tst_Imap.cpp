@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // IMAP accounts without a display: the server addresses, reading what IMAP servers send, and one INBOX's check
 // against a real Dovecot on loopback and against a scripted server for what no real server does on demand.
+#include "Pop3TestServer.h"
+#include "mail/ImapMailbox.h"
 #include "mail/ImapResponse.h"
 #include "mail/MailText.h"
+#include "mail/Pop3Client.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -22,12 +26,115 @@ QList<ImapResponse> read(QByteArrayView bytes, qsizetype step, ImapReader &reade
     return responses;
 }
 
+// A scripted IMAP server in this process. It answers each command by its name ("LOGIN", "UID FETCH"; one not
+// mapped is refused), "{tag}" standing for the command's tag, and writes what follows a "|" a moment later, as a
+// second read. It takes literals the synchronising way, with a "+" for each, and records the commands it hears.
+class FakeImapServer : public QTcpServer {
+public:
+    explicit FakeImapServer(const QByteArray &greeting) : m_greeting(greeting) { listen(QHostAddress::LocalHost, 0); }
+    QString address() const { return u"imap://127.0.0.1:"_s + QString::number(serverPort()); }
+
+    QHash<QByteArray, QByteArray> replies;
+    QByteArrayList commands;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            m_buffer += socket->readAll();
+            while (true) {
+                const qsizetype end = m_buffer.indexOf("\r\n", m_scanned);
+                if (end < 0)
+                    return;
+                const QByteArray line = m_buffer.first(end);
+                if (line.endsWith('}') && !line.endsWith("+}")) {
+                    const qsizetype length = line.mid(line.lastIndexOf('{') + 1).chopped(1).toLongLong();
+                    socket->write("+ go on\r\n");
+                    m_scanned = end + 2 + length;
+                    continue;
+                }
+                m_buffer.remove(0, end + 2);
+                m_scanned = 0;
+                commands << line;
+                const QByteArrayList words = line.split(' ');
+                QByteArray name = words.value(1).toUpper();
+                if (name == "UID")
+                    name += ' ' + words.value(2).toUpper();
+                const QByteArrayList parts =
+                    replies.value(name, "{tag} BAD unknown\r\n").replace("{tag}", words[0]).split('|');
+                socket->write(parts[0]);
+                if (parts.size() > 1)
+                    QTimer::singleShot(200, socket, [socket, rest = parts[1]] { socket->write(rest); });
+            }
+        });
+        socket->write(m_greeting);
+    }
+
+private:
+    QByteArray m_greeting;
+    QByteArray m_buffer;
+    qsizetype m_scanned = 0;
+};
+
+// One mailbox's check to its end.
+AccountCheckResult checkAccount(MailboxClient &mailbox, MailboxMemory &memory, const MailAccount &account)
+{
+    QSignalSpy checked(&mailbox, &MailboxClient::checked);
+    mailbox.check(account, memory);
+    if (checked.wait(20000))
+        return mailbox.result();
+    AccountCheckResult none;
+    none.ok = false;
+    none.error = u"the check never ended"_s;
+    return none;
+}
+
 } // namespace
 
 class tst_Imap : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<DovecotServer> m_server;
+
+#define REQUIRE_DOVECOT()                                                                                              \
+    if (!m_server)                                                                                                     \
+    QSKIP("Dovecot is not installed (scripts/install-deps.sh test installs it)")
+
+    QString imap(const char *scheme = "imap") const
+    {
+        return QString::fromLatin1(scheme) + u"://127.0.0.1:"_s +
+               QString::number(qstrcmp(scheme, "imaps") == 0 ? m_server->imapsPort : m_server->imapPort);
+    }
+    // The flags of every message in the user's maildir, as the file names carry them.
+    QStringList flags(const QString &user) const
+    {
+        QStringList found;
+        QDirIterator it(m_server->maildir(user), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString name = QFileInfo(it.next()).fileName();
+            if (!name.startsWith(u"dovecot"_s))
+                found << name.section(u":2,"_s, 1);
+        }
+        return found;
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!DovecotServer::installed() || !QFile::exists(u"/usr/lib/dovecot/imap"_s))
+            return;
+        m_server = std::make_unique<DovecotServer>(true, true);
+        m_server->addUser(u"ann"_s, u"gr\u00fc\u00dfe"_s);
+        QString why;
+        QVERIFY2(m_server->start(&why), qPrintable(why));
+    }
+    void init()
+    {
+        Pop3Client::trustCertificates(QSslCertificate::fromPath(DovecotServer::Here.filePath(u"cert.pem"_s)));
+    }
+
     // The IMAP forms beside the POP3 ones, which read as they did; POP3's own reader takes no IMAP address.
     void addresses()
     {
@@ -116,6 +223,78 @@ private Q_SLOTS:
         QCOMPARE(ImapQuoted("se\"c\\ret"), "\"se\\\"c\\\\ret\"");
         QVERIFY(!ImapQuoted("line\r\nbreak"));
         QVERIFY(!ImapQuoted("gr\xc3\xbc\xc3\x9f"));
+    }
+
+    // STARTTLS on the plain port and IMAPS, each learnt as TLS, with a password only a literal carries; a server
+    // that is not trusted in clear shows the upgrade was taken. A wrong password is the server's refusal.
+    void tlsBothWaysAndAWrongPassword()
+    {
+        REQUIRE_DOVECOT();
+        ImapMailbox mailbox;
+        mailbox.trustLoopback = false;
+        MailboxMemory memory;
+        for (const char *scheme : {"imap", "imaps"}) {
+            const AccountCheckResult result =
+                checkAccount(mailbox, memory, {imap(scheme), u"ann"_s, u"gr\u00fc\u00dfe"_s, {}, {}});
+            QVERIFY2(result.ok, qPrintable(result.error));
+            QCOMPARE(result.learnt, u"TLS "_s + imap(scheme));
+        }
+        QCOMPARE(m_server->log().count(QRegularExpression(DovecotServer::loginPattern(u"ann"_s) + u".*TLS"_s)), 2);
+        const AccountCheckResult wrong = checkAccount(mailbox, memory, {imap(), u"ann"_s, u"grusse"_s, {}, {}});
+        QVERIFY(!wrong.ok);
+        QVERIFY2(wrong.error.contains(u"Authentication failed"_s), qPrintable(wrong.error));
+    }
+
+    // What a scripted server does: a STARTTLS offer taken out after TLS was learnt, and LOGINDISABLED without TLS,
+    // are refused before the password goes out; a password with a line break goes as a literal after the server's
+    // "+"; a header literal that comes in two reads is read whole.
+    void scriptedServers()
+    {
+        const QByteArray tagged = "{tag} OK done\r\n";
+        for (const auto &[greeting, error] :
+             {std::pair{QByteArray("* OK [CAPABILITY IMAP4rev1] fake\r\n"), u"offered encryption before"_s},
+              std::pair{QByteArray("* OK [CAPABILITY IMAP4rev1 LOGINDISABLED] fake\r\n"), u"takes no password"_s}}) {
+            FakeImapServer stripped(greeting);
+            ImapMailbox mailbox;
+            mailbox.trustLoopback = error.startsWith(u"takes"_s);
+            MailboxMemory memory;
+            const AccountCheckResult result = checkAccount(
+                mailbox, memory, {stripped.address(), u"fay"_s, u"secret"_s, u"TLS "_s + stripped.address(), {}});
+            QVERIFY2(!result.ok && result.error.contains(error), qPrintable(result.error));
+            QVERIFY(!stripped.commands.join().contains("LOGIN"));
+        }
+
+        FakeImapServer server("* OK [CAPABILITY IMAP4rev1] fake\r\n");
+        server.replies = {
+            {"LOGIN", tagged},
+            {"EXAMINE", "* 1 EXISTS\r\n* OK [UIDVALIDITY 7] valid\r\n" + tagged},
+            {"UID SEARCH", "* SEARCH 4\r\n" + tagged},
+            {"UID FETCH", "* 1 FETCH (UID 4 BODY[HEADER.FIELDS (FROM SUBJECT DATE)] {29}\r\nFrom: Ann\r\nSub|"
+                          "ject: Split\r\n\r\n)\r\n" +
+                              tagged},
+            {"LOGOUT", "* BYE bye\r\n" + tagged}};
+        ImapMailbox mailbox;
+        MailboxMemory memory;
+        const AccountCheckResult result =
+            checkAccount(mailbox, memory, {server.address(), u"fay"_s, u"sec\r\nret"_s, {}, {}});
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(result.notice, NoticeEntry(u"Ann"_s, u"Split"_s, {}));
+        QVERIFY(server.commands.contains("a1 LOGIN \"fay\" {8}\r\nsec\r\nret"));
+        QVERIFY(!server.commands.join().contains("SELECT"));
+    }
+
+    // A server that takes the connection and says nothing: the check ends at the time-out, as a time-out.
+    void silentServer()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        ImapMailbox mailbox;
+        mailbox.timeoutMs = 300;
+        MailboxMemory memory;
+        const AccountCheckResult result = checkAccount(
+            mailbox, memory, {u"imap://127.0.0.1:"_s + QString::number(silent.serverPort()), u"fay"_s, u"x"_s, {}, {}});
+        QVERIFY(!result.ok);
+        QCOMPARE(result.socketError, QAbstractSocket::SocketTimeoutError);
     }
 };
 
