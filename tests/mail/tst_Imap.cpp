@@ -4,6 +4,7 @@
 #include "Pop3TestServer.h"
 #include "mail/ImapMailbox.h"
 #include "mail/ImapResponse.h"
+#include "mail/MailCheck.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Client.h"
 
@@ -91,6 +92,27 @@ AccountCheckResult checkAccount(MailboxClient &mailbox, MailboxMemory &memory, c
     return none;
 }
 
+QByteArray note(int n)
+{
+    return mailMessage("Bob <bob@example.org>", "Note " + QByteArray::number(n));
+}
+QString entries(std::initializer_list<int> notes)
+{
+    QString text;
+    for (int n : notes)
+        text += NoticeEntry(u"Bob <bob@example.org>"_s, u"Note %1"_s.arg(n), {});
+    return text;
+}
+
+// The accounts of a check, as a test sets them.
+class TestAccounts : public MailAccounts {
+public:
+    int count() const override { return int(list.size()); }
+    MailAccount account(int index) const override { return list.value(index); }
+    void password(int index, QObject *, PasswordAnswer answer) override { answer(list.value(index).password, {}); }
+    QList<MailAccount> list;
+};
+
 } // namespace
 
 class tst_Imap : public QObject {
@@ -127,6 +149,7 @@ private Q_SLOTS:
             return;
         m_server = std::make_unique<DovecotServer>(true, true);
         m_server->addUser(u"ann"_s, u"gr\u00fc\u00dfe"_s);
+        m_server->addUser(u"carl"_s, u"secret"_s);
         QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
     }
@@ -243,6 +266,68 @@ private Q_SLOTS:
         const AccountCheckResult wrong = checkAccount(mailbox, memory, {imap(), u"ann"_s, u"grusse"_s, {}, {}});
         QVERIFY(!wrong.ok);
         QVERIFY2(wrong.error.contains(u"Authentication failed"_s), qPrintable(wrong.error));
+    }
+
+    // Through the mail check, as the program runs it: the first check shows what waits, encoded senders and
+    // subjects decoded; the same mail again is not new; a message gone and another come is new by its UID though
+    // the count stays; and nothing in the mailbox is marked read.
+    void newMailByUidAndNothingMarkedRead()
+    {
+        REQUIRE_DOVECOT();
+        QVERIFY(!m_server
+                     ->deliver(u"ann"_s, "From: =?utf-8?q?J=C3=BCrgen?= <j@example.org>\r\n"
+                                         "Subject: =?UTF-8?B?R3LDvMOfZQ==?=\r\n\r\nHallo\r\n")
+                     .isEmpty());
+        const QString second = m_server->deliver(u"ann"_s, note(1));
+        TestAccounts accounts;
+        accounts.list.append({imap(), u"ann"_s, u"gr\u00fc\u00dfe"_s, {}, {}});
+        MailCheck check(accounts);
+        QSignalSpy finished(&check, &MailCheck::finished);
+        const auto pass = [&] { return check.start() && finished.wait(20000) && check.allOk(); };
+
+        QVERIFY(pass());
+        QVERIFY(check.newMail());
+        QCOMPARE(check.total(), 2);
+        QCOMPARE(check.notice(),
+                 NoticeEntry(u"J\u00fcrgen <j@example.org>"_s, u"Gr\u00fc\u00dfe"_s, {}) + entries({1}));
+        QVERIFY(pass());
+        QVERIFY(!check.newMail());
+        QVERIFY(m_server->remove(u"ann"_s, second));
+        m_server->deliver(u"ann"_s, note(2));
+        QVERIFY(pass());
+        QVERIFY(check.newMail());
+        QCOMPARE(check.total(), 2);
+        QVERIFY(check.notice().endsWith(entries({2})));
+        const QStringList seen = flags(u"ann"_s);
+        QCOMPARE(seen.size(), 2);
+        for (const QString &flag : seen)
+            QVERIFY2(!flag.contains(u'S'), qPrintable(seen.join(u", "_s)));
+    }
+
+    // The mailbox made anew: its UIDs start again at 1 under another UIDVALIDITY. Nothing old counts as new, and the
+    // senders and subjects are read again, not taken from the old UIDs.
+    void uidValidityChangeAnnouncesNothingOld()
+    {
+        REQUIRE_DOVECOT();
+        ImapMailbox mailbox;
+        MailboxMemory memory;
+        const MailAccount carl{imap(), u"carl"_s, u"secret"_s, {}, {}};
+        const QString first = m_server->deliver(u"carl"_s, note(1));
+        QVERIFY(checkAccount(mailbox, memory, carl).ok);
+        QVERIFY(m_server->remove(u"carl"_s, first));
+        m_server->deliver(u"carl"_s, note(2));
+        m_server->deliver(u"carl"_s, note(3));
+        QCOMPARE(checkAccount(mailbox, memory, carl).notice, entries({2, 3}));
+        const std::optional<quint32> validity = memory.uidValidity;
+
+        QDirIterator index(m_server->maildir(u"carl"_s), {u"dovecot-uidlist"_s, u"dovecot.index*"_s}, QDir::Files);
+        while (index.hasNext())
+            QVERIFY(QFile::remove(index.next()));
+        const AccountCheckResult anew = checkAccount(mailbox, memory, carl);
+        QVERIFY2(anew.ok, qPrintable(anew.error));
+        QVERIFY(memory.uidValidity != validity);
+        QVERIFY(!anew.newMail);
+        QCOMPARE(anew.notice, entries({2, 3}));
     }
 
     // What a scripted server does: a STARTTLS offer taken out after TLS was learnt, and LOGINDISABLED without TLS,
