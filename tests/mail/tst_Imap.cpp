@@ -226,7 +226,8 @@ private Q_SLOTS:
     {
         for (const QByteArray &bad :
              {QByteArray("* 1 FETCH (BODY[] {4294967296}\r\n"), QByteArray("* 1 FETCH (BODY[] {9000000}\r\n"),
-              QByteArray(QByteArray(500, '(') + "\r\n"), QByteArray("hello\r\n"), QByteArray("* 1 FETCH (UID 1\r\n")}) {
+              QByteArray(QByteArray(500, '(') + QByteArray(500, ')') + "\r\n"), QByteArray("hello\r\n"),
+              QByteArray("* 1 FETCH (UID 1\r\n")}) {
             ImapReader reader;
             reader.append(bad.startsWith('(') ? "* LIST " + bad : bad);
             QVERIFY2(!reader.next() && reader.failed(), bad.left(40).constData());
