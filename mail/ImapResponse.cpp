@@ -115,6 +115,15 @@ private:
         return QString::fromUtf8(text).trimmed();
     }
 
+    // Where the next `c` is at or after the present place, -1 for none. The place only moves on, so a position
+    // found is good until it is passed: a response of many brackets costs one scan, not one per bracket.
+    qsizetype nextOf(char c, qsizetype &found) const
+    {
+        if (found == -2 || (found >= 0 && found < m_at))
+            found = m_in.first(m_end).indexOf(c, m_at);
+        return found;
+    }
+
     // An atom; a section in brackets is part of it, blanks and parentheses included: BODY[HEADER.FIELDS (FROM)].
     QByteArray atom()
     {
@@ -122,8 +131,8 @@ private:
         while (m_at < m_end) {
             const char c = m_in[m_at];
             if (c == '[') {
-                const qsizetype close = m_in.first(m_end).indexOf(']', m_at);
-                const qsizetype lineEnd = m_in.first(m_end).indexOf('\n', m_at);
+                const qsizetype close = nextOf(']', m_nextClose);
+                const qsizetype lineEnd = nextOf('\n', m_nextLineEnd);
                 if (close < 0 || (lineEnd >= 0 && lineEnd < close))
                     break;
                 m_at = close + 1;
@@ -229,6 +238,9 @@ private:
     qsizetype m_end = 0;
     int m_depth = 0;
     qsizetype m_values = 0;
+    // nextOf()'s positions; -2 while not looked for.
+    qsizetype m_nextClose = -2;
+    qsizetype m_nextLineEnd = -2;
 };
 
 } // namespace
