@@ -250,7 +250,8 @@ private Q_SLOTS:
     }
 
     // STARTTLS on the plain port and IMAPS, each learnt as TLS, with a password only a literal carries; a server
-    // that is not trusted in clear shows the upgrade was taken. A wrong password is the server's refusal.
+    // that is not trusted in clear shows the upgrade was taken. A wrong password is the server's refusal, and a
+    // certificate nobody trusts ends the check.
     void tlsBothWaysAndAWrongPassword()
     {
         REQUIRE_DOVECOT();
@@ -267,6 +268,11 @@ private Q_SLOTS:
         const AccountCheckResult wrong = checkAccount(mailbox, memory, {imap(), u"ann"_s, u"grusse"_s, {}, {}});
         QVERIFY(!wrong.ok);
         QVERIFY2(wrong.error.contains(u"Authentication failed"_s), qPrintable(wrong.error));
+        Pop3Client::trustCertificates({});
+        const AccountCheckResult untrusted =
+            checkAccount(mailbox, memory, {imap("imaps"), u"ann"_s, u"gr\u00fc\u00dfe"_s, {}, {}});
+        QVERIFY(!untrusted.ok);
+        QCOMPARE(untrusted.socketError, QAbstractSocket::SslHandshakeFailedError);
     }
 
     // Through the mail check, as the program runs it: the first check shows what waits, encoded senders and
@@ -332,7 +338,8 @@ private Q_SLOTS:
     }
 
     // What a scripted server does: a STARTTLS offer taken out after TLS was learnt, and LOGINDISABLED without TLS,
-    // are refused before the password goes out; a password with a line break goes as a literal after the server's
+    // are refused before the password goes out, and a password goes in clear only on the user's word; a password with a
+    // line break goes as a literal after the server's
     // "+"; a header literal that comes in two reads is read whole.
     void scriptedServers()
     {
@@ -348,6 +355,25 @@ private Q_SLOTS:
                 mailbox, memory, {stripped.address(), u"fay"_s, u"secret"_s, u"TLS "_s + stripped.address(), {}});
             QVERIFY2(!result.ok && result.error.contains(error), qPrintable(result.error));
             QVERIFY(!stripped.commands.join().contains("LOGIN"));
+        }
+
+        // A server elsewhere without TLS: the password goes only when the user says so, and the answer is kept.
+        for (const bool send : {false, true}) {
+            FakeImapServer plain("* OK [CAPABILITY IMAP4rev1] fake\r\n");
+            plain.replies = {{"LOGIN", "{tag} NO [AUTHENTICATIONFAILED] no\r\n"}};
+            ImapMailbox mailbox;
+            mailbox.trustLoopback = false;
+            QStringList asked;
+            connect(&mailbox, &MailboxClient::clearTextQuestion, &mailbox, [&](const QString &host) {
+                asked << host;
+                mailbox.answerClearText(send);
+            });
+            MailboxMemory memory;
+            const AccountCheckResult result =
+                checkAccount(mailbox, memory, {plain.address(), u"fay"_s, u"secret"_s, {}, {}});
+            QCOMPARE(asked, QStringList{u"127.0.0.1"_s});
+            QCOMPARE(plain.commands.join().contains("LOGIN \"fay\" \"secret\""), send);
+            QCOMPARE(result.learnt, (send ? u"Clear "_s : u"NoClear "_s) + plain.address());
         }
 
         FakeImapServer server("* OK [CAPABILITY IMAP4rev1] fake\r\n");
