@@ -139,8 +139,15 @@ void ImapClient::readResponses()
             tagged(*response);
         }
     }
-    if (m_reader.failed() && m_phase != Phase::Idle)
+    if (!m_reader.failed())
+        return;
+    if (m_phase != Phase::Idle) {
         fail(Error::NotImap, m_reader.errorString());
+    } else {
+        // Between calls: the next call then fails at once, not after a silence.
+        m_loggedIn = false;
+        m_socket->abort();
+    }
 }
 
 void ImapClient::untagged(const ImapResponse &response)

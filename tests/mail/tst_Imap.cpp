@@ -122,7 +122,7 @@ class tst_Imap : public QObject {
 
 #define REQUIRE_DOVECOT()                                                                                              \
     if (!m_server)                                                                                                     \
-    QSKIP("Dovecot is not installed (scripts/install-deps.sh test installs it)")
+    QSKIP("Dovecot with IMAP is not installed (scripts/install-deps.sh test installs it)")
 
     QString imap(const char *scheme = "imap") const
     {
