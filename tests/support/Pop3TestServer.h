@@ -185,7 +185,10 @@ public:
     quint16 tlsPort = 0;
     quint16 imapPort = 0;
     quint16 imapsPort = 0;
-    QString maildir(const QString &user) const { return home(user) + u"/Maildir"_s; }
+    QString maildir(const QString &user) const
+    {
+        return home(user) + u"/Maildir"_s;
+    }
 
 private:
     // Dovecot 2.4 changed its configuration language; each version gets the template written in its own.
