@@ -52,13 +52,16 @@ protected:
                 const QByteArray line = m_buffer.first(end);
                 if (line.endsWith('}') && !line.endsWith("+}")) {
                     const qsizetype length = line.mid(line.lastIndexOf('{') + 1).chopped(1).toLongLong();
+                    // A client that sends the literal before the "+" is noted in the command it is part of.
+                    m_early = m_early || m_buffer.size() > end + 2;
                     socket->write("+ go on\r\n");
                     m_scanned = end + 2 + length;
                     continue;
                 }
                 m_buffer.remove(0, end + 2);
                 m_scanned = 0;
-                commands << line;
+                commands << (m_early ? "early: " + line : line);
+                m_early = false;
                 const QByteArrayList words = line.split(' ');
                 QByteArray name = words.value(1).toUpper();
                 if (name == "UID")
@@ -77,6 +80,7 @@ private:
     QByteArray m_greeting;
     QByteArray m_buffer;
     qsizetype m_scanned = 0;
+    bool m_early = false;
 };
 
 // One mailbox's check to its end.
