@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mail/MailCheck.h"
 
+#include "mail/ImapMailbox.h"
+#include "mail/MailText.h"
 #include "mail/Pop3Mailbox.h"
 
 #include <QTimer>
@@ -10,12 +12,17 @@ MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent),
 
 MailCheck::~MailCheck() = default;
 
-MailboxClient &MailCheck::client(int index)
+MailboxClient &MailCheck::client(int index, const QString &server)
 {
     std::unique_ptr<MailboxClient> &client = m_clients[size_t(index)];
-    if (!client) {
-        // POP3 is the one protocol so far.
-        client = std::make_unique<Pop3Mailbox>();
+    // POP3 for its own addresses and for those that are none, which it tells the user about.
+    const std::optional<MailAddress> address = ParseMailAddress(server);
+    const bool imap = address && address->protocol == MailProtocol::Imap;
+    if (!client || imap != bool(qobject_cast<ImapMailbox *>(client.get()))) {
+        if (imap)
+            client = std::make_unique<ImapMailbox>();
+        else
+            client = std::make_unique<Pop3Mailbox>();
         connect(client.get(), &MailboxClient::checked, this, &MailCheck::checked);
         connect(client.get(), &MailboxClient::clearTextQuestion, this, &MailCheck::clearTextQuestion);
     }
@@ -60,8 +67,8 @@ void MailCheck::forget()
 
 void MailCheck::answerClearText(bool send)
 {
-    if (m_checking && m_index >= 0 && m_index < m_count)
-        client(m_index).answerClearText(send);
+    if (m_checking && m_index >= 0 && m_index < m_count && m_clients[size_t(m_index)])
+        m_clients[size_t(m_index)]->answerClearText(send);
 }
 
 bool MailCheck::minutePassed(int minutes, bool quietHours)
@@ -107,7 +114,7 @@ void MailCheck::passwordAnswered(MailAccount account, const std::optional<QStrin
         return;
     }
     account.password = *password;
-    client(m_index).check(account, mailboxes[size_t(m_index)]);
+    client(m_index, account.server).check(account, mailboxes[size_t(m_index)]);
 }
 
 void MailCheck::checked()

@@ -81,7 +81,8 @@ private:
     void next();
     void passwordAnswered(MailAccount account, const std::optional<QString> &password, const QString &why);
     void checked();
-    MailboxClient &client(int index);
+    // The account's client for the protocol its server address names.
+    MailboxClient &client(int index, const QString &server);
 
     MailAccounts &m_accounts;
     std::array<std::unique_ptr<MailboxClient>, MaxMailAccounts> m_clients;

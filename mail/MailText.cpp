@@ -7,16 +7,26 @@
 #include <QStringDecoder>
 #include <QUrl>
 
-std::optional<PopAddress> ParsePopAddress(const QString &server)
+std::optional<MailAddress> ParseMailAddress(const QString &server)
 {
     QString text = server.trimmed();
-    PopAddress address;
-    if (text.startsWith(QLatin1String("pop3s://"), Qt::CaseInsensitive)) {
-        address.implicitTls = true;
-        address.port = 995;
-        text = text.mid(8);
-    } else if (text.startsWith(QLatin1String("pop3://"), Qt::CaseInsensitive)) {
-        text = text.mid(7);
+    MailAddress address;
+    struct Scheme {
+        QLatin1String prefix;
+        MailProtocol protocol;
+        quint16 port;
+        bool implicitTls;
+    };
+    static const Scheme schemes[] = {{QLatin1String("pop3s://"), MailProtocol::Pop3, 995, true},
+                                     {QLatin1String("pop3://"), MailProtocol::Pop3, 110, false},
+                                     {QLatin1String("imaps://"), MailProtocol::Imap, 993, true},
+                                     {QLatin1String("imap://"), MailProtocol::Imap, 143, false}};
+    for (const Scheme &scheme : schemes) {
+        if (text.startsWith(scheme.prefix, Qt::CaseInsensitive)) {
+            address = {scheme.protocol, {}, scheme.port, scheme.implicitTls};
+            text = text.mid(scheme.prefix.size());
+            break;
+        }
     }
     if (text.endsWith(u'/'))
         text.chop(1);
@@ -45,6 +55,14 @@ std::optional<PopAddress> ParsePopAddress(const QString &server)
     if (text.isEmpty() || text.contains(u' ') || text.contains(u'/'))
         return std::nullopt;
     address.host = text;
+    return address;
+}
+
+std::optional<PopAddress> ParsePopAddress(const QString &server)
+{
+    std::optional<MailAddress> address = ParseMailAddress(server);
+    if (address && address->protocol != MailProtocol::Pop3)
+        return std::nullopt;
     return address;
 }
 

@@ -6,12 +6,19 @@
 #include <QString>
 #include <optional>
 
-// Where an account's mail server is: "host", "host:port", "pop3s://host[:port]" or "pop3://host[:port]".
-struct PopAddress {
+enum class MailProtocol { Pop3, Imap };
+
+// Where an account's mail server is and how it is spoken to: "host", "host:port", "pop3s://host[:port]" or
+// "pop3://host[:port]" for POP3 (port 110, POP3S 995); "imap://host[:port]" (143) or "imaps://host[:port]" (993).
+struct MailAddress {
+    MailProtocol protocol = MailProtocol::Pop3;
     QString host;
     quint16 port = 110;
-    bool implicitTls = false; // POP3S: TLS from the first byte
+    bool implicitTls = false; // POP3S or IMAPS: TLS from the first byte
 };
+using PopAddress = MailAddress;
+std::optional<MailAddress> ParseMailAddress(const QString &server);
+// The POP3 forms alone.
 std::optional<PopAddress> ParsePopAddress(const QString &server);
 
 // One POP3 status line: "+OK ..." or "-ERR ...".

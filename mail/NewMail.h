@@ -8,10 +8,12 @@
 #include <optional>
 
 // What the mail check remembers of one mailbox between checks: the message count, the unique ids where the
-// server gives them, and the senders and subjects already fetched.
+// server gives them, and the senders and subjects already fetched. An IMAP folder's ids are its UIDs, which name the
+// same messages only while its UIDVALIDITY stays the same.
 struct MailboxMemory {
     int lastCount = 0;
     std::optional<QSet<QString>> ids;
+    std::optional<quint32> uidValidity;
     struct Header {
         QString from;
         QString subject;

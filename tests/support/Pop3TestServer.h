@@ -34,7 +34,8 @@ inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
 }
 
 // Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S with the
-// self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header.
+// self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header. With imap (which
+// needs tls) it serves IMAP too, plain with STARTTLS and IMAPS.
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
@@ -42,7 +43,7 @@ public:
     static inline const QDir Here = QFileInfo(QString::fromUtf8(__FILE__)).dir();
     static bool installed() { return QFile::exists(Binary); }
 
-    explicit DovecotServer(bool tls) : m_tls(tls)
+    explicit DovecotServer(bool tls, bool imap = false) : m_tls(tls), m_imap(imap)
     {
         // Dovecot reads no mail as uid 0 and runs no login process as root: as root, both are "nobody"'s.
         const passwd *owner = geteuid() == 0 ? getpwnam("nobody") : getpwuid(geteuid());
@@ -92,6 +93,8 @@ public:
     {
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
+        imapPort = m_imap ? freePort() : 0;
+        imapsPort = m_imap ? freePort() : 0;
         // The configuration's placeholders are filled in here.
         QFile in(Here.filePath(configTemplate()));
         if (!in.open(QIODevice::ReadOnly)) {
@@ -101,7 +104,9 @@ public:
         QString conf = QString::fromUtf8(in.readAll());
         conf.remove(
             QRegularExpression(m_tls ? u"^@clear .*\n"_s : u"^@tls .*\n"_s, QRegularExpression::MultilineOption));
-        conf.remove(QRegularExpression(u"^@(tls|clear) "_s, QRegularExpression::MultilineOption));
+        if (!m_imap)
+            conf.remove(QRegularExpression(u"^@imap .*\n"_s, QRegularExpression::MultilineOption));
+        conf.remove(QRegularExpression(u"^@(tls|clear|imap) "_s, QRegularExpression::MultilineOption));
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
@@ -113,7 +118,10 @@ public:
             {u"@UID"_s, QString::number(m_uid)},
             {u"@GID"_s, QString::number(m_gid)},
             {u"@PLAIN"_s, QString::number(plainPort)},
-            {u"@TLS"_s, QString::number(tlsPort)}};
+            {u"@TLS"_s, QString::number(tlsPort)},
+            {u"@PROTOCOLS"_s, m_imap ? u"pop3 imap"_s : u"pop3"_s},
+            {u"@IMAPPORT"_s, QString::number(imapPort)},
+            {u"@IMAPSPORT"_s, QString::number(imapsPort)}};
         for (const auto &[key, value] : values)
             conf.replace(key, value);
         QFile file(m_dir.filePath(u"dovecot.conf"_s));
@@ -175,6 +183,12 @@ public:
 
     quint16 plainPort = 0;
     quint16 tlsPort = 0;
+    quint16 imapPort = 0;
+    quint16 imapsPort = 0;
+    QString maildir(const QString &user) const
+    {
+        return home(user) + u"/Maildir"_s;
+    }
 
 private:
     // Dovecot 2.4 changed its configuration language; each version gets the template written in its own.
@@ -213,6 +227,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     bool m_tls;
+    bool m_imap;
     uid_t m_uid;
     gid_t m_gid;
     QString m_loginUser;
