@@ -20,8 +20,6 @@ if [[ $(dpkg-query -W -f='${Status}' pipewire-pulse 2>/dev/null || true) == "ins
 else
     test_packages+=(pulseaudio pulseaudio-utils)
 fi
-# chrony: an NTP server for the clock's tests, which start it themselves with -x; its own service stays down.
-test_packages+=(chrony)
 # What a minimal system lacks: the zone data for the tests that move the clock to other zones and through summer
 # time, and llvm-symbolizer, without which the sanitizers' reports name no function and tests/lsan.supp matches none.
 test_base_packages=(tzdata llvm)
@@ -66,11 +64,18 @@ for package in "${wanted[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+# chronyd, the NTP server the clock's tests start themselves (with -x, on loopback), is unpacked from its package into
+# a folder of its own and never installed: installed, it would take the place of the system's own time service (it
+# conflicts with systemd-timesyncd) and run as one. What it links comes from the release's packages.
+chrony_dir=/var/cache/tarnibe-test/chrony
+need_chrony=0
+if [[ " $* " == *" test "* && ! -x $chrony_dir/usr/sbin/chronyd ]]; then
+    need_chrony=1
+fi
+[[ ${#missing[@]} -eq 0 && $need_chrony -eq 0 ]] && exit 0
 
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-echo "Installing: ${missing[*]}"
 # The test servers (inetd, Dovecot) are started by the tests on loopback only; the packages must not start their
 # system services on this machine's real interfaces. A policy-rc.d of our own keeps them down while installing.
 policy=/usr/sbin/policy-rc.d
@@ -83,12 +88,30 @@ fi
 remove_policy() { [[ $own_policy -eq 1 ]] && "${sudo[@]}" rm -f "$policy"; return 0; }
 trap remove_policy EXIT
 "${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [[ $need_chrony -eq 1 ]]; then
+    # chrony's own dependencies (libraries, adduser, tzdata...), none of them a time service.
+    mapfile -t chrony_needs < <(apt-cache depends chrony | awk '$1 ~ /^[|]?Depends:$/ && $2 !~ /^</ { print $2 }')
+    for package in "${chrony_needs[@]}"; do
+        status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+        [[ "$status" == "install ok installed" ]] || missing+=("$package")
+    done
+fi
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "Installing: ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [[ $need_chrony -eq 1 ]]; then
+    echo "Unpacking chrony into $chrony_dir (not installed)"
+    download=$(mktemp -d)
+    chmod 755 "$download"
+    (cd "$download" && "${sudo[@]}" apt-get download -qq chrony 2>/dev/null)
+    "${sudo[@]}" mkdir -p "$chrony_dir"
+    "${sudo[@]}" dpkg-deb -x "$download"/chrony_*.deb "$chrony_dir"
+    "${sudo[@]}" rm -rf "$download"
+fi
 # Where a service manager runs, keep them from starting at the next boot as well.
 if command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
     for service in dovecot inetd openbsd-inetd; do
         "${sudo[@]}" systemctl disable --now "$service" >/dev/null 2>&1 || true
     done
-    # Above all chronyd, which would set this machine's clock: only the tests start one, with -x.
-    "${sudo[@]}" systemctl disable --now chrony >/dev/null 2>&1 || true
 fi

@@ -20,7 +20,10 @@ if [[ -z "${TARNIBE_TIME_NETNS:-}" ]]; then
 fi
 
 ip link set lo up || skip "cannot bring up loopback in the new namespace"
-for tool in /usr/sbin/inetd /usr/sbin/chronyd dbus-daemon dbus-send; do
+# chronyd as scripts/install-deps.sh unpacks it, or a system's own.
+chronyd=/var/cache/tarnibe-test/chrony/usr/sbin/chronyd
+[[ -x $chronyd ]] || chronyd=/usr/sbin/chronyd
+for tool in /usr/sbin/inetd "$chronyd" dbus-daemon dbus-send; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh test)"
 done
 # dbusmock is a Debian package, so it may be only in the system's own Python.
@@ -66,7 +69,7 @@ else
 fi
 printf '%s\n' 'local stratum 8' 'allow 127.0.0.1' "port $ntp_port" 'bindaddress 127.0.0.1' 'cmdport 0' \
     "pidfile $work/chrony/chronyd.pid" "driftfile $work/chrony/drift" >"$work/chrony.conf"
-/usr/sbin/chronyd -x -d "${chrony_user[@]}" -f "$work/chrony.conf" 2>"$work/chronyd.log" &
+"$chronyd" -x -d "${chrony_user[@]}" -f "$work/chrony.conf" 2>"$work/chronyd.log" &
 pids+=($!)
 ntp_up=""
 for _ in $(seq 50); do
