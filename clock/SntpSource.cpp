@@ -85,6 +85,15 @@ void SntpSource::read()
         // One answer per question: whatever comes after it changes nothing.
         if (!m_question)
             continue;
+        // Anyone can send us a datagram: one that is not from the server asked is no answer, and the server's own
+        // may still come. A spoofer cannot end the attempt this way.
+        if (!datagram.senderAddress().isEqual(m_question->server, QHostAddress::TolerantConversion) ||
+            quint16(datagram.senderPort()) != m_question->port) {
+            logError(QStringLiteral("Reply refused: not from the server asked (%1 port %2)")
+                         .arg(datagram.senderAddress().toString())
+                         .arg(datagram.senderPort()));
+            continue;
+        }
         const sntp::Question asked = *std::exchange(m_question, std::nullopt);
         const auto reply =
             sntp::readReply(datagram.data(), asked, received, datagram.senderAddress(), quint16(datagram.senderPort()));

@@ -64,8 +64,13 @@ private:
         qToBigEndian<quint64>(origin + (script.wrongOrigin ? 1 : 0), reply.data() + 24);
         qToBigEndian<quint64>(sntp::toTimestamp(serverTime), reply.data() + 32);
         qToBigEndian<quint64>(script.zeroTransmit ? 0 : sntp::toTimestamp(serverTime), reply.data() + 40);
-        (script.fromElsewhere ? m_elsewhere : m_socket)
-            .writeDatagram(reply, question.senderAddress(), quint16(question.senderPort()));
+        if (script.fromElsewhere) {
+            // A spoofer's reply, a minute off, before the server's own.
+            QByteArray spoofed = reply;
+            qToBigEndian<quint64>(sntp::toTimestamp(serverTime + 60'000'000), spoofed.data() + 40);
+            m_elsewhere.writeDatagram(spoofed, question.senderAddress(), quint16(question.senderPort()));
+        }
+        m_socket.writeDatagram(reply, question.senderAddress(), quint16(question.senderPort()));
     }
 
     FakeClock &m_clock;
@@ -129,7 +134,9 @@ private Q_SLOTS:
         QTest::newRow("unsynchronised") << now << Script{.leap = 3} << u"not synchronised"_s;
         QTest::newRow("stratum 16") << now << Script{.stratum = 16} << u"not synchronised"_s;
         QTest::newRow("wrong origin") << now << Script{.wrongOrigin = true} << u"does not answer our question"_s;
-        QTest::newRow("from elsewhere") << now << Script{.fromElsewhere = true} << u"not from the server asked"_s;
+        // Not an answer: dropped, and the server's own is taken.
+        QTest::newRow("spoofed from elsewhere first")
+            << now << Script{.offsetMs = 2000, .fromElsewhere = true} << QString();
         QTest::newRow("client's mode") << now << Script{.mode = 3} << u"no server's (mode 3)"_s;
         QTest::newRow("no transmit time") << now << Script{.zeroTransmit = true} << u"gives no time"_s;
         QTest::newRow("1.5 s on the way") << now << Script{.delayMs = 1500} << u"too long on its way (1500 ms)"_s;
