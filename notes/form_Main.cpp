@@ -8,6 +8,7 @@
 #include "notes/NoteIcons.h"
 #include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
+#include "notes/NoteTransfer.h"
 #include "notes/form_Note.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
@@ -53,6 +54,12 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     });
     connect(&table, &NoteTable::noteRemoved, this, &form_Main::removeRow);
     connect(&table, &NoteTable::cleared, this, &form_Main::discardRows);
+    connect(&table, &NoteTable::notesAdded, this, [this](int first, int last) {
+        for (int index = first; index <= last; ++index)
+            addRow(index, NoteRows::NewDotOffset);
+        Form_Resize();
+        SetBackgroundOnPicture();
+    });
     connect(&table, &NoteTable::alarmChanged, this, [this](int index) {
         if (const NoteEntry *note = NoteStore().entry(index))
             setRowAlarm(index, note->alarmShown, note->alarmTip);
@@ -323,18 +330,10 @@ void form_Main::showNotesAfterExit()
 
 void form_Main::placeNewNote(NoteRecord &note)
 {
-    const QRect screen = screenTwips();
-    int left = (screen.width() - note.width) / 2;
-    int top = (screen.height() - note.height) / 2;
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        const NoteRecord &other = *NoteStore().record(i);
-        if (other.top == top && other.left == left) {
-            top += 150;
-            left += 150;
-        }
-    }
-    note.left = left;
-    note.top = top;
+    QList<NoteRecord> existing;
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        existing.append(*NoteStore().record(i));
+    PlaceAsNewNote(note, screenTwips(), existing);
 }
 
 int form_Main::createNote(NoteRecord record, const QString &titleTip)
