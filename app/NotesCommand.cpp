@@ -40,11 +40,17 @@ int runNotesCommand(int argc, char **argv)
     parser.addOptions({exportNotes, importNotes, text});
     const bool parsed = parser.parse(QCoreApplication::arguments());
     const bool exporting = parser.isSet(exportNotes);
-    if (!parsed || exporting == parser.isSet(importNotes) || (parser.isSet(text) && !exporting) ||
-        !parser.positionalArguments().isEmpty()) {
-        std::fprintf(
-            stderr, "tarnibe: %s\nUsage: tarnibe --export-notes FILE [--text]\n       tarnibe --import-notes FILE\n",
-            qPrintable(parsed ? QStringLiteral("give one of --export-notes and --import-notes") : parser.errorText()));
+    QString wrong = parsed ? QString() : parser.errorText();
+    if (wrong.isEmpty() && exporting == parser.isSet(importNotes))
+        wrong = QStringLiteral("give one of --export-notes and --import-notes");
+    else if (wrong.isEmpty() && parser.isSet(text) && !exporting)
+        wrong = QStringLiteral("--text goes with --export-notes only");
+    else if (wrong.isEmpty() && !parser.positionalArguments().isEmpty())
+        wrong = u"unexpected " + parser.positionalArguments().join(u' ');
+    if (!wrong.isEmpty()) {
+        std::fprintf(stderr,
+                     "tarnibe: %s\nUsage: tarnibe --export-notes FILE [--text]\n       tarnibe --import-notes FILE\n",
+                     qPrintable(wrong));
         return 1;
     }
     // The running copy's side resolves nothing against its own folder: the path goes absolute.
