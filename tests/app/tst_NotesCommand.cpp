@@ -4,7 +4,6 @@
 #include "notes/NoteTable.h"
 #include "platform/SingleInstance.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -24,14 +23,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QStringList storedTexts()
-{
-    QStringList texts;
-    for (const NoteRecord &note : decodeNotes(fileBytes(NotesFilePath())).notes)
-        texts << note.text;
-    return texts;
 }
 
 const QByteArray TwoNotes = "Tarnibe notes\n\n## Milk\nCreated: 2026-11-30  08:00:00\nAlarm: none\n> Milk\n\n## Eggs\n"
@@ -91,23 +82,32 @@ private Q_SLOTS:
                  u"0|Found 2 notes in <root>/two.txt. Added them as new notes.\n|"_s);
         QCOMPARE(commands.run({u"--export-notes"_s, u"out.dat"_s}),
                  u"0|Exported 2 notes to <root>/out.dat as a notes file.\n|"_s);
-        QCOMPARE(commands.run({u"--import-notes"_s, u"out.dat"_s}),
-                 u"0|Found 2 notes in <root>/out.dat. Added them as new notes.\n|"_s);
-        QCOMPARE(storedTexts(), (QStringList{u"Milk"_s, u"Eggs"_s, u"Milk"_s, u"Eggs"_s}));
+        QCOMPARE(fileBytes(commands.root() + u"/out.dat"_s), fileBytes(NotesFilePath()));
 
+        // A notes file in the single-byte code page older copies wrote is read as a start reads it.
+        QVERIFY(writeFile(commands.root() + u"/old.dat"_s,
+                          "4\r\nK\xE4se\r\n0,0,3000,2500,3000,2500,#TRUE#,\"\",\"\",\"-1\",\"\",10" +
+                              QByteArray(",\"\"").repeated(11) + "\r\n"));
+        QCOMPARE(commands.run({u"--import-notes"_s, u"old.dat"_s}),
+                 u"0|Found 1 note in <root>/old.dat. Added it as a new note.\n|"_s);
+        QCOMPARE(decodeNotes(fileBytes(NotesFilePath())).notes.value(2).text, u"Käse"_s);
+
+        // Anything else adds nothing, and leaves the notes file as it was.
         const QByteArray before = fileBytes(NotesFilePath());
         QVERIFY(writeFile(commands.root() + u"/bad.txt"_s, "Tarnibe notes\n## x\nTitle: x\n"));
-        const QString usage = u"Usage: tarnibe --export-notes FILE [--text]\n       tarnibe --import-notes FILE\n"_s;
+        QVERIFY(writeFile(commands.root() + u"/elf"_s, QByteArray::fromHex("7f454c46020101000000")));
         const std::pair<QStringList, QString> failures[] = {
             {{u"--import-notes"_s, u"missing"_s}, u"2||tarnibe: Cannot read <root>/missing: no such file.\n"_s},
             {{u"--import-notes"_s, u"bad.txt"_s},
              u"2||tarnibe: Cannot import <root>/bad.txt: line 3 is not part of a note; nothing was added.\n"_s},
-            {{u"--import-notes"_s, u"data"_s}, u"2||tarnibe: Cannot read <root>/data: it is a folder.\n"_s},
+            {{u"--import-notes"_s, u"elf"_s},
+             u"2||tarnibe: Cannot import <root>/elf: neither a Tarnibe notes file nor exported notes; nothing was "
+             u"added.\n"_s},
             {{u"--export-notes"_s, u"bad.txt/out"_s, u"--text"_s},
              u"2||tarnibe: Cannot write <root>/bad.txt/out: <root>/bad.txt is not a folder.\n"_s},
             {{u"--import-notes"_s, u"two.txt"_s, u"--text"_s},
-             u"1||tarnibe: --text goes with --export-notes only\n"_s + usage},
-            {{u"--export-notes"_s}, u"1||tarnibe: Missing value after '--export-notes'.\n"_s + usage},
+             u"1||tarnibe: --text goes with --export-notes only\nUsage: tarnibe --export-notes FILE [--text]\n"
+             u"       tarnibe --import-notes FILE\n"_s},
         };
         for (const auto &[arguments, expected] : failures)
             QCOMPARE(commands.run(arguments), expected);
@@ -129,7 +129,8 @@ private Q_SLOTS:
                  u"0|Exported 2 notes to <root>/out.txt as text.\n|"_s);
         QCOMPARE(fileBytes(commands.root() + u"/out.txt"_s).count("\n## "), 2);
         QVERIFY(commands.endSuite());
-        QCOMPARE(storedTexts(), (QStringList{u"Milk"_s, u"Eggs"_s}));
+        const QList<NoteRecord> stored = decodeNotes(fileBytes(NotesFilePath())).notes;
+        QVERIFY(stored.size() == 2 && stored[0].text == u"Milk"_s && stored[1].text == u"Eggs"_s);
     }
 };
 
