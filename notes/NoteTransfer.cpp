@@ -48,7 +48,8 @@ std::optional<QString> storedNotes(QList<NoteRecord> &notes)
         return failure;
     const DecodedNotes decoded = decodeNotes(bytes);
     if (decoded.failure)
-        return QStringLiteral("The notes file %1 is damaged; start Tarnibe to read its backup.").arg(NotesFilePath());
+        return QStringLiteral("The notes file %1 is damaged; the notes program offers its backup when it starts.")
+            .arg(NotesFilePath());
     notes = decoded.notes;
     return std::nullopt;
 }
