@@ -264,6 +264,9 @@ platform::CommandAnswer AppProgramHost::notesCommand(const QStringList &command)
 {
     const QString path = command.value(1);
     TransferResult result;
+    // Only while a box of the start is open: what the start reads next may yet replace the table.
+    if (NoteStore().reading)
+        return {false, QStringLiteral("Tarnibe is reading its notes; try again once it has started.")};
     if (command.value(0) == u"export-notes") {
         const ExportForm form = command.value(2) == u"text" ? ExportForm::Text : ExportForm::NotesFile;
         // The table holds the notes once the container has read them, whether or not the notes program runs now.

@@ -64,12 +64,13 @@ int runNotesCommand(int argc, char **argv)
     // the files, so that no copy starts meanwhile. A copy that is starting holds the lock before it listens.
     std::optional<platform::CommandAnswer> answer;
     platform::SingleInstance instance;
-    for (QDeadlineTimer deadline(10000); !answer && !deadline.hasExpired(); QThread::msleep(100)) {
+    const QDeadlineTimer deadline(10000);
+    while (!answer && !deadline.hasExpired()) {
         if (instance.acquire(false)) {
             answer = notesCommandOnFiles(command);
             instance.release();
-        } else {
-            answer = platform::SingleInstance::askRunningCopy(command, 60000);
+        } else if (answer = platform::SingleInstance::askRunningCopy(command, 60000); !answer) {
+            QThread::msleep(100);
         }
     }
     if (!answer)

@@ -42,6 +42,10 @@ std::optional<QString> readFile(const QString &path, QByteArray &bytes)
 std::optional<QString> storedNotes(QList<NoteRecord> &notes)
 {
     QByteArray bytes;
+    // Only the backup: the next start asks to read it, and a save now would put it out of reach.
+    if (!QFile::exists(NotesFilePath()) && QFile::exists(NotesBackupPath()))
+        return QStringLiteral("The notes file %1 is missing; the notes program offers its backup when it starts.")
+            .arg(NotesFilePath());
     if (!QFile::exists(NotesFilePath()))
         return std::nullopt;
     if (auto failure = readFile(NotesFilePath(), bytes))
@@ -117,8 +121,11 @@ void AddImportedNotes(const QList<NoteRecord> &notes, const QRect &screen)
     if (notes.isEmpty())
         return;
     const int first = NoteStore().count() + 1;
+    QList<NoteRecord> existing;
+    for (int index = 1; index < first; ++index)
+        existing.append(*NoteStore().record(index));
     for (const NoteRecord &note : notes)
-        AppendStoredNote(asNewNote(note, screen, CurrentNoteRecords()));
+        AppendStoredNote(existing.emplace_back(asNewNote(note, screen, existing)));
     Q_EMIT NoteStore().notesAdded(first, NoteStore().count());
     SaveAllNotes();
 }
