@@ -80,6 +80,16 @@ private Q_SLOTS:
             QVERIFY2(notes[i + 1] == out, qPrintable(QString::fromUtf8(encodeNotes({notes[i + 1], out}))));
         }
     }
+
+    // Where only notes.old is left the next start offers to read it; an import now would save over it.
+    void aLoneBackupIsLeftForTheStart()
+    {
+        TestEnvironment env;
+        QVERIFY(!writeNotesFile(NotesBackupPath(), {}, samples()));
+        QVERIFY(ExportNotes(samples(), env.root() + u"/exported"_s, ExportForm::Text).ok);
+        QVERIFY(!ImportIntoNotesFile(env.root() + u"/exported"_s, NoDisplayScreen).ok);
+        QVERIFY(!QFile::exists(NotesFilePath()));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_NoteTransfer)
