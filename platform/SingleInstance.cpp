@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
+#include <QPointer>
 
 namespace platform {
 
@@ -67,7 +68,12 @@ void SingleInstance::answer(QLocalSocket *socket)
         for (qsizetype i = 1; i < words.size(); ++i)
             arguments << QString::fromUtf8(QByteArray::fromPercentEncoding(words[i]));
         CommandAnswer answer{false, QStringLiteral("This Tarnibe does not know that command.")};
+        // The work may open a box (the notes' start asks about a damaged file); a caller that gave up meanwhile
+        // took its socket with it.
+        const QPointer<QLocalSocket> asker(socket);
         Q_EMIT commandRequested(arguments, &answer);
+        if (!asker)
+            return;
         reply = (answer.ok ? "ok " : "error ") + answer.text.toUtf8().toPercentEncoding() + '\n';
     } else if (words.contains("show")) {
         Q_EMIT showRequested();
@@ -93,10 +99,6 @@ bool SingleInstance::askRunningCopyToShow(int timeoutMs)
     socket.flush();
     return socket.waitForReadyRead(timeoutMs) && socket.readAll().startsWith("ok");
 }
-
-} // namespace platform
-
-namespace platform {
 
 std::optional<CommandAnswer> SingleInstance::askRunningCopy(const QStringList &arguments, int timeoutMs)
 {
