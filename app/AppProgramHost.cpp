@@ -11,11 +11,13 @@
 #include "core/RunningTime.h"
 #include "core/Settings.h"
 #include "core/TrayIcon.h"
+#include "core/Twips.h"
 #include "core/form_Tarnibe.h"
 #include "mail/form_NotifyMail.h"
 #include "netnotes/NetNotes.h"
 #include "netnotes/NetUserStore.h"
 #include "notes/NoteStore.h"
+#include "notes/NoteTransfer.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
 #include "platform/Clock.h"
@@ -51,10 +53,7 @@ void AppProgramHost::attach(form_Tarnibe &panel)
                      [&panel](QString *name) { *name = panel.senderName(); });
     QObject::connect(m_netNotes.get(), &NetNotes::noteArrived, m_container.get(), [this](const NoteMessage &message) {
         // A note that arrives while the notes program is not running starts it: the note is shown and saved.
-        if (!ProgramRunFlags().notes) {
-            ProgramRunFlags().notes = true;
-            startProgram(Program::Notes);
-        }
+        ensureNotesRunning();
         m_container->NewNote_Click(message.text, message.alarmOn, message.from, message.alarmDate, message.alarmRepeat,
                                    message.alarmTime, message.alarmTip);
     });
@@ -299,6 +298,40 @@ void AppProgramHost::startProgram(Program program)
     }
     if (GhostOwner *o = owner(program))
         o->Form_Load();
+}
+
+void AppProgramHost::ensureNotesRunning()
+{
+    if (!ProgramRunFlags().notes) {
+        ProgramRunFlags().notes = true;
+        startProgram(Program::Notes);
+    }
+}
+
+platform::CommandAnswer AppProgramHost::notesCommand(const QStringList &command)
+{
+    const QString path = command.value(1);
+    TransferResult result;
+    // Only while a box of the start is open: what the start reads next may yet replace the table.
+    if (NoteStore().reading)
+        return {false, QStringLiteral("Tarnibe is reading its notes; try again once it has started.")};
+    if (command.value(0) == u"export-notes") {
+        const ExportForm form = command.value(2) == u"text" ? ExportForm::Text : ExportForm::NotesFile;
+        // The table holds the notes once the container has read them, whether or not the notes program runs now.
+        result = m_containerLoaded ? ExportNotes(CurrentNoteRecords(), path, form) : ExportNotesFile(path, form);
+    } else if (command.value(0) == u"import-notes") {
+        QList<NoteRecord> notes;
+        result = ReadNotesToImport(path, notes);
+        if (result.ok && !notes.isEmpty()) {
+            ensureNotesRunning();
+            AddImportedNotes(notes, screenTwips());
+        }
+        if (result.ok)
+            result.message = ImportDone(result, notes.size());
+    } else {
+        return {false, QStringLiteral("This Tarnibe does not know that command.")};
+    }
+    return {result.ok, result.message};
 }
 
 void AppProgramHost::saveAllNotes()

@@ -3,6 +3,7 @@
 
 #include "core/ProgramHost.h"
 
+#include <QStringList>
 #include <memory>
 
 class GhostOwner;
@@ -15,7 +16,8 @@ class NetNotes;
 class form_Tarnibe;
 namespace platform {
 class SingleInstance;
-}
+struct CommandAnswer;
+} // namespace platform
 
 // The suite: its start, its exit and the session's end, which the control panel and the process's signals ask for,
 // and the programs, each of whose owner windows it builds once and starts, stops and unloads. It also wires what the
@@ -62,11 +64,17 @@ public:
     void setInstance(platform::SingleInstance *instance) { m_instance = instance; }
     void mainLoopStarting() { m_mainLoopStarted = true; }
 
+    // A notes command line handed to the running suite (see NotesCommand.h): the notes as they are now are exported,
+    // imported notes join them as new notes, the notes program started for them as for a received note.
+    platform::CommandAnswer notesCommand(const QStringList &command);
+
     GhostOwner *owner(Program program) const;
     form_Main *container() const { return m_container.get(); }
     NetNotes *netNotes() const { return m_netNotes.get(); }
 
 private:
+    // Starts the notes program where it is not running, as a note that arrives does.
+    void ensureNotesRunning();
     // Starts a program and counts it as running.
     void launch(Program program);
     void deleteTrayIcon(Program program);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/AppProgramHost.h"
+#include "app/NotesCommand.h"
 #include "core/ErrorLog.h"
 #include "core/form_Tarnibe.h"
 #include "platform/DisplayChoice.h"
@@ -14,6 +15,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Scripts export and import notes with no window and, where no suite runs, no display.
+    if (isNotesCommand(argc, argv))
+        return runNotesCommand(argc, argv);
     // Without Xwayland the suite runs on Wayland and says once what will not work there; with no display at all it
     // says why it cannot start.
     const platform::DisplayChoice display = platform::chooseDisplay();
@@ -47,6 +51,9 @@ int main(int argc, char *argv[])
 
     QObject::connect(&instance, &platform::SingleInstance::showRequested, &controlPanel,
                      &form_Tarnibe::showControlPanel);
+    QObject::connect(
+        &instance, &platform::SingleInstance::commandRequested, &controlPanel,
+        [&host](const QStringList &command, platform::CommandAnswer *answer) { *answer = host.notesCommand(command); });
     platform::TerminationWatcher terminationWatcher;
     terminationWatcher.start();
     QObject::connect(&terminationWatcher, &platform::TerminationWatcher::terminationRequested, &controlPanel,

@@ -3,6 +3,7 @@
 
 #include "core/ErrorLog.h"
 #include "core/Programs.h"
+#include "notes/NoteBackups.h"
 #include "notes/NoteFile.h"
 #include "platform/Paths.h"
 #include "platform/TextFiles.h"
@@ -199,8 +200,14 @@ QList<NoteRecord> recordsExcept(int skipIndex)
     return records;
 }
 
-// Puts one stored note in the next position of the table; a visible one gets its window.
-void loadNote(const NoteRecord &stored)
+} // namespace
+
+QList<NoteRecord> CurrentNoteRecords()
+{
+    return recordsExcept(0);
+}
+
+int AppendStoredNote(const NoteRecord &stored)
 {
     NoteRecord note = stored;
     // The stored font size, where it is one the menu offers.
@@ -216,9 +223,8 @@ void loadNote(const NoteRecord &stored)
     // read would act on a partial table.
     if (stored.visible)
         NoteStore().show(index);
+    return index;
 }
-
-} // namespace
 
 bool ReadNotesFile()
 {
@@ -235,7 +241,7 @@ bool ReadNotesFile()
             logError(tag, ErrorKind::Overflow);
             return false;
         }
-        loadNote(note);
+        AppendStoredNote(note);
     }
     if (decoded.failure) {
         logError(tag, *decoded.failure);
@@ -252,7 +258,7 @@ void SaveAllNotes()
         NoteStore().saveWanted = true;
         return;
     }
-    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), recordsExcept(0)))
+    if (const auto failure = SaveNotesFile(recordsExcept(0)))
         logError(QStringLiteral("err_Bas_SaveAllNotes "), *failure);
 }
 
@@ -265,7 +271,7 @@ void DeleteNote(int index, bool deleteAll)
         return;
     }
     const QList<NoteRecord> kept = deleteAll ? QList<NoteRecord>() : recordsExcept(index);
-    if (const auto failure = writeNotesFile(NotesFilePath(), NotesBackupPath(), kept)) {
+    if (const auto failure = SaveNotesFile(kept)) {
         // The file still holds the note, and so does the table.
         logError(QStringLiteral("err_Bas_DeleteNote "), *failure);
     } else if (deleteAll) {

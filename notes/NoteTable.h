@@ -3,6 +3,7 @@
 
 #include "notes/NoteRecord.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -111,6 +112,8 @@ Q_SIGNALS:
     void noteRemoved(int index);
     // Every note went.
     void cleared();
+    // Notes first..last were added at the end at once, from an import.
+    void notesAdded(int first, int last);
     // A deletion through the file is over, whether or not the file could be written.
     void deletionEnded();
 
@@ -133,6 +136,11 @@ QString NotesBackupPath();
 // Appends every note of the notes file to the table; false when it is missing or damaged (the notes read so far
 // stay). The caller marks the table as being read.
 bool ReadNotesFile();
+// Puts a stored note at the end of the table as a start does (its size and font made valid; shown if it was); its
+// position.
+int AppendStoredNote(const NoteRecord &stored);
+// Every note's record, text still being typed included: what a save writes.
+QList<NoteRecord> CurrentNoteRecords();
 // Writes the table to the notes file, keeping the previous file as the backup. Does nothing while the notes
 // program is not running.
 void SaveAllNotes();

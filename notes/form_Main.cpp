@@ -8,6 +8,7 @@
 #include "notes/NoteIcons.h"
 #include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
+#include "notes/NoteTransfer.h"
 #include "notes/form_Note.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
@@ -53,6 +54,12 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     });
     connect(&table, &NoteTable::noteRemoved, this, &form_Main::removeRow);
     connect(&table, &NoteTable::cleared, this, &form_Main::discardRows);
+    connect(&table, &NoteTable::notesAdded, this, [this](int first, int last) {
+        for (int index = first; index <= last; ++index)
+            addRow(index, NoteRows::NewDotOffset);
+        Form_Resize();
+        SetBackgroundOnPicture();
+    });
     connect(&table, &NoteTable::alarmChanged, this, [this](int index) {
         if (const NoteEntry *note = NoteStore().entry(index))
             setRowAlarm(index, note->alarmShown, note->alarmTip);
@@ -326,29 +333,20 @@ void form_Main::showNotesAfterExit()
 
 void form_Main::placeNewNote(NoteRecord &note)
 {
-    const QRect screen = screenTwips();
-    int left = (screen.width() - note.width) / 2;
-    int top = (screen.height() - note.height) / 2;
     // Where the Control center stays open, the note goes where it covers neither it nor the container.
+    std::optional<QPoint> at;
     if (const QWidget *home = homeWindow(); home && home->isVisible() && home->screen()) {
         QList<QRect> taken{home->frameGeometry()};
         if (isVisible())
             taken.append(frameGeometry());
         const QSize size(toPixels(note.width), toPixels(note.height));
-        if (const auto at = spotBeside(taken, size, home->screen()->availableGeometry())) {
-            left = toTwips(at->x());
-            top = toTwips(at->y());
-        }
+        if (const auto spot = spotBeside(taken, size, home->screen()->availableGeometry()))
+            at = QPoint(toTwips(spot->x()), toTwips(spot->y()));
     }
-    for (int i = 1; i <= NoteStore().count(); ++i) {
-        const NoteRecord &other = *NoteStore().record(i);
-        if (other.top == top && other.left == left) {
-            top += 150;
-            left += 150;
-        }
-    }
-    note.left = left;
-    note.top = top;
+    QList<NoteRecord> existing;
+    for (int i = 1; i <= NoteStore().count(); ++i)
+        existing.append(*NoteStore().record(i));
+    PlaceAsNewNote(note, screenTwips(), existing, at);
 }
 
 int form_Main::createNote(NoteRecord record, const QString &titleTip)

@@ -58,12 +58,19 @@ QString decodeText(QByteArrayView bytes)
     return isUtf8(bytes) ? QString::fromUtf8(bytes) : fromWindows1252(bytes);
 }
 
-std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupPath, const QByteArray &bytes)
+std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupPath, const QByteArray &bytes,
+                                     std::optional<QFileDevice::Permissions> permissions)
 {
     const QString temporary = path + QStringLiteral(".new");
     QFile file(temporary);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return ErrorKind::PathAccess;
+    // Set before a byte is written: a private file is never readable by others, not even for a moment.
+    if (permissions && !file.setPermissions(*permissions)) {
+        file.close();
+        QFile::remove(temporary);
+        return ErrorKind::PathAccess;
+    }
     if (file.write(bytes) != bytes.size() || !syncAndClose(file)) {
         const bool full = file.error() == QFileDevice::ResourceError || errno == ENOSPC;
         QFile::remove(temporary);
@@ -72,7 +79,7 @@ std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupP
     // The file keeps its name throughout: the backup is a second name for it, then the new file replaces it.
     const QByteArray current = QFile::encodeName(path);
     const QByteArray backup = QFile::encodeName(backupPath);
-    if (QFile::exists(path)) {
+    if (!backupPath.isEmpty() && QFile::exists(path)) {
         QFile::remove(backupPath);
         if (::link(current.constData(), backup.constData()) != 0 && !QFile::copy(path, backupPath)) {
             QFile::remove(temporary);

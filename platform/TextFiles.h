@@ -4,6 +4,7 @@
 #include "platform/ErrorCodes.h"
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <optional>
 
@@ -23,7 +24,9 @@ QString withLf(const QString &text);
 
 // Replaces `path` with `bytes` so that a crash or a full disk at any moment leaves either the old or the new
 // complete file: the new generation is written and synced beside it first, the current file becomes
-// `backupPath`, then the new one takes its name. Returns the failure, if any; `path` is then untouched.
-std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupPath, const QByteArray &bytes);
+// `backupPath` (none when it is empty), then the new one takes its name. A new file gets `permissions` where given.
+// Returns the failure, if any; `path` is then untouched.
+std::optional<ErrorKind> replaceFile(const QString &path, const QString &backupPath, const QByteArray &bytes,
+                                     std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 } // namespace platform
