@@ -5,6 +5,7 @@
 #include "core/Named.h"
 #include "core/Settings.h"
 #include "core/Twips.h"
+#include "mail/NewMail.h"
 #include "mail/form_Browse.h"
 #include "platform/Dialer.h"
 #include "platform/MessageBox.h"
@@ -20,12 +21,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
 constexpr int FoldedHeight = 3045;
 constexpr int UnfoldedHeight = 7110;
 const QString ModemMore = QStringLiteral("I am using a modem -->");
+// The protocols a server can be spoken to in, with the scheme its text takes; plain POP3 takes none, as always.
+const std::pair<QString, QString> Protocols[] = {
+    {QStringLiteral("POP3"), QString()},
+    {QStringLiteral("POP3, encrypted from the start (POP3S)"), QStringLiteral("pop3s://")},
+    {QStringLiteral("IMAP"), QStringLiteral("imap://")},
+    {QStringLiteral("IMAP, encrypted from the start (IMAPS)"), QStringLiteral("imaps://")},
+};
 const QString ModemLess = QStringLiteral("Less -->");
 
 } // namespace
@@ -60,6 +69,13 @@ void form_Properties::buildWindow()
     serverLayout->addWidget(c_DeleteAccount, 1, 2);
     serverLayout->addWidget(new QLabel(QStringLiteral("Password:")), 2, 0);
     serverLayout->addWidget(text_Password, 2, 1);
+    // How the server is spoken to: written into the server's text as its scheme, so an account stays one text.
+    combo_Protocol = named(new QComboBox, "combo_Protocol");
+    for (const auto &[caption, scheme] : Protocols)
+        combo_Protocol->addItem(caption, scheme);
+    serverLayout->addWidget(new QLabel(QStringLiteral("Protocol:")), 3, 0);
+    serverLayout->addWidget(combo_Protocol, 3, 1);
+    connect(combo_Protocol, &QComboBox::activated, this, &form_Properties::combo_Protocol_Click);
 
     text_EmailPath = named(new QLineEdit, "text_EmailPath");
     c_Browse = named(new QPushButton(QStringLiteral("...")), "c_Browse");
@@ -105,6 +121,10 @@ void form_Properties::buildWindow()
     connect(combo_RasConnections, &QComboBox::activated, this, &form_Properties::combo_RasConnections_Click);
     for (int i = 0; i < 2; ++i)
         connect(option_RAS[i], &QRadioButton::clicked, this, [this, i] { option_RAS_Click(i); });
+    // Server, user, password, protocol: the account's fields one after the other for the keyboard.
+    setTabOrder(combo_POPservers, text_UserName);
+    setTabOrder(text_UserName, text_Password);
+    setTabOrder(text_Password, combo_Protocol);
 }
 
 // The dial-up settings, shown by "More".
@@ -206,6 +226,12 @@ void form_Properties::combo_POPservers_Click()
 {
     const int index = std::max(combo_POPservers->currentIndex(), 0);
     m_account = std::min(index, MaxMailAccounts - 1);
+    const QString server = Settings().POPServer[size_t(m_account)].trimmed();
+    int protocol = 0;
+    for (int i = 1; i < int(std::size(Protocols)); ++i)
+        if (server.startsWith(Protocols[i].second, Qt::CaseInsensitive))
+            protocol = i;
+    combo_Protocol->setCurrentIndex(protocol);
     text_UserName->setText(Settings().UserName[size_t(index)]);
     text_Password->setText(Settings().PassWord[size_t(index)]);
 }
@@ -225,8 +251,27 @@ void form_Properties::combo_POPservers_LostFocus()
     if (index >= 0 && typed == combo_POPservers->itemText(index))
         return;
     const int account = m_account;
-    Settings().POPServer[size_t(account)] = typed.trimmed();
+    // A name typed without a scheme keeps the protocol chosen beside it.
+    QString server = typed.trimmed();
+    if (!server.contains(u"://") && !IsUnsetAccount(server))
+        server.prepend(combo_Protocol->currentData().toString());
+    Settings().POPServer[size_t(account)] = server;
     fillServers(account);
+}
+
+void form_Properties::combo_Protocol_Click()
+{
+    QString server = Settings().POPServer[size_t(m_account)].trimmed();
+    if (IsUnsetAccount(server))
+        return;
+    for (const auto &[caption, scheme] : Protocols)
+        if (!scheme.isEmpty() && server.startsWith(scheme, Qt::CaseInsensitive))
+            server = server.mid(scheme.size());
+    if (server.startsWith(u"pop3://", Qt::CaseInsensitive))
+        server = server.mid(7);
+    server.prepend(combo_Protocol->currentData().toString());
+    Settings().POPServer[size_t(m_account)] = server;
+    combo_POPservers->setItemText(m_account, server);
 }
 
 void form_Properties::text_UserName_Change()

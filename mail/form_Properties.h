@@ -22,6 +22,7 @@ public:
     void Form_Load();
     void combo_POPservers_Click();
     void combo_POPservers_LostFocus();
+    void combo_Protocol_Click();
     void text_UserName_Change();
     void text_Password_Change();
     void c_NewAccount_Click();
@@ -36,6 +37,7 @@ public:
     QComboBox *combo_POPservers;
     QLineEdit *text_UserName;
     QLineEdit *text_Password;
+    QComboBox *combo_Protocol;
     QPushButton *c_NewAccount;
     QPushButton *c_DeleteAccount;
     QLineEdit *text_EmailPath;

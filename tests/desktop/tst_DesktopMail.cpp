@@ -153,7 +153,8 @@ private Q_SLOTS:
     }
 
     // "Email properties..." from the mail icon's menu: a server name typed over is the account's new name once the
-    // field is left, and stays when the user goes on to the next account before Ok.
+    // field is left, and stays when the user goes on to the next account before Ok; the protocol chosen for that
+    // account goes into its server's text.
     void aServerNameTypedOverIsKept()
     {
         Scene scene;
@@ -171,13 +172,15 @@ private Q_SLOTS:
         scene.key(u"ctrl+a"_s);
         scene.type(u"pop3s://renamed.example.org"_s);
         scene.key(u"Tab shift+Tab Down"_s);
+        // Bob's protocol, past his user name and password: IMAP.
+        scene.key(u"Tab Tab Tab Down Down"_s);
         Desktop::pause(300);
         // "Ok", left of "Cancel" at the bottom right.
         const QRect box = scene.settledGeometry(dialog);
         scene.click(QPoint(box.right() - 130, box.bottom() - 24));
         QVERIFY2(Desktop::waitFor([&] { return !scene.isViewable(dialog); }, 5000), "Ok was not clicked");
         QCOMPARE(scene.readSetting(u"POPServer"_s), u"pop3s://renamed.example.org"_s);
-        QCOMPARE(scene.readSetting(u"POPServer2"_s), server);
+        QCOMPARE(scene.readSetting(u"POPServer2"_s), u"imap://"_s + server);
         QVERIFY(scene.terminate() >= 0);
     }
 

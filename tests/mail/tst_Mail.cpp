@@ -364,6 +364,23 @@ private Q_SLOTS:
         QTest::keyClicks(userName, u"x"_s);
         QCOMPARE(Settings().UserName[1], u"user2x"_s);
 
+        // The protocol beside it is the scheme of the server's text, and a choice writes it there.
+        auto *protocol = control<QComboBox>(dialog, u"combo_Protocol"_s);
+        QCOMPARE(protocol->currentIndex(), 1);
+
+        protocol->setFocus();
+        QTest::keyClick(protocol, Qt::Key_Down);
+        QTest::keyClick(protocol, Qt::Key_Down);
+        QCOMPARE(Settings().POPServer[1], u"imaps://renamed.example.org"_s);
+        QCOMPARE(servers(dialog).value(1), u"imaps://renamed.example.org"_s);
+        serverList->setFocus();
+        typeOver(serverList, u"imap.example.org"_s);
+        userName->setFocus();
+        QCOMPARE(Settings().POPServer[1], u"imaps://imap.example.org"_s);
+        protocol->setFocus();
+        QTest::keyClick(protocol, Qt::Key_Home);
+        QCOMPARE(Settings().POPServer[1], u"imap.example.org"_s);
+
         // Deleting account 2 of 3: account 3 moves up, slot 3 gets its placeholders, saved at once.
         env.messages.expect(MsgAnswer::No);
         click(dialog, u"c_DeleteAccount"_s);
@@ -371,8 +388,7 @@ private Q_SLOTS:
         env.messages.expect(MsgAnswer::Yes);
         QCOMPARE(serverList->currentIndex(), 1);
         click(dialog, u"c_DeleteAccount"_s);
-        QCOMPARE(env.messages.shown().constLast().text,
-                 u"Do you really want to delete pop3s://renamed.example.org ?"_s);
+        QCOMPARE(env.messages.shown().constLast().text, u"Do you really want to delete imap.example.org ?"_s);
         QCOMPARE(servers(dialog), (QStringList{u"pop1.example.org"_s, u"pop3.example.org"_s}));
         QCOMPARE(storedSetting(u"POPServer2"_s), u"pop3.example.org"_s);
         QCOMPARE(storedSetting(u"POPServer3"_s), u"- Internetaddress to mailserver 3"_s);
