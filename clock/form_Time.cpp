@@ -381,6 +381,10 @@ void form_Time::showMeasurements()
                                                 "syncs only measure how far off the clock is."));
     label_Service->setVisible(service.on);
     c_TakeOver->setVisible(service.on);
+    // The window's layout sizes a wrapped line by its one-line hint, and would cut a measurement or the service's
+    // note short: each asks for the height its lines take at its width, and the window grows to that.
+    for (QLabel *label : {label_Check, label_Service, label_LastOffset})
+        label->setMinimumHeight(label->text().isEmpty() ? 0 : label->heightForWidth(std::max(label->width(), 200)));
 }
 
 void form_Time::showKeptBySystem(bool synchronised, bool reported)

@@ -224,7 +224,7 @@ private Q_SLOTS:
         QVERIFY2(std::abs(check.offsetMs - 5000) <= 20 && !check.toTheSecond,
                  qPrintable(QString::number(check.offsetMs)));
         QCOMPARE(check.stratum.value_or(-1), 8); // chronyd's local stratum
-        QVERIFY(check.delayMs && *check.delayMs >= 0 && *check.delayMs < 20);
+        QVERIFY(check.delayMs && *check.delayMs < 20);
         QVERIFY(ClockSync::describe(check).startsWith(u"Your clock is 5.0"_s) ||
                 ClockSync::describe(check).startsWith(u"Your clock is 4.9"_s));
         QCOMPARE(setter.asked.size(), 3);
