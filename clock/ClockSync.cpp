@@ -354,7 +354,8 @@ void ClockSync::fail(const SyncFailure &failure)
         logError(QStringLiteral("Scheduled syncs wait: ") + failure.description);
         Q_EMIT waiting(failure.description);
     }
-    if (!refusedUnattended)
+    // A check that failed sets nothing and is no failed sync: the schedule's count is of syncs.
+    if (!refusedUnattended && m_aim == Aim::Set)
         ++m_errors;
     Q_EMIT failed(failure, std::exchange(m_report, false));
     m_release.start();
