@@ -79,14 +79,28 @@ void ClockSync::syncNow(const SyncRequest &request)
 
 void ClockSync::start(const SyncRequest &request, bool interactive)
 {
+    begin(request, interactive, Aim::Set);
+}
+
+void ClockSync::check(const SyncRequest &request)
+{
+    m_stopped.clear();
+    m_report = true;
+    if (!m_waiting)
+        begin(request, true, Aim::Measure);
+}
+
+void ClockSync::begin(const SyncRequest &request, bool interactive, Aim aim)
+{
     const QString server = request.server.trimmed();
     if (!interactive && m_stopped.contains(server))
         return;
-    logError(QStringLiteral("Trying to sync..."));
+    logError(aim == Aim::Set ? QStringLiteral("Trying to sync...") : QStringLiteral("Checking the clock..."));
     m_server = server;
     m_hoursOff = request.hoursOff;
     m_withDate = request.withDate;
     m_interactive = interactive;
+    m_aim = aim;
     m_report = m_report || interactive;
     ++m_attempt;
     m_waiting = true;
@@ -141,7 +155,9 @@ void ClockSync::checkSchedule()
     const SettingsRecord &s = m_settings;
     if (!s.ClockActive || m_waiting || m_scheduleQuiet)
         return;
-    const qint64 hours = s.ClockLastSyncTime.secsTo(platform::Clock::now()) / 3600;
+    // While the system keeps the clock, a measurement stands for a sync: the period counts from the later.
+    const QDateTime last = m_lastLook.isValid() ? std::max(m_lastLook, s.ClockLastSyncTime) : s.ClockLastSyncTime;
+    const qint64 hours = last.secsTo(platform::Clock::now()) / 3600;
     const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
                            ? PeriodHours[size_t(s.ClockPeriod)]
                            : PeriodHours.back();
@@ -174,18 +190,64 @@ void ClockSync::answered(const QByteArray &answer)
               QStringLiteral("The hour offset is no whole number from -12 to 12")});
         return;
     }
+    // A measurement takes the date from the reply where it has one, so that the offset is the whole difference.
     const std::optional<NewClockTime> target =
-        m_source->timeFrom(answer, *hoursOff, m_withDate, platform::Clock::now().date());
+        m_source->timeFrom(answer, *hoursOff, m_withDate || m_aim == Aim::Measure, platform::Clock::now().date());
     if (!target) {
         fail({SyncFailure::UnreadableReply, QAbstractSocket::UnknownSocketError, QStringLiteral("Unreadable reply")});
         return;
     }
+    const QDateTime now = platform::Clock::now();
+    ClockCheck check;
+    check.server = m_server;
+    check.at = now;
+    if (const std::optional<TimeSource::Details> details = m_source->details()) {
+        check.offsetMs = qRound64(double(details->offsetUs) / 1000);
+        // Our clock reads to the millisecond, so a round trip on loopback can come out a hair below zero.
+        check.delayMs = std::max<qint64>(0, qRound64(double(details->delayUs) / 1000));
+        check.stratum = details->stratum;
+    } else {
+        check.offsetMs = qRound64(double(now.msecsTo(target->moment)) / 1000) * 1000;
+        check.toTheSecond = true;
+    }
+    if (m_aim == Aim::Measure) {
+        measured(check);
+        Q_EMIT checked(check);
+        return;
+    }
+    // The system refuses SetTime while its own time service keeps the clock; the user may turn that on or off
+    // elsewhere at any time, so it is asked at every attempt.
+    const int attempt = m_attempt;
+    m_setter.readService([this, self = QPointer(this), attempt, check,
+                          target = *target](const platform::SystemClockSetter::Service &service) {
+        if (!self || attempt != m_attempt || !m_waiting)
+            return;
+        m_service = service;
+        Q_EMIT serviceRead(service);
+        if (!service.on) {
+            setClock(target);
+            return;
+        }
+        measured(check);
+        if (!m_interactive) {
+            m_lastLook = check.at;
+            const bool far = std::abs(check.offsetMs) > 1000;
+            if (far && !m_offsetLogged)
+                logError(QStringLiteral("The system keeps the clock, yet: ") + describe(check));
+            m_offsetLogged = far;
+        }
+        Q_EMIT keptBySystem(check, service.synchronised, std::exchange(m_report, false));
+    });
+}
+
+void ClockSync::setClock(const NewClockTime &target)
+{
     // The attempt stays open until the system has answered; a failure to set the clock is a failed attempt. The
     // answer may come after the sync has gone, at the program's end.
     const int attempt = m_attempt;
     m_setter.setTime(
-        target->moment, m_interactive,
-        [this, self = QPointer(this), attempt, timeText = target->timeText](const std::optional<QString> &failure) {
+        target.moment, m_interactive,
+        [this, self = QPointer(this), attempt, timeText = target.timeText](const std::optional<QString> &failure) {
             if (!self || attempt != m_attempt || !m_waiting)
                 return;
             if (failure)
@@ -193,6 +255,60 @@ void ClockSync::answered(const QByteArray &answer)
             else
                 succeed(timeText);
         });
+}
+
+void ClockSync::measured(const ClockCheck &check)
+{
+    m_waiting = false;
+    m_timeout.stop();
+    m_lastCheck = check;
+    // Scheduled measurements are logged only when far off, below.
+    if (m_interactive)
+        logError(QStringLiteral("Offset measured: ") + describe(check));
+    m_release.start();
+}
+
+QString ClockSync::describe(const ClockCheck &check)
+{
+    const qint64 size = std::abs(check.offsetMs);
+    const QString amount = check.toTheSecond ? QStringLiteral("%1 s").arg(size / 1000)
+                           : size < 1000     ? QStringLiteral("%1 ms").arg(size)
+                                             : QStringLiteral("%1 s").arg(double(size) / 1000, 0, 'f', 3);
+    QString text = check.offsetMs == 0
+                       ? QStringLiteral("Your clock is on time")
+                       : QStringLiteral("Your clock is %1 %2")
+                             .arg(amount, check.offsetMs > 0 ? QStringLiteral("behind") : QStringLiteral("ahead"));
+    text += QStringLiteral(" (") + check.server;
+    if (check.stratum)
+        text += QStringLiteral(", stratum %1").arg(*check.stratum);
+    if (check.delayMs)
+        text += QStringLiteral(", round trip %1 ms").arg(*check.delayMs);
+    return text + u')';
+}
+
+void ClockSync::readService()
+{
+    m_setter.readService([this, self = QPointer(this)](const platform::SystemClockSetter::Service &service) {
+        if (!self)
+            return;
+        m_service = service;
+        Q_EMIT serviceRead(service);
+    });
+}
+
+void ClockSync::turnOffService()
+{
+    // Only ever the user's own act, so the system may ask for a password.
+    m_setter.setService(false, true, [this, self = QPointer(this)](const std::optional<QString> &failure) {
+        if (!self)
+            return;
+        if (failure)
+            logError(QStringLiteral("The system's time service stays on: ") + *failure);
+        else
+            logError(QStringLiteral("The system's time service is turned off: Atomic time sets the clock"));
+        Q_EMIT serviceTurnedOff(failure);
+        readService();
+    });
 }
 
 void ClockSync::sourceFailed(QAbstractSocket::SocketError error, const QString &description)
@@ -238,7 +354,8 @@ void ClockSync::fail(const SyncFailure &failure)
         logError(QStringLiteral("Scheduled syncs wait: ") + failure.description);
         Q_EMIT waiting(failure.description);
     }
-    if (!refusedUnattended)
+    // A check that failed sets nothing and is no failed sync: the schedule's count is of syncs.
+    if (!refusedUnattended && m_aim == Aim::Set)
         ++m_errors;
     Q_EMIT failed(failure, std::exchange(m_report, false));
     m_release.start();

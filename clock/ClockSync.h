@@ -4,16 +4,13 @@
 #include "clock/TimeServerAddress.h"
 #include "clock/TimeSource.h"
 #include "core/SettingsRecord.h"
+#include "platform/SystemClock.h"
 
 #include <QSet>
 #include <QTimer>
 #include <array>
 #include <chrono>
 #include <memory>
-
-namespace platform {
-class SystemClockSetter;
-}
 
 // What one attempt asks for: the server, the hour offset as the user typed it, and whether the date is set too.
 struct SyncRequest {
@@ -28,6 +25,17 @@ struct SyncFailure {
     Kind kind = Socket;
     QAbstractSocket::SocketError socketError = QAbstractSocket::UnknownSocketError;
     QString description;
+};
+
+// What a measurement found: how far our clock is behind the server's (ahead where negative), when it was measured,
+// and, from an NTP server, the round trip and the server's stratum. A DAYTIME reply tells the time to the second.
+struct ClockCheck {
+    QString server;
+    qint64 offsetMs = 0;
+    QDateTime at;
+    bool toTheSecond = false;
+    std::optional<qint64> delayMs;
+    std::optional<int> stratum;
 };
 
 // Corrects the computer's clock from a time server: one attempt at a time, each with its own number so that a late
@@ -60,6 +68,18 @@ public:
     void syncNow(const SyncRequest &request);
     // One attempt; `interactive`: the user asked for it, so it is reported and the system may ask for a password.
     void start(const SyncRequest &request, bool interactive);
+    // The user's "Check": asks the server and tells how far off the clock is, setting nothing.
+    void check(const SyncRequest &request);
+    // The last offset measured, by a check or by a sync the system's time service kept from setting the clock.
+    const std::optional<ClockCheck> &lastCheck() const { return m_lastCheck; }
+    // "Your clock is 1.234 s behind", the round trip, the server and its stratum.
+    static QString describe(const ClockCheck &check);
+
+    // Reads whether the system's own time service keeps the clock; told by serviceRead.
+    void readService();
+    const platform::SystemClockSetter::Service &service() const { return m_service; }
+    // The user's explicit choice: the system's time service is turned off so that Atomic time may set the clock.
+    void turnOffService();
     // Ends the attempt under way, if any, without an outcome; the network is released all the same.
     void abort();
     bool attemptRunning() const { return m_waiting; }
@@ -85,6 +105,13 @@ Q_SIGNALS:
     // The clock is set; `reported`: the user waits to be told.
     void clockSet(const QString &timeText, bool reported);
     void failed(const SyncFailure &failure, bool reported);
+    // A check's outcome; a failed one is told by failed.
+    void checked(const ClockCheck &check);
+    // The system's time service keeps the clock, so the attempt measured instead of setting it.
+    void keptBySystem(const ClockCheck &check, bool synchronised, bool reported);
+    void serviceRead(const platform::SystemClockSetter::Service &service);
+    // The answer to turnOffService: nothing, or why the system would not.
+    void serviceTurnedOff(const std::optional<QString> &failure);
     // The system would not let an unattended sync set the clock: the schedule waits until the user syncs or saves.
     void waiting(const QString &reason);
     // Too many failures: the schedule has stopped and the count starts again.
@@ -93,7 +120,11 @@ Q_SIGNALS:
     void networkReleased();
 
 private:
+    enum class Aim { Set, Measure };
+    void begin(const SyncRequest &request, bool interactive, Aim aim);
     void answered(const QByteArray &answer);
+    void setClock(const NewClockTime &target);
+    void measured(const ClockCheck &check);
     void sourceFailed(QAbstractSocket::SocketError error, const QString &description);
     void sourceRefused(const QString &reason, bool stopAsking);
     void succeed(const QString &timeText);
@@ -117,5 +148,12 @@ private:
     bool m_interactive = false;
     bool m_report = false;
     bool m_scheduleQuiet = false;
+    Aim m_aim = Aim::Set;
+    std::optional<ClockCheck> m_lastCheck;
+    platform::SystemClockSetter::Service m_service;
+    // While the system keeps the clock, the schedule's last measurement, which counts as a sync for the period.
+    QDateTime m_lastLook;
+    // An offset over a second under the system's time service is logged once, until it is within a second again.
+    bool m_offsetLogged = false;
     int m_errors = 0;
 };

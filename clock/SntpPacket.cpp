@@ -115,7 +115,7 @@ std::variant<Measurement, Refusal> readReply(QByteArrayView data, const Question
     const qint64 t2 = fromTimestamp(packet->receive, t1);
     const qint64 t3 = fromTimestamp(packet->transmit, t1);
     const qint64 t4 = receivedUs;
-    const Measurement measured{((t2 - t1) + (t3 - t4)) / 2, (t4 - t1) - (t3 - t2)};
+    const Measurement measured{((t2 - t1) + (t3 - t4)) / 2, (t4 - t1) - (t3 - t2), packet->stratum};
     if (measured.delayUs > MaxDelayUs)
         return refusal(Refusal::TooSlow,
                        QStringLiteral("The reply took too long on its way (%1 ms)").arg(measured.delayUs / 1000));

@@ -50,6 +50,7 @@ std::optional<Packet> readPacket(QByteArrayView data);
 struct Measurement {
     qint64 offsetUs = 0;
     qint64 delayUs = 0;
+    int stratum = 0;
 };
 
 // Why a reply is not used, in words for the log and the window.

@@ -122,3 +122,10 @@ std::optional<NewClockTime> SntpSource::timeFrom(const QByteArray &, int, bool w
     result.moment = withDate ? corrected : QDateTime(today, corrected.time());
     return result;
 }
+
+std::optional<TimeSource::Details> SntpSource::details() const
+{
+    if (!m_measured)
+        return std::nullopt;
+    return Details{m_measured->offsetUs, m_measured->delayUs, m_measured->stratum};
+}

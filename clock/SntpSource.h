@@ -22,6 +22,7 @@ public:
     // date, today's date keeps the corrected time of day.
     std::optional<NewClockTime> timeFrom(const QByteArray &answer, int hoursOff, bool withDate,
                                          const QDate &today) const override;
+    std::optional<Details> details() const override;
 
 Q_SIGNALS:
     // A reply was taken: how far our clock is behind the server's, and the round trip's time on the way.

@@ -24,6 +24,13 @@ public:
     // when the answer gives no time to set; the source logs why.
     virtual std::optional<NewClockTime> timeFrom(const QByteArray &answer, int hoursOff, bool withDate,
                                                  const QDate &today) const = 0;
+    // What the last usable answer measured beyond the time itself, where the protocol tells it (SNTP does).
+    struct Details {
+        qint64 offsetUs = 0;
+        qint64 delayUs = 0;
+        int stratum = 0;
+    };
+    virtual std::optional<Details> details() const { return std::nullopt; }
 
 Q_SIGNALS:
     // The server's whole answer, once per question.

@@ -51,6 +51,15 @@ form_Time::form_Time(ClockSync &sync, QWidget *parent) : QWidget(parent, Qt::Win
     connect(&m_sync, &ClockSync::attemptStarted, this, &form_Time::showLastTry);
     connect(&m_sync, &ClockSync::clockSet, this, &form_Time::showSet);
     connect(&m_sync, &ClockSync::failed, this, &form_Time::showFailure);
+    connect(&m_sync, &ClockSync::checked, this, &form_Time::showMeasurements);
+    connect(&m_sync, &ClockSync::serviceRead, this, &form_Time::showMeasurements);
+    connect(&m_sync, &ClockSync::keptBySystem, this,
+            [this](const ClockCheck &, bool synchronised, bool reported) { showKeptBySystem(synchronised, reported); });
+    connect(&m_sync, &ClockSync::serviceTurnedOff, this, [](const std::optional<QString> &failure) {
+        if (failure)
+            platform::showMessage(QStringLiteral("The system's synchronisation stays on:\n\n") + *failure,
+                                  QStringLiteral("Status"), platform::MsgIcon::Information);
+    });
     connect(&m_sync, &ClockSync::scheduleStopped, this,
             [this] { label_NbrOfErrors->setText(QString::number(m_sync.errorCount())); });
 }
@@ -69,6 +78,22 @@ void form_Time::buildWindow()
     correctLayout->addWidget(combo_Time, 1, 1);
     correctLayout->addWidget(check_DateAlso, 2, 0, 1, 2);
     correctLayout->addWidget(c_CheckNow, 3, 1);
+    // Measuring sets nothing, so it is there whether or not the clock is synchronised.
+    c_Check = named(new QPushButton(QStringLiteral("&Check")), "c_Check");
+    c_Check->setToolTip(QStringLiteral("Measure how far off this clock is, without setting it"));
+    label_Check = named(new QLabel, "label_Check");
+    label_Check->setWordWrap(true);
+    label_Service = named(new QLabel, "label_Service");
+    label_Service->setWordWrap(true);
+    c_TakeOver = named(new QPushButton(QStringLiteral("Let Atomic time set the clock (turn off the system's "
+                                                      "synchronisation)")),
+                       "c_TakeOver");
+    correctLayout->addWidget(c_Check, 3, 0, Qt::AlignLeft);
+    correctLayout->addWidget(label_Check, 4, 0, 1, 2);
+    correctLayout->addWidget(label_Service, 5, 0, 1, 2);
+    correctLayout->addWidget(c_TakeOver, 6, 0, 1, 2);
+    label_Service->hide();
+    c_TakeOver->hide();
 
     auto *frame_Data = named(new QGroupBox(QStringLiteral("Timeserver to use")), "frame_Data");
     option_TimeServer[0] = named(new QRadioButton(QStringLiteral("Use ")), "option_TimeServer0");
@@ -87,12 +112,17 @@ void form_Time::buildWindow()
     dataLayout->addWidget(combo_TimeServer, 0, 1);
     dataLayout->addWidget(option_TimeServer[1], 1, 0);
     dataLayout->addWidget(text_CustomServer, 1, 1);
+    combo_Protocol = named(new QComboBox, "combo_Protocol");
+    combo_Protocol->addItems({QStringLiteral("DAYTIME"), QStringLiteral("NTP")});
+    combo_Protocol->setToolTip(QStringLiteral("DAYTIME (port 13) to the second, or NTP (port 123) to the "
+                                              "millisecond"));
+    dataLayout->addWidget(combo_Protocol, 1, 2);
     auto *offsetRow = new QHBoxLayout;
     offsetRow->addWidget(new QLabel(QStringLiteral("I am in a timezone")));
     offsetRow->addWidget(combo_HoursOff);
     offsetRow->addWidget(new QLabel(QStringLiteral("h from the timserver.")));
     offsetRow->addStretch();
-    dataLayout->addLayout(offsetRow, 2, 0, 1, 2);
+    dataLayout->addLayout(offsetRow, 2, 0, 1, 3);
 
     Frame1 = named(new QGroupBox(QStringLiteral("History")), "Frame1");
     label_LastTry = named(new QLabel, "label_LastTry");
@@ -111,6 +141,10 @@ void form_Time::buildWindow()
     historyLayout->addWidget(c_Error, 1, 2);
     historyLayout->addWidget(label_NbrOfErrors, 2, 0);
     historyLayout->addWidget(label_Error, 2, 1, 1, 2);
+    label_LastOffset = named(new QLabel, "label_LastOffset");
+    label_LastOffset->setWordWrap(true);
+    historyLayout->addWidget(new QLabel(QStringLiteral("Last offset")), 3, 0);
+    historyLayout->addWidget(label_LastOffset, 3, 1, 1, 2);
     Frame1->hide();
 
     c_Ok = named(new QPushButton(QStringLiteral("Ok")), "c_Ok");
@@ -133,6 +167,8 @@ void form_Time::buildWindow()
         connect(option_TimeServer[i], &QRadioButton::clicked, this, [this, i] { option_TimeServer_Click(i); });
     }
     connect(c_CheckNow, &QPushButton::clicked, this, &form_Time::c_CheckNow_Click);
+    connect(c_Check, &QPushButton::clicked, this, &form_Time::c_Check_Click);
+    connect(c_TakeOver, &QPushButton::clicked, this, &form_Time::c_TakeOver_Click);
     connect(c_Ok, &QPushButton::clicked, this, &form_Time::c_Ok_Click);
     connect(c_Cancel, &QPushButton::clicked, this, &form_Time::c_Cancel_Click);
     connect(c_Mera, &QPushButton::clicked, this, &form_Time::c_Mera_Click);
@@ -163,11 +199,15 @@ void form_Time::Form_Load()
     if (s.ClockTimeServer >= 0 && s.ClockTimeServer < combo_TimeServer->count())
         combo_TimeServer->setCurrentIndex(s.ClockTimeServer);
     label_LastTry->setText(momentText(s.ClockLastSyncTime));
-    text_CustomServer->setText(s.CustomTimeserver);
+    const auto [protocol, host] = splitProtocol(s.CustomTimeserver);
+    text_CustomServer->setText(host);
+    combo_Protocol->setCurrentIndex(int(protocol));
     const int server = s.UseCustomTimeserver ? 1 : 0;
     option_TimeServer[server]->setChecked(true);
     option_TimeServer_Click(server);
     combo_HoursOff->setCurrentText(QString::number(s.HoursOff));
+    showMeasurements();
+    m_sync.readService();
 
     resize(width(), toPixels(FoldedHeight));
     adjustSize();
@@ -185,7 +225,13 @@ void form_Time::option_Correct_Click(int Index)
 void form_Time::option_TimeServer_Click(int Index)
 {
     text_CustomServer->setEnabled(Index == 1);
+    combo_Protocol->setEnabled(Index == 1);
     combo_TimeServer->setEnabled(Index != 1);
+}
+
+QString form_Time::customServer() const
+{
+    return joinProtocol(TimeServerAddress::Protocol(combo_Protocol->currentIndex()), text_CustomServer->text());
 }
 
 std::optional<SyncRequest> form_Time::chosenRequest() const
@@ -193,7 +239,7 @@ std::optional<SyncRequest> form_Time::chosenRequest() const
     SyncRequest request{{}, combo_HoursOff->currentText(), check_DateAlso->isChecked()};
     const int index = combo_TimeServer->currentIndex();
     if (option_TimeServer[1]->isChecked())
-        request.server = text_CustomServer->text().trimmed();
+        request.server = customServer();
     else if (index >= 0 && index < int(ClockSync::timeServers().size()))
         request.server = ClockSync::timeServers()[size_t(index)];
     else
@@ -207,6 +253,24 @@ void form_Time::c_CheckNow_Click()
         m_sync.syncNow(*request);
 }
 
+void form_Time::c_Check_Click()
+{
+    if (const std::optional<SyncRequest> request = chosenRequest())
+        m_sync.check(*request);
+}
+
+void form_Time::c_TakeOver_Click()
+{
+    const platform::MsgAnswer answer = platform::showMessage(
+        QStringLiteral("The system's time service keeps this clock synchronised, and refuses to let another program "
+                       "set it.\n\nTurn the system's synchronisation off, so that Atomic time sets the clock from "
+                       "now on?"),
+        QStringLiteral("Atomic time"), platform::MsgIcon::Question, platform::MsgButtons::YesNo,
+        platform::MsgAnswer::No);
+    if (answer == platform::MsgAnswer::Yes)
+        m_sync.turnOffService();
+}
+
 void form_Time::c_Ok_Click()
 {
     SettingsRecord &s = Settings();
@@ -215,7 +279,7 @@ void form_Time::c_Ok_Click()
     s.ClockDateActive = check_DateAlso->isChecked() ? 1 : 0;
     s.ClockTimeServer = combo_TimeServer->currentIndex();
     s.UseCustomTimeserver = option_TimeServer[1]->isChecked();
-    s.CustomTimeserver = text_CustomServer->text();
+    s.CustomTimeserver = customServer();
     s.HoursOff = HoursOffset(combo_HoursOff->currentText()).value_or(s.HoursOff);
     saveSettings();
     m_sync.resumeSchedule();
@@ -301,4 +365,42 @@ void form_Time::showFailure(const SyncFailure &failure, bool reported)
                               QStringLiteral("- Maybe your company's firewall does not support time "
                                              "synchronization ? "),
                           QStringLiteral("Status"), platform::MsgIcon::Information);
+}
+
+void form_Time::showMeasurements()
+{
+    const std::optional<ClockCheck> &check = m_sync.lastCheck();
+    label_Check->setText(check ? ClockSync::describe(*check) : QString());
+    label_LastOffset->setText(check ? ClockSync::describe(*check) + QStringLiteral(", ") + momentText(check->at)
+                                    : QString());
+    const platform::SystemClockSetter::Service &service = m_sync.service();
+    label_Service->setText(service.synchronised
+                               ? QStringLiteral("The system keeps this clock synchronised: scheduled syncs only "
+                                                "measure how far off it is.")
+                               : QStringLiteral("The system's time service is on (not synchronised yet): scheduled "
+                                                "syncs only measure how far off the clock is."));
+    label_Service->setVisible(service.on);
+    c_TakeOver->setVisible(service.on);
+    // The window's layout sizes a wrapped line by its one-line hint, and would cut a measurement or the service's
+    // note short: each asks for the height its lines take at its width, and the window grows to that.
+    for (QLabel *label : {label_Check, label_Service, label_LastOffset})
+        label->setMinimumHeight(label->text().isEmpty() ? 0 : label->heightForWidth(std::max(label->width(), 200)));
+}
+
+void form_Time::showKeptBySystem(bool synchronised, bool reported)
+{
+    showMeasurements();
+    if (!reported)
+        return;
+    const ClockCheck &check = *m_sync.lastCheck();
+    const qint64 size = std::abs(check.offsetMs);
+    const QString offset =
+        (check.offsetMs < 0 ? QStringLiteral("-") : QString()) +
+        (check.toTheSecond ? QStringLiteral("%1 s").arg(size / 1000) : QStringLiteral("%1 ms").arg(size));
+    platform::showMessage(
+        (synchronised ? QStringLiteral("The system keeps this clock synchronised")
+                      : QStringLiteral("The system's time service keeps this clock, though it has not synchronised "
+                                       "it yet")) +
+            QStringLiteral(" (offset %1 from %2)").arg(offset, check.server),
+        QStringLiteral("Status"), platform::MsgIcon::Information);
 }

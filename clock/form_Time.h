@@ -27,6 +27,8 @@ public:
     void option_Correct_Click(int Index);
     void option_TimeServer_Click(int Index);
     void c_CheckNow_Click();
+    void c_Check_Click();
+    void c_TakeOver_Click();
     void c_Ok_Click();
     void c_Cancel_Click();
     void c_Mera_Click();
@@ -39,9 +41,14 @@ private:
     void buildWindow();
     // The attempt the window's choices ask for; nothing when no server is chosen.
     std::optional<SyncRequest> chosenRequest() const;
+    // The custom server as the setting keeps it: the protocol's form of the host typed.
+    QString customServer() const;
     void showLastTry();
     void showSet(const QString &timeText, bool reported);
     void showFailure(const SyncFailure &failure, bool reported);
+    // The last offset measured and whether the system's time service keeps the clock, as the sync knows them.
+    void showMeasurements();
+    void showKeptBySystem(bool synchronised, bool reported);
 
     ClockSync &m_sync;
     bool m_unfolded = false;
@@ -54,6 +61,12 @@ private:
     QRadioButton *option_TimeServer[2];
     QComboBox *combo_TimeServer;
     QLineEdit *text_CustomServer;
+    QComboBox *combo_Protocol;
+    QPushButton *c_Check;
+    QLabel *label_Check;
+    QLabel *label_Service;
+    QPushButton *c_TakeOver;
+    QLabel *label_LastOffset;
     QComboBox *combo_HoursOff;
     QGroupBox *Frame1;
     QLabel *label_LastTry;

@@ -57,8 +57,16 @@ public:
         else
             QTimer::singleShot(0, [done, failure = failure] { done(failure); });
     }
+    void readService(const std::function<void(Service)> &done) override { done(service); }
+    void setService(bool on, bool, const Done &done) override
+    {
+        serviceSet.append(on);
+        done(std::nullopt);
+    }
     QList<QDateTime> asked;
     QList<QDateTime> askedAt; // the real time of each
+    Service service;          // the system's time service, as the sync reads it
+    QList<bool> serviceSet;
     std::optional<QString> failure;
     bool hold = false;
     QList<Done> held;

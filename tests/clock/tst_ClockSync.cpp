@@ -95,6 +95,20 @@ struct SetTimeCall {
     bool interactive = false;
 };
 
+QString timedatedLog()
+{
+    QFile log(qEnvironmentVariable("TARNIBE_TIMEDATED_LOG"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+QDBusMessage callTimedated(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.timedate1"_s, u"/org/freedesktop/timedate1"_s,
+                                                       u"org.freedesktop.timedate1"_s, method);
+    call.setArguments(arguments);
+    return QDBusConnection::systemBus().call(call);
+}
+
 QList<SetTimeCall> setTimeCalls()
 {
     QFile log(qEnvironmentVariable("TARNIBE_TIMEDATED_LOG"));
@@ -177,6 +191,19 @@ private Q_SLOTS:
             const std::optional<TimeServerAddress> a = parseTimeServer(text);
             const QString protocol = a && a->protocol == TimeServerAddress::Protocol::Ntp ? u"ntp"_s : u"daytime"_s;
             QCOMPARE(a ? u"%1 %2 %3"_s.arg(protocol, a->host).arg(a->port) : QString(), expected);
+        }
+        // The window shows the protocol beside the host; what it saves reads back as the same server.
+        const std::tuple<TimeServerAddress::Protocol, QString, QString> typed[] = {
+            {TimeServerAddress::Protocol::Daytime, u"time.nist.gov"_s, u"time.nist.gov"_s},
+            {TimeServerAddress::Protocol::Daytime, u"h:1313"_s, u"daytime://h:1313"_s},
+            {TimeServerAddress::Protocol::Daytime, u"::1"_s, u"::1"_s},
+            {TimeServerAddress::Protocol::Ntp, u"::1"_s, u"ntp://[::1]"_s},
+            {TimeServerAddress::Protocol::Ntp, u"127.0.0.1:1123"_s, u"ntp://127.0.0.1:1123"_s}};
+        for (const auto &[protocol, host, saved] : typed) {
+            QCOMPARE(joinProtocol(protocol, host), saved);
+            QVERIFY(parseTimeServer(saved));
+            QCOMPARE(splitProtocol(saved).first, protocol);
+            QCOMPARE(joinProtocol(protocol, splitProtocol(saved).second), saved);
         }
 
         // The address picks the source and the port; one that is no address fails at once, asking nothing.
@@ -488,6 +515,56 @@ private Q_SLOTS:
         }
         qputenv("TZ", "UTC");
         tzset();
+    }
+
+    // Against inetd and the mock timedated with the system's time service on: neither "sync now" nor the schedule
+    // sends SetTime, which the system would refuse; they measure, to the second from DAYTIME, and the schedule logs a
+    // far offset once. Turning the service off is the user's own act, SetNTP(false, interactive), after which the
+    // clock is set as before.
+    void theSystemsTimeServiceKeepsTheClock()
+    {
+        if (qEnvironmentVariableIsEmpty("TARNIBE_TIMEDATED_LOG") ||
+            qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS"))
+            QSKIP("needs the servers that with_time_servers.sh starts");
+        // The mock's SetNTP sets NTP and NTPSynchronized alike.
+        QCOMPARE(callTimedated(u"SetNTP"_s, {true, false}).type(), QDBusMessage::ReplyMessage);
+        Sync t(platform::systemClockSetter());
+        t.askOn(quint16(qEnvironmentVariableIntValue("TARNIBE_DAYTIME_PORT")));
+        t.schedule();
+        QSignalSpy kept(&t.sync, &ClockSync::keptBySystem);
+        const qsizetype calls = setTimeCalls().size();
+        // Our clock 5 s late: the server's second plus one for the way, so 5 or 6 s behind.
+        t.env.clock.set(QDateTime::currentDateTime().addSecs(-5));
+        t.sync.syncNow({u"127.0.0.1"_s, u"0"_s, true});
+        QVERIFY(kept.wait(10'000));
+        QCOMPARE(kept[0][1].toBool(), true);
+        QCOMPARE(kept[0][2].toBool(), true);
+        const ClockCheck check = *t.sync.lastCheck();
+        QVERIFY2(check.toTheSecond && check.offsetMs >= 5000 && check.offsetMs <= 7000,
+                 qPrintable(QString::number(check.offsetMs)));
+        QVERIFY(t.sync.service().on);
+
+        t.env.clock.set(QDateTime::currentDateTime().addSecs(-5));
+        t.sync.checkSchedule(); // never synchronised: due at once
+        QVERIFY(kept.wait(10'000));
+        QCOMPARE(kept[1][2].toBool(), false);
+        QCOMPARE(t.lookAfter(10), 2); // the measurement stands for a sync
+        t.env.clock.set(QDateTime::currentDateTime().addSecs(-5 + 144 * 3600));
+        t.sync.checkSchedule();
+        QVERIFY(kept.wait(10'000));
+        QCOMPARE(setTimeCalls().size(), calls);
+        QCOMPARE(t.env.logLines().filter(u"The system keeps the clock, yet: Your clock is"_s).size(), 1);
+        QVERIFY(t.env.logLines().filter(u"sync success"_s).isEmpty());
+        QVERIFY(!timedatedLog().contains(u"SetNTP False"_s));
+
+        t.sync.turnOffService();
+        QTRY_VERIFY(!t.sync.service().on);
+        QVERIFY(timedatedLog().contains(u"SetNTP False True"_s));
+        t.env.clock.set(QDateTime::currentDateTime());
+        t.sync.syncNow({u"127.0.0.1"_s, u"0"_s, true});
+        QTRY_COMPARE(setTimeCalls().size(), calls + 1);
+        QTRY_VERIFY(!t.outcomes.isEmpty() && !t.outcomes.constLast().timeText.isEmpty());
+        QCOMPARE(kept.size(), 3);
     }
 };
 

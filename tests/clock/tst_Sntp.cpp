@@ -162,6 +162,13 @@ private Q_SLOTS:
         QCOMPARE(server.questions, 1);
         if (refused.isEmpty()) {
             const QDateTime expected = asked.addMSecs(script.delayMs + script.offsetMs);
+            // "Check" measures the same reply and sets nothing.
+            t.sync.check({u"ntp://127.0.0.1"_s, u"5"_s, false});
+            QTRY_VERIFY(t.sync.lastCheck());
+            QCOMPARE(t.sync.lastCheck()->offsetMs, script.offsetMs);
+            QCOMPARE(t.sync.lastCheck()->delayMs.value_or(-1), script.delayMs);
+            QCOMPARE(t.sync.lastCheck()->stratum.value_or(-1), script.stratum);
+            QCOMPARE(server.questions, 2);
             QCOMPARE(setter.asked, QList<QDateTime>{expected});
             QCOMPARE(t.set, QStringList{expected.toLocalTime().toString(u"HH:mm:ss"_s)});
             return;
@@ -208,6 +215,19 @@ private Q_SLOTS:
             QVERIFY(std::abs(offsetUs - 5'000'000) < 20'000);
             QVERIFY(std::abs(errorMs) <= 20);
         }
+        // "Check" measures the same and sets nothing.
+        QSignalSpy checked(&t.sync, &ClockSync::checked);
+        t.sync.check({u"ntp://127.0.0.1"_s, u"0"_s, false});
+        QVERIFY(checked.wait(5000));
+        const ClockCheck check = *t.sync.lastCheck();
+        qInfo("check: %s", qPrintable(ClockSync::describe(check)));
+        QVERIFY2(std::abs(check.offsetMs - 5000) <= 20 && !check.toTheSecond,
+                 qPrintable(QString::number(check.offsetMs)));
+        QCOMPARE(check.stratum.value_or(-1), 8); // chronyd's local stratum
+        QVERIFY(check.delayMs && *check.delayMs < 20);
+        QVERIFY(ClockSync::describe(check).startsWith(u"Your clock is 5.0"_s) ||
+                ClockSync::describe(check).startsWith(u"Your clock is 4.9"_s));
+        QCOMPARE(setter.asked.size(), 3);
     }
 };
 

@@ -193,6 +193,39 @@ private Q_SLOTS:
     }
 
     // Ok saves, Cancel and the title bar only close, the history folds, an hour field that is no offset is ignored.
+    // With the system's time service on, the window says so where the schedule is set, "sync now.." measures and
+    // tells the offset without setting the clock, and the service is turned off only on the user's "Yes". The
+    // protocol chosen beside the custom server is saved in the one setting.
+    void theSystemsTimeServiceAndTheProtocolBesideTheServer()
+    {
+        Time t;
+        t.setter.service = {true, true};
+        t.env.clock.set(QDateTime({1999, 10, 12}, {14, 5, 7})); // the reply's second and one for the way: 3 s on
+        t.open(t.server.port());
+        QTRY_VERIFY(t.control<QLabel>("label_Service")->isVisible());
+        QCOMPARE(t.boxAfter("c_CheckNow"), u"The system keeps this clock synchronised (offset 3 s from 127.0.0.1)"_s);
+        QVERIFY(t.setter.asked.isEmpty());
+        QCOMPARE(t.text("label_Check"), u"Your clock is 3 s behind (127.0.0.1)"_s);
+        t.env.messages.expect(MsgAnswer::No);
+        t.click("c_TakeOver");
+        QCOMPARE(t.env.messages.pending(), 0);
+        QVERIFY(t.setter.serviceSet.isEmpty());
+        t.setter.service = {};
+        t.env.messages.expect(MsgAnswer::Yes);
+        t.click("c_TakeOver");
+        QCOMPARE(t.setter.serviceSet, QList<bool>{false});
+        QTRY_VERIFY(!t.control<QPushButton>("c_TakeOver")->isVisible());
+
+        QComboBox *protocol = t.control<QComboBox>("combo_Protocol");
+        QTest::keyClick(protocol, Qt::Key_Down);
+        t.control<QLineEdit>("text_CustomServer")->setText(u"127.0.0.1:1123"_s);
+        t.click("c_Ok");
+        QCOMPARE(storedSetting(u"CustomTimeserver"_s), u"ntp://127.0.0.1:1123"_s);
+        t.show();
+        QCOMPARE(protocol->currentText(), u"NTP"_s);
+        QCOMPARE(t.control<QLineEdit>("text_CustomServer")->text(), u"127.0.0.1:1123"_s);
+    }
+
     void okSavesCancelAndTheTitleBarOnlyCloseAndTheHistoryFolds()
     {
         Time t;
