@@ -265,10 +265,12 @@ void form_Main::updateScrollBars()
     const int surfaceH = toPixels(m_surfaceHeight);
     VScroll1->setVisible(viewport.height() < surfaceH);
     HScroll1->setVisible(viewport.width() < surfaceW);
-    HScroll1->setGeometry(0, viewport.height() - HScroll1->sizeHint().height(),
+    // Over the rows' view, below the search field.
+    const int top = Picture1->y();
+    HScroll1->setGeometry(0, top + viewport.height() - HScroll1->sizeHint().height(),
                           viewport.width() - (VScroll1->isVisibleTo(this) ? VScroll1->sizeHint().width() : 0),
                           HScroll1->sizeHint().height());
-    VScroll1->setGeometry(viewport.width() - VScroll1->sizeHint().width(), 0, VScroll1->sizeHint().width(),
+    VScroll1->setGeometry(viewport.width() - VScroll1->sizeHint().width(), top, VScroll1->sizeHint().width(),
                           viewport.height());
     HScroll1->setPageStep(qMax(1, viewport.width() / 10));
     HScroll1->setSingleStep(qMax(1, viewport.width() / 20));
