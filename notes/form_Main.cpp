@@ -635,7 +635,10 @@ void form_Main::menu_ExportNotes_Click()
                                   platform::MsgIcon::Question, platform::MsgButtons::YesNo,
                                   platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
             return;
-        const ExportForm form = dialog->selectedNameFilter() == NotesFilter ? ExportForm::NotesFile : ExportForm::Text;
+        // The name typed says the form where it can ("notes.dat"), else the filter chosen does.
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        const bool notesFile = suffix == u"dat" || (suffix != u"txt" && dialog->selectedNameFilter() == NotesFilter);
+        const ExportForm form = notesFile ? ExportForm::NotesFile : ExportForm::Text;
         const TransferResult result = ExportNotes(CurrentNoteRecords(), path, form);
         platform::showMessage(result.message, title,
                               result.ok ? platform::MsgIcon::Information : platform::MsgIcon::Exclamation);
