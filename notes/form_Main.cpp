@@ -89,7 +89,6 @@ void form_Main::buildWindow()
     text_Search = new QLineEdit(this);
     text_Search->setObjectName(QStringLiteral("text_Search"));
     text_Search->setPlaceholderText(QStringLiteral("Search the notes (Ctrl+F)"));
-    text_Search->setClearButtonEnabled(true);
     text_Search->setGeometry(twipsRect(0, 0, 8835, SearchHeight));
     connect(text_Search, &QLineEdit::textChanged, this, &form_Main::text_Search_Change);
     connect(text_Search, &QLineEdit::returnPressed, this, &form_Main::text_Search_Return);
