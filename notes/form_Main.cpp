@@ -418,6 +418,7 @@ void form_Main::image_NewNote_Click()
     addRow(index, NoteRows::NewDotOffset);
     Form_Resize();
     SetBackgroundOnPicture();
+    applySearch();
     SaveAllNotes();
 }
 
@@ -444,6 +445,7 @@ void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &
     setRowAlarm(index, alarmOn, alarmTip);
     Form_Resize();
     SetBackgroundOnPicture();
+    applySearch(); // a received note that matches shows in the search's rows
     SaveAllNotes();
 }
 
