@@ -92,8 +92,9 @@ void form_Main::buildWindow()
     text_Search->setGeometry(twipsRect(0, 0, 8835, SearchHeight));
     connect(text_Search, &QLineEdit::textChanged, this, &form_Main::text_Search_Change);
     connect(text_Search, &QLineEdit::returnPressed, this, &form_Main::text_Search_Return);
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), text_Search, nullptr, nullptr, Qt::WidgetShortcut),
-            &QShortcut::activated, this, &form_Main::text_Search_Escape);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), text_Search);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &form_Main::text_Search_Escape);
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
         text_Search->setFocus(Qt::ShortcutFocusReason);
         text_Search->selectAll();
