@@ -7,6 +7,7 @@
 #include "core/Settings.h"
 #include "core/form_Tarnibe.h"
 #include "notes/NoteFile.h"
+#include "notes/NoteRows.h"
 #include "notes/NoteStore.h"
 #include "notes/form_GhostNotes.h"
 #include "notes/form_Main.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <algorithm>
@@ -186,6 +188,39 @@ int main(int argc, char *argv[])
             ++column;
         }
         std::printf("%-34s %10.2f %10.2f\n", what, figures[0], figures[1]);
+    }
+
+    // The container's search: one keystroke more or less in the field, until the rows are filtered and painted.
+    {
+        double figures[2];
+        int column = 0;
+        for (int count : {40, 1000}) {
+            QList<NoteRecord> notes = makeNotes(count);
+            for (int i = 0; i < count; i += 7)
+                notes[i].text.replace(QStringLiteral("meeting"), QStringLiteral("réunion"));
+            for (NoteRecord &note : notes)
+                note.visible = false;
+            writeNotesFile(NotesFilePath(), NotesBackupPath(), notes);
+            form_Main container;
+            container.Form_Load();
+            container.show();
+            QCoreApplication::processEvents();
+            auto *field = container.findChild<QLineEdit *>(QStringLiteral("text_Search"));
+            const QString typed = QStringLiteral("reunion ten");
+            int length = 0;
+            figures[column++] = medianMs(
+                [&] {
+                    // Typed letter by letter, then taken back: every length a user passes through.
+                    length = length % (2 * int(typed.size())) + 1;
+                    const int shown = length <= typed.size() ? length : 2 * int(typed.size()) - length;
+                    field->setText(typed.left(shown));
+                    container.rows()->repaint();
+                },
+                2 * int(typed.size()));
+            NoteStore().clear();
+            flushDeletes();
+        }
+        std::printf("%-34s %10.2f %10.2f\n", "search keystroke (filter + paint)", figures[0], figures[1]);
     }
 
     // A left click on the notes tray icon until the new note's window is on screen.

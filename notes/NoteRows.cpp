@@ -50,6 +50,11 @@ void NoteRows::remove(int index)
     if (!row(index))
         return;
     m_rows.erase(m_rows.begin() + (index - 1));
+    if (m_shown) {
+        std::erase(*m_shown, index);
+        for (int &shown : *m_shown)
+            shown -= shown > index ? 1 : 0;
+    }
     for (Row &each : m_rows)
         each.dotOffset = ReadDotOffset;
     m_pressedRow = 0;
@@ -59,8 +64,36 @@ void NoteRows::remove(int index)
 void NoteRows::clear()
 {
     m_rows.clear();
+    if (m_shown)
+        m_shown->clear();
     m_pressedRow = 0;
     update();
+}
+
+void NoteRows::setFilter(std::optional<std::vector<int>> shown)
+{
+    if (shown)
+        std::erase_if(*shown, [this](int index) { return !row(index); });
+    m_shown = std::move(shown);
+    m_pressedRow = 0;
+    update();
+}
+
+int NoteRows::shownRow(int place) const
+{
+    if (place < 1 || place > shownCount())
+        return 0;
+    return m_shown ? (*m_shown)[size_t(place - 1)] : place;
+}
+
+int NoteRows::placeOf(int index) const
+{
+    if (!row(index))
+        return 0;
+    if (!m_shown)
+        return index;
+    const auto at = std::lower_bound(m_shown->begin(), m_shown->end(), index);
+    return at != m_shown->end() && *at == index ? int(at - m_shown->begin()) + 1 : 0;
 }
 
 void NoteRows::setText(int index, const QString &text)
@@ -101,7 +134,8 @@ QString NoteRows::alarmTip(int index) const
 
 int NoteRows::top(int index) const
 {
-    return FirstRowTop + RowStep * std::clamp(index, 0, count());
+    const int place = placeOf(index);
+    return FirstRowTop + RowStep * (place ? place : std::clamp(index, 0, count()));
 }
 
 int NoteRows::dotOffset(int index) const
@@ -113,7 +147,7 @@ int NoteRows::dotOffset(int index) const
 QRect NoteRows::partRect(int index, Part part) const
 {
     const Row *r = row(index);
-    if (!r)
+    if (!r || !placeOf(index))
         return {};
     const int rowTop = top(index);
     switch (part) {
@@ -139,7 +173,8 @@ QRect NoteRows::partRect(int index, Part part) const
 int NoteRows::rowAt(const QPoint &at, Part *part) const
 {
     const int near = (toTwips(at.y()) - FirstRowTop) / RowStep;
-    for (int index = std::max(1, near - 1); index <= std::min(count(), near + 1); ++index) {
+    for (int place = std::max(1, near - 1); place <= std::min(shownCount(), near + 1); ++place) {
+        const int index = shownRow(place);
         for (const Part each : {Part::Alarm, Part::Dot, Part::Text, Part::Date}) {
             if (partRect(index, each).contains(at)) {
                 if (part)
@@ -157,7 +192,7 @@ void NoteRows::paintEvent(QPaintEvent *event)
 {
     const QRect exposed = event->rect();
     const int first = std::max(1, (toTwips(exposed.top()) - FirstRowTop) / RowStep - 1);
-    const int last = std::min(count(), (toTwips(exposed.bottom()) - FirstRowTop) / RowStep + 1);
+    const int last = std::min(shownCount(), (toTwips(exposed.bottom()) - FirstRowTop) / RowStep + 1);
     if (first > last)
         return;
     QPainter painter(this);
@@ -173,7 +208,8 @@ void NoteRows::paintEvent(QPaintEvent *event)
                               QPalette::WindowText);
         painter.restore();
     };
-    for (int index = first; index <= last; ++index) {
+    for (int place = first; place <= last; ++place) {
+        const int index = shownRow(place);
         const Row &r = m_rows[size_t(index - 1)];
         if (r.alarmShown)
             style()->drawItemPixmap(&painter, partRect(index, Part::Alarm), Qt::AlignLeft | Qt::AlignVCenter, alarm);

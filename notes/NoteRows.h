@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 // The container's surface: the paper, and a row per note (alarm icon, dot, subject, date), painted from a plain list
@@ -28,13 +29,20 @@ public:
     // Takes one row out; the later ones move up a place, and every dot sits as a freshly read row's does.
     void remove(int index);
     void clear();
+    // Shows only these rows (ascending), one under the other from the first place; nullopt shows every row.
+    void setFilter(std::optional<std::vector<int>> shown);
+    bool filtered() const { return m_shown.has_value(); }
+    // The rows shown, in their order: every row unless filtered.
+    int shownCount() const { return m_shown ? int(m_shown->size()) : count(); }
+    int shownRow(int place) const;
     void setText(int index, const QString &text);
     QString text(int index) const;
     void setAlarm(int index, bool shown, const QString &tip);
     bool alarmShown(int index) const;
     QString alarmTip(int index) const;
 
-    // Where row `index` sits, in twips: its top and its dot's offset below that.
+    // Where row `index` sits, in twips: its top and its dot's offset below that. A row the filter hides sits where
+    // the next shown one would.
     int top(int index) const;
     int dotOffset(int index) const;
     // Where a part of a row is drawn, in the surface's pixels; empty for an alarm icon not shown.
@@ -62,9 +70,12 @@ private:
         bool alarmShown = false;
     };
     const Row *row(int index) const;
+    // The place (1..) row `index` is drawn at; 0 for a row the filter hides.
+    int placeOf(int index) const;
     void updateRows(int from);
 
     std::vector<Row> m_rows;
+    std::optional<std::vector<int>> m_shown;
     QFont m_dateFont;
     // A press on a clickable part, until its release; a double click's release is no click of its own.
     int m_pressedRow = 0;

@@ -40,6 +40,14 @@ form_GhostNotes::form_GhostNotes(ProgramLifecycle &lifecycle, QWidget *parent)
     });
     addMenuItem(QStringLiteral("menu_SortNotes"), QStringLiteral("&Sort and minimize all"),
                 &form_GhostNotes::menu_SortNotes_Click);
+    addMenuSeparator();
+    addMenuItem(QStringLiteral("menu_RestoreNotes"), QStringLiteral("&Restore notes..."),
+                &form_GhostNotes::menu_RestoreNotes_Click);
+    addMenuItem(QStringLiteral("menu_ExportNotes"), QStringLiteral("Ex&port notes..."),
+                &form_GhostNotes::menu_ExportNotes_Click);
+    addMenuItem(QStringLiteral("menu_ImportNotes"), QStringLiteral("Import &notes..."),
+                &form_GhostNotes::menu_ImportNotes_Click);
+    addMenuSeparator();
     addMenuItem(QStringLiteral("menu_Properties"), QStringLiteral("&Tarnibe properties..."),
                 &form_GhostNotes::menu_Properties_Click);
     addMenuSeparator();
@@ -156,6 +164,24 @@ void form_GhostNotes::menu_SortNotes_Click()
 void form_GhostNotes::menu_Properties_Click()
 {
     m_lifecycle.showControlPanel();
+}
+
+void form_GhostNotes::menu_RestoreNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->menu_RestoreNotes_Click();
+}
+
+void form_GhostNotes::menu_ExportNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->menu_ExportNotes_Click();
+}
+
+void form_GhostNotes::menu_ImportNotes_Click()
+{
+    if (form_Main *container = NotesContainer())
+        container->menu_ImportNotes_Click();
 }
 
 void form_GhostNotes::menu_ExitNotes_Click()

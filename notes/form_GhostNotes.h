@@ -20,6 +20,9 @@ public:
     void menu_HideContainer_Click();
     void menu_SortNotes_Click();
     void menu_Properties_Click();
+    void menu_RestoreNotes_Click();
+    void menu_ExportNotes_Click();
+    void menu_ImportNotes_Click();
     void menu_ExitNotes_Click();
 
 private:

@@ -7,20 +7,28 @@
 #include "core/Twips.h"
 #include "notes/NoteIcons.h"
 #include "notes/NoteRows.h"
+#include "notes/NoteSearch.h"
 #include "notes/NoteStore.h"
 #include "notes/NoteTransfer.h"
 #include "notes/form_Note.h"
+#include "notes/form_RestoreNotes.h"
 #include "platform/Clock.h"
 #include "platform/Icons.h"
 #include "platform/MessageBox.h"
 #include "platform/WindowFlags.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
@@ -51,6 +59,7 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
     connect(&table, &NoteTable::textChanged, this, [this](int index) {
         if (const NoteRecord *note = NoteStore().record(index))
             setRowText(index, note->text);
+        applySearch();
     });
     connect(&table, &NoteTable::noteRemoved, this, &form_Main::removeRow);
     connect(&table, &NoteTable::cleared, this, &form_Main::discardRows);
@@ -59,6 +68,7 @@ form_Main::form_Main(QWidget *parent) : QWidget(parent)
             addRow(index, NoteRows::NewDotOffset);
         Form_Resize();
         SetBackgroundOnPicture();
+        applySearch();
     });
     connect(&table, &NoteTable::alarmChanged, this, [this](int index) {
         if (const NoteEntry *note = NoteStore().entry(index))
@@ -75,10 +85,23 @@ form_Main::~form_Main()
 
 void form_Main::buildWindow()
 {
-    resize(toPixels(8850), toPixels(3060));
+    resize(toPixels(8850), toPixels(3060 + SearchHeight));
+    text_Search = new QLineEdit(this);
+    text_Search->setObjectName(QStringLiteral("text_Search"));
+    text_Search->setPlaceholderText(QStringLiteral("Search the notes (Ctrl+F)"));
+    text_Search->setGeometry(twipsRect(0, 0, 8835, SearchHeight));
+    connect(text_Search, &QLineEdit::textChanged, this, &form_Main::text_Search_Change);
+    connect(text_Search, &QLineEdit::returnPressed, this, &form_Main::text_Search_Return);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), text_Search);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &form_Main::text_Search_Escape);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        text_Search->setFocus(Qt::ShortcutFocusReason);
+        text_Search->selectAll();
+    });
     Picture1 = new QWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twipsRect(0, 0, 8835, 3060));
+    Picture1->setGeometry(twipsRect(0, SearchHeight, 8835, 3060));
     Picture2 = new NoteRows(Picture1);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setGeometry(twipsRect(-15, -15, m_surfaceWidth, m_surfaceHeight));
@@ -129,11 +152,17 @@ void form_Main::buildWindow()
         QAction *action = menu_PopMenu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
-    item("menu_Hide", QStringLiteral("&Hide"), &form_Main::menu_Hide_Click);
-    item("menu_Erase", QStringLiteral("&Delete"), &form_Main::menu_Erase_Click);
-    item("menu_Alarm", QStringLiteral("&Set alarmtime"), &form_Main::menu_Alarm_Click);
-    item("menu_SendToNetUser", QStringLiteral("S&end to net user-->"), &form_Main::menu_SendToNetUser_Click);
+    m_rowItems = {
+        item("menu_Hide", QStringLiteral("&Hide"), &form_Main::menu_Hide_Click),
+        item("menu_Erase", QStringLiteral("&Delete"), &form_Main::menu_Erase_Click),
+        item("menu_Alarm", QStringLiteral("&Set alarmtime"), &form_Main::menu_Alarm_Click),
+        item("menu_SendToNetUser", QStringLiteral("S&end to net user-->"), &form_Main::menu_SendToNetUser_Click)};
+    menu_PopMenu->addSeparator();
+    item("menu_RestoreNotes", QStringLiteral("&Restore notes..."), &form_Main::menu_RestoreNotes_Click);
+    item("menu_ExportNotes", QStringLiteral("Ex&port notes..."), &form_Main::menu_ExportNotes_Click);
+    item("menu_ImportNotes", QStringLiteral("Import &notes..."), &form_Main::menu_ImportNotes_Click);
 }
 
 void form_Main::Form_Load()
@@ -175,7 +204,7 @@ void form_Main::addRow(int index, int dotOffset)
         m_surfaceHeight = top + 1000;
         Picture2->resize(toPixels(m_surfaceWidth), toPixels(m_surfaceHeight));
     }
-    m_maxHeight = m_surfaceHeight + 400;
+    m_maxHeight = m_surfaceHeight + 400 + SearchHeight;
 }
 
 void form_Main::setRowText(int index, const QString &text)
@@ -203,9 +232,10 @@ void form_Main::CreateLabels()
 {
     for (int i = rowCount() + 1; i <= NoteStore().count(); ++i)
         addRow(i, NoteRows::ReadDotOffset);
-    m_maxHeight = m_surfaceHeight + 400;
+    m_maxHeight = m_surfaceHeight + 400 + SearchHeight;
     SetBackgroundOnPicture();
     updateScrollBars();
+    applySearch();
 }
 
 void form_Main::removeRow(int index)
@@ -235,10 +265,12 @@ void form_Main::updateScrollBars()
     const int surfaceH = toPixels(m_surfaceHeight);
     VScroll1->setVisible(viewport.height() < surfaceH);
     HScroll1->setVisible(viewport.width() < surfaceW);
-    HScroll1->setGeometry(0, viewport.height() - HScroll1->sizeHint().height(),
+    // Over the rows' view, below the search field.
+    const int top = Picture1->y();
+    HScroll1->setGeometry(0, top + viewport.height() - HScroll1->sizeHint().height(),
                           viewport.width() - (VScroll1->isVisibleTo(this) ? VScroll1->sizeHint().width() : 0),
                           HScroll1->sizeHint().height());
-    VScroll1->setGeometry(viewport.width() - VScroll1->sizeHint().width(), 0, VScroll1->sizeHint().width(),
+    VScroll1->setGeometry(viewport.width() - VScroll1->sizeHint().width(), top, VScroll1->sizeHint().width(),
                           viewport.height());
     HScroll1->setPageStep(qMax(1, viewport.width() / 10));
     HScroll1->setSingleStep(qMax(1, viewport.width() / 20));
@@ -256,7 +288,9 @@ void form_Main::Form_Resize()
         resize(toPixels(m_maxWidth), height());
     if (m_maxHeight > 0 && toTwips(height()) > m_maxHeight)
         resize(width(), toPixels(m_maxHeight));
-    Picture1->setGeometry(0, 0, width(), height());
+    const int search = toPixels(SearchHeight);
+    text_Search->setGeometry(0, 0, width(), search);
+    Picture1->setGeometry(0, search, width(), height() - search);
     updateScrollBars();
 }
 
@@ -385,6 +419,7 @@ void form_Main::image_NewNote_Click()
     addRow(index, NoteRows::NewDotOffset);
     Form_Resize();
     SetBackgroundOnPicture();
+    applySearch();
     SaveAllNotes();
 }
 
@@ -411,6 +446,7 @@ void form_Main::NewNote_Click(const QString &text, bool alarmOn, const QString &
     setRowAlarm(index, alarmOn, alarmTip);
     Form_Resize();
     SetBackgroundOnPicture();
+    applySearch(); // a received note that matches shows in the search's rows
     SaveAllNotes();
 }
 
@@ -442,7 +478,18 @@ void form_Main::timer_Blink_Timer()
 void form_Main::image_Dot_Click(int index)
 {
     m_menuNote = index;
+    for (QAction *action : std::as_const(m_rowItems))
+        action->setEnabled(true);
     menu_PopMenu->popup(QCursor::pos());
+}
+
+void form_Main::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Off a row's dot the menu offers only what is about all the notes: an empty container still reaches its backups.
+    m_menuNote = 0;
+    for (QAction *action : std::as_const(m_rowItems))
+        action->setEnabled(false);
+    menu_PopMenu->popup(event->globalPos());
 }
 
 void form_Main::menu_Hide_Click()
@@ -508,4 +555,129 @@ void form_Main::image_Maximize_Click()
     allNotes(
         image_Minimize, image_Maximize, [](int index) { NoteStore().setCollapsed(index, false); },
         Settings().NotesAllMinimized, false);
+}
+
+void form_Main::text_Search_Change()
+{
+    applySearch();
+    VScroll1->setValue(0);
+}
+
+void form_Main::applySearch()
+{
+    const NoteSearch search(text_Search->text());
+    if (search.isEmpty()) {
+        Picture2->setFilter(std::nullopt);
+        return;
+    }
+    std::vector<int> shown;
+    for (int index = 1; index <= NoteStore().count(); ++index)
+        if (search.matches(NoteStore().record(index)->text))
+            shown.push_back(index);
+    Picture2->setFilter(std::move(shown));
+}
+
+void form_Main::text_Search_Return()
+{
+    if (Picture2->filtered() && Picture2->shownCount() > 0)
+        label_NoteText_Click(Picture2->shownRow(1));
+}
+
+void form_Main::text_Search_Escape()
+{
+    text_Search->clear();
+}
+
+void form_Main::menu_RestoreNotes_Click()
+{
+    if (!m_restore)
+        m_restore = new form_RestoreNotes(this);
+    m_restore->setAttribute(Qt::WA_DeleteOnClose);
+    m_restore->Form_Load();
+    m_restore->show();
+    m_restore->raise();
+    m_restore->activateWindow();
+}
+
+namespace {
+
+const QString TextFilter = QStringLiteral("Readable text (*.txt)");
+const QString NotesFilter = QStringLiteral("Notes file for another computer (*.dat)");
+
+// Qt's own dialog, not the desktop's: its questions are none of the suite's boxes, so it asks none (the caller does,
+// through the suite's boxes) and tests drive it as any window.
+QFileDialog *fileDialog(QWidget *parent, const QString &name, const QString &title)
+{
+    auto *dialog = new QFileDialog(parent, title);
+    dialog->setObjectName(name);
+    dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setDirectory(QDir::homePath());
+    return dialog;
+}
+
+} // namespace
+
+void form_Main::menu_ExportNotes_Click()
+{
+    QFileDialog *dialog = fileDialog(this, QStringLiteral("dialog_ExportNotes"), QStringLiteral("Export notes"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters({TextFilter, NotesFilter});
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
+    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString &filter) {
+        dialog->setDefaultSuffix(filter == NotesFilter ? QStringLiteral("dat") : QStringLiteral("txt"));
+    });
+    connect(dialog, &QFileDialog::finished, this, [dialog](int answer) {
+        const QString path = dialog->selectedFiles().value(0);
+        if (answer != QDialog::Accepted || path.isEmpty())
+            return;
+        const QString title = QStringLiteral("Export notes");
+        if (QFileInfo(path).isFile() &&
+            platform::showMessage(QStringLiteral("%1 already exists. Replace it?").arg(path), title,
+                                  platform::MsgIcon::Question, platform::MsgButtons::YesNo,
+                                  platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
+            return;
+        // The name typed says the form where it can ("notes.dat"), else the filter chosen does.
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        const bool notesFile = suffix == u"dat" || (suffix != u"txt" && dialog->selectedNameFilter() == NotesFilter);
+        const ExportForm form = notesFile ? ExportForm::NotesFile : ExportForm::Text;
+        const TransferResult result = ExportNotes(CurrentNoteRecords(), path, form);
+        platform::showMessage(result.message, title,
+                              result.ok ? platform::MsgIcon::Information : platform::MsgIcon::Exclamation);
+    });
+    dialog->show();
+}
+
+void form_Main::menu_ImportNotes_Click()
+{
+    QFileDialog *dialog = fileDialog(this, QStringLiteral("dialog_ImportNotes"), QStringLiteral("Import notes"));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setNameFilters(
+        {QStringLiteral("Exported notes and notes files (*.txt *.dat)"), QStringLiteral("All files (*)")});
+    connect(dialog, &QFileDialog::finished, this, [dialog](int answer) {
+        const QString path = dialog->selectedFiles().value(0);
+        if (answer != QDialog::Accepted || path.isEmpty())
+            return;
+        const QString title = QStringLiteral("Import notes");
+        QList<NoteRecord> notes;
+        const TransferResult found = ReadNotesToImport(path, notes);
+        if (!found.ok || notes.isEmpty()) {
+            platform::showMessage(found.ok ? ImportDone(found, 0) : found.message, title,
+                                  found.ok ? platform::MsgIcon::Information : platform::MsgIcon::Exclamation);
+            return;
+        }
+        // "Found 3 notes in FILE." becomes the question.
+        const QString question = found.message.chopped(1) +
+                                 (notes.size() == 1 ? QStringLiteral("; add it?") : QStringLiteral("; add them?"));
+        if (platform::showMessage(question, title, platform::MsgIcon::Question, platform::MsgButtons::YesNo,
+                                  platform::MsgAnswer::Yes) != platform::MsgAnswer::Yes)
+            return;
+        // The box let events run: a start reading its notes now would have them replaced.
+        if (NoteStore().reading)
+            platform::showMessage(QStringLiteral("Tarnibe is reading its notes; try again once it has started."), title,
+                                  platform::MsgIcon::Exclamation);
+        else
+            AddImportedNotes(notes, screenTwips());
+    });
+    dialog->show();
 }

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 class NoteRows;
 class QAction;
 class QLabel;
+class QLineEdit;
+class form_RestoreNotes;
 class QMenu;
 class QScrollBar;
 class QToolButton;
@@ -35,6 +38,14 @@ public:
     void menu_Erase_Click();
     void menu_Alarm_Click();
     void menu_SendToNetUser_Click();
+    // Also on the notes icon's menu: the dated backups, and notes to and from a file.
+    void menu_RestoreNotes_Click();
+    void menu_ExportNotes_Click();
+    void menu_ImportNotes_Click();
+    // The search field: the rows narrow to the notes holding every typed word; Enter shows the first, Escape clears.
+    void text_Search_Change();
+    void text_Search_Return();
+    void text_Search_Escape();
     void timer_Blink_Timer();
 
     // A received note: created with the given fields, no limit on the number of notes.
@@ -67,6 +78,8 @@ public:
     NoteRows *rows() const { return Picture2; }
 
     static constexpr int MaxNotes = 40;
+    // The search field's height above the rows, in twips.
+    static constexpr int SearchHeight = 375;
 
 Q_SIGNALS:
     // Every tick of the alarm timer, which runs as long as the container exists, shown or not.
@@ -77,6 +90,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void buildWindow();
@@ -85,6 +99,8 @@ private:
     // A new note at the end of the table, placed, stamped and counted; its position. The caller shows it.
     int createNote(NoteRecord record, const QString &titleTip);
     void updateScrollBars();
+    // Rows the table gained or changed: the search decides again which show.
+    void applySearch();
     // The four all-notes buttons: swap the pair shown, act on every note, store the choice, save.
     void allNotes(QToolButton *front, QToolButton *back, void (*act)(int index), bool &setting, bool value);
 
@@ -98,6 +114,9 @@ private:
     QToolButton *image_Minimize = nullptr;
     QToolButton *image_Maximize = nullptr;
     QMenu *menu_PopMenu = nullptr;
+    QList<QAction *> m_rowItems; // the row menu's items that act on one note
+    QLineEdit *text_Search = nullptr;
+    QPointer<form_RestoreNotes> m_restore;
     QTimer timer_Blink;
     QTimer timer_CheckAlarm;
     int m_blinkIndex = 0;

@@ -118,7 +118,7 @@ std::optional<QList<NoteRecord>> Desktop::readNotes(const QString &name) const
 
 void Desktop::writeNotes(const QString &name, const QList<NoteRecord> &notes) const
 {
-    QDir().mkpath(m_root.path() + u"/data/Tarnibe"_s);
+    QDir().mkpath(QFileInfo(dataPath(name)).path());
     QFile file(dataPath(name));
     if (file.open(QIODevice::WriteOnly))
         file.write(encodeNotes(notes));

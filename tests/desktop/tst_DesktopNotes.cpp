@@ -20,7 +20,7 @@ const QPoint Background(107, 40);
 const QPoint Grip(107, 81);
 const QPoint Magnifier(24, 7);
 // The first row of the container, in its client area.
-const QPoint FirstRow(250, 48);
+const QPoint FirstRow(250, 73);
 // The window manager takes over once the hand has travelled a little: the note lags by up to one step of a drag.
 constexpr int DragLag = 25;
 const QSize Tab(43, 25);
@@ -236,13 +236,13 @@ private Q_SLOTS:
         const auto alarm = [&](int n) { return QRect(client.left() + 124, rowText(n).top() + 4, 13, 13); };
 
         // The wheel scrolls the rows under the pointer; the scroll bar's thumb dragged down takes them to the end.
-        const QRect firstRow(client.topLeft() + QPoint(161, 40), QSize(256, 16));
+        const QRect firstRow(client.topLeft() + QPoint(161, 65), QSize(256, 16));
         const QString top = desktop.pixels(firstRow);
         desktop.moveTo(firstRow.center());
         desktop.xdotool({u"click"_s, u"--repeat"_s, u"3"_s, u"5"_s});
         QVERIFY2(Desktop::waitFor([&] { return desktop.pixels(firstRow) != top; }, 3000), "the wheel scrolled nothing");
         const int bar = client.right() - 7;
-        desktop.drag(QPoint(bar, client.top() + 22), QPoint(bar, client.bottom() + 60));
+        desktop.drag(QPoint(bar, client.top() + 47), QPoint(bar, client.bottom() + 60));
         Desktop::pause(300);
 
         // Empty notes read " - empty -": two such rows look alike, and unlike a row with a subject.

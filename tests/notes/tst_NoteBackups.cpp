@@ -3,10 +3,12 @@
 #include "core/Programs.h"
 #include "notes/NoteBackups.h"
 #include "notes/NoteFile.h"
+#include "notes/NoteSearch.h"
 #include "notes/NoteTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -112,6 +114,61 @@ private Q_SLOTS:
         const QStringList logged = env.logLines();
         QCOMPARE(logged.size(), 1);
         QVERIFY2(logged[0].startsWith(u"\"err_Bas_Backup 75 "_s), qPrintable(logged[0]));
+    }
+
+    // A backup with an alarm and a received note comes back as the start reads it; the notes there before are kept
+    // as a copy of their own first, a second restore the same second keeps its own, and nothing is deleted.
+    void aRestoreKeepsThePresentNotesAndReadsTheCopyAsAStartDoes()
+    {
+        TestEnvironment env;
+        ProgramRunFlags().notes = true;
+        NoteRecord alarm;
+        alarm.text = u"Dentist\r\nbring the card"_s;
+        std::tie(alarm.alarmDate, alarm.alarmTime, alarm.alarmRepeat) =
+            std::tuple(u"24-Dec-2027"_s, u"09:30"_s, u"0"_s);
+        NoteRecord received;
+        received.text = u"From Bob"_s;
+        received.title = u"Bob"_s;
+        received.visible = false;
+        QVERIFY(QDir().mkpath(NotesBackupsFolder()));
+        QVERIFY(!writeNotesFile(backupOf(QDate(2026, 11, 2)), {}, {alarm, received}));
+        QFile damaged(backupOf(QDate(2026, 11, 3)));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("12\r\ntorn") > 0);
+        damaged.close();
+        saveOn(env, QDate(2026, 12, 6));
+        const QByteArray present = fileBytes(NotesFilePath());
+
+        const NotesBackupSummary summary = SummarizeNotesBackup(backupOf(QDate(2026, 11, 2)));
+        QCOMPARE(summary.count, 2);
+        QCOMPARE(summary.firstLines, QStringList({u"Dentist"_s, u"From Bob"_s}));
+        QVERIFY(SummarizeNotesBackup(backupOf(QDate(2026, 11, 3))).damaged);
+        QVERIFY(!RestoreNotesBackup(backupOf(QDate(2026, 11, 3))).ok);
+        QCOMPARE(fileBytes(NotesFilePath()), present);
+
+        for (int round = 1; round <= 2; ++round)
+            QVERIFY(RestoreNotesBackup(backupOf(QDate(2026, 11, 2))).ok);
+        QCOMPARE(NoteStore().count(), 2);
+        QCOMPARE(*NoteStore().record(1), alarm);
+        QCOMPARE(*NoteStore().record(2), received);
+        QVERIFY(NoteStore().entry(1)->alarmShown && !NoteStore().entry(2)->alarmShown);
+        QCOMPARE(decodeNotes(fileBytes(NotesFilePath())).notes, QList<NoteRecord>({alarm, received}));
+        const QList<NotesBackup> backups = ListNotesBackups();
+        QCOMPARE(backups.size(), 4);
+        QCOMPARE(QFileInfo(backups[1].path).fileName(), u"notes-2026-12-06-235930.dat"_s);
+        QCOMPARE(fileBytes(backups[1].path), present);
+        QCOMPARE(backups[0].path, backups[1].path.chopped(4) + u"-2.dat"_s);
+        QCOMPARE(decodeNotes(fileBytes(backups[0].path)).notes.size(), 2);
+    }
+
+    // Every typed word, in any order and across lines, whatever the case and the accents on either side.
+    void searchIgnoresCaseAndAccents()
+    {
+        const QString note = u"Café with ÉLODIE\r\nat the ﬁre"_s;
+        for (const QString &typed : {u"cafe"_s, u"  elodie  CAFÉ "_s, u"é"_s, u"elodie at"_s, u"FIRE"_s})
+            QVERIFY2(NoteSearch(typed).matches(note), qPrintable(typed));
+        for (const QString &typed : {u"cafes"_s, u"elodie bob"_s, u"eat"_s})
+            QVERIFY2(!NoteSearch(typed).matches(note), qPrintable(typed));
+        QVERIFY(NoteSearch(u" "_s).isEmpty() && NoteSearch(u" "_s).matches(note));
     }
 };
 
