@@ -82,29 +82,35 @@ private Q_SLOTS:
         QVERIFY(home && container);
         desktop.settledGeometry(home);
         desktop.settledGeometry(container);
-        const QRect homeFrame = desktop.frameGeometry(home);
-        QVERIFY2(!homeFrame.intersects(desktop.frameGeometry(container)),
-                 qPrintable(u"panel %1, container %2"_s.arg(rect(homeFrame), rect(desktop.frameGeometry(container)))));
+        // Where the panel is now: it moves aside once where a window fits beside it no other way.
+        const auto homeFrame = [&] {
+            desktop.settledGeometry(home);
+            return desktop.frameGeometry(home);
+        };
+        QVERIFY2(
+            !homeFrame().intersects(desktop.frameGeometry(container)),
+            qPrintable(u"panel %1, container %2"_s.arg(rect(homeFrame()), rect(desktop.frameGeometry(container)))));
         QVERIFY(panel.findChild<QLabel *>(u"label_NoTray"_s)->isVisible());
+        shot(desktop, u"start"_s);
 
         // The calculator and a new note from their pictures, by real clicks: beside, not over.
         desktop.click(centreOf(panel, "image_Calc"));
         const qulonglong calculator = desktop.waitWindow(u"^Calculator$"_s);
         QVERIFY(calculator);
         desktop.settledGeometry(calculator);
-        QVERIFY2(!homeFrame.intersects(desktop.frameGeometry(calculator)),
+        QVERIFY2(!homeFrame().intersects(desktop.frameGeometry(calculator)),
                  qPrintable(u"calculator %1"_s.arg(rect(desktop.frameGeometry(calculator)))));
         desktop.click(centreOf(panel, "image_Note"));
         QVERIFY(Desktop::waitFor([] { return NoteStore().count() == 2 && NoteWindow(2); }, 5000));
         const QRect noteFrame = NoteWindow(2)->frameGeometry();
-        QVERIFY2(!noteFrame.intersects(homeFrame) && !noteFrame.intersects(desktop.frameGeometry(container)),
+        QVERIFY2(!noteFrame.intersects(homeFrame()) && !noteFrame.intersects(desktop.frameGeometry(container)),
                  qPrintable(u"note %1"_s.arg(rect(noteFrame))));
         // Atomic time's window from its picture; its "Sync now" fails, and the failure's box is answered.
         desktop.click(centreOf(panel, "image_Clock"));
         const qulonglong clock = desktop.waitWindow(u"^Atomic time$"_s);
         QVERIFY(clock);
         desktop.settledGeometry(clock);
-        QVERIFY2(!homeFrame.intersects(desktop.frameGeometry(clock)),
+        QVERIFY2(!homeFrame().intersects(desktop.frameGeometry(clock)),
                  qPrintable(u"Atomic time %1"_s.arg(rect(desktop.frameGeometry(clock)))));
         env.messages.expect(platform::MsgAnswer::Ok);
         const QWidget *syncNow = nullptr;
@@ -114,9 +120,7 @@ private Q_SLOTS:
         QVERIFY(syncNow && syncNow->isEnabled());
         desktop.click(syncNow->mapToGlobal(syncNow->rect().center()));
         QVERIFY(Desktop::waitFor([&] { return env.messages.pending() == 0; }, 10000));
-        // The whole screen as the X server has it, frames included, for whoever asks for it.
-        if (const QString shots = qEnvironmentVariable("TARNIBE_SHOTS"); !shots.isEmpty())
-            QGuiApplication::primaryScreen()->grabWindow(0).save(shots + u"/home-"_s + desktop.name() + u".png"_s);
+        shot(desktop, u"programs"_s);
 
         // The notes picture's tip, as the pointer rests on it: how many notes, and the next alarm.
         desktop.moveTo(centreOf(panel, "image_Note") + QPoint(3, 3));
@@ -136,9 +140,41 @@ private Q_SLOTS:
                  "the picture never changed");
         const QString tip = tipOf(desktop, panel, "image_Email");
         QVERIFY2(tip.startsWith(u"Email check\n"_s) && tip.contains(server), qPrintable(tip));
+
+        // The list of net users from its button (it holds the keyboard until its OK), then the e-mail properties from
+        // the picture's menu: beside too.
+        const auto *netUsers = panel.findChild<QWidget *>(u"c_NetUsers"_s);
+        desktop.click(netUsers->mapToGlobal(netUsers->rect().center()));
+        const qulonglong users = desktop.waitWindow(u"^Users$"_s);
+        QVERIFY(users);
+        desktop.settledGeometry(users);
+        QVERIFY2(!homeFrame().intersects(desktop.frameGeometry(users)),
+                 qPrintable(u"Users "_s + rect(desktop.frameGeometry(users))));
+        shot(desktop, u"users"_s);
+        const QWidget *ok = nullptr;
+        for (const QWidget *window : QApplication::topLevelWidgets())
+            if (window->objectName() == u"form_NetUsers"_s)
+                ok = window->findChild<QWidget *>(u"c_Ok"_s);
+        QVERIFY(ok);
+        desktop.click(ok->mapToGlobal(ok->rect().center()));
+        QVERIFY(Desktop::waitFor([&] { return !desktop.isViewable(users); }, 5000));
+        QVERIFY(desktop.chooseFromMenu(centreOf(panel, "image_Email"), u"p"_s));
+        const qulonglong properties = desktop.waitWindow(u"^Email properties$"_s);
+        QVERIFY(properties);
+        desktop.settledGeometry(properties);
+        QVERIFY2(!homeFrame().intersects(desktop.frameGeometry(properties)),
+                 qPrintable(u"Email properties "_s + rect(desktop.frameGeometry(properties))));
+        shot(desktop, u"properties"_s);
     }
 
 private:
+    // The whole screen as the X server has it, frames included, for whoever asks for it.
+    static void shot(const Desktop &desktop, const QString &name)
+    {
+        if (const QString shots = qEnvironmentVariable("TARNIBE_SHOTS"); !shots.isEmpty())
+            QGuiApplication::primaryScreen()->grabWindow(0).save(shots + u"/home-"_s + desktop.name() + u"-"_s + name +
+                                                                 u".png"_s);
+    }
     // The tip that comes as the pointer rests on a picture.
     static QString tipOf(const Desktop &desktop, const QWidget &panel, const char *name)
     {
