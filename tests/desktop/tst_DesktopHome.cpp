@@ -139,6 +139,7 @@ private Q_SLOTS:
         QVERIFY2(Desktop::waitFor([&] { return desktop.pixels(envelope) != idle; }, 15000),
                  "the picture never changed");
         const QString tip = tipOf(desktop, panel, "image_Email");
+        qInfo("tips after the failures:\n%s\n%s", qPrintable(clockTip), qPrintable(tip));
         QVERIFY2(tip.startsWith(u"Email check\n"_s) && tip.contains(server), qPrintable(tip));
 
         // The list of net users from its button (it holds the keyboard until its OK), then the e-mail properties from
