@@ -138,7 +138,8 @@ private Q_SLOTS:
                 [&] { return desktop.readNotes().value_or(QList<NoteRecord>()).value(0).text == u"from November"_s; },
                 5000),
             "Yes restored nothing");
-        QCOMPARE(notes(desktop).size(), 1);
+        // The restored note shows, once the window manager has mapped it.
+        QVERIFY2(Desktop::waitFor([&] { return notes(desktop).size() == 1; }, 5000), "the restored note did not show");
         const QStringList kept = backups.entryList({u"notes-*-*-*-*.dat"_s}, QDir::Files);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(desktop.readNotes(u"backups/"_s + kept[0]).value_or(QList<NoteRecord>()).value(0).text, u"present"_s);
