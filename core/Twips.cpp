@@ -14,6 +14,8 @@ namespace {
 
 // A home window shown leaves this much room around it.
 constexpr int HomeGap = 8;
+// Looks (25 ms apart) after a show during which the window manager, not the user, is the one placing a window.
+constexpr int PlacingLooks = 60;
 
 QPointer<QWidget> &home()
 {
@@ -68,6 +70,8 @@ void makeRoomBeside(const QWidget *window, QSize frame)
         moved.moveTop(area.y() + (area.height() - taken->height() - HomeGap - frame.height()) / 2);
     else
         return;
+    // Placed on purpose now: the watch that centres it would take it back.
+    delete home()->findChild<QObject *>(QStringLiteral("FrameCentring"), Qt::FindDirectChildrenOnly);
     home()->move(moved.topLeft());
 }
 
@@ -146,10 +150,17 @@ private:
             at = placed->topLeft();
         }
         // Where it belongs. Until Qt knows the frame as well, a move may land a frame's width or height off the
-        // place asked for; a window further off was moved elsewhere meanwhile, and stays.
+        // place asked for; a window further off was moved elsewhere meanwhile, and stays. Except in the first moments
+        // after it shows: there it is the window manager that put it elsewhere (mutter 48 centres a new window in
+        // the work area whatever it asked for), and it goes where it belongs.
+        // The window's size may be known only now (Qt 6.8 under mutter): where it fits beside the home no other way,
+        // the home moves aside first.
+        makeRoomBeside(m_window, m_window->size().grownBy(frame));
         const QPoint centred = centredSpot(m_window, m_window->size().grownBy(frame));
         const QPoint off = at - m_spot;
-        if (qAbs(off.x()) > frame.left() + frame.right() + 1 || qAbs(off.y()) > frame.top() + frame.bottom() + 1) {
+        const bool placing = m_looks <= PlacingLooks;
+        if (!placing &&
+            (qAbs(off.x()) > frame.left() + frame.right() + 1 || qAbs(off.y()) > frame.top() + frame.bottom() + 1)) {
             m_timer.stop();
             return;
         }
