@@ -150,15 +150,15 @@ private:
             at = placed->topLeft();
         }
         // Where it belongs. Until Qt knows the frame as well, a move may land a frame's width or height off the
-        // place asked for; a window further off was moved elsewhere meanwhile, and stays. Except in the first moments
-        // after it shows: there it is the window manager that put it elsewhere (mutter 48 centres a new window in
-        // the work area whatever it asked for), and it goes where it belongs.
+        // place asked for; a window further off was moved elsewhere meanwhile, and stays. Except beside the home in
+        // the first moments after it shows: there it is the window manager that put it elsewhere (mutter 48 centres a
+        // new window in the work area whatever it asked for), and it goes where it belongs.
         // The window's size may be known only now (Qt 6.8 under mutter): where it fits beside the home no other way,
         // the home moves aside first.
         makeRoomBeside(m_window, m_window->size().grownBy(frame));
         const QPoint centred = centredSpot(m_window, m_window->size().grownBy(frame));
         const QPoint off = at - m_spot;
-        const bool placing = m_looks <= PlacingLooks;
+        const bool placing = m_looks <= PlacingLooks && homeFrame(m_window);
         if (!placing &&
             (qAbs(off.x()) > frame.left() + frame.right() + 1 || qAbs(off.y()) > frame.top() + frame.bottom() + 1)) {
             m_timer.stop();
