@@ -78,6 +78,9 @@ private:
     void accountChecked(int count);
     void accountFailed(const MailFailure &failure);
     void passFinished();
+    // After a resume or a change of the network: a scheduled pass once the network has settled.
+    void systemWoke();
+    void checkAfterWake();
     // What ends every pass, finished or stopped.
     void endPass();
     void showNotice(const QString &notice, int total);
@@ -96,6 +99,9 @@ private:
     // The pass under way: whether the user asked for it, and its first failure, which the tray tells.
     bool m_manualPass = false;
     QString m_passFailure;
+    // Every failure of the pass so far was the network's: the tip says so and the next change of it checks again.
+    bool m_passNetworkDown = false;
+    QTimer m_wakeCheck;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
 };

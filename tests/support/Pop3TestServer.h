@@ -39,8 +39,13 @@ inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
-    // The folder of this header, which holds the configuration template and the certificate.
-    static inline const QDir Here = QFileInfo(QString::fromUtf8(__FILE__)).dir();
+    // The folder of this header, which holds the configuration template and the certificate. A compiler cache with a
+    // base folder names it relative to the build folder, which is two above each test's executable.
+    static inline const QDir Here = [] {
+        const QString file = QString::fromUtf8(__FILE__);
+        const QString build = QFileInfo(u"/proc/self/exe"_s).canonicalPath() + u"/../.."_s;
+        return QFileInfo(QDir::isAbsolutePath(file) ? file : QDir::cleanPath(build + u'/' + file)).dir();
+    }();
     static bool installed() { return QFile::exists(Binary); }
 
     explicit DovecotServer(bool tls, bool imap = false) : m_tls(tls), m_imap(imap)
