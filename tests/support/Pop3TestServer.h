@@ -67,18 +67,31 @@ public:
         }
     }
 
-    // Delivers as a mail transfer agent would, through tmp into new. Returns the file's name, whose leading number
+    // Delivers as a mail transfer agent would, through tmp into new, into INBOX or a folder as the server names it
+    // ("Lists", "Entw&APw-rfe"), which is made where there is none. Returns the file's name, whose leading number
     // has Dovecot number the messages in the order they came.
-    QString deliver(const QString &user, const QByteArray &message)
+    QString deliver(const QString &user, const QByteArray &message, const QString &folder = {})
     {
+        const QString maildir = folder.isEmpty() ? home(user) + u"/Maildir"_s : makeFolder(user, folder);
         const QString name = QString::number(1'700'000'000 + ++m_delivered) + u".M1P"_s +
                              QString::number(QCoreApplication::applicationPid()) + u".tarnibe"_s;
-        QFile file(home(user) + u"/Maildir/tmp/"_s + name);
+        QFile file(maildir + u"/tmp/"_s + name);
         if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size())
             return {};
         file.close();
         own(file.fileName());
-        return file.rename(home(user) + u"/Maildir/new/"_s + name) ? name : QString();
+        return file.rename(maildir + u"/new/"_s + name) ? name : QString();
+    }
+
+    // A folder in the Maildir++ layout Dovecot reads: ".Name" beside INBOX's cur, new and tmp, "." between levels.
+    QString makeFolder(const QString &user, const QString &folder)
+    {
+        const QString path = home(user) + u"/Maildir/."_s + folder;
+        for (const QString &sub : {u""_s, u"/cur"_s, u"/new"_s, u"/tmp"_s}) {
+            QDir().mkpath(path + sub);
+            own(path + sub);
+        }
+        return path;
     }
 
     // Deletes a message behind Dovecot's back; once seen it is in cur, with flags after its name.
