@@ -34,8 +34,8 @@ inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
 }
 
 // Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S with the
-// self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header. With imap (which
-// needs tls) it serves IMAP too, plain with STARTTLS and IMAPS.
+// self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header. With imap it serves
+// IMAP too: plain (with STARTTLS and IMAPS beside it when tls is on).
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
@@ -107,7 +107,7 @@ public:
         plainPort = freePort();
         tlsPort = m_tls ? freePort() : 0;
         imapPort = m_imap ? freePort() : 0;
-        imapsPort = m_imap ? freePort() : 0;
+        imapsPort = m_imap && m_tls ? freePort() : 0;
         // The configuration's placeholders are filled in here.
         QFile in(Here.filePath(configTemplate()));
         if (!in.open(QIODevice::ReadOnly)) {
@@ -119,7 +119,9 @@ public:
             QRegularExpression(m_tls ? u"^@clear .*\n"_s : u"^@tls .*\n"_s, QRegularExpression::MultilineOption));
         if (!m_imap)
             conf.remove(QRegularExpression(u"^@imap .*\n"_s, QRegularExpression::MultilineOption));
-        conf.remove(QRegularExpression(u"^@(tls|clear|imap) "_s, QRegularExpression::MultilineOption));
+        if (!m_imap || !m_tls)
+            conf.remove(QRegularExpression(u"^@imaps .*\n"_s, QRegularExpression::MultilineOption));
+        conf.remove(QRegularExpression(u"^@(tls|clear|imaps|imap) "_s, QRegularExpression::MultilineOption));
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {
