@@ -213,7 +213,7 @@ void form_Properties::Form_Load()
     m_savedServers = s.POPServer;
     m_savedUsers = s.UserName;
     m_savedPasswords = s.PassWord;
-    m_savedFolders = s.Folders;
+    m_savedFolders = m_storedFolders = s.Folders;
     combo_CheckTime->clear();
     combo_CheckTime->addItems({QStringLiteral("0 (=never)"), QStringLiteral("3"), QStringLiteral("5"),
                                QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("60")});
@@ -334,9 +334,9 @@ void form_Properties::saveFolders()
 {
     const SettingsRecord &s = Settings();
     for (int i = 0; i < MaxMailAccounts; ++i)
-        if (s.Folders[size_t(i)] != m_savedFolders[size_t(i)])
+        if (s.Folders[size_t(i)] != m_storedFolders[size_t(i)])
             saveSetting(accountKey("Folders", i));
-    m_savedFolders = s.Folders;
+    m_storedFolders = s.Folders;
 }
 
 bool form_Properties::eventFilter(QObject *watched, QEvent *event)

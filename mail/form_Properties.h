@@ -77,7 +77,7 @@ private:
 
     // Shows the account's ticked folders, and the server's others once listed; hidden for a POP3 account.
     void showFolders(const QList<QByteArray> &listed = {});
-    // Writes the folder keys that differ from the file's, which only accounts with folders ever have.
+    // Writes the folder keys that differ from the file's: a file without folders stays without.
     void saveFolders();
 
     int m_account = 0;       // the account shown, 0-based
@@ -87,6 +87,8 @@ private:
     std::array<QString, 10> m_savedUsers;
     std::array<QString, 10> m_savedPasswords;
     std::array<QString, 10> m_savedFolders;
+    // What the file holds, which only accounts that had folders write to.
+    std::array<QString, 10> m_storedFolders;
     // Lists the server's folders for the account shown; made on the first "Folders...".
     std::unique_ptr<ImapClient> m_lister;
     bool m_fillingFolders = false;
