@@ -44,7 +44,7 @@ void ImapMailbox::check(const MailAccount &account, MailboxMemory &memory)
     m_result = {};
     m_folders = {QByteArrayLiteral("INBOX")};
     for (const QString &folder : account.folders)
-        if (const QByteArray name = folder.toUtf8();
+        if (const QByteArray name = folder.toLatin1();
             name.compare("INBOX", Qt::CaseInsensitive) != 0 && !name.isEmpty() && !m_folders.contains(name))
             m_folders.append(name);
     m_folder = 0;

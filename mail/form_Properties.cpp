@@ -271,7 +271,8 @@ void form_Properties::showFolders(const QList<QByteArray> &listed)
     // The server's folders, and the ticked ones it did not list, so that they can still be unticked.
     QList<QByteArray> names;
     for (const QByteArray &name : listed)
-        if (name.compare("INBOX", Qt::CaseInsensitive) != 0)
+        // A tab parts the names in the settings; modified UTF-7 never has one.
+        if (name.compare("INBOX", Qt::CaseInsensitive) != 0 && !name.contains('\t'))
             names.append(name);
     for (const QString &name : ticked)
         if (!names.contains(name.toLatin1()))
@@ -326,7 +327,7 @@ void form_Properties::list_Folders_ItemCheck(QListWidgetItem *item)
     QStringList ticked;
     for (int i = 0; i < list_Folders->count(); ++i)
         if (list_Folders->item(i)->checkState() == Qt::Checked)
-            ticked.append(list_Folders->item(i)->data(Qt::UserRole).toString());
+            ticked.append(QString::fromLatin1(list_Folders->item(i)->data(Qt::UserRole).toByteArray()));
     Settings().Folders[size_t(m_account)] = ticked.join(u'\t');
 }
 
