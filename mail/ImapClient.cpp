@@ -57,6 +57,9 @@ void ImapClient::finish(Outcome outcome)
         case Outcome::Failed:
             Q_EMIT failed();
             break;
+        case Outcome::FoldersListed:
+            Q_EMIT foldersListed();
+            break;
         }
     });
 }
@@ -171,6 +174,18 @@ void ImapClient::untagged(const ImapResponse &response)
         const ImapValue *header = response.fetchItem("BODY[");
         if (uid && uid->isNumber() && header)
             m_headers.insert(uid->number(), header->text);
+    } else if (response.name == "LIST" && m_phase == Phase::List && response.values.size() >= 3) {
+        // (attributes) delimiter name: a folder that only holds others cannot be opened.
+        const ImapValue &attributes = response.values[0];
+        const ImapValue &name = response.values[2];
+        const bool selectable =
+            std::none_of(attributes.items.cbegin(), attributes.items.cend(), [](const ImapValue &a) {
+                return a.text.compare("\\Noselect", Qt::CaseInsensitive) == 0 ||
+                       a.text.compare("\\NonExistent", Qt::CaseInsensitive) == 0;
+            });
+        if (selectable && name.kind != ImapValue::Kind::List && name.kind != ImapValue::Kind::Nil &&
+            !name.text.isEmpty() && !m_folders.contains(name.text))
+            m_folders.append(name.text);
     }
 }
 
@@ -208,6 +223,12 @@ void ImapClient::tagged(const ImapResponse &response)
         }
         m_loggedIn = true;
         finish(Outcome::Opened);
+        return;
+    case Phase::List:
+        if (!ok)
+            refuse(response);
+        else
+            finish(Outcome::FoldersListed);
         return;
     case Phase::Examine:
     case Phase::Search:
@@ -416,6 +437,17 @@ void ImapClient::fetchHeaders(const QList<quint32> &uids)
     }
     // PEEK: reading a header never marks the message read.
     command("UID FETCH " + ImapUidSet(uids) + " (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])", {}, Phase::Fetch);
+}
+
+void ImapClient::listFolders()
+{
+    ++m_call;
+    m_folders.clear();
+    if (!connected() || !m_loggedIn) {
+        fail(Error::Connection, QStringLiteral("The server closed the connection"));
+        return;
+    }
+    command("LIST", {QByteArray(), QByteArrayLiteral("*")}, Phase::List);
 }
 
 void ImapClient::logout()

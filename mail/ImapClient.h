@@ -42,6 +42,8 @@ public:
     void listUids();
     // The From, Subject and Date lines of the messages with these UIDs: headersFetched(), with headers(), or failed().
     void fetchHeaders(const QList<quint32> &uids);
+    // Every folder on the server that can be opened: foldersListed(), with folders(), or failed().
+    void listFolders();
     // Says goodbye: loggedOut(), also when the goodbye is lost.
     void logout();
     // Drops the connection at once; no signal follows, and an outcome still on its way is not delivered.
@@ -53,6 +55,8 @@ public:
     quint32 messageCount() const { return m_exists; }
     QList<quint32> uids() const { return m_uids; }
     QHash<quint32, QByteArray> headers() const { return m_headers; }
+    // The folders' names as commands take them, in modified UTF-7; ImapFolderName() shows them.
+    QList<QByteArray> folders() const { return m_folders; }
     // The encryption as the client knows it now: "TLS" after an encrypted session, the user's answer after the
     // question, else what open() was given.
     QString encryption() const { return m_encryption; }
@@ -69,6 +73,7 @@ Q_SIGNALS:
     void examined();
     void uidsListed();
     void headersFetched();
+    void foldersListed();
     void loggedOut();
     void failed();
     // Asked before a password would go unencrypted to a server not on this computer; answerClearText() goes on.
@@ -90,9 +95,10 @@ private:
         Examine,
         Search,
         Fetch,
-        Logout
+        Logout,
+        List,
     };
-    enum class Outcome { Opened, Examined, UidsListed, HeadersFetched, LoggedOut, Failed };
+    enum class Outcome { Opened, Examined, UidsListed, HeadersFetched, LoggedOut, Failed, FoldersListed };
 
     void connectSocket();
     void readResponses();
@@ -134,6 +140,7 @@ private:
     quint32 m_exists = 0;
     QList<quint32> m_uids;
     QHash<quint32, QByteArray> m_headers;
+    QList<QByteArray> m_folders;
     // The text of the server's BYE, told when it then closes the connection.
     QString m_bye;
     Error m_error = Error::None;

@@ -503,6 +503,50 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(u"RasCheckLimited"_s), u"1"_s);
     }
 
+    // An IMAP account's folders: none for POP3; the ticked ones shown, a listing that fails says why, and ticks go
+    // with their account when another is deleted before it, Cancel putting them back.
+    void foldersInTheProperties()
+    {
+        TestEnvironment env;
+        writeFirstStartDefaults();
+        accounts(2);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString server = u"imap://127.0.0.1:"_s + QString::number(closed.serverPort());
+        closed.close();
+        Settings().POPServer[1] = server;
+        Settings().Folders[1] = u"Lists\tEntw&APw-rfe"_s;
+        form_Properties dialog;
+        dialog.Form_Load();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        const auto shown = [&dialog](const QString &name) { return control(dialog, name)->isVisibleTo(&dialog); };
+        QVERIFY(!shown(u"c_Folders"_s) && !shown(u"list_Folders"_s));
+        auto *serverList = control<QComboBox>(dialog, u"combo_POPservers"_s);
+        serverList->setCurrentIndex(1);
+        Q_EMIT serverList->activated(1);
+        auto *list = control<QListWidget>(dialog, u"list_Folders"_s);
+        QVERIFY(shown(u"c_Folders"_s) && shown(u"list_Folders"_s));
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), u"Entw\u00fcrfe"_s);
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+        click(dialog, u"c_Folders"_s);
+        auto *label = control<QLabel>(dialog, u"label_Folders"_s);
+        QTRY_VERIFY(label->text().startsWith(u"The folders could not be listed: "_s));
+        list->item(0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(Settings().Folders[1], u"Lists"_s);
+
+        serverList->setCurrentIndex(0);
+        Q_EMIT serverList->activated(0);
+        env.messages.expect(MsgAnswer::Yes);
+        click(dialog, u"c_DeleteAccount"_s);
+        QCOMPARE(storedSetting(u"Folders"_s), u"Lists"_s);
+        QCOMPARE(storedSetting(u"Folders2"_s), QString());
+        click(dialog, u"c_Cancel"_s);
+        QCOMPARE(Settings().Folders[1], u"Lists\tEntw&APw-rfe"_s);
+        QVERIFY(Settings().Folders[0].isEmpty());
+    }
+
     void theTrayAndTheNotice()
     {
         Mail mail;
