@@ -4,6 +4,7 @@
 #include "mail/ImapMailbox.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Mailbox.h"
+#include "platform/Clock.h"
 
 #include <QTimer>
 #include <algorithm>
@@ -65,6 +66,24 @@ void MailCheck::forget()
         mailbox.reset();
 }
 
+int MailCheck::newSinceRead() const
+{
+    int total = 0;
+    for (const MailNews &news : m_news)
+        total += news.sinceRead;
+    return total;
+}
+
+void MailCheck::markRead()
+{
+    for (size_t index = 0; index < m_read.size(); ++index) {
+        m_read[index].lastCount = mailboxes[index].lastCount;
+        m_read[index].ids = mailboxes[index].ids;
+        m_read[index].uidValidity = mailboxes[index].uidValidity;
+        m_news[index].sinceRead = 0;
+    }
+}
+
 void MailCheck::answerClearText(bool send)
 {
     if (m_checking && m_index >= 0 && m_index < m_count && m_clients[size_t(m_index)])
@@ -114,6 +133,7 @@ void MailCheck::passwordAnswered(MailAccount account, const std::optional<QStrin
         return;
     }
     account.password = *password;
+    m_before = mailboxes[size_t(m_index)];
     client(m_index, account.server).check(account, mailboxes[size_t(m_index)]);
 }
 
@@ -127,6 +147,9 @@ void MailCheck::checked()
         Q_EMIT encryptionLearnt(m_index, *result.learnt);
     if (result.ok) {
         m_notice += result.notice;
+        const MailboxMemory &now = mailboxes[size_t(m_index)];
+        m_news[size_t(m_index)] = {NewMessages(m_before, now), NewMessages(m_read[size_t(m_index)], now),
+                                   platform::Clock::now()};
         Q_EMIT accountChecked(m_index, m_server, result.count);
     } else {
         m_allOk = false;

@@ -33,6 +33,14 @@ struct MailFailure {
     bool noPassword = false;
 };
 
+// What an account's checks found new: in its last good check, and since the user last read what was new (the count
+// the tray shows); when that check was, invalid before the first.
+struct MailNews {
+    int fresh = 0;
+    int sinceRead = 0;
+    QDateTime checked;
+};
+
 // The mail check: a pass over every account, one after the other, each through its mailbox client, and what the
 // pass found: the notice's lines, the message count, whether there is new mail and whether every account
 // answered. Progress comes as signals; a pass started returns at once. It also counts the schedule's minutes.
@@ -63,6 +71,13 @@ public:
     bool newMail() const { return m_newMail; }
     int total() const { return m_total; }
     QString notice() const { return m_notice; }
+    // What each account's good checks found new, kept across passes.
+    const MailNews &news(int index) const { return m_news[size_t(index)]; }
+    // New since the user last read, over every account.
+    int newSinceRead() const;
+    // The user has read or put off what is new ("Read now", "Read later"): from now on only mail that comes after
+    // counts, whatever forget() makes the notice tell again.
+    void markRead();
 
     // Each account's memory between passes.
     std::array<MailboxMemory, MaxMailAccounts> mailboxes;
@@ -102,6 +117,10 @@ private:
     bool m_newMail = false;
     int m_total = 0;
     QString m_notice;
+    std::array<MailNews, MaxMailAccounts> m_news;
+    // Each account's mailbox as the user last read it, and as it was before the check under way.
+    std::array<MailboxMemory, MaxMailAccounts> m_read;
+    MailboxMemory m_before;
 };
 
 Q_DECLARE_METATYPE(MailFailure)

@@ -3,9 +3,11 @@
 
 #include "platform/Icons.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPixmap>
 #include <QRegion>
+#include <algorithm>
 #include <array>
 
 QIcon MailIdleIcon()
@@ -63,7 +65,56 @@ QPixmap failed(int size)
     return pixmap;
 }
 
+// The envelope with the new-mail badge in its upper right corner, the count in it instead of the "!". The badge
+// takes most of a small icon, so that the digits stay readable at 16 pixels; a long number is squeezed to fit.
+QPixmap counted(const QString &text, int size)
+{
+    QPixmap pixmap = MailIdleIcon().pixmap(size, size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const qreal height = size <= 24 ? size * 0.69 : size * 0.5;
+    QFont font;
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    font.setPixelSize(qMax(7, qRound(height * 0.8)));
+    font.setHintingPreference(QFont::PreferFullHinting);
+    const qreal textWidth = QFontMetricsF(font).horizontalAdvance(text);
+    const qreal width = std::clamp(textWidth + height * 0.35, height, qreal(size));
+    const qreal outline = qMax(1.0, size / 32.0);
+    const QRectF badge(size - width + outline / 2, outline / 2, width - outline, height - outline);
+    painter.setPen(QPen(QColor(0x5c, 0x0d, 0x00), outline));
+    painter.setBrush(QColor(0xff, 0x4b, 0x1f));
+    painter.drawRoundedRect(badge, badge.height() / 2, badge.height() / 2);
+    // The digits, narrowed where the badge cannot grow any wider.
+    const qreal room = badge.width() - outline - height * 0.1;
+    painter.translate(badge.center());
+    if (textWidth > room)
+        painter.scale(room / textWidth, 1);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    const qreal span = qMax(textWidth, room);
+    painter.drawText(QRectF(-span / 2, -badge.height() / 2, span, badge.height()), Qt::AlignCenter, text);
+    return pixmap;
+}
+
 } // namespace
+
+QIcon MailCountIcon(int count)
+{
+    // The blink shows the same count again and again: the last one drawn is kept.
+    static int last = 0;
+    static QIcon icon;
+    count = std::clamp(count, 1, 100);
+    if (count != last || icon.isNull()) {
+        const QString text = count > 99 ? QStringLiteral("99+") : QString::number(count);
+        icon = QIcon();
+        for (int size : {16, 22, 24, 32, 48, 64})
+            icon.addPixmap(counted(text, size));
+        last = count;
+    }
+    return icon;
+}
 
 QIcon MailFailedIcon()
 {

@@ -7,6 +7,8 @@
 // that turns in the tray while a check runs (frame 0-7), and the four of the progress window's animation (0-3).
 QIcon MailIdleIcon();
 QIcon MailNewIcon();
+// The envelope with a badge that says how many messages are new: 1 to 99, "99+" above.
+QIcon MailCountIcon(int count);
 // The envelope with a red mark: the last check failed.
 QIcon MailFailedIcon();
 QIcon MoonFrame(int frame);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mail/NewMail.h"
 
+#include <algorithm>
+
 bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)
 {
     if (memory.ids && !ids.isEmpty()) {
@@ -24,6 +26,17 @@ void Remember(MailboxMemory &memory, int count, const QStringList &ids)
     memory.ids = QSet<QString>(ids.cbegin(), ids.cend());
     for (auto it = memory.headers.begin(); it != memory.headers.end();)
         it = memory.ids->contains(it.key()) ? std::next(it) : memory.headers.erase(it);
+}
+
+int NewMessages(const MailboxMemory &before, const MailboxMemory &now)
+{
+    if (before.ids && now.ids && before.uidValidity == now.uidValidity) {
+        int fresh = 0;
+        for (const QString &id : *now.ids)
+            fresh += before.ids->contains(id) ? 0 : 1;
+        return fresh;
+    }
+    return std::max(0, now.lastCount - before.lastCount);
 }
 
 QString NoticeEntry(const QString &from, const QString &subject, const QString &tag)

@@ -36,6 +36,9 @@ struct MailboxMemory {
 bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids);
 // Takes in this check's count and ids; headers of messages no longer there are forgotten.
 void Remember(MailboxMemory &memory, int count, const QStringList &ids);
+// How many messages `now` holds that `before` did not, by the rule of HasNewMail: by their ids where both have them
+// under the same UIDVALIDITY, otherwise by how far the count grew.
+int NewMessages(const MailboxMemory &before, const MailboxMemory &now);
 
 // One message of the notice: "From:  " sender, "Subject:  " subject and the account's tag, CR LF after each line
 // and a blank line after the message.

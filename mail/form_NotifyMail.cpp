@@ -188,10 +188,20 @@ void form_NotifyMail::setTrayImage(int image)
 {
     m_trayImage = image;
     const QIcon idle = m_lastFailure.isEmpty() ? MailIdleIcon() : MailFailedIcon();
-    const QIcon icon = image == Idle ? idle : image == NewMail ? MailNewIcon() : MoonFrame(image - FirstMoon);
+    // The frames that show new mail carry the count of what came since the user last read.
+    const int count = m_engine->newSinceRead();
+    const QIcon news = count > 0 ? MailCountIcon(count) : MailNewIcon();
+    const QIcon icon = image == Idle ? idle : image == NewMail ? news : MoonFrame(image - FirstMoon);
     QString tip = platform::trayHost().activatesOnce() ? SingleClickTip : Tip;
     if (!m_lastFailure.isEmpty())
         tip += u'\n' + m_lastFailure;
+    const SettingsRecord &s = Settings();
+    for (int index = 0; index < std::clamp(s.NbrofAccounts, 1, MaxMailAccounts); ++index) {
+        const MailNews &account = m_engine->news(index);
+        if (account.checked.isValid())
+            tip += u'\n' + s.POPServer[size_t(index)] + QStringLiteral(": ") + QString::number(account.sinceRead) +
+                   QStringLiteral(" new, last checked ") + account.checked.toString(QStringLiteral("HH:mm"));
+    }
     ModifyTrayIcon(this, icon, tip);
 }
 
@@ -506,6 +516,7 @@ void form_NotifyMail::c_ReadNow_Click()
     s.cntEmail += 1;
     s.totEmail += 1;
     timer_Blink.stop();
+    m_engine->markRead();
     setTrayImage(Idle);
     putAway();
     m_engine->forget();
@@ -525,5 +536,8 @@ void form_NotifyMail::c_ReadLater_Click()
     SettingsRecord &s = Settings();
     s.cntEmail += 1;
     s.totEmail += 1;
+    // The envelope keeps blinking while mail waits, without the count of what the user has now seen.
+    m_engine->markRead();
+    setTrayImage(m_trayImage);
     putAway();
 }

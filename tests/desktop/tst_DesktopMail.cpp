@@ -5,6 +5,8 @@
 #include "core/Password.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTest>
 #include <algorithm>
@@ -84,6 +86,91 @@ private Q_SLOTS:
         }
         QVERIFY(scene.terminate() >= 0);
         QCOMPARE(scene.readSetting(u"UseRas"_s), u"True"_s);
+    }
+
+    // The mail icon counts the new messages: one and two are pictures of their own, beside the plain envelope they
+    // blink with, and the icon's tip says "2 new"; "Read later.." takes the count off, the envelope blinking on.
+    void theIconCountsNewMail()
+    {
+        Scene scene;
+        QVERIFY2(scene.failure().isEmpty(), qPrintable(scene.failure()));
+        DovecotServer &dovecot = scene.dovecot;
+        QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "First")).isEmpty());
+        scene.writeMailAccount(dovecot.plainPort, u"secret"_s, u"0 (=never)"_s, false);
+        scene.startSuite();
+        QList<QRect> icons = scene.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+        const QString idle = scene.pixels(icons[0]).section(u' ', 0, 0);
+        // The pictures the icon shows over two blinks.
+        const auto looks = [&] {
+            QSet<QString> seen;
+            QElapsedTimer watched;
+            watched.start();
+            while (watched.elapsed() < 2500) {
+                seen.insert(scene.pixels(icons[0]).section(u' ', 0, 0));
+                Desktop::pause(100);
+            }
+            return seen;
+        };
+        // "Check email now !" from the icon's menu, to the end of its session.
+        const auto checkNow = [&] {
+            const qsizetype logins = dovecot.logins(u"ann"_s);
+            return scene.chooseFromMenu(icons[0].center(), u"c"_s) &&
+                   Desktop::waitFor([&] { return dovecot.logins(u"ann"_s) > logins; }, 15000);
+        };
+
+        QVERIFY(checkNow());
+        const qulonglong notice = scene.waitWindow(u"^You have new email !$"_s, 15000);
+        QVERIFY2(notice, qPrintable(dovecot.log()));
+        const QSet<QString> one = looks();
+        QVERIFY2(one.size() == 2 && one.contains(idle), qPrintable(QStringList(one.cbegin(), one.cend()).join(u' ')));
+
+        // Past the moment after a check when the icon takes no clicks.
+        Desktop::pause(1000);
+        QVERIFY(!dovecot.deliver(u"ann"_s, message("cleo@example.org", "Second")).isEmpty());
+        QVERIFY(checkNow());
+        Desktop::pause(500);
+        const QSet<QString> two = looks();
+        QVERIFY2(two.size() == 2 && two.contains(idle) && !one.contains(two - QSet<QString>{idle}),
+                 "two new messages look as one");
+
+        // The tip, as a panel that lists items reads it: the icons go over to a watcher that comes, and back.
+        QProcess *watcher = scene.startHelper(u"/usr/bin/python3"_s, {QStringLiteral(SNI_WATCHER)});
+        QVERIFY(Desktop::waitFor([&] { return watcher->readAllStandardOutput().contains("ready"); }, 10000));
+        QString tip;
+        const auto mailTip = [&] {
+            const auto call = [&](const QString &service, const QString &path, const QStringList &args) {
+                return scene.run(u"gdbus"_s,
+                                 QStringList{u"call"_s, u"--session"_s, u"--dest"_s, service, u"--object-path"_s, path,
+                                             u"--method"_s, u"org.freedesktop.DBus.Properties.Get"_s} +
+                                     args);
+            };
+            const QString items = call(u"org.kde.StatusNotifierWatcher"_s, u"/StatusNotifierWatcher"_s,
+                                       {u"org.kde.StatusNotifierWatcher"_s, u"RegisteredStatusNotifierItems"_s});
+            static const QRegularExpression entry(u"'([^'/]+)/StatusNotifierItem'"_s);
+            for (auto it = entry.globalMatch(items); it.hasNext();) {
+                const QString service = it.next().captured(1);
+                const QStringList item{u"org.kde.StatusNotifierItem"_s};
+                if (call(service, u"/StatusNotifierItem"_s, item + QStringList{u"Id"_s}).contains(u"tarnibe-mail"_s))
+                    tip = call(service, u"/StatusNotifierItem"_s, item + QStringList{u"ToolTip"_s});
+            }
+            return !tip.isEmpty();
+        };
+        QVERIFY2(Desktop::waitFor(mailTip, 10000), "the mail icon never reached the watcher");
+        static const QRegularExpression counted(u": 2 new, last checked \\d\\d:\\d\\d"_s);
+        QVERIFY2(tip.contains(counted), qPrintable(tip));
+        watcher->terminate();
+        icons = scene.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+
+        // "Read later..", the last button of the notice's bottom row.
+        const QRect box = scene.geometry(notice);
+        scene.click(QPoint(box.right() - 50, box.bottom() - 22));
+        QVERIFY2(Desktop::waitFor([&] { return !scene.isViewable(notice); }, 3000), "Read later.. left the notice up");
+        const QSet<QString> later = looks();
+        QVERIFY2(later.size() == 2 && later.contains(idle) && !later.intersects((one + two) - QSet<QString>{idle}),
+                 "Read later.. left the count on the icon");
+        QVERIFY(scene.terminate() >= 0);
     }
 
     // A keyring that answers nothing (its daemon stopped) holds up nothing: the icons come at once, checks run

@@ -210,11 +210,13 @@ private Q_SLOTS:
         click(*progress, u"c_Close"_s);
         QVERIFY(!progress->isVisible());
 
-        // The failed account's messages are all new at its next good check, and the tray is clear again.
+        // The failed account's messages are all new at its next good check, and the tray is clear again; its tip
+        // counts each account's mail since it was last read.
         mail.notify.timer_DisableAutoDial_Timer();
         Settings().PassWord[1] = u"secret"_s;
         QVERIFY(mail.check());
-        QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s});
+        const QString account = u"\n"_s + mail.address() + u": 1 new, last checked 14:05"_s;
+        QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s + account + account});
         QVERIFY(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey() != MailFailedIcon().cacheKey());
     }
 

@@ -10,8 +10,10 @@
 #include "mail/MailText.h"
 #include "mail/Pop3Client.h"
 #include "mail/Pop3Mailbox.h"
+#include "platform/Clock.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,7 +182,7 @@ private Q_SLOTS:
             return;
         m_server = std::make_unique<DovecotServer>(true);
         // A user of its own for each test, with the password "secret".
-        for (const char *user : {"bert", "cleo", "dora", "hank", "ivan", "jack"})
+        for (const char *user : {"bert", "cleo", "dora", "hank", "ivan", "jack", "kate", "lena"})
             m_server->addUser(QString::fromLatin1(user), u"secret"_s);
         for (int n = 1; n <= 3; ++n)
             QVERIFY(!m_server->deliver(u"ivan"_s, note(n)).isEmpty());
@@ -256,6 +258,47 @@ private Q_SLOTS:
         QVERIFY(engine.check.newMail() && engine.check.allOk());
         QCOMPARE(engine.check.mailboxes[1].lastCount, 1);
         QTRY_COMPARE(m_server->logins(u"dora"_s), 4); // only now
+    }
+
+    // Each account's count: what its last good check found new, and what came since the user last read, which a
+    // check the user asks for (everything told again) does not count twice; a failed check keeps the last count.
+    void eachAccountCountsWhatCameSinceTheUserRead()
+    {
+        REQUIRE_DOVECOT();
+        struct : platform::ClockSource {
+            QDateTime now() const override { return {{2026, 12, 7}, {21, 4, 50}}; }
+        } clock;
+        platform::Clock::install(&clock);
+        const auto restore = qScopeGuard([] { platform::Clock::install(nullptr); });
+        Engine engine;
+        engine.add(plain(), u"kate"_s);
+        engine.add(plain(), u"lena"_s);
+        const auto counts = [&engine] {
+            QStringList seen;
+            for (int index : {0, 1})
+                seen << u"%1/%2"_s.arg(engine.check.news(index).fresh).arg(engine.check.news(index).sinceRead);
+            return seen.join(u' ') + u" = "_s + QString::number(engine.check.newSinceRead());
+        };
+        m_server->deliver(u"kate"_s, note(1));
+        QVERIFY(engine.pass());
+        QCOMPARE(counts(), u"1/1 0/0 = 1"_s);
+        QCOMPARE(engine.check.news(1).checked, clock.now());
+
+        m_server->deliver(u"kate"_s, note(2));
+        m_server->deliver(u"lena"_s, note(3));
+        QVERIFY(engine.pass());
+        QCOMPARE(counts(), u"1/2 1/1 = 3"_s);
+        engine.check.forget();
+        QVERIFY(engine.pass());
+        QCOMPARE(counts(), u"2/2 1/1 = 3"_s);
+
+        engine.check.markRead();
+        QCOMPARE(engine.check.newSinceRead(), 0);
+        engine.check.forget();
+        m_server->deliver(u"lena"_s, note(4));
+        engine.accounts.list[0].password = u"guess"_s;
+        QVERIFY(engine.pass());
+        QCOMPARE(counts(), u"2/0 2/1 = 1"_s);
     }
 
     // A server that never answers ends its own account's check in time, with events running meanwhile; the next
@@ -412,6 +455,15 @@ private Q_SLOTS:
         Remember(old, 2, {});
         QVERIFY(!HasNewMail(old, 2, {}));
         QVERIFY(HasNewMail(old, 3, {}));
+        // How many are new: by id, by the count without ids, and by the count once UIDVALIDITY changed.
+        MailboxMemory now;
+        Remember(now, 3, {u"a"_s, u"d"_s, u"e"_s});
+        QCOMPARE(NewMessages(box, now), 2);
+        QCOMPARE(NewMessages(old, now), 1);
+        MailboxMemory recreated = now;
+        recreated.uidValidity = 7;
+        Remember(recreated, 4, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        QCOMPARE(NewMessages(now, recreated), 1);
         QCOMPARE(QList<int>({CheckMinutes(u"0 (=never)"_s), CheckMinutes(u"10"_s), CheckMinutes(u"minute"_s)}),
                  QList<int>({0, 10, 0}));
     }
