@@ -74,20 +74,27 @@ QPixmap counted(const QString &text, int size)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const qreal height = size <= 24 ? size * 0.69 : size * 0.5;
+    const qreal outline = qMax(1.0, size / 32.0);
     QFont font;
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
-    font.setPixelSize(qMax(7, qRound(height * 0.8)));
     font.setHintingPreference(QFont::PreferFullHinting);
-    const qreal textWidth = QFontMetricsF(font).horizontalAdvance(text);
-    const qreal width = std::clamp(textWidth + height * 0.35, height, qreal(size));
-    const qreal outline = qMax(1.0, size / 32.0);
+    // The badge grows with the number up to the icon's width; past that the digits get smaller, then narrower.
+    qreal textWidth = 0;
+    qreal width = 0;
+    qreal room = 0;
+    for (int pixels = qMax(7, qRound(height * 0.8));; --pixels) {
+        font.setPixelSize(pixels);
+        textWidth = QFontMetricsF(font).horizontalAdvance(text);
+        width = std::clamp(textWidth + height * 0.35, height, qreal(size));
+        room = width - 2 * outline - height * 0.1;
+        if (textWidth <= room || pixels <= 7 || pixels <= height * 0.6)
+            break;
+    }
     const QRectF badge(size - width + outline / 2, outline / 2, width - outline, height - outline);
     painter.setPen(QPen(QColor(0x5c, 0x0d, 0x00), outline));
     painter.setBrush(QColor(0xff, 0x4b, 0x1f));
     painter.drawRoundedRect(badge, badge.height() / 2, badge.height() / 2);
-    // The digits, narrowed where the badge cannot grow any wider.
-    const qreal room = badge.width() - outline - height * 0.1;
     painter.translate(badge.center());
     if (textWidth > room)
         painter.scale(room / textWidth, 1);
