@@ -103,14 +103,14 @@ private Q_SLOTS:
         const QString idle = scene.pixels(icons[0]).section(u' ', 0, 0);
         // The pictures the icon shows over two blinks.
         const auto looks = [&] {
-            QSet<QString> seen;
-            QElapsedTimer watched;
-            watched.start();
-            while (watched.elapsed() < 2500) {
-                seen.insert(scene.pixels(icons[0]).section(u' ', 0, 0));
-                Desktop::pause(100);
-            }
-            return seen;
+            const QRect &at = icons[0];
+            const QStringList seen =
+                scene
+                    .run(u"python3"_s,
+                         {QStringLiteral(TRAYWATCH), u"looks"_s, QString::number(at.x()), QString::number(at.y()),
+                          QString::number(at.width()), QString::number(at.height()), u"2.5"_s})
+                    .split(u'\n', Qt::SkipEmptyParts);
+            return QSet<QString>(seen.cbegin(), seen.cend());
         };
         // "Check email now !" from the icon's menu, to the end of its session.
         const auto checkNow = [&] {

@@ -273,7 +273,7 @@ private Q_SLOTS:
         Engine engine;
         engine.add(plain(), u"kate"_s);
         engine.add(plain(), u"lena"_s);
-        const auto counts = [&engine] {
+        const auto counts = [&engine]() -> QString {
             QStringList seen;
             for (int index : {0, 1})
                 seen << u"%1/%2"_s.arg(engine.check.news(index).fresh).arg(engine.check.news(index).sinceRead);

@@ -12,6 +12,8 @@
                                 microseconds, count last seen) when they are, the process ends, or S seconds pass
   traywatch.py pixels X Y W H   print what the screen shows in that rectangle: a digest of its pixels and how
                                 many of them are dark ("<sha1> <dark>")
+  traywatch.py looks X Y W H S  print each picture the screen shows in that rectangle over S seconds (a blinking
+                                icon's frames), polled every 50 ms: one digest a line, in the order first seen
   traywatch.py icons X Y W H    print the icons a panel draws in that rectangle (its StatusNotifierItem buttons),
                                 left to right, one "x y w h" line each in screen pixels
 
@@ -140,6 +142,22 @@ def pixels(display, x, y, width, height):
     return 0
 
 
+def looks(display, x, y, width, height, seconds):
+    seen = []
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        rows = grab(display, x, y, width, height)
+        if rows is None:
+            print("no image", file=sys.stderr)
+            return 1
+        digest = hashlib.sha1(b"".join(value.to_bytes(3, "little") for row in rows for value in row)).hexdigest()
+        if digest not in seen:
+            seen.append(digest)
+            print(digest, flush=True)
+        time.sleep(0.05)
+    return 0
+
+
 def grab(display, x, y, width, height):
     all_planes, z_pixmap = ~0 & 0xFFFFFFFFFFFFFFFF, 2
     image = X.XGetImage(display, X.XDefaultRootWindow(display), x, y, width, height, all_planes, z_pixmap)
@@ -205,6 +223,8 @@ def main(argv):
         return click_to_window(display, int(argv[2]), int(argv[3]), int(argv[4]), float(argv[5]))
     if argv[1:2] == ["pixels"] and len(argv) == 6:
         return pixels(display, *(int(a) for a in argv[2:6]))
+    if argv[1:2] == ["looks"] and len(argv) == 7:
+        return looks(display, *(int(a) for a in argv[2:6]), float(argv[6]))
     if argv[1:2] == ["icons"] and len(argv) == 6:
         return icons(display, *(int(a) for a in argv[2:6]))
     if argv[1:2] != ["wait"] or len(argv) != 5:
