@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 #include <algorithm>
 #include <csignal>
 
@@ -97,21 +98,31 @@ private Q_SLOTS:
         DovecotServer &dovecot = scene.dovecot;
         QVERIFY(!dovecot.deliver(u"ann"_s, message("bob@example.org", "First")).isEmpty());
         scene.writeMailAccount(dovecot.plainPort, u"secret"_s, u"0 (=never)"_s, false);
-        scene.startSuite();
+        // The time on the tip is the desktop's own, half an hour off any whole hour from UTC.
+        const QTimeZone zone("Asia/Kolkata");
+        scene.startSuite({u"LANG=de_DE.UTF-8"_s, u"LC_ALL=de_DE.UTF-8"_s, u"LANGUAGE=de"_s, u"TZ=Asia/Kolkata"_s});
         QList<QRect> icons = scene.waitTrayIcons(1);
         QCOMPARE(icons.size(), 1);
-        const QString idle = scene.pixels(icons[0]).section(u' ', 0, 0);
-        // The pictures the icon shows over two blinks.
-        const auto looks = [&] {
+        // The pictures the icon shows over two blinks in the order they came, the pointer away from it: a panel that
+        // draws the icon itself lights it up under the pointer.
+        const auto shown = [&] {
+            scene.moveTo(QPoint(5, 5));
+            Desktop::pause(300);
             const QRect &at = icons[0];
-            const QStringList seen =
-                scene
-                    .run(u"python3"_s,
-                         {QStringLiteral(TRAYWATCH), u"looks"_s, QString::number(at.x()), QString::number(at.y()),
-                          QString::number(at.width()), QString::number(at.height()), u"2.5"_s})
-                    .split(u'\n', Qt::SkipEmptyParts);
+            return scene
+                .run(u"python3"_s,
+                     {QStringLiteral(TRAYWATCH), u"looks"_s, QString::number(at.x()), QString::number(at.y()),
+                      QString::number(at.width()), QString::number(at.height()), u"2.5"_s})
+                .split(u'\n', Qt::SkipEmptyParts);
+        };
+        const auto looks = [&] {
+            const QStringList seen = shown();
             return QSet<QString>(seen.cbegin(), seen.cend());
         };
+        // The envelope before any check, as the panel settled on drawing it.
+        const QStringList before = shown();
+        QVERIFY(!before.isEmpty());
+        const QString idle = before.constLast();
         // "Check email now !" from the icon's menu, to the end of its session.
         const auto checkNow = [&] {
             const qsizetype logins = dovecot.logins(u"ann"_s);
@@ -128,15 +139,21 @@ private Q_SLOTS:
         // Past the moment after a check when the icon takes no clicks.
         Desktop::pause(1000);
         QVERIFY(!dovecot.deliver(u"ann"_s, message("cleo@example.org", "Second")).isEmpty());
+        const QString from = QDateTime::currentDateTime().toTimeZone(zone).toString(u"HH:mm"_s);
         QVERIFY(checkNow());
+        const QString to = QDateTime::currentDateTime().toTimeZone(zone).toString(u"HH:mm"_s);
         Desktop::pause(500);
         const QSet<QString> two = looks();
         QVERIFY2(two.size() == 2 && two.contains(idle) && !one.contains(two - QSet<QString>{idle}),
                  "two new messages look as one");
 
-        // The tip, as a panel that lists items reads it: the icons go over to a watcher that comes, and back.
-        QProcess *watcher = scene.startHelper(u"/usr/bin/python3"_s, {QStringLiteral(SNI_WATCHER)});
-        QVERIFY(Desktop::waitFor([&] { return watcher->readAllStandardOutput().contains("ready"); }, 10000));
+        // The tip, as a panel that lists items reads it: on a bare tray the icons go over to a watcher that comes,
+        // and back.
+        const bool panelWatches = scene.name() == u"xfce"_s || scene.name() == u"kwin"_s;
+        QProcess *watcher =
+            panelWatches ? nullptr : scene.startHelper(u"/usr/bin/python3"_s, {QStringLiteral(SNI_WATCHER)});
+        QVERIFY(!watcher ||
+                Desktop::waitFor([&] { return watcher->readAllStandardOutput().contains("ready"); }, 10000));
         QString tip;
         const auto mailTip = [&] {
             const auto call = [&](const QString &service, const QString &path, const QStringList &args) {
@@ -157,11 +174,14 @@ private Q_SLOTS:
             return !tip.isEmpty();
         };
         QVERIFY2(Desktop::waitFor(mailTip, 10000), "the mail icon never reached the watcher");
-        static const QRegularExpression counted(u": 2 new, last checked \\d\\d:\\d\\d"_s);
-        QVERIFY2(tip.contains(counted), qPrintable(tip));
-        watcher->terminate();
-        icons = scene.waitTrayIcons(1);
-        QCOMPARE(icons.size(), 1);
+        qInfo("the mail icon's tip: %s", qPrintable(tip));
+        QVERIFY2(tip.contains(u": 2 new, last checked "_s + from) || tip.contains(u": 2 new, last checked "_s + to),
+                 qPrintable(tip));
+        if (watcher) {
+            watcher->terminate();
+            icons = scene.waitTrayIcons(1);
+            QCOMPARE(icons.size(), 1);
+        }
 
         // "Read later..", the last button of the notice's bottom row.
         const QRect box = scene.geometry(notice);
