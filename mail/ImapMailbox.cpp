@@ -117,8 +117,10 @@ void ImapMailbox::uidsListed()
     for (quint32 uid : std::as_const(uids)) {
         const QString key = id(uid);
         m_listed.append({key, tag});
-        if (m_quiet && m_memory->ids)
+        if (m_quiet && m_memory->ids) {
             m_memory->ids->insert(key);
+            m_memory->adopted.insert(key);
+        }
         if (!m_memory->headers.contains(key))
             unseen.append(uid);
     }

@@ -149,7 +149,7 @@ void MailCheck::checked()
         m_notice += result.notice;
         const MailboxMemory &now = mailboxes[size_t(m_index)];
         m_news[size_t(m_index)] = {NewMessages(m_before, now), NewMessages(m_read[size_t(m_index)], now),
-                                   platform::Clock::now()};
+                                   platform::Clock::now(), m_server};
         Q_EMIT accountChecked(m_index, m_server, result.count);
     } else {
         m_allOk = false;

@@ -34,11 +34,12 @@ struct MailFailure {
 };
 
 // What an account's checks found new: in its last good check, and since the user last read what was new (the count
-// the tray shows); when that check was, invalid before the first.
+// the tray shows); when that check was (invalid before the first) and the server it asked.
 struct MailNews {
     int fresh = 0;
     int sinceRead = 0;
     QDateTime checked;
+    QString server;
 };
 
 // The mail check: a pass over every account, one after the other, each through its mailbox client, and what the

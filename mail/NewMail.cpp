@@ -24,6 +24,7 @@ void Remember(MailboxMemory &memory, int count, const QStringList &ids)
         return;
     }
     memory.ids = QSet<QString>(ids.cbegin(), ids.cend());
+    memory.adopted.intersect(*memory.ids);
     for (auto it = memory.headers.begin(); it != memory.headers.end();)
         it = memory.ids->contains(it.key()) ? std::next(it) : memory.headers.erase(it);
 }
@@ -33,7 +34,7 @@ int NewMessages(const MailboxMemory &before, const MailboxMemory &now)
     if (before.ids && now.ids && before.uidValidity == now.uidValidity) {
         int fresh = 0;
         for (const QString &id : *now.ids)
-            fresh += before.ids->contains(id) ? 0 : 1;
+            fresh += before.ids->contains(id) || now.adopted.contains(id) ? 0 : 1;
         return fresh;
     }
     return std::max(0, now.lastCount - before.lastCount);

@@ -16,6 +16,8 @@ struct MailboxMemory {
     std::optional<QSet<QString>> ids;
     std::optional<quint32> uidValidity;
     QHash<QString, quint32> folderValidity;
+    // Ids taken as seen without having been new: the messages of a folder made anew under another UIDVALIDITY.
+    QSet<QString> adopted;
     struct Header {
         QString from;
         QString subject;
@@ -37,7 +39,7 @@ bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids);
 // Takes in this check's count and ids; headers of messages no longer there are forgotten.
 void Remember(MailboxMemory &memory, int count, const QStringList &ids);
 // How many messages `now` holds that `before` did not, by the rule of HasNewMail: by their ids where both have them
-// under the same UIDVALIDITY, otherwise by how far the count grew.
+// under the same UIDVALIDITY (those `now` adopted are none), otherwise by how far the count grew.
 int NewMessages(const MailboxMemory &before, const MailboxMemory &now);
 
 // One message of the notice: "From:  " sender, "Subject:  " subject and the account's tag, CR LF after each line

@@ -197,9 +197,10 @@ void form_NotifyMail::setTrayImage(int image)
         tip += u'\n' + m_lastFailure;
     const SettingsRecord &s = Settings();
     for (int index = 0; index < std::clamp(s.NbrofAccounts, 1, MaxMailAccounts); ++index) {
+        // Not for an account whose server has changed since: that one has not been checked yet.
         const MailNews &account = m_engine->news(index);
-        if (account.checked.isValid())
-            tip += u'\n' + s.POPServer[size_t(index)] + QStringLiteral(": ") + QString::number(account.sinceRead) +
+        if (account.checked.isValid() && account.server == s.POPServer[size_t(index)])
+            tip += u'\n' + account.server + QStringLiteral(": ") + QString::number(account.sinceRead) +
                    QStringLiteral(" new, last checked ") + account.checked.toString(QStringLiteral("HH:mm"));
     }
     ModifyTrayIcon(this, icon, tip);
