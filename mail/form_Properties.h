@@ -43,6 +43,8 @@ public:
     QLineEdit *text_EmailPath;
     QPushButton *c_Browse;
     QComboBox *combo_CheckTime;
+    QCheckBox *check_MailNotify;
+    QLabel *label_NoNotifications;
     QPushButton *c_Ok;
     QPushButton *c_Cancel;
     QPushButton *c_More;
@@ -63,6 +65,8 @@ private:
     void buildWindow();
     void buildModemFrame();
     void fillServers(int select);
+    // The desktop notification choice, open only while a notification server is there.
+    void notificationsAvailable(bool available);
 
     int m_account = 0;       // the account shown, 0-based
     bool m_unfolded = false; // the modem settings are shown

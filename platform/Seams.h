@@ -8,6 +8,7 @@
 namespace platform {
 
 class ClockSource;
+class DesktopNotifications;
 class Dialer;
 class Launcher;
 class SecretStore;
@@ -23,6 +24,7 @@ struct Facilities {
     SecretStore *secrets = nullptr;
     SoundPlayer *sound = nullptr;
     SystemClockSetter *clockSetter = nullptr;
+    DesktopNotifications *notifications = nullptr;
 };
 
 // What stands in for the system where tests put their own: each is empty while the system's own serves. One record,
