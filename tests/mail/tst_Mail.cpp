@@ -216,9 +216,10 @@ private Q_SLOTS:
     }
 
     // With the choice made and a notification server there, a check's new mail goes there instead of the notice:
-    // one notification per new message up to five, one summary beyond; an earlier check's messages never again. Its
-    // actions do what the notice's buttons do, and a click on it opens the notice; a check the user asked for says
-    // no "no new emails" over them. Without a server the notice comes as before.
+    // one notification per new message up to five, one summary beyond; an earlier check's messages never again.
+    // "Read later" takes them all away, a click on one opens the notice without a second chime, and a check the user
+    // asked for says no "no new emails" over them. Without a server the notice comes as before. (What the actions do
+    // on a real desktop is tst_DesktopMail's.)
     void newMailGoesToTheDesktopsNotifications()
     {
         REQUIRE_DOVECOT();
@@ -238,7 +239,6 @@ private Q_SLOTS:
                  (QStringList{u"open=Open mail program"_s, u"later=Read later"_s, u"default=Show the new mail"_s}));
         QCOMPARE(sent[0].pictureRgba.size(), sent[0].pictureWidth * sent[0].pictureHeight * 4);
         QVERIFY(sent[0].pictureWidth > 0);
-        QVERIFY(mail.notify.timer_Blink.isActive());
 
         // Five more: one each, the first not again.
         for (int i = 1; i <= 5; ++i)
@@ -276,20 +276,11 @@ private Q_SLOTS:
         QCOMPARE(mail.notice().count(u"From:  "_s), 12);
         QCOMPARE(mail.env.sound.m_played.size(), sounds);
 
-        // "Open mail program" is "Read now": the program starts and the icon stops blinking.
-        m_server->deliver(u"iris"_s, mailMessage("last@example.org", "Last"));
-        QVERIFY(!mail.check());
-        QCOMPARE(sent.size(), 9);
-        desktop.invoke(9, u"open"_s);
-        QCOMPARE(mail.env.launcher.m_urls, QList<QUrl>{QUrl(u"mailto:"_s)});
-        QVERIFY(!mail.notify.timer_Blink.isActive());
-        QCOMPARE(mail.notify.trayImage(), 0);
-
         // The server gone: the notice tells new mail again.
         desktop.setAvailable(false);
         m_server->deliver(u"iris"_s, mailMessage("late@example.org", "Late"));
         QVERIFY(mail.check());
-        QCOMPARE(sent.size(), 9);
+        QCOMPARE(sent.size(), 8);
     }
 
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
