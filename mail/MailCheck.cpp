@@ -40,6 +40,7 @@ bool MailCheck::start()
     m_newMail = false;
     m_total = 0;
     m_notice.clear();
+    m_fresh.clear();
     m_index = -1;
     m_count = std::clamp(m_accounts.count(), 1, MaxMailAccounts);
     QTimer::singleShot(0, this, [this, pass = ++m_pass] {
@@ -127,6 +128,7 @@ void MailCheck::checked()
         Q_EMIT encryptionLearnt(m_index, *result.learnt);
     if (result.ok) {
         m_notice += result.notice;
+        m_fresh += result.fresh;
         Q_EMIT accountChecked(m_index, m_server, result.count);
     } else {
         m_allOk = false;

@@ -63,6 +63,8 @@ public:
     bool newMail() const { return m_newMail; }
     int total() const { return m_total; }
     QString notice() const { return m_notice; }
+    // The messages no earlier pass saw, account after account.
+    const QList<NewMessage> &freshMessages() const { return m_fresh; }
 
     // Each account's memory between passes.
     std::array<MailboxMemory, MaxMailAccounts> mailboxes;
@@ -102,6 +104,7 @@ private:
     bool m_newMail = false;
     int m_total = 0;
     QString m_notice;
+    QList<NewMessage> m_fresh;
 };
 
 Q_DECLARE_METATYPE(MailFailure)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mail/NewMail.h"
 
+#include <algorithm>
+
 bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)
 {
     if (memory.ids && !ids.isEmpty()) {
@@ -11,6 +13,20 @@ bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)
         return false;
     }
     return count > memory.lastCount;
+}
+
+QList<int> NewMessages(const MailboxMemory &memory, int count, const QStringList &ids)
+{
+    QList<int> fresh;
+    if (memory.ids && !ids.isEmpty()) {
+        for (int i = 0; i < ids.size(); ++i)
+            if (!memory.ids->contains(ids[i]))
+                fresh.append(i);
+        return fresh;
+    }
+    for (int i = std::max(memory.lastCount, 0); i < count; ++i)
+        fresh.append(i);
+    return fresh;
 }
 
 void Remember(MailboxMemory &memory, int count, const QStringList &ids)

@@ -14,6 +14,7 @@
 #include "mail/form_Checking.h"
 #include "mail/form_Properties.h"
 #include "platform/Clock.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dialer.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniStore.h"
@@ -26,12 +27,14 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,6 +47,11 @@ const QString NetworkDown = QStringLiteral("Network down: will check when it ret
 constexpr int WakeSettleMs = 3000;
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
+
+// More new messages than this are told in one notification rather than one each.
+constexpr int NotifiedOneByOne = 5;
+const QString OpenProgramAction = QStringLiteral("open");
+const QString ReadLaterAction = QStringLiteral("later");
 
 // A stored choice of dial-up counts only where a dialer exists; the file keeps it for a system that has one.
 bool DialupInUse(const SettingsRecord &s)
@@ -131,6 +139,10 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
                                   platform::MsgButtons::YesNo, platform::MsgAnswer::No);
         m_engine->answerClearText(answer == platform::MsgAnswer::Yes);
     });
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    connect(&desktop, &platform::DesktopNotifications::actionInvoked, this, &form_NotifyMail::notificationAction);
+    connect(&desktop, &platform::DesktopNotifications::closed, this,
+            [this](uint id, uint) { m_notifications.remove(id); });
     // Desktop tests have only loopback; this lets a server there stand for a distant one.
     engine.trustLoopback = !qEnvironmentVariableIsSet("TARNIBE_MAIL_LOOPBACK_IS_REMOTE");
 }
@@ -225,6 +237,7 @@ void form_NotifyMail::UnloadWindows()
     if (m_checkingWindow)
         m_checkingWindow->hide();
     delete m_properties;
+    closeNotifications();
 }
 
 void form_NotifyMail::menu_Help_Click()
@@ -435,12 +448,13 @@ void form_NotifyMail::accountFailed(const MailFailure &failure)
     }
 }
 
-void form_NotifyMail::showNotice(const QString &notice, int total)
+void form_NotifyMail::showNotice(const QString &notice, int total, bool chime)
 {
     setNotice(notice, total);
     ++m_noticesShown;
     setWindowState(windowState() & ~Qt::WindowMinimized);
-    PlaySound(QStringLiteral("new.wav"));
+    if (chime)
+        PlaySound(QStringLiteral("new.wav"));
     show();
     raise();
     activateWindow();
@@ -449,7 +463,8 @@ void form_NotifyMail::showNotice(const QString &notice, int total)
 
 void form_NotifyMail::passFinished()
 {
-    if (m_engine->newMail())
+    const bool notified = m_engine->newMail() && notifyDesktop();
+    if (m_engine->newMail() && !notified)
         showNotice(m_engine->notice(), m_engine->total());
     // One line for a network that is down, however many accounts failed for it.
     m_lastFailure = !m_passFailure.isEmpty() && m_passNetworkDown ? NetworkDown : m_passFailure;
@@ -466,7 +481,7 @@ void form_NotifyMail::passFinished()
         m_checkingWindow->move(0, 0);
         m_checkingWindow->list_Display->setCurrentRow(-1);
     }
-    if ((isMinimized() || !isVisible()) && !checkingVisible())
+    if ((isMinimized() || !isVisible()) && !checkingVisible() && !notified)
         platform::showMessage(QStringLiteral("You have no new emails...."), QStringLiteral("Mailbox"),
                               platform::MsgIcon::Information);
 }
@@ -526,4 +541,69 @@ void form_NotifyMail::c_ReadLater_Click()
     s.cntEmail += 1;
     s.totEmail += 1;
     putAway();
+}
+
+bool form_NotifyMail::notifyDesktop()
+{
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    const QList<NewMessage> &fresh = m_engine->freshMessages();
+    if (!Settings().MailNotify || !desktop.available() || fresh.isEmpty())
+        return false;
+    m_notifiedNotice = m_engine->notice();
+    m_notifiedTotal = m_engine->total();
+    platform::DesktopNotifications::Notification n;
+    n.iconName = QStringLiteral("mail-unread");
+    const QImage picture = MailNewIcon().pixmap(48, 48).toImage().convertToFormat(QImage::Format_RGBA8888);
+    n.pictureWidth = picture.width();
+    n.pictureHeight = picture.height();
+    for (int y = 0; y < picture.height(); ++y)
+        n.pictureRgba.append(reinterpret_cast<const char *>(picture.constScanLine(y)), picture.width() * 4);
+    n.actions = {{OpenProgramAction, QStringLiteral("Open mail program")},
+                 {ReadLaterAction, QStringLiteral("Read later")},
+                 {platform::DesktopNotifications::DefaultAction, QStringLiteral("Show the new mail")}};
+    const auto send = [this, &desktop](const platform::DesktopNotifications::Notification &one) {
+        desktop.notify(one, this, [this](uint id) {
+            if (id != 0)
+                m_notifications.insert(id);
+        });
+    };
+    if (fresh.size() > NotifiedOneByOne) {
+        // After a night away, one summary rather than a flood.
+        n.summary = QString::number(fresh.size()) + QStringLiteral(" new messages");
+        QStringList senders;
+        for (const NewMessage &message : fresh)
+            if (!senders.contains(message.from))
+                senders.append(message.from);
+        n.body = QStringLiteral("From ") + senders.mid(0, NotifiedOneByOne).join(QStringLiteral(", ")) +
+                 (senders.size() > NotifiedOneByOne ? QStringLiteral(" and others") : QString());
+        send(n);
+    } else {
+        for (const NewMessage &message : fresh) {
+            n.summary = message.from.isEmpty() ? QStringLiteral("New mail") : message.from;
+            n.body = message.subject + message.tag;
+            send(n);
+        }
+    }
+    PlaySound(QStringLiteral("new.wav"));
+    return true;
+}
+
+void form_NotifyMail::notificationAction(uint id, const QString &key)
+{
+    if (!m_notifications.contains(id))
+        return;
+    closeNotifications();
+    if (key == OpenProgramAction)
+        c_ReadNow_Click();
+    else if (key == ReadLaterAction)
+        c_ReadLater_Click();
+    else if (key == platform::DesktopNotifications::DefaultAction)
+        showNotice(m_notifiedNotice, m_notifiedTotal, false);
+}
+
+void form_NotifyMail::closeNotifications()
+{
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    for (uint id : std::exchange(m_notifications, {}))
+        desktop.close(id);
 }

@@ -6,6 +6,7 @@
 #include "mail/MailCheck.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <memory>
 
@@ -83,7 +84,13 @@ private:
     void checkAfterWake();
     // What ends every pass, finished or stopped.
     void endPass();
-    void showNotice(const QString &notice, int total);
+    void showNotice(const QString &notice, int total, bool chime = true);
+    // Tells this pass's new mail in the desktop's notification area, where the user chose that and a server is
+    // there; false when the notice should tell it instead.
+    bool notifyDesktop();
+    void notificationAction(uint id, const QString &key);
+    // Takes this program's notifications away: the mail they told of has been seen to.
+    void closeNotifications();
     // Hides the notice until the next new mail; the tray icon stays.
     void putAway();
     void setTrayImage(int image);
@@ -104,4 +111,8 @@ private:
     QTimer m_wakeCheck;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
+    // The notifications up now, and the notice a click on one of them opens.
+    QSet<uint> m_notifications;
+    QString m_notifiedNotice;
+    int m_notifiedTotal = 0;
 };

@@ -284,7 +284,7 @@ private Q_SLOTS:
 
     // Through the mail check, as the program runs it: the first check shows what waits, encoded senders and
     // subjects decoded; the same mail again is not new; a message gone and another come is new by its UID though
-    // the count stays; and nothing in the mailbox is marked read.
+    // the count stays, and is the one new message told; and nothing in the mailbox is marked read.
     void newMailByUidAndNothingMarkedRead()
     {
         REQUIRE_DOVECOT();
@@ -312,6 +312,9 @@ private Q_SLOTS:
         QVERIFY(check.newMail());
         QCOMPARE(check.total(), 2);
         QVERIFY(check.notice().endsWith(entries({2})));
+        // The new message alone is what a notification tells.
+        QCOMPARE(check.freshMessages().size(), 1);
+        QCOMPARE(check.freshMessages()[0].subject, u"Note 2"_s);
         const QStringList seen = flags(u"ann"_s);
         QCOMPARE(seen.size(), 2);
         for (const QString &flag : seen)
