@@ -73,6 +73,7 @@ void ImapMailbox::done()
                 m_result.notice += NoticeEntry(seen->from, seen->subject, m_account.tag);
         }
         m_result.count = int(m_uids.size());
+        m_result.push = m_imap.hasIdle();
         m_result.newMail = HasNewMail(*m_memory, m_result.count, ids);
         Remember(*m_memory, m_result.count, ids);
     }

@@ -78,6 +78,11 @@ private:
     void accountChecked(int count);
     void accountFailed(const MailFailure &failure);
     void passFinished();
+    // Push runs where the user has the mail checked by itself and no dial-up line would be held open for it.
+    bool pushAllowed() const;
+    void restartPush();
+    // A watched mailbox changed: a pass now, or as soon as the one under way ends.
+    void pushChanged();
     // What ends every pass, finished or stopped.
     void endPass();
     void showNotice(const QString &notice, int total);
@@ -96,6 +101,9 @@ private:
     // The pass under way: whether the user asked for it, and its first failure, which the tray tells.
     bool m_manualPass = false;
     QString m_passFailure;
+    bool m_pushQueued = false;
+    // The tip's line for each account whose push connection is down.
+    std::array<QString, MaxMailAccounts> m_pushDown;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
 };

@@ -389,6 +389,7 @@ void form_Properties::c_Ok_Click()
         logError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
     s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
     saveSettings();
+    Q_EMIT saved();
     close();
 }
 
