@@ -30,6 +30,16 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
     m_release.setInterval(3000);
     m_release.setSingleShot(true);
     connect(&m_schedule, &QTimer::timeout, this, &ClockSync::checkSchedule);
+    m_wake.setSingleShot(true);
+    m_wake.setInterval(WakeSettle);
+    connect(&m_wake, &QTimer::timeout, this, [this] {
+        if (!m_schedule.isActive())
+            return;
+        // A scheduled attempt still waiting for a server asked before the change, likely on a dead connection.
+        if (m_waiting && !m_interactive && m_timeout.isActive())
+            abort();
+        look(true);
+    });
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         fail({SyncFailure::Timeout, QAbstractSocket::UnknownSocketError, QStringLiteral("Timeout")});
     });
@@ -149,7 +159,17 @@ void ClockSync::stopSchedule()
     m_schedule.stop();
 }
 
+void ClockSync::systemWoke()
+{
+    m_wake.start();
+}
+
 void ClockSync::checkSchedule()
+{
+    look(false);
+}
+
+void ClockSync::look(bool whateverThePeriod)
 {
     // No new attempt while one still waits for its reply or for the system.
     const SettingsRecord &s = m_settings;
@@ -161,7 +181,7 @@ void ClockSync::checkSchedule()
     const int period = s.ClockPeriod >= 0 && s.ClockPeriod < int(PeriodHours.size())
                            ? PeriodHours[size_t(s.ClockPeriod)]
                            : PeriodHours.back();
-    if (hours < period)
+    if (hours < period && !whateverThePeriod)
         return;
     if (m_errors < ErrorLimit) {
         const QString server = s.UseCustomTimeserver ? s.CustomTimeserver.trimmed()

@@ -92,6 +92,11 @@ public:
     void checkSchedule();
     // The user has saved the choices: a schedule that waited for the user goes on.
     void resumeSchedule();
+    // The system has woken from sleep or its network has changed: a few seconds later, once the network is up, a
+    // running schedule syncs whatever the period, since the clock may have drifted while the system slept and a
+    // look that found no network need not wait for the next period.
+    void systemWoke();
+    static constexpr std::chrono::milliseconds WakeSettle{3000};
 
     int errorCount() const { return m_errors; }
     void resetErrorCount() { m_errors = 0; }
@@ -121,6 +126,7 @@ Q_SIGNALS:
 
 private:
     enum class Aim { Set, Measure };
+    void look(bool whateverThePeriod);
     void begin(const SyncRequest &request, bool interactive, Aim aim);
     void answered(const QByteArray &answer);
     void setClock(const NewClockTime &target);
@@ -136,6 +142,7 @@ private:
     // The source the attempt under way asks, or asked last.
     TimeSource *m_source = nullptr;
     QTimer m_schedule;
+    QTimer m_wake;
     QTimer m_timeout;
     QTimer m_release;
     int m_attempt = 0;

@@ -7,6 +7,7 @@
 #include "core/Trace.h"
 #include "platform/Icons.h"
 #include "platform/SystemClock.h"
+#include "platform/SystemEvents.h"
 #include "platform/Tray.h"
 
 form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
@@ -34,6 +35,10 @@ form_GhostTime::form_GhostTime(ProgramLifecycle &lifecycle, QWidget *parent)
         AutodialFlags().ClockSyncActive = false;
         RestoreAutoDial();
     });
+    // After a resume or a change of the network the schedule syncs again.
+    const platform::SystemEvents &events = platform::systemEvents();
+    connect(&events, &platform::SystemEvents::resumed, &m_sync, &ClockSync::systemWoke);
+    connect(&events, &platform::SystemEvents::networkChanged, &m_sync, &ClockSync::systemWoke);
     // The moment of the last success is a setting, saved at once.
     connect(&m_sync, &ClockSync::clockSet, this, [] { saveSettings(); });
 }

@@ -94,6 +94,9 @@ const AccountRow AccountRows[] = {
     {"PassWord", Kind::Password, &S::PassWord, "", {2, 1, 1}},
     // Read, never written with the rest: the check stores it when a server teaches it.
     {"Encryption", Kind::Text, &S::Encryption, "", {3, -1, -1}},
+    // Read, and written on its own by the properties where an account has folders: files without IMAP folders
+    // stay as they were.
+    {"Folders", Kind::Text, &S::Folders, "", {4, -1, -1}},
 };
 
 int place(const Places &p, SettingsOrder order)

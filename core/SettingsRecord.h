@@ -61,6 +61,9 @@ struct SettingsRecord {
     // it), "Clear" or "NoClear" (it has none, and the user allowed or refused sending the password anyway), or
     // nothing yet.
     std::array<QString, MaxMailAccounts> Encryption;
+    // An IMAP account's folders checked besides INBOX: their names as the server gives them (modified UTF-7, never
+    // a control character), a tab between two.
+    std::array<QString, MaxMailAccounts> Folders;
     int NbrofAccounts = 1;
     QString EmailPath;
     QString CheckTime;

@@ -83,6 +83,9 @@ void ImapClient::tell(Outcome outcome)
         case Outcome::Failed:
             Q_EMIT failed();
             break;
+        case Outcome::FoldersListed:
+            Q_EMIT foldersListed();
+            break;
         }
     });
 }
@@ -211,6 +214,18 @@ void ImapClient::untagged(const ImapResponse &response)
         const ImapValue *header = response.fetchItem("BODY[");
         if (uid && uid->isNumber() && header)
             m_headers.insert(uid->number(), header->text);
+    } else if (response.name == "LIST" && m_phase == Phase::List && response.values.size() >= 3) {
+        // (attributes) delimiter name: a folder that only holds others cannot be opened.
+        const ImapValue &attributes = response.values[0];
+        const ImapValue &name = response.values[2];
+        const bool selectable =
+            std::none_of(attributes.items.cbegin(), attributes.items.cend(), [](const ImapValue &a) {
+                return a.text.compare("\\Noselect", Qt::CaseInsensitive) == 0 ||
+                       a.text.compare("\\NonExistent", Qt::CaseInsensitive) == 0;
+            });
+        if (selectable && name.kind != ImapValue::Kind::List && name.kind != ImapValue::Kind::Nil &&
+            !name.text.isEmpty() && !m_folders.contains(name.text))
+            m_folders.append(name.text);
     }
 }
 
@@ -248,6 +263,12 @@ void ImapClient::tagged(const ImapResponse &response)
         }
         m_loggedIn = true;
         finish(Outcome::Opened);
+        return;
+    case Phase::List:
+        if (!ok)
+            refuse(response);
+        else
+            finish(Outcome::FoldersListed);
         return;
     case Phase::Examine:
     case Phase::Search:
@@ -488,6 +509,17 @@ void ImapClient::endIdle()
     m_phase = Phase::IdleDone;
     m_socket->write("DONE\r\n");
     m_silence.start(timeoutMs);
+}
+
+void ImapClient::listFolders()
+{
+    ++m_call;
+    m_folders.clear();
+    if (!connected() || !m_loggedIn) {
+        fail(Error::Connection, QStringLiteral("The server closed the connection"));
+        return;
+    }
+    command("LIST", {QByteArray(), QByteArrayLiteral("*")}, Phase::List);
 }
 
 void ImapClient::logout()

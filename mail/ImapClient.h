@@ -48,6 +48,8 @@ public:
     void idle();
     // Ends the wait (DONE): idleEnded() once the server confirmed, or failed().
     void endIdle();
+    // Every folder on the server that can be opened: foldersListed(), with folders(), or failed().
+    void listFolders();
     // Says goodbye: loggedOut(), also when the goodbye is lost.
     void logout();
     // Drops the connection at once; no signal follows, and an outcome still on its way is not delivered.
@@ -59,6 +61,8 @@ public:
     quint32 messageCount() const { return m_exists; }
     QList<quint32> uids() const { return m_uids; }
     QHash<quint32, QByteArray> headers() const { return m_headers; }
+    // The folders' names as commands take them, in modified UTF-7; ImapFolderName() shows them.
+    QList<QByteArray> folders() const { return m_folders; }
     // The encryption as the client knows it now: "TLS" after an encrypted session, the user's answer after the
     // question, else what open() was given.
     QString encryption() const { return m_encryption; }
@@ -78,6 +82,7 @@ Q_SIGNALS:
     void examined();
     void uidsListed();
     void headersFetched();
+    void foldersListed();
     void loggedOut();
     void idling();
     void idleEnded();
@@ -106,7 +111,8 @@ private:
         IdleStart,
         Idling,
         IdleDone,
-        Logout
+        Logout,
+        List,
     };
     enum class Outcome {
         Opened,
@@ -117,7 +123,8 @@ private:
         IdleEnded,
         MailboxChanged,
         LoggedOut,
-        Failed
+        Failed,
+        FoldersListed
     };
 
     void connectSocket();
@@ -166,6 +173,7 @@ private:
     QHash<quint32, QByteArray> m_headers;
     // A change is told once, however many responses the server sent about it at once.
     bool m_changeTold = false;
+    QList<QByteArray> m_folders;
     // The text of the server's BYE, told when it then closes the connection.
     QString m_bye;
     Error m_error = Error::None;

@@ -5,9 +5,13 @@
 
 #include <algorithm>
 
-QStringList watchedFolders(const MailAccount &)
+QStringList watchedFolders(const MailAccount &account)
 {
-    return {QStringLiteral("INBOX")};
+    QStringList folders{QStringLiteral("INBOX")};
+    for (const QString &folder : account.folders)
+        if (!folders.contains(folder))
+            folders.append(folder);
+    return folders;
 }
 
 struct ImapPush::Link {

@@ -393,3 +393,68 @@ std::optional<QByteArray> ImapQuoted(const QByteArray &text)
     quoted.replace('\\', "\\\\").replace('"', "\\\"");
     return '"' + quoted + '"';
 }
+
+namespace {
+
+// Base64 with "," for "/", as modified UTF-7 writes it.
+QByteArray folderBase64(QByteArrayView bytes)
+{
+    return bytes.toByteArray().toBase64(QByteArray::Base64Encoding | QByteArray::OmitTrailingEquals).replace('/', ',');
+}
+
+} // namespace
+
+QString ImapFolderName(const QByteArray &encoded)
+{
+    QString name;
+    for (qsizetype at = 0; at < encoded.size(); ++at) {
+        const char c = encoded[at];
+        if (c < 0x20 || c > 0x7e)
+            return QString::fromUtf8(encoded);
+        if (c != '&') {
+            name += QLatin1Char(c);
+            continue;
+        }
+        const qsizetype end = encoded.indexOf('-', at + 1);
+        if (end < 0)
+            return QString::fromUtf8(encoded);
+        const QByteArray run = encoded.mid(at + 1, end - at - 1);
+        at = end;
+        if (run.isEmpty()) {
+            name += u'&';
+            continue;
+        }
+        QByteArray base64 = run;
+        base64.replace(',', '/');
+        const auto decoded = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+        // UTF-16 in whole units, and written the one way the encoder writes it: anything else is some other name.
+        if (!decoded || decoded.decoded.size() % 2 != 0 || folderBase64(decoded.decoded) != run)
+            return QString::fromUtf8(encoded);
+        for (qsizetype i = 0; i < decoded.decoded.size(); i += 2)
+            name += QChar(char16_t((uchar(decoded.decoded[i]) << 8) | uchar(decoded.decoded[i + 1])));
+    }
+    return name;
+}
+
+QByteArray ImapFolderEncoded(const QString &name)
+{
+    QByteArray encoded;
+    QByteArray run;
+    const auto endRun = [&] {
+        if (run.isEmpty())
+            return;
+        encoded += '&' + folderBase64(run) + '-';
+        run.clear();
+    };
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x20 && c.unicode() <= 0x7e) {
+            endRun();
+            encoded += c == u'&' ? QByteArray("&-") : QByteArray(1, char(c.unicode()));
+        } else {
+            run += char(c.unicode() >> 8);
+            run += char(c.unicode() & 0xff);
+        }
+    }
+    endRun();
+    return encoded;
+}

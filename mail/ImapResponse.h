@@ -76,3 +76,8 @@ private:
 QByteArray ImapUidSet(QList<quint32> uids);
 // A string argument as a command takes it: quoted where that can carry it, else nothing, for a literal.
 std::optional<QByteArray> ImapQuoted(const QByteArray &text);
+// A folder's name as the user reads it, from the modified UTF-7 that IMAP names folders in (RFC 3501 5.1.3); a name
+// that is no valid modified UTF-7 is shown as it came.
+QString ImapFolderName(const QByteArray &encoded);
+// A folder's name as commands carry it, in modified UTF-7.
+QByteArray ImapFolderEncoded(const QString &name);

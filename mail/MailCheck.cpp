@@ -9,7 +9,11 @@
 #include <QTimer>
 #include <algorithm>
 
-MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts) {}
+MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts)
+{
+    // Connections held in IDLE across a sleep or a network change are likely dead without knowing it.
+    connect(this, &MailCheck::woke, this, &MailCheck::reconnectPush);
+}
 
 MailCheck::~MailCheck() = default;
 

@@ -53,6 +53,9 @@ public:
     void forget();
     // The user's answer to clearTextQuestion().
     void answerClearText(bool send);
+    // The system has woken from sleep or its network has changed, so connections made before may be dead: woke()
+    // tells those that hold connections open to make them again now. The pass that follows is the caller's.
+    void systemWoke() { Q_EMIT woke(); }
     // A minute of the schedule has passed: true when the check every `minutes` minutes (0: never) is due now and
     // may run, outside the quiet hours and with no pass still running.
     bool minutePassed(int minutes, bool quietHours);
@@ -89,6 +92,8 @@ Q_SIGNALS:
     void pushChanged(int index);
     // A watched account's connections are all in IDLE, or some are down: why, and when they are tried again.
     void pushStateChanged(int index, bool up, const QString &why);
+    // After systemWoke(): connections held open are to be made again at once.
+    void woke();
 
 private:
     void next();

@@ -6,6 +6,7 @@
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // One mail account as a check sees it.
@@ -17,6 +18,8 @@ struct MailAccount {
     QString learnt;
     // The tag after each subject in the notice.
     QString tag;
+    // An IMAP account's folders checked besides INBOX, in modified UTF-7 as the server names them.
+    QStringList folders = {};
 };
 
 // What one account's check found.

@@ -9,11 +9,13 @@
 
 // What the mail check remembers of one mailbox between checks: the message count, the unique ids where the
 // server gives them, and the senders and subjects already fetched. An IMAP folder's ids are its UIDs, which name the
-// same messages only while its UIDVALIDITY stays the same.
+// same messages only while its UIDVALIDITY stays the same. The ids of an IMAP account's other folders (besides INBOX)
+// are the folder's name, a space and the UID, each folder with its own UIDVALIDITY.
 struct MailboxMemory {
     int lastCount = 0;
     std::optional<QSet<QString>> ids;
     std::optional<quint32> uidValidity;
+    QHash<QString, quint32> folderValidity;
     struct Header {
         QString from;
         QString subject;

@@ -12,7 +12,7 @@ MailAccount SettingsMailAccounts::account(int index) const
 {
     const SettingsRecord &s = Settings();
     const auto i = size_t(index);
-    return {s.POPServer[i], s.UserName[i], {}, s.Encryption[i], {}};
+    return {s.POPServer[i], s.UserName[i], {}, s.Encryption[i], {}, s.Folders[i].split(u'\t', Qt::SkipEmptyParts)};
 }
 
 void SettingsMailAccounts::password(int index, QObject *context, PasswordAnswer answer)

@@ -20,6 +20,7 @@
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 #include "platform/SocketErrors.h"
+#include "platform/SystemEvents.h"
 #include "platform/Tray.h"
 #include "platform/WindowFlags.h"
 
@@ -39,6 +40,9 @@ const QString Tip = QStringLiteral("Email check (doubleclick to check)");
 // Trays that list their items send one activation per click and none for a double click.
 const QString SingleClickTip = QStringLiteral("Email check (click to check)");
 const QString Separator = QStringLiteral("-------------------------------------");
+const QString NetworkDown = QStringLiteral("Network down: will check when it returns");
+// A resume or a change of the network comes before the network is usable: DHCP, Wi-Fi and VPN take a moment.
+constexpr int WakeSettleMs = 3000;
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
 
@@ -57,6 +61,15 @@ int failureNumber(const MailFailure &failure)
     if (failure.socketError != QAbstractSocket::UnknownSocketError)
         return platform::socketErrorNumber(failure.socketError);
     return 1;
+}
+
+// A failure that says nothing of the server: no route, no name lookup, or no network link up at all (where a
+// connection to a server only times out).
+bool networkFailure(const MailFailure &failure)
+{
+    return !failure.noPassword &&
+           (failure.socketError == QAbstractSocket::NetworkError ||
+            failure.socketError == QAbstractSocket::HostNotFoundError || platform::systemEvents().offline());
 }
 
 } // namespace
@@ -93,6 +106,12 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&timer_DisableAutoDial, &QTimer::timeout, this, &form_NotifyMail::timer_DisableAutoDial_Timer);
     connect(&dialup, &DialupLink::checkMail, this, &form_NotifyMail::CheckMail);
     connect(&dialup, &DialupLink::checkNow, this, &form_NotifyMail::CheckNow);
+    m_wakeCheck.setSingleShot(true);
+    m_wakeCheck.setInterval(WakeSettleMs);
+    connect(&m_wakeCheck, &QTimer::timeout, this, &form_NotifyMail::checkAfterWake);
+    const platform::SystemEvents &events = platform::systemEvents();
+    connect(&events, &platform::SystemEvents::resumed, this, &form_NotifyMail::systemWoke);
+    connect(&events, &platform::SystemEvents::networkChanged, this, &form_NotifyMail::systemWoke);
 
     MailCheck &engine = *m_engine;
     connect(&engine, &MailCheck::accountStarted, this, [this](int, const QString &server) { accountStarted(server); });
@@ -238,6 +257,7 @@ void form_NotifyMail::UnloadWindows()
     m_engine->stopPush();
     timer_SpinMoon.stop();
     timer_Blink.stop();
+    m_wakeCheck.stop();
     if (m_checkingWindow)
         m_checkingWindow->hide();
     delete m_properties;
@@ -334,6 +354,41 @@ void form_NotifyMail::timer_CheckMail_Timer()
         CheckMail();
 }
 
+void form_NotifyMail::systemWoke()
+{
+    // Only while the program runs, which its schedule's timer tells.
+    if (!timer_CheckMail.isActive())
+        return;
+    m_engine->systemWoke();
+    m_wakeCheck.start();
+}
+
+void form_NotifyMail::checkAfterWake()
+{
+    // As the timer's pass: not where the user checks only by hand, not in the quiet hours, and never dialling.
+    const SettingsRecord &s = Settings();
+    if (CheckMinutes(s.CheckTime) == 0 ||
+        (s.RasCheckLimited == 1 && ForbiddenHour(platform::Clock::now().time().hour(), s.RasTime1, s.RasTime2)) ||
+        (DialupInUse(s) && !platform::dialer().RasIsConnected()))
+        return;
+    if (isChecking()) {
+        // The user watches a check of their own; a scheduled one may hang on a connection made before the change.
+        if (m_manualPass)
+            return;
+        m_engine->stop();
+        endPass();
+        timer_DisableAutoDial.stop();
+        timer_DisableAutoDial_Timer();
+    }
+    // With no link up there is no one to ask; the next change checks again.
+    if (platform::systemEvents().offline()) {
+        m_lastFailure = NetworkDown;
+        setTrayImage(Idle);
+        return;
+    }
+    CheckMail();
+}
+
 void form_NotifyMail::CheckNow()
 {
     if (isChecking())
@@ -373,6 +428,7 @@ void form_NotifyMail::startPass(bool manual)
         return;
     m_manualPass = manual;
     m_passFailure.clear();
+    m_passNetworkDown = true;
     DisableAutodial();
     AutodialFlags().MailCheckActive = true;
     // The icon takes no clicks now; a tray that draws the menu itself shows it greyed.
@@ -405,6 +461,7 @@ void form_NotifyMail::accountFailed(const MailFailure &failure)
 {
     logError(QStringLiteral("err_Notify_CheckMail "), failureNumber(failure), failure.why,
              u'(' + failure.server + u')');
+    m_passNetworkDown = m_passNetworkDown && networkFailure(failure);
     if (m_passFailure.isEmpty())
         m_passFailure = QStringLiteral("Last check failed ") +
                         platform::Clock::now().toString(QStringLiteral("HH:mm")) + QStringLiteral(": ") + failure.why +
@@ -434,7 +491,8 @@ void form_NotifyMail::passFinished()
         QTimer::singleShot(0, this, &form_NotifyMail::CheckMail);
     if (m_engine->newMail())
         showNotice(m_engine->notice(), m_engine->total());
-    m_lastFailure = m_passFailure;
+    // One line for a network that is down, however many accounts failed for it.
+    m_lastFailure = !m_passFailure.isEmpty() && m_passNetworkDown ? NetworkDown : m_passFailure;
     endPass();
     setTrayImage(Idle);
     if (!m_manualPass)

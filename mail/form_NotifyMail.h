@@ -83,6 +83,9 @@ private:
     void restartPush();
     // A watched mailbox changed: a pass now, or as soon as the one under way ends.
     void pushChanged();
+    // After a resume or a change of the network: a scheduled pass once the network has settled.
+    void systemWoke();
+    void checkAfterWake();
     // What ends every pass, finished or stopped.
     void endPass();
     void showNotice(const QString &notice, int total);
@@ -104,6 +107,9 @@ private:
     bool m_pushQueued = false;
     // The tip's line for each account whose push connection is down.
     std::array<QString, MaxMailAccounts> m_pushDown;
+    // Every failure of the pass so far was the network's: the tip says so and the next change of it checks again.
+    bool m_passNetworkDown = false;
+    QTimer m_wakeCheck;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
 };

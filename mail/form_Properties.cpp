@@ -4,7 +4,10 @@
 #include "core/ErrorLog.h"
 #include "core/Named.h"
 #include "core/Settings.h"
+#include "core/SettingsCodec.h"
 #include "core/Twips.h"
+#include "mail/ImapClient.h"
+#include "mail/MailText.h"
 #include "mail/NewMail.h"
 #include "mail/form_Browse.h"
 #include "platform/Dialer.h"
@@ -18,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -45,6 +49,8 @@ form_Properties::form_Properties(QWidget *parent) : QWidget(parent, Qt::Window)
     setWindowTitle(QStringLiteral("Email properties"));
     buildWindow();
 }
+
+form_Properties::~form_Properties() = default;
 
 void form_Properties::buildWindow()
 {
@@ -76,6 +82,16 @@ void form_Properties::buildWindow()
     serverLayout->addWidget(new QLabel(QStringLiteral("Protocol:")), 3, 0);
     serverLayout->addWidget(combo_Protocol, 3, 1);
     connect(combo_Protocol, &QComboBox::activated, this, &form_Properties::combo_Protocol_Click);
+    c_Folders = named(new QPushButton(QStringLiteral("Folders...")), "c_Folders");
+    list_Folders = named(new QListWidget, "list_Folders");
+    list_Folders->setMaximumHeight(list_Folders->fontMetrics().height() * 6);
+    label_Folders = named(new QLabel, "label_Folders");
+    label_Folders->setWordWrap(true);
+    serverLayout->addWidget(c_Folders, 3, 2);
+    serverLayout->addWidget(list_Folders, 4, 1, 1, 2);
+    serverLayout->addWidget(label_Folders, 5, 1, 1, 2);
+    connect(c_Folders, &QPushButton::clicked, this, &form_Properties::c_Folders_Click);
+    connect(list_Folders, &QListWidget::itemChanged, this, &form_Properties::list_Folders_ItemCheck);
 
     text_EmailPath = named(new QLineEdit, "text_EmailPath");
     c_Browse = named(new QPushButton(QStringLiteral("...")), "c_Browse");
@@ -125,6 +141,8 @@ void form_Properties::buildWindow()
     setTabOrder(combo_POPservers, text_UserName);
     setTabOrder(text_UserName, text_Password);
     setTabOrder(text_Password, combo_Protocol);
+    setTabOrder(combo_Protocol, c_Folders);
+    setTabOrder(c_Folders, list_Folders);
 }
 
 // The dial-up settings, shown by "More".
@@ -195,6 +213,7 @@ void form_Properties::Form_Load()
     m_savedServers = s.POPServer;
     m_savedUsers = s.UserName;
     m_savedPasswords = s.PassWord;
+    m_savedFolders = m_storedFolders = s.Folders;
     combo_CheckTime->clear();
     combo_CheckTime->addItems({QStringLiteral("0 (=never)"), QStringLiteral("3"), QStringLiteral("5"),
                                QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("60")});
@@ -234,6 +253,91 @@ void form_Properties::combo_POPservers_Click()
     combo_Protocol->setCurrentIndex(protocol);
     text_UserName->setText(Settings().UserName[size_t(index)]);
     text_Password->setText(Settings().PassWord[size_t(index)]);
+    // A listing under way was for the account shown before.
+    if (m_lister)
+        m_lister->close();
+    label_Folders->clear();
+    showFolders();
+}
+
+void form_Properties::showFolders(const QList<QByteArray> &listed)
+{
+    const QString server = Settings().POPServer[size_t(m_account)].trimmed();
+    const std::optional<MailAddress> address = ParseMailAddress(server);
+    const bool imap = address && address->protocol == MailProtocol::Imap;
+    c_Folders->setVisible(imap);
+    label_Folders->setVisible(imap);
+    const QStringList ticked = Settings().Folders[size_t(m_account)].split(u'\t', Qt::SkipEmptyParts);
+    // The server's folders, and the ticked ones it did not list, so that they can still be unticked.
+    QList<QByteArray> names;
+    for (const QByteArray &name : listed)
+        // A tab parts the names in the settings; modified UTF-7 never has one.
+        if (name.compare("INBOX", Qt::CaseInsensitive) != 0 && !name.contains('\t'))
+            names.append(name);
+    for (const QString &name : ticked)
+        if (!names.contains(name.toLatin1()))
+            names.append(name.toLatin1());
+    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
+        return ImapFolderName(a).compare(ImapFolderName(b), Qt::CaseInsensitive) < 0;
+    });
+    m_fillingFolders = true;
+    list_Folders->clear();
+    for (const QByteArray &name : std::as_const(names)) {
+        const bool gone = !listed.isEmpty() && !listed.contains(name);
+        auto *item = new QListWidgetItem(
+            ImapFolderName(name) + (gone ? QStringLiteral(" (not on the server)") : QString()), list_Folders);
+        item->setData(Qt::UserRole, name);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(ticked.contains(QString::fromLatin1(name)) ? Qt::Checked : Qt::Unchecked);
+    }
+    m_fillingFolders = false;
+    list_Folders->setVisible(imap && list_Folders->count() > 0);
+}
+
+void form_Properties::c_Folders_Click()
+{
+    if (!m_lister) {
+        m_lister = std::make_unique<ImapClient>();
+        connect(m_lister.get(), &ImapClient::opened, this, [this] { m_lister->listFolders(); });
+        connect(m_lister.get(), &ImapClient::foldersListed, this, [this] {
+            const QList<QByteArray> listed = m_lister->folders();
+            m_lister->close();
+            label_Folders->setText(listed.size() > 1 ? QStringLiteral("Tick the folders to check besides INBOX.")
+                                                     : QStringLiteral("The server has no folders besides INBOX."));
+            showFolders(listed);
+        });
+        connect(m_lister.get(), &ImapClient::failed, this, [this] {
+            m_lister->close();
+            label_Folders->setText(QStringLiteral("The folders could not be listed: ") + m_lister->errorString());
+        });
+    }
+    const SettingsRecord &s = Settings();
+    const QString server = s.POPServer[size_t(m_account)].trimmed();
+    const QString learnt = s.Encryption[size_t(m_account)];
+    // What the account learnt of this server's encryption holds here too: no password in clear where it had TLS.
+    const QString before = learnt.section(u' ', 1) == server ? learnt.section(u' ', 0, 0) : QString();
+    label_Folders->setText(QStringLiteral("Listing the server's folders..."));
+    m_lister->open(server, text_UserName->text(), text_Password->text(), before);
+}
+
+void form_Properties::list_Folders_ItemCheck(QListWidgetItem *item)
+{
+    if (m_fillingFolders || !item)
+        return;
+    QStringList ticked;
+    for (int i = 0; i < list_Folders->count(); ++i)
+        if (list_Folders->item(i)->checkState() == Qt::Checked)
+            ticked.append(QString::fromLatin1(list_Folders->item(i)->data(Qt::UserRole).toByteArray()));
+    Settings().Folders[size_t(m_account)] = ticked.join(u'\t');
+}
+
+void form_Properties::saveFolders()
+{
+    const SettingsRecord &s = Settings();
+    for (int i = 0; i < MaxMailAccounts; ++i)
+        if (s.Folders[size_t(i)] != m_storedFolders[size_t(i)])
+            saveSetting(accountKey("Folders", i));
+    m_storedFolders = s.Folders;
 }
 
 bool form_Properties::eventFilter(QObject *watched, QEvent *event)
@@ -272,6 +376,7 @@ void form_Properties::combo_Protocol_Click()
     server.prepend(combo_Protocol->currentData().toString());
     Settings().POPServer[size_t(m_account)] = server;
     combo_POPservers->setItemText(m_account, server);
+    showFolders();
 }
 
 void form_Properties::text_UserName_Change()
@@ -317,6 +422,7 @@ void form_Properties::c_DeleteAccount_Click()
         s.UserName[size_t(j)] = s.UserName[size_t(j + 1)];
         s.PassWord[size_t(j)] = s.PassWord[size_t(j + 1)];
         s.Encryption[size_t(j)] = s.Encryption[size_t(j + 1)];
+        s.Folders[size_t(j)] = s.Folders[size_t(j + 1)];
     }
     const int last = s.NbrofAccounts - 1;
     const QString number = QString::number(last + 1);
@@ -324,9 +430,11 @@ void form_Properties::c_DeleteAccount_Click()
     s.UserName[size_t(last)] = QStringLiteral("- Mailserver username ") + number;
     s.PassWord[size_t(last)].clear();
     s.Encryption[size_t(last)].clear();
+    s.Folders[size_t(last)].clear();
     s.NbrofAccounts -= 1;
     fillServers(0);
     saveSettings();
+    saveFolders();
 }
 
 void form_Properties::c_Browse_Click()
@@ -389,6 +497,7 @@ void form_Properties::c_Ok_Click()
         logError(QStringLiteral("err_Prop_c_Ok_Click "), platform::ErrorKind::TypeMismatch);
     s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
     saveSettings();
+    saveFolders();
     Q_EMIT saved();
     close();
 }
@@ -400,5 +509,6 @@ void form_Properties::c_Cancel_Click()
     s.POPServer = m_savedServers;
     s.UserName = m_savedUsers;
     s.PassWord = m_savedPasswords;
+    s.Folders = m_savedFolders;
     close();
 }

@@ -3,7 +3,11 @@
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
+class ImapClient;
+class QListWidget;
+class QListWidgetItem;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -18,11 +22,14 @@ class form_Properties : public QWidget {
     Q_OBJECT
 public:
     explicit form_Properties(QWidget *parent = nullptr);
+    ~form_Properties() override;
 
     void Form_Load();
     void combo_POPservers_Click();
     void combo_POPservers_LostFocus();
     void combo_Protocol_Click();
+    void c_Folders_Click();
+    void list_Folders_ItemCheck(QListWidgetItem *item);
     void text_UserName_Change();
     void text_Password_Change();
     void c_NewAccount_Click();
@@ -38,6 +45,10 @@ public:
     QLineEdit *text_UserName;
     QLineEdit *text_Password;
     QComboBox *combo_Protocol;
+    // An IMAP account's folders besides INBOX, ticked to be checked too; the server's list comes on "Folders...".
+    QPushButton *c_Folders;
+    QListWidget *list_Folders;
+    QLabel *label_Folders;
     QPushButton *c_NewAccount;
     QPushButton *c_DeleteAccount;
     QLineEdit *text_EmailPath;
@@ -68,11 +79,22 @@ private:
     void buildModemFrame();
     void fillServers(int select);
 
+    // Shows the account's ticked folders, and the server's others once listed; hidden for a POP3 account.
+    void showFolders(const QList<QByteArray> &listed = {});
+    // Writes the folder keys that differ from the file's: a file without folders stays without.
+    void saveFolders();
+
     int m_account = 0;       // the account shown, 0-based
     bool m_unfolded = false; // the modem settings are shown
     int m_savedCount = 1;
     std::array<QString, 10> m_savedServers;
     std::array<QString, 10> m_savedUsers;
     std::array<QString, 10> m_savedPasswords;
+    std::array<QString, 10> m_savedFolders;
+    // What the file holds, which only accounts that had folders write to.
+    std::array<QString, 10> m_storedFolders;
+    // Lists the server's folders for the account shown; made on the first "Folders...".
+    std::unique_ptr<ImapClient> m_lister;
+    bool m_fillingFolders = false;
     QList<QWidget *> m_rasControls;
 };

@@ -13,6 +13,7 @@ class Launcher;
 class SecretStore;
 class SoundPlayer;
 class SystemClockSetter;
+class SystemEvents;
 class TrayHost;
 
 // One of each facility that has an implementation of the system's own.
@@ -23,6 +24,7 @@ struct Facilities {
     SecretStore *secrets = nullptr;
     SoundPlayer *sound = nullptr;
     SystemClockSetter *clockSetter = nullptr;
+    SystemEvents *events = nullptr;
 };
 
 // What stands in for the system where tests put their own: each is empty while the system's own serves. One record,

@@ -2,6 +2,7 @@
 // The clock window on its tray owner, against DAYTIME servers on loopback and a recording clock setter: what it
 // shows of the attempts, the boxes it tells the user with, the choices it saves, and what the clock program does
 // around an attempt (the autodial switch, the settings file).
+#include "SystemEventsDriver.h"
 #include "TestEnvironment.h"
 #include "TimeStandIns.h"
 #include "clock/DaytimeSource.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,7 +45,11 @@ const QString CouldNotContact = u"Could not contact a timeserver:\n\r\n\r- Try a
 
 // A test's environment, the recording setter, a DAYTIME server on loopback, and the clock program.
 struct Time {
-    explicit Time(const QByteArrayList &reply = {"Tue Oct 12 14:05:09 1999\r\n"}) : server(reply) {}
+    // `systemsOwnEvents`: the program hears logind and the kernel rather than the environment's quiet stand-in.
+    explicit Time(const QByteArrayList &reply = {"Tue Oct 12 14:05:09 1999\r\n"}, bool systemsOwnEvents = false)
+        : events((systemsOwnEvents && (platform::installSystemEvents(nullptr), true))), server(reply)
+    {
+    }
     // Set to synchronise against `port`, the window opened as a left click on the icon opens it.
     void open(quint16 port)
     {
@@ -82,6 +88,7 @@ struct Time {
     }
 
     TestEnvironment env;
+    bool events;
     RecordingSetter setter;
     DaytimeServer server;
     PanelStandIn lifecycle;
@@ -224,6 +231,40 @@ private Q_SLOTS:
         t.show();
         QCOMPARE(protocol->currentText(), u"NTP"_s);
         QCOMPARE(t.control<QLineEdit>("text_CustomServer")->text(), u"127.0.0.1:1123"_s);
+    }
+
+    // Run by with_time_servers.sh: the mock logind tells of a resume, and the namespace's loopback goes down and up.
+    void aResumeAndTheNetworksReturnSyncAgainWithinTenSeconds()
+    {
+        SKIP_OUTSIDE_THE_TIME_NAMESPACE();
+        Time t({"Tue Oct 12 14:05:09 1999\r\n"}, true);
+        // Synchronised a moment ago and weekly: no look of the schedule would sync now.
+        Settings().ClockPeriod = 5;
+        Settings().ClockLastSyncTime = t.env.clock.now();
+        t.open(t.server.port());
+        t.ghost.startSync();
+        QVERIFY(t.ghost.sync().scheduleRunning());
+        QElapsedTimer since;
+        // Going to sleep is no reason to sync, nor is a link's notice that leaves it up (a Wi-Fi scan's, a new MTU).
+        QCOMPARE(announceSleep(true), QString());
+        QCOMPARE(QProcess::execute(u"ip"_s, {u"link"_s, u"set"_s, u"lo"_s, u"mtu"_s, u"60000"_s}), 0);
+        QTest::qWait(int(ClockSync::WakeSettle.count()) + 3'000);
+        QCOMPARE(t.setter.asked.size(), 0);
+
+        QCOMPARE(announceSleep(false), QString());
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(t.setter.asked.size(), 1, 10'000);
+        qInfo("resume to sync: %.1f s", double(since.elapsed()) / 1000);
+
+        // Loopback down a few seconds, as a Wi-Fi change would, then up: a sync after it, though none is due.
+        QTRY_VERIFY_WITH_TIMEOUT(!t.ghost.sync().attemptRunning(), 10'000);
+        QVERIFY(setLoopback(false));
+        QTest::qWait(3'000);
+        QVERIFY(setLoopback(true));
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(t.setter.asked.size(), 2, 10'000);
+        qInfo("loopback up to sync: %.1f s", double(since.elapsed()) / 1000);
+        QCOMPARE(t.ghost.sync().errorCount(), 0);
     }
 
     void okSavesCancelAndTheTitleBarOnlyCloseAndTheHistoryFolds()

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the given test against real time servers of its own: inetd's built-in DAYTIME service on 127.0.0.1:13, chronyd
-# as an NTP server on 127.0.0.1 (TARNIBE_NTP_PORT) that never sets a clock, and a mock systemd-timedated on a private
-# bus standing in for the system bus, all inside a network namespace that has nothing but loopback, so that no packet
-# leaves the machine and the real clock is never set.
+# as an NTP server on 127.0.0.1 (TARNIBE_NTP_PORT) that never sets a clock, and a mock systemd-timedated and logind on
+# a private bus standing in for the system bus, all inside a network namespace that has nothing but loopback, so that
+# no packet leaves the machine, the real clock is never set, and a test may take loopback down and up.
 # Exits with the test's status, or 77 (skipped) where this machine cannot give the test such a namespace.
 set -uo pipefail
 
@@ -113,6 +113,18 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [[ -n "$owned" ]] || { echo "the mock timedated did not appear" >&2; cat "$work/dbusmock.out" >&2; exit 1; }
+
+# logind, so that a test can have the system resume (its PrepareForSleep through dbusmock's EmitSignal).
+"$python" -m dbusmock --template logind >"$work/logind.out" 2>&1 &
+pids+=($!)
+owned=""
+for _ in $(seq 100); do
+    owned=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.login1 2>/dev/null | grep -o 'boolean true')
+    [[ -n "$owned" ]] && break
+    sleep 0.1
+done
+[[ -n "$owned" ]] || { echo "the mock logind did not appear" >&2; cat "$work/logind.out" >&2; exit 1; }
 
 TZ=UTC TARNIBE_TIMEDATED_LOG="$work/timedated.log" TARNIBE_DAYTIME_PORT=13 TARNIBE_NTP_PORT=$ntp_port "$@"
 status=$?

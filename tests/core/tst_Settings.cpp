@@ -367,6 +367,17 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(u"Encryption2"_s), u"TLS pop.example.org"_s);
         QCOMPARE(storedSetting(u"UserName2"_s), userName);
         QCOMPARE(storedSetting(u"PassWord2"_s), password);
+
+        // An IMAP account's folders go the same way, tab and all, and a whole write leaves them out.
+        const QString folders = u"Lists\tEntw&APw-rfe\t\"A b\" [x]"_s;
+        Settings().Folders[2] = folders;
+        saveSetting(u"Folders3"_s);
+        saveSettings();
+        restart();
+        QCOMPARE(Settings().Folders[2], folders);
+        QFile file(env.settingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()).count(u"Folders"_s, Qt::CaseInsensitive), 1);
     }
 
     // The error log, the other file the suite writes: a message is written as it is, quotes and all; the line that

@@ -162,6 +162,29 @@ QProcess *Desktop::startSuite(const QStringList &extra)
     return m_suite = spawn(QStringLiteral(TARNIBE_BINARY), {}, QStringList{u"TARNIBE_NOTE_PORT=0"_s} + extra);
 }
 
+QString Desktop::startSystemBus(const QString &timedated)
+{
+    const QString address = u"unix:path="_s + m_root.path() + u"/system_bus"_s;
+    spawn(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--address="_s + address});
+    if (!waitFor([&] { return QFileInfo::exists(m_root.path() + u"/system_bus"_s); }, 5000))
+        return {};
+    // dbusmock is a Debian package: the system's own Python has it where another python3 comes first.
+    const QString python = run(u"python3"_s, {u"-c"_s, u"import dbusmock; print('yes')"_s}).contains(u"yes"_s)
+                               ? u"python3"_s
+                               : u"/usr/bin/python3"_s;
+    const QString entry = u"DBUS_SYSTEM_BUS_ADDRESS="_s + address;
+    spawn(python,
+          {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"timedated"_s, u"-p"_s, timedated, u"-l"_s, timedatedLog()},
+          {entry});
+    const auto owned = [&] {
+        return run(u"dbus-send"_s, {u"--bus="_s + address, u"--print-reply"_s, u"--dest=org.freedesktop.DBus"_s,
+                                    u"/org/freedesktop/DBus"_s, u"org.freedesktop.DBus.NameHasOwner"_s,
+                                    u"string:org.freedesktop.timedate1"_s})
+            .contains(u"boolean true"_s);
+    };
+    return waitFor(owned, 10000) ? entry : QString();
+}
+
 QProcess *Desktop::startNotes(const QList<NoteRecord> &notes, const QStringList &environment,
                               const QMap<QString, QString> &settings)
 {

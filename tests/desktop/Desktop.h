@@ -55,6 +55,11 @@ public:
     QProcess *startNotes(const QList<NoteRecord> &notes = {}, const QStringList &environment = {},
                          const QMap<QString, QString> &settings = {});
     QProcess *suite() const { return m_suite; }
+    // A system bus of the desktop's own with python3-dbusmock's stand-in for systemd-timedated, whose properties
+    // `timedated` sets (JSON, as dbusmock's -p); its calls are logged to timedatedLog(). Gives the
+    // DBUS_SYSTEM_BUS_ADDRESS entry for startSuite, or nothing where the bus or the stand-in did not come up.
+    QString startSystemBus(const QString &timedated);
+    QString timedatedLog() const { return m_root.path() + QStringLiteral("/timedated.log"); }
     // Waits until the suite shows `count` tray icons, in the order they were made: XEmbed icons by their window ids,
     // which grow, those a StatusNotifierItem host draws by the numbers the suite gave its items.
     QList<QRect> waitTrayIcons(int count, int timeoutMs = 15000);

@@ -233,6 +233,46 @@ private Q_SLOTS:
         QVERIFY(scene.terminate() >= 0);
     }
 
+    // An IMAP account's folders: "Folders..." in Email properties lists the server's by name, a folder ticked with
+    // the keyboard is kept with the account at Ok, and a message delivered there is new mail in the notice.
+    void aTickedFolderIsChecked()
+    {
+        Desktop desktop;
+        DovecotServer dovecot(false, true);
+        dovecot.addUser(u"ann"_s, u"secret"_s);
+        dovecot.makeFolder(u"ann"_s, u"Lists"_s);
+        dovecot.makeFolder(u"ann"_s, u"Entw&APw-rfe"_s);
+        QString why;
+        QVERIFY2(desktop.error().isEmpty(), qPrintable(desktop.error()));
+        QVERIFY2(dovecot.start(&why), qPrintable(why));
+        desktop.writeMailAccount(dovecot.plainPort, u"secret"_s, u"1"_s, false);
+        desktop.writeSettings({{u"POPServer"_s, u"imap://127.0.0.1:"_s + QString::number(dovecot.imapPort)}});
+        desktop.startSuite({u"TARNIBE_MAIL_MINUTE_MS=2000"_s});
+        const QList<QRect> icons = desktop.waitTrayIcons(1);
+        QCOMPARE(icons.size(), 1);
+        QVERIFY(desktop.chooseFromMenu(icons[0].center(), u"p"_s));
+        const qulonglong dialog = desktop.waitWindow(u"^Email properties$"_s);
+        QVERIFY2(dialog, "Email properties... opened no window");
+        QVERIFY2(Desktop::waitFor([&] { return desktop.activeWindow() == dialog; }, 3000), "the dialog has no focus");
+        // From the server past user, password and protocol to "Folders...", pressed.
+        desktop.key(u"Tab Tab Tab Tab space"_s);
+        // The server on this computer answers at once; the list then shows.
+        Desktop::pause(1500);
+        // Into the list, to "Lists" by its first letter, ticked.
+        desktop.key(u"Tab"_s);
+        desktop.type(u"L"_s);
+        desktop.key(u"space"_s);
+        Desktop::pause(300);
+        const QRect box = desktop.settledGeometry(dialog);
+        desktop.click(QPoint(box.right() - 130, box.bottom() - 24));
+        QVERIFY2(Desktop::waitFor([&] { return !desktop.isViewable(dialog); }, 5000), "Ok was not clicked");
+        QCOMPARE(desktop.readSetting(u"Folders"_s), u"Lists"_s);
+
+        QVERIFY(!dovecot.deliver(u"ann"_s, message("list@example.org", "In the list"), u"Lists"_s).isEmpty());
+        QVERIFY2(desktop.waitWindow(u"^You have new email !$"_s, 15000), qPrintable(dovecot.log()));
+        QVERIFY(desktop.terminate() >= 0);
+    }
+
     // A server that offers no encryption: the suite asks before the password goes in clear (No by default), and
     // remembers the answer, with the server, for the checks after.
     void cleartextIsAskedOnceAndRemembered()

@@ -156,6 +156,9 @@ private Q_SLOTS:
         m_server = std::make_unique<DovecotServer>(true, true);
         m_server->addUser(u"ann"_s, u"gr\u00fc\u00dfe"_s);
         m_server->addUser(u"carl"_s, u"secret"_s);
+        // The users' file is read again only once its time stamp moves: each test's user is there from the start.
+        m_server->addUser(u"dora"_s, u"secret"_s);
+        m_server->addUser(u"emil"_s, u"secret"_s);
         m_server->addUser(u"dana"_s, u"secret"_s);
         QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
@@ -342,6 +345,96 @@ private Q_SLOTS:
         QVERIFY(memory.uidValidity != validity);
         QVERIFY(!anew.newMail);
         QCOMPARE(anew.notice, entries({2, 3}));
+    }
+
+    // Folder names as IMAP writes them (RFC 3501 5.1.3) both ways; what is no modified UTF-7 is shown as it came.
+    void folderNamesInModifiedUtf7()
+    {
+        const QList<std::pair<QString, QByteArray>> names = {
+            {u"Entw\u00fcrfe"_s, "Entw&APw-rfe"},
+            {u"~peter/mail/\u53f0\u5317/\u65e5\u672c\u8a9e"_s, "~peter/mail/&U,BTFw-/&ZeVnLIqe-"},
+            {u"Tom & Jerry"_s, "Tom &- Jerry"},
+            {u"\U0001F4E7 Post"_s, "&2D3c5w- Post"}};
+        for (const auto &[name, encoded] : names) {
+            QCOMPARE(ImapFolderEncoded(name), encoded);
+            QCOMPARE(ImapFolderName(encoded), name);
+        }
+        for (const QByteArray &odd : {QByteArray("&Jjo!"), QByteArray("&AP"), QByteArray("&U,BTFw")})
+            QCOMPARE(ImapFolderName(odd), QString::fromLatin1(odd));
+    }
+
+    // The folders as Dovecot lists them: each that can be opened, by the name commands take, a parent that only
+    // holds others left out. A ticked folder's messages are in the notice with the folder's name, and one delivered
+    // there later is new mail; one in a folder not ticked is neither. A ticked folder gone from the server is noted
+    // and skipped; the account's check still succeeds.
+    void tickedFoldersAreCheckedBesideInbox()
+    {
+        REQUIRE_DOVECOT();
+        m_server->deliver(u"dora"_s, note(1));
+        m_server->deliver(u"dora"_s, note(2), u"Lists"_s);
+        m_server->deliver(u"dora"_s, note(3), u"Entw&APw-rfe"_s);
+        m_server->deliver(u"dora"_s, note(4), u"Other"_s);
+        m_server->makeFolder(u"dora"_s, u"Parent.Child"_s);
+
+        ImapClient client;
+        QSignalSpy opened(&client, &ImapClient::opened), listed(&client, &ImapClient::foldersListed);
+        client.open(imap(), u"dora"_s, u"secret"_s, {});
+        QVERIFY(opened.wait(10000));
+        client.listFolders();
+        QVERIFY(listed.wait(10000));
+        QList<QByteArray> folders = client.folders();
+        std::sort(folders.begin(), folders.end());
+        QCOMPARE(folders, QList<QByteArray>({"Entw&APw-rfe", "INBOX", "Lists", "Other", "Parent.Child"}));
+        client.close();
+
+        ImapMailbox mailbox;
+        MailboxMemory memory;
+        const MailAccount dora{imap(), u"dora"_s, u"secret"_s, {}, {}, {u"Lists"_s, u"Entw&APw-rfe"_s, u"Gone"_s}};
+        const AccountCheckResult first = checkAccount(mailbox, memory, dora);
+        QVERIFY2(first.ok, qPrintable(first.error));
+        QVERIFY(first.newMail);
+        QCOMPARE(first.count, 3);
+        const QString bob = u"Bob <bob@example.org>"_s;
+        const QString shown = entries({1}) + NoticeEntry(bob, u"Note 2"_s, u" [Lists]"_s) +
+                              NoticeEntry(bob, u"Note 3"_s, u" [Entw\u00fcrfe]"_s);
+        QCOMPARE(first.notice.left(shown.size()), shown);
+        QVERIFY2(first.notice.mid(shown.size())
+                     .startsWith(u"Folder \"Gone\" could not be opened and was skipped: Mailbox doesn't exist"_s),
+                 qPrintable(first.notice));
+        m_server->deliver(u"dora"_s, note(5), u"Other"_s);
+        QVERIFY(!checkAccount(mailbox, memory, dora).newMail);
+        m_server->deliver(u"dora"_s, note(6), u"Lists"_s);
+        const AccountCheckResult later = checkAccount(mailbox, memory, dora);
+        QVERIFY(later.newMail);
+        QCOMPARE(later.count, 4);
+    }
+
+    // A ticked folder made anew under another UIDVALIDITY: what it holds is not announced again, its headers are
+    // read afresh, and a message delivered after that is new.
+    void folderUidValidityChangeIsQuiet()
+    {
+        REQUIRE_DOVECOT();
+        m_server->deliver(u"emil"_s, note(1), u"Lists"_s);
+        ImapMailbox mailbox;
+        MailboxMemory memory;
+        const MailAccount emil{imap(), u"emil"_s, u"secret"_s, {}, {}, {u"Lists"_s}};
+        QVERIFY(checkAccount(mailbox, memory, emil).newMail);
+        m_server->deliver(u"emil"_s, note(2), u"Lists"_s);
+        QVERIFY(checkAccount(mailbox, memory, emil).newMail);
+        const quint32 validity = memory.folderValidity.value(u"Lists"_s);
+
+        QDirIterator index(m_server->maildir(u"emil"_s) + u"/.Lists"_s, {u"dovecot-uidlist"_s, u"dovecot.index*"_s},
+                           QDir::Files);
+        while (index.hasNext())
+            QVERIFY(QFile::remove(index.next()));
+        const AccountCheckResult anew = checkAccount(mailbox, memory, emil);
+        QVERIFY2(anew.ok, qPrintable(anew.error));
+        QVERIFY(memory.folderValidity.value(u"Lists"_s) != validity);
+        QVERIFY(!anew.newMail);
+        QCOMPARE(anew.notice, NoticeEntry(u"Bob <bob@example.org>"_s, u"Note 1"_s, u" [Lists]"_s) +
+                                  NoticeEntry(u"Bob <bob@example.org>"_s, u"Note 2"_s, u" [Lists]"_s));
+        m_server->deliver(u"emil"_s, note(3), u"Lists"_s);
+        QVERIFY(checkAccount(mailbox, memory, emil).newMail);
     }
 
     // What a scripted server does: a STARTTLS offer taken out after TLS was learnt, and LOGINDISABLED without TLS,

@@ -5,6 +5,7 @@
 // servers send; and the POP3 client and one account's check against Dovecot, and against a scripted server for
 // missing commands, servers without TLS and TLS upgrades that go wrong.
 #include "Pop3TestServer.h"
+#include "SystemEventsDriver.h"
 #include "TestEnvironment.h"
 #include "core/AutodialFlags.h"
 #include "core/Password.h"
@@ -39,7 +40,9 @@ namespace {
 // A test's environment and the notifier, pointed at accounts of the test case's Dovecot (if the test has it), which
 // has TLS and a trusted certificate.
 struct Mail {
-    explicit Mail(DovecotServer *server = nullptr) : server(server)
+    // `systemsOwnEvents`: the notifier hears logind and the kernel rather than the environment's quiet stand-in.
+    explicit Mail(DovecotServer *server = nullptr, bool systemsOwnEvents = false)
+        : server(server), events(systemsOwnEvents && (platform::installSystemEvents(nullptr), true))
     {
         notify.Form_Load();
         notify.timer_CheckMail.stop();
@@ -97,6 +100,7 @@ struct Mail {
 
     TestEnvironment env;
     DovecotServer *server;
+    bool events;
     PanelStandIn lifecycle;
     form_NotifyMail notify{lifecycle};
 };
@@ -151,7 +155,7 @@ private Q_SLOTS:
             return;
         m_server = std::make_unique<DovecotServer>(true);
         // A user of its own for each test, with the password "secret".
-        for (const char *user : {"bert", "cleo", "dora", "fred", "gina", "hank"})
+        for (const char *user : {"bert", "cleo", "dora", "fred", "gina", "hank", "ivy", "jack"})
             m_server->addUser(QString::fromLatin1(user), u"secret"_s);
         QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
@@ -232,9 +236,11 @@ private Q_SLOTS:
         s.UserName[0] = u"ivy"_s;
         s.PassWord[0] = u"secret"_s;
         s.CheckTime = u"30"_s;
+        QSignalSpy state(&mail.notify.engine(), &MailCheck::pushStateChanged);
         mail.notify.menu_Properties_Click();
         click(*mail.notify.propertiesWindow(), u"c_Ok"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(imap.logins(u"ivy"_s), 1, 5000);
+        QVERIFY(state.wait(5000));
+        QCOMPARE(state.constFirst().at(1).toBool(), true);
 
         QVERIFY(!imap.deliver(u"ivy"_s, mailMessage("ivy@example.org", "Pushed")).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(mail.notify.isVisible(), 5000);
@@ -369,6 +375,57 @@ private Q_SLOTS:
     // opens on "more", and with a dialer its choice can be made; where nothing can dial, the stored choice is shown
     // but cannot be made and says why, the quiet hours are still set, and Ok keeps the stored choice for a system
     // that can dial.
+    // Run by with_time_servers.sh: the mock logind tells of a resume, and the namespace's loopback goes down and up.
+    void aResumeAndTheNetworksReturnCheckEveryAccountWithinTenSeconds()
+    {
+        SKIP_OUTSIDE_THE_TIME_NAMESPACE();
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get(), true);
+        mail.accounts({u"ivy"_s, u"jack"_s});
+        Settings().CheckTime = u"30"_s;
+        mail.notify.timer_CheckMail.start();
+        QSignalSpy finished(&mail.notify.engine(), &MailCheck::finished);
+        QSignalSpy woke(&mail.notify.engine(), &MailCheck::woke);
+        const auto bothChecked = [&](int times) {
+            return m_server->logins(u"ivy"_s) == times && m_server->logins(u"jack"_s) == times;
+        };
+        const QString tip = u"Email check (doubleclick to check)"_s;
+        QElapsedTimer since;
+
+        QCOMPARE(announceSleep(false), QString());
+        since.start();
+        QVERIFY(finished.wait(10'000));
+        qInfo("resume to checked: %.1f s", double(since.elapsed()) / 1000);
+        QTRY_VERIFY(bothChecked(1)); // Dovecot logs a session once it is over
+        QCOMPARE(woke.size(), 1);
+        QVERIFY(mail.notify.isVisible());
+
+        // With no link up nobody is asked, and the tip says so once.
+        QVERIFY(setLoopback(false));
+        since.start();
+        QTRY_COMPARE_WITH_TIMEOUT(mail.env.tray.tips(),
+                                  QStringList{tip + u"\nNetwork down: will check when it returns"_s}, 10'000);
+        qInfo("loopback down to the tip: %.1f s", double(since.elapsed()) / 1000);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(setLoopback(true));
+        since.start();
+        QVERIFY(finished.wait(10'000));
+        qInfo("loopback up to checked: %.1f s", double(since.elapsed()) / 1000);
+        QTRY_VERIFY(bothChecked(2));
+        QCOMPARE(mail.env.tray.tips(), QStringList{tip});
+
+        // Servers with no route to them (nothing but loopback has one here) fail for the network: one line for both.
+        Settings().POPServer[0] = u"192.0.2.1"_s;
+        Settings().POPServer[1] = u"198.51.100.1"_s;
+        QVERIFY(!mail.check());
+        QCOMPARE(mail.env.tray.tips(), QStringList{tip + u"\nNetwork down: will check when it returns"_s});
+        // One that refuses is the server's own failure.
+        Settings().POPServer[1] = u"127.0.0.1:1"_s;
+        QVERIFY(!mail.check());
+        QVERIFY2(mail.env.tray.tips().value(0).startsWith(tip + u"\nLast check failed "_s),
+                 qPrintable(mail.env.tray.tips().value(0)));
+    }
+
     void thePropertiesDialog()
     {
         TestEnvironment env;
@@ -481,6 +538,50 @@ private Q_SLOTS:
         QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
         QCOMPARE(storedSetting(u"RasTime1"_s), u"22"_s);
         QCOMPARE(storedSetting(u"RasCheckLimited"_s), u"1"_s);
+    }
+
+    // An IMAP account's folders: none for POP3; the ticked ones shown, a listing that fails says why, and ticks go
+    // with their account when another is deleted before it, Cancel putting them back.
+    void foldersInTheProperties()
+    {
+        TestEnvironment env;
+        writeFirstStartDefaults();
+        accounts(2);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString server = u"imap://127.0.0.1:"_s + QString::number(closed.serverPort());
+        closed.close();
+        Settings().POPServer[1] = server;
+        Settings().Folders[1] = u"Lists\tEntw&APw-rfe"_s;
+        form_Properties dialog;
+        dialog.Form_Load();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        const auto shown = [&dialog](const QString &name) { return control(dialog, name)->isVisibleTo(&dialog); };
+        QVERIFY(!shown(u"c_Folders"_s) && !shown(u"list_Folders"_s));
+        auto *serverList = control<QComboBox>(dialog, u"combo_POPservers"_s);
+        serverList->setCurrentIndex(1);
+        Q_EMIT serverList->activated(1);
+        auto *list = control<QListWidget>(dialog, u"list_Folders"_s);
+        QVERIFY(shown(u"c_Folders"_s) && shown(u"list_Folders"_s));
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), u"Entw\u00fcrfe"_s);
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+        click(dialog, u"c_Folders"_s);
+        auto *label = control<QLabel>(dialog, u"label_Folders"_s);
+        QTRY_VERIFY(label->text().startsWith(u"The folders could not be listed: "_s));
+        list->item(0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(Settings().Folders[1], u"Lists"_s);
+
+        serverList->setCurrentIndex(0);
+        Q_EMIT serverList->activated(0);
+        env.messages.expect(MsgAnswer::Yes);
+        click(dialog, u"c_DeleteAccount"_s);
+        QCOMPARE(storedSetting(u"Folders"_s), u"Lists"_s);
+        QCOMPARE(storedSetting(u"Folders2"_s), QString());
+        click(dialog, u"c_Cancel"_s);
+        QCOMPARE(Settings().Folders[1], u"Lists\tEntw&APw-rfe"_s);
+        QVERIFY(Settings().Folders[0].isEmpty());
     }
 
     void theTrayAndTheNotice()

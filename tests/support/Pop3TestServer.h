@@ -39,8 +39,13 @@ inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
-    // The folder of this header, which holds the configuration template and the certificate.
-    static inline const QDir Here = QFileInfo(QString::fromUtf8(__FILE__)).dir();
+    // The folder of this header, which holds the configuration template and the certificate. A compiler cache with a
+    // base folder names it relative to the build folder, which is two above each test's executable.
+    static inline const QDir Here = [] {
+        const QString file = QString::fromUtf8(__FILE__);
+        const QString build = QFileInfo(u"/proc/self/exe"_s).canonicalPath() + u"/../.."_s;
+        return QFileInfo(QDir::isAbsolutePath(file) ? file : QDir::cleanPath(build + u'/' + file)).dir();
+    }();
     static bool installed() { return QFile::exists(Binary); }
 
     explicit DovecotServer(bool tls, bool imap = false) : m_tls(tls), m_imap(imap)
@@ -67,18 +72,31 @@ public:
         }
     }
 
-    // Delivers as a mail transfer agent would, through tmp into new. Returns the file's name, whose leading number
+    // Delivers as a mail transfer agent would, through tmp into new, into INBOX or a folder as the server names it
+    // ("Lists", "Entw&APw-rfe"), which is made where there is none. Returns the file's name, whose leading number
     // has Dovecot number the messages in the order they came.
-    QString deliver(const QString &user, const QByteArray &message)
+    QString deliver(const QString &user, const QByteArray &message, const QString &folder = {})
     {
+        const QString maildir = folder.isEmpty() ? home(user) + u"/Maildir"_s : makeFolder(user, folder);
         const QString name = QString::number(1'700'000'000 + ++m_delivered) + u".M1P"_s +
                              QString::number(QCoreApplication::applicationPid()) + u".tarnibe"_s;
-        QFile file(home(user) + u"/Maildir/tmp/"_s + name);
+        QFile file(maildir + u"/tmp/"_s + name);
         if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size())
             return {};
         file.close();
         own(file.fileName());
-        return file.rename(home(user) + u"/Maildir/new/"_s + name) ? name : QString();
+        return file.rename(maildir + u"/new/"_s + name) ? name : QString();
+    }
+
+    // A folder in the Maildir++ layout Dovecot reads: ".Name" beside INBOX's cur, new and tmp, "." between levels.
+    QString makeFolder(const QString &user, const QString &folder)
+    {
+        const QString path = home(user) + u"/Maildir/."_s + folder;
+        for (const QString &sub : {u""_s, u"/cur"_s, u"/new"_s, u"/tmp"_s}) {
+            QDir().mkpath(path + sub);
+            own(path + sub);
+        }
+        return path;
     }
 
     // Deletes a message behind Dovecot's back; once seen it is in cur, with flags after its name.
@@ -107,11 +125,11 @@ public:
         QString conf = QString::fromUtf8(in.readAll());
         conf.remove(
             QRegularExpression(m_tls ? u"^@clear .*\n"_s : u"^@tls .*\n"_s, QRegularExpression::MultilineOption));
-        if (!m_imap || !m_tls)
-            conf.remove(QRegularExpression(u"^@imaps .*\n"_s, QRegularExpression::MultilineOption));
         if (!m_imap)
             conf.remove(QRegularExpression(u"^@imap .*\n"_s, QRegularExpression::MultilineOption));
-        conf.remove(QRegularExpression(u"^@(tls|clear|imap|imaps) "_s, QRegularExpression::MultilineOption));
+        if (!m_imap || !m_tls)
+            conf.remove(QRegularExpression(u"^@imaps .*\n"_s, QRegularExpression::MultilineOption));
+        conf.remove(QRegularExpression(u"^@(tls|clear|imaps|imap) "_s, QRegularExpression::MultilineOption));
         const passwd *me = getpwuid(geteuid());
         const group *myGroup = getgrgid(getegid());
         const QList<std::pair<QString, QString>> values = {

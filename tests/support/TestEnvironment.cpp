@@ -154,6 +154,7 @@ TestEnvironment::TestEnvironment()
     platform::installSoundPlayer(&sound);
     platform::installLauncher(&launcher);
     platform::installSecretStore(&secrets);
+    platform::installSystemEvents(&systemEvents);
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};

@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/Secrets.h"
 #include "platform/Sound.h"
+#include "platform/SystemEvents.h"
 #include "platform/Tray.h"
 
 #include <QHash>
@@ -206,6 +207,8 @@ public:
     FakeLauncher launcher;
     FakeSecretStore secrets;
     MessageResponder messages;
+    // Quiet unless the test emits its signals; tests of the system's own use platform::installSystemEvents(nullptr).
+    platform::SystemEvents systemEvents;
 
 private:
     static void resetRecords();
