@@ -507,7 +507,9 @@ private Q_SLOTS:
                           {"EXAMINE", "* 0 EXISTS\r\n{tag} OK done\r\n"},
                           {"LOGOUT", "{tag} OK bye\r\n"}};
         TestAccounts accounts;
-        accounts.list = {{imap(), u"dana"_s, u"secret"_s, {}, {}}, {noIdle.address(), u"fay"_s, u"x"_s, {}, {}}};
+        m_server->makeFolder(u"dana"_s, u"Lists"_s);
+        accounts.list = {{imap(), u"dana"_s, u"secret"_s, {}, {}, {u"Lists"_s}},
+                         {noIdle.address(), u"fay"_s, u"x"_s, {}, {}}};
         MailCheck check(accounts);
         check.timeoutMs = 1000;
         QSignalSpy changed(&check, &MailCheck::pushChanged);
@@ -529,6 +531,10 @@ private Q_SLOTS:
         QVERIFY(check.newMail());
         QCOMPARE(check.notice(), NoticeEntry(u"Bob <bob@example.org>"_s, u"Note 7"_s, AccountTag(2, imap())));
         QVERIFY2(!noIdle.commands.join(' ').contains("IDLE"), noIdle.commands.join(' ').constData());
+        // A ticked folder is watched on a connection of its own.
+        changed.clear();
+        QVERIFY(!m_server->deliver(u"dana"_s, note(11), u"Lists"_s).isEmpty());
+        QVERIFY(changed.wait(5000));
         QVERIFY(state.isEmpty());
     }
 
