@@ -2,13 +2,18 @@
 #include "mail/MailCheck.h"
 
 #include "mail/ImapMailbox.h"
+#include "mail/ImapPush.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Mailbox.h"
 
 #include <QTimer>
 #include <algorithm>
 
-MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts) {}
+MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts)
+{
+    // Connections held in IDLE across a sleep or a network change are likely dead without knowing it.
+    connect(this, &MailCheck::woke, this, &MailCheck::reconnectPush);
+}
 
 MailCheck::~MailCheck() = default;
 
@@ -29,6 +34,57 @@ MailboxClient &MailCheck::client(int index, const QString &server)
     client->timeoutMs = timeoutMs;
     client->trustLoopback = trustLoopback;
     return *client;
+}
+
+void MailCheck::startPush()
+{
+    m_push = true;
+    for (int index = 0; index < std::clamp(m_accounts.count(), 0, MaxMailAccounts); ++index) {
+        const std::optional<MailAddress> address = ParseMailAddress(m_accounts.account(index).server);
+        if (address && address->protocol == MailProtocol::Imap)
+            watch(index);
+    }
+}
+
+void MailCheck::stopPush()
+{
+    m_push = false;
+    for (std::unique_ptr<ImapPush> &watcher : m_watchers)
+        watcher.reset();
+}
+
+void MailCheck::unwatch(int index)
+{
+    std::unique_ptr<ImapPush> &watcher = m_watchers[size_t(index)];
+    if (!watcher)
+        return;
+    const bool wasUp = watcher->isUp();
+    watcher.reset();
+    // Nothing said about it stays behind.
+    if (!wasUp)
+        Q_EMIT pushStateChanged(index, true, {});
+}
+
+void MailCheck::reconnectPush()
+{
+    for (const std::unique_ptr<ImapPush> &watcher : m_watchers)
+        if (watcher)
+            watcher->reconnectNow();
+}
+
+void MailCheck::watch(int index)
+{
+    std::unique_ptr<ImapPush> &watcher = m_watchers[size_t(index)];
+    const MailAccount account = m_accounts.account(index);
+    if (watcher && watcher->isRunning() && watcher->account().server == account.server &&
+        watcher->account().userName == account.userName)
+        return;
+    watcher = std::make_unique<ImapPush>(m_accounts, index);
+    watcher->timeoutMs = timeoutMs;
+    watcher->trustLoopback = trustLoopback;
+    connect(watcher.get(), &ImapPush::changed, this, &MailCheck::pushChanged);
+    connect(watcher.get(), &ImapPush::stateChanged, this, &MailCheck::pushStateChanged);
+    watcher->start();
 }
 
 bool MailCheck::start()
@@ -126,6 +182,12 @@ void MailCheck::checked()
     const AccountCheckResult result = m_clients[size_t(m_index)]->result();
     if (result.learnt)
         Q_EMIT encryptionLearnt(m_index, *result.learnt);
+    if (result.ok && m_push) {
+        if (result.push)
+            watch(m_index);
+        else
+            unwatch(m_index);
+    }
     if (result.ok) {
         m_notice += result.notice;
         m_fresh += result.fresh;

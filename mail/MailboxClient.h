@@ -36,6 +36,8 @@ struct AccountCheckResult {
     QList<NewMessage> fresh;
     // What to keep for the account when the server taught something new about encryption.
     std::optional<QString> learnt;
+    // The server can tell of new mail as it comes (IMAP IDLE).
+    bool push = false;
 };
 
 // A mailbox of one account, behind whatever protocol its server speaks. A check logs in, lists the mailbox, takes

@@ -127,6 +127,12 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&engine, &MailCheck::accountFailed, this,
             [this](int, const MailFailure &failure) { accountFailed(failure); });
     connect(&engine, &MailCheck::finished, this, &form_NotifyMail::passFinished);
+    connect(&engine, &MailCheck::pushChanged, this, &form_NotifyMail::pushChanged);
+    connect(&engine, &MailCheck::pushStateChanged, this, [this](int index, bool up, const QString &why) {
+        m_pushDown[size_t(index)] =
+            up || why.isEmpty() ? QString() : why + QStringLiteral(" (") + m_accounts->account(index).server + u')';
+        setTrayImage(m_trayImage);
+    });
     connect(&engine, &MailCheck::encryptionLearnt, this, [](int index, const QString &learnt) {
         Settings().Encryption[size_t(index)] = learnt;
         saveSetting(accountKey("Encryption", index));
@@ -194,6 +200,31 @@ void form_NotifyMail::Form_Load()
     GhostOwner::Form_Load();
     setTrayImage(Idle);
     timer_CheckMail.start();
+    if (pushAllowed())
+        m_engine->startPush();
+}
+
+bool form_NotifyMail::pushAllowed() const
+{
+    const SettingsRecord &s = Settings();
+    return CheckMinutes(s.CheckTime) > 0 && !DialupInUse(s);
+}
+
+void form_NotifyMail::restartPush()
+{
+    m_engine->stopPush();
+    m_pushDown = {};
+    setTrayImage(m_trayImage);
+    if (pushAllowed())
+        m_engine->startPush();
+}
+
+void form_NotifyMail::pushChanged()
+{
+    if (isChecking())
+        m_pushQueued = true;
+    else
+        CheckMail();
 }
 
 void form_NotifyMail::setTrayImage(int image)
@@ -204,6 +235,9 @@ void form_NotifyMail::setTrayImage(int image)
     QString tip = platform::trayHost().activatesOnce() ? SingleClickTip : Tip;
     if (!m_lastFailure.isEmpty())
         tip += u'\n' + m_lastFailure;
+    for (const QString &down : m_pushDown)
+        if (!down.isEmpty())
+            tip += u'\n' + down;
     ModifyTrayIcon(this, icon, tip);
 }
 
@@ -231,6 +265,7 @@ void form_NotifyMail::UnloadWindows()
         endPass();
     }
     timer_CheckMail.stop();
+    m_engine->stopPush();
     timer_SpinMoon.stop();
     timer_Blink.stop();
     m_wakeCheck.stop();
@@ -250,6 +285,7 @@ void form_NotifyMail::menu_Properties_Click()
     if (!m_properties) {
         m_properties = new form_Properties;
         m_properties->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_properties, &form_Properties::saved, this, &form_NotifyMail::restartPush);
         m_properties->Form_Load();
     }
     m_properties->show();
@@ -463,6 +499,9 @@ void form_NotifyMail::showNotice(const QString &notice, int total, bool chime)
 
 void form_NotifyMail::passFinished()
 {
+    // A change pushed while this pass ran may have come after its account was read.
+    if (std::exchange(m_pushQueued, false))
+        QTimer::singleShot(0, this, &form_NotifyMail::CheckMail);
     const bool notified = m_engine->newMail() && notifyDesktop();
     if (m_engine->newMail() && !notified)
         showNotice(m_engine->notice(), m_engine->total());

@@ -79,6 +79,11 @@ private:
     void accountChecked(int count);
     void accountFailed(const MailFailure &failure);
     void passFinished();
+    // Push runs where the user has the mail checked by itself and no dial-up line would be held open for it.
+    bool pushAllowed() const;
+    void restartPush();
+    // A watched mailbox changed: a pass now, or as soon as the one under way ends.
+    void pushChanged();
     // After a resume or a change of the network: a scheduled pass once the network has settled.
     void systemWoke();
     void checkAfterWake();
@@ -106,6 +111,9 @@ private:
     // The pass under way: whether the user asked for it, and its first failure, which the tray tells.
     bool m_manualPass = false;
     QString m_passFailure;
+    bool m_pushQueued = false;
+    // The tip's line for each account whose push connection is down.
+    std::array<QString, MaxMailAccounts> m_pushDown;
     // Every failure of the pass so far was the network's: the tip says so and the next change of it checks again.
     bool m_passNetworkDown = false;
     QTimer m_wakeCheck;

@@ -518,6 +518,7 @@ void form_Properties::c_Ok_Click()
     s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
     saveSettings();
     saveFolders();
+    Q_EMIT saved();
     close();
 }
 

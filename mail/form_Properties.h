@@ -69,6 +69,10 @@ public:
     QComboBox *combo_FirstHour;
     QComboBox *combo_LastHour;
 
+Q_SIGNALS:
+    // Ok saved the settings: the accounts may have changed.
+    void saved();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

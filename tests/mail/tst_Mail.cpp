@@ -287,6 +287,43 @@ private Q_SLOTS:
         QCOMPARE(sent.size(), 8);
     }
 
+    // IMAP push in the program: once Ok in the properties has saved an IMAP account, a message delivered brings the
+    // notice up within 5 s on a 30-minute schedule; while the server is down the tray's tip says so, and it is clear
+    // again once the connection is back.
+    void pushShowsMailAtOnceAndTheTipSaysWhenItIsDown()
+    {
+        REQUIRE_DOVECOT();
+        DovecotServer imap(true, true);
+        imap.addUser(u"ivy"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(imap.start(&why), qPrintable(why));
+        Mail mail;
+        SettingsRecord &s = Settings();
+        const QString server = u"imap://127.0.0.1:"_s + QString::number(imap.imapPort);
+        s.NbrofAccounts = 1;
+        s.POPServer[0] = server;
+        s.UserName[0] = u"ivy"_s;
+        s.PassWord[0] = u"secret"_s;
+        s.CheckTime = u"30"_s;
+        QSignalSpy state(&mail.notify.engine(), &MailCheck::pushStateChanged);
+        mail.notify.menu_Properties_Click();
+        click(*mail.notify.propertiesWindow(), u"c_Ok"_s);
+        QVERIFY(state.wait(5000));
+        QCOMPARE(state.constFirst().at(1).toBool(), true);
+
+        QVERIFY(!imap.deliver(u"ivy"_s, mailMessage("ivy@example.org", "Pushed")).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(mail.notify.isVisible(), 5000);
+        QCOMPARE(mail.notice(), entry(u"ivy@example.org"_s, u"Pushed"_s));
+
+        const QString plain = u"Email check (doubleclick to check)"_s;
+        imap.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            mail.env.tray.tips().value(0).startsWith(plain + u"\nPush connection lost, retrying in 2 s: "_s), 5000);
+        QVERIFY2(mail.env.tray.tips().value(0).endsWith(u" ("_s + server + u')'), qPrintable(mail.env.tray.tips()[0]));
+        QVERIFY2(imap.start(&why), qPrintable(why));
+        QTRY_COMPARE_WITH_TIMEOUT(mail.env.tray.tips(), QStringList{plain}, 10000);
+    }
+
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
     // check, asked for once, and the tray says why. What comes of the read still out is the real keyring's test.
     void aPasswordTheKeyringKeptIsAskedForAtTheCheck()
