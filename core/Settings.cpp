@@ -70,7 +70,11 @@ void loadSettings()
     static const QString tag = QStringLiteral("err_Bas_SetGlobalVariables ");
     SettingsRecord &s = record();
     for (const QString &key : settingKeys(SettingsOrder::Read)) {
-        const QString raw = SettingsStore().value(SettingsGroup, key).value_or(QString());
+        const std::optional<QString> stored = SettingsStore().value(SettingsGroup, key);
+        // A key a first start does not write came after the file did: its default stands, and nothing is wrong.
+        if (!stored && !settingKeys(SettingsOrder::FirstStart).contains(key, Qt::CaseInsensitive))
+            continue;
+        const QString raw = stored.value_or(QString());
         if (const auto failure = readSetting(s, *settingField(key), raw))
             logError(tag, *failure, QStringLiteral("EXTRA:On getting registry info"));
     }

@@ -76,6 +76,8 @@ const Row Rows[] = {
     {"NbrofAccounts", Kind::Int16, &S::NbrofAccounts, "1", {40, 33, 19}},
     {"EmailPath", Kind::Text, &S::EmailPath, "- Path to your emailprogram", {41, 31, 33}},
     {"CheckTime", Kind::Text, &S::CheckTime, "0 (=never)", {42, 32, 34}},
+    // Ours, after the others; a first start leaves it out, and its absence means off.
+    {"MailNotify", Kind::Flag, &S::MailNotify, "False", {43, 47, 0}},
 };
 const char FirstStartSpelling[] = "NbrOfAccounts";
 

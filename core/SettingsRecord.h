@@ -67,6 +67,8 @@ struct SettingsRecord {
     int NbrofAccounts = 1;
     QString EmailPath;
     QString CheckTime;
+    // New mail goes to the desktop's notification area instead of the notice window, where the desktop has one.
+    bool MailNotify = false;
 
     // Not stored: true when this start found the store empty and wrote the first-start defaults.
     bool FirstLaunch = false;

@@ -10,7 +10,7 @@ ImapClient::ImapClient()
 {
     m_silence.setSingleShot(true);
     connect(&m_silence, &QTimer::timeout, this, [this] {
-        if (m_phase == Phase::Idle || m_phase == Phase::Question)
+        if (!waitsForServer())
             return;
         fail(Error::Connection, QStringLiteral("No answer from the server within %1 seconds").arg(timeoutMs / 1000.0),
              QAbstractSocket::SocketTimeoutError);
@@ -24,6 +24,11 @@ ImapClient::~ImapClient()
         m_socket->abort();
 }
 
+bool ImapClient::waitsForServer() const
+{
+    return m_phase != Phase::Idle && m_phase != Phase::Question && m_phase != Phase::Idling;
+}
+
 bool ImapClient::connected() const
 {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
@@ -34,8 +39,20 @@ void ImapClient::finish(Outcome outcome)
     m_phase = Phase::Idle;
     m_pending.clear();
     m_silence.stop();
+    tell(outcome);
+}
+
+void ImapClient::tell(Outcome outcome)
+{
+    if (outcome == Outcome::MailboxChanged) {
+        if (m_changeTold)
+            return;
+        m_changeTold = true;
+    }
     // Never inside the call that started it: a listener may start the next call from its slot.
     QTimer::singleShot(0, this, [this, outcome, call = m_call] {
+        if (outcome == Outcome::MailboxChanged)
+            m_changeTold = false;
         if (call != m_call)
             return;
         switch (outcome) {
@@ -50,6 +67,15 @@ void ImapClient::finish(Outcome outcome)
             break;
         case Outcome::HeadersFetched:
             Q_EMIT headersFetched();
+            break;
+        case Outcome::Idling:
+            Q_EMIT idling();
+            break;
+        case Outcome::IdleEnded:
+            Q_EMIT idleEnded();
+            break;
+        case Outcome::MailboxChanged:
+            Q_EMIT mailboxChanged();
             break;
         case Outcome::LoggedOut:
             Q_EMIT loggedOut();
@@ -134,8 +160,17 @@ void ImapClient::readResponses()
         if (const QList<QByteArray> capabilities = response->capabilities(); !capabilities.isEmpty())
             m_capabilities = capabilities;
         if (response->kind == ImapResponse::Kind::Continuation) {
-            if (!m_pending.isEmpty())
+            if (m_phase == Phase::IdleStart && m_pending.isEmpty()) {
+                // From now on the server speaks only when something changes, which may be never.
+                m_phase = Phase::Idling;
+                m_silence.stop();
+                tell(Outcome::Idling);
+            } else if (!m_pending.isEmpty()) {
+                // A literal's bytes, or the DONE asked for before the server agreed to IDLE.
+                if (m_phase == Phase::IdleStart)
+                    m_phase = Phase::IdleDone;
                 m_socket->write(m_pending.takeFirst());
+            }
         } else if (response->kind == ImapResponse::Kind::Untagged) {
             untagged(*response);
         } else {
@@ -165,6 +200,11 @@ void ImapClient::untagged(const ImapResponse &response)
         m_uidValidity = response.codeNumber();
     } else if (response.name == "EXISTS" && response.number) {
         m_exists = *response.number;
+        if (m_phase == Phase::IdleStart || m_phase == Phase::Idling || m_phase == Phase::IdleDone)
+            tell(Outcome::MailboxChanged);
+    } else if ((response.name == "RECENT" || response.name == "EXPUNGE") &&
+               (m_phase == Phase::IdleStart || m_phase == Phase::Idling || m_phase == Phase::IdleDone)) {
+        tell(Outcome::MailboxChanged);
     } else if (response.name == "SEARCH" && m_phase == Phase::Search) {
         for (const ImapValue &value : response.values)
             if (value.isNumber())
@@ -239,6 +279,14 @@ void ImapClient::tagged(const ImapResponse &response)
             finish(m_phase == Phase::Examine  ? Outcome::Examined
                    : m_phase == Phase::Search ? Outcome::UidsListed
                                               : Outcome::HeadersFetched);
+        return;
+    case Phase::IdleStart:
+    case Phase::Idling:
+    case Phase::IdleDone:
+        if (!ok)
+            refuse(response);
+        else
+            finish(Outcome::IdleEnded);
         return;
     case Phase::Logout:
         m_loggedIn = false;
@@ -335,7 +383,7 @@ void ImapClient::connectSocket()
     connect(m_socket.get(), &QSslSocket::readyRead, this, [this] {
         m_reader.append(m_socket->readAll());
         // Any answer at all restarts the wait: only silence ends it.
-        if (m_phase != Phase::Idle && m_phase != Phase::Question)
+        if (waitsForServer())
             m_silence.start(timeoutMs);
         readResponses();
     });
@@ -439,6 +487,30 @@ void ImapClient::fetchHeaders(const QList<quint32> &uids)
     command("UID FETCH " + ImapUidSet(uids) + " (UID BODY.PEEK[HEADER.FIELDS (FROM SUBJECT DATE)])", {}, Phase::Fetch);
 }
 
+void ImapClient::idle()
+{
+    ++m_call;
+    if (!connected() || !m_loggedIn) {
+        fail(Error::Connection, QStringLiteral("The server closed the connection"));
+        return;
+    }
+    command("IDLE", {}, Phase::IdleStart);
+}
+
+void ImapClient::endIdle()
+{
+    // DONE may only follow the server's go-ahead: before it, it waits for it.
+    if (m_phase == Phase::IdleStart) {
+        m_pending = {"DONE\r\n"};
+        return;
+    }
+    if (m_phase != Phase::Idling)
+        return;
+    m_phase = Phase::IdleDone;
+    m_socket->write("DONE\r\n");
+    m_silence.start(timeoutMs);
+}
+
 void ImapClient::listFolders()
 {
     ++m_call;
@@ -464,13 +536,14 @@ void ImapClient::logout()
 void ImapClient::close()
 {
     ++m_call;
+    const bool idling = m_phase == Phase::Idling;
     m_phase = Phase::Idle;
     m_pending.clear();
     m_silence.stop();
     if (!m_socket)
         return;
     if (m_loggedIn && connected())
-        m_socket->write('a' + QByteArray::number(++m_tagNumber) + " LOGOUT\r\n");
+        m_socket->write((idling ? "DONE\r\n" : "") + ('a' + QByteArray::number(++m_tagNumber)) + " LOGOUT\r\n");
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();

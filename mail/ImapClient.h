@@ -42,6 +42,12 @@ public:
     void listUids();
     // The From, Subject and Date lines of the messages with these UIDs: headersFetched(), with headers(), or failed().
     void fetchHeaders(const QList<quint32> &uids);
+    // Waits in the examined folder for the server to tell of changes (IDLE): idling() once the server agreed, then
+    // mailboxChanged() for every message that comes or goes. The server may stay silent as long as it likes; only a
+    // connection that closes ends the wait, as failed().
+    void idle();
+    // Ends the wait (DONE): idleEnded() once the server confirmed, or failed().
+    void endIdle();
     // Every folder on the server that can be opened: foldersListed(), with folders(), or failed().
     void listFolders();
     // Says goodbye: loggedOut(), also when the goodbye is lost.
@@ -60,6 +66,9 @@ public:
     // The encryption as the client knows it now: "TLS" after an encrypted session, the user's answer after the
     // question, else what open() was given.
     QString encryption() const { return m_encryption; }
+    // What the server offers, upper case; after the login, what it offers a logged-in user.
+    QList<QByteArray> capabilities() const { return m_capabilities; }
+    bool hasIdle() const { return m_capabilities.contains("IDLE"); }
     Error error() const { return m_error; }
     QAbstractSocket::SocketError socketError() const { return m_socketError; }
     QString errorString() const { return m_errorString; }
@@ -75,6 +84,10 @@ Q_SIGNALS:
     void headersFetched();
     void foldersListed();
     void loggedOut();
+    void idling();
+    void idleEnded();
+    // A message came to the folder or left it while idling.
+    void mailboxChanged();
     void failed();
     // Asked before a password would go unencrypted to a server not on this computer; answerClearText() goes on.
     // With nobody listening, the password is not sent.
@@ -95,10 +108,24 @@ private:
         Examine,
         Search,
         Fetch,
+        IdleStart,
+        Idling,
+        IdleDone,
         Logout,
         List,
     };
-    enum class Outcome { Opened, Examined, UidsListed, HeadersFetched, LoggedOut, Failed, FoldersListed };
+    enum class Outcome {
+        Opened,
+        Examined,
+        UidsListed,
+        HeadersFetched,
+        Idling,
+        IdleEnded,
+        MailboxChanged,
+        LoggedOut,
+        Failed,
+        FoldersListed
+    };
 
     void connectSocket();
     void readResponses();
@@ -115,6 +142,10 @@ private:
     void refuse(const ImapResponse &response);
     void connectionLost();
     void finish(Outcome outcome);
+    // Tells the listener of an outcome while the call goes on.
+    void tell(Outcome outcome);
+    // No silence counts against the server: it has nothing to say, or the user is being asked.
+    bool waitsForServer() const;
     bool connected() const;
 
     // Made at the first open: a TLS socket loads the TLS libraries, which a suite that never checks mail does
@@ -140,6 +171,8 @@ private:
     quint32 m_exists = 0;
     QList<quint32> m_uids;
     QHash<quint32, QByteArray> m_headers;
+    // A change is told once, however many responses the server sent about it at once.
+    bool m_changeTold = false;
     QList<QByteArray> m_folders;
     // The text of the server's BYE, told when it then closes the connection.
     QString m_bye;

@@ -142,7 +142,11 @@ void ImapMailbox::done()
         }
         m_result.notice += m_skipped;
         m_result.count = int(m_listed.size());
+        m_result.push = m_imap.hasIdle();
         m_result.newMail = HasNewMail(*m_memory, m_result.count, ids);
+        for (int message : NewMessages(*m_memory, m_result.count, ids))
+            if (const auto seen = m_memory->headers.constFind(ids[message]); seen != m_memory->headers.cend())
+                m_result.fresh.append({seen->from, seen->subject, m_account.tag});
         Remember(*m_memory, m_result.count, ids);
     }
     m_memory = nullptr;

@@ -2,6 +2,7 @@
 #include "mail/MailCheck.h"
 
 #include "mail/ImapMailbox.h"
+#include "mail/ImapPush.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Mailbox.h"
 #include "platform/Clock.h"
@@ -9,7 +10,11 @@
 #include <QTimer>
 #include <algorithm>
 
-MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts) {}
+MailCheck::MailCheck(MailAccounts &accounts, QObject *parent) : QObject(parent), m_accounts(accounts)
+{
+    // Connections held in IDLE across a sleep or a network change are likely dead without knowing it.
+    connect(this, &MailCheck::woke, this, &MailCheck::reconnectPush);
+}
 
 MailCheck::~MailCheck() = default;
 
@@ -32,6 +37,57 @@ MailboxClient &MailCheck::client(int index, const QString &server)
     return *client;
 }
 
+void MailCheck::startPush()
+{
+    m_push = true;
+    for (int index = 0; index < std::clamp(m_accounts.count(), 0, MaxMailAccounts); ++index) {
+        const std::optional<MailAddress> address = ParseMailAddress(m_accounts.account(index).server);
+        if (address && address->protocol == MailProtocol::Imap)
+            watch(index);
+    }
+}
+
+void MailCheck::stopPush()
+{
+    m_push = false;
+    for (std::unique_ptr<ImapPush> &watcher : m_watchers)
+        watcher.reset();
+}
+
+void MailCheck::unwatch(int index)
+{
+    std::unique_ptr<ImapPush> &watcher = m_watchers[size_t(index)];
+    if (!watcher)
+        return;
+    const bool wasUp = watcher->isUp();
+    watcher.reset();
+    // Nothing said about it stays behind.
+    if (!wasUp)
+        Q_EMIT pushStateChanged(index, true, {});
+}
+
+void MailCheck::reconnectPush()
+{
+    for (const std::unique_ptr<ImapPush> &watcher : m_watchers)
+        if (watcher)
+            watcher->reconnectNow();
+}
+
+void MailCheck::watch(int index)
+{
+    std::unique_ptr<ImapPush> &watcher = m_watchers[size_t(index)];
+    const MailAccount account = m_accounts.account(index);
+    if (watcher && watcher->isRunning() && watcher->account().server == account.server &&
+        watcher->account().userName == account.userName)
+        return;
+    watcher = std::make_unique<ImapPush>(m_accounts, index);
+    watcher->timeoutMs = timeoutMs;
+    watcher->trustLoopback = trustLoopback;
+    connect(watcher.get(), &ImapPush::changed, this, &MailCheck::pushChanged);
+    connect(watcher.get(), &ImapPush::stateChanged, this, &MailCheck::pushStateChanged);
+    watcher->start();
+}
+
 bool MailCheck::start()
 {
     if (m_checking)
@@ -41,6 +97,7 @@ bool MailCheck::start()
     m_newMail = false;
     m_total = 0;
     m_notice.clear();
+    m_fresh.clear();
     m_index = -1;
     m_count = std::clamp(m_accounts.count(), 1, MaxMailAccounts);
     QTimer::singleShot(0, this, [this, pass = ++m_pass] {
@@ -145,11 +202,18 @@ void MailCheck::checked()
     const AccountCheckResult result = m_clients[size_t(m_index)]->result();
     if (result.learnt)
         Q_EMIT encryptionLearnt(m_index, *result.learnt);
+    if (result.ok && m_push) {
+        if (result.push)
+            watch(m_index);
+        else
+            unwatch(m_index);
+    }
     if (result.ok) {
         m_notice += result.notice;
         const MailboxMemory &now = mailboxes[size_t(m_index)];
         m_news[size_t(m_index)] = {NewMessages(m_before, now), NewMessages(m_read[size_t(m_index)], now),
                                    platform::Clock::now(), m_server};
+        m_fresh += result.fresh;
         Q_EMIT accountChecked(m_index, m_server, result.count);
     } else {
         m_allOk = false;

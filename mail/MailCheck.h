@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+class ImapPush;
+
 // Where a check finds its accounts: the settings in the program, a list of its own in a test.
 class MailAccounts {
 public:
@@ -67,6 +69,13 @@ public:
     // may run, outside the quiet hours and with no pass still running.
     bool minutePassed(int minutes, bool quietHours);
 
+    // Push: every IMAP account, and from then on each whose check finds a server that offers IDLE, is watched, and
+    // pushChanged() tells when its mailbox changes. stopPush() ends every watch without a word.
+    void startPush();
+    void stopPush();
+    // Re-opens every watched account's connections at once, as after a resume or when the network is back.
+    void reconnectPush();
+
     // What the last pass found.
     bool allOk() const { return m_allOk; }
     bool newMail() const { return m_newMail; }
@@ -79,6 +88,8 @@ public:
     // The user has read or put off what is new ("Read now", "Read later"): from now on only mail that comes after
     // counts, whatever forget() makes the notice tell again.
     void markRead();
+    // The messages no earlier pass saw, account after account.
+    const QList<NewMessage> &freshMessages() const { return m_fresh; }
 
     // Each account's memory between passes.
     std::array<MailboxMemory, MaxMailAccounts> mailboxes;
@@ -95,6 +106,10 @@ Q_SIGNALS:
     // Asked before a password would go unencrypted to a server not on this computer; answerClearText() goes on.
     void clearTextQuestion(const QString &host);
     void finished();
+    // A watched account's mailbox changed: a pass would find what came.
+    void pushChanged(int index);
+    // A watched account's connections are all in IDLE, or some are down: why, and when they are tried again.
+    void pushStateChanged(int index, bool up, const QString &why);
     // After systemWoke(): connections held open are to be made again at once.
     void woke();
 
@@ -104,9 +119,14 @@ private:
     void checked();
     // The account's client for the protocol its server address names.
     MailboxClient &client(int index, const QString &server);
+    // Starts watching the account unless its watcher runs already, for the same server and user.
+    void watch(int index);
+    void unwatch(int index);
 
     MailAccounts &m_accounts;
     std::array<std::unique_ptr<MailboxClient>, MaxMailAccounts> m_clients;
+    bool m_push = false;
+    std::array<std::unique_ptr<ImapPush>, MaxMailAccounts> m_watchers;
     bool m_checking = false;
     // Counts the passes, so that a step queued for a stopped one is dropped.
     quint64 m_pass = 0;
@@ -122,6 +142,7 @@ private:
     // Each account's mailbox as the user last read it, and as it was before the check under way.
     std::array<MailboxMemory, MaxMailAccounts> m_read;
     MailboxMemory m_before;
+    QList<NewMessage> m_fresh;
 };
 
 Q_DECLARE_METATYPE(MailFailure)

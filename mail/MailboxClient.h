@@ -32,8 +32,12 @@ struct AccountCheckResult {
     bool newMail = false;
     // The notice's entries, one for every message in the mailbox.
     QString notice;
+    // The messages the last check did not see, in the mailbox's order.
+    QList<NewMessage> fresh;
     // What to keep for the account when the server taught something new about encryption.
     std::optional<QString> learnt;
+    // The server can tell of new mail as it comes (IMAP IDLE).
+    bool push = false;
 };
 
 // A mailbox of one account, behind whatever protocol its server speaks. A check logs in, lists the mailbox, takes

@@ -15,6 +15,20 @@ bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids)
     return count > memory.lastCount;
 }
 
+QList<int> NewMessages(const MailboxMemory &memory, int count, const QStringList &ids)
+{
+    QList<int> fresh;
+    if (memory.ids && !ids.isEmpty()) {
+        for (int i = 0; i < ids.size(); ++i)
+            if (!memory.ids->contains(ids[i]))
+                fresh.append(i);
+        return fresh;
+    }
+    for (int i = std::max(memory.lastCount, 0); i < count; ++i)
+        fresh.append(i);
+    return fresh;
+}
+
 void Remember(MailboxMemory &memory, int count, const QStringList &ids)
 {
     memory.lastCount = count;

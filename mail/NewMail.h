@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,16 @@ struct MailboxMemory {
 // before is new (a message removed and another added between two checks is still new mail); otherwise a count
 // above the last one is.
 bool HasNewMail(const MailboxMemory &memory, int count, const QStringList &ids);
+// The messages of this check the last one did not see, by their place in the listing (0 first), as HasNewMail()
+// judges: ids not seen before, else the messages past the last count, which servers list last.
+QList<int> NewMessages(const MailboxMemory &memory, int count, const QStringList &ids);
+// One message new at a check, as a desktop notification tells it.
+struct NewMessage {
+    QString from;
+    QString subject;
+    // The account's tag, as the notice has it after the subject.
+    QString tag;
+};
 // Takes in this check's count and ids; headers of messages no longer there are forgotten.
 void Remember(MailboxMemory &memory, int count, const QStringList &ids);
 // How many messages `now` holds that `before` did not, by the rule of HasNewMail: by their ids where both have them

@@ -16,7 +16,7 @@ Pop3Mailbox::Pop3Mailbox()
         const MailboxMemory::Header seen{HeaderField(header, "From"), HeaderField(header, "Subject")};
         if (const QString id = m_ids.value(m_message - 1); !id.isEmpty())
             m_memory->headers.insert(id, seen);
-        m_result.notice += NoticeEntry(seen.from, seen.subject, m_account.tag);
+        list(seen);
         fetchNext();
     });
     connect(&m_pop, &Pop3Client::failed, this, [this] {
@@ -39,6 +39,7 @@ void Pop3Mailbox::check(const MailAccount &account, MailboxMemory &memory)
     m_memory = &memory;
     m_result = {};
     m_ids.clear();
+    m_listed.clear();
     m_message = 0;
     m_pop.timeoutMs = timeoutMs;
     m_pop.trustLoopback = trustLoopback;
@@ -57,7 +58,7 @@ void Pop3Mailbox::fetchNext()
             m_pop.fetchHeader(m_message);
             return;
         }
-        m_result.notice += NoticeEntry(cached->from, cached->subject, m_account.tag);
+        list(*cached);
     }
     m_pop.endListing();
 }
@@ -68,9 +69,18 @@ void Pop3Mailbox::done()
     if (m_pop.encryption() != m_before)
         m_result.learnt = m_pop.encryption() + u' ' + m_account.server;
     m_result.newMail = HasNewMail(*m_memory, m_result.count, m_ids);
+    for (int message : NewMessages(*m_memory, m_result.count, m_ids))
+        if (const auto seen = m_listed.constFind(message); seen != m_listed.cend())
+            m_result.fresh.append({seen->from, seen->subject, m_account.tag});
     Remember(*m_memory, m_result.count, m_ids);
     m_memory = nullptr;
     Q_EMIT checked();
+}
+
+void Pop3Mailbox::list(const MailboxMemory::Header &header)
+{
+    m_result.notice += NoticeEntry(header.from, header.subject, m_account.tag);
+    m_listed.insert(m_message - 1, header);
 }
 
 void Pop3Mailbox::answerClearText(bool send)

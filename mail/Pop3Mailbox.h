@@ -18,6 +18,8 @@ public:
 private:
     void fetchNext();
     void done();
+    // Adds the message being read to the notice.
+    void list(const MailboxMemory::Header &header);
 
     Pop3Client m_pop;
     MailAccount m_account;
@@ -28,4 +30,6 @@ private:
     QStringList m_ids;
     // The message whose header is being read; 0 before the listing.
     int m_message = 0;
+    // The senders and subjects listed, by the message's place in the listing.
+    QHash<int, MailboxMemory::Header> m_listed;
 };

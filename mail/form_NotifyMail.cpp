@@ -14,6 +14,7 @@
 #include "mail/form_Checking.h"
 #include "mail/form_Properties.h"
 #include "platform/Clock.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dialer.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniStore.h"
@@ -26,12 +27,14 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,6 +47,11 @@ const QString NetworkDown = QStringLiteral("Network down: will check when it ret
 constexpr int WakeSettleMs = 3000;
 
 enum TrayImage { Idle = 0, NewMail = 1, FirstMoon = 2 };
+
+// More new messages than this are told in one notification rather than one each.
+constexpr int NotifiedOneByOne = 5;
+const QString OpenProgramAction = QStringLiteral("open");
+const QString ReadLaterAction = QStringLiteral("later");
 
 // A stored choice of dial-up counts only where a dialer exists; the file keeps it for a system that has one.
 bool DialupInUse(const SettingsRecord &s)
@@ -119,6 +127,12 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
     connect(&engine, &MailCheck::accountFailed, this,
             [this](int, const MailFailure &failure) { accountFailed(failure); });
     connect(&engine, &MailCheck::finished, this, &form_NotifyMail::passFinished);
+    connect(&engine, &MailCheck::pushChanged, this, &form_NotifyMail::pushChanged);
+    connect(&engine, &MailCheck::pushStateChanged, this, [this](int index, bool up, const QString &why) {
+        m_pushDown[size_t(index)] =
+            up || why.isEmpty() ? QString() : why + QStringLiteral(" (") + m_accounts->account(index).server + u')';
+        setTrayImage(m_trayImage);
+    });
     connect(&engine, &MailCheck::encryptionLearnt, this, [](int index, const QString &learnt) {
         Settings().Encryption[size_t(index)] = learnt;
         saveSetting(accountKey("Encryption", index));
@@ -131,6 +145,10 @@ form_NotifyMail::form_NotifyMail(ProgramLifecycle &lifecycle, QWidget *parent)
                                   platform::MsgButtons::YesNo, platform::MsgAnswer::No);
         m_engine->answerClearText(answer == platform::MsgAnswer::Yes);
     });
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    connect(&desktop, &platform::DesktopNotifications::actionInvoked, this, &form_NotifyMail::notificationAction);
+    connect(&desktop, &platform::DesktopNotifications::closed, this,
+            [this](uint id, uint) { m_notifications.remove(id); });
     // Desktop tests have only loopback; this lets a server there stand for a distant one.
     engine.trustLoopback = !qEnvironmentVariableIsSet("TARNIBE_MAIL_LOOPBACK_IS_REMOTE");
 }
@@ -182,6 +200,31 @@ void form_NotifyMail::Form_Load()
     GhostOwner::Form_Load();
     setTrayImage(Idle);
     timer_CheckMail.start();
+    if (pushAllowed())
+        m_engine->startPush();
+}
+
+bool form_NotifyMail::pushAllowed() const
+{
+    const SettingsRecord &s = Settings();
+    return CheckMinutes(s.CheckTime) > 0 && !DialupInUse(s);
+}
+
+void form_NotifyMail::restartPush()
+{
+    m_engine->stopPush();
+    m_pushDown = {};
+    setTrayImage(m_trayImage);
+    if (pushAllowed())
+        m_engine->startPush();
+}
+
+void form_NotifyMail::pushChanged()
+{
+    if (isChecking())
+        m_pushQueued = true;
+    else
+        CheckMail();
 }
 
 void form_NotifyMail::setTrayImage(int image)
@@ -195,6 +238,9 @@ void form_NotifyMail::setTrayImage(int image)
     QString tip = platform::trayHost().activatesOnce() ? SingleClickTip : Tip;
     if (!m_lastFailure.isEmpty())
         tip += u'\n' + m_lastFailure;
+    for (const QString &down : m_pushDown)
+        if (!down.isEmpty())
+            tip += u'\n' + down;
     const SettingsRecord &s = Settings();
     for (int index = 0; index < std::clamp(s.NbrofAccounts, 1, MaxMailAccounts); ++index) {
         // Not for an account whose server has changed since: that one has not been checked yet.
@@ -230,12 +276,14 @@ void form_NotifyMail::UnloadWindows()
         endPass();
     }
     timer_CheckMail.stop();
+    m_engine->stopPush();
     timer_SpinMoon.stop();
     timer_Blink.stop();
     m_wakeCheck.stop();
     if (m_checkingWindow)
         m_checkingWindow->hide();
     delete m_properties;
+    closeNotifications();
 }
 
 void form_NotifyMail::menu_Help_Click()
@@ -248,6 +296,7 @@ void form_NotifyMail::menu_Properties_Click()
     if (!m_properties) {
         m_properties = new form_Properties;
         m_properties->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_properties, &form_Properties::saved, this, &form_NotifyMail::restartPush);
         m_properties->Form_Load();
     }
     m_properties->show();
@@ -446,12 +495,13 @@ void form_NotifyMail::accountFailed(const MailFailure &failure)
     }
 }
 
-void form_NotifyMail::showNotice(const QString &notice, int total)
+void form_NotifyMail::showNotice(const QString &notice, int total, bool chime)
 {
     setNotice(notice, total);
     ++m_noticesShown;
     setWindowState(windowState() & ~Qt::WindowMinimized);
-    PlaySound(QStringLiteral("new.wav"));
+    if (chime)
+        PlaySound(QStringLiteral("new.wav"));
     show();
     raise();
     activateWindow();
@@ -460,7 +510,11 @@ void form_NotifyMail::showNotice(const QString &notice, int total)
 
 void form_NotifyMail::passFinished()
 {
-    if (m_engine->newMail())
+    // A change pushed while this pass ran may have come after its account was read.
+    if (std::exchange(m_pushQueued, false))
+        QTimer::singleShot(0, this, &form_NotifyMail::CheckMail);
+    const bool notified = m_engine->newMail() && notifyDesktop();
+    if (m_engine->newMail() && !notified)
         showNotice(m_engine->notice(), m_engine->total());
     // One line for a network that is down, however many accounts failed for it.
     m_lastFailure = !m_passFailure.isEmpty() && m_passNetworkDown ? NetworkDown : m_passFailure;
@@ -477,7 +531,7 @@ void form_NotifyMail::passFinished()
         m_checkingWindow->move(0, 0);
         m_checkingWindow->list_Display->setCurrentRow(-1);
     }
-    if ((isMinimized() || !isVisible()) && !checkingVisible())
+    if ((isMinimized() || !isVisible()) && !checkingVisible() && !notified)
         platform::showMessage(QStringLiteral("You have no new emails...."), QStringLiteral("Mailbox"),
                               platform::MsgIcon::Information);
 }
@@ -541,4 +595,69 @@ void form_NotifyMail::c_ReadLater_Click()
     m_engine->markRead();
     setTrayImage(m_trayImage);
     putAway();
+}
+
+bool form_NotifyMail::notifyDesktop()
+{
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    const QList<NewMessage> &fresh = m_engine->freshMessages();
+    if (!Settings().MailNotify || !desktop.available() || fresh.isEmpty())
+        return false;
+    m_notifiedNotice = m_engine->notice();
+    m_notifiedTotal = m_engine->total();
+    platform::DesktopNotifications::Notification n;
+    n.iconName = QStringLiteral("mail-unread");
+    const QImage picture = MailNewIcon().pixmap(48, 48).toImage().convertToFormat(QImage::Format_RGBA8888);
+    n.pictureWidth = picture.width();
+    n.pictureHeight = picture.height();
+    for (int y = 0; y < picture.height(); ++y)
+        n.pictureRgba.append(reinterpret_cast<const char *>(picture.constScanLine(y)), picture.width() * 4);
+    n.actions = {{OpenProgramAction, QStringLiteral("Open mail program")},
+                 {ReadLaterAction, QStringLiteral("Read later")},
+                 {platform::DesktopNotifications::DefaultAction, QStringLiteral("Show the new mail")}};
+    const auto send = [this, &desktop](const platform::DesktopNotifications::Notification &one) {
+        desktop.notify(one, this, [this](uint id) {
+            if (id != 0)
+                m_notifications.insert(id);
+        });
+    };
+    if (fresh.size() > NotifiedOneByOne) {
+        // After a night away, one summary rather than a flood.
+        n.summary = QString::number(fresh.size()) + QStringLiteral(" new messages");
+        QStringList senders;
+        for (const NewMessage &message : fresh)
+            if (!senders.contains(message.from))
+                senders.append(message.from);
+        n.body = QStringLiteral("From ") + senders.mid(0, NotifiedOneByOne).join(QStringLiteral(", ")) +
+                 (senders.size() > NotifiedOneByOne ? QStringLiteral(" and others") : QString());
+        send(n);
+    } else {
+        for (const NewMessage &message : fresh) {
+            n.summary = message.from.isEmpty() ? QStringLiteral("New mail") : message.from;
+            n.body = message.subject + message.tag;
+            send(n);
+        }
+    }
+    PlaySound(QStringLiteral("new.wav"));
+    return true;
+}
+
+void form_NotifyMail::notificationAction(uint id, const QString &key)
+{
+    if (!m_notifications.contains(id))
+        return;
+    closeNotifications();
+    if (key == OpenProgramAction)
+        c_ReadNow_Click();
+    else if (key == ReadLaterAction)
+        c_ReadLater_Click();
+    else if (key == platform::DesktopNotifications::DefaultAction)
+        showNotice(m_notifiedNotice, m_notifiedTotal, false);
+}
+
+void form_NotifyMail::closeNotifications()
+{
+    platform::DesktopNotifications &desktop = platform::desktopNotifications();
+    for (uint id : std::exchange(m_notifications, {}))
+        desktop.close(id);
 }

@@ -6,6 +6,7 @@
 #include "mail/MailCheck.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <memory>
 
@@ -78,12 +79,23 @@ private:
     void accountChecked(int count);
     void accountFailed(const MailFailure &failure);
     void passFinished();
+    // Push runs where the user has the mail checked by itself and no dial-up line would be held open for it.
+    bool pushAllowed() const;
+    void restartPush();
+    // A watched mailbox changed: a pass now, or as soon as the one under way ends.
+    void pushChanged();
     // After a resume or a change of the network: a scheduled pass once the network has settled.
     void systemWoke();
     void checkAfterWake();
     // What ends every pass, finished or stopped.
     void endPass();
-    void showNotice(const QString &notice, int total);
+    void showNotice(const QString &notice, int total, bool chime = true);
+    // Tells this pass's new mail in the desktop's notification area, where the user chose that and a server is
+    // there; false when the notice should tell it instead.
+    bool notifyDesktop();
+    void notificationAction(uint id, const QString &key);
+    // Takes this program's notifications away: the mail they told of has been seen to.
+    void closeNotifications();
     // Hides the notice until the next new mail; the tray icon stays.
     void putAway();
     void setTrayImage(int image);
@@ -99,9 +111,16 @@ private:
     // The pass under way: whether the user asked for it, and its first failure, which the tray tells.
     bool m_manualPass = false;
     QString m_passFailure;
+    bool m_pushQueued = false;
+    // The tip's line for each account whose push connection is down.
+    std::array<QString, MaxMailAccounts> m_pushDown;
     // Every failure of the pass so far was the network's: the tip says so and the next change of it checks again.
     bool m_passNetworkDown = false;
     QTimer m_wakeCheck;
     // Counts the notices shown, so that a late "minimised" from the window manager puts away only its own.
     int m_noticesShown = 0;
+    // The notifications up now, and the notice a click on one of them opens.
+    QSet<uint> m_notifications;
+    QString m_notifiedNotice;
+    int m_notifiedTotal = 0;
 };

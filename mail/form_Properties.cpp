@@ -10,6 +10,7 @@
 #include "mail/MailText.h"
 #include "mail/NewMail.h"
 #include "mail/form_Browse.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dialer.h"
 #include "platform/MessageBox.h"
 
@@ -40,6 +41,7 @@ const std::pair<QString, QString> Protocols[] = {
     {QStringLiteral("IMAP, encrypted from the start (IMAPS)"), QStringLiteral("imaps://")},
 };
 const QString ModemLess = QStringLiteral("Less -->");
+const QString NoNotifications = QStringLiteral("No notification service is running on this desktop");
 
 } // namespace
 
@@ -107,6 +109,13 @@ void form_Properties::buildWindow()
     checkRow->addWidget(new QLabel(QStringLiteral("minute")));
     checkRow->addStretch();
     general->addLayout(checkRow, 1, 0, 1, 3);
+    check_MailNotify =
+        named(new QCheckBox(QStringLiteral("Show new mail as a desktop &notification")), "check_MailNotify");
+    label_NoNotifications = named(new QLabel(QStringLiteral("(") + NoNotifications + u')'), "label_NoNotifications");
+    general->addWidget(check_MailNotify, 2, 0, 1, 3);
+    general->addWidget(label_NoNotifications, 3, 0, 1, 3);
+    connect(&platform::desktopNotifications(), &platform::DesktopNotifications::availableChanged, this,
+            &form_Properties::notificationsAvailable);
 
     c_Ok = named(new QPushButton(QStringLiteral("Ok")), "c_Ok");
     c_Cancel = named(new QPushButton(QStringLiteral("Cancel")), "c_Cancel");
@@ -221,6 +230,8 @@ void form_Properties::Form_Load()
     fillServers(0);
     text_EmailPath->setText(s.EmailPath);
     combo_CheckTime->setCurrentText(s.CheckTime);
+    check_MailNotify->setChecked(s.MailNotify);
+    notificationsAvailable(platform::desktopNotifications().available());
     platform::Dialer &dialer = platform::dialer();
     // Where nothing can dial, the choice is shown as it is stored but cannot be made, and says why.
     option_RAS[1]->setEnabled(dialer.available());
@@ -239,6 +250,14 @@ void form_Properties::Form_Load()
     adjustSize();
     resize(width(), std::max(toPixels(FoldedHeight), sizeHint().height()));
     centreOnScreen(this);
+}
+
+void form_Properties::notificationsAvailable(bool available)
+{
+    // Shown as stored either way, for a desktop that has a server later.
+    check_MailNotify->setEnabled(available);
+    check_MailNotify->setToolTip(available ? QString() : NoNotifications);
+    label_NoNotifications->setVisible(!available);
 }
 
 void form_Properties::combo_POPservers_Click()
@@ -480,6 +499,7 @@ void form_Properties::c_Ok_Click()
     s.PassWord[size_t(account)] = text_Password->text();
     s.EmailPath = text_EmailPath->text();
     s.CheckTime = combo_CheckTime->currentText();
+    s.MailNotify = check_MailNotify->isChecked();
     s.UseRas = !option_RAS[0]->isChecked();
     s.RasUserName = text_RasUserName->text().trimmed();
     s.RasPassword = text_RasPassword->text().trimmed();
@@ -498,6 +518,7 @@ void form_Properties::c_Ok_Click()
     s.RasCheckLimited = check_LimitRas->isChecked() ? 1 : 0;
     saveSettings();
     saveFolders();
+    Q_EMIT saved();
     close();
 }
 

@@ -54,6 +54,8 @@ public:
     QLineEdit *text_EmailPath;
     QPushButton *c_Browse;
     QComboBox *combo_CheckTime;
+    QCheckBox *check_MailNotify;
+    QLabel *label_NoNotifications;
     QPushButton *c_Ok;
     QPushButton *c_Cancel;
     QPushButton *c_More;
@@ -67,6 +69,10 @@ public:
     QComboBox *combo_FirstHour;
     QComboBox *combo_LastHour;
 
+Q_SIGNALS:
+    // Ok saved the settings: the accounts may have changed.
+    void saved();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -74,6 +80,8 @@ private:
     void buildWindow();
     void buildModemFrame();
     void fillServers(int select);
+    // The desktop notification choice, open only while a notification server is there.
+    void notificationsAvailable(bool available);
 
     // Shows the account's ticked folders, and the server's others once listed; hidden for a POP3 account.
     void showFolders(const QList<QByteArray> &listed = {});

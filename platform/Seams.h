@@ -8,6 +8,7 @@
 namespace platform {
 
 class ClockSource;
+class DesktopNotifications;
 class Dialer;
 class Launcher;
 class SecretStore;
@@ -25,6 +26,7 @@ struct Facilities {
     SoundPlayer *sound = nullptr;
     SystemClockSetter *clockSetter = nullptr;
     SystemEvents *events = nullptr;
+    DesktopNotifications *notifications = nullptr;
 };
 
 // What stands in for the system where tests put their own: each is empty while the system's own serves. One record,

@@ -11,6 +11,8 @@ test_packages=(xvfb xauth trayer x11-utils clang lld libclang-rt-dev poppler-uti
                libglib2.0-bin gnome-keyring openbox xdotool fonts-dejavu-core fonts-liberation2 weston lintian
                appstream)
 test_packages+=(dovecot-imapd)
+# A notification server for the desktop notifications (dunst and dunstctl).
+test_packages+=(dunst)
 # The desktops the desktop layer runs on besides openbox, and gnome-keyring's prompter.
 test_packages+=(xfwm4 xfce4-panel xfconf xfdesktop4 kwin-x11 kwin-style-breeze lxqt-panel pcmanfm-qt mutter gcr)
 # A sound server of the tests' own (with_sound.sh). Where the desktop's sound is PipeWire, pulseaudio would replace

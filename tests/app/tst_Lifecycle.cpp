@@ -442,7 +442,7 @@ private Q_SLOTS:
         QSettings settings(copies.settingsPath(), QSettings::IniFormat);
         settings.beginGroup(u"Settings"_s);
         QCOMPARE(settings.value(u"EndByEnd"_s).toString(), u"False"_s);
-        QCOMPARE(settings.childKeys().size(), 75);
+        QCOMPARE(settings.childKeys().size(), 76);
         QVERIFY(copies.logLines().constLast().startsWith(u"\"Ending windows session:2\""_s));
 
         // A new launch after the first has ended runs normally, and one after a crash takes its lock over.

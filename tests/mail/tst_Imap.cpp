@@ -3,11 +3,13 @@
 // against a real Dovecot on loopback and against a scripted server for what no real server does on demand.
 #include "Pop3TestServer.h"
 #include "mail/ImapMailbox.h"
+#include "mail/ImapPush.h"
 #include "mail/ImapResponse.h"
 #include "mail/MailCheck.h"
 #include "mail/MailText.h"
 #include "mail/Pop3Client.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -157,6 +159,7 @@ private Q_SLOTS:
         // The users' file is read again only once its time stamp moves: each test's user is there from the start.
         m_server->addUser(u"dora"_s, u"secret"_s);
         m_server->addUser(u"emil"_s, u"secret"_s);
+        m_server->addUser(u"dana"_s, u"secret"_s);
         QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
     }
@@ -284,7 +287,7 @@ private Q_SLOTS:
 
     // Through the mail check, as the program runs it: the first check shows what waits, encoded senders and
     // subjects decoded; the same mail again is not new; a message gone and another come is new by its UID though
-    // the count stays; and nothing in the mailbox is marked read.
+    // the count stays, and is the one new message told; and nothing in the mailbox is marked read.
     void newMailByUidAndNothingMarkedRead()
     {
         REQUIRE_DOVECOT();
@@ -312,6 +315,9 @@ private Q_SLOTS:
         QVERIFY(check.newMail());
         QCOMPARE(check.total(), 2);
         QVERIFY(check.notice().endsWith(entries({2})));
+        // The new message alone is what a notification tells.
+        QCOMPARE(check.freshMessages().size(), 1);
+        QCOMPARE(check.freshMessages()[0].subject, u"Note 2"_s);
         const QStringList seen = flags(u"ann"_s);
         QCOMPARE(seen.size(), 2);
         for (const QString &flag : seen)
@@ -498,6 +504,74 @@ private Q_SLOTS:
         QVERIFY(!server.commands.join().contains("SELECT"));
     }
 
+    // Push through the mail check: an IMAP account is watched from the start, and a message delivered while its
+    // connection idles is told within 5 s; the pass that follows announces it. A server silent in IDLE for longer
+    // than any answer may take is no failure. A server without IDLE is left to the schedule: logged in to once,
+    // never asked to IDLE.
+    void pushTellsOfNewMailAtOnce()
+    {
+        REQUIRE_DOVECOT();
+        FakeImapServer noIdle("* OK [CAPABILITY IMAP4rev1] fake\r\n");
+        noIdle.replies = {{"LOGIN", "{tag} OK [CAPABILITY IMAP4rev1] in\r\n"},
+                          {"EXAMINE", "* 0 EXISTS\r\n{tag} OK done\r\n"},
+                          {"LOGOUT", "{tag} OK bye\r\n"}};
+        TestAccounts accounts;
+        m_server->makeFolder(u"dana"_s, u"Lists"_s);
+        accounts.list = {{imap(), u"dana"_s, u"secret"_s, {}, {}, {u"Lists"_s}},
+                         {noIdle.address(), u"fay"_s, u"x"_s, {}, {}}};
+        MailCheck check(accounts);
+        check.timeoutMs = 1000;
+        QSignalSpy changed(&check, &MailCheck::pushChanged);
+        QSignalSpy state(&check, &MailCheck::pushStateChanged);
+        check.startPush();
+        QVERIFY(state.wait(5000));
+        QCOMPARE(state.takeFirst(), QVariantList({0, true, QString()}));
+        QTRY_VERIFY_WITH_TIMEOUT(noIdle.commands.join(' ').contains("LOGIN"), 5000);
+        QTest::qWait(1500);
+
+        QElapsedTimer delivered;
+        delivered.start();
+        QVERIFY(!m_server->deliver(u"dana"_s, note(7)).isEmpty());
+        QVERIFY(changed.wait(5000));
+        QVERIFY2(delivered.elapsed() < 5000, qPrintable(QString::number(delivered.elapsed())));
+        QCOMPARE(changed.first().first().toInt(), 0);
+        QSignalSpy finished(&check, &MailCheck::finished);
+        QVERIFY(check.start() && finished.wait(20000));
+        QVERIFY(check.newMail());
+        QCOMPARE(check.notice(), NoticeEntry(u"Bob <bob@example.org>"_s, u"Note 7"_s, AccountTag(2, imap())));
+        QVERIFY2(!noIdle.commands.join(' ').contains("IDLE"), noIdle.commands.join(' ').constData());
+        // A ticked folder is watched on a connection of its own.
+        changed.clear();
+        QVERIFY(!m_server->deliver(u"dana"_s, note(11), u"Lists"_s).isEmpty());
+        QVERIFY(changed.wait(5000));
+        QVERIFY(state.isEmpty());
+    }
+
+    // IDLE renewed on the connection it runs on: the server confirms each DONE and the next IDLE begins, with no new
+    // login, and a message that comes after some renewals is still told.
+    void idleIsRenewedOnTheSameConnection()
+    {
+        REQUIRE_DOVECOT();
+        TestAccounts accounts;
+        accounts.list = {{imap(), u"dana"_s, u"secret"_s, {}, {}}};
+        ImapPush push(accounts, 0);
+        push.renewMs = 200;
+        QSignalSpy state(&push, &ImapPush::stateChanged);
+        QSignalSpy changed(&push, &ImapPush::changed);
+        const qsizetype logins = m_server->logins(u"dana"_s);
+        push.start();
+        QVERIFY(state.wait(5000));
+        QVERIFY(push.isUp());
+        auto *client = push.findChild<ImapClient *>();
+        QVERIFY(client);
+        QSignalSpy ended(client, &ImapClient::idleEnded);
+        QTRY_VERIFY_WITH_TIMEOUT(ended.size() >= 3, 5000);
+        QVERIFY(!m_server->deliver(u"dana"_s, note(8)).isEmpty());
+        QVERIFY(changed.wait(5000));
+        QTRY_COMPARE(m_server->logins(u"dana"_s), logins + 1);
+        QCOMPARE(state.size(), 1);
+    }
+
     // A server that takes the connection and says nothing: the check ends at the time-out, as a time-out.
     void silentServer()
     {
@@ -510,6 +584,44 @@ private Q_SLOTS:
             mailbox, memory, {u"imap://127.0.0.1:"_s + QString::number(silent.serverPort()), u"fay"_s, u"x"_s, {}, {}});
         QVERIFY(!result.ok);
         QCOMPARE(result.socketError, QAbstractSocket::SocketTimeoutError);
+    }
+
+    // The server goes away under an idling connection (it runs again for the tests after): the watcher says so with
+    // the back-off's first step and tries again after 2 s, then 4 s. Once the server is back, reconnectNow() comes up
+    // without waiting out the next 8 s and tells of what came meanwhile; a message after that is told as before.
+    void pushComesBackAfterTheServerRestarts()
+    {
+        REQUIRE_DOVECOT();
+        TestAccounts accounts;
+        accounts.list = {{imap(), u"dana"_s, u"secret"_s, {}, {}}};
+        ImapPush push(accounts, 0);
+        QSignalSpy state(&push, &ImapPush::stateChanged);
+        QSignalSpy changed(&push, &ImapPush::changed);
+        push.start();
+        QVERIFY(state.wait(5000));
+        QVERIFY(push.isUp());
+
+        m_server->stop();
+        QStringList said;
+        for (const char *step : {"2 s", "4 s", "8 s"}) {
+            QVERIFY2(state.wait(step[0] == '2' ? 5000 : 7000), qPrintable(said.join(u" | "_s)));
+            said << state.last().at(2).toString();
+            QVERIFY(!state.last().at(1).toBool());
+            QVERIFY2(said.last().startsWith(u"Push connection lost, retrying in "_s + QLatin1String(step)),
+                     qPrintable(said.join(u" | "_s)));
+        }
+        QElapsedTimer down;
+        down.start();
+        QVERIFY(!m_server->deliver(u"dana"_s, note(9)).isEmpty());
+        QString why;
+        QVERIFY2(m_server->start(&why), qPrintable(why));
+        push.reconnectNow();
+        QVERIFY(state.wait(5000));
+        QVERIFY(push.isUp());
+        QVERIFY2(down.elapsed() < 6000, qPrintable(QString::number(down.elapsed())));
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(!m_server->deliver(u"dana"_s, note(10)).isEmpty());
+        QVERIFY(changed.wait(5000));
     }
 };
 

@@ -22,6 +22,7 @@
 #include "mail/form_RASstatus.h"
 #include "platform/IniStore.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -155,7 +156,7 @@ private Q_SLOTS:
             return;
         m_server = std::make_unique<DovecotServer>(true);
         // A user of its own for each test, with the password "secret".
-        for (const char *user : {"bert", "cleo", "dora", "fred", "gina", "hank", "ivy", "jack"})
+        for (const char *user : {"bert", "cleo", "dora", "fred", "gina", "hank", "ivy", "jack", "iris"})
             m_server->addUser(QString::fromLatin1(user), u"secret"_s);
         QString why;
         QVERIFY2(m_server->start(&why), qPrintable(why));
@@ -218,6 +219,111 @@ private Q_SLOTS:
         const QString account = u"\n"_s + mail.address() + u": 1 new, last checked 14:05"_s;
         QCOMPARE(mail.env.tray.tips(), QStringList{u"Email check (doubleclick to check)"_s + account + account});
         QVERIFY(mail.env.tray.icon(static_cast<TrayOwner *>(&mail.notify)).cacheKey() != MailFailedIcon().cacheKey());
+    }
+
+    // With the choice made and a notification server there, a check's new mail goes there instead of the notice:
+    // one notification per new message up to five, one summary beyond; an earlier check's messages never again.
+    // "Read later" takes them all away, a click on one opens the notice without a second chime, and a check the user
+    // asked for says no "no new emails" over them. Without a server the notice comes as before. (What the actions do
+    // on a real desktop is tst_DesktopMail's.)
+    void newMailGoesToTheDesktopsNotifications()
+    {
+        REQUIRE_DOVECOT();
+        Mail mail(m_server.get());
+        FakeDesktopNotifications &desktop = mail.env.notifications;
+        const QList<platform::DesktopNotifications::Notification> &sent = desktop.m_sent;
+        Settings().MailNotify = true;
+        desktop.setAvailable(true);
+        mail.accounts({u"iris"_s});
+        QVERIFY(!mail.check());
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(std::pair(sent[0].summary, sent[0].body), std::pair(u"iris@example.org"_s, u"Hi iris"_s));
+        QStringList keys;
+        for (const auto &[key, label] : sent[0].actions)
+            keys << key + u'=' + label;
+        QCOMPARE(keys,
+                 (QStringList{u"open=Open mail program"_s, u"later=Read later"_s, u"default=Show the new mail"_s}));
+        QCOMPARE(sent[0].pictureRgba.size(), sent[0].pictureWidth * sent[0].pictureHeight * 4);
+        QVERIFY(sent[0].pictureWidth > 0);
+
+        // Five more: one each, the first not again.
+        for (int i = 1; i <= 5; ++i)
+            m_server->deliver(u"iris"_s, mailMessage("m" + QByteArray::number(i) + "@example.org", "Five"));
+        QVERIFY(!mail.check());
+        QCOMPARE(sent.size(), 6);
+        QCOMPARE(sent[1].summary, u"m1@example.org"_s);
+        QCOMPARE(sent[5].summary, u"m5@example.org"_s);
+        // Six more: one summary.
+        for (int i = 1; i <= 6; ++i)
+            m_server->deliver(u"iris"_s, mailMessage("s" + QByteArray::number(i % 2) + "@example.org", "Six"));
+        QVERIFY(!mail.check());
+        QCOMPARE(sent.size(), 7);
+        QCOMPARE(std::pair(sent[6].summary, sent[6].body),
+                 std::pair(u"6 new messages"_s, u"From s1@example.org, s0@example.org"_s));
+
+        // "Read later" takes every notification away and leaves the icon blinking, as the notice's button does.
+        desktop.invoke(3, u"later"_s);
+        QCOMPARE(desktop.m_closed.size(), 7);
+        QCOMPARE(Settings().cntEmail, 1);
+        QVERIFY(mail.notify.timer_Blink.isActive());
+        QVERIFY(!mail.notify.isVisible());
+        // An action on a notification gone does nothing.
+        desktop.invoke(3, u"open"_s);
+        QVERIFY(mail.env.launcher.m_urls.isEmpty());
+
+        // A check the user asked for: everything is new; a click on the summary opens the notice, silently.
+        mail.checkNow();
+        QCOMPARE(sent.size(), 8);
+        QCOMPARE(sent[7].summary, u"12 new messages"_s);
+        QVERIFY(!mail.notify.isVisible());
+        const qsizetype sounds = mail.env.sound.m_played.size();
+        desktop.invoke(8, platform::DesktopNotifications::DefaultAction);
+        QVERIFY(mail.notify.isVisible());
+        QCOMPARE(mail.notice().count(u"From:  "_s), 12);
+        QCOMPARE(mail.env.sound.m_played.size(), sounds);
+
+        // The server gone: the notice tells new mail again.
+        desktop.setAvailable(false);
+        m_server->deliver(u"iris"_s, mailMessage("late@example.org", "Late"));
+        QVERIFY(mail.check());
+        QCOMPARE(sent.size(), 8);
+    }
+
+    // IMAP push in the program: once Ok in the properties has saved an IMAP account, a message delivered brings the
+    // notice up within 5 s on a 30-minute schedule; while the server is down the tray's tip says so, and it is clear
+    // again once the connection is back.
+    void pushShowsMailAtOnceAndTheTipSaysWhenItIsDown()
+    {
+        REQUIRE_DOVECOT();
+        DovecotServer imap(true, true);
+        imap.addUser(u"ivy"_s, u"secret"_s);
+        QString why;
+        QVERIFY2(imap.start(&why), qPrintable(why));
+        Mail mail;
+        SettingsRecord &s = Settings();
+        const QString server = u"imap://127.0.0.1:"_s + QString::number(imap.imapPort);
+        s.NbrofAccounts = 1;
+        s.POPServer[0] = server;
+        s.UserName[0] = u"ivy"_s;
+        s.PassWord[0] = u"secret"_s;
+        s.CheckTime = u"30"_s;
+        QSignalSpy state(&mail.notify.engine(), &MailCheck::pushStateChanged);
+        mail.notify.menu_Properties_Click();
+        click(*mail.notify.propertiesWindow(), u"c_Ok"_s);
+        QVERIFY(state.wait(5000));
+        QCOMPARE(state.constFirst().at(1).toBool(), true);
+
+        QVERIFY(!imap.deliver(u"ivy"_s, mailMessage("ivy@example.org", "Pushed")).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(mail.notify.isVisible(), 5000);
+        QCOMPARE(mail.notice(), entry(u"ivy@example.org"_s, u"Pushed"_s));
+
+        const QString plain = u"Email check (doubleclick to check)"_s;
+        imap.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            mail.env.tray.tips().value(0).startsWith(plain + u"\nPush connection lost, retrying in 2 s: "_s), 5000);
+        QVERIFY2(mail.env.tray.tips().value(0).endsWith(u" ("_s + server + u')'), qPrintable(mail.env.tray.tips()[0]));
+        QVERIFY2(imap.start(&why), qPrintable(why));
+        QTRY_COMPARE_WITH_TIMEOUT(mail.env.tray.tips(), QStringList{plain}, 10000);
     }
 
     // A password the keyring has not given (locked, hung, its prompt still open) is waited for briefly at the
@@ -501,10 +607,18 @@ private Q_SLOTS:
         QVERIFY(enabled(u"check_LimitRas"_s) && enabled(u"combo_FirstHour"_s));
         click(dialog, u"check_LimitRas"_s);
         typeOver(control<QComboBox>(dialog, u"combo_FirstHour"_s), u"22"_s);
+        // No notification server: the choice is greyed and says why, until one comes up while the dialog is open.
+        auto *notifyBox = control<QCheckBox>(dialog, u"check_MailNotify"_s);
+        QVERIFY(!notifyBox->isEnabled() && shown(u"label_NoNotifications"_s));
+        QCOMPARE(notifyBox->toolTip(), u"No notification service is running on this desktop"_s);
+        env.notifications.setAvailable(true);
+        QVERIFY(notifyBox->isEnabled() && !shown(u"label_NoNotifications"_s));
+        click(dialog, u"check_MailNotify"_s);
         click(dialog, u"c_Ok"_s);
         QCOMPARE(storedSetting(u"UseRas"_s), u"True"_s);
         QCOMPARE(storedSetting(u"RasTime1"_s), u"22"_s);
         QCOMPARE(storedSetting(u"RasCheckLimited"_s), u"1"_s);
+        QCOMPARE(storedSetting(u"MailNotify"_s), u"True"_s);
     }
 
     // An IMAP account's folders: none for POP3; the ticked ones shown, a listing that fails says why, and ticks go

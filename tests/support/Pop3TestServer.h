@@ -35,7 +35,7 @@ inline QByteArray mailMessage(const QByteArray &from, const QByteArray &subject)
 
 // Dovecot serving POP3 on free loopback ports: plain (offering STLS when tls is on) and, with tls, POP3S with the
 // self-signed certificate for localhost and 127.0.0.1 in cert.pem and key.pem beside this header. With imap it serves
-// IMAP too: plain (with STARTTLS and IMAPS beside it when tls is on).
+// IMAP too: plain (with STARTTLS when tls is on) and, with tls, IMAPS.
 class DovecotServer {
 public:
     static inline const QString Binary = u"/usr/sbin/dovecot"_s;
@@ -107,12 +107,15 @@ public:
         return found.hasNext() && QFile::remove(found.next());
     }
 
+    // Started again after stop(), it serves on the same ports.
     bool start(QString *why)
     {
-        plainPort = freePort();
-        tlsPort = m_tls ? freePort() : 0;
-        imapPort = m_imap ? freePort() : 0;
-        imapsPort = m_imap && m_tls ? freePort() : 0;
+        if (plainPort == 0) {
+            plainPort = freePort();
+            tlsPort = m_tls ? freePort() : 0;
+            imapPort = m_imap ? freePort() : 0;
+            imapsPort = m_imap && m_tls ? freePort() : 0;
+        }
         // The configuration's placeholders are filled in here.
         QFile in(Here.filePath(configTemplate()));
         if (!in.open(QIODevice::ReadOnly)) {
@@ -155,7 +158,11 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
 #ifdef Q_OS_LINUX
         // Should the test die before its destructors run, Dovecot goes with it.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        // A process group of its own, so that stop() ends the mail and login processes too, which outlive the master.
+        m_process.setChildProcessModifier([] {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::setpgid(0, 0);
+        });
 #endif
         m_process.start(Binary, {u"-F"_s, u"-c"_s, file.fileName()});
         // Ready once the plain port greets: a listening socket may have no login process behind it yet.
@@ -175,14 +182,19 @@ public:
         return false;
     }
 
-    // SIGTERM has the master take its login, auth and mail processes down with it.
+    // SIGTERM to every process of the server's, as a shutdown of the system would: a client's session ends with a
+    // goodbye, and nothing stays behind on the ports.
     void stop()
     {
-        m_process.terminate();
+        const pid_t group = pid_t(m_process.processId());
+        if (group > 0)
+            ::kill(-group, SIGTERM);
         if (!m_process.waitForFinished(10'000)) {
             m_process.kill();
             m_process.waitForFinished(5'000);
         }
+        if (group > 0)
+            ::kill(-group, SIGKILL);
     }
 
     QString log() const

@@ -155,6 +155,7 @@ TestEnvironment::TestEnvironment()
     platform::installLauncher(&launcher);
     platform::installSecretStore(&secrets);
     platform::installSystemEvents(&systemEvents);
+    platform::installDesktopNotifications(&notifications);
     ResetSettings();
     ProgramRunFlags() = ProgramRunFlagsRecord{};
     AutodialFlags() = AutodialFlagsRecord{};

@@ -4,6 +4,7 @@
 #include "core/ProgramHost.h"
 #include "core/Settings.h"
 #include "platform/Clock.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dialer.h"
 #include "platform/IniStore.h"
 #include "platform/Launcher.h"
@@ -159,6 +160,35 @@ public:
     bool m_programsStart = true;
 };
 
+// A notification server that keeps what it is sent; none is there until the test says so, as on a desktop without
+// one. The ids it gives are 1, 2, 3... in the order notifications came.
+class FakeDesktopNotifications : public platform::DesktopNotifications {
+public:
+    bool available() const override { return m_available; }
+    void notify(const Notification &notification, QObject *, Shown shown) override
+    {
+        m_sent.append(notification);
+        shown(uint(m_sent.size()));
+    }
+    void close(uint id) override
+    {
+        m_closed.append(id);
+        Q_EMIT closed(id, 3);
+    }
+    void setAvailable(bool available)
+    {
+        m_available = available;
+        Q_EMIT availableChanged(available);
+    }
+    // The user chooses an action of the notification with this id.
+    void invoke(uint id, const QString &key) { Q_EMIT actionInvoked(id, key); }
+    QList<Notification> m_sent;
+    QList<uint> m_closed;
+
+private:
+    bool m_available = false;
+};
+
 // A key's value as the settings file on disk has it now.
 inline QString storedSetting(const QString &key)
 {
@@ -206,6 +236,7 @@ public:
     FakeSoundPlayer sound;
     FakeLauncher launcher;
     FakeSecretStore secrets;
+    FakeDesktopNotifications notifications;
     MessageResponder messages;
     // Quiet unless the test emits its signals; tests of the system's own use platform::installSystemEvents(nullptr).
     platform::SystemEvents systemEvents;
