@@ -26,10 +26,9 @@ chronyd=/var/cache/tarnibe-test/chrony/usr/sbin/chronyd
 for tool in /usr/sbin/inetd "$chronyd" dbus-daemon dbus-send; do
     command -v "$tool" >/dev/null || skip "$tool is missing (scripts/install-deps.sh test)"
 done
-# dbusmock is a Debian package, so it may be only in the system's own Python.
-python=python3
-"$python" -c 'import dbusmock' 2>/dev/null || python=/usr/bin/python3
-"$python" -c 'import dbusmock' 2>/dev/null || skip "python3-dbusmock is missing (scripts/install-deps.sh test)"
+# shellcheck source=../support/mock_bus.sh
+source "$(dirname "$0")/../support/mock_bus.sh"
+find_dbusmock || skip "python3-dbusmock is missing (scripts/install-deps.sh test)"
 
 work=$(mktemp -d)
 pids=()
@@ -95,36 +94,12 @@ if [[ $ntp_up != up ]] || ! grep -q 'Disabled control of system clock' "$work/ch
     exit 1
 fi
 
-# With --fork the address and pid are printed once the bus listens.
-started=$(dbus-daemon --session --fork --nosyslog --address="unix:path=$work/bus" --print-address=1 --print-pid=1) ||
-    { echo "the private bus did not start" >&2; exit 1; }
-bus=$(sed -n 1p <<<"$started")
-pids+=("$(sed -n 2p <<<"$started")")
+start_private_bus || exit 1
 export DBUS_SYSTEM_BUS_ADDRESS="$bus" DBUS_SESSION_BUS_ADDRESS="$bus"
-
 # The system's own time service off, as the tests that set the clock need; a test turns it on itself.
-"$python" -m dbusmock --template timedated -p '{"NTP": false}' -l "$work/timedated.log" >"$work/dbusmock.out" 2>&1 &
-pids+=($!)
-owned=""
-for _ in $(seq 100); do
-    owned=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.timedate1 2>/dev/null | grep -o 'boolean true')
-    [[ -n "$owned" ]] && break
-    sleep 0.1
-done
-[[ -n "$owned" ]] || { echo "the mock timedated did not appear" >&2; cat "$work/dbusmock.out" >&2; exit 1; }
-
+start_mock timedated org.freedesktop.timedate1 -p '{"NTP": false}' -l "$work/timedated.log" || exit 1
 # logind, so that a test can have the system resume (its PrepareForSleep through dbusmock's EmitSignal).
-"$python" -m dbusmock --template logind >"$work/logind.out" 2>&1 &
-pids+=($!)
-owned=""
-for _ in $(seq 100); do
-    owned=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.login1 2>/dev/null | grep -o 'boolean true')
-    [[ -n "$owned" ]] && break
-    sleep 0.1
-done
-[[ -n "$owned" ]] || { echo "the mock logind did not appear" >&2; cat "$work/logind.out" >&2; exit 1; }
+start_mock logind org.freedesktop.login1 || exit 1
 
 TZ=UTC TARNIBE_TIMEDATED_LOG="$work/timedated.log" TARNIBE_DAYTIME_PORT=13 TARNIBE_NTP_PORT=$ntp_port "$@"
 status=$?

@@ -6,9 +6,9 @@
 #   with_desktop.sh --tray with_logind.sh COMMAND [ARGUMENTS...]
 set -uo pipefail
 
-python=python3
-"$python" -c 'import dbusmock' 2>/dev/null || python=/usr/bin/python3
-"$python" -c 'import dbusmock' 2>/dev/null ||
+# shellcheck source=../support/mock_bus.sh
+source "$(dirname "$0")/../support/mock_bus.sh"
+find_dbusmock ||
     { echo "with_logind: skipped: python3-dbusmock is missing (scripts/install-deps.sh test)" >&2; exit 77; }
 
 work=$(mktemp -d)
@@ -22,20 +22,7 @@ finish() {
 }
 trap finish EXIT
 
-started=$(dbus-daemon --session --fork --nosyslog --address="unix:path=$work/bus" --print-address=1 --print-pid=1) ||
-    { echo "the private system bus did not start" >&2; exit 1; }
-bus=$(sed -n 1p <<<"$started")
-pids+=("$(sed -n 2p <<<"$started")")
+start_private_bus || exit 1
 export DBUS_SYSTEM_BUS_ADDRESS="$bus"
-
-"$python" -m dbusmock --template logind >"$work/logind.out" 2>&1 &
-pids+=($!)
-owned=""
-for _ in $(seq 100); do
-    owned=$(dbus-send --bus="$bus" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.login1 2>/dev/null | grep -o 'boolean true')
-    [[ -n "$owned" ]] && break
-    sleep 0.1
-done
-[[ -n "$owned" ]] || { echo "the mock logind did not appear" >&2; cat "$work/logind.out" >&2; exit 1; }
+start_mock logind org.freedesktop.login1 || exit 1
 "$@"
