@@ -246,12 +246,15 @@ private Q_SLOTS:
         t.ask(u"1"_s, false);
         QTRY_COMPARE(setter.asked.size(), 2);
         QCOMPARE(setter.asked[1], QDateTime({2026, 12, 6}, {15, 5, 10}));
+        // Each attempt ends with the system's answer, which comes a moment after it was asked: the next starts after.
+        QTRY_COMPARE(t.outcomes.size(), 2);
 
         // NIST's reply starts with a line feed of its own, so its first line end is not yet the reply's end.
         t.server.pieces = {"\n61015 25-12-06 12:3", "4:56 00 0 0 123.4 UTC(NIST) * \n"};
         t.ask();
         QTRY_COMPARE(setter.asked.size(), 3);
         QCOMPARE(setter.asked[2], QDateTime({2025, 12, 6}, {12, 34, 57}));
+        QTRY_COMPARE(t.outcomes.size(), 3);
 
         // One attempt sets the clock once, even when the server says more while the system is still answering.
         t.server.pieces = {"Tue Oct 12 14:05:09 1999\r\n", "Tue Oct 12 14:05:10 1999\r\n"};
