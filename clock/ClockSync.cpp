@@ -38,7 +38,13 @@ ClockSync::ClockSync(SettingsRecord &settings, platform::SystemClockSetter &sett
         // A scheduled attempt still waiting for a server asked before the change, likely on a dead connection.
         if (m_waiting && !m_interactive && m_timeout.isActive())
             abort();
-        look(true);
+        // However often the network changes (a Wi-Fi that comes and goes), a server is asked again only after a
+        // while unless the period is up: public servers answer a client that asks too often with a kiss-o'-death.
+        const QDateTime now = platform::Clock::now();
+        const bool spaced = !m_lastWake.isValid() || std::abs(m_lastWake.secsTo(now)) >= WakeSpacing.count();
+        if (spaced)
+            m_lastWake = now;
+        look(spaced);
     });
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         fail({SyncFailure::Timeout, QAbstractSocket::UnknownSocketError, QStringLiteral("Timeout")});

@@ -97,6 +97,8 @@ public:
     // look that found no network need not wait for the next period.
     void systemWoke();
     static constexpr std::chrono::milliseconds WakeSettle{3000};
+    // Syncs after such events come this far apart at the least; between them only a sync that is due runs.
+    static constexpr std::chrono::seconds WakeSpacing{600};
 
     int errorCount() const { return m_errors; }
     void resetErrorCount() { m_errors = 0; }
@@ -143,6 +145,8 @@ private:
     TimeSource *m_source = nullptr;
     QTimer m_schedule;
     QTimer m_wake;
+    // When an event last had the schedule sync whatever the period.
+    QDateTime m_lastWake;
     QTimer m_timeout;
     QTimer m_release;
     int m_attempt = 0;

@@ -258,13 +258,23 @@ private Q_SLOTS:
 
         // Loopback down a few seconds, as a Wi-Fi change would, then up: a sync after it, though none is due.
         QTRY_VERIFY_WITH_TIMEOUT(!t.ghost.sync().attemptRunning(), 10'000);
-        QVERIFY(setLoopback(false));
-        QTest::qWait(3'000);
-        QVERIFY(setLoopback(true));
+        const auto changeOfNetwork = [] {
+            QVERIFY(setLoopback(false));
+            QTest::qWait(3'000);
+            QVERIFY(setLoopback(true));
+        };
+        t.env.clock.set(t.env.clock.now().addSecs(ClockSync::WakeSpacing.count()));
+        changeOfNetwork();
         since.start();
         QTRY_COMPARE_WITH_TIMEOUT(t.setter.asked.size(), 2, 10'000);
         qInfo("loopback up to sync: %.1f s", double(since.elapsed()) / 1000);
         QCOMPARE(t.ghost.sync().errorCount(), 0);
+        // The network comes and goes again a minute later: the server is not asked again so soon.
+        QTRY_VERIFY_WITH_TIMEOUT(!t.ghost.sync().attemptRunning(), 10'000);
+        t.env.clock.set(t.env.clock.now().addSecs(60));
+        changeOfNetwork();
+        QTest::qWait(int(ClockSync::WakeSettle.count()) + 3'000);
+        QCOMPARE(t.setter.asked.size(), 2);
     }
 
     void okSavesCancelAndTheTitleBarOnlyCloseAndTheHistoryFolds()
