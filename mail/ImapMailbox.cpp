@@ -53,7 +53,7 @@ void ImapMailbox::check(const MailAccount &account, MailboxMemory &memory)
     m_imap.timeoutMs = timeoutMs;
     m_imap.trustLoopback = trustLoopback;
     // Remembered with the server it was learnt from: another server starts afresh.
-    m_before = account.learnt.section(u' ', 1) == account.server ? account.learnt.section(u' ', 0, 0) : QString();
+    m_before = learntFor(account.learnt, account.server);
     m_imap.open(account.server, account.userName, account.password, m_before);
 }
 

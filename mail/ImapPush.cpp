@@ -103,8 +103,7 @@ void ImapPush::open(Link &link)
     link.client->timeoutMs = timeoutMs;
     link.client->trustLoopback = trustLoopback;
     // What the account learnt counts for the server it was learnt from only.
-    const QString learnt =
-        m_account.learnt.section(u' ', 1) == m_account.server ? m_account.learnt.section(u' ', 0, 0) : QString();
+    const QString learnt = learntFor(m_account.learnt, m_account.server);
     link.client->open(m_account.server, m_account.userName, m_account.password, learnt);
 }
 

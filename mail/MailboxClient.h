@@ -22,6 +22,13 @@ struct MailAccount {
     QStringList folders = {};
 };
 
+// What `learnt` (as MailAccount::learnt keeps it: "TLS server.example") says of `server`'s encryption: nothing when
+// it was learnt from another server, since the account's server may have changed since.
+inline QString learntFor(const QString &learnt, const QString &server)
+{
+    return learnt.section(u' ', 1) == server ? learnt.section(u' ', 0, 0) : QString();
+}
+
 // What one account's check found.
 struct AccountCheckResult {
     bool ok = true;

@@ -44,7 +44,7 @@ void Pop3Mailbox::check(const MailAccount &account, MailboxMemory &memory)
     m_pop.timeoutMs = timeoutMs;
     m_pop.trustLoopback = trustLoopback;
     // Remembered with the server it was learnt from: another server starts afresh.
-    m_before = account.learnt.section(u' ', 1) == account.server ? account.learnt.section(u' ', 0, 0) : QString();
+    m_before = learntFor(account.learnt, account.server);
     m_pop.open(account.server, account.userName, account.password, m_before);
 }
 

@@ -334,7 +334,7 @@ void form_Properties::c_Folders_Click()
     const QString server = s.POPServer[size_t(m_account)].trimmed();
     const QString learnt = s.Encryption[size_t(m_account)];
     // What the account learnt of this server's encryption holds here too: no password in clear where it had TLS.
-    const QString before = learnt.section(u' ', 1) == server ? learnt.section(u' ', 0, 0) : QString();
+    const QString before = learntFor(learnt, server);
     label_Folders->setText(QStringLiteral("Listing the server's folders..."));
     m_lister->open(server, text_UserName->text(), text_Password->text(), before);
 }
